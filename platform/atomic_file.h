@@ -1,0 +1,22 @@
+#pragma once
+// Files that another process may read at any moment are replaced whole: the new content goes to
+// a temporary file in the same folder, is flushed to disk, then renamed over the target.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// Writes content to path atomically with the given permission bits. False (and the old file
+// untouched) on any failure.
+bool WriteFileAtomically(const std::string& path, std::string_view content, unsigned mode = 0644);
+
+// Reads a whole file; nullopt when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Appends text to a file, creating it with the given mode; false on failure.
+bool AppendToFile(const std::string& path, std::string_view text, unsigned mode = 0644);
+
+bool FileExists(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,48 @@
+#pragma once
+// A small file-backed stand-in for the registry: a tree of keys, each holding named string and
+// 32-bit number values. Key paths use backslashes ("Software\Hollerin\Mirsh\Sessions").
+// Each key is a folder under the root (MIRVALE_REGISTRY_ROOT, else "registry" in the data
+// folder); its values live in one file, rewritten atomically with mode 0600, so several
+// threads and processes may share the store. A value of the wrong type reads as missing.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+std::string RegistryRoot();
+
+class RegistryKey {
+ public:
+  // Opens a key; with create, missing keys on the path are made. nullopt when absent or invalid.
+  static std::optional<RegistryKey> Open(std::string_view path, bool create = false);
+
+  std::optional<std::string> GetString(std::string_view name) const;
+  std::optional<uint32_t> GetDword(std::string_view name) const;
+  bool SetString(std::string_view name, std::string_view value);
+  bool SetDword(std::string_view name, uint32_t value);
+  bool DeleteValue(std::string_view name);
+
+  std::vector<std::string> SubKeyNames() const;  // sorted
+  std::vector<std::string> ValueNames() const;   // sorted
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  explicit RegistryKey(std::string path, std::string folder)
+      : path_(std::move(path)), folder_(std::move(folder)) {}
+  std::string path_;
+  std::string folder_;
+};
+
+// Removes a key with all its subkeys and values; true when it no longer exists.
+bool DeleteRegistryKey(std::string_view path);
+
+// Escapes a key or file name so it is one safe path component (used for key names and for
+// names that become file names elsewhere).
+std::string EscapeNameComponent(std::string_view name);
+std::string UnescapeNameComponent(std::string_view name);
+
+}  // namespace platform

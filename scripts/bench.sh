@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Runs the benchmarks (label bench) and prints their tables.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh build
+ctest --test-dir build -L bench --verbose

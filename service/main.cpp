@@ -1,0 +1,3 @@
+int MirvaleServiceMain(int argc, char** argv);
+
+int main(int argc, char** argv) { return MirvaleServiceMain(argc, argv); }

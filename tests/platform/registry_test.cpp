@@ -1,0 +1,91 @@
+#include "platform/registry.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+
+#include "platform/atomic_file.h"
+#include "platform/event_log.h"
+#include "tests/support/scoped_env.h"
+
+using testing_support::ScopedEnv;
+using testing_support::TempFolder;
+
+class Registry : public ::testing::Test {
+ protected:
+  TempFolder temp;
+  ScopedEnv root{"MIRVALE_REGISTRY_ROOT", temp.path() + "/reg"};
+};
+
+TEST_F(Registry, ValuesPersistWithTheirTypes) {
+  auto key = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh", true);
+  ASSERT_TRUE(key);
+  EXPECT_TRUE(key->SetString("RandSeedFile", "/tmp/seed\twith\ntabs\\"));
+  EXPECT_TRUE(key->SetDword("Port", 22));
+  EXPECT_TRUE(key->SetString("", "default value"));
+
+  auto again = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh");
+  ASSERT_TRUE(again);
+  EXPECT_EQ(again->GetString("RandSeedFile"), "/tmp/seed\twith\ntabs\\");
+  EXPECT_EQ(again->GetDword("Port"), 22u);
+  EXPECT_EQ(again->GetString(""), "default value");
+  // A value of the wrong type reads as missing.
+  EXPECT_FALSE(again->GetString("Port"));
+  EXPECT_FALSE(again->GetDword("RandSeedFile"));
+  EXPECT_EQ(again->ValueNames(), (std::vector<std::string>{"", "Port", "RandSeedFile"}));
+  EXPECT_TRUE(again->DeleteValue("Port"));
+  EXPECT_FALSE(again->DeleteValue("Port"));
+  EXPECT_FALSE(again->GetDword("Port"));
+
+  struct stat info {};
+  ASSERT_EQ(stat((temp.path() + "/reg/Software/Hollerin/Mirsh/.values").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST_F(Registry, MissingKeysOpenOnlyWithCreate) {
+  EXPECT_FALSE(platform::RegistryKey::Open("Software\\Nothing"));
+  EXPECT_TRUE(platform::RegistryKey::Open("Software\\Nothing", true));
+  EXPECT_TRUE(platform::RegistryKey::Open("Software\\Nothing"));
+}
+
+TEST_F(Registry, KeyNamesAreEscapedIntoOneComponent) {
+  auto sessions = platform::RegistryKey::Open("Software\\Sessions", true);
+  ASSERT_TRUE(platform::RegistryKey::Open("Software\\Sessions\\a/b ..%x", true));
+  ASSERT_TRUE(platform::RegistryKey::Open("Software\\Sessions\\..", true));
+  EXPECT_EQ(sessions->SubKeyNames(), (std::vector<std::string>{"..", "a/b ..%x"}));
+  for (std::string name : {"a/b", "..", ".", "", "%41", "x\ty"}) {
+    std::string escaped = platform::EscapeNameComponent(name);
+    EXPECT_EQ(escaped.find('/'), std::string::npos);
+    EXPECT_NE(escaped, "..");
+    EXPECT_NE(escaped, ".");
+    EXPECT_EQ(platform::UnescapeNameComponent(escaped), name);
+  }
+}
+
+TEST_F(Registry, DeleteKeyRemovesSubtreeButNeverTheRoot) {
+  ASSERT_TRUE(platform::RegistryKey::Open("A\\B\\C", true)->SetDword("x", 1));
+  EXPECT_TRUE(platform::DeleteRegistryKey("A\\B"));
+  EXPECT_FALSE(platform::RegistryKey::Open("A\\B\\C"));
+  EXPECT_TRUE(platform::RegistryKey::Open("A"));
+  EXPECT_FALSE(platform::DeleteRegistryKey(""));
+}
+
+TEST_F(Registry, ConcurrentWritersLoseNoValue) {
+  auto key = platform::RegistryKey::Open("Software\\Hosts", true);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t)
+    threads.emplace_back([t] {
+      auto k = platform::RegistryKey::Open("Software\\Hosts");
+      for (int i = 0; i < 20; ++i) k->SetDword("v" + std::to_string(t) + "_" + std::to_string(i), i);
+    });
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(key->ValueNames().size(), 160u);
+}
+
+TEST(EventLog, MirrorFileGetsOneLinePerMessage) {
+  TempFolder temp;
+  ScopedEnv mirror("MIRVALE_EVENTLOG", temp / "events.log");
+  platform::ReportEvent("MirvaleSrv", platform::EventType::Information, "Service started");
+  platform::ReportEvent("MirvaleSrv", platform::EventType::Error, "two\r\nlines");
+  EXPECT_EQ(*platform::ReadWholeFile(temp / "events.log"), "Service started\ntwo  lines\n");
+}
