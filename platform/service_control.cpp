@@ -1,0 +1,145 @@
+#include "platform/service_control.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/folders.h"
+#include "platform/registry.h"
+#include "platform/unix_socket.h"
+
+namespace platform {
+
+namespace {
+
+constexpr const char* kServicesKey = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services";
+
+std::string JoinDependencies(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const auto& name : names) joined += name + ";";
+  return joined;
+}
+
+std::vector<std::string> SplitDependencies(const std::string& joined) {
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start < joined.size()) {
+    size_t end = joined.find(';', start);
+    if (end == std::string::npos) end = joined.size();
+    if (end > start) names.push_back(joined.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+}  // namespace
+
+std::string ServiceRegistryKeyPath(std::string_view name) {
+  return std::string(kServicesKey) + "\\" + std::string(name);
+}
+
+std::string ControlSocketPath() { return JoinPath(RunFolder(), "control"); }
+
+bool IsServiceInstalled(std::string_view name) {
+  if (name.empty()) return false;
+  auto key = RegistryKey::Open(ServiceRegistryKeyPath(name));
+  return key && key->GetString("ImagePath").has_value();
+}
+
+std::optional<ServiceRegistration> QueryServiceRegistration(std::string_view name) {
+  if (name.empty()) return std::nullopt;
+  auto key = RegistryKey::Open(ServiceRegistryKeyPath(name));
+  if (!key) return std::nullopt;
+  auto program = key->GetString("ImagePath");
+  if (!program) return std::nullopt;
+  ServiceRegistration registration;
+  registration.name = std::string(name);
+  registration.programPath = *program;
+  registration.displayName = key->GetString("DisplayName").value_or(registration.name);
+  registration.description = key->GetString("Description").value_or("");
+  registration.startType =
+      key->GetDword("Start").value_or(0) == static_cast<uint32_t>(StartType::OnDemand) ? StartType::OnDemand
+                                                                                      : StartType::Automatic;
+  registration.dependencies = SplitDependencies(key->GetString("DependOnService").value_or(""));
+  return registration;
+}
+
+bool CreateServiceEntry(const ServiceRegistration& registration) {
+  if (registration.name.empty() || registration.programPath.empty() || IsServiceInstalled(registration.name))
+    return false;
+  auto key = RegistryKey::Open(ServiceRegistryKeyPath(registration.name), true);
+  if (!key) return false;
+  // ImagePath goes last: it is what marks the entry as installed.
+  bool ok = key->SetString("DisplayName", registration.displayName) &&
+            key->SetString("Description", registration.description) &&
+            key->SetDword("Start", static_cast<uint32_t>(registration.startType)) &&
+            key->SetString("DependOnService", JoinDependencies(registration.dependencies)) &&
+            key->SetString("ImagePath", registration.programPath);
+  if (!ok) DeleteRegistryKey(ServiceRegistryKeyPath(registration.name));
+  return ok;
+}
+
+bool DeleteServiceEntry(std::string_view name) {
+  if (name.empty()) return false;
+  if (!RegistryKey::Open(ServiceRegistryKeyPath(name))) return true;
+  return DeleteRegistryKey(ServiceRegistryKeyPath(name));
+}
+
+bool ChangeServiceStartType(std::string_view name, StartType type) {
+  if (!IsServiceInstalled(name)) return false;
+  auto key = RegistryKey::Open(ServiceRegistryKeyPath(name));
+  return key && key->SetDword("Start", static_cast<uint32_t>(type));
+}
+
+std::optional<uint32_t> SendServiceControl(uint32_t code, const std::string& socketPath,
+                                           std::chrono::milliseconds timeout) {
+  UniqueFd fd = ConnectUnixStream(socketPath, /*nonBlocking=*/false);
+  if (!fd) return std::nullopt;
+  unsigned char request[4];
+  EncodeLittleEndian32(code, request);
+  if (!SendAll(fd.get(), request, sizeof request)) return std::nullopt;
+  unsigned char answer[4];
+  int waitMs = timeout.count() > 0 ? static_cast<int>(timeout.count()) : -1;
+  if (!ReceiveExactly(fd.get(), answer, sizeof answer, waitMs)) return std::nullopt;
+  return DecodeLittleEndian32(answer);
+}
+
+ServiceState QueryServiceState(const std::string& socketPath) {
+  auto answer = SendServiceControl(kControlInterrogate, socketPath, std::chrono::seconds(10));
+  if (!answer || *answer < 1 || *answer > 4) return ServiceState::Stopped;
+  return static_cast<ServiceState>(*answer);
+}
+
+bool StartInstalledService(std::string_view name) {
+  auto registration = QueryServiceRegistration(name);
+  if (!registration || access(registration->programPath.c_str(), X_OK) != 0) return false;
+  const std::string& program = registration->programPath;
+  pid_t child = fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    // Double fork: the service belongs to no session of ours and is never our zombie.
+    setsid();
+    if (fork() != 0) _exit(0);
+    int null = open("/dev/null", O_RDWR);
+    if (null >= 0) {
+      dup2(null, 0);
+      dup2(null, 1);
+      dup2(null, 2);
+      if (null > 2) close(null);
+    }
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    execv(program.c_str(), argv);
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,96 @@
+#include "platform/unix_socket.h"
+
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+bool FillAddress(const std::string& path, sockaddr_un& address) {
+  std::memset(&address, 0, sizeof address);
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+}  // namespace
+
+void UniqueFd::Reset() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+UniqueFd ConnectUnixStream(const std::string& path, bool nonBlocking) {
+  sockaddr_un address;
+  if (!FillAddress(path, address)) return {};
+  int flags = SOCK_STREAM | SOCK_CLOEXEC | (nonBlocking ? SOCK_NONBLOCK : 0);
+  UniqueFd fd(socket(AF_UNIX, flags, 0));
+  if (!fd) return {};
+  int result;
+  do {
+    result = connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  } while (result != 0 && errno == EINTR && !nonBlocking);
+  if (result != 0) return {};
+  return fd;
+}
+
+UniqueFd ListenUnixStream(const std::string& path, unsigned mode, int backlog) {
+  sockaddr_un address;
+  if (!FillAddress(path, address)) return {};
+  UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd) return {};
+  if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return {};
+  if (chmod(path.c_str(), mode) != 0 || listen(fd.get(), backlog) != 0) {
+    unlink(path.c_str());
+    return {};
+  }
+  return fd;
+}
+
+bool SendAll(int fd, const void* data, size_t size) {
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t sent = send(fd, bytes, size, MSG_NOSIGNAL);
+    if (sent < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes += sent;
+    size -= static_cast<size_t>(sent);
+  }
+  return true;
+}
+
+bool ReceiveExactly(int fd, void* data, size_t size, int timeoutMs) {
+  char* bytes = static_cast<char*>(data);
+  while (size > 0) {
+    pollfd waiting{fd, POLLIN, 0};
+    int ready = poll(&waiting, 1, timeoutMs);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return false;
+    ssize_t got = recv(fd, bytes, size, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    bytes += got;
+    size -= static_cast<size_t>(got);
+  }
+  return true;
+}
+
+void EncodeLittleEndian32(uint32_t value, unsigned char out[4]) {
+  for (int i = 0; i < 4; ++i) out[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+uint32_t DecodeLittleEndian32(const unsigned char in[4]) {
+  return static_cast<uint32_t>(in[0]) | static_cast<uint32_t>(in[1]) << 8 | static_cast<uint32_t>(in[2]) << 16 |
+         static_cast<uint32_t>(in[3]) << 24;
+}
+
+}  // namespace platform

@@ -1,0 +1,113 @@
+#include "platform/service_control.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/atomic_file.h"
+#include "platform/service_control_server.h"
+#include "platform/service_control_unit.h"
+#include "platform/unix_socket.h"
+#include "tests/support/scoped_env.h"
+
+using testing_support::ScopedEnv;
+using testing_support::TempFolder;
+
+namespace {
+
+class ServiceControl : public ::testing::Test {
+ protected:
+  TempFolder temp;
+  ScopedEnv root{"MIRVALE_REGISTRY_ROOT", temp / "registry"};
+  ScopedEnv run{"MIRVALE_RUN_DIR", temp.path()};
+  ScopedEnv systemd{"MIRVALE_SYSTEMD_DIR", temp / "units"};
+
+  platform::ServiceRegistration Registration(const std::string& program = "/usr/bin/true") {
+    return {"Oskavel Mirvale", "Oskavel Mirvale", "Network devices configuration monitor.", program,
+            platform::StartType::Automatic, {"network"}};
+  }
+};
+
+}  // namespace
+
+TEST_F(ServiceControl, EntriesAreCreatedOnceQueriedChangedAndDeleted) {
+  EXPECT_FALSE(platform::IsServiceInstalled("Oskavel Mirvale"));
+  ASSERT_TRUE(platform::CreateServiceEntry(Registration()));
+  EXPECT_FALSE(platform::CreateServiceEntry(Registration("/other"))) << "a second entry of one name";
+  auto stored = platform::QueryServiceRegistration("Oskavel Mirvale");
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->programPath, "/usr/bin/true");
+  EXPECT_EQ(stored->description, "Network devices configuration monitor.");
+  EXPECT_EQ(stored->startType, platform::StartType::Automatic);
+  EXPECT_EQ(stored->dependencies, std::vector<std::string>{"network"});
+
+  EXPECT_TRUE(platform::ChangeServiceStartType("Oskavel Mirvale", platform::StartType::OnDemand));
+  EXPECT_EQ(platform::QueryServiceRegistration("Oskavel Mirvale")->startType, platform::StartType::OnDemand);
+  EXPECT_FALSE(platform::ChangeServiceStartType("Other", platform::StartType::OnDemand));
+
+  EXPECT_TRUE(platform::DeleteServiceEntry("Oskavel Mirvale"));
+  EXPECT_FALSE(platform::IsServiceInstalled("Oskavel Mirvale"));
+  EXPECT_TRUE(platform::DeleteServiceEntry("Oskavel Mirvale")) << "deleting what is absent succeeds";
+}
+
+TEST_F(ServiceControl, CodesTravelToTheHandlerAndStatusesBack) {
+  std::atomic<uint32_t> last{0};
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [&](uint32_t code) {
+    last = code;
+    return code == platform::kControlInterrogate ? static_cast<uint32_t>(platform::ServiceState::Running) : code + 1;
+  });
+  ASSERT_TRUE(server);
+  EXPECT_EQ(platform::SendServiceControl(133), 134u);
+  EXPECT_EQ(last.load(), 133u);
+  EXPECT_EQ(platform::SendServiceControl(0x12345678), 0x12345679u);
+  EXPECT_EQ(platform::QueryServiceState(), platform::ServiceState::Running);
+
+  // A second service cannot take over a socket that answers.
+  EXPECT_FALSE(platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t) { return 0u; }));
+  server.reset();
+  EXPECT_FALSE(platform::FileExists(platform::ControlSocketPath()));
+  EXPECT_FALSE(platform::SendServiceControl(133)) << "nothing listens";
+  EXPECT_EQ(platform::QueryServiceState(), platform::ServiceState::Stopped);
+}
+
+TEST_F(ServiceControl, StaleSocketIsReplacedAndSilentClientDoesNotBlockOthers) {
+  {
+    // A socket file nobody listens on, as a killed service leaves it.
+    platform::UniqueFd stale = platform::ListenUnixStream(platform::ControlSocketPath(), 0600, 1);
+    ASSERT_TRUE(stale);
+  }
+  ASSERT_TRUE(platform::FileExists(platform::ControlSocketPath()));
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t) { return 7u; });
+  ASSERT_TRUE(server);
+  struct stat info {};
+  ASSERT_EQ(stat(platform::ControlSocketPath().c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0666u);
+  EXPECT_EQ(platform::SendServiceControl(1), 7u);
+}
+
+TEST_F(ServiceControl, StartLaunchesTheRegisteredProgramDetached) {
+  std::string marker = temp / "started";
+  std::string script = temp / "service.sh";
+  ASSERT_TRUE(platform::WriteFileAtomically(script, "#!/bin/sh\necho $$ > '" + marker + "'\n", 0755));
+  EXPECT_FALSE(platform::StartInstalledService("Oskavel Mirvale")) << "not installed";
+  ASSERT_TRUE(platform::CreateServiceEntry(Registration(script)));
+  ASSERT_TRUE(platform::StartInstalledService("Oskavel Mirvale"));
+  for (int i = 0; i < 500 && !platform::FileExists(marker); ++i) usleep(10000);
+  EXPECT_TRUE(platform::FileExists(marker));
+}
+
+TEST_F(ServiceControl, UnitFileRunsTheProgramAndCarriesFolderOverrides) {
+  ScopedEnv data("MIRVALE_COMMON_APPDATA", "/srv/mirvale data");
+  auto registration = Registration("/opt/mirvale/bin/MirvaleSrv");
+  EXPECT_EQ(platform::SystemdUnitName("Oskavel Mirvale"), "oskavel-mirvale.service");
+  ASSERT_TRUE(platform::WriteSystemdUnit(registration));
+  auto text = platform::ReadWholeFile(temp / "units/oskavel-mirvale.service");
+  ASSERT_TRUE(text);
+  EXPECT_NE(text->find("ExecStart=\"/opt/mirvale/bin/MirvaleSrv\"\n"), std::string::npos);
+  EXPECT_NE(text->find("Environment=\"MIRVALE_COMMON_APPDATA=/srv/mirvale data\"\n"), std::string::npos);
+  EXPECT_NE(text->find("Description=Network devices configuration monitor.\n"), std::string::npos);
+  EXPECT_EQ(text->find("MIRVALE_SYSTEMD_DIR"), std::string::npos);
+  EXPECT_TRUE(platform::RemoveSystemdUnit("Oskavel Mirvale"));
+  EXPECT_FALSE(platform::FileExists(temp / "units/oskavel-mirvale.service"));
+}
