@@ -1,0 +1,104 @@
+#include "common/database_files.h"
+
+#include <cstdio>
+
+#include "common/archive_reader.h"
+#include "common/archive_writer.h"
+#include "platform/atomic_file.h"
+#include "platform/event_log.h"
+
+namespace mirvale {
+
+namespace {
+
+template <typename Result, typename Decode>
+std::optional<Result> ReadFile(const std::string& path, ReadFailure* failure, Decode decode) {
+  auto bytes = platform::ReadWholeFile(path);
+  if (!bytes) {
+    if (failure) *failure = {false, "cannot be read"};
+    return std::nullopt;
+  }
+  try {
+    return decode(*bytes);
+  } catch (const ArchiveError& error) {
+    if (failure) *failure = {true, error.what()};
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
+const char* DatabaseFileName(DatabaseLayout layout) {
+  return layout == DatabaseLayout::Scan ? kScanDatabaseFileName : kDeviceDatabaseFileName;
+}
+
+std::string EncodeDeviceDatabase(const DeviceDatabaseMap& map) {
+  ArchiveWriter writer;
+  writer.WriteMap(map);
+  return writer.TakeBytes();
+}
+
+std::string EncodeScanDatabase(const ScanDatabaseHeader& header, const ScanDatabaseMap& map) {
+  ArchiveWriter writer;
+  ScanDatabaseHeader::VisitFields(writer, header);
+  writer.WriteMap(map);
+  return writer.TakeBytes();
+}
+
+DeviceDatabaseMap DecodeDeviceDatabase(std::string_view bytes) {
+  ArchiveReader reader(bytes);
+  DeviceDatabaseMap map;
+  reader.ReadMap(map);
+  return map;
+}
+
+ScanDatabase DecodeScanDatabase(std::string_view bytes) {
+  ArchiveReader reader(bytes);
+  ScanDatabase database;
+  ScanDatabase::VisitFields(reader, database);
+  return database;
+}
+
+bool SaveDeviceDatabaseFile(const std::string& path, const DeviceDatabaseMap& map) {
+  return platform::WriteFileAtomically(path, EncodeDeviceDatabase(map));
+}
+
+bool SaveScanDatabaseFile(const std::string& path, const ScanDatabaseHeader& header,
+                          const ScanDatabaseMap& map) {
+  return platform::WriteFileAtomically(path, EncodeScanDatabase(header, map));
+}
+
+std::optional<DeviceDatabaseMap> ReadDeviceDatabaseFile(const std::string& path, ReadFailure* failure) {
+  return ReadFile<DeviceDatabaseMap>(path, failure, DecodeDeviceDatabase);
+}
+
+std::optional<ScanDatabase> ReadScanDatabaseFile(const std::string& path, ReadFailure* failure) {
+  return ReadFile<ScanDatabase>(path, failure, DecodeScanDatabase);
+}
+
+bool ServiceLoadDeviceDatabase(const std::string& path, DeviceDatabaseMap& map,
+                               const platform::RetryPolicy& policy) {
+  ReadFailure failure;
+  bool read = platform::Retry(
+      [&] {
+        auto fresh = ReadDeviceDatabaseFile(path, &failure);
+        if (!fresh) return false;
+        map.swap(*fresh);
+        return true;
+      },
+      policy);
+  if (!read && failure.malformed) MoveUnreadableFileAside(path, failure.reason);
+  return read;
+}
+
+bool MoveUnreadableFileAside(const std::string& path, std::string_view reason) {
+  const std::string aside = path + ".bad";
+  bool moved = std::rename(path.c_str(), aside.c_str()) == 0;
+  std::string text = "The file " + path + " cannot be read (" + std::string(reason) + "); ";
+  text += moved ? "it was moved to " + aside + " and a new one is created."
+                : "it could not be moved aside and is left in place.";
+  platform::ReportEvent("MirvaleSrv", platform::EventType::Error, text);
+  return moved;
+}
+
+}  // namespace mirvale

@@ -1,0 +1,77 @@
+#include "common/desktop_database_store.h"
+
+#include "platform/folders.h"
+
+namespace mirvale {
+
+DesktopDatabaseStore::DesktopDatabaseStore(std::string programFolder, platform::RetryPolicy policy)
+    : m_strProgramFolder(std::move(programFolder)), policy_(std::move(policy)) {}
+
+bool DesktopDatabaseStore::LoadDatabase() {
+  const std::string path = platform::JoinPath(m_strProgramFolder, kDeviceDatabaseFileName);
+  std::lock_guard lock(m_csData);
+  return platform::Retry(
+      [&] {
+        auto fresh = ReadDeviceDatabaseFile(path);
+        if (!fresh) return false;
+        m_mapDatabase.swap(*fresh);
+        return true;
+      },
+      policy_);
+}
+
+bool DesktopDatabaseStore::LoadScanDatabase() {
+  const std::string path = platform::JoinPath(m_strProgramFolder, kScanDatabaseFileName);
+  std::lock_guard lock(m_csData);
+  m_bScanLoaded = platform::Retry(
+      [&] {
+        auto fresh = ReadScanDatabaseFile(path);
+        if (!fresh) return false;
+        header_ = std::move(fresh->header);
+        m_mapScan.swap(fresh->map);
+        return true;
+      },
+      policy_);
+  return m_bScanLoaded;
+}
+
+void DesktopDatabaseStore::CopyScanMap(ScanDatabaseMap& destination) const {
+  std::lock_guard lock(m_csData);
+  for (const auto& [key, record] : m_mapScan) destination.Set(key, *record);
+}
+
+void DesktopDatabaseStore::CopyDatabaseMap(DeviceDatabaseMap& destination) const {
+  std::lock_guard lock(m_csData);
+  for (const auto& [key, record] : m_mapDatabase) destination.Set(key, *record);
+}
+
+bool DesktopDatabaseStore::GetDbItem(const std::string& key, CDbItem& record) const {
+  std::lock_guard lock(m_csData);
+  const CDbItem* found = m_mapDatabase.Find(key);
+  if (!found) return false;
+  record = *found;
+  return true;
+}
+
+bool DesktopDatabaseStore::RemoveDbItem(const std::string& key) {
+  std::lock_guard lock(m_csData);
+  return m_mapDatabase.Remove(key);
+}
+
+bool DesktopDatabaseStore::RemoveDbQuery(const std::string& deviceKey, const std::string& queryKey) {
+  std::lock_guard lock(m_csData);
+  CDbItem* device = m_mapDatabase.Find(deviceKey);
+  return device && device->m_pQueries.Remove(queryKey);
+}
+
+ScanDatabaseHeader DesktopDatabaseStore::ScanHeader() const {
+  std::lock_guard lock(m_csData);
+  return header_;
+}
+
+bool DesktopDatabaseStore::ScanLoaded() const {
+  std::lock_guard lock(m_csData);
+  return m_bScanLoaded;
+}
+
+}  // namespace mirvale

@@ -1,0 +1,126 @@
+#include "common/settings_file.h"
+
+#include <cstdio>
+
+#include "common/archive_reader.h"
+#include "common/archive_writer.h"
+#include "common/database_files.h"
+#include "platform/atomic_file.h"
+#include "platform/folders.h"
+
+namespace mirvale {
+
+std::string EncodeSettings(const CMirvaleDoc& doc) {
+  ArchiveWriter writer;
+  CMirvaleDoc::VisitFields(writer, doc);
+  return writer.TakeBytes();
+}
+
+CMirvaleDoc DecodeSettings(std::string_view bytes) {
+  ArchiveReader reader(bytes);
+  CMirvaleDoc doc;
+  CMirvaleDoc::VisitFields(reader, doc);
+  return doc;
+}
+
+void ApplyServiceDefaults(CMirvaleDoc& doc) {
+  doc.m_strDocName = kServiceVersionText;
+  doc.m_bAutoScan = 0;
+  doc.m_bScanLog = 0;
+  doc.m_bChangesLog = 0;
+  doc.m_bLogCsv = 0;
+  doc.m_bLogText = 0;
+  doc.m_nLogKeep = 0;
+  doc.m_nLogKeepUnit = 0;
+  doc.m_bExportSql = 0;
+  doc.m_bExportAccess = 0;
+  doc.m_bExportCsv = 0;
+  doc.m_bExportText = 0;
+  doc.m_strSmtpPort = "25";
+  doc.m_strSmtpTimeout = "1";
+  doc.m_strMailSubject = "Oskavel Mirvale message from $device";
+  doc.m_strMailBody = "Pool: $pool\r\nAction: $action\r\nDevice: $device\r\nName: $name\r\nDate: $date\r\n";
+}
+
+bool DesktopLoadSettings(CMirvaleDoc& doc, const std::string& programFolder,
+                         const platform::RetryPolicy& policy) {
+  const std::string path = platform::JoinPath(programFolder, kSettingsFileName);
+  return platform::Retry(
+      [&] {
+        auto bytes = platform::ReadWholeFile(path);
+        if (!bytes) return false;
+        try {
+          doc = DecodeSettings(*bytes);
+          return true;
+        } catch (const ArchiveError&) {
+          return false;
+        }
+      },
+      policy);
+}
+
+bool DesktopSaveSettings(const CMirvaleDoc& doc, const std::string& dataFolder,
+                         const std::function<bool()>& signalService,
+                         const platform::RetryPolicy& policy) {
+  const std::string path = platform::JoinPath(dataFolder, kSettingsFileName);
+  const std::string bytes = EncodeSettings(doc);
+  return platform::Retry(
+      [&] {
+        platform::CreateFolderLevels(dataFolder);
+        if (!platform::WriteFileAtomically(path, bytes)) return false;
+        return signalService && signalService();
+      },
+      policy);
+}
+
+bool ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFolder) {
+  const std::string path = platform::JoinPath(programFolder, kSettingsFileName);
+  if (auto bytes = platform::ReadWholeFile(path)) {
+    try {
+      doc = DecodeSettings(*bytes);
+      return true;
+    } catch (const ArchiveError& error) {
+      // Settings the administrator made are never overwritten unseen.
+      if (!MoveUnreadableFileAside(path, error.what())) return false;
+    }
+  }
+  ApplyServiceDefaults(doc);
+  return platform::WriteFileAtomically(path, EncodeSettings(doc));
+}
+
+bool ServiceSaveSettings(const CMirvaleDoc& doc, const std::string& programFolder,
+                         const platform::RetryPolicy& policy) {
+  const std::string path = platform::JoinPath(programFolder, kSettingsFileName);
+  const std::string bytes = EncodeSettings(doc);
+  return platform::Retry([&] { return platform::WriteFileAtomically(path, bytes); }, policy);
+}
+
+SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& programFolder,
+                                     const std::string& dataFolder) {
+  SettingsReload result;
+  const bool textBefore = doc.m_bExportText || doc.m_bExportCsv;
+  const bool databaseBefore = doc.m_bExportSql || doc.m_bExportAccess;
+  const std::string source = platform::JoinPath(dataFolder, kSettingsFileName);
+  const std::string target = platform::JoinPath(programFolder, kSettingsFileName);
+
+  auto bytes = platform::ReadWholeFile(source);
+  if (!bytes) return result;
+  CMirvaleDoc fresh;
+  try {
+    fresh = DecodeSettings(*bytes);
+  } catch (const ArchiveError& error) {
+    // A broken new file must not replace working settings; the service keeps its own.
+    MoveUnreadableFileAside(source, error.what());
+    return result;
+  }
+  if (!platform::WriteFileAtomically(target, *bytes)) return result;
+  std::remove(source.c_str());
+
+  doc = std::move(fresh);
+  result.reloaded = true;
+  result.startTextExport = !textBefore && (doc.m_bExportText || doc.m_bExportCsv);
+  result.startDatabaseExport = !databaseBefore && (doc.m_bExportSql || doc.m_bExportAccess);
+  return result;
+}
+
+}  // namespace mirvale
