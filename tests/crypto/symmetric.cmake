@@ -2,4 +2,5 @@ mirvale_add_test(crypto_symmetric_tests LABEL unit
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/hash_known_answer_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hash_differential_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/mac_hmac_test.cpp
   LIBS mirvale_crypto)
