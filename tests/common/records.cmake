@@ -1,0 +1,6 @@
+# Records, archive format and the shared stored files.
+mirvale_add_test(common_records_tests LABEL unit
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/archive_format_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/records_test.cpp
+  LIBS mirvale_common)
