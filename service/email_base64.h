@@ -1,0 +1,6 @@
+#pragma once
+// Base64 (standard alphabet, "=" padding) for the AUTH LOGIN exchange.
+#include <string>
+#include <string_view>
+
+std::string Base64Encode(std::string_view text);

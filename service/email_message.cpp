@@ -1,0 +1,75 @@
+#include "service/email_message.h"
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+std::string_view Trim(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+std::string OneLine(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitRecipients(std::string_view recipients) {
+  std::vector<std::string> parts;
+  while (!recipients.empty()) {
+    size_t separator = recipients.find(';');
+    std::string_view part = recipients.substr(0, separator);
+    recipients = separator == std::string_view::npos ? std::string_view() : recipients.substr(separator + 1);
+    part = Trim(part);
+    if (!part.empty()) parts.emplace_back(part);
+  }
+  return parts;
+}
+
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+
+std::string NormaliseLineEnds(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r') {
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += "\r\n";
+    } else if (c == '\n') {
+      out += "\r\n";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string DotStuff(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 8);
+  bool lineStart = true;
+  for (char c : text) {
+    if (lineStart && c == '.') out += '.';
+    out += c;
+    lineStart = c == '\n';
+  }
+  return out;
+}
+
+std::string BuildMessageData(std::string_view sender, std::string_view recipient,
+                             std::string_view subject, std::string_view body) {
+  std::string message = "from:<" + OneLine(sender) + ">\r\n";
+  message += "to:<" + OneLine(recipient) + ">\r\n";
+  message += "subject: " + OneLine(subject) + "\r\n";
+  message += "\r\n";
+  message += body;
+  message += "\r\n";
+  return DotStuff(NormaliseLineEnds(message)) + ".\r\n";
+}

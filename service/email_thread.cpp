@@ -1,0 +1,31 @@
+#include "service/email_thread.h"
+
+#include <thread>
+
+#include "platform/event_log.h"
+#include "service/email_message.h"
+#include "service/email_transaction.h"
+
+CConfigurationEmailThread::CConfigurationEmailThread(EmailServerSettings server, std::string body,
+                                                     std::string subject, std::string recipients)
+    : server_(std::move(server)), body_(std::move(body)), subject_(std::move(subject)),
+      recipients_(std::move(recipients)) {}
+
+int CConfigurationEmailThread::Run() const {
+  int sent = 0;
+  for (const std::string& recipient : SplitRecipients(recipients_)) {
+    MailResult result = SendMail(server_, recipient, subject_, body_);
+    if (result == MailResult::Sent) {
+      ++sent;
+    } else {
+      platform::ReportEvent("MirvaleSrv", platform::EventType::Warning,
+                            "E-mail to " + recipient + " through " + server_.server + " failed: " +
+                                MailResultText(result));
+    }
+  }
+  return sent;
+}
+
+void CConfigurationEmailThread::Start(CConfigurationEmailThread action) {
+  std::thread([action = std::move(action)] { action.Run(); }).detach();
+}
