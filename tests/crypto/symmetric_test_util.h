@@ -104,4 +104,55 @@ inline std::pair<std::size_t, std::size_t> random_cuts(std::mt19937 &rng, std::s
   return a <= b ? std::make_pair(a, b) : std::make_pair(b, a);
 }
 
+// One `openssl enc` run without padding: cipher name as openssl knows it (e.g. "aes-128-cbc"),
+// hex key and IV (IV empty for stream ciphers).
+struct OpensslCase {
+  std::string cipher;
+  std::string key_hex;
+  std::string iv_hex;
+  Bytes data;
+  bool decrypt = false;
+};
+
+// Runs every case through one shell, so a whole batch costs a single subprocess call here.
+inline std::vector<Bytes> openssl_batch(const std::vector<OpensslCase> &cases)
+{
+  testing_support::TempFolder folder;
+  std::string script = "set -e\n";
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const auto &c = cases[i];
+    const std::string in = folder / ("in" + std::to_string(i)), out = folder / ("out" + std::to_string(i));
+    write_file(in, std::string(c.data.begin(), c.data.end()));
+    script += "openssl enc -" + c.cipher + " -provider legacy -provider default -nopad -K " + c.key_hex +
+              (c.iv_hex.empty() ? "" : " -iv " + c.iv_hex) + (c.decrypt ? " -d" : "") + " -in '" + in + "' -out '" +
+              out + "'\n";
+  }
+  write_file(folder / "run.sh", script);
+  run_tool("sh '" + (folder / "run.sh") + "'");
+  std::vector<Bytes> outputs;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const std::string text = read_file(folder / ("out" + std::to_string(i)));
+    outputs.emplace_back(text.begin(), text.end());
+  }
+  return outputs;
+}
+
+// Random cut points on a block grid, for processing a buffer in three calls.
+inline std::pair<std::size_t, std::size_t> random_block_cuts(std::mt19937 &rng, std::size_t length,
+                                                              std::size_t block)
+{
+  const auto [a, b] = random_cuts(rng, length / block);
+  return {a * block, b * block};
+}
+
+// Applies a chained in-place operation to a copy of the data in three calls.
+template <typename Operation>
+Bytes in_three_calls(Operation operation, Bytes data, std::pair<std::size_t, std::size_t> cuts)
+{
+  operation(data.data(), cuts.first);
+  operation(data.data() + cuts.first, cuts.second - cuts.first);
+  operation(data.data() + cuts.second, data.size() - cuts.second);
+  return data;
+}
+
 }  // namespace symmetric_test
