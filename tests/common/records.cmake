@@ -3,4 +3,7 @@ mirvale_add_test(common_records_tests LABEL unit
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/archive_format_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/records_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/settings_file_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/database_store_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/malformed_files_test.cpp
   LIBS mirvale_common)

@@ -1,0 +1,196 @@
+// Loading and saving Mirvale.ini in both programs, with their retries and the defaults of a
+// new file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "common/settings_file.h"
+#include "platform/atomic_file.h"
+#include "tests/common/archive_test_support.h"
+#include "tests/common/record_samples.h"
+#include "tests/support/scoped_env.h"
+
+using archive_test::Hex;
+using namespace mirvale;
+using namespace record_samples;
+using testing_support::ScopedEnv;
+using testing_support::TempFolder;
+
+namespace {
+
+// Counts pauses instead of sleeping.
+struct CountingPolicy {
+  int pauses = 0;
+  platform::RetryPolicy policy() {
+    platform::RetryPolicy p;
+    p.sleep = [this](std::chrono::milliseconds duration) {
+      EXPECT_EQ(duration.count(), 1000);
+      ++pauses;
+    };
+    return p;
+  }
+};
+
+// The 182 bytes of a new file (sha256 cf883793...cb5843).
+const char kDefaultsHex[] =
+    "03322e310000000000000000000000000000000000000000000000000000000000000002323500000131000049"
+    "506f6f6c3a2024706f6f6c0d0a416374696f6e3a2024616374696f6e0d0a4465766963653a2024646576696365"
+    "0d0a4e616d653a20246e616d650d0a446174653a2024646174650d0a244f736b6176656c204d697276616c6520"
+    "6d6573736167652066726f6d202464657669636500000000000000000000000000000000000000000000000000"
+    "0000";
+
+std::string Slurp(const std::string& path) { return platform::ReadWholeFile(path).value_or("<missing>"); }
+
+}  // namespace
+
+TEST(ServiceSettings, FirstStartWritesTheDefaults) {
+  TempFolder folder;
+  CMirvaleDoc doc;
+  ASSERT_TRUE(ServiceLoadSettings(doc, folder.path()));
+  std::string bytes = Slurp(folder / "Mirvale.ini");
+  EXPECT_EQ(bytes.size(), 182u);
+  EXPECT_EQ(Hex(bytes), kDefaultsHex);
+  EXPECT_EQ(doc.m_strDocName, "2.1");
+  EXPECT_EQ(doc.m_strSmtpPort, "25");
+  EXPECT_TRUE(doc.m_mapPools.empty() && doc.m_mapActions.empty());
+}
+
+TEST(ServiceSettings, ReadsAnExistingFile) {
+  TempFolder folder;
+  ASSERT_TRUE(platform::WriteFileAtomically(folder / "Mirvale.ini", EncodeSettings(SampleDocument())));
+  CMirvaleDoc doc;
+  ASSERT_TRUE(ServiceLoadSettings(doc, folder.path()));
+  EXPECT_EQ(doc, SampleDocument());
+  EXPECT_EQ(Slurp(folder / "Mirvale.ini"), EncodeSettings(SampleDocument()));
+}
+
+TEST(ServiceSettings, UnparsableFileIsMovedAsideAndLogged) {
+  TempFolder folder;
+  ScopedEnv eventLog("MIRVALE_EVENTLOG", folder / "events.log");
+  std::string good = EncodeSettings(SampleDocument());
+  std::string truncated = good.substr(0, good.size() - 5);
+  ASSERT_TRUE(platform::WriteFileAtomically(folder / "Mirvale.ini", truncated));
+
+  CMirvaleDoc doc = SampleDocument();
+  doc.m_bExportText = 1;
+  ASSERT_TRUE(ServiceLoadSettings(doc, folder.path()));
+  EXPECT_EQ(Slurp(folder / "Mirvale.ini.bad"), truncated);
+  EXPECT_NE(Slurp(folder / "events.log").find("Mirvale.ini.bad"), std::string::npos);
+  // Defaults over what the document held; the broken file is not half-applied.
+  EXPECT_EQ(doc.m_bExportText, 0u);
+  EXPECT_EQ(doc.m_strSmtpPort, "25");
+  EXPECT_EQ(doc.m_strScanUser, "alice");
+  EXPECT_EQ(doc.m_mapPools.size(), 2u);
+  EXPECT_EQ(DecodeSettings(Slurp(folder / "Mirvale.ini")), doc);
+}
+
+TEST(ServiceSettings, SaveReplacesTheWholeFile) {
+  TempFolder folder;
+  CMirvaleDoc big = SampleDocument();
+  ASSERT_TRUE(ServiceSaveSettings(big, folder.path()));
+  CMirvaleDoc small;
+  ASSERT_TRUE(ServiceSaveSettings(small, folder.path()));
+  EXPECT_EQ(Slurp(folder / "Mirvale.ini"), EncodeSettings(small));
+}
+
+TEST(ServiceSettings, SaveRetriesThenFails) {
+  CountingPolicy counting;
+  EXPECT_FALSE(ServiceSaveSettings(SampleDocument(), "/nonexistent/mirvale", counting.policy()));
+  EXPECT_EQ(counting.pauses, 4);
+}
+
+TEST(ServiceSettings, ReloadTakesOverTheDesktopFile) {
+  TempFolder program, data;
+  CMirvaleDoc doc;
+  doc.m_bExportText = 1;
+  CMirvaleDoc edited = SampleDocument();
+  edited.m_bExportText = 1;
+  edited.m_bExportCsv = 1;
+  edited.m_bExportSql = 1;
+  ASSERT_TRUE(platform::WriteFileAtomically(data / "Mirvale.ini", EncodeSettings(edited)));
+
+  SettingsReload reload = ServiceReloadSettings(doc, program.path(), data.path());
+  EXPECT_TRUE(reload.reloaded);
+  EXPECT_FALSE(reload.startTextExport);  // text export was already on
+  EXPECT_TRUE(reload.startDatabaseExport);
+  EXPECT_EQ(doc, edited);
+  EXPECT_EQ(Slurp(program / "Mirvale.ini"), EncodeSettings(edited));
+  EXPECT_FALSE(std::filesystem::exists(data / "Mirvale.ini"));
+}
+
+TEST(ServiceSettings, ReloadSwitchingCsvOnStartsTextExport) {
+  TempFolder program, data;
+  CMirvaleDoc doc;
+  CMirvaleDoc edited;
+  edited.m_bExportCsv = 1;
+  ASSERT_TRUE(platform::WriteFileAtomically(data / "Mirvale.ini", EncodeSettings(edited)));
+  SettingsReload reload = ServiceReloadSettings(doc, program.path(), data.path());
+  EXPECT_TRUE(reload.startTextExport);
+  EXPECT_FALSE(reload.startDatabaseExport);
+}
+
+TEST(ServiceSettings, ReloadWithoutDesktopFileChangesNothing) {
+  TempFolder program, data;
+  CMirvaleDoc doc = SampleDocument();
+  ASSERT_TRUE(ServiceSaveSettings(doc, program.path()));
+  SettingsReload reload = ServiceReloadSettings(doc, program.path(), data.path());
+  EXPECT_FALSE(reload.reloaded);
+  EXPECT_EQ(doc, SampleDocument());
+}
+
+TEST(ServiceSettings, ReloadOfABrokenDesktopFileKeepsTheWorkingSettings) {
+  TempFolder program, data;
+  ScopedEnv eventLog("MIRVALE_EVENTLOG", program / "events.log");
+  CMirvaleDoc doc = SampleDocument();
+  ASSERT_TRUE(ServiceSaveSettings(doc, program.path()));
+  ASSERT_TRUE(platform::WriteFileAtomically(data / "Mirvale.ini", "\x05" "ab"));
+  SettingsReload reload = ServiceReloadSettings(doc, program.path(), data.path());
+  EXPECT_FALSE(reload.reloaded);
+  EXPECT_EQ(doc, SampleDocument());
+  EXPECT_EQ(Slurp(program / "Mirvale.ini"), EncodeSettings(doc));
+  EXPECT_TRUE(std::filesystem::exists(data / "Mirvale.ini.bad"));
+}
+
+TEST(DesktopSettings, LoadReadsAtOnceWhenTheFileIsThere) {
+  TempFolder folder;
+  ASSERT_TRUE(platform::WriteFileAtomically(folder / "Mirvale.ini", EncodeSettings(SampleDocument())));
+  CountingPolicy counting;
+  CMirvaleDoc doc;
+  EXPECT_TRUE(DesktopLoadSettings(doc, folder.path(), counting.policy()));
+  EXPECT_EQ(doc, SampleDocument());
+  EXPECT_EQ(counting.pauses, 0);
+}
+
+TEST(DesktopSettings, FailedLoadKeepsTheDocumentAndNeverTouchesTheFile) {
+  TempFolder folder;
+  std::string broken = EncodeSettings(SampleDocument()).substr(0, 100);
+  ASSERT_TRUE(platform::WriteFileAtomically(folder / "Mirvale.ini", broken));
+  CountingPolicy counting;
+  CMirvaleDoc doc;
+  doc.m_strScanUser = "kept";
+  EXPECT_FALSE(DesktopLoadSettings(doc, folder.path(), counting.policy()));
+  EXPECT_EQ(counting.pauses, 4);
+  EXPECT_EQ(doc.m_strScanUser, "kept");
+  EXPECT_EQ(Slurp(folder / "Mirvale.ini"), broken);
+}
+
+TEST(DesktopSettings, SaveWritesTheDataFolderAndSignals) {
+  TempFolder root;
+  std::string data = root / "Oskavel/Mirvale";
+  int signals = 0;
+  CountingPolicy counting;
+  EXPECT_TRUE(DesktopSaveSettings(SampleDocument(), data, [&] { return ++signals == 2; }, counting.policy()));
+  EXPECT_EQ(signals, 2);
+  EXPECT_EQ(counting.pauses, 1);
+  EXPECT_EQ(Slurp(data + "/Mirvale.ini"), EncodeSettings(SampleDocument()));
+}
+
+TEST(DesktopSettings, SaveWithTheServiceStoppedFailsAfterFiveAttempts) {
+  TempFolder data;
+  int signals = 0;
+  CountingPolicy counting;
+  EXPECT_FALSE(DesktopSaveSettings(CMirvaleDoc{}, data.path(), [&] { return ++signals < 0; }, counting.policy()));
+  EXPECT_EQ(signals, 5);
+  EXPECT_EQ(counting.pauses, 4);
+  EXPECT_TRUE(std::filesystem::exists(data / "Mirvale.ini"));
+}
