@@ -114,27 +114,40 @@ struct OpensslCase {
   bool decrypt = false;
 };
 
-// Runs every case through one shell, so a whole batch costs a single subprocess call here.
-inline std::vector<Bytes> openssl_batch(const std::vector<OpensslCase> &cases)
+// Runs each shell command (reading standard input, writing standard output) on its input,
+// all in one shell, so a whole batch costs a single subprocess call here.
+inline std::vector<Bytes> shell_batch(const std::vector<std::pair<std::string, Bytes>> &commands)
 {
   testing_support::TempFolder folder;
   std::string script = "set -e\n";
-  for (std::size_t i = 0; i < cases.size(); ++i) {
-    const auto &c = cases[i];
+  for (std::size_t i = 0; i < commands.size(); ++i) {
     const std::string in = folder / ("in" + std::to_string(i)), out = folder / ("out" + std::to_string(i));
-    write_file(in, std::string(c.data.begin(), c.data.end()));
-    script += "openssl enc -" + c.cipher + " -provider legacy -provider default -nopad -K " + c.key_hex +
-              (c.iv_hex.empty() ? "" : " -iv " + c.iv_hex) + (c.decrypt ? " -d" : "") + " -in '" + in + "' -out '" +
-              out + "'\n";
+    write_file(in, std::string(commands[i].second.begin(), commands[i].second.end()));
+    script += "( " + commands[i].first + " ) < '" + in + "' > '" + out + "'\n";
   }
   write_file(folder / "run.sh", script);
   run_tool("sh '" + (folder / "run.sh") + "'");
   std::vector<Bytes> outputs;
-  for (std::size_t i = 0; i < cases.size(); ++i) {
+  for (std::size_t i = 0; i < commands.size(); ++i) {
     const std::string text = read_file(folder / ("out" + std::to_string(i)));
     outputs.emplace_back(text.begin(), text.end());
   }
   return outputs;
+}
+
+inline std::string openssl_command(const std::string &cipher, const std::string &key_hex, const std::string &iv_hex,
+                                   bool decrypt)
+{
+  return "openssl enc -" + cipher + " -provider legacy -provider default -nopad -K " + key_hex +
+         (iv_hex.empty() ? "" : " -iv " + iv_hex) + (decrypt ? " -d" : "");
+}
+
+inline std::vector<Bytes> openssl_batch(const std::vector<OpensslCase> &cases)
+{
+  std::vector<std::pair<std::string, Bytes>> commands;
+  for (const auto &c : cases)
+    commands.emplace_back(openssl_command(c.cipher, c.key_hex, c.iv_hex, c.decrypt), c.data);
+  return shell_batch(commands);
 }
 
 // Random cut points on a block grid, for processing a buffer in three calls.
