@@ -16,7 +16,9 @@ namespace mirvale {
 
 class ArchiveReader {
  public:
+  // The reader keeps a view: the bytes must outlive it.
   explicit ArchiveReader(std::string_view bytes) : bytes_(bytes) {}
+  explicit ArchiveReader(std::string&&) = delete;
 
   uint8_t ReadByte();
   uint16_t ReadWord();

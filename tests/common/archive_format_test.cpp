@@ -90,7 +90,8 @@ TEST(ArchiveFormat, CountsAndNumbers) {
   EXPECT_EQ(reader.ReadByte(), 0xAB);
   EXPECT_EQ(reader.ReadWord(), 0x1234);
   EXPECT_EQ(reader.ReadDword(), 0xDEADBEEFu);
-  ArchiveReader counts(Unhex("feff" "ffffffff0000"));
+  std::string countBytes = Unhex("feff" "ffffffff0000");
+  ArchiveReader counts(countBytes);
   EXPECT_EQ(counts.ReadCount(), 65534u);
   EXPECT_EQ(counts.ReadCount(), 65535u);
 }
@@ -146,9 +147,11 @@ TEST(ArchiveFormat, ReaderAcceptsNonCanonicalForms) {
 }
 
 TEST(ArchiveFormat, ReadsWideTexts) {
-  ArchiveReader reader(Unhex("fffeff03") + Unhex("4100e9003142"));
+  std::string wide = Unhex("fffeff03") + Unhex("4100e9003142");
+  ArchiveReader reader(wide);
   EXPECT_EQ(reader.ReadText(), "A\xE9?");
-  ArchiveReader nested(Unhex("fffefffeff0100"));
+  std::string nestedBytes = Unhex("fffefffeff0100");
+  ArchiveReader nested(nestedBytes);
   EXPECT_THROW(nested.ReadText(), ArchiveError);
 }
 
@@ -199,7 +202,8 @@ TEST(ArchiveFormat, FailedMapReadLeavesTargetUntouched) {
   RecordMap<CDeviceItem> map;
   map.FindOrAdd("kept").m_strMask = "255.0.0.0";
   RecordMap<CDeviceItem> before = map;
-  ArchiveReader reader(Unhex("0200") + Unhex("0161") + Unhex("ffff01000b00") + "CDeviceItem" + Unhex("0000"));
+  std::string bytes = Unhex("0200") + Unhex("0161") + Unhex("ffff01000b00") + "CDeviceItem" + Unhex("0000");
+  ArchiveReader reader(bytes);
   EXPECT_THROW(reader.ReadMap(map), ArchiveError);
   EXPECT_EQ(map, before);
 }
