@@ -2,12 +2,11 @@
 #include "crypto/bignum.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "crypto/bignum_detail.h"
 #include "crypto/secure_clear.h"
+#include "remoteshell/base/memory.h"
 
 using namespace bignum_detail;
 
@@ -27,11 +26,8 @@ BigNum allocate(int words)
 {
   if (words < 0)
     words = 0;
-  auto *a = static_cast<BigNum>(std::calloc(static_cast<std::size_t>(words) + 1, sizeof(BigNumWord)));
-  if (!a) {
-    std::fputs("Out of memory!\n", stderr);
-    std::abort();
-  }
+  auto *a = static_cast<BigNum>(checked_alloc(static_cast<std::size_t>(words) + 1, sizeof(BigNumWord)));
+  std::memset(a, 0, (static_cast<std::size_t>(words) + 1) * sizeof(BigNumWord));
   a[0] = static_cast<BigNumWord>(words);
   return a;
 }
@@ -59,7 +55,7 @@ void bn_release(BigNum a)
   if (!a || a == bn_zero || a == bn_one)
     return;
   secure_clear(a, sizeof(BigNumWord) * (static_cast<std::size_t>(a[0]) + 1));
-  std::free(a);
+  checked_free(a);
 }
 
 void bn_decrement(BigNum a)

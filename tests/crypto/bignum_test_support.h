@@ -2,6 +2,7 @@
 // Helpers for the public-key tests: hexadecimal conversion of BigNum values, running a
 // command and reading its output.
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -52,6 +53,71 @@ inline std::string run_command(const std::string &command, int *status = nullptr
   if (status)
     *status = rc;
   return output;
+}
+
+}  // namespace bignum_testing
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace bignum_testing {
+
+// The named values of `openssl pkey -text -noout` as lower-case hex without leading zeros.
+inline std::map<std::string, std::string> parse_openssl_text(const std::string &text)
+{
+  std::map<std::string, std::string> values;
+  std::istringstream lines(text);
+  std::string line, current;
+  while (std::getline(lines, line)) {
+    if (line.empty())
+      continue;
+    if (line[0] != ' ') {
+      current.clear();
+      auto colon = line.find(':');
+      if (colon == std::string::npos)
+        continue;
+      std::string name = line.substr(0, colon);
+      auto open = line.find("(0x");
+      if (open != std::string::npos)
+        values[name] = line.substr(open + 3, line.find(')', open) - open - 3);
+      else
+        current = name;
+      continue;
+    }
+    if (current.empty())
+      continue;
+    for (char c : line)
+      if (std::isxdigit(static_cast<unsigned char>(c)))
+        values[current] += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  for (auto &[name, hex] : values) {
+    std::size_t first = hex.find_first_not_of('0');
+    hex = first == std::string::npos ? "0" : hex.substr(first);
+  }
+  return values;
+}
+
+inline void write_file(const std::string &path, const void *data, std::size_t length)
+{
+  std::ofstream out(path, std::ios::binary);
+  out.write(static_cast<const char *>(data), static_cast<std::streamsize>(length));
+}
+
+inline std::vector<unsigned char> read_file(const std::string &path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+// The MD5 fingerprint hex pairs ssh-keygen prints for an SSH-2 public blob, and its bit count.
+inline std::string ssh_keygen_fingerprint(const std::string &folder, const std::string &name,
+                                          const unsigned char *blob, int length)
+{
+  write_file(folder + "/blob.bin", blob, static_cast<std::size_t>(length));
+  std::string command = "printf '%s %s test\\n' " + name + " \"$(openssl base64 -A -in " + folder +
+                        "/blob.bin)\" > " + folder + "/key.pub && ssh-keygen -l -E md5 -f " + folder + "/key.pub";
+  return run_command(command);
 }
 
 }  // namespace bignum_testing
