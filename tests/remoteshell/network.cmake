@@ -1,0 +1,6 @@
+add_library(remoteshell_net_test_support STATIC ${CMAKE_CURRENT_LIST_DIR}/net_test_support.cpp)
+target_link_libraries(remoteshell_net_test_support PUBLIC mirvale_remoteshell)
+
+mirvale_add_test(remoteshell_network_tests LABEL unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/network_test.cpp
+  LIBS remoteshell_net_test_support mirvale_remoteshell)
