@@ -17,7 +17,10 @@ using namespace ssh_zlib_codes;
 
 namespace {
 
-constexpr int hash_size = 2039;
+// Chains are filtered by the three bytes anyway, so the candidates are the same for any hash;
+// a table as wide as the window keeps chains short and the search fast.
+constexpr int hash_bits = 15;
+constexpr int hash_size = 1 << hash_bits;
 constexpr int max_candidates = 32;
 // Bounds the walk along one hash chain so that adversarial data cannot make compression
 // quadratic; ordinary data never comes near it.
@@ -50,6 +53,13 @@ struct Match {
   int distance = 0;
 };
 
+// One window slot: the previous position on the same hash chain, and the three bytes that
+// start there, so that walking a chain does not touch the history itself.
+struct ChainLink {
+  int32_t previous;
+  uint32_t bytes;
+};
+
 }  // namespace
 
 struct ZlibCompressor {
@@ -59,7 +69,7 @@ struct ZlibCompressor {
   int end = 0;
   int hashed = 0;  // positions below this are on their hash chains
   std::array<int32_t, hash_size> head;
-  std::array<int32_t, window_size> previous;
+  std::array<ChainLink, window_size> links;
   ZlibBitWriter out;
   bool first_block = true;
   bool block_open = false;
@@ -67,19 +77,21 @@ struct ZlibCompressor {
 
   ZlibCompressor() {
     head.fill(-1);
-    previous.fill(-1);
+    links.fill({-1, 0});
   }
 };
 
 namespace {
 
-int hash_at(const unsigned char* p) { return (p[0] * 257 + p[1] * 263 + p[2] * 269) % hash_size; }
+uint32_t three_bytes_at(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16; }
+int hash_at(const unsigned char* p) { return (three_bytes_at(p) * 2654435761u) >> (32 - hash_bits); }
 
 void insert_hashes_below(ZlibCompressor& z, int position) {
   int limit = std::min(position, z.end - (min_match - 1));
   for (; z.hashed < limit; ++z.hashed) {
-    int h = hash_at(&z.history[z.hashed]);
-    z.previous[z.hashed & window_mask] = z.head[h];
+    const unsigned char* p = &z.history[z.hashed];
+    int h = hash_at(p);
+    z.links[z.hashed & window_mask] = {z.head[h], three_bytes_at(p)};
     z.head[h] = z.hashed;
   }
 }
@@ -95,7 +107,7 @@ void append_to_history(ZlibCompressor& z, const unsigned char* data, int length)
       z.hashed -= drop;
       auto rebase = [drop](int32_t& position) { position = position >= drop ? position - drop : -1; };
       std::for_each(z.head.begin(), z.head.end(), rebase);
-      std::for_each(z.previous.begin(), z.previous.end(), rebase);
+      for (ChainLink& link : z.links) rebase(link.previous);
     }
     needed = z.end + length;
     if (needed > static_cast<int>(z.history.size()))
@@ -125,15 +137,22 @@ Match find_match(const ZlibCompressor& z, int position) {
   int limit = z.end - position;
   if (limit < min_match) return best;
   const unsigned char* here = &z.history[position];
+  const uint32_t wanted = three_bytes_at(here);
   int candidates = 0;
   int steps = 0;
-  for (int c = z.head[hash_at(here)]; c >= 0 && position - c <= max_distance; c = z.previous[c & window_mask]) {
+  for (int c = z.head[hash_at(here)]; c >= 0 && position - c <= max_distance;) {
     if (++steps > max_chain_steps) break;
-    const unsigned char* there = &z.history[c];
-    if (there[0] != here[0] || there[1] != here[1] || there[2] != here[2]) continue;
-    int length = min_match + common_length(there + min_match, here + min_match, limit - min_match);
-    if (length > best.length) best = {length, position - c};
-    if (best.length == limit || ++candidates == max_candidates) break;
+    const ChainLink& link = z.links[c & window_mask];
+    if (link.bytes == wanted) {
+      const unsigned char* there = &z.history[c];
+      // Only a longer match can win: one that differs at the current best length is passed over.
+      if (best.length == 0 || there[best.length] == here[best.length]) {
+        int length = min_match + common_length(there + min_match, here + min_match, limit - min_match);
+        if (length > best.length) best = {length, position - c};
+      }
+      if (best.length == limit || ++candidates == max_candidates) break;
+    }
+    c = link.previous;
   }
   return best;
 }
