@@ -4,6 +4,7 @@
 
 #include "crypto/aes_tables.h"
 #include "crypto/byte_order.h"
+#include "crypto/context_memory.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -160,17 +161,14 @@ void store_block(unsigned char *bytes, const std::uint32_t *words, int nb)
 
 AesContext *aes_make_context()
 {
-  AesContext *context = new AesContext();
+  AesContext *context = context_alloc<AesContext>();
   context->Nb = 4;  // an IV may be loaded before the key
   return context;
 }
 
 void aes_free_context(AesContext *context)
 {
-  if (!context)
-    return;
-  secure_clear_object(*context);
-  delete context;
+  context_free(context);
 }
 
 bool aes_setup(AesContext *context, int block_bytes, const unsigned char *key, int key_bytes)

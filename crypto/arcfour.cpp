@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "crypto/context_memory.h"
 #include "crypto/secure_clear.h"
 
 void arcfour_key_setup(ArcfourContext *context, const unsigned char *key, std::size_t key_length)
@@ -50,15 +51,11 @@ void key_and_discard(void *context, const unsigned char *key, std::size_t key_le
 
 }  // namespace
 
-void *arcfour_cipher_new_context() { return new ArcfourContext(); }
+void *arcfour_cipher_new_context() { return context_alloc<ArcfourContext>(); }
 
 void arcfour_cipher_free_context(void *context)
 {
-  ArcfourContext *arcfour = static_cast<ArcfourContext *>(context);
-  if (!arcfour)
-    return;
-  secure_clear_object(*arcfour);
-  delete arcfour;
+  context_free(static_cast<ArcfourContext *>(context));
 }
 
 void arcfour_cipher_set_iv(void *, const unsigned char *) {}

@@ -4,6 +4,7 @@
 
 #include "crypto/blowfish_tables.h"
 #include "crypto/byte_order.h"
+#include "crypto/context_memory.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -152,15 +153,11 @@ void blowfish_sdctr(BlowfishContext *context, unsigned char *buffer, std::size_t
   }
 }
 
-void *blowfish_cipher_new_context() { return new BlowfishContext(); }
+void *blowfish_cipher_new_context() { return context_alloc<BlowfishContext>(); }
 
 void blowfish_cipher_free_context(void *context)
 {
-  BlowfishContext *blowfish = static_cast<BlowfishContext *>(context);
-  if (!blowfish)
-    return;
-  secure_clear_object(*blowfish);
-  delete blowfish;
+  context_free(static_cast<BlowfishContext *>(context));
 }
 
 void blowfish_cipher_set_iv(void *context, const unsigned char *iv)
@@ -193,15 +190,11 @@ void blowfish_cipher_sdctr(void *context, unsigned char *buffer, std::size_t len
   blowfish_sdctr(static_cast<BlowfishContext *>(context), buffer, length);
 }
 
-void *ssh1_blowfish_new_context() { return new Ssh1BlowfishContext(); }
+void *ssh1_blowfish_new_context() { return context_alloc<Ssh1BlowfishContext>(); }
 
 void ssh1_blowfish_free_context(void *context)
 {
-  Ssh1BlowfishContext *blowfish = static_cast<Ssh1BlowfishContext *>(context);
-  if (!blowfish)
-    return;
-  secure_clear_object(*blowfish);
-  delete blowfish;
+  context_free(static_cast<Ssh1BlowfishContext *>(context));
 }
 
 void ssh1_blowfish_set_session_key(void *context, const unsigned char *key)

@@ -2,6 +2,7 @@
 
 #include "crypto/byte_order.h"
 #include "crypto/des_tables.h"
+#include "crypto/context_memory.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -169,15 +170,11 @@ void des_decrypt_xdm_auth(const unsigned char key[7], unsigned char *buffer, std
   secure_clear(&key_bits, sizeof key_bits);
 }
 
-void *des_cipher_new_context() { return new DesContext(); }
+void *des_cipher_new_context() { return context_alloc<DesContext>(); }
 
 void des_cipher_free_context(void *context)
 {
-  DesContext *des = static_cast<DesContext *>(context);
-  if (!des)
-    return;
-  secure_clear_object(*des);
-  delete des;
+  context_free(static_cast<DesContext *>(context));
 }
 
 void des_cipher_set_iv(void *context, const unsigned char *iv) { des_set_iv(static_cast<DesContext *>(context), iv); }
@@ -202,15 +199,11 @@ void des_cipher_decrypt_cbc(void *context, unsigned char *buffer, std::size_t le
   des_cbc_decrypt(static_cast<DesContext *>(context), buffer, length);
 }
 
-void *ssh1_des_new_context() { return new Ssh1DesContext(); }
+void *ssh1_des_new_context() { return context_alloc<Ssh1DesContext>(); }
 
 void ssh1_des_free_context(void *context)
 {
-  Ssh1DesContext *des = static_cast<Ssh1DesContext *>(context);
-  if (!des)
-    return;
-  secure_clear_object(*des);
-  delete des;
+  context_free(static_cast<Ssh1DesContext *>(context));
 }
 
 void ssh1_des_set_session_key(void *context, const unsigned char *key)

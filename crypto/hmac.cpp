@@ -4,6 +4,7 @@
 
 #include "crypto/byte_order.h"
 #include "crypto/constant_time.h"
+#include "crypto/context_memory.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -94,14 +95,11 @@ int verify_prefix(const unsigned char (&mac)[FullLength], const unsigned char *r
 
 }  // namespace
 
-HmacMd5Context *hmac_md5_new() { return new HmacMd5Context(); }
+HmacMd5Context *hmac_md5_new() { return context_alloc<HmacMd5Context>(); }
 
 void hmac_md5_free(HmacMd5Context *context)
 {
-  if (!context)
-    return;
-  secure_clear_object(*context);
-  delete context;
+  context_free(context);
 }
 
 void hmac_md5_set_key(HmacMd5Context *context, const unsigned char *key, std::size_t key_length)
@@ -115,14 +113,11 @@ void hmac_md5_compute(const HmacMd5Context *context, const void *data, std::size
   compute_mac(context->inner, context->outer, md5_functions, nullptr, 0, data, length, mac);
 }
 
-HmacSha1Context *hmac_sha1_new() { return new HmacSha1Context(); }
+HmacSha1Context *hmac_sha1_new() { return context_alloc<HmacSha1Context>(); }
 
 void hmac_sha1_free(HmacSha1Context *context)
 {
-  if (!context)
-    return;
-  secure_clear_object(*context);
-  delete context;
+  context_free(context);
 }
 
 void hmac_sha1_set_key(HmacSha1Context *context, const unsigned char *key, std::size_t key_length)

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "crypto/byte_order.h"
+#include "crypto/context_memory.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -138,7 +139,7 @@ void sha1_digest(const void *data, std::size_t length, unsigned char digest[SHA1
 
 void *sha1_hash_begin()
 {
-  Sha1State *state = new Sha1State;
+  Sha1State *state = context_alloc<Sha1State>();
   sha1_begin(state);
   return state;
 }
@@ -152,5 +153,5 @@ void sha1_hash_finish(void *state, unsigned char *digest)
 {
   Sha1State *sha = static_cast<Sha1State *>(state);
   sha1_finish(sha, digest);  // wipes the state
-  delete sha;
+  checked_free(sha);
 }

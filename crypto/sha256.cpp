@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "crypto/byte_order.h"
+#include "crypto/context_memory.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -132,7 +133,7 @@ void sha256_digest(const void *data, std::size_t length, unsigned char digest[SH
 
 void *sha256_hash_begin()
 {
-  Sha256State *state = new Sha256State;
+  Sha256State *state = context_alloc<Sha256State>();
   sha256_begin(state);
   return state;
 }
@@ -146,5 +147,5 @@ void sha256_hash_finish(void *state, unsigned char *digest)
 {
   Sha256State *sha = static_cast<Sha256State *>(state);
   sha256_finish(sha, digest);  // wipes the state
-  delete sha;
+  checked_free(sha);
 }

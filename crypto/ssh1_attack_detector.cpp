@@ -5,6 +5,7 @@
 
 #include "crypto/byte_order.h"
 #include "crypto/crc32.h"
+#include "remoteshell/base/memory.h"
 
 namespace {
 
@@ -76,14 +77,20 @@ int check_hashed(AttackDetector *detector, const unsigned char *blocks, std::siz
 
 }  // namespace
 
-AttackDetector *attack_detector_new() { return new AttackDetector{nullptr, initial_size}; }
+AttackDetector *attack_detector_new()
+{
+  AttackDetector *detector = checked_new_array<AttackDetector>(1);
+  detector->table = nullptr;
+  detector->size = initial_size;
+  return detector;
+}
 
 void attack_detector_free(AttackDetector *detector)
 {
   if (!detector)
     return;
-  delete[] detector->table;
-  delete detector;
+  checked_free(detector->table);
+  checked_free(detector);
 }
 
 int attack_detector_check(AttackDetector *detector, const unsigned char *cipher_text, std::size_t length,
@@ -100,8 +107,8 @@ int attack_detector_check(AttackDetector *detector, const unsigned char *cipher_
   while (wanted < count * 3 / 2)
     wanted *= 4;
   if (wanted != detector->size || !detector->table) {
-    delete[] detector->table;
-    detector->table = new std::uint16_t[wanted];
+    checked_free(detector->table);
+    detector->table = checked_new_array<std::uint16_t>(wanted);
     detector->size = wanted;
   }
 

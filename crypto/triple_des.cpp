@@ -1,6 +1,7 @@
 #include "crypto/triple_des.h"
 
 #include "crypto/byte_order.h"
+#include "crypto/context_memory.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -115,15 +116,11 @@ void des3_decrypt_key_file(const unsigned char key[16], unsigned char *buffer, s
   secure_clear(stages, sizeof stages);
 }
 
-void *des3_cipher_new_context() { return new TripleDesContext(); }
+void *des3_cipher_new_context() { return context_alloc<TripleDesContext>(); }
 
 void des3_cipher_free_context(void *context)
 {
-  TripleDesContext *des3 = static_cast<TripleDesContext *>(context);
-  if (!des3)
-    return;
-  secure_clear_object(*des3);
-  delete des3;
+  context_free(static_cast<TripleDesContext *>(context));
 }
 
 void des3_cipher_set_iv(void *context, const unsigned char *iv)
@@ -156,15 +153,11 @@ void des3_cipher_sdctr(void *context, unsigned char *buffer, std::size_t length)
   des3_sdctr(static_cast<TripleDesContext *>(context), buffer, length);
 }
 
-void *ssh1_des3_new_context() { return new Ssh1TripleDesContext(); }
+void *ssh1_des3_new_context() { return context_alloc<Ssh1TripleDesContext>(); }
 
 void ssh1_des3_free_context(void *context)
 {
-  Ssh1TripleDesContext *des3 = static_cast<Ssh1TripleDesContext *>(context);
-  if (!des3)
-    return;
-  secure_clear_object(*des3);
-  delete des3;
+  context_free(static_cast<Ssh1TripleDesContext *>(context));
 }
 
 void ssh1_des3_set_session_key(void *context, const unsigned char *key)

@@ -34,7 +34,7 @@ TEST(BlowfishKnownAnswer, ClassicEcbSet)
       {"0123456789abcdef", "1111111111111111", "61f9c3802281b096"},
       {"fedcba9876543210", "0123456789abcdef", "0aceab0fc6a0a28d"},
   };
-  BlowfishContext *context = new BlowfishContext();
+  BlowfishContext *context = static_cast<BlowfishContext *>(blowfish_cipher_new_context());
   for (const auto &v : vectors) {
     const Bytes key = from_hex(v.key), plain = from_hex(v.plain);
     blowfish_key_setup(context, key.data(), key.size());
