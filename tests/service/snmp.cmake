@@ -4,6 +4,7 @@ mirvale_add_test(snmp_unit_tests LABEL unit
     ${CMAKE_CURRENT_LIST_DIR}/snmp_value_text_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/snmp_boot_counter_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/trap_managers_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/device_scan_texts_test.cpp
   LIBS mirvale_service)
 
 # Against snmpd, snmptrapd and a Python agent inside the test's own network namespace.
