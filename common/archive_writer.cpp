@@ -8,13 +8,14 @@ namespace mirvale {
 void ArchiveWriter::WriteByte(uint8_t value) { bytes_.push_back(static_cast<char>(value)); }
 
 void ArchiveWriter::WriteWord(uint16_t value) {
-  WriteByte(static_cast<uint8_t>(value));
-  WriteByte(static_cast<uint8_t>(value >> 8));
+  const char bytes[2] = {static_cast<char>(value), static_cast<char>(value >> 8)};
+  bytes_.append(bytes, sizeof bytes);
 }
 
 void ArchiveWriter::WriteDword(uint32_t value) {
-  WriteWord(static_cast<uint16_t>(value));
-  WriteWord(static_cast<uint16_t>(value >> 16));
+  const char bytes[4] = {static_cast<char>(value), static_cast<char>(value >> 8), static_cast<char>(value >> 16),
+                         static_cast<char>(value >> 24)};
+  bytes_.append(bytes, sizeof bytes);
 }
 
 void ArchiveWriter::WriteText(std::string_view text) {

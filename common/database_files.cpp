@@ -87,7 +87,7 @@ bool ServiceLoadDeviceDatabase(const std::string& path, DeviceDatabaseMap& map,
         return true;
       },
       policy);
-  if (!read && failure.malformed) MoveUnreadableFileAside(path, failure.reason);
+  if (!read && platform::FileExists(path)) MoveUnreadableFileAside(path, failure.reason);
   return read;
 }
 

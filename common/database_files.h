@@ -74,7 +74,7 @@ std::optional<ScanDatabase> ReadScanDatabaseFile(const std::string& path,
                                                  ReadFailure* failure = nullptr);
 
 // The service's start: reads the device database with the policy's attempts into map. A file
-// that exists but still cannot be parsed is moved aside to "<path>.bad" and logged, so the
+// that exists but still cannot be read or parsed is moved aside to "<path>.bad" and logged, so the
 // next save does not silently replace it; map then keeps what it held. True when read.
 bool ServiceLoadDeviceDatabase(const std::string& path, DeviceDatabaseMap& map,
                                const platform::RetryPolicy& policy = {});

@@ -75,14 +75,17 @@ bool DesktopSaveSettings(const CMirvaleDoc& doc, const std::string& dataFolder,
 
 bool ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFolder) {
   const std::string path = platform::JoinPath(programFolder, kSettingsFileName);
+  // Settings the administrator made are never overwritten unseen: a file that is there but
+  // cannot be read or parsed is moved aside first.
   if (auto bytes = platform::ReadWholeFile(path)) {
     try {
       doc = DecodeSettings(*bytes);
       return true;
     } catch (const ArchiveError& error) {
-      // Settings the administrator made are never overwritten unseen.
       if (!MoveUnreadableFileAside(path, error.what())) return false;
     }
+  } else if (platform::FileExists(path) && !MoveUnreadableFileAside(path, "cannot be opened")) {
+    return false;
   }
   ApplyServiceDefaults(doc);
   return platform::WriteFileAtomically(path, EncodeSettings(doc));

@@ -36,7 +36,7 @@ bool DesktopSaveSettings(const CMirvaleDoc& doc, const std::string& dataFolder,
 
 // Service load: reads <programFolder>/Mirvale.ini once. When it is missing or unreadable, the
 // defaults are applied over the document and the file is written anew; a file that exists but
-// cannot be parsed is first moved aside to Mirvale.ini.bad and logged. False only when the
+// cannot be read or parsed is first moved aside to Mirvale.ini.bad and logged. False only when the
 // file can be neither read nor written.
 bool ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFolder);
 

@@ -77,6 +77,17 @@ TEST(ServiceDatabaseFiles, StartupLoadMovesAnUnparsableFileAside) {
   EXPECT_NE(platform::ReadWholeFile(folder / "events.log").value_or("").find("Mirvale.db"), std::string::npos);
 }
 
+TEST(ServiceDatabaseFiles, StartupLoadMovesAFileThatCannotBeOpenedAside) {
+  TempFolder folder;
+  ScopedEnv eventLog("MIRVALE_EVENTLOG", folder / "events.log");
+  std::filesystem::create_directory(folder / "Mirvale.db");
+  CountingPolicy counting;
+  DeviceDatabaseMap map;
+  EXPECT_FALSE(ServiceLoadDeviceDatabase(folder / "Mirvale.db", map, counting.policy()));
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "Mirvale.db.bad"));
+  EXPECT_TRUE(SaveDeviceDatabaseFile(folder / "Mirvale.db", map));
+}
+
 TEST(ServiceDatabaseFiles, StartupLoadOfAMissingFileLeavesNothingBehind) {
   TempFolder folder;
   CountingPolicy counting;

@@ -7,3 +7,7 @@ mirvale_add_test(common_records_tests LABEL unit
     ${CMAKE_CURRENT_LIST_DIR}/database_store_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/malformed_files_test.cpp
   LIBS mirvale_common)
+
+mirvale_add_benchmark(common_records_bench
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/records_bench.cpp
+  LIBS mirvale_common)

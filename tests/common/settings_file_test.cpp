@@ -194,3 +194,14 @@ TEST(DesktopSettings, SaveWithTheServiceStoppedFailsAfterFiveAttempts) {
   EXPECT_EQ(counting.pauses, 4);
   EXPECT_TRUE(std::filesystem::exists(data / "Mirvale.ini"));
 }
+
+TEST(ServiceSettings, FileThatCannotBeOpenedIsMovedAsideNotOverwritten) {
+  TempFolder folder;
+  ScopedEnv eventLog("MIRVALE_EVENTLOG", folder / "events.log");
+  // A folder in the file's place cannot be read, whoever runs the test.
+  std::filesystem::create_directory(folder / "Mirvale.ini");
+  CMirvaleDoc doc;
+  ASSERT_TRUE(ServiceLoadSettings(doc, folder.path()));
+  EXPECT_TRUE(std::filesystem::is_directory(folder / "Mirvale.ini.bad"));
+  EXPECT_EQ(Slurp(folder / "Mirvale.ini").size(), 182u);
+}
