@@ -28,33 +28,42 @@ inline std::uint32_t choose(std::uint32_t x, std::uint32_t y, std::uint32_t z) {
 inline std::uint32_t majority(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return (x & y) | (z & (x | y)); }
 
 // One round with the working variables renamed instead of shifted: eight consecutive rounds
-// bring every name back to its place.
-#define SHA256_ROUND(a, b, c, d, e, f, g, h, i)                                  \
-  do {                                                                           \
-    const std::uint32_t t1 = h + big_sigma1(e) + choose(e, f, g) + round_constants[i] + w[i]; \
-    d += t1;                                                                     \
-    h = t1 + big_sigma0(a) + majority(a, b, c);                                  \
+// bring every name back to its place. The schedule is a rolling window of 16 words.
+#define SHA256_ROUND(a, b, c, d, e, f, g, h, i, w_i)                                          \
+  do {                                                                                      \
+    const std::uint32_t t1 = h + big_sigma1(e) + choose(e, f, g) + round_constants[i] + (w_i); \
+    d += t1;                                                                                \
+    h = t1 + big_sigma0(a) + majority(a, b, c);                                             \
   } while (0)
+
+#define SHA256_SCHEDULE(i) \
+  (w[(i) & 15] += small_sigma1(w[((i) - 2) & 15]) + w[((i) - 7) & 15] + small_sigma0(w[((i) - 15) & 15]))
+
+#define SHA256_EIGHT(i, W)                      \
+  SHA256_ROUND(a, b, c, d, e, f, g, h, i, W(i));         \
+  SHA256_ROUND(h, a, b, c, d, e, f, g, i + 1, W(i + 1)); \
+  SHA256_ROUND(g, h, a, b, c, d, e, f, i + 2, W(i + 2)); \
+  SHA256_ROUND(f, g, h, a, b, c, d, e, i + 3, W(i + 3)); \
+  SHA256_ROUND(e, f, g, h, a, b, c, d, i + 4, W(i + 4)); \
+  SHA256_ROUND(d, e, f, g, h, a, b, c, i + 5, W(i + 5)); \
+  SHA256_ROUND(c, d, e, f, g, h, a, b, i + 6, W(i + 6)); \
+  SHA256_ROUND(b, c, d, e, f, g, h, a, i + 7, W(i + 7))
+
+#define SHA256_LOADED(i) w[i]
 
 void sha256_block(std::uint32_t state[8], const unsigned char *block)
 {
-  std::uint32_t w[64];
+  std::uint32_t w[16];
   for (int i = 0; i < 16; ++i)
     w[i] = load_be32(block + 4 * i);
-  for (int i = 16; i < 64; ++i)
-    w[i] = small_sigma1(w[i - 2]) + w[i - 7] + small_sigma0(w[i - 15]) + w[i - 16];
 
   std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
   std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
-  for (int i = 0; i < 64; i += 8) {
-    SHA256_ROUND(a, b, c, d, e, f, g, h, i);
-    SHA256_ROUND(h, a, b, c, d, e, f, g, i + 1);
-    SHA256_ROUND(g, h, a, b, c, d, e, f, i + 2);
-    SHA256_ROUND(f, g, h, a, b, c, d, e, i + 3);
-    SHA256_ROUND(e, f, g, h, a, b, c, d, i + 4);
-    SHA256_ROUND(d, e, f, g, h, a, b, c, i + 5);
-    SHA256_ROUND(c, d, e, f, g, h, a, b, i + 6);
-    SHA256_ROUND(b, c, d, e, f, g, h, a, i + 7);
+  SHA256_EIGHT(0, SHA256_LOADED);
+  SHA256_EIGHT(8, SHA256_LOADED);
+  for (int i = 16; i < 64; i += 16) {
+    SHA256_EIGHT(i, SHA256_SCHEDULE);
+    SHA256_EIGHT(i + 8, SHA256_SCHEDULE);
   }
   state[0] += a;
   state[1] += b;
@@ -66,6 +75,9 @@ void sha256_block(std::uint32_t state[8], const unsigned char *block)
   state[7] += h;
 }
 
+#undef SHA256_LOADED
+#undef SHA256_EIGHT
+#undef SHA256_SCHEDULE
 #undef SHA256_ROUND
 
 void add_length(Sha256State *state, std::size_t length)
