@@ -1,0 +1,175 @@
+#include "service/data_store.h"
+
+#include "platform/atomic_file.h"
+#include "platform/folders.h"
+#include "service/local_time_text.h"
+
+namespace mirvale {
+
+ServiceDataStore::ServiceDataStore(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+
+std::string ServiceDataStore::DeviceDatabasePath() const {
+  return platform::JoinPath(programFolder_, kDeviceDatabaseFileName);
+}
+
+std::string ServiceDataStore::ScanDatabasePath() const {
+  return platform::JoinPath(programFolder_, kScanDatabaseFileName);
+}
+
+void ServiceDataStore::LoadDatabase(const platform::RetryPolicy& policy) {
+  std::lock_guard lock(m_csData);
+  // Only this service writes the file: when it is not there, waiting does not bring it.
+  if (!platform::FileExists(DeviceDatabasePath())) return;
+  ServiceLoadDeviceDatabase(DeviceDatabasePath(), m_mapDatabase, policy);
+}
+
+void ServiceDataStore::SaveDatabase() {
+  std::lock_guard lock(m_csData);
+  SaveDeviceDatabaseFile(DeviceDatabasePath(), m_mapDatabase);
+}
+
+void ServiceDataStore::SaveScanDatabase() {
+  std::lock_guard lock(m_csData);
+  SaveScanDatabaseFile(ScanDatabasePath(), header_, m_mapScan);
+}
+
+void ServiceDataStore::BeginScanStatus(std::time_t now) {
+  std::lock_guard lock(m_csData);
+  scanRunning_ = true;
+  header_.m_strScanStatus = "Running";
+  header_.m_strScanStart = SecondsText(now);
+  m_mapScan.clear();
+  SaveScanDatabase();
+}
+
+void ServiceDataStore::SetScanPoolAndTotal(const std::string& pool, long total) {
+  std::lock_guard lock(m_csData);
+  header_.m_strScanTotal = std::to_string(total);
+  header_.m_strScanPool = pool;
+  SaveScanDatabase();
+}
+
+void ServiceDataStore::FinishScanStatus() {
+  std::lock_guard lock(m_csData);
+  header_.m_strScanStatus = "Finished";
+  SaveDatabase();
+  SaveScanDatabase();
+}
+
+ScanDatabaseHeader ServiceDataStore::ScanHeader() const {
+  std::lock_guard lock(m_csData);
+  return header_;
+}
+
+void ServiceDataStore::SetScanRecord(const std::string& pool, const std::string& address, const std::string& name,
+                                     const std::string& status) {
+  std::lock_guard lock(m_csData);
+  CScanDbItem& item = m_mapScan.FindOrAdd(DeviceKey(pool, address));
+  item.m_strPool = pool;
+  item.m_strAddress = address;
+  item.m_strName = name;
+  item.m_strStatus = status;
+}
+
+bool ServiceDataStore::AddDevice(const std::string& pool, const std::string& address, const std::string& name,
+                                 const std::string& interfaces, const std::string& addresses) {
+  std::lock_guard lock(m_csData);
+  CDbItem& item = m_mapDatabase.FindOrAdd(DeviceKey(pool, address));
+  item.m_strAddress = address;
+  item.m_strName = name;
+  item.m_strPool = pool;
+  // An empty answer keeps what an earlier scan found.
+  if (!interfaces.empty()) item.m_strInterfaces = interfaces;
+  if (!addresses.empty()) item.m_strAddresses = addresses;
+  return true;
+}
+
+void ServiceDataStore::UpdateDevice(const std::string& pool, const std::string& address,
+                                    const std::string& scanTime, const std::string& status) {
+  std::lock_guard lock(m_csData);
+  CDbItem* item = m_mapDatabase.Find(DeviceKey(pool, address));
+  if (!item) return;
+  item->m_strScanTime = scanTime;
+  if (!status.empty()) item->m_strStatus = status;
+}
+
+bool ServiceDataStore::StoreValue(const std::string& pool, const std::string& address, const std::string& time,
+                                  const std::string& key, const std::function<void(CDbQuery&)>& describe,
+                                  const std::string& value) {
+  std::lock_guard lock(m_csData);
+  CDbItem* device = m_mapDatabase.Find(DeviceKey(pool, address));
+  if (!device) return false;
+  bool changed = false;
+  std::string previousTime;
+  std::string previousValue;
+  if (const CDbQuery* stored = device->m_pQueries.Find(key); stored && stored->m_strValue != value) {
+    changed = true;
+    previousTime = stored->m_strTime;
+    previousValue = stored->m_strValue;
+  }
+  CDbQuery& record = device->m_pQueries.FindOrAdd(key);
+  record.m_strKey = key;
+  record.m_strTime = time;
+  record.m_strValue = value;
+  describe(record);
+  // A change from an empty value keeps the previous pair as it was.
+  if (!previousValue.empty()) {
+    record.m_strPrevTime = previousTime;
+    record.m_strPrevValue = previousValue;
+  }
+  return changed;
+}
+
+bool ServiceDataStore::StoreQueryValue(const std::string& pool, const std::string& address, const std::string& time,
+                                       const std::string& key, const std::string& queryOid, const std::string& name,
+                                       const std::string& value) {
+  return StoreValue(
+      pool, address, time, key,
+      [&](CDbQuery& record) {
+        record.m_strName = name;
+        record.m_strQueryOid = queryOid;
+      },
+      value);
+}
+
+bool ServiceDataStore::StoreSetValue(const std::string& pool, const std::string& address, const std::string& time,
+                                     const std::string& key, const std::string& value) {
+  return StoreValue(pool, address, time, key, [](CDbQuery&) {}, value);
+}
+
+bool ServiceDataStore::FindQueryValue(const std::string& deviceKey, const std::string& valueKey,
+                                      CDbQuery& record) const {
+  std::lock_guard lock(m_csData);
+  const CDbItem* device = m_mapDatabase.Find(deviceKey);
+  const CDbQuery* stored = device ? device->m_pQueries.Find(valueKey) : nullptr;
+  if (!stored) return false;
+  record.m_strKey = stored->m_strKey;
+  record.m_strName = stored->m_strName;
+  record.m_strTime = stored->m_strTime;
+  record.m_strValue = stored->m_strValue;
+  record.m_strPrevTime = stored->m_strPrevTime;
+  record.m_strPrevValue = stored->m_strPrevValue;
+  return true;
+}
+
+PreviousLines ServiceDataStore::CollectPreviousLines(const std::string& pool, const std::string& address) const {
+  std::lock_guard lock(m_csData);
+  PreviousLines lines;
+  const CDbItem* device = m_mapDatabase.Find(DeviceKey(pool, address));
+  if (!device) return lines;
+  for (long number = 1;; ++number) {
+    const CDbQuery* line = device->m_pQueries.Find(std::to_string(number));
+    if (!line) break;
+    if (!line->m_strValue.empty() && line->m_strTime == device->m_strScanTime)
+      lines[line->m_strValue] = std::to_string(number);
+  }
+  return lines;
+}
+
+void ServiceDataStore::WithDatabases(
+    const std::function<void(DeviceDatabaseMap& devices, ScanDatabaseMap& scans)>& fn) {
+  std::lock_guard lock(m_csData);
+  fn(m_mapDatabase, m_mapScan);
+}
+
+}  // namespace mirvale

@@ -1,0 +1,76 @@
+#pragma once
+// The service's in-memory device and scan databases with their data-store lock, and the
+// operations through which scan, device, action and request threads read and change them.
+// Every operation holds the lock for its whole run; the lock is re-entrant so that an operation
+// may save inside its own hold, and the prune and the pool scan may hold it around several.
+#include <atomic>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "common/database_files.h"
+#include "platform/retry.h"
+
+namespace mirvale {
+
+// Shell lines stored by a device's last scan: line text (as stored) -> line number.
+using PreviousLines = std::map<std::string, std::string>;
+
+class ServiceDataStore {
+ public:
+  explicit ServiceDataStore(std::string programFolder);
+
+  // Reads Mirvale.db with the policy's attempts; the map keeps what it held when all fail.
+  void LoadDatabase(const platform::RetryPolicy& policy = {});
+  // One attempt each; a failure is dropped (the next save repairs it).
+  void SaveDatabase();
+  void SaveScanDatabase();
+
+  // A pool scan starts: running flag on, status "Running", start time, empty scan map, saved.
+  void BeginScanStatus(std::time_t now);
+  // The scan's address list is built: pool name and address count, saved.
+  void SetScanPoolAndTotal(const std::string& pool, long total);
+  // The scan ends: status "Finished", then the device and the scan database are saved.
+  void FinishScanStatus();
+  void EndScanRunning() { scanRunning_ = false; }
+  bool ScanRunning() const { return scanRunning_; }
+  ScanDatabaseHeader ScanHeader() const;
+
+  void SetScanRecord(const std::string& pool, const std::string& address, const std::string& name,
+                     const std::string& status);
+  bool AddDevice(const std::string& pool, const std::string& address, const std::string& name,
+                 const std::string& interfaces, const std::string& addresses);
+  void UpdateDevice(const std::string& pool, const std::string& address, const std::string& scanTime,
+                    const std::string& status);
+  // True when the value changed; false for a first value and for a device that does not exist.
+  bool StoreQueryValue(const std::string& pool, const std::string& address, const std::string& time,
+                       const std::string& key, const std::string& queryOid, const std::string& name,
+                       const std::string& value);
+  bool StoreSetValue(const std::string& pool, const std::string& address, const std::string& time,
+                     const std::string& key, const std::string& value);
+  // Copies every field but m_strQueryOid into record; false when device or value is absent.
+  bool FindQueryValue(const std::string& deviceKey, const std::string& valueKey, CDbQuery& record) const;
+  PreviousLines CollectPreviousLines(const std::string& pool, const std::string& address) const;
+
+  // For the prune, the exports and tests: runs fn with both maps under the lock.
+  void WithDatabases(const std::function<void(DeviceDatabaseMap& devices, ScanDatabaseMap& scans)>& fn);
+  std::unique_lock<std::recursive_mutex> Lock() const { return std::unique_lock(m_csData); }
+
+  std::string DeviceDatabasePath() const;
+  std::string ScanDatabasePath() const;
+
+ private:
+  bool StoreValue(const std::string& pool, const std::string& address, const std::string& time,
+                  const std::string& key, const std::function<void(CDbQuery&)>& describe, const std::string& value);
+
+  std::string programFolder_;
+  mutable std::recursive_mutex m_csData;
+  DeviceDatabaseMap m_mapDatabase;
+  ScanDatabaseMap m_mapScan;
+  ScanDatabaseHeader header_;
+  std::atomic<bool> scanRunning_{false};
+};
+
+}  // namespace mirvale

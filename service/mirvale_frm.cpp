@@ -1,0 +1,170 @@
+#include "service/mirvale_frm.h"
+
+#include "common/settings_file.h"
+#include "service/action_rules.h"
+#include "service/audit_log.h"
+#include "service/prune_database.h"
+#include "service/update_notice.h"
+
+namespace mirvale {
+
+namespace {
+
+AuditLogSettings AuditSettingsOf(const CMirvaleDoc& settings) {
+  AuditLogSettings audit;
+  audit.forms.tabs = settings.m_bLogText != 0;
+  audit.forms.commas = settings.m_bLogCsv != 0;
+  audit.file = settings.m_strLogFile;
+  audit.keep = settings.m_nLogKeep;
+  audit.keepUnit = settings.m_nLogKeepUnit;
+  return audit;
+}
+
+bool AuditLogWanted(const CMirvaleDoc& settings) {
+  return (settings.m_bScanLog || settings.m_bChangesLog) && !settings.m_strLogFile.empty();
+}
+
+}  // namespace
+
+CMirvaleFrm::CMirvaleFrm(std::string programFolder, std::string dataFolder, std::shared_ptr<ManualEvent> serviceStop,
+                         ServiceJobs jobs, MainLoopTiming timing)
+    : m_strProgramFolder(std::move(programFolder)),
+      m_strDataFolder(std::move(dataFolder)),
+      serviceStop_(std::move(serviceStop)),
+      jobs_(std::move(jobs)),
+      timing_(std::move(timing)),
+      data_(m_strProgramFolder),
+      m_pDoc(std::make_shared<CMirvaleDoc>()) {
+  actionStarters_ = MakeActionStarters();
+}
+
+ActionHooks CMirvaleFrm::MakeActionStarters() {
+  ActionHooks starters;
+  if (jobs_.actions.run) {
+    starters.run = [this](const RunActionRequest& request) {
+      threads_.Start("CConfigurationRunThread", [this, request] { jobs_.actions.run(request); });
+    };
+  }
+  if (jobs_.actions.email) {
+    starters.email = [this](const EmailActionRequest& request) {
+      threads_.Start("CConfigurationEmailThread", [this, request] { jobs_.actions.email(request); });
+    };
+  }
+  if (jobs_.actions.trap) {
+    starters.trap = [this](const TrapActionRequest& request) {
+      threads_.Start("CConfigurationTrapThread", [this, request] { jobs_.actions.trap(request); });
+    };
+  }
+  return starters;
+}
+
+void CMirvaleFrm::Load() {
+  {
+    std::lock_guard change(settingsChangeMutex_);
+    auto doc = std::make_shared<CMirvaleDoc>();
+    doc->m_strDocName = kServiceVersionText;
+    ServiceLoadSettings(*doc, m_strProgramFolder);
+    std::lock_guard lock(settingsMutex_);
+    m_pDoc = std::move(doc);
+  }
+  platform::RetryPolicy retry = timing_.loadRetry;
+  retry.sleep = [this](std::chrono::milliseconds pause) { serviceStop_->WaitFor(pause); };
+  data_.LoadDatabase(retry);
+}
+
+bool CMirvaleFrm::WaitUntilLoaded() const {
+  while (!loaded_.WaitFor(std::chrono::milliseconds(50))) {
+    if (serviceStop_->IsSet()) return false;
+  }
+  return true;
+}
+
+void CMirvaleFrm::Run() {
+  Load();
+  loaded_.Set();
+  while (!serviceStop_->WaitFor(timing_.tick)) Tick(timing_.clock());
+  // Lines queued since the last flush would otherwise be lost with the process.
+  if (AuditLogWanted(*Settings())) FlushAuditLog(timing_.clock());
+}
+
+void CMirvaleFrm::Tick(std::time_t now) {
+  auto settings = Settings();
+  if (AuditLogWanted(*settings) && now - m_tLastAuditFlush >= 60) {
+    FlushAuditLog(now);
+    m_tLastAuditFlush = now;
+  }
+  for (const auto& pool : scheduler_.DuePools(*settings, now)) StartScan(true, pool, "System");
+}
+
+void CMirvaleFrm::StartScan(bool automatic, const std::string& pool, const std::string& user) {
+  ScanRequest request{automatic, pool, user, std::make_shared<ManualEvent>()};
+  if (!automatic) {
+    std::lock_guard lock(stopScanMutex_);
+    m_hStopScanEvent = request.stopScan;
+  }
+  if (!jobs_.poolScan) return;
+  threads_.Start("CMirvaleScan", [this, request] { jobs_.poolScan(*this, request); });
+}
+
+void CMirvaleFrm::StopScan() {
+  std::lock_guard lock(stopScanMutex_);
+  if (m_hStopScanEvent) m_hStopScanEvent->Set();
+}
+
+void CMirvaleFrm::StartRestore() {
+  if (!jobs_.restore) return;
+  threads_.Start("CConfigurationRestore", [this] { jobs_.restore(*this); });
+}
+
+void CMirvaleFrm::StartExports(bool text, bool database) {
+  if (text && jobs_.textExport) threads_.Start("CConfigurationExportText", [this] { jobs_.textExport(*this); });
+  if (database && jobs_.databaseExport)
+    threads_.Start("CConfigurationExportDb", [this] { jobs_.databaseExport(*this); });
+}
+
+void CMirvaleFrm::ReloadSettings() {
+  SettingsReload reload;
+  {
+    std::lock_guard change(settingsChangeMutex_);
+    auto doc = std::make_shared<CMirvaleDoc>(*Settings());
+    reload = ServiceReloadSettings(*doc, m_strProgramFolder, m_strDataFolder);
+    if (!reload.reloaded) return;
+    std::lock_guard lock(settingsMutex_);
+    m_pDoc = std::move(doc);
+  }
+  StartExports(reload.startTextExport, reload.startDatabaseExport);
+}
+
+bool CMirvaleFrm::UpdateSettings(const std::function<void(CMirvaleDoc&)>& change) {
+  std::lock_guard changing(settingsChangeMutex_);
+  auto doc = std::make_shared<CMirvaleDoc>(*Settings());
+  change(*doc);
+  bool saved = ServiceSaveSettings(*doc, m_strProgramFolder);
+  std::lock_guard lock(settingsMutex_);
+  m_pDoc = std::move(doc);
+  return saved;
+}
+
+std::shared_ptr<const CMirvaleDoc> CMirvaleFrm::Settings() const {
+  std::lock_guard lock(settingsMutex_);
+  return m_pDoc;
+}
+
+void CMirvaleFrm::PruneDatabase() {
+  auto settings = Settings();
+  auto lock = data_.Lock();
+  data_.WithDatabases([&](DeviceDatabaseMap& devices, ScanDatabaseMap& scans) {
+    PruneRecords(devices, scans, *settings);
+  });
+  data_.SaveDatabase();
+  data_.SaveScanDatabase();
+  SendUpdateNotice();
+  // The exports start now and wait for the data-store lock until the prune releases it.
+  StartExports(settings->m_bExportText || settings->m_bExportCsv, settings->m_bExportSql || settings->m_bExportAccess);
+}
+
+void CMirvaleFrm::SendTestMail() { mirvale::SendTestMail(Settings(), actionStarters_, timing_.clock()); }
+
+void CMirvaleFrm::FlushAuditLog(std::time_t now) { mirvale::FlushAuditLog(audit_, AuditSettingsOf(*Settings()), now); }
+
+}  // namespace mirvale

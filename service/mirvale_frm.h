@@ -1,0 +1,101 @@
+#pragma once
+// The service's main worker and the owner of what the service's threads share: the settings,
+// the data store, the scan lock, the audit queue and the worker threads. Run ticks until the
+// service stops: it flushes the audit log every 60 seconds and starts the automatic scans that
+// fall due. The control handler calls the other operations.
+#include <chrono>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "common/mirvale_doc.h"
+#include "service/audit_queue.h"
+#include "service/auto_scan_scheduler.h"
+#include "service/data_store.h"
+#include "service/manual_event.h"
+#include "service/service_jobs.h"
+#include "service/worker_threads.h"
+
+namespace mirvale {
+
+struct MainLoopTiming {
+  std::chrono::milliseconds tick{10000};
+  std::function<std::time_t()> clock = [] { return std::time(nullptr); };
+  platform::RetryPolicy loadRetry{};  // for Mirvale.db at the start
+};
+
+class CMirvaleFrm {
+ public:
+  CMirvaleFrm(std::string programFolder, std::string dataFolder, std::shared_ptr<ManualEvent> serviceStop,
+              ServiceJobs jobs, MainLoopTiming timing = {});
+  CMirvaleFrm(const CMirvaleFrm&) = delete;
+  CMirvaleFrm& operator=(const CMirvaleFrm&) = delete;
+
+  // The worker's body: loads the settings (creating Mirvale.ini with defaults when needed) and
+  // the device database, then loops until the service's stop event is set; one last audit
+  // flush ends it.
+  void Run();
+  // Control requests wait for the start-up load, so that none works on empty databases; false
+  // when the service stops first.
+  bool WaitUntilLoaded() const;
+  // One tick of the loop at the given time.
+  void Tick(std::time_t now);
+
+  // Control requests.
+  void StartScan(bool automatic, const std::string& pool, const std::string& user);
+  void StopScan();
+  void StartRestore();
+  void ReloadSettings();
+  void PruneDatabase();
+  void SendTestMail();
+  void FlushAuditLog(std::time_t now);
+
+  // For the worker threads.
+  std::shared_ptr<const CMirvaleDoc> Settings() const;
+  // Changes the settings (copy, change, save Mirvale.ini, publish); serialised with reloads.
+  bool UpdateSettings(const std::function<void(CMirvaleDoc&)>& change);
+  ServiceDataStore& Data() { return data_; }
+  AuditQueue& Audit() { return audit_; }
+  WorkerThreads& Threads() { return threads_; }
+  std::mutex& ScanLock() { return m_csScan; }
+  const ManualEvent& ServiceStop() const { return *serviceStop_; }
+  const ServiceJobs& Jobs() const { return jobs_; }
+  // Hooks that start each action on a worker thread of its own.
+  const ActionHooks& ActionStarters() const { return actionStarters_; }
+  void StartExports(bool text, bool database);
+  const std::string& ProgramFolder() const { return m_strProgramFolder; }
+  const std::string& DataFolder() const { return m_strDataFolder; }
+  std::time_t Now() const { return timing_.clock(); }
+
+ private:
+  void Load();
+  ActionHooks MakeActionStarters();
+
+  const std::string m_strProgramFolder;
+  const std::string m_strDataFolder;
+  std::shared_ptr<ManualEvent> serviceStop_;
+  ServiceJobs jobs_;
+  MainLoopTiming timing_;
+
+  ServiceDataStore data_;
+  AuditQueue audit_;
+  std::mutex m_csScan;
+  AutoScanScheduler scheduler_;
+  ActionHooks actionStarters_;
+
+  mutable std::mutex settingsMutex_;    // guards the pointer
+  std::mutex settingsChangeMutex_;      // serialises load, reload and updates
+  std::shared_ptr<const CMirvaleDoc> m_pDoc;
+
+  std::mutex stopScanMutex_;
+  std::shared_ptr<ManualEvent> m_hStopScanEvent;
+  std::time_t m_tLastAuditFlush = 0;
+  ManualEvent loaded_;
+
+  // Last, so that it is destroyed first: its destructor waits for threads that use the rest.
+  WorkerThreads threads_;
+};
+
+}  // namespace mirvale

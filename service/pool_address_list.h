@@ -1,0 +1,21 @@
+#pragma once
+// A pool's addresses in scan order, produced one at a time: for each network or device of the
+// pool, in the map's order, a device (mask "255.255.255.255") gives its address text as it
+// stands (it may be a host name), a network gives every address between its network number and
+// its broadcast address, both excluded, with the network text's host bits ORed in. Big
+// networks are never held in memory as a list.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "common/pool_records.h"
+
+namespace mirvale {
+
+// How many addresses the pool expands to.
+uint64_t CountPoolAddresses(const CPoolItem& pool);
+
+// Calls visit for each address in order until it returns false.
+void ForEachPoolAddress(const CPoolItem& pool, const std::function<bool(const std::string&)>& visit);
+
+}  // namespace mirvale

@@ -1,0 +1,45 @@
+#include "service/prune_database.h"
+
+#include <vector>
+
+#include "service/address_range.h"
+
+namespace mirvale {
+
+bool PoolCoversAddress(const CPoolItem& pool, const std::string& address) {
+  uint32_t number = AddressToHostOrder(address);
+  for (const auto& [key, device] : pool.m_pDevices) {
+    AddressRange range =
+        RangeFromStartAndMask(AddressToHostOrder(device->m_strAddress), AddressToHostOrder(device->m_strMask));
+    if (range.Contains(number)) return true;
+  }
+  return false;
+}
+
+void PruneRecords(DeviceDatabaseMap& devices, ScanDatabaseMap& scans, const CMirvaleDoc& settings) {
+  std::vector<std::string> doomed;
+  for (auto& [key, device] : devices) {
+    const CPoolItem* pool = settings.m_mapPools.Find(device->m_strPool);
+    if (!pool) {
+      doomed.push_back(key);
+      continue;
+    }
+    std::vector<std::string> removedValues;
+    for (const auto& [valueKey, value] : device->m_pQueries) {
+      if (!value->m_strQueryOid.empty() && !pool->m_pQueries.Contains(value->m_strQueryOid))
+        removedValues.push_back(valueKey);
+    }
+    for (const auto& valueKey : removedValues) device->m_pQueries.Remove(valueKey);
+    if (!PoolCoversAddress(*pool, device->m_strAddress)) doomed.push_back(key);
+  }
+  for (const auto& key : doomed) devices.Remove(key);
+
+  doomed.clear();
+  for (const auto& [key, line] : scans) {
+    const CPoolItem* pool = settings.m_mapPools.Find(line->m_strPool);
+    if (!pool || !PoolCoversAddress(*pool, line->m_strAddress)) doomed.push_back(key);
+  }
+  for (const auto& key : doomed) scans.Remove(key);
+}
+
+}  // namespace mirvale

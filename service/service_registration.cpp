@@ -1,0 +1,105 @@
+#include "service/service_registration.h"
+
+#include <climits>
+#include <cstdio>
+#include <unistd.h>
+
+#include "platform/registry.h"
+#include "platform/service_control.h"
+#include "platform/service_control_unit.h"
+
+namespace mirvale {
+
+namespace {
+
+constexpr const char* kAppId = "{6F1C2B7E-3A94-4D5B-8E21-9C0D4A7B5E36}";
+constexpr const char* kModuleName = "MirvaleSrv";
+const std::string kAppIdRoot = "HKEY_CLASSES_ROOT\\AppID";
+
+std::string AppIdKeyPath() { return kAppIdRoot + "\\" + kAppId; }
+std::string ModuleKeyPath() { return kAppIdRoot + "\\" + kModuleName + ".EXE"; }
+
+void Complain(const char* text) {
+  std::fprintf(stderr, "%s: %s\n", std::string(platform::kMirvaleServiceName).c_str(), text);
+}
+
+std::string ThisProgram() {
+  char buffer[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return length > 0 ? std::string(buffer, static_cast<size_t>(length)) : std::string();
+}
+
+bool RegistryWritable() {
+  return platform::RegistryKey::Open("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services", true).has_value();
+}
+
+}  // namespace
+
+bool RegisteredAsService() {
+  auto key = platform::RegistryKey::Open(AppIdKeyPath());
+  return key && key->GetString("LocalService").has_value();
+}
+
+bool InstallService() {
+  const std::string name(platform::kMirvaleServiceName);
+  if (platform::IsServiceInstalled(name)) return true;
+  if (!RegistryWritable()) {
+    Complain("Couldn't open service manager");
+    return false;
+  }
+  platform::ServiceRegistration registration{name, name, kServiceDescription, ThisProgram(),
+                                             platform::StartType::Automatic, {}};
+  if (registration.programPath.empty() || !platform::CreateServiceEntry(registration)) {
+    Complain("Couldn't create service");
+    return false;
+  }
+  if (!platform::WriteSystemdUnit(registration)) {
+    platform::DeleteServiceEntry(name);
+    Complain("Couldn't create service");
+    return false;
+  }
+  return true;
+}
+
+bool RemoveService() {
+  const std::string name(platform::kMirvaleServiceName);
+  if (!platform::IsServiceInstalled(name)) return true;
+  if (!RegistryWritable()) {
+    Complain("Couldn't open service manager");
+    return false;
+  }
+  // A running service is asked to stop; nothing listening is fine.
+  platform::SendServiceControl(platform::kControlStop, platform::ControlSocketPath(), std::chrono::seconds(30));
+  if (!platform::DeleteServiceEntry(name)) {
+    Complain("Service could not be deleted");
+    return false;
+  }
+  platform::RemoveSystemdUnit(name);
+  return true;
+}
+
+int RegisterServer(bool asService) {
+  // A new registration points at this program file.
+  if (!RemoveService()) return 1;
+  auto appId = platform::RegistryKey::Open(AppIdKeyPath(), true);
+  auto module = platform::RegistryKey::Open(ModuleKeyPath(), true);
+  if (!appId || !module || !appId->SetString("", kModuleName) || !module->SetString("AppID", kAppId)) {
+    Complain("Couldn't open service manager");
+    return 1;
+  }
+  appId->DeleteValue("LocalService");
+  appId->DeleteValue("ServiceParameters");
+  if (!asService) return 0;
+  if (!appId->SetString("LocalService", kModuleName) || !appId->SetString("ServiceParameters", "-Service"))
+    return 1;
+  return InstallService() ? 0 : 1;
+}
+
+int UnregisterServer() {
+  RemoveService();
+  platform::DeleteRegistryKey(AppIdKeyPath());
+  platform::DeleteRegistryKey(ModuleKeyPath());
+  return 0;
+}
+
+}  // namespace mirvale

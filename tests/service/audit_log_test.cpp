@@ -1,0 +1,112 @@
+#include "service/audit_log.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/atomic_file.h"
+#include "platform/folders.h"
+#include "service/local_time_text.h"
+#include "tests/support/scoped_env.h"
+
+using namespace mirvale;
+
+namespace {
+
+constexpr std::time_t kNow = 1765274400;  // 2025-12-09 10:00:00 UTC
+
+class AuditLog : public ::testing::Test {
+ protected:
+  AuditLog() { settings.file = temp / "audit.log"; }
+  std::string File() { return platform::ReadWholeFile(settings.file).value_or("<missing>"); }
+  std::string Line(std::time_t when, const std::string& status = "Finished without changes") {
+    return ScanAuditLines({true, false}, when, "System", "core", "10.0.0.1", "r1", status)[0];
+  }
+
+  testing_support::ScopedEnv tz{"TZ", "UTC"};
+  testing_support::TempFolder temp;
+  AuditLogSettings settings{{true, false}, "", 0, 0};
+  AuditQueue queue;
+};
+
+}  // namespace
+
+TEST_F(AuditLog, LineFormsInBothSeparators) {
+  auto scan = ScanAuditLines({true, true}, kNow, "alice", "core", "10.0.0.1", "r1", "Finished with changes");
+  ASSERT_EQ(scan.size(), 2u);
+  std::string date = FormatLocalDateTime(kNow);
+  EXPECT_EQ(scan[0], date + "\talice\tScan\tcore\t10.0.0.1\tr1\tFinished with changes\r\n");
+  EXPECT_EQ(scan[1], date + ",alice,Scan,core,10.0.0.1,r1,Finished with changes\r\n");
+  auto set = SetAuditLines({true, true}, kNow, "bob", "1.3.6.1.2.1.1.5.0", "r2", "core", "10.0.0.1", "r1", "Failed");
+  EXPECT_EQ(set[0], date + "\tbob\tSet 1.3.6.1.2.1.1.5.0 to r2\tcore\t10.0.0.1\tr1\tFailed\r\n");
+  EXPECT_EQ(set[1], date + ",bob,Set 1.3.6.1.2.1.1.5.0 to r2,core,10.0.0.1,r1,Failed\r\n");
+  EXPECT_TRUE(ScanAuditLines({false, false}, kNow, "a", "p", "i", "n", "s").empty());
+}
+
+TEST_F(AuditLog, ValuesCannotBreakARecord) {
+  auto lines = SetAuditLines({true, true}, kNow, "bob", "", "line one\r\nline \"two\", end\t!", "core", "10.0.0.1",
+                             "r1", "Successful");
+  std::string date = FormatLocalDateTime(kNow);
+  EXPECT_EQ(lines[0], date + "\tbob\tSet  to line one  line \"two\", end !\tcore\t10.0.0.1\tr1\tSuccessful\r\n");
+  EXPECT_EQ(lines[1], date + ",bob,\"Set  to line one  line \"\"two\"\", end\t!\",core,10.0.0.1,r1,Successful\r\n");
+}
+
+TEST_F(AuditLog, NewFileStartsWithTheHeadersThenTheQueuedLines) {
+  settings.forms = {true, true};
+  queue.Append(ScanAuditLines(settings.forms, kNow, "System", "core", "10.0.0.1", "r1", "Finished with changes"));
+  FlushAuditLog(queue, settings, kNow);
+  auto lines = ScanAuditLines(settings.forms, kNow, "System", "core", "10.0.0.1", "r1", "Finished with changes");
+  EXPECT_EQ(File(), std::string(kAuditTabHeader) + std::string(kAuditCommaHeader) + lines[0] + lines[1]);
+  EXPECT_EQ(queue.Size(), 0u);
+  queue.Append(lines[0]);
+  FlushAuditLog(queue, settings, kNow);
+  EXPECT_EQ(File(), std::string(kAuditTabHeader) + std::string(kAuditCommaHeader) + lines[0] + lines[1] + lines[0]);
+}
+
+TEST_F(AuditLog, BlockedFileKeepsTheQueueAndGetsOneHeaderLater) {
+  settings.file = temp / "later/audit.log";
+  queue.Append(Line(kNow - 30));
+  FlushAuditLog(queue, settings, kNow);
+  queue.Append(Line(kNow - 20));
+  FlushAuditLog(queue, settings, kNow);
+  EXPECT_EQ(queue.Size(), 2u);
+  ASSERT_TRUE(platform::CreateFolderLevels(temp / "later"));
+  queue.Append(Line(kNow - 10));
+  FlushAuditLog(queue, settings, kNow);
+  EXPECT_EQ(File(), std::string(kAuditTabHeader) + Line(kNow - 30) + Line(kNow - 20) + Line(kNow - 10));
+  EXPECT_EQ(queue.Size(), 0u);
+}
+
+TEST_F(AuditLog, RetentionInHoursAndDays) {
+  EXPECT_FALSE(IsAuditRecordOld(2 * 3600 - 60, 2, 1));
+  EXPECT_TRUE(IsAuditRecordOld(2 * 3600, 2, 1));
+  EXPECT_FALSE(IsAuditRecordOld(48 * 3600 - 60, 2, 2));
+  EXPECT_TRUE(IsAuditRecordOld(48 * 3600, 2, 2));
+  EXPECT_FALSE(IsAuditRecordOld(47 * 3600 + 3599, 2, 2)) << "days compare whole hours";
+  EXPECT_TRUE(IsAuditRecordOld(600, 10, 0));
+  EXPECT_FALSE(IsAuditRecordOld(599, 10, 0));
+
+  settings.keep = 2;
+  settings.keepUnit = 1;
+  std::string young = Line(kNow - (3600 + 59 * 60));
+  std::string old = Line(kNow - 2 * 3600);
+  ASSERT_TRUE(platform::WriteFileAtomically(settings.file, std::string(kAuditTabHeader) + old + young, 0640));
+  FlushAuditLog(queue, settings, kNow);  // nothing queued: the retention still applies
+  EXPECT_EQ(File(), std::string(kAuditTabHeader) + young);
+
+  settings.keep = 2;
+  settings.keepUnit = 2;
+  std::string day2 = Line(kNow - 48 * 3600);
+  std::string day1 = Line(kNow - (47 * 3600 + 59 * 60));
+  ASSERT_TRUE(platform::WriteFileAtomically(settings.file, day2 + day1));
+  FlushAuditLog(queue, settings, kNow);
+  EXPECT_EQ(File(), day1);
+}
+
+TEST_F(AuditLog, LongRecordsAreJudgedWhole) {
+  settings.keep = 1;
+  settings.keepUnit = 1;
+  std::string longOld = ScanAuditLines({true, false}, kNow - 7200, "System", "core", "10.0.0.1",
+                                       std::string(3000, 'n'), "Finished with changes")[0];
+  ASSERT_TRUE(platform::WriteFileAtomically(settings.file, longOld + Line(kNow)));
+  FlushAuditLog(queue, settings, kNow);
+  EXPECT_EQ(File(), Line(kNow));
+}
