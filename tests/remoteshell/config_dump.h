@@ -1,0 +1,7 @@
+#pragma once
+// Every setting of a SessionConfig as "Key=value" lines in the order the loader reads them.
+#include <string>
+
+#include "remoteshell/session_config.h"
+
+std::string dump_session_config(const SessionConfig& config);
