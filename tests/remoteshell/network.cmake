@@ -4,3 +4,7 @@ target_link_libraries(remoteshell_net_test_support PUBLIC mirvale_remoteshell)
 mirvale_add_test(remoteshell_network_tests LABEL unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/network_test.cpp
   LIBS remoteshell_net_test_support mirvale_remoteshell)
+
+mirvale_add_test(remoteshell_network_e2e_tests LABEL e2e SERIAL
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/network_e2e_test.cpp
+  LIBS remoteshell_net_test_support mirvale_remoteshell)
