@@ -16,3 +16,6 @@ mirvale_add_test(random_pool_tests LABEL unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/random_pool_test.cpp
   LIBS mirvale_crypto mirvale_platform)
 add_dependencies(random_pool_tests random_pool_probe)
+mirvale_add_test(algorithms_tests LABEL unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/algorithms_test.cpp
+  LIBS mirvale_crypto)
