@@ -1,0 +1,75 @@
+#include "crypto/key_file_ssh2_secrets.h"
+
+#include <string>
+
+#include "crypto/aes.h"
+#include "crypto/byte_order.h"
+#include "crypto/hmac.h"
+#include "crypto/secure_clear.h"
+#include "crypto/sha1.h"
+
+namespace {
+
+constexpr std::string_view mac_key_prefix = "mirsh-private-key-file-mac-key";
+
+void add_string(WipedBytes& out, const void* data, size_t length) {
+  unsigned char prefix[4];
+  store_be32(prefix, static_cast<uint32_t>(length));
+  out.append(prefix, 4);
+  out.append(data, length);
+}
+
+void add_string(WipedBytes& out, std::string_view text) { add_string(out, text.data(), text.size()); }
+
+}  // namespace
+
+void key_file_decrypt_private_blob(std::string_view passphrase, WipedBytes& private_blob) {
+  unsigned char key[2 * SHA1_DIGEST_LENGTH];
+  for (uint32_t i = 0; i < 2; ++i) {
+    Sha1State state;
+    unsigned char counter[4];
+    store_be32(counter, i);
+    sha1_begin(&state);
+    sha1_feed(&state, counter, 4);
+    sha1_feed(&state, passphrase.data(), passphrase.size());
+    sha1_finish(&state, key + i * SHA1_DIGEST_LENGTH);
+  }
+  aes256_decrypt_key_file(key, private_blob.data(), private_blob.size());
+  secure_clear(key, sizeof key);
+}
+
+std::string key_file_check_value(const KeyFileMacInput& input, bool use_hmac, std::string_view passphrase) {
+  WipedBytes joined;
+  const WipedBytes* data = input.private_blob;
+  if (!input.version_1) {
+    add_string(joined, input.algorithm);
+    add_string(joined, input.encryption);
+    add_string(joined, input.comment);
+    add_string(joined, input.public_blob->data(), input.public_blob->size());
+    add_string(joined, input.private_blob->data(), input.private_blob->size());
+    data = &joined;
+  }
+
+  unsigned char value[SHA1_DIGEST_LENGTH];
+  if (use_hmac) {
+    unsigned char mac_key[SHA1_DIGEST_LENGTH];
+    Sha1State state;
+    sha1_begin(&state);
+    sha1_feed(&state, mac_key_prefix.data(), mac_key_prefix.size());
+    sha1_feed(&state, passphrase.data(), passphrase.size());
+    sha1_finish(&state, mac_key);
+    hmac_sha1_digest(mac_key, sizeof mac_key, data->data(), data->size(), value);
+    secure_clear(mac_key, sizeof mac_key);
+  } else {
+    sha1_digest(data->data(), data->size(), value);
+  }
+
+  static const char digits[] = "0123456789abcdef";
+  std::string text;
+  for (unsigned char b : value) {
+    text += digits[b >> 4];
+    text += digits[b & 15];
+  }
+  secure_clear(value, sizeof value);
+  return text;
+}
