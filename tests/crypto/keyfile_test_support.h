@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -39,20 +40,22 @@ inline void write_file(const std::string& path, const std::string& data) {
   f.write(data.data(), static_cast<std::streamsize>(data.size()));
 }
 
-// The fixtures are made once per build folder and shared by the test processes: the first
-// to finish moves its folder into place, the others use it.
+// The fixtures are made once per build folder and version of the script, and shared by the
+// test processes: the first to finish moves its folder into place, the others use it.
 inline std::string fixture_folder() {
-  const std::string ready = MIRVALE_BINARY_DIR "/keyfile-fixtures";
+  const std::string script = MIRVALE_SOURCE_DIR "/tests/crypto/keyfile_fixtures.py";
+  const std::string ready =
+      MIRVALE_BINARY_DIR "/keyfile-fixtures-" + std::to_string(std::hash<std::string>{}(read_file(script)));
   if (std::ifstream(ready + "/manifest.txt")) return ready;
-  std::string pattern = MIRVALE_BINARY_DIR "/keyfile-fixtures-XXXXXX";
+  std::string pattern = MIRVALE_BINARY_DIR "/keyfile-fixtures-new-XXXXXX";
   if (!mkdtemp(pattern.data())) return "";
-  std::string command = "/usr/bin/python3 " MIRVALE_SOURCE_DIR "/tests/crypto/keyfile_fixtures.py '" + pattern + "'";
-  if (std::system(command.c_str()) != 0) return "";
-  if (std::rename(pattern.c_str(), ready.c_str()) != 0) {
+  std::string command = "/usr/bin/python3 " + script + " '" + pattern + "'";
+  bool made = std::system(command.c_str()) == 0;
+  if (!made || std::rename(pattern.c_str(), ready.c_str()) != 0) {
     std::error_code ignored;
     std::filesystem::remove_all(pattern, ignored);
   }
-  return ready;
+  return made ? ready : "";
 }
 
 class KeyFiles : public testing::Test {
