@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "crypto/md5.h"
@@ -135,4 +136,33 @@ TEST(HashKnownAnswer, HashRecordOperationsReleaseTheirState)
   sha256_hash_feed(state, "abc", 3);
   sha256_hash_finish(state, out);
   EXPECT_EQ(to_hex(out, 32), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+}
+
+TEST(HashKnownAnswer, FinishWipesTheCallersState)
+{
+  auto all_zero = [](const void *p, std::size_t n) {
+    const unsigned char *bytes = static_cast<const unsigned char *>(p);
+    return std::all_of(bytes, bytes + n, [](unsigned char b) { return b == 0; });
+  };
+  unsigned char out[64];
+  Md5State md5;
+  md5_begin(&md5);
+  md5_feed(&md5, "secret", 6);
+  md5_finish(&md5, out);
+  EXPECT_TRUE(all_zero(&md5, sizeof md5));
+  Sha1State sha1;
+  sha1_begin(&sha1);
+  sha1_feed(&sha1, "secret", 6);
+  sha1_finish(&sha1, out);
+  EXPECT_TRUE(all_zero(&sha1, sizeof sha1));
+  Sha256State sha256;
+  sha256_begin(&sha256);
+  sha256_feed(&sha256, "secret", 6);
+  sha256_finish(&sha256, out);
+  EXPECT_TRUE(all_zero(&sha256, sizeof sha256));
+  Sha512State sha512;
+  sha512_begin(&sha512);
+  sha512_feed(&sha512, "secret", 6);
+  sha512_finish(&sha512, out);
+  EXPECT_TRUE(all_zero(&sha512, sizeof sha512));
 }
