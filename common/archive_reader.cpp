@@ -1,5 +1,6 @@
 #include "common/archive_reader.h"
 
+#include "common/ansi_code_page.h"
 #include "common/archive_limits.h"
 
 namespace mirvale {
@@ -59,8 +60,7 @@ std::string ArchiveReader::ReadText() {
   return text;
 }
 
-// Files of these programs never hold this form; it is read for older writers. Characters
-// outside the single-byte range become '?'.
+// Files of these programs never hold this form; it is read for older writers.
 std::string ArchiveReader::ReadUtf16Text() {
   TextLength length = ReadTextLength();
   if (length.wide) throw ArchiveError("nested wide-text marker");
@@ -69,7 +69,7 @@ std::string ArchiveReader::ReadUtf16Text() {
   text.reserve(length.count);
   for (uint32_t i = 0; i < length.count; ++i) {
     uint16_t unit = ReadWord();
-    text.push_back(unit <= 0xFF ? static_cast<char>(unit) : '?');
+    text.push_back(WideToAnsi(unit));
   }
   return text;
 }

@@ -147,9 +147,10 @@ TEST(ArchiveFormat, ReaderAcceptsNonCanonicalForms) {
 }
 
 TEST(ArchiveFormat, ReadsWideTexts) {
-  std::string wide = Unhex("fffeff03") + Unhex("4100e9003142");
+  // "A", e acute, the euro sign, a CJK character, an unassigned C1 control.
+  std::string wide = Unhex("fffeff05") + Unhex("4100e900ac2031428100");
   ArchiveReader reader(wide);
-  EXPECT_EQ(reader.ReadText(), "A\xE9?");
+  EXPECT_EQ(reader.ReadText(), "A\xE9\x80??");
   std::string nestedBytes = Unhex("fffefffeff0100");
   ArchiveReader nested(nestedBytes);
   EXPECT_THROW(nested.ReadText(), ArchiveError);
