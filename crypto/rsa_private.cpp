@@ -114,8 +114,8 @@ BigNum rsa_private_decrypt(ConstBigNum value, const RsaKey *key)
   ConstBigNum n = key->modulus;
   if (!n || !key->exponent || !key->private_exponent)
     return nullptr;
-  BigNumPtr three(bn_power_of_two(1));
-  three.get()[1] |= 1;
+  BigNumPtr three(bn_new(1));
+  three.get()[1] = 3;
   if (bn_compare(n, three.get()) < 0)
     return nullptr;  // no blinding factor 1 < r < n exists
 
