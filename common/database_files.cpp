@@ -95,7 +95,7 @@ bool MoveUnreadableFileAside(const std::string& path, std::string_view reason) {
   const std::string aside = path + ".bad";
   bool moved = std::rename(path.c_str(), aside.c_str()) == 0;
   std::string text = "The file " + path + " cannot be read (" + std::string(reason) + "); ";
-  text += moved ? "it was moved to " + aside + " and a new one is created."
+  text += moved ? "it was moved to " + aside + "."
                 : "it could not be moved aside and is left in place.";
   platform::ReportEvent("MirvaleSrv", platform::EventType::Error, text);
   return moved;
