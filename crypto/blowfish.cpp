@@ -111,7 +111,6 @@ void blowfish_key_setup(BlowfishContext *context, const unsigned char *key, std:
   fill(context->S1, 256);
   fill(context->S2, 256);
   fill(context->S3, 256);
-  l = r = 0;
 }
 
 void blowfish_set_iv(BlowfishContext *context, const unsigned char iv[8])

@@ -115,7 +115,9 @@ void des_key_setup(DesContext *context, const unsigned char key[8])
     context->key_schedule[2 * round + 1] = even;
   }
   context->iv[0] = context->iv[1] = 0;
-  c = d = 0;
+  // The key halves are key material too; a plain assignment would be optimised away.
+  secure_clear(&c, sizeof c);
+  secure_clear(&d, sizeof d);
 }
 
 void des_set_iv(DesContext *context, const unsigned char iv[8])
