@@ -1,9 +1,13 @@
 #pragma once
 // Helpers for the public-key tests: hexadecimal conversion of BigNum values, running a
-// command and reading its output.
+// command, files, and the values OpenSSL and ssh-keygen print.
 #include <array>
 #include <cctype>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -55,13 +59,6 @@ inline std::string run_command(const std::string &command, int *status = nullptr
   return output;
 }
 
-}  // namespace bignum_testing
-
-#include <fstream>
-#include <map>
-#include <sstream>
-
-namespace bignum_testing {
 
 // The named values of `openssl pkey -text -noout` as lower-case hex without leading zeros.
 inline std::map<std::string, std::string> parse_openssl_text(const std::string &text)
