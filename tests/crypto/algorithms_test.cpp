@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -271,6 +272,64 @@ TEST(AlgorithmTables, HostKeyRecordsAndLists)
   EXPECT_EQ(std::string(fingerprint).rfind("ssh-dss 5 ", 0), 0u);
   checked_free(fingerprint);
   ssh_dss.free_key(key);
+}
+
+// Corrupted blobs and signatures reach every reading operation without harm: each call either
+// refuses or yields a key that the other operations can use.
+TEST(AlgorithmTables, CorruptedBlobsAreHandled)
+{
+  // RSA p = 61, q = 53, e = 17, d = 2753, iqmp = 38; DSA p = 23, q = 11, g = 4, y = 18, x = 3.
+  const std::vector<unsigned char> rsa_public = {0, 0, 0, 7, 's', 's', 'h', '-', 'r', 's', 'a', 0, 0, 0, 1, 17,
+                                                 0, 0, 0, 2, 0x0C, 0xA1};
+  const std::vector<unsigned char> rsa_private = {0, 0, 0, 2, 0x0A, 0xC1, 0, 0, 0, 1, 61, 0, 0, 0, 1, 53, 0, 0, 0, 1, 38};
+  const std::vector<unsigned char> dsa_public = {0, 0, 0, 7, 's', 's', 'h', '-', 'd', 's', 's', 0, 0, 0, 1, 23,
+                                                 0, 0, 0, 1, 11, 0, 0, 0, 1, 4, 0, 0, 0, 1, 18};
+  const std::vector<unsigned char> dsa_private = {0, 0, 0, 1, 3};
+  struct Case {
+    const HostKeyAlgorithm *algorithm;
+    std::vector<unsigned char> public_blob, private_blob;
+  };
+  std::mt19937 random(4242);
+  for (const Case &c : {Case{&ssh_rsa, rsa_public, rsa_private}, Case{&ssh_dss, dsa_public, dsa_private}}) {
+    SCOPED_TRACE(c.algorithm->name);
+    void *good = c.algorithm->key_from_blobs(c.public_blob.data(), static_cast<int>(c.public_blob.size()),
+                                             c.private_blob.data(), static_cast<int>(c.private_blob.size()));
+    ASSERT_NE(good, nullptr);
+    for (int round = 0; round < 3000; ++round) {
+      std::vector<unsigned char> pub = c.public_blob, priv = c.private_blob;
+      std::vector<unsigned char> &target = round % 2 ? pub : priv;
+      int edits = 1 + static_cast<int>(random() % 3);
+      for (int e = 0; e < edits; ++e) {
+        switch (random() % 3) {
+          case 0: target[random() % target.size()] = static_cast<unsigned char>(random()); break;
+          case 1: target.resize(random() % (target.size() + 1)); break;
+          default: target.push_back(static_cast<unsigned char>(random())); break;
+        }
+        if (target.empty())
+          target.push_back(0);
+      }
+      int pub_length = static_cast<int>(pub.size()), priv_length = static_cast<int>(priv.size());
+      c.algorithm->public_bits(pub.data(), pub_length);
+      for (void *key : {c.algorithm->key_from_public_blob(pub.data(), pub_length),
+                        c.algorithm->key_from_blobs(pub.data(), pub_length, priv.data(), priv_length)}) {
+        if (!key)
+          continue;
+        int length = 0;
+        checked_free(c.algorithm->public_blob(key, &length));
+        checked_free(c.algorithm->key_text(key));
+        checked_free(c.algorithm->fingerprint(key));
+        c.algorithm->verify_signature(key, pub.data(), pub_length, priv.data(), priv_length);
+        c.algorithm->free_key(key);
+      }
+      std::vector<unsigned char> openssh(static_cast<std::size_t>(c.algorithm->openssh_private_blob(good, nullptr, 0)));
+      c.algorithm->openssh_private_blob(good, openssh.data(), static_cast<int>(openssh.size()));
+      openssh[random() % openssh.size()] ^= static_cast<unsigned char>(1 + random() % 255);
+      c.algorithm->free_key(c.algorithm->key_from_openssh_blob(openssh.data(), static_cast<int>(openssh.size())));
+      // Signatures of any shape against the good key.
+      c.algorithm->verify_signature(good, target.data(), static_cast<int>(target.size()), pub.data(), pub_length);
+    }
+    c.algorithm->free_key(good);
+  }
 }
 
 TEST(AlgorithmTables, CompressionList)
