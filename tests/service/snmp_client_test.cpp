@@ -31,8 +31,9 @@ const std::vector<std::string> kAgentConfig = {
 SnmpSettings Community(std::string read = "public", std::string write = "private") {
   SnmpSettings settings;
   settings.m_bSnmpV1 = 1;
-  settings.m_nRetries = 0;
-  settings.m_nTimeout = 1;
+  // Generous for a loaded machine; failures that matter here are answered, not timed out.
+  settings.m_nRetries = 1;
+  settings.m_nTimeout = 2;
   settings.m_strReadCommunity = std::move(read);
   settings.m_strWriteCommunity = std::move(write);
   return settings;
@@ -42,8 +43,8 @@ SnmpSettings User(std::string name, int level, int auth, std::string authPasswor
                   std::string privacyPassword = "") {
   SnmpSettings settings;
   settings.m_bSnmpV3 = 1;
-  settings.m_nRetries = 0;
-  settings.m_nTimeout = 1;
+  settings.m_nRetries = 1;
+  settings.m_nTimeout = 2;
   settings.m_nSecurityLevel = level;
   settings.m_nAuthProtocol = auth;
   settings.m_nPrivacyProtocol = privacy;
