@@ -1,5 +1,7 @@
 #include "service/email_base64.h"
 
+namespace mirvale {
+
 std::string Base64Encode(std::string_view text) {
   static constexpr char kAlphabet[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -25,3 +27,5 @@ std::string Base64Encode(std::string_view text) {
   }
   return out;
 }
+
+}  // namespace mirvale

@@ -3,4 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace mirvale {
+
 std::string Base64Encode(std::string_view text);
+
+}  // namespace mirvale

@@ -1,5 +1,7 @@
 #include "service/email_message.h"
 
+namespace mirvale {
+
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
@@ -73,3 +75,5 @@ std::string BuildMessageData(std::string_view sender, std::string_view recipient
   message += "\r\n";
   return DotStuff(NormaliseLineEnds(message)) + ".\r\n";
 }
+
+}  // namespace mirvale

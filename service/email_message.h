@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace mirvale {
+
 // Parts of a ";"-separated list, trimmed of white space; blank parts are dropped.
 std::vector<std::string> SplitRecipients(std::string_view recipients);
 
@@ -21,3 +23,5 @@ std::string DotStuff(std::string_view text);
 // server's 354. Line breaks in the subject become spaces so the body cannot leak into headers.
 std::string BuildMessageData(std::string_view sender, std::string_view recipient,
                              std::string_view subject, std::string_view body);
+
+}  // namespace mirvale

@@ -2,9 +2,24 @@
 
 #include <cstdlib>
 
+namespace mirvale {
+
 std::chrono::seconds SmtpTimeoutFromMinutes(const std::string& minutesText) {
   long minutes = std::strtol(minutesText.c_str(), nullptr, 10);
   if (minutes < 0) minutes = 0;
   if (minutes > 24 * 60) minutes = 24 * 60;  // keeps the multiplication far from overflow
   return std::chrono::seconds(minutes * 60);
 }
+
+EmailServerSettings EmailServerSettingsFrom(const CMirvaleDoc& settings) {
+  EmailServerSettings server;
+  server.server = settings.m_strSmtpServer;
+  server.port = settings.m_strSmtpPort;
+  server.sender = settings.m_strMailFrom;
+  server.timeout = SmtpTimeoutFromMinutes(settings.m_strSmtpTimeout);
+  server.user = settings.m_strSmtpUser;
+  server.password = settings.m_strSmtpPassword;
+  return server;
+}
+
+}  // namespace mirvale

@@ -4,6 +4,10 @@
 #include <chrono>
 #include <string>
 
+#include "common/mirvale_doc.h"
+
+namespace mirvale {
+
 struct EmailServerSettings {
   std::string server;    // host name or dotted address
   std::string port = "25";
@@ -15,3 +19,7 @@ struct EmailServerSettings {
 
 // The time-out setting is whole minutes in decimal text; what does not parse counts as 0.
 std::chrono::seconds SmtpTimeoutFromMinutes(const std::string& minutesText);
+
+EmailServerSettings EmailServerSettingsFrom(const CMirvaleDoc& settings);
+
+}  // namespace mirvale

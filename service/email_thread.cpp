@@ -1,10 +1,10 @@
 #include "service/email_thread.h"
 
-#include <thread>
-
-#include "platform/event_log.h"
 #include "service/email_message.h"
 #include "service/email_transaction.h"
+#include "service/service_log.h"
+
+namespace mirvale {
 
 CConfigurationEmailThread::CConfigurationEmailThread(EmailServerSettings server, std::string body,
                                                      std::string subject, std::string recipients)
@@ -18,14 +18,11 @@ int CConfigurationEmailThread::Run() const {
     if (result == MailResult::Sent) {
       ++sent;
     } else {
-      platform::ReportEvent("MirvaleSrv", platform::EventType::Warning,
-                            "E-mail to " + recipient + " through " + server_.server + " failed: " +
-                                MailResultText(result));
+      LogServiceWarning("E-mail to " + recipient + " through " + server_.server + " failed: " +
+                        MailResultText(result));
     }
   }
   return sent;
 }
 
-void CConfigurationEmailThread::Start(CConfigurationEmailThread action) {
-  std::thread([action = std::move(action)] { action.Run(); }).detach();
-}
+}  // namespace mirvale

@@ -6,6 +6,8 @@
 #include "service/email_base64.h"
 #include "service/email_message.h"
 
+namespace mirvale {
+
 const char* MailResultText(MailResult result) {
   switch (result) {
     case MailResult::Sent: return "sent";
@@ -74,3 +76,5 @@ MailResult SendMail(const EmailServerSettings& server, const std::string& recipi
   if (!CodeIsOneOf(smtp.Ask("quit\r\n"), 221)) return MailResult::Quit;
   return MailResult::Sent;
 }
+
+}  // namespace mirvale

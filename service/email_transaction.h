@@ -5,6 +5,8 @@
 
 #include "service/email_settings.h"
 
+namespace mirvale {
+
 enum class MailResult {
   Sent,
   BadAddress,     // sender or recipient holds a line break
@@ -23,3 +25,5 @@ const char* MailResultText(MailResult result);
 
 MailResult SendMail(const EmailServerSettings& server, const std::string& recipient,
                     const std::string& subject, const std::string& body);
+
+}  // namespace mirvale

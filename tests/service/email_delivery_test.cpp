@@ -11,6 +11,8 @@
 #include "service/email_transaction.h"
 #include "tests/service/email_sink_process.h"
 
+using namespace mirvale;
+
 using email_testing::SmtpSinkProcess;
 
 namespace {

@@ -5,6 +5,8 @@
 #include "service/email_message.h"
 #include "service/email_settings.h"
 
+using namespace mirvale;
+
 TEST(EmailBase64, EncodesStandardVectorsWithPadding) {
   EXPECT_EQ(Base64Encode(""), "");
   EXPECT_EQ(Base64Encode("f"), "Zg==");

@@ -1,0 +1,24 @@
+#pragma once
+// The database export's connection text. The administrator types keyword=value pairs; the
+// export keeps only the pairs its target needs and names the driver itself:
+// - a text that mentions ".mdb" (any case) is a database file: driver "MirvaleFile" (the
+//   SQLite ODBC driver), with the DBQ path passed as Database;
+// - any other is a database server: driver "MirvaleServer" (the PostgreSQL ODBC driver), with
+//   SERVER or ADDRESS ("host" or "host,port"), DATABASE, UID and PWD, in that order.
+// Both driver names are registered in odbcinst.ini (see README).
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace mirvale {
+
+inline constexpr char kFileDriverName[] = "MirvaleFile";
+inline constexpr char kServerDriverName[] = "MirvaleServer";
+
+// The value of keyword (given in upper case, with its "=") in a ";"-separated list of pairs,
+// matched regardless of case at the start of a pair. A value in braces may hold ";".
+std::optional<std::string> ConnectionValue(std::string_view text, std::string_view keyword);
+
+std::string BuildExportConnectionText(std::string_view userText);
+
+}  // namespace mirvale

@@ -1,0 +1,35 @@
+#include "service/text_export_thread.h"
+
+#include "platform/atomic_file.h"
+#include "platform/folders.h"
+#include "service/service_log.h"
+
+namespace mirvale {
+
+TextExportSettings TextExportSettingsFrom(const CMirvaleDoc& settings) {
+  return {settings.m_bExportText != 0, settings.m_bExportCsv != 0, settings.m_strExportFolder};
+}
+
+std::optional<TextExportTarget> ChooseTextExportTarget(const TextExportSettings& settings) {
+  if (settings.commaForm) return TextExportTarget{platform::JoinPath(settings.folder, "Mirvale.csv"), TextExportForm::Comma};
+  if (settings.tabForm) return TextExportTarget{platform::JoinPath(settings.folder, "Mirvale.txt"), TextExportForm::Tab};
+  return std::nullopt;
+}
+
+CConfigurationExportText::CConfigurationExportText(TextExportSettings settings, std::vector<ExportValueRow> rows)
+    : settings_(std::move(settings)), rows_(std::move(rows)) {}
+
+bool CConfigurationExportText::Run() const {
+  auto target = ChooseTextExportTarget(settings_);
+  if (!target) return false;
+  if (settings_.folder.empty()) {
+    // Not the service's working folder: without a folder there is nowhere meant to write.
+    LogServiceWarning("Text export skipped: no export folder is set");
+    return false;
+  }
+  if (platform::WriteFileAtomically(target->path, FormatTextExport(rows_, target->form))) return true;
+  LogServiceWarning("Text export to " + target->path + " failed");
+  return false;
+}
+
+}  // namespace mirvale

@@ -1,0 +1,31 @@
+#include <gtest/gtest.h>
+
+#include "service/database_export_connection_text.h"
+
+using namespace mirvale;
+
+TEST(DatabaseExportConnectionText, AnMdbPathInAnyCaseSelectsTheFileDriverAndKeepsThePath) {
+  EXPECT_EQ(BuildExportConnectionText("dbq=/srv/Data/Export.MdB;Uid=admin"),
+            "Driver={MirvaleFile};Database=/srv/Data/Export.MdB;");
+  EXPECT_EQ(BuildExportConnectionText("Export.mdb"), "Driver={MirvaleFile};");
+}
+
+TEST(DatabaseExportConnectionText, ServerPiecesAreRebuiltInTheirFixedOrder) {
+  EXPECT_EQ(BuildExportConnectionText("pwd=p;UID=u; Database=d;Server=db.local;Network=DBMSSOCN;Trusted_Connection=no"),
+            "Driver={MirvaleServer};Server=db.local;Database=d;UID=u;PWD=p;");
+  EXPECT_EQ(BuildExportConnectionText("ADDRESS=db.local,5433;DATABASE=d"),
+            "Driver={MirvaleServer};Server=db.local;Port=5433;Database=d;");
+  EXPECT_EQ(BuildExportConnectionText(""), "Driver={MirvaleServer};");
+}
+
+TEST(DatabaseExportConnectionText, KeywordsMatchOnlyAtTheStartOfAPair) {
+  EXPECT_EQ(ConnectionValue("PWD=xUID=y;UID=u", "UID="), "u");
+  EXPECT_EQ(ConnectionValue("GUID=1", "UID="), std::nullopt);
+  EXPECT_EQ(ConnectionValue("Server=h", "SERVER="), "h");
+}
+
+TEST(DatabaseExportConnectionText, PasswordsWithSemicolonsTravelInBraces) {
+  EXPECT_EQ(ConnectionValue("UID=u;PWD={a;b};Server=h", "PWD="), "{a;b}");
+  EXPECT_EQ(ConnectionValue("PWD={a;UID=b};UID=u", "UID="), "u");
+  EXPECT_EQ(BuildExportConnectionText("Server=h;PWD={a;b}"), "Driver={MirvaleServer};Server=h;PWD={a;b};");
+}
