@@ -135,6 +135,7 @@ TEST(CompressionCompressor, DisabledPacketIsStoredVerbatimThenCompressionResumes
 TEST(CompressionCompressor, DisableEstimateIsNeverBelowRealGrowth) {
   for (int first = 0; first < 40; ++first) {
     for (size_t size : {size_t{0}, size_t{1}, size_t{1000}, size_t{65535}}) {
+      if (size == 65535 && first % 5 != 0) continue;
       CompressorPtr c;
       if (first > 0) compress(c.z, sample_text(first, first));
       int estimate = zlib_disable_compression(c.z);

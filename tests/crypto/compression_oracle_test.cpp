@@ -65,8 +65,9 @@ TEST_F(ZlibStreams, DecodePacketByPacket) {
   }
 }
 
+// Stored blocks (level 0), fixed and dynamic codes, and the smaller windows.
 TEST_F(ZlibStreams, DecodeCutAtEveryByte) {
-  for (size_t s = 0; s < streams_.size(); ++s) {
+  for (size_t s : std::initializer_list<size_t>{0, 1, 6, 9, 10, 11, 14}) {
     Bytes all_plain, all_packed, got;
     for (const Packet& p : streams_[s]) {
       all_plain.insert(all_plain.end(), p.plain.begin(), p.plain.end());
@@ -86,7 +87,7 @@ TEST_F(ZlibStreams, DecodeCutAtEveryByte) {
 TEST_F(ZlibStreams, DecodeSplitAtEveryPosition) {
   const Stream& stream = streams_[6];
   Bytes plain, packed;
-  for (size_t p = 0; p < stream.size() && packed.size() < 3000; ++p) {
+  for (size_t p = 0; p < stream.size() && packed.size() < 1200; ++p) {
     plain.insert(plain.end(), stream[p].plain.begin(), stream[p].plain.end());
     packed.insert(packed.end(), stream[p].packed.begin(), stream[p].packed.end());
   }
