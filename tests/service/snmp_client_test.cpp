@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "service/snmp_boot_counter.h"
@@ -168,6 +169,21 @@ TEST_F(SnmpClientTest, CommunityRequestsOfManyThreadsRunTogether) {
     });
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(answered, 64 * 5);
+}
+
+TEST_F(SnmpClientTest, TimeOutCountsTheSettingsSeconds) {
+  SnmpAgent agent(kAgentConfig, "udp:127.0.0.1:161");
+  ASSERT_TRUE(agent.Ready()) << agent.LogText();
+  CSnmpClient client(CounterPath());
+  SnmpSettings settings = Community();
+  settings.m_nRetries = 0;
+  settings.m_nTimeout = 1;
+  // Nothing listens on 127.0.0.2: the request waits out its time-out, one second, not one millisecond.
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Get(client, settings, "1.3.6.1.2.1.1.5.0", "127.0.0.2"));
+  auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(900));
+  EXPECT_LT(waited, std::chrono::seconds(30));
 }
 
 class OddAgentTest : public SnmpClientTest {};
