@@ -49,8 +49,10 @@ struct LocalAddresses {
   std::vector<in_addr_t> addresses;
 };
 
-bool ipv4_is_local(in_addr_t address) {
-  if ((ntohl(address) >> 24) == 127) return true;
+}  // namespace
+
+int net_ipv4_is_local(uint32_t address) {
+  if ((ntohl(address) >> 24) == 127) return 1;
   static std::mutex mutex;
   static LocalAddresses local;
   std::lock_guard lock(mutex);
@@ -69,11 +71,9 @@ bool ipv4_is_local(in_addr_t address) {
     }
   }
   for (in_addr_t mine : local.addresses)
-    if (mine == address) return true;
-  return false;
+    if (mine == address) return 1;
+  return 0;
 }
-
-}  // namespace
 
 NetAddress* net_lookup_host(const char* host, char** canonical_name, int family) {
   NetAddress* address = address_new();
@@ -132,7 +132,7 @@ int net_address_is_local(const NetAddress* address) {
   if (address->current->ai_family == AF_INET6)
     return IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<sockaddr_in6*>(address->current->ai_addr)->sin6_addr);
   if (address->current->ai_family == AF_INET)
-    return ipv4_is_local(reinterpret_cast<sockaddr_in*>(address->current->ai_addr)->sin_addr.s_addr);
+    return net_ipv4_is_local(reinterpret_cast<sockaddr_in*>(address->current->ai_addr)->sin_addr.s_addr);
   return 0;
 }
 

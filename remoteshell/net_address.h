@@ -1,5 +1,6 @@
 #pragma once
 // Resolved (or, for a proxy to resolve, unresolved) destination addresses.
+#include <cstdint>
 #include <netdb.h>
 
 struct NetAddress {
@@ -21,6 +22,8 @@ int net_next_address(NetAddress* address);
 void net_address_text(const NetAddress* address, char* buffer, int size);
 int net_is_localhost_name(const char* host);
 int net_address_is_local(const NetAddress* address);
+// A loopback address or one of this machine's IPv4 addresses (network byte order).
+int net_ipv4_is_local(uint32_t address);
 int net_address_type(const NetAddress* address);
 // Copies the current address's 4 or 16 bytes.
 void net_address_bytes(const NetAddress* address, unsigned char* bytes);

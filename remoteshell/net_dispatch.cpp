@@ -85,14 +85,7 @@ int on_out_of_band(NetSocket* socket) {
 
 bool peer_is_local(const sockaddr_storage& peer) {
   if (peer.ss_family != AF_INET) return true;
-  NetAddress probe{};
-  sockaddr_in copy = *reinterpret_cast<const sockaddr_in*>(&peer);
-  addrinfo info{};
-  info.ai_family = AF_INET;
-  info.ai_addr = reinterpret_cast<sockaddr*>(&copy);
-  info.ai_addrlen = sizeof copy;
-  probe.current = &info;
-  return net_address_is_local(&probe) != 0;
+  return net_ipv4_is_local(reinterpret_cast<const sockaddr_in*>(&peer)->sin_addr.s_addr) != 0;
 }
 
 int on_accept(NetSocket* socket) {

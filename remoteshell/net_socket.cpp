@@ -14,6 +14,7 @@
 namespace {
 
 CountedTree* socket_tree = nullptr;
+int handle_being_accepted = -1;
 
 int compare_sockets(void* a, void* b) {
   auto x = static_cast<unsigned>(static_cast<NetSocket*>(a)->handle);
@@ -331,10 +332,6 @@ int net_next_socket(int* cursor) {
   if (socket_tree == nullptr) return -1;
   auto* socket = static_cast<NetSocket*>(tree_index(socket_tree, (*cursor)++));
   return socket != nullptr ? socket->handle : -1;
-}
-
-namespace {
-int handle_being_accepted = -1;
 }
 
 void net_accept_begin(int handle) { handle_being_accepted = handle; }
