@@ -64,7 +64,7 @@ struct ChainLink {
 
 struct ZlibCompressor {
   // The last window of earlier packets followed by the current packet. Positions are indexes
-  // into it; sliding keeps them a multiple of the window apart so chain slots stay valid.
+  // into it; sliding moves them by whole windows, so chain slots (position mod window) stay valid.
   std::vector<unsigned char> history;
   int end = 0;
   int hashed = 0;  // positions below this are on their hash chains
