@@ -1,12 +1,20 @@
 #include "service/service_jobs.h"
 
+#include "service/database_export_job.h"
+#include "service/email_action_job.h"
 #include "service/mirvale_scan.h"
+#include "service/run_program_job.h"
+#include "service/text_export_job.h"
 
 namespace mirvale {
 
 ServiceJobs DefaultServiceJobs() {
   ServiceJobs jobs;
   jobs.poolScan = [](CMirvaleFrm& owner, const ScanRequest& request) { CMirvaleScan(owner, request).Run(); };
+  jobs.textExport = ExportText;
+  jobs.databaseExport = ExportDatabase;
+  jobs.actions.run = RunProgramAction;
+  jobs.actions.email = SendEmailAction;
   return jobs;
 }
 

@@ -20,3 +20,10 @@ mirvale_add_test(database_export_unit_tests LABEL unit
 mirvale_add_test(database_export_tests LABEL e2e
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/database_export_test.cpp
   LIBS mirvale_service)
+# The actions and exports started by the real MirvaleSrv.
+mirvale_add_test(actions_service_tests LABEL e2e
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/email_service_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/text_export_service_test.cpp
+  LIBS mirvale_service)
+add_dependencies(actions_service_tests MirvaleSrv)
