@@ -79,7 +79,10 @@ struct ChildFailure {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  signal(SIGPIPE, SIG_DFL);
+  // Ignored signals stay ignored across exec; the program gets the defaults instead.
+  for (int number = 1; number < NSIG; ++number) {
+    if (number != SIGKILL && number != SIGSTOP) signal(number, SIG_DFL);
+  }
   setsid();
 
   int null = open("/dev/null", O_RDWR);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <mutex>
 #include <set>
 #include <thread>
 #include <tuple>
@@ -61,6 +62,10 @@ CConfigurationExportDb::CConfigurationExportDb(std::string connectionText, std::
     : connectionText_(std::move(connectionText)), rows_(std::move(rows)) {}
 
 DatabaseExportSummary CConfigurationExportDb::Run() const {
+  // Two exports at once (a finished scan and a settings reload) would each find a value's row
+  // missing and both insert it; one at a time keeps one row per value.
+  static std::mutex oneAtATime;
+  std::lock_guard serialised(oneAtATime);
   DatabaseExportSummary summary;
   std::string error;
   auto connection = odbc::Connection::Open(BuildExportConnectionText(connectionText_), &error);

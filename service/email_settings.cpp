@@ -14,7 +14,8 @@ std::chrono::seconds SmtpTimeoutFromMinutes(const std::string& minutesText) {
 EmailServerSettings EmailServerSettingsFrom(const CMirvaleDoc& settings) {
   EmailServerSettings server;
   server.server = settings.m_strSmtpServer;
-  server.port = settings.m_strSmtpPort;
+  // The port is decimal text; read it as a number so " 25" or "25 " still works.
+  server.port = std::to_string(std::strtol(settings.m_strSmtpPort.c_str(), nullptr, 10));
   server.sender = settings.m_strMailFrom;
   server.timeout = SmtpTimeoutFromMinutes(settings.m_strSmtpTimeout);
   server.user = settings.m_strSmtpUser;

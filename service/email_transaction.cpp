@@ -60,12 +60,14 @@ MailResult SendMail(const EmailServerSettings& server, const std::string& recipi
   if (!CodeIsOneOf(smtp.Wait(), 220)) return MailResult::Greeting;
   if (!CodeIsOneOf(smtp.Ask("ehlo " + platform::LocalMailHostName() + "\r\n"), 250)) return MailResult::Hello;
   if (!server.user.empty() && !server.password.empty()) {
-    // The answers are not judged: a server that refuses the login refuses the sender next.
+    // A refused login is not judged here: a server that needs it refuses the sender next. But
+    // each credential goes out only when the server asks for it (334), so a server without
+    // AUTH LOGIN never sees the password as a stray command.
     // SASL mechanism names are registered in upper case, and some servers match them exactly.
-    if (!smtp.Ask("auth LOGIN\r\n") || !smtp.Ask(Base64Encode(server.user) + "\r\n") ||
-        !smtp.Ask(Base64Encode(server.password) + "\r\n")) {
-      return MailResult::Login;
-    }
+    auto reply = smtp.Ask("auth LOGIN\r\n");
+    if (reply && reply->code == 334) reply = smtp.Ask(Base64Encode(server.user) + "\r\n");
+    if (reply && reply->code == 334) reply = smtp.Ask(Base64Encode(server.password) + "\r\n");
+    if (!reply) return MailResult::Login;
   }
   if (!CodeIsOneOf(smtp.Ask("mail from:<" + server.sender + ">\r\n"), 250)) return MailResult::Sender;
   if (!CodeIsOneOf(smtp.Ask("rcpt to:<" + recipient + ">\r\n"), 250, 251)) return MailResult::Recipient;

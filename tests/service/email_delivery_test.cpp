@@ -7,6 +7,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "service/email_base64.h"
 #include "service/email_thread.h"
 #include "service/email_transaction.h"
 #include "tests/service/email_sink_process.h"
@@ -190,4 +191,24 @@ TEST(EmailScriptedServer, RepliesSplitAcrossReadsStayInStep) {
                           "rcpt to:<to@y>\r\ndata\r\nfrom:<mirvale@example.org>\r\n"),
             std::string::npos);
   EXPECT_NE(received.find("\r\n\r\nbody\r\n.\r\nquit\r\n"), std::string::npos);
+}
+
+TEST(EmailScriptedServer, CredentialsGoOutOnlyWhenTheServerAsksForThem) {
+  ScriptedSmtpServer server({
+      {"220 ready\r\n", false},
+      {"250 hello\r\n", true},
+      {"502 no AUTH here\r\n", true},
+      {"250 sender ok\r\n", true},
+      {"250 rcpt ok\r\n", true},
+      {"354 go on\r\n", true},
+      {"250 queued\r\n", true},
+      {"221 bye\r\n", true},
+  });
+  EmailServerSettings settings = LoopbackServer(server.port());
+  settings.user = "user";
+  settings.password = "password";
+  ASSERT_EQ(SendMail(settings, "to@y", "s", "b"), MailResult::Sent);
+  std::string received = server.Received();
+  EXPECT_NE(received.find("auth LOGIN\r\nmail from:"), std::string::npos);
+  EXPECT_EQ(received.find(Base64Encode("password")), std::string::npos);
 }

@@ -78,9 +78,16 @@ TEST(SmtpReply, ALineWithoutACodeIsAFailure) {
   EXPECT_EQ(platform::TakeSmtpReply(bare)->code, 221);
 }
 
-TEST(EmailSettings, TimeoutIsWholeMinutes) {
-  EXPECT_EQ(SmtpTimeoutFromMinutes("1"), std::chrono::seconds(60));
-  EXPECT_EQ(SmtpTimeoutFromMinutes("3 "), std::chrono::seconds(180));
+TEST(EmailSettings, TakenFromTheSettingsDocument) {
+  CMirvaleDoc doc;
+  doc.m_strSmtpServer = "mail.example.org";
+  doc.m_strSmtpPort = " 2525 ";
+  doc.m_strSmtpTimeout = "3";
+  doc.m_strMailFrom = "from@example.org";
+  EmailServerSettings server = EmailServerSettingsFrom(doc);
+  EXPECT_EQ(server.port, "2525");
+  EXPECT_EQ(server.timeout, std::chrono::seconds(180));
+  EXPECT_EQ(server.sender, "from@example.org");
   EXPECT_EQ(SmtpTimeoutFromMinutes("x"), std::chrono::seconds(0));
   EXPECT_EQ(SmtpTimeoutFromMinutes("-5"), std::chrono::seconds(0));
 }
