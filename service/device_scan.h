@@ -1,0 +1,57 @@
+#pragma once
+// The scan of one address of a running pool scan: finds the device's name, probes it by SNMP,
+// falls back to an ICMP echo when it does not answer, records its status in the scan database,
+// then walks the pool's queries, storing each value beside its previous one and checking the
+// action rules, and records the final status and an audit line.
+#include <ctime>
+#include <string>
+
+#include "common/mirvale_doc.h"
+#include "service/action_requests.h"
+#include "service/audit_queue.h"
+#include "service/data_store.h"
+#include "service/manual_event.h"
+#include "service/service_jobs.h"
+#include "service/snmp_client.h"
+#include "service/snmp_settings.h"
+
+namespace mirvale {
+
+class CMirvaleFrm;
+
+// What a device scan uses of the service; all outlive the scan.
+struct DeviceScanServices {
+  ServiceDataStore& data;
+  AuditQueue& audit;
+  const ActionHooks& actions;
+  const ManualEvent& serviceStop;
+  CSnmpClient& snmp;
+
+  static DeviceScanServices Of(CMirvaleFrm& owner, CSnmpClient& snmp);
+};
+
+class CConfigurationDevice {
+ public:
+  CConfigurationDevice(DeviceScanServices services, DeviceScanJob job);
+
+  void Run();
+
+  // Walks one query; true when any stored value changed.
+  bool ProcessQueries(const std::string& name, const std::string& oid, const std::string& queryName);
+
+ private:
+  bool Stopping() const { return services_.serviceStop.IsSet(); }
+  bool Probe(std::string& name);
+  std::string WalkInterfaces();
+  std::string WalkAddressTable();
+  bool EchoAnswers() const;
+  bool CollectQueries(const std::string& name);
+  void QueueAudit(const std::string& name, const std::string& status);
+
+  DeviceScanServices services_;
+  DeviceScanJob job_;
+  SnmpSettings snmp_;
+  std::time_t scanTime_ = 0;
+};
+
+}  // namespace mirvale

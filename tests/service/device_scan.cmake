@@ -1,0 +1,7 @@
+# The device scan against snmpd inside the test's own network namespace.
+mirvale_add_test(device_scan_e2e_tests LABEL e2e
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/device_scan_test.cpp
+    ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
+  LIBS mirvale_service)
+
