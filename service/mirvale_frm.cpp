@@ -165,6 +165,21 @@ void CMirvaleFrm::PruneDatabase() {
 
 void CMirvaleFrm::SendTestMail() { mirvale::SendTestMail(Settings(), actionStarters_, timing_.clock()); }
 
+void CMirvaleFrm::QueueScanAudit(std::time_t scanStart, const std::string& user, const std::string& pool,
+                                 const std::string& address, const std::string& name, const std::string& status) {
+  auto settings = Settings();
+  if (!settings->m_bScanLog) return;
+  audit_.Append(ScanAuditLines(AuditSettingsOf(*settings).forms, scanStart, user, pool, address, name, status));
+}
+
+void CMirvaleFrm::QueueSetAudit(std::time_t when, const std::string& user, const std::string& oid,
+                                const std::string& value, const std::string& pool, const std::string& address,
+                                const std::string& name, const std::string& result) {
+  auto settings = Settings();
+  if (!settings->m_bChangesLog) return;
+  audit_.Append(SetAuditLines(AuditSettingsOf(*settings).forms, when, user, oid, value, pool, address, name, result));
+}
+
 void CMirvaleFrm::FlushAuditLog(std::time_t now) { mirvale::FlushAuditLog(audit_, AuditSettingsOf(*Settings()), now); }
 
 }  // namespace mirvale

@@ -114,10 +114,11 @@ int CServiceHost::Run(bool serviceMode) {
   WaitForQuit(signalFd.get());
 
   state_ = platform::ServiceState::StopPending;
+  // No request may start new work from here on; a handler still running is waited for.
+  handler.reset();
   serviceStop->Set();
   mainWorker.join();
   bool allEnded = worker_->Threads().WaitForAll(kWorkerGrace);
-  handler.reset();
   state_ = platform::ServiceState::Stopped;
   LogServiceMessage("Service stopped");
   if (!allEnded) {

@@ -1,6 +1,7 @@
 #include "service/service_jobs.h"
 
 #include "service/database_export_job.h"
+#include "service/device_scan_jobs.h"
 #include "service/email_action_job.h"
 #include "service/mirvale_scan.h"
 #include "service/run_program_job.h"
@@ -15,6 +16,8 @@ ServiceJobs DefaultServiceJobs() {
   jobs.databaseExport = ExportDatabase;
   jobs.actions.run = RunProgramAction;
   jobs.actions.email = SendEmailAction;
+  // Device scans and trap actions share the service's one SNMP client.
+  AddSnmpJobs(jobs, std::make_shared<CSnmpClient>());
   return jobs;
 }
 

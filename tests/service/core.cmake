@@ -9,6 +9,7 @@ mirvale_add_test(service_core_tests LABEL unit
     ${CMAKE_CURRENT_LIST_DIR}/scheduler_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pool_scan_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/host_parts_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/main_worker_test.cpp
   LIBS mirvale_service)
 
 mirvale_add_test(service_host_e2e_tests LABEL e2e

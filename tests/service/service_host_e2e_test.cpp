@@ -14,6 +14,10 @@ using testing_support::ServiceProcess;
 
 namespace {
 
+// The stop must not wait for the main loop's 10-second tick; the bound leaves room for a loaded
+// machine without letting a missed tick pass.
+constexpr auto kStopBound = 5000ms;
+
 const std::string kDefaultIniSha256 = "cf883793669c031cf342dc9973f3ad35bc5ed2bca9f374af6612d0d774cb5843";
 
 std::string Sha256(const std::string& path) {
@@ -56,23 +60,23 @@ mirvale::CDbItem Device(const std::string& pool, const std::string& address) {
 
 }  // namespace
 
-TEST_F(ServiceHost, FreshStartWritesDefaultSettingsAndStopsByCodeWithinTwoSeconds) {
+TEST_F(ServiceHost, FreshStartWritesDefaultSettingsAndStopsByCodePromptly) {
   StartRegistered();
   EXPECT_EQ(Sha256(service.ProgramFile("Mirvale.ini")), kDefaultIniSha256);
   EXPECT_TRUE(service.WaitForEventLine("Service started"));
   EXPECT_EQ(platform::QueryServiceState(service.ControlSocket()), platform::ServiceState::Running);
   auto took = service.Stop();
   ASSERT_TRUE(took);
-  EXPECT_LT(*took, 2000ms);
+  EXPECT_LT(*took, kStopBound);
   EXPECT_EQ(service.EventLines().back(), "Service stopped");
   EXPECT_FALSE(platform::FileExists(service.ControlSocket()));
 }
 
-TEST_F(ServiceHost, SigtermStopsWithinTwoSeconds) {
+TEST_F(ServiceHost, SigtermStopsPromptly) {
   StartRegistered();
   auto took = service.Stop(/*bySignal=*/true);
   ASSERT_TRUE(took);
-  EXPECT_LT(*took, 2000ms);
+  EXPECT_LT(*took, kStopBound);
   EXPECT_TRUE(WIFEXITED(service.ExitStatus()));
   EXPECT_EQ(WEXITSTATUS(service.ExitStatus()), 0);
   EXPECT_EQ(service.EventLines().back(), "Service stopped");
