@@ -5,3 +5,9 @@ mirvale_add_test(device_scan_e2e_tests LABEL e2e
     ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
   LIBS mirvale_service)
 
+# A pool scan through the real MirvaleSrv.
+mirvale_add_test(device_scan_service_tests LABEL e2e
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/device_scan_service_test.cpp
+    ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
+  LIBS mirvale_service)
