@@ -206,3 +206,28 @@ TEST_F(ServiceHost, ManualScanOfAnUnknownPoolFinishesAndNotifies) {
   EXPECT_EQ(service.Control(137), 0u);
   EXPECT_TRUE(service.Stop());
 }
+
+TEST_F(ServiceHost, ScanResultsQueuedForTheAuditLogAreWrittenWhenTheServiceStops) {
+  mirvale::CMirvaleDoc doc = PoolSettings();
+  auto& pool = doc.m_mapPools.FindOrAdd("lo");
+  pool.m_bSnmpV1 = 1;
+  pool.m_nTimeout = 1;
+  pool.m_strReadCommunity = "public";
+  auto& device = pool.m_pDevices.FindOrAdd("127.0.0.1");
+  device.m_strAddress = "127.0.0.1";
+  device.m_strMask = "255.255.255.255";
+  doc.m_strScanPool = "lo";
+  doc.m_strScanUser = "alice";
+  doc.m_bScanLog = 1;
+  doc.m_bLogText = 1;
+  doc.m_strLogFile = service.Root() + "/audit.log";
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), mirvale::EncodeSettings(doc)));
+  StartRegistered();
+  NoticeListener listener(service.NoticeSocket());
+  EXPECT_EQ(service.Control(136), 0u);
+  ASSERT_EQ(listener.Receive(std::chrono::seconds(60)), std::string("Update Database\0", 16));
+  EXPECT_TRUE(service.Stop());
+  std::string audit = platform::ReadWholeFile(service.Root() + "/audit.log").value_or("");
+  EXPECT_EQ(audit.rfind("Date\tUser\tOperation\tPool\tIp\tName\tStatus\r\n", 0), 0u) << audit;
+  EXPECT_NE(audit.find("\talice\tScan\tlo\t127.0.0.1\t"), std::string::npos) << audit;
+}
