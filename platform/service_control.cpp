@@ -1,11 +1,8 @@
 #include "platform/service_control.h"
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -96,21 +93,43 @@ bool ChangeServiceStartType(std::string_view name, StartType type) {
   return key && key->SetDword("Start", static_cast<uint32_t>(type));
 }
 
-std::optional<uint32_t> SendServiceControl(uint32_t code, const std::string& socketPath,
-                                           std::chrono::milliseconds timeout) {
-  UniqueFd fd = ConnectUnixStream(socketPath, /*nonBlocking=*/false);
-  if (!fd) return std::nullopt;
+namespace {
+
+std::optional<uint32_t> Exchange(const UniqueFd& fd, uint32_t code, std::chrono::milliseconds timeout,
+                                 bool alreadySent = false) {
   unsigned char request[4];
   EncodeLittleEndian32(code, request);
-  if (!SendAll(fd.get(), request, sizeof request)) return std::nullopt;
+  if (!alreadySent && !SendAll(fd.get(), request, sizeof request)) return std::nullopt;
   unsigned char answer[4];
   int waitMs = timeout.count() > 0 ? static_cast<int>(timeout.count()) : -1;
   if (!ReceiveExactly(fd.get(), answer, sizeof answer, waitMs)) return std::nullopt;
   return DecodeLittleEndian32(answer);
 }
 
+}  // namespace
+
+std::optional<uint32_t> SendServiceControl(uint32_t code, const std::string& socketPath,
+                                           std::chrono::milliseconds timeout) {
+  UniqueFd fd = ConnectUnixStream(socketPath, /*nonBlocking=*/false);
+  if (!fd) return std::nullopt;
+  return Exchange(fd, code, timeout);
+}
+
 ServiceState QueryServiceState(const std::string& socketPath) {
-  auto answer = SendServiceControl(kControlInterrogate, socketPath, std::chrono::seconds(10));
+  UniqueFd fd = ConnectUnixStream(socketPath, /*nonBlocking=*/false);
+  if (!fd) return ServiceState::Stopped;
+  // The service answers one request at a time: no answer in time means it is busy with a
+  // long one (a prune, a settings reload), so it runs.
+  unsigned char request[4];
+  EncodeLittleEndian32(kControlInterrogate, request);
+  if (!SendAll(fd.get(), request, sizeof request)) return ServiceState::Stopped;
+  pollfd waiting{fd.get(), POLLIN, 0};
+  int ready;
+  do {
+    ready = poll(&waiting, 1, 5000);
+  } while (ready < 0 && errno == EINTR);
+  if (ready == 0) return ServiceState::Running;
+  auto answer = Exchange(fd, kControlInterrogate, std::chrono::milliseconds(0), /*alreadySent=*/true);
   if (!answer || *answer < 1 || *answer > 4) return ServiceState::Stopped;
   return static_cast<ServiceState>(*answer);
 }

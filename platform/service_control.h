@@ -45,7 +45,8 @@ bool ChangeServiceStartType(std::string_view name, StartType type);
 std::optional<uint32_t> SendServiceControl(uint32_t code, const std::string& socketPath = ControlSocketPath(),
                                            std::chrono::milliseconds timeout = std::chrono::milliseconds{0});
 
-// The state the running service reports; Stopped when nothing answers.
+// The state the running service reports; Stopped when nothing listens, Running when it is
+// too busy with another request to answer.
 ServiceState QueryServiceState(const std::string& socketPath = ControlSocketPath());
 
 // Launches the registered program detached from this process (new session, standard streams on

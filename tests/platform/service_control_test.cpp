@@ -3,6 +3,7 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
@@ -110,4 +111,24 @@ TEST_F(ServiceControl, UnitFileRunsTheProgramAndCarriesFolderOverrides) {
   EXPECT_EQ(text->find("MIRVALE_SYSTEMD_DIR"), std::string::npos);
   EXPECT_TRUE(platform::RemoveSystemdUnit("Oskavel Mirvale"));
   EXPECT_FALSE(platform::FileExists(temp / "units/oskavel-mirvale.service"));
+}
+
+TEST_F(ServiceControl, ABusyServiceStillCountsAsRunning) {
+  std::atomic<bool> release{false};
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [&](uint32_t code) {
+    while (code == 133 && !release) usleep(1000);
+    return code == platform::kControlInterrogate ? 4u : 0u;
+  });
+  ASSERT_TRUE(server);
+  std::thread prune([] { EXPECT_EQ(platform::SendServiceControl(133), 0u); });
+  usleep(50000);
+  auto started = std::chrono::steady_clock::now();
+  std::thread releaser([&] {
+    usleep(200000);
+    release = true;
+  });
+  EXPECT_EQ(platform::QueryServiceState(), platform::ServiceState::Running);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(150)) << "answered after the prune";
+  prune.join();
+  releaser.join();
 }
