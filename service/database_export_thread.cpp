@@ -49,6 +49,56 @@ struct Statements {
 
 using RowKey = std::tuple<std::string, std::string, std::string>;  // address, pool, key
 
+// Inserts the value's row, or updates it when the table has it already.
+void WriteRow(const odbc::Connection& connection, const Statements& sql, const ExportValueRow& row,
+              DatabaseExportSummary& summary) {
+  std::vector<std::string> key = {row.address, row.pool, row.key};
+  auto found = connection.Query(sql.select, key, 1);
+  bool present = found && !found->empty();
+  std::string date = ExportDateText(row.time);
+  bool withPrevious = !row.prevTime.empty();
+  std::vector<std::string> values;
+  const std::string* statement;
+  if (present) {
+    values = {row.deviceName, row.queryName, row.value, date};
+    if (withPrevious) values.insert(values.end(), {row.prevValue, ExportDateText(row.prevTime)});
+    values.insert(values.end(), key.begin(), key.end());
+    statement = withPrevious ? &sql.updateWithPrevious : &sql.update;
+  } else {
+    values = {row.address, row.deviceName, row.pool, row.queryName, row.key, row.value, date};
+    if (withPrevious) values.insert(values.end(), {row.prevValue, ExportDateText(row.prevTime)});
+    statement = withPrevious ? &sql.insertWithPrevious : &sql.insert;
+  }
+  std::string error;
+  if (connection.Execute(*statement, values, &error)) {
+    ++(present ? summary.updated : summary.inserted);
+  } else {
+    ++summary.failed;
+    LogServiceWarning("Database export: value " + row.key + " of " + row.address + " not written (" + error + ")");
+  }
+}
+
+// Deletes the rows of values that this export did not write.
+void DeleteVanishedRows(const odbc::Connection& connection, const Statements& sql, const std::set<RowKey>& exported,
+                        DatabaseExportSummary& summary) {
+  std::string error;
+  auto tableRows = connection.Query(sql.listKeys, {}, 3, &error);
+  if (!tableRows) {
+    LogServiceWarning("Database export: rows could not be listed (" + error + ")");
+    return;
+  }
+  std::set<RowKey> stale;
+  for (const auto& tableRow : *tableRows) {
+    if (!tableRow[0] || !tableRow[1] || !tableRow[2]) continue;  // not a row this export wrote
+    RowKey key{*tableRow[0], *tableRow[1], *tableRow[2]};
+    if (!exported.count(key)) stale.insert(std::move(key));
+  }
+  for (const auto& [address, pool, key] : stale) {
+    if (connection.Execute(sql.remove, {address, pool, key})) ++summary.deleted;
+    else ++summary.failed;
+  }
+}
+
 }  // namespace
 
 std::optional<std::string> FindExportTable(const odbc::Connection& connection) {
@@ -86,48 +136,11 @@ DatabaseExportSummary CConfigurationExportDb::Run() const {
   std::set<RowKey> exported;
   for (const ExportValueRow& row : rows_) {
     exported.emplace(row.address, row.pool, row.key);
-    std::vector<std::string> key = {row.address, row.pool, row.key};
-    auto found = connection->Query(sql.select, key, 1);
-    bool present = found && !found->empty();
-    std::string date = ExportDateText(row.time);
-    bool withPrevious = !row.prevTime.empty();
-    std::vector<std::string> values;
-    const std::string* statement;
-    if (present) {
-      values = {row.deviceName, row.queryName, row.value, date};
-      if (withPrevious) values.insert(values.end(), {row.prevValue, ExportDateText(row.prevTime)});
-      values.insert(values.end(), key.begin(), key.end());
-      statement = withPrevious ? &sql.updateWithPrevious : &sql.update;
-    } else {
-      values = {row.address, row.deviceName, row.pool, row.queryName, row.key, row.value, date};
-      if (withPrevious) values.insert(values.end(), {row.prevValue, ExportDateText(row.prevTime)});
-      statement = withPrevious ? &sql.insertWithPrevious : &sql.insert;
-    }
-    if (connection->Execute(*statement, values, &error)) {
-      ++(present ? summary.updated : summary.inserted);
-    } else {
-      ++summary.failed;
-      LogServiceWarning("Database export: value " + row.key + " of " + row.address + " not written (" + error + ")");
-    }
+    WriteRow(*connection, sql, row, summary);
     // Gives the database (often shared) room between statements, as every export always has.
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
-
-  auto tableRows = connection->Query(sql.listKeys, {}, 3, &error);
-  if (!tableRows) {
-    LogServiceWarning("Database export: rows could not be listed (" + error + ")");
-    return summary;
-  }
-  std::set<RowKey> stale;
-  for (const auto& tableRow : *tableRows) {
-    if (!tableRow[0] || !tableRow[1] || !tableRow[2]) continue;  // not a row this export wrote
-    RowKey key{*tableRow[0], *tableRow[1], *tableRow[2]};
-    if (!exported.count(key)) stale.insert(std::move(key));
-  }
-  for (const auto& [address, pool, key] : stale) {
-    if (connection->Execute(sql.remove, {address, pool, key}, &error)) ++summary.deleted;
-    else ++summary.failed;
-  }
+  DeleteVanishedRows(*connection, sql, exported, summary);
   return summary;
 }
 
