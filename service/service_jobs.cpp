@@ -4,6 +4,7 @@
 #include "service/device_scan_jobs.h"
 #include "service/email_action_job.h"
 #include "service/mirvale_scan.h"
+#include "service/restore_job.h"
 #include "service/run_program_job.h"
 #include "service/text_export_job.h"
 
@@ -16,8 +17,10 @@ ServiceJobs DefaultServiceJobs() {
   jobs.databaseExport = ExportDatabase;
   jobs.actions.run = RunProgramAction;
   jobs.actions.email = SendEmailAction;
-  // Device scans and trap actions share the service's one SNMP client.
-  AddSnmpJobs(jobs, std::make_shared<CSnmpClient>());
+  // Device scans, trap actions and set requests share the service's one SNMP client.
+  auto snmp = std::make_shared<CSnmpClient>();
+  AddSnmpJobs(jobs, snmp);
+  jobs.restore = MakeRestoreJob(snmp);
   return jobs;
 }
 

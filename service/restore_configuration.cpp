@@ -1,0 +1,117 @@
+#include "service/restore_configuration.h"
+
+#include "service/action_rules.h"
+#include "service/audit_lines.h"
+#include "service/local_time_text.h"
+#include "service/mirvale_frm.h"
+#include "service/service_log.h"
+#include "service/snmp_pool_settings.h"
+
+namespace mirvale {
+namespace {
+
+bool IsShellPool(const CPoolItem& pool) { return pool.m_bSsh || pool.m_bTelnet; }
+bool IsSnmpPool(const CPoolItem& pool) { return pool.m_bSnmpV1 || pool.m_bSnmpV3; }
+
+}  // namespace
+
+CConfigurationRestore::CConfigurationRestore(CMirvaleFrm& owner, RestoreChannels channels)
+    : owner_(owner), channels_(std::move(channels)) {}
+
+void CConfigurationRestore::Run() {
+  const auto settings = owner_.Settings();
+  std::vector<RestoreRequest> requests = PendingRestoreRequests(*settings);
+  if (requests.empty()) return;
+
+  std::vector<RestoreRequest> done;
+  for (auto& request : requests) {
+    if (owner_.ServiceStop().IsSet()) break;
+    const std::time_t now = owner_.Now();
+    request.item.m_strResult = CarryOut(*settings, request.item, now);
+    QueueAudit(request.item, now);
+    done.push_back(std::move(request));
+  }
+
+  if (!recollection_.empty()) RestoreByCommands(recollection_);
+  // The desktop program reloads the device database once every result is in the settings, so
+  // the database is written first.
+  owner_.Data().SaveDatabase();
+  const auto current = owner_.Settings();
+  owner_.StartExports(current->m_bExportText || current->m_bExportCsv,
+                      current->m_bExportAccess || current->m_bExportSql);
+  if (!owner_.UpdateSettings([&done](CMirvaleDoc& doc) { MergeRestoreResults(doc, done); }))
+    LogServiceWarning("The results of the set and restore requests could not be saved in Mirvale.ini");
+}
+
+std::string CConfigurationRestore::CarryOut(const CMirvaleDoc& settings, const CRestoreItem& request,
+                                            std::time_t now) {
+  const CPoolItem* pool = settings.m_mapPools.Find(request.m_strPool);
+  if (!pool) return kRestoreFailed;
+  bool successful = false;
+  if (IsShellPool(*pool)) successful = SetByShell(*pool, request);
+  // A request already carried out through the shell is not sent a second time by SNMP.
+  if (!successful && IsSnmpPool(*pool)) successful = SetBySnmp(*pool, request, now);
+  return successful ? kRestoreSuccessful : kRestoreFailed;
+}
+
+bool CConfigurationRestore::SetByShell(const CPoolItem& pool, const CRestoreItem& request) {
+  if (!channels_.sendShellRequest) {
+    LogServiceWarning("The shell request for " + request.m_strAddress + " in pool " + request.m_strPool +
+                      " failed: this service has no shell session");
+    return false;
+  }
+  recollection_[request.m_strAddress + "/" + request.m_strName] = request.m_strPool;
+  return channels_.sendShellRequest(request.m_strAddress, pool, request);
+}
+
+bool CConfigurationRestore::SetBySnmp(const CPoolItem& pool, const CRestoreItem& request, std::time_t now) {
+  if (!channels_.setSnmpValue) return false;
+  const SnmpValueSlot slot{request.m_strOid, request.m_strValue};
+  if (!channels_.setSnmpValue(request.m_strAddress, SnmpSettingsFromPool(pool), slot)) return false;
+  const ActionSubject subject{request.m_strPool, request.m_strAddress, request.m_strName, now};
+  // Checked before storing, so that changes-only rules compare with the value stored before.
+  CheckQueryActions(owner_.Settings(), owner_.ActionStarters(), owner_.Data(), subject, request.m_strOid,
+                    request.m_strQuery, request.m_strValue);
+  owner_.Data().StoreSetValue(request.m_strPool, request.m_strAddress, SecondsText(now), request.m_strOid,
+                              request.m_strValue);
+  return true;
+}
+
+void CConfigurationRestore::QueueAudit(const CRestoreItem& request, std::time_t now) {
+  const auto settings = owner_.Settings();
+  if (!settings->m_bChangesLog) return;
+  const AuditForms forms{settings->m_bLogText != 0, settings->m_bLogCsv != 0};
+  owner_.Audit().Append(SetAuditLines(forms, now, request.m_strUser, request.m_strOid, request.m_strValue,
+                                      request.m_strPool, request.m_strAddress, request.m_strName,
+                                      request.m_strResult));
+}
+
+void CConfigurationRestore::RestoreByCommands(const RecollectionList& devices) {
+  if (!channels_.collectShellLines) return;
+  const std::time_t now = owner_.Now();
+  const std::string time = SecondsText(now);
+  const auto settings = owner_.Settings();
+  for (const auto& [device, poolName] : devices) {
+    if (owner_.ServiceStop().IsSet()) return;
+    const CPoolItem* pool = settings->m_mapPools.Find(poolName);
+    if (!pool) continue;
+    const size_t slash = device.find('/');
+    const std::string address = device.substr(0, slash);
+    const std::string name = slash == std::string::npos ? std::string() : device.substr(slash + 1);
+
+    const std::vector<std::string> lines = channels_.collectShellLines(address, *pool);
+    if (!lines.empty()) {
+      const PreviousLines previous = owner_.Data().CollectPreviousLines(poolName, address);
+      const ActionSubject subject{poolName, address, name, now};
+      long counter = 0;
+      for (const auto& line : lines) {
+        const std::string key = std::to_string(++counter);
+        CheckActions(settings, owner_.ActionStarters(), subject, line, previous);
+        owner_.Data().StoreSetValue(poolName, address, time, key, line);
+      }
+    }
+    owner_.Data().UpdateDevice(poolName, address, time, "");
+  }
+}
+
+}  // namespace mirvale
