@@ -1,6 +1,7 @@
 #pragma once
-// The table of operations behind every connection protocol (SSH, telnet, rlogin, raw), and
-// the special commands they take.
+// The table of operations behind every connection protocol (SSH, telnet, rlogin, raw), the
+// special commands they take, the list that finds a back end by protocol number, and the
+// front-end calls every back end makes.
 #include "remoteshell/session_config.h"
 
 struct SessionLog;
@@ -58,3 +59,42 @@ struct SessionBackend {
   int (*config_info)(void* handle);
   int default_port;
 };
+
+// Protocol numbers of the settings record.
+enum SessionProtocol { kProtocolRaw = 0, kProtocolTelnet = 1, kProtocolRlogin = 2, kProtocolSsh = 3 };
+
+struct BackendListEntry {
+  int protocol;
+  const char* name;
+  const SessionBackend* backend;  // none for a protocol this build does not carry
+};
+
+// Rows in the order ssh, telnet, rlogin, raw, ended by a row of zeros.
+extern const BackendListEntry backend_list[];
+
+// The back end of a protocol number; none when the number is unknown or its back end is not
+// built in. The reason then goes to the event log.
+const SessionBackend* backend_for_protocol(int protocol);
+
+// ---- Calls every back end makes on its front end ----
+
+// Terminal output; returns the bytes the front end still holds (the freeze rule reads it).
+using BackendOutputSink = int (*)(void* frontend, int is_stderr, const char* data, int length);
+// An event line besides the session log, for whoever watches a connection's steps.
+using BackendEventSink = void (*)(void* frontend, const char* text);
+
+// The owner of the connections installs its sinks; none restores the defaults (output is
+// dropped and reported as held by nobody, event lines go to the session log only).
+void backend_set_output_sink(BackendOutputSink sink);
+void backend_set_event_sink(BackendEventSink sink);
+
+int backend_output(void* frontend, int is_stderr, const char* data, int length);
+void backend_event_line(void* frontend, const char* text);
+void backend_event_printf(void* frontend, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// The connection ended from the far side; nothing to do in the service.
+void backend_remote_exit(void* frontend);
+// Echo or editing state changed; an attached line discipline re-reads both.
+void backend_line_discipline_refresh(void* line_discipline);
+
+// Above this many bytes held by the front end, raw, rlogin and telnet stop reading.
+inline constexpr int kBackendFreezeThreshold = 4096;

@@ -1,0 +1,34 @@
+#pragma once
+// A device's configuration through the shell: log in, run the pool's backup command, page
+// through the output with spaces, and drop the device's prompt from the end.
+#include <string>
+#include <vector>
+
+#include "service/shell_session.h"
+
+namespace mirvale {
+
+struct ShellCollection {
+  bool logonFailed = true;  // cleared once a login succeeded
+  std::vector<std::string> lines;  // as received; CleanShellLine gives the stored form
+};
+
+// Bounds on a device that pages for ever.
+struct ShellPagingLimits {
+  int pages = 5000;
+  size_t lines = 200000;
+};
+
+// Opens a connection and closes it again; true when the device answered.
+bool ShellAnswers(CShellSession& session, const std::string& address, const ShellSettings& settings);
+
+// Up to the retries attempts, while no line has been collected.
+ShellCollection CollectShellConfiguration(CShellSession& session, const std::string& address,
+                                          const ShellSettings& settings, ShellPagingLimits limits = {});
+
+// Sends a shell set or restore request inside an open, logged-in conversation: the pool's
+// restore start, the command path as one line, each non-empty line of the value (trimmed), the
+// restore end and, when set, the restore save. True when any value line brought an answer.
+bool SendShellRequest(CShellSession& session, const std::string& command, const std::string& value);
+
+}  // namespace mirvale

@@ -1,0 +1,25 @@
+#pragma once
+// The text rules of the shell conversation: terminal output cut into lines, command scripts cut
+// into the texts sent, and collected lines cleaned for storing.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mirvale {
+
+// Adds one chunk of terminal output to the line list. The list's last entry is the unfinished
+// line; ESC characters go, cursor positioning ("[" row ";" column "H") becomes a line break,
+// and lines are stored with trailing blanks cut; empty lines are dropped.
+void AppendOutputChunk(std::vector<std::string>& lines, std::string_view chunk);
+
+// The texts a command script sends, without their CR: pieces between the two characters
+// backslash and r (an empty piece between two separators counts, one after the last does
+// not), trimmed, with "CNTL/x" turned into the control character of the letter x.
+std::vector<std::string> ScriptPieces(std::string_view script);
+
+// A collected line as stored: backspaces applied, trailing white space removed.
+std::string CleanShellLine(std::string_view line);
+
+std::string TrimBoth(std::string_view text);
+
+}  // namespace mirvale

@@ -1,0 +1,104 @@
+// The raw and rlogin back ends and the back-end list.
+#include <gtest/gtest.h>
+
+#include "remoteshell/raw_backend.h"
+#include "remoteshell/rlogin_backend.h"
+#include "tests/remoteshell/backend_test_support.h"
+
+namespace {
+
+using backend_testing::bytes;
+using backend_testing::Connection;
+using backend_testing::test_config;
+
+TEST(BackendList, ProtocolsFindTheirBackEndsAndSshFailsCleanly) {
+  EXPECT_EQ(backend_for_protocol(kProtocolTelnet)->default_port, 23);
+  EXPECT_NE(backend_for_protocol(kProtocolRaw), nullptr);
+  EXPECT_NE(backend_for_protocol(kProtocolRlogin), nullptr);
+  EXPECT_EQ(backend_for_protocol(kProtocolSsh), nullptr);
+  EXPECT_EQ(backend_for_protocol(7), nullptr);
+  EXPECT_STREQ(backend_list[0].name, "ssh");
+  EXPECT_EQ(backend_list[4].name, nullptr);
+}
+
+TEST(RawBackend, BytesPassUntouchedBothWays) {
+  Connection c(raw_backend);
+  ASSERT_EQ(c.error_, nullptr);
+  raw_backend.send(c.handle_, "a\r\xff", 3);
+  EXPECT_EQ(c.Read(), "a\r\xff");
+  c.Write(bytes({0, 255, 13}) + "x");
+  EXPECT_EQ(c.capture_.output, bytes({0, 255, 13}) + "x");
+  EXPECT_EQ(raw_backend.line_option(c.handle_, 0), 1);
+  EXPECT_EQ(raw_backend.line_option(c.handle_, 1), 1);
+  EXPECT_EQ(raw_backend.line_option(c.handle_, 2), 0);
+}
+
+TEST(RawBackend, FreezesAboveTheFrontEndsThresholdAndThawsOnUnthrottle) {
+  Connection c(raw_backend);
+  c.capture_.held = 4097;
+  c.Write("one");
+  c.capture_.held = 4096;
+  c.Write("two");
+  EXPECT_EQ(c.capture_.output, "one");
+  raw_backend.unthrottle(c.handle_, 4096);
+  c.Pump(50);
+  EXPECT_EQ(c.capture_.output, "onetwo");
+}
+
+TEST(RawBackend, ConnectionErrorsAreReturnedAndLogged) {
+  int port = net_testing::unused_port();
+  backend_testing::Capture capture;
+  backend_testing::capture = &capture;
+  backend_set_event_sink(backend_testing::capture_event);
+  net_startup();
+  SessionConfig config = test_config();
+  void* handle = nullptr;
+  char* canonical = nullptr;
+  raw_backend.open(nullptr, &handle, &config, "127.0.0.1", port, &canonical, 0, 0);
+  std::free(canonical);
+  net_testing::run_until([&] { return raw_backend.is_connected(handle) == 0; });
+  EXPECT_EQ(raw_backend.exit_code(handle), 0);
+  bool failed = false;
+  for (const auto& line : capture.events) failed |= line.rfind("Failed to connect to 127.0.0.1: ", 0) == 0;
+  EXPECT_TRUE(failed);
+  EXPECT_EQ(capture.events.front(), "Looking up host \"127.0.0.1\"");
+  raw_backend.free(handle);
+  net_shutdown();
+  backend_set_event_sink(nullptr);
+  backend_testing::capture = nullptr;
+}
+
+class RloginBackend : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (geteuid() != 0) GTEST_SKIP() << "rlogin binds a privileged source port";
+  }
+};
+
+TEST_F(RloginBackend, HandshakeCarriesNamesTerminalAndFirstSpeed) {
+  Connection c(rlogin_backend);
+  ASSERT_EQ(c.error_, nullptr);
+  EXPECT_EQ(c.Read(), bytes({0}) + "svc" + bytes({0}) + "alice" + bytes({0}) + "xterm/38400" + bytes({0}));
+}
+
+TEST_F(RloginBackend, FirstZeroByteIsDroppedLaterOnesDelivered) {
+  Connection c(rlogin_backend);
+  c.Read();
+  c.Write(bytes({0}) + "ab");
+  c.Write(bytes({0}) + "c");
+  EXPECT_EQ(c.capture_.output, "ab" + bytes({0}) + "c");
+}
+
+TEST_F(RloginBackend, WindowSizeOnlyAfterTheServerAsks) {
+  Connection c(rlogin_backend);
+  c.Read();
+  rlogin_backend.resize(c.handle_, 100, 30);
+  EXPECT_EQ(c.Read(), "");
+  c.Write("\x80", MSG_OOB);
+  EXPECT_EQ(c.Read(), bytes({255, 255, 's', 's', 0, 30, 0, 100, 0, 0, 0, 0}));
+  rlogin_backend.resize(c.handle_, 132, 50);
+  EXPECT_EQ(c.Read(), bytes({255, 255, 's', 's', 0, 50, 0, 132, 0, 0, 0, 0}));
+  EXPECT_EQ(rlogin_backend.line_option(c.handle_, 1), 0);
+}
+
+}  // namespace

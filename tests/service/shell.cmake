@@ -1,0 +1,7 @@
+mirvale_add_test(service_shell_text_tests LABEL unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_text_test.cpp
+  LIBS mirvale_service)
+
+mirvale_add_test(service_shell_session_tests LABEL e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_session_test.cpp
+  LIBS mirvale_service mirvale_platform)

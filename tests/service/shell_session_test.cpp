@@ -1,0 +1,170 @@
+// The service's shell conversation against the fake device: directly over raw TCP, through
+// busybox's telnet server, and over rlogin (RFC 1282 peer).
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "platform/registry.h"
+#include "remoteshell/backend.h"
+#include "service/shell_session_collect.h"
+#include "service/shell_session_text.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/scoped_env.h"
+
+namespace mirvale {
+namespace {
+
+using testing_support::FakeDevice;
+using testing_support::FakeDeviceOptions;
+
+class ShellSessionTest : public ::testing::Test {
+ protected:
+  // The protocol comes from the client's default session, as on a configured service.
+  void UseProtocol(const char* name, int port) {
+    auto key = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings", true);
+    ASSERT_TRUE(key);
+    key->SetString("Protocol", name);
+    key->SetDword("PortNumber", static_cast<uint32_t>(port));
+  }
+
+  ShellSettings Settings(const FakeDevice& device) const {
+    ShellSettings settings;
+    settings.m_bTelnet = 1;
+    settings.m_nRetries = 1;
+    settings.m_nTimeout = 1;
+    settings.m_nShellPort = device.port();
+    settings.m_strShellUser = device.options().user;
+    settings.m_strShellPassword = device.options().password;
+    settings.m_strPrivilegedCommand = "enable";
+    settings.m_strPrivilegedPassword = device.options().enablePassword;
+    settings.m_strBackupCommand = "show running-config";
+    return settings;
+  }
+
+  static std::vector<std::string> Stored(const std::vector<std::string>& lines) {
+    std::vector<std::string> stored;
+    for (const auto& line : lines) stored.push_back(CleanShellLine(line));
+    return stored;
+  }
+
+  // What the device shows for the backup command: its echo, then the configuration.
+  static std::vector<std::string> Expected(const FakeDevice& device) {
+    std::vector<std::string> expected{"show running-config"};
+    expected.insert(expected.end(), device.options().config.begin(), device.options().config.end());
+    return expected;
+  }
+
+  testing_support::TempFolder registry_;
+  testing_support::ScopedEnv registryRoot_{"MIRVALE_REGISTRY_ROOT", registry_.path()};
+  ManualEvent stop_;
+  CShellSession session_{&stop_};
+};
+
+TEST_F(ShellSessionTest, RawDeviceGivesItsConfigurationWithoutPagerOrPrompt) {
+  FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 100});
+  UseProtocol("raw", device.port());
+  ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", Settings(device));
+  EXPECT_FALSE(result.logonFailed);
+  EXPECT_EQ(Stored(result.lines), Expected(device));
+  // The device saw the login, the privileged step, the command and one space per page.
+  std::string received = device.Received();
+  EXPECT_NE(received.find("admin\rsecret\renable\renablepw\rshow running-config\r"), std::string::npos) << received;
+  EXPECT_EQ(std::count(received.begin(), received.end(), ' '), 1 + 3 + 1);
+}
+
+TEST_F(ShellSessionTest, CursorPositioningPagerIsCollectedAsWell) {
+  FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 150, .erase = "ansi"});
+  UseProtocol("raw", device.port());
+  ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", Settings(device));
+  EXPECT_EQ(Stored(result.lines), Expected(device));
+}
+
+TEST_F(ShellSessionTest, WrongPasswordIsALogonFailure) {
+  FakeDevice device(FakeDeviceOptions{.mode = "raw"});
+  UseProtocol("raw", device.port());
+  ShellSettings settings = Settings(device);
+  settings.m_strShellPassword = "wrong";
+  settings.m_nRetries = 2;
+  ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", settings);
+  EXPECT_TRUE(result.logonFailed);
+  EXPECT_TRUE(result.lines.empty());
+}
+
+TEST_F(ShellSessionTest, NothingListeningFailsToOpenQuickly) {
+  int port = testing_support::UnusedLoopbackPort();
+  UseProtocol("raw", port);
+  ShellSettings settings;
+  settings.m_bTelnet = 1;
+  settings.m_nTimeout = 5;
+  settings.m_nShellPort = port;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(ShellAnswers(session_, "127.0.0.1", settings));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+}
+
+TEST_F(ShellSessionTest, SshIsRefusedCleanlyWhileItsBackEndIsMissing) {
+  FakeDevice device(FakeDeviceOptions{.mode = "raw"});
+  UseProtocol("ssh", device.port());
+  ShellSettings settings = Settings(device);
+  EXPECT_FALSE(ShellAnswers(session_, "127.0.0.1", settings));
+  EXPECT_TRUE(CollectShellConfiguration(session_, "127.0.0.1", settings).lines.empty());
+}
+
+TEST_F(ShellSessionTest, ServiceStopEndsAConversationPromptly) {
+  FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 20});
+  UseProtocol("raw", device.port());
+  ShellSettings settings = Settings(device);
+  settings.m_nTimeout = 30;
+  std::thread stopper([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    stop_.Set();
+  });
+  auto start = std::chrono::steady_clock::now();
+  CollectShellConfiguration(session_, "127.0.0.1", settings);
+  stopper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(ShellSessionTest, TelnetServerPathCollectsTheConfiguration) {
+  FakeDevice device(FakeDeviceOptions{.mode = "telnet", .page = 100});
+  UseProtocol("telnet", device.port());
+  ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", Settings(device));
+  EXPECT_FALSE(result.logonFailed);
+  EXPECT_EQ(Stored(result.lines), Expected(device));
+}
+
+TEST_F(ShellSessionTest, TelnetWrongPasswordIsALogonFailure) {
+  FakeDevice device(FakeDeviceOptions{.mode = "telnet"});
+  UseProtocol("telnet", device.port());
+  ShellSettings settings = Settings(device);
+  settings.m_strShellPassword = "wrong";
+  EXPECT_TRUE(CollectShellConfiguration(session_, "127.0.0.1", settings).logonFailed);
+}
+
+TEST_F(ShellSessionTest, RloginHandshakeThenConfiguration) {
+  if (geteuid() != 0) GTEST_SKIP() << "rlogin needs a privileged source port";
+  FakeDevice device(FakeDeviceOptions{.mode = "rlogin", .page = 100});
+  UseProtocol("rlogin", device.port());
+  ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", Settings(device));
+  EXPECT_EQ(Stored(result.lines), Expected(device));
+  EXPECT_NE(device.WindowSizes().find("80,24"), std::string::npos);
+}
+
+TEST_F(ShellSessionTest, SendShellRequestSendsPathAndValueLines) {
+  FakeDevice device(FakeDeviceOptions{.mode = "raw"});
+  UseProtocol("raw", device.port());
+  ShellSettings settings = Settings(device);
+  settings.m_strRestoreStart = "configure terminal";
+  settings.m_strRestoreEnd = "end";
+  ASSERT_TRUE(session_.Open("127.0.0.1", settings));
+  ASSERT_TRUE(session_.Login());
+  EXPECT_TRUE(SendShellRequest(session_, "interface Gi0/1", "description a\r\n\r\n ip address 1.2.3.4 255.0.0.0 "));
+  session_.Close();
+  std::string received = device.Received();
+  EXPECT_NE(received.find("configure terminal\rinterface Gi0/1\rdescription a\rip address 1.2.3.4 255.0.0.0\rend\r"),
+            std::string::npos)
+      << received;
+}
+
+}  // namespace
+}  // namespace mirvale

@@ -1,0 +1,159 @@
+#pragma once
+// The fake network device of the shell tests (tests/support/fake_device.py) as a raw TCP
+// service, as an rlogin service, or behind busybox's telnet server, all on 127.0.0.1, with a
+// configuration of a few hundred indented lines and a log of every byte it received.
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <netinet/in.h>
+#include <sstream>
+#include <string>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "tests/support/scoped_env.h"
+
+namespace testing_support {
+
+// A router-like configuration: blocks of indented lines under their context lines.
+inline std::vector<std::string> SampleConfiguration(int interfaces = 60) {
+  std::vector<std::string> lines = {"!", "version 15.2", "hostname Router", "!"};
+  for (int i = 0; i < interfaces; ++i) {
+    lines.push_back("interface GigabitEthernet0/" + std::to_string(i));
+    lines.push_back(" description uplink " + std::to_string(i));
+    lines.push_back(" ip address 10.0." + std::to_string(i) + ".1 255.255.255.0");
+    lines.push_back("  standby 1 ip 10.0." + std::to_string(i) + ".254");
+    lines.push_back("!");
+  }
+  lines.push_back("line vty 0 4");
+  lines.push_back(" login local");
+  lines.push_back("end");
+  return lines;
+}
+
+inline int UnusedLoopbackPort() {
+  int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+struct FakeDeviceOptions {
+  std::string mode = "raw";  // "raw", "rlogin" or "telnet"
+  std::string user = "admin";
+  std::string password = "secret";
+  std::string enablePassword = "enablepw";
+  int page = 23;
+  std::string erase = "backspace";  // or "ansi"
+  std::vector<std::string> config = SampleConfiguration();
+};
+
+class FakeDevice {
+ public:
+  explicit FakeDevice(FakeDeviceOptions options) : options_(std::move(options)) {
+    WriteConfig();
+    std::vector<std::string> device = {"/usr/bin/python3", std::string(MIRVALE_SOURCE_DIR) + "/tests/support/fake_device.py",
+                                       "--user", options_.user, "--password", options_.password,
+                                       "--enable-password", options_.enablePassword, "--config", ConfigPath(),
+                                       "--page", std::to_string(options_.page), "--erase", options_.erase,
+                                       "--log", LogPath()};
+    if (options_.mode == "telnet") {
+      port_ = UnusedLoopbackPort();
+      std::string wrapper = folder_ / "device.sh";
+      std::ofstream script(wrapper);
+      script << "#!/bin/sh\nexec";
+      for (const auto& argument : device) script << " '" << argument << "'";
+      script << " --mode stdio\n";
+      script.close();
+      chmod(wrapper.c_str(), 0755);
+      Start({"/bin/busybox", "telnetd", "-F", "-b", "127.0.0.1", "-p", std::to_string(port_), "-l", wrapper});
+      WaitForPort();
+    } else {
+      device.insert(device.end(), {"--mode", options_.mode, "--port-file", folder_ / "port"});
+      Start(device);
+      ReadPortFile();
+    }
+  }
+  ~FakeDevice() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  FakeDevice(const FakeDevice&) = delete;
+  FakeDevice& operator=(const FakeDevice&) = delete;
+
+  int port() const { return port_; }
+  const FakeDeviceOptions& options() const { return options_; }
+  std::string ConfigPath() const { return folder_ / "config.txt"; }
+  std::string LogPath() const { return folder_ / "received.log"; }
+  std::string Received() const { return ReadFile(LogPath()); }
+  std::string Handshake() const { return ReadFile(LogPath() + ".handshake"); }
+  std::string WindowSizes() const { return ReadFile(LogPath() + ".sizes"); }
+  void ReplaceConfig(std::vector<std::string> config) {
+    options_.config = std::move(config);
+    WriteConfig();
+  }
+
+  static std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+ private:
+  void WriteConfig() {
+    std::ofstream out(ConfigPath(), std::ios::binary);
+    for (const auto& line : options_.config) out << line << "\n";
+  }
+
+  void Start(const std::vector<std::string>& arguments) {
+    pid_ = fork();
+    if (pid_ == 0) {
+      std::vector<char*> argv;
+      for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+      argv.push_back(nullptr);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+  }
+
+  void ReadPortFile() {
+    for (int i = 0; i < 500 && port_ == 0; ++i) {
+      std::string text = ReadFile(folder_ / "port");
+      if (!text.empty()) port_ = std::stoi(text);
+      else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+
+  void WaitForPort() {
+    for (int i = 0; i < 500; ++i) {
+      int fd = socket(AF_INET, SOCK_STREAM, 0);
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_port = htons(static_cast<uint16_t>(port_));
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      bool up = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+      close(fd);
+      if (up) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+
+  FakeDeviceOptions options_;
+  TempFolder folder_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,239 @@
+#!/usr/bin/python3
+"""A network device's command line for the shell tests.
+
+Login and password prompts, an "enable" step, a "--More--" pager that erases itself with
+backspaces or with cursor positioning (ESC [24;1H), and "show running-config" printing the
+configuration file given. Every byte received is appended to the byte log.
+
+Modes: --stdio (behind a telnet server, on its terminal), --raw (a TCP server on 127.0.0.1) and
+--rlogin (a TCP server speaking RFC 1282 before the conversation). The servers handle one
+connection at a time, write their port to --port-file and run until killed.
+"""
+import argparse
+import os
+import socket
+import sys
+import termios
+import tty
+
+PROMPT_USER = "Router>"
+PROMPT_ENABLED = "Router#"
+PAGER = " --More-- "
+
+
+class Closed(Exception):
+    pass
+
+
+class Channel:
+    def __init__(self, read, write, log_path):
+        self._read = read
+        self._write = write
+        self._log = open(log_path, "ab", buffering=0) if log_path else None
+        self._pending = b""
+        self.on_bytes = None  # filter of received bytes (rlogin window-size messages)
+
+    def send(self, text):
+        self._write(text.encode("latin-1"))
+
+    def byte(self):
+        while not self._pending:
+            data = self._read()
+            if not data:
+                raise Closed()
+            if self._log:
+                self._log.write(data)
+            if self.on_bytes:
+                data = self.on_bytes(data)
+            self._pending += data
+        b, self._pending = self._pending[:1], self._pending[1:]
+        return b[0]
+
+    def read_line(self, echo):
+        line = ""
+        while True:
+            c = self.byte()
+            if c in (13, 10):
+                # CR NUL and CR LF end one line.
+                if c == 13 and self._pending[:1] in (b"\0", b"\n"):
+                    self._pending = self._pending[1:]
+                self.send("\r\n")
+                return line
+            if c == 0:
+                continue
+            if c in (8, 127):
+                if line:
+                    line = line[:-1]
+                    if echo:
+                        self.send("\b \b")
+                continue
+            line += chr(c)
+            if echo:
+                self.send(chr(c))
+
+
+def erase_pager(channel, style):
+    if style == "ansi":
+        channel.send("\x1b[24;1H" + " " * len(PAGER) + "\x1b[24;1H")
+    else:
+        channel.send("\b" * len(PAGER) + " " * len(PAGER) + "\b" * len(PAGER))
+
+
+def show_config(channel, config, page, style):
+    shown = 0
+    for line in config:
+        channel.send(line + "\r\n")
+        shown += 1
+        if page and shown % page == 0 and shown < len(config):
+            channel.send(PAGER)
+            key = channel.byte()
+            erase_pager(channel, style)
+            if key in (ord("q"), 3):
+                return
+
+
+def conversation(channel, args, config):
+    channel.send("\r\n\r\nUser Access Verification\r\n\r\nUsername: ")
+    user = channel.read_line(echo=True)
+    channel.send("Password: ")
+    password = channel.read_line(echo=False)
+    if user != args.user or password != args.password:
+        channel.send("% Login invalid\r\n\r\n")
+        return
+    prompt = PROMPT_USER
+    page = args.page
+    while True:
+        channel.send(prompt)
+        command = channel.read_line(echo=True).strip()
+        if command == "enable":
+            channel.send("Password: ")
+            secret = channel.read_line(echo=False)
+            if secret == args.enable_password:
+                prompt = PROMPT_ENABLED
+            else:
+                channel.send("% Access denied\r\n\r\n")
+        elif command == "terminal length 0":
+            page = 0
+        elif command in ("show running-config", "show run"):
+            if prompt != PROMPT_ENABLED:
+                channel.send("% Invalid input detected\r\n")
+                continue
+            show_config(channel, config, page, args.erase)
+        elif command == "configure terminal" and prompt == PROMPT_ENABLED:
+            prompt = "Router(config)#"
+        elif command == "end" and prompt != PROMPT_USER:
+            prompt = PROMPT_ENABLED
+        elif command in ("exit", "quit", "logout"):
+            return
+        elif command and prompt == PROMPT_USER:
+            channel.send("%% Unknown command \"%s\"\r\n" % command)
+
+
+def serve_stdio(args, config):
+    if os.isatty(0):
+        tty.setraw(0, termios.TCSANOW)
+    channel = Channel(lambda: os.read(0, 4096), lambda b: os.write(1, b), args.log)
+    try:
+        conversation(channel, args, config)
+    except (Closed, OSError):
+        pass
+
+
+def rlogin_handshake(connection, channel):
+    """RFC 1282: four zero-terminated strings (the first empty), one zero byte back, then the
+    urgent byte 0x80 that asks for window sizes."""
+    fields = []
+    current = b""
+    while len(fields) < 4:
+        c = channel.byte()
+        if c == 0:
+            fields.append(current.decode("latin-1"))
+            current = b""
+        else:
+            current += bytes([c])
+    with open(channel_fields_path(channel), "a") as out:
+        out.write("\t".join(fields[1:]) + "\n")
+    connection.sendall(b"\0")
+    connection.send(b"\x80", socket.MSG_OOB)
+
+
+def channel_fields_path(channel):
+    return channel.fields_path
+
+
+def strip_window_sizes(log_path):
+    sizes = open(log_path + ".sizes", "a") if log_path else None
+    buffered = [b""]
+
+    def filter_bytes(data):
+        data = buffered[0] + data
+        out = b""
+        i = 0
+        while i < len(data):
+            if data[i:i + 2] == b"\xff\xff" or (data[i:i + 1] == b"\xff" and i + 1 == len(data)):
+                if len(data) - i < 12:
+                    break
+                if data[i + 2:i + 4] == b"ss":
+                    rows = int.from_bytes(data[i + 4:i + 6], "big")
+                    cols = int.from_bytes(data[i + 6:i + 8], "big")
+                    if sizes:
+                        sizes.write("%d,%d\n" % (cols, rows))
+                        sizes.flush()
+                    i += 12
+                    continue
+            out += data[i:i + 1]
+            i += 1
+        buffered[0] = data[i:]
+        return out
+
+    return filter_bytes
+
+
+def serve_tcp(args, config):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", args.port))
+    listener.listen(8)
+    with open(args.port_file + ".tmp", "w") as out:
+        out.write(str(listener.getsockname()[1]))
+    os.rename(args.port_file + ".tmp", args.port_file)
+    while True:
+        connection, _ = listener.accept()
+        channel = Channel(lambda: connection.recv(4096), connection.sendall, args.log)
+        try:
+            if args.mode == "rlogin":
+                channel.fields_path = (args.log or "/dev/null") + ".handshake"
+                rlogin_handshake(connection, channel)
+                channel.on_bytes = strip_window_sizes(args.log)
+            conversation(channel, args, config)
+        except (Closed, OSError):
+            pass
+        finally:
+            connection.close()
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--mode", choices=["stdio", "raw", "rlogin"], default="stdio")
+    parser.add_argument("--user", default="admin")
+    parser.add_argument("--password", default="secret")
+    parser.add_argument("--enable-password", default="enablepw")
+    parser.add_argument("--config", required=True)
+    parser.add_argument("--page", type=int, default=23)
+    parser.add_argument("--erase", choices=["backspace", "ansi"], default="backspace")
+    parser.add_argument("--log", default="")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--port-file", default="")
+    args = parser.parse_args()
+    with open(args.config, encoding="latin-1") as source:
+        config = source.read().split("\n")
+    if config and config[-1] == "":
+        config.pop()
+    if args.mode == "stdio":
+        serve_stdio(args, config)
+    else:
+        serve_tcp(args, config)
+
+
+if __name__ == "__main__":
+    main()
