@@ -40,6 +40,7 @@ class CMirvaleFrm {
   // Control requests wait for the start-up load, so that none works on empty databases; false
   // when the service stops first.
   bool WaitUntilLoaded() const;
+  bool Loaded() const { return loaded_.IsSet(); }
   // One tick of the loop at the given time.
   void Tick(std::time_t now);
 

@@ -39,8 +39,15 @@ void CServiceHost::PostQuit() {
 
 void CServiceHost::WaitForQuit(int signalFd) {
   for (;;) {
+    // The service reports running once the worker has loaded what requests work on.
+    bool starting = state_ == platform::ServiceState::StartPending;
+    if (starting && worker_->Loaded()) {
+      platform::ServiceState expected = platform::ServiceState::StartPending;
+      state_.compare_exchange_strong(expected, platform::ServiceState::Running);
+      starting = false;
+    }
     pollfd waiting[2] = {{quitFd_.get(), POLLIN, 0}, {signalFd, POLLIN, 0}};
-    if (poll(waiting, 2, -1) < 0) {
+    if (poll(waiting, 2, starting ? 10 : -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
@@ -109,7 +116,6 @@ int CServiceHost::Run(bool serviceMode) {
   }
 
   LogServiceMessage("Service started");
-  state_ = platform::ServiceState::Running;
   std::thread mainWorker([this] { worker_->Run(); });
   WaitForQuit(signalFd.get());
 
