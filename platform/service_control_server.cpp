@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <exception>
 #include <unistd.h>
 
 namespace platform {
@@ -12,6 +13,8 @@ namespace {
 
 // A client that connects but never sends its code must not hold the handler thread.
 constexpr int kCodeWaitMs = 5000;
+
+constexpr uint32_t kControlFailed = 1;
 
 }  // namespace
 
@@ -67,7 +70,12 @@ void ControlSocketServer::Serve() {
 void ControlSocketServer::AnswerOne(int client) {
   unsigned char request[4];
   if (!ReceiveExactly(client, request, sizeof request, kCodeWaitMs)) return;
-  uint32_t status = handler_(DecodeLittleEndian32(request));
+  // A request that fails with an exception is answered as failed; the service goes on.
+  uint32_t status = kControlFailed;
+  try {
+    status = handler_(DecodeLittleEndian32(request));
+  } catch (const std::exception&) {
+  }
   unsigned char answer[4];
   EncodeLittleEndian32(status, answer);
   SendAll(client, answer, sizeof answer);

@@ -116,7 +116,13 @@ int CServiceHost::Run(bool serviceMode) {
   }
 
   LogServiceMessage("Service started");
-  std::thread mainWorker([this] { worker_->Run(); });
+  std::thread mainWorker([this] {
+    try {
+      worker_->Run();
+    } catch (const std::exception& error) {
+      LogServiceWarning(std::string("The main worker ended: ") + error.what());
+    }
+  });
   WaitForQuit(signalFd.get());
 
   state_ = platform::ServiceState::StopPending;

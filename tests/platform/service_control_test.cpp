@@ -132,3 +132,13 @@ TEST_F(ServiceControl, ABusyServiceStillCountsAsRunning) {
   prune.join();
   releaser.join();
 }
+
+TEST_F(ServiceControl, AHandlerThatThrowsIsAnsweredAsFailedAndTheServerGoesOn) {
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t code) -> uint32_t {
+    if (code == 133) throw std::runtime_error("disk gone");
+    return 0;
+  });
+  ASSERT_TRUE(server);
+  EXPECT_EQ(platform::SendServiceControl(133), 1u);
+  EXPECT_EQ(platform::SendServiceControl(134), 0u);
+}
