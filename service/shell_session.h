@@ -46,8 +46,14 @@ class CShellSession {
   int ReadLines(std::vector<std::string>& lines);
   void Close();
 
+  // The service's stop, for a session made before the service's worker.
+  void SetServiceStop(const ManualEvent* serviceStop) { serviceStop_ = serviceStop; }
+
   bool Alive() const { return alive_; }
-  bool Stopping() const { return serviceStop_ != nullptr && serviceStop_->IsSet(); }
+  bool Stopping() const {
+    const ManualEvent* stop = serviceStop_;
+    return stop != nullptr && stop->IsSet();
+  }
   const ShellSettings& Settings() const { return settings_; }
 
   // Front-end callbacks of the client, called on the session thread.
@@ -62,7 +68,7 @@ class CShellSession {
   std::chrono::seconds Timeout() const;
   int Attempts() const;
 
-  const ManualEvent* serviceStop_;
+  std::atomic<const ManualEvent*> serviceStop_;
   ShellSessionLimits limits_;
 
   std::mutex sessionLock_;  // Open to Close

@@ -6,6 +6,7 @@
 
 #include "platform/registry.h"
 #include "remoteshell/backend.h"
+#include "service/shell_session_channels.h"
 #include "service/shell_session_collect.h"
 #include "service/shell_session_text.h"
 #include "tests/support/fake_device.h"
@@ -131,6 +132,44 @@ TEST_F(ShellSessionTest, TelnetServerPathCollectsTheConfiguration) {
   ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", Settings(device));
   EXPECT_FALSE(result.logonFailed);
   EXPECT_EQ(Stored(result.lines), Expected(device));
+}
+
+std::vector<std::string>* telnetEvents = nullptr;
+void RecordEvent(void*, const char* text) { telnetEvents->push_back(text); }
+
+TEST_F(ShellSessionTest, TelnetNegotiationWithTheServerIsLogged) {
+  FakeDevice device(FakeDeviceOptions{.mode = "telnet"});
+  UseProtocol("telnet", device.port());
+  std::vector<std::string> events;
+  telnetEvents = &events;
+  backend_set_event_sink(RecordEvent);
+  ASSERT_TRUE(session_.Open("127.0.0.1", Settings(device)));
+  EXPECT_TRUE(session_.Login());
+  session_.Close();
+  backend_set_event_sink(nullptr);
+  for (const char* line : {"client:\tWILL NAWS", "server:\tDO NAWS", "client:\tSB NAWS 80,24", "server:\tWILL ECHO",
+                           "server:\tWILL SGA", "client:\tDO ECHO"})
+    EXPECT_NE(std::find(events.begin(), events.end(), line), events.end()) << line;
+}
+
+TEST_F(ShellSessionTest, PoolSettingsGiveStoredLines) {
+  FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 400});
+  UseProtocol("raw", device.port());
+  CPoolItem pool;
+  pool.m_bTelnet = 1;
+  pool.m_nRetries = 1;
+  pool.m_nTimeout = 1;
+  pool.m_nShellPort = static_cast<uint32_t>(device.port());
+  pool.m_strShellUser = "admin";
+  pool.m_strShellPassword = "secret";
+  pool.m_strPrivilegedCommand = "enable";
+  pool.m_strPrivilegedPassword = "enablepw";
+  pool.m_strBackupCommand = "show running-config";
+  StoredShellLines stored = CollectStoredShellLines(session_, "127.0.0.1", pool);
+  EXPECT_FALSE(stored.logonFailed);
+  EXPECT_EQ(stored.lines, Expected(device));
+  pool.m_strShellPassword = "nope";
+  EXPECT_FALSE(SendShellRequestToDevice(session_, "127.0.0.1", pool, "interface Gi0/1", "shutdown"));
 }
 
 TEST_F(ShellSessionTest, TelnetWrongPasswordIsALogonFailure) {
