@@ -93,6 +93,14 @@ TEST_F(ServiceHost, UnknownCodesAreBadRequestsAndTheServiceGoesOn) {
   EXPECT_TRUE(service.Stop());
 }
 
+TEST_F(ServiceHost, ASecondInstanceLeavesTheRunningServiceAlone) {
+  StartRegistered();
+  EXPECT_EQ(service.RunCommand({}), 1);
+  EXPECT_TRUE(service.WaitForEventLine("Handler not installed"));
+  EXPECT_EQ(platform::QueryServiceState(service.ControlSocket()), platform::ServiceState::Running);
+  EXPECT_TRUE(service.Stop());
+}
+
 TEST_F(ServiceHost, ServiceWordWithMoreTextRegistersNothing) {
   testing_support::ScopedEnv root("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
   // Not a word: the program runs the service instead, unregistered, so it talks to stdout.
