@@ -239,3 +239,22 @@ TEST_F(ServiceHost, ScanResultsQueuedForTheAuditLogAreWrittenWhenTheServiceStops
   EXPECT_EQ(audit.rfind("Date\tUser\tOperation\tPool\tIp\tName\tStatus\r\n", 0), 0u) << audit;
   EXPECT_NE(audit.find("\talice\tScan\tlo\t127.0.0.1\t"), std::string::npos) << audit;
 }
+
+TEST_F(ServiceHost, TheRegisteredProgramStartsDetachedAndStopsByCode) {
+  using testing_support::ScopedEnv;
+  ScopedEnv program("MIRVALE_PROGRAM_FOLDER", service.ProgramFolder());
+  ScopedEnv data("MIRVALE_COMMON_APPDATA", service.Root() + "/common");
+  ScopedEnv run("MIRVALE_RUN_DIR", service.RunFolder());
+  ScopedEnv registry("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
+  ScopedEnv events("MIRVALE_EVENTLOG", service.EventLogPath());
+  ScopedEnv units("MIRVALE_SYSTEMD_DIR", service.Root() + "/units");
+  ASSERT_TRUE(service.Register());
+  ASSERT_TRUE(platform::StartInstalledService("Oskavel Mirvale"));
+  auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (platform::QueryServiceState() != platform::ServiceState::Running && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(platform::QueryServiceState(), platform::ServiceState::Running);
+  EXPECT_EQ(platform::SendServiceControl(platform::kControlStop), 0u);
+  EXPECT_TRUE(service.WaitForEventLine("Service stopped"));
+  EXPECT_EQ(platform::QueryServiceState(), platform::ServiceState::Stopped);
+}
