@@ -10,6 +10,7 @@
 #include "service/audit_lines.h"
 #include "service/device_scan_texts.h"
 #include "service/mirvale_frm.h"
+#include "service/shell_session_channels.h"
 #include "service/snmp_pool_settings.h"
 
 namespace mirvale {
@@ -37,8 +38,8 @@ unsigned long NextEchoToken() {
 
 }  // namespace
 
-DeviceScanServices DeviceScanServices::Of(CMirvaleFrm& owner, CSnmpClient& snmp) {
-  return DeviceScanServices{owner.Data(), owner.Audit(), owner.ActionStarters(), owner.ServiceStop(), snmp};
+DeviceScanServices DeviceScanServices::Of(CMirvaleFrm& owner, CSnmpClient& snmp, CShellSession* shell) {
+  return DeviceScanServices{owner.Data(), owner.Audit(), owner.ActionStarters(), owner.ServiceStop(), snmp, shell};
 }
 
 CConfigurationDevice::CConfigurationDevice(DeviceScanServices services, DeviceScanJob job)
@@ -109,6 +110,22 @@ bool CConfigurationDevice::CollectQueries(const std::string& name) {
   return changed;
 }
 
+bool CConfigurationDevice::CollectShellLines(const std::string& name, bool& logonFailed) {
+  StoredShellLines stored = CollectStoredShellLines(*services_.shell, job_.address, *job_.poolSettings);
+  logonFailed = stored.logonFailed;
+  if (stored.lines.empty()) return false;
+  bool changed = false;
+  PreviousLines previous = services_.data.CollectPreviousLines(job_.pool, job_.address);
+  ActionSubject subject{job_.pool, job_.address, name, scanTime_};
+  long counter = 0;
+  for (const auto& line : stored.lines) {
+    CheckActions(job_.settings, services_.actions, subject, line, previous);
+    if (services_.data.StoreQueryValue(job_.pool, job_.address, job_.scanStart, std::to_string(++counter), "", "", line))
+      changed = true;
+  }
+  return changed;
+}
+
 void CConfigurationDevice::QueueAudit(const std::string& name, const std::string& status) {
   if (!job_.settings || !job_.settings->m_bScanLog) return;
   AuditForms forms{job_.settings->m_bLogText != 0, job_.settings->m_bLogCsv != 0};
@@ -117,8 +134,9 @@ void CConfigurationDevice::QueueAudit(const std::string& name, const std::string
 
 void CConfigurationDevice::Run() {
   std::string name = platform::ReverseLookup(job_.address).value_or("");
-  // The shell probe joins here once the remote-shell session is in the service.
-  bool shellAnswered = false;
+  bool shellAnswered = services_.shell && job_.poolSettings &&
+                       UsesShell(ShellSettingsFromPool(*job_.poolSettings)) &&
+                       ShellAnswers(*services_.shell, job_.address, ShellSettingsFromPool(*job_.poolSettings));
   bool snmpAnswered = job_.poolSettings && Probe(name);
   std::string interfaces;
   std::string addresses;
@@ -137,9 +155,13 @@ void CConfigurationDevice::Run() {
 
   if ((shellAnswered || snmpAnswered) && !Stopping()) {
     services_.data.AddDevice(job_.pool, job_.address, name, interfaces, addresses);
-    bool changed = snmpAnswered && CollectQueries(name);
+    bool logonFailed = true;
+    bool changed = shellAnswered && CollectShellLines(name, logonFailed);
+    if (snmpAnswered && CollectQueries(name)) changed = true;
     // A stopping service leaves "Collecting Information..." in place.
-    if (!Stopping()) status = changed ? kStatusChanged : kStatusUnchanged;
+    if (!Stopping()) status = shellAnswered && logonFailed ? kStatusLogonFailed
+                              : changed                    ? kStatusChanged
+                                                           : kStatusUnchanged;
     services_.data.SetScanRecord(job_.pool, job_.address, name, status);
     services_.data.UpdateDevice(job_.pool, job_.address, job_.scanStart, status);
     services_.data.SaveScanDatabase();

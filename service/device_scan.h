@@ -12,6 +12,7 @@
 #include "service/data_store.h"
 #include "service/manual_event.h"
 #include "service/service_jobs.h"
+#include "service/shell_session.h"
 #include "service/snmp_client.h"
 #include "service/snmp_settings.h"
 
@@ -26,8 +27,9 @@ struct DeviceScanServices {
   const ActionHooks& actions;
   const ManualEvent& serviceStop;
   CSnmpClient& snmp;
+  CShellSession* shell = nullptr;  // the service's one shell conversation; none: no shell probe
 
-  static DeviceScanServices Of(CMirvaleFrm& owner, CSnmpClient& snmp);
+  static DeviceScanServices Of(CMirvaleFrm& owner, CSnmpClient& snmp, CShellSession* shell = nullptr);
 };
 
 class CConfigurationDevice {
@@ -46,6 +48,8 @@ class CConfigurationDevice {
   std::string WalkAddressTable();
   bool EchoAnswers() const;
   bool CollectQueries(const std::string& name);
+  // Stores the device's shell lines; true when any changed. logonFailed tells the outcome.
+  bool CollectShellLines(const std::string& name, bool& logonFailed);
   void QueueAudit(const std::string& name, const std::string& status);
 
   DeviceScanServices services_;

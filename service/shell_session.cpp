@@ -20,6 +20,12 @@ namespace {
 // time, so the callbacks find theirs here.
 std::atomic<CShellSession*> active{nullptr};
 
+// Held from Open to Close.
+std::mutex& SessionLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 constexpr auto kPollTurn = std::chrono::milliseconds(1);
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 constexpr size_t kUserNameLimit = 100;
@@ -44,7 +50,7 @@ std::chrono::seconds CShellSession::Timeout() const { return std::chrono::second
 int CShellSession::Attempts() const { return std::max(1, settings_.m_nRetries); }
 
 bool CShellSession::Open(const std::string& address, const ShellSettings& settings) {
-  sessionLock_.lock();
+  SessionLock().lock();
   host_ = address;
   settings_ = settings;
   session_default_port = settings.m_nShellPort;
@@ -78,7 +84,7 @@ void CShellSession::Close() {
   active = nullptr;
   WipeText(settings_.m_strShellPassword);
   WipeText(settings_.m_strPrivilegedPassword);
-  sessionLock_.unlock();
+  SessionLock().unlock();
 }
 
 void CShellSession::ThreadProc() {

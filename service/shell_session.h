@@ -2,7 +2,8 @@
 // The service's one remote-shell conversation: the front end of the remote-shell client. A
 // worker thread opens a connection to a device (the session lock is held from Open to Close,
 // so one device at a time uses the shell), logs in, sends command scripts and reads the output
-// lines; a session thread of its own runs the network events meanwhile. Back-end calls and the
+// lines; a session thread of its own runs the network events meanwhile. The session lock is
+// process-wide, as is the client's state: two instances still talk to one device at a time. Back-end calls and the
 // output line list are guarded by one lock that both threads take.
 #include <atomic>
 #include <chrono>
@@ -71,7 +72,6 @@ class CShellSession {
   std::atomic<const ManualEvent*> serviceStop_;
   ShellSessionLimits limits_;
 
-  std::mutex sessionLock_;  // Open to Close
   std::string host_;
   ShellSettings settings_;
   std::thread thread_;

@@ -85,6 +85,10 @@ bool SendShellRequest(CShellSession& session, const std::string& command, const 
   }
   session.SendScript(settings.m_strRestoreEnd);
   if (!settings.m_strRestoreSave.empty()) session.SendScript(settings.m_strRestoreSave);
+  // A device drops what it has not yet read when the line hangs up: wait for its answer to the
+  // last command (the save) before the conversation is closed.
+  std::vector<std::string> lastAnswer;
+  session.ReadLines(lastAnswer);
   return answered;
 }
 

@@ -10,3 +10,8 @@ mirvale_add_benchmark(service_shell_bench
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_bench.cpp
   LIBS mirvale_service mirvale_platform)
 target_compile_definitions(service_shell_bench PRIVATE MIRVALE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+
+mirvale_add_test(service_shell_scan_tests LABEL e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_scan_service_test.cpp
+  LIBS mirvale_service mirvale_platform)
+add_dependencies(service_shell_scan_tests MirvaleSrv)

@@ -92,7 +92,17 @@ def show_config(channel, config, page, style):
                 return
 
 
-def conversation(channel, args, config):
+def load_config(path):
+    with open(path, encoding="latin-1") as source:
+        config = source.read().split("\n")
+    if config and config[-1] == "":
+        config.pop()
+    return config
+
+
+def conversation(channel, args):
+    # Read for every connection, so that tests may change the configuration between scans.
+    config = load_config(args.config)
     channel.send("\r\n\r\nUser Access Verification\r\n\r\nUsername: ")
     user = channel.read_line(echo=True)
     channel.send("Password: ")
@@ -129,12 +139,12 @@ def conversation(channel, args, config):
             channel.send("%% Unknown command \"%s\"\r\n" % command)
 
 
-def serve_stdio(args, config):
+def serve_stdio(args):
     if os.isatty(0):
         tty.setraw(0, termios.TCSANOW)
     channel = Channel(lambda: os.read(0, 4096), lambda b: os.write(1, b), args.log)
     try:
-        conversation(channel, args, config)
+        conversation(channel, args)
     except (Closed, OSError):
         pass
 
@@ -189,7 +199,7 @@ def strip_window_sizes(log_path):
     return filter_bytes
 
 
-def serve_tcp(args, config):
+def serve_tcp(args):
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", args.port))
@@ -205,7 +215,7 @@ def serve_tcp(args, config):
                 channel.fields_path = (args.log or "/dev/null") + ".handshake"
                 rlogin_handshake(connection, channel)
                 channel.on_bytes = strip_window_sizes(args.log)
-            conversation(channel, args, config)
+            conversation(channel, args)
         except (Closed, OSError):
             pass
         finally:
@@ -225,14 +235,10 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file", default="")
     args = parser.parse_args()
-    with open(args.config, encoding="latin-1") as source:
-        config = source.read().split("\n")
-    if config and config[-1] == "":
-        config.pop()
     if args.mode == "stdio":
-        serve_stdio(args, config)
+        serve_stdio(args)
     else:
-        serve_tcp(args, config)
+        serve_tcp(args)
 
 
 if __name__ == "__main__":

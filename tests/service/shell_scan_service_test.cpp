@@ -1,0 +1,117 @@
+// A shell pool scanned through the real MirvaleSrv: the fake device as a raw TCP service on
+// 127.0.0.1, chosen through the client's default session.
+#include <gtest/gtest.h>
+
+#include "common/database_files.h"
+#include "common/settings_file.h"
+#include "platform/atomic_file.h"
+#include "platform/registry.h"
+#include "service/device_scan_texts.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/service_process.h"
+
+namespace mirvale {
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::FakeDevice;
+using testing_support::FakeDeviceOptions;
+using testing_support::ServiceProcess;
+
+constexpr uint32_t kReloadSettings = 134;
+constexpr uint32_t kStartScan = 136;
+
+CMirvaleDoc ShellSettingsDoc(int port, const std::string& password) {
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  CPoolItem& pool = doc.m_mapPools.FindOrAdd("routers");
+  pool.m_bTelnet = 1;
+  pool.m_nRetries = 1;
+  pool.m_nTimeout = 1;
+  pool.m_nShellPort = static_cast<uint32_t>(port);
+  pool.m_strShellUser = "admin";
+  pool.m_strShellPassword = password;
+  pool.m_strPrivilegedCommand = "enable";
+  pool.m_strPrivilegedPassword = "enablepw";
+  pool.m_strBackupCommand = "show running-config";
+  pool.m_pDevices.FindOrAdd("127.0.0.1") = CDeviceItem{"127.0.0.1", "255.255.255.255"};
+  doc.m_strScanPool = "routers";
+  doc.m_strScanUser = "admin";
+  return doc;
+}
+
+std::optional<ScanDatabase> WaitForFinishedScan(const ServiceProcess& service, const std::string& startedAfter) {
+  auto deadline = std::chrono::steady_clock::now() + 90s;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (auto bytes = platform::ReadWholeFile(service.ProgramFile("Mirvale.sdb"))) {
+      ScanDatabase scan = DecodeScanDatabase(*bytes);
+      if (scan.header.m_strScanStatus == "Finished" && scan.header.m_strScanStart != startedAfter) return scan;
+    }
+    std::this_thread::sleep_for(50ms);
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> StoredLines(const ServiceProcess& service, std::vector<std::string>* previous = nullptr) {
+  auto devices = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
+  const CDbItem* device = devices.Find("routers/127.0.0.1");
+  std::vector<std::string> lines;
+  if (device == nullptr) return lines;
+  for (size_t key = 1; const CDbQuery* query = device->m_pQueries.Find(std::to_string(key)); ++key) {
+    lines.push_back(query->m_strValue);
+    if (previous) previous->push_back(query->m_strPrevValue);
+  }
+  return lines;
+}
+
+TEST(ShellScanService, ShellPoolStoresLinesMarksChangesAndLogonFailures) {
+  FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 400});
+  ServiceProcess service;
+  {
+    testing_support::ScopedEnv registryRoot("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
+    auto key = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings", true);
+    ASSERT_TRUE(key);
+    key->SetString("Protocol", "raw");
+    key->SetDword("PortNumber", static_cast<uint32_t>(device.port()));
+  }
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                            EncodeSettings(ShellSettingsDoc(device.port(), "secret"))));
+  ASSERT_TRUE(service.Start());
+
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto first = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(first);
+  ASSERT_TRUE(first->map.Find("routers/127.0.0.1"));
+  EXPECT_EQ(first->map.Find("routers/127.0.0.1")->m_strStatus, kStatusUnchanged);
+  std::vector<std::string> expected{"show running-config"};
+  expected.insert(expected.end(), device.options().config.begin(), device.options().config.end());
+  EXPECT_EQ(StoredLines(service), expected);
+
+  // One changed line: the scan reports changes and keeps the line it replaced.
+  std::this_thread::sleep_for(1100ms);
+  std::vector<std::string> changed = device.options().config;
+  changed[2] = "hostname Core";
+  device.ReplaceConfig(changed);
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto second = WaitForFinishedScan(service, first->header.m_strScanStart);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, kStatusChanged);
+  std::vector<std::string> previous;
+  std::vector<std::string> lines = StoredLines(service, &previous);
+  ASSERT_GT(lines.size(), 3u);
+  EXPECT_EQ(lines[3], "hostname Core");
+  EXPECT_EQ(previous[3], "hostname Router");
+
+  // A wrong password is a logon failure.
+  std::this_thread::sleep_for(1100ms);
+  ASSERT_TRUE(platform::WriteFileAtomically(service.DataFolder() + "/Mirvale.ini",
+                                            EncodeSettings(ShellSettingsDoc(device.port(), "wrong"))));
+  ASSERT_EQ(service.Control(kReloadSettings), 0u);
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto third = WaitForFinishedScan(service, second->header.m_strScanStart);
+  ASSERT_TRUE(third);
+  EXPECT_EQ(third->map.Find("routers/127.0.0.1")->m_strStatus, kStatusLogonFailed);
+}
+
+}  // namespace
+}  // namespace mirvale
