@@ -17,10 +17,12 @@ ServiceJobs DefaultServiceJobs() {
   jobs.databaseExport = ExportDatabase;
   jobs.actions.run = RunProgramAction;
   jobs.actions.email = SendEmailAction;
-  // Device scans, trap actions and set requests share the service's one SNMP client.
+  // Device scans, trap actions and set requests share the service's one SNMP client, and set
+  // requests reach shell devices through the service's one shell session.
   auto snmp = std::make_shared<CSnmpClient>();
+  auto shell = std::make_shared<CShellSession>();
   AddSnmpJobs(jobs, snmp);
-  jobs.restore = MakeRestoreJob(snmp);
+  jobs.restore = MakeRestoreJob(snmp, shell);
   return jobs;
 }
 

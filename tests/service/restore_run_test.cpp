@@ -6,12 +6,14 @@
 
 #include <atomic>
 #include <mutex>
+#include <thread>
 
 #include "common/database_files.h"
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
 #include "service/mirvale_frm.h"
+#include "service/restore_job.h"
 #include "tests/support/scoped_env.h"
 
 namespace mirvale {
@@ -265,6 +267,22 @@ TEST_F(RestoreRun, ShellRequestsCollectEachDeviceAgainAndCheckItsLines) {
   EXPECT_EQ(sw1->m_pQueries.Find("2")->m_strTime, "1700000000");
   EXPECT_EQ(devices.Find("sw/10.0.0.6")->m_strScanTime, "1700000000") << "scan time moves on without lines";
   EXPECT_EQ(ranPrograms, std::vector<std::string>{"/bin/true"}) << "only the line that was not there before";
+}
+
+TEST_F(RestoreRun, RepeatedControlRequestsCarryOutEachRequestOnce) {
+  UseSettings([](CMirvaleDoc& doc) {
+    doc.m_bChangesLog = 1;
+    doc.m_bLogText = 1;
+    for (const char* key : {"1", "2", "3"})
+      doc.m_mapRestore.Set(key, SnmpRequest("deleted pool", "10.0.0.1", key));
+  });
+  auto job = MakeRestoreJob(std::make_shared<CSnmpClient>(temp / "snmpv3_boot_counter"),
+                            std::make_shared<CShellSession>());
+  std::vector<std::thread> requests;
+  for (int i = 0; i < 8; ++i) requests.emplace_back([&] { job(frm); });
+  for (auto& request : requests) request.join();
+  EXPECT_EQ(frm.Audit().Size(), 3u) << "a request was carried out by more than one run";
+  for (const char* key : {"1", "2", "3"}) EXPECT_EQ(ResultOf(SavedSettings(), key), kRestoreFailed);
 }
 
 }  // namespace
