@@ -17,8 +17,9 @@ ServiceJobs DefaultServiceJobs() {
   jobs.databaseExport = ExportDatabase;
   jobs.actions.run = RunProgramAction;
   jobs.actions.email = SendEmailAction;
-  // Device scans, trap actions and set requests share the service's one SNMP client, and set
-  // requests reach shell devices through the service's one shell session.
+  // Device scans, trap actions and set requests share the service's one SNMP client. Set
+  // requests keep a shell session object of their own: the session lock is process-wide, so
+  // they still wait for any device scan's conversation to end.
   auto snmp = std::make_shared<CSnmpClient>();
   auto shell = std::make_shared<CShellSession>();
   AddSnmpJobs(jobs, snmp);
