@@ -64,7 +64,7 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
     std::lock_guard lock(guard_);
     lines_.clear();
     heldBytes_ = 0;
-    frozen_ = false;
+    overflow_ = false;
     outputSeen_ = false;
   }
   active = this;
@@ -158,6 +158,10 @@ void CShellSession::EventLoop() {
         if (!net_dispatch_event(handle, codes[i])) alive = false;
       }
     }
+    if (overflow_ && alive_) {
+      backend_event_line(nullptr, "Device output exceeded the limit; conversation ended");
+      alive = false;
+    }
     if (!alive) {
       alive_ = false;
       closed_.Set();
@@ -176,14 +180,18 @@ void CShellSession::EventLoop() {
 int CShellSession::OutputSink(void*, int, const char* data, int length) {
   CShellSession* session = active;
   if (session == nullptr || length <= 0) return 0;
-  // Called inside the session thread's dispatch, which holds guard_.
+  // Called inside the session thread's dispatch, which holds guard_. The text is copied into
+  // the line list at once, so nothing is held back: the back end may go on reading, unless the
+  // device has sent more than any configuration holds, when the conversation is over and the
+  // socket stays frozen.
+  if (session->heldBytes_ + static_cast<size_t>(length) > session->limits_.heldTextLimit) {
+    session->overflow_ = true;
+    return kBackendFreezeThreshold + 1;
+  }
   AppendOutputChunk(session->lines_, std::string_view(data, static_cast<size_t>(length)));
   session->heldBytes_ += static_cast<size_t>(length);
   session->outputSeen_ = true;
-  // The lines are held until the worker takes them; past the limit the socket waits for it.
-  if (session->heldBytes_ <= session->limits_.heldTextLimit) return 0;
-  session->frozen_ = true;
-  return static_cast<int>(std::min<size_t>(session->heldBytes_, 0x7FFFFFFF));
+  return 0;
 }
 
 int CShellSession::AnswerPrompts(PromptSet* prompts) {
@@ -228,8 +236,6 @@ bool CShellSession::SendText(const std::string& text) {
     std::lock_guard lock(guard_);
     lines_.clear();
     heldBytes_ = 0;
-    if (frozen_ && handle_ != nullptr) backend_->unthrottle(handle_, 0);
-    frozen_ = false;
   }
   bool accepted = false;
   for (int attempt = 0; attempt < Attempts() && alive_ && !accepted; ++attempt) {

@@ -25,8 +25,8 @@ namespace mirvale {
 struct ShellSessionLimits {
   // One ReadLines call ends, and the conversation with it, when output has not paused for this long.
   std::chrono::seconds readWindow{120};
-  // Above this much unread text the back end is asked to stop reading until the worker takes it.
-  size_t heldTextLimit = 4u << 20;
+  // Output of one command beyond this much text ends the conversation.
+  size_t heldTextLimit = 16u << 20;
 };
 
 class CShellSession {
@@ -89,7 +89,7 @@ class CShellSession {
   void* handle_ = nullptr;
   std::vector<std::string> lines_;
   size_t heldBytes_ = 0;
-  bool frozen_ = false;
+  bool overflow_ = false;
   bool outputSeen_ = false;
 };
 

@@ -207,3 +207,39 @@ TEST_F(ShellSessionTest, SendShellRequestSendsPathAndValueLines) {
 
 }  // namespace
 }  // namespace mirvale
+
+namespace mirvale {
+namespace {
+
+class ShellSessionLimitsTest : public ShellSessionTest {};
+
+TEST_F(ShellSessionLimitsTest, DeviceThatNeverGoesQuietIsCutOff) {
+  FakeDevice device(FakeDeviceOptions{.mode = "stream", .interval = 0.05});
+  UseProtocol("raw", device.port());
+  CShellSession session(&stop_, ShellSessionLimits{.readWindow = std::chrono::seconds(2)});
+  auto start = std::chrono::steady_clock::now();
+  ShellCollection result = CollectShellConfiguration(session, "127.0.0.1", Settings(device));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+  EXPECT_TRUE(result.logonFailed);
+}
+
+TEST_F(ShellSessionLimitsTest, FloodOfOutputEndsTheConversation) {
+  FakeDevice device(FakeDeviceOptions{.mode = "stream"});
+  UseProtocol("raw", device.port());
+  CShellSession session(&stop_, ShellSessionLimits{.heldTextLimit = 64 * 1024});
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(session.Open("127.0.0.1", Settings(device)));
+  EXPECT_FALSE(session.Login());
+  EXPECT_FALSE(session.Alive());
+  EXPECT_FALSE(session.SendText("x\r"));
+  std::vector<std::string> lines;
+  session.ReadLines(lines);
+  session.Close();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+  size_t bytes = 0;
+  for (const auto& line : lines) bytes += line.size() + 2;
+  EXPECT_LE(bytes, 64u * 1024 + 4096);
+}
+
+}  // namespace
+}  // namespace mirvale

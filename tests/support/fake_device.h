@@ -48,13 +48,14 @@ inline int UnusedLoopbackPort() {
 }
 
 struct FakeDeviceOptions {
-  std::string mode = "raw";  // "raw", "rlogin" or "telnet"
+  std::string mode = "raw";  // "raw", "rlogin", "telnet" or "stream"
   std::string user = "admin";
   std::string password = "secret";
   std::string enablePassword = "enablepw";
   int page = 23;
   std::string erase = "backspace";  // or "ansi"
   std::vector<std::string> config = SampleConfiguration();
+  double interval = 0;  // stream: seconds between lines
 };
 
 class FakeDevice {
@@ -78,7 +79,8 @@ class FakeDevice {
       Start({"/bin/busybox", "telnetd", "-F", "-b", "127.0.0.1", "-p", std::to_string(port_), "-l", wrapper});
       WaitForPort();
     } else {
-      device.insert(device.end(), {"--mode", options_.mode, "--port-file", folder_ / "port"});
+      device.insert(device.end(), {"--mode", options_.mode, "--port-file", folder_ / "port", "--interval",
+                                   std::to_string(options_.interval)});
       Start(device);
       ReadPortFile();
     }

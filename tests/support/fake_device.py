@@ -6,13 +6,15 @@ backspaces or with cursor positioning (ESC [24;1H), and "show running-config" pr
 configuration file given. Every byte received is appended to the byte log.
 
 Modes: --stdio (behind a telnet server, on its terminal), --raw (a TCP server on 127.0.0.1) and
---rlogin (a TCP server speaking RFC 1282 before the conversation). The servers handle one
+--rlogin (a TCP server speaking RFC 1282 before the conversation); --stream sends lines for
+ever. The servers handle one
 connection at a time, write their port to --port-file and run until killed.
 """
 import argparse
 import os
 import socket
 import sys
+import time
 import termios
 import tty
 
@@ -211,6 +213,9 @@ def serve_tcp(args):
         connection, _ = listener.accept()
         channel = Channel(lambda: connection.recv(4096), connection.sendall, args.log)
         try:
+            if args.mode == "stream":
+                stream(connection, args.interval)
+                continue
             if args.mode == "rlogin":
                 channel.fields_path = (args.log or "/dev/null") + ".handshake"
                 rlogin_handshake(connection, channel)
@@ -222,9 +227,19 @@ def serve_tcp(args):
             connection.close()
 
 
+def stream(connection, interval):
+    """A device that never goes quiet: numbered lines until the client goes."""
+    number = 0
+    while True:
+        number += 1
+        connection.sendall(("line %d of a never-ending listing\r\n" % number).encode())
+        if interval:
+            time.sleep(interval)
+
+
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--mode", choices=["stdio", "raw", "rlogin"], default="stdio")
+    parser.add_argument("--mode", choices=["stdio", "raw", "rlogin", "stream"], default="stdio")
     parser.add_argument("--user", default="admin")
     parser.add_argument("--password", default="secret")
     parser.add_argument("--enable-password", default="enablepw")
@@ -234,6 +249,7 @@ def main():
     parser.add_argument("--log", default="")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file", default="")
+    parser.add_argument("--interval", type=float, default=0.0)
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)
