@@ -22,7 +22,8 @@ uint64_t HostCount(const CDeviceItem& item, uint32_t& network) {
   auto mask = ParseDotted(item.m_strMask);
   auto address = ParseDotted(item.m_strAddress);
   if (!mask || !address) return 0;
-  network = *address;
+  // A network given with host bits set ("10.0.0.5/255.255.255.0") means the whole network.
+  network = *address & *mask;
   int hostBits = 0;
   while (hostBits < 32 && ((*mask >> hostBits) & 1u) == 0) ++hostBits;
   uint64_t span = uint64_t{1} << hostBits;

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <gtest/gtest.h>
+#include <set>
 
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
@@ -46,8 +47,12 @@ TEST(PoolAddressList, NetworksExpandWithoutNetworkAndBroadcast) {
   EXPECT_EQ(list.back(), "192.168.1.190");
   EXPECT_EQ(Addresses(PoolOf({{"router.example", "255.255.255.255"}})), std::vector<std::string>{"router.example"});
   EXPECT_TRUE(Addresses(PoolOf({{"10.0.0.0", "255.255.255.254"}, {"10.0.0.0", "bad"}})).empty());
-  // Host bits of the network text are ORed in, not cleared.
-  EXPECT_EQ(Addresses(PoolOf({{"10.0.0.5", "255.255.255.252"}})), (std::vector<std::string>{"10.0.0.5", "10.0.0.7"}));
+  // Host bits in the network text are cleared: each host of the network is listed once.
+  EXPECT_EQ(Addresses(PoolOf({{"10.0.0.5", "255.255.255.252"}})), (std::vector<std::string>{"10.0.0.5", "10.0.0.6"}));
+  list = Addresses(PoolOf({{"10.0.0.77", "255.255.255.0"}}));
+  ASSERT_EQ(list.size(), 254u);
+  EXPECT_EQ(std::set<std::string>(list.begin(), list.end()).size(), 254u);
+  EXPECT_EQ(list.front(), "10.0.0.1");
 }
 
 TEST(PoolAddressList, BigNetworksAreCountedAndWalkedInOrder) {
