@@ -213,15 +213,6 @@ TEST_F(RestoreRun, ServiceStopLeavesTheRequestsNotYetReachedPending) {
   EXPECT_EQ(ResultOf(saved, "2"), "");
 }
 
-TEST_F(RestoreRun, ShellRequestsFailWithoutAShellSessionAndSendNoSnmp) {
-  UseSettings([](CMirvaleDoc& doc) {
-    doc.m_mapRestore.Set("1", CRestoreItem{"sw", "10.0.0.5", "sw1", "interface x", "", "shutdown", "", "admin"});
-  });
-  RunRestore(SnmpOnly());
-  EXPECT_TRUE(sent.empty());
-  EXPECT_EQ(ResultOf(SavedSettings(), "1"), kRestoreFailed);
-}
-
 TEST_F(RestoreRun, ShellRequestsCollectEachDeviceAgainAndCheckItsLines) {
   UseSettings([](CMirvaleDoc& doc) {
     doc.m_mapRestore.Set("1", CRestoreItem{"sw", "10.0.0.5", "sw1", "interface x", "", "shutdown", "", "admin"});

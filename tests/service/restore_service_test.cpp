@@ -156,7 +156,7 @@ TEST_F(RestoreService, SetsValuesOnceStoresThemAndFailsWhatCannotBeSet) {
 }
 
 TEST_F(RestoreService, SettingsCommittedDuringTheRunKeepTheResults) {
-  CMirvaleDoc settings = LabSettings(3);
+  CMirvaleDoc settings = LabSettings(4);
   settings.m_mapRestore.Set("a", SetRequest("lab", "127.0.0.1", kSysLocation, "First"));
   settings.m_mapRestore.Set("b", SetRequest("lab", "127.0.0.2", kSysLocation, "No agent here"));
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(settings)));
@@ -164,7 +164,7 @@ TEST_F(RestoreService, SettingsCommittedDuringTheRunKeepTheResults) {
   ASSERT_TRUE(client.SetValue("127.0.0.1", Community(), {kSysLocation, "Before"}));
 
   ASSERT_EQ(service.Control(kStartRestore), 0u);
-  // Once the first request reached the agent, the run waits three seconds on the silent address.
+  // Once the first request reached the agent, the run waits four seconds on the silent address.
   auto deadline = std::chrono::steady_clock::now() + 30s;
   while (AgentValue(kSysLocation) != "First" && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(20ms);
