@@ -1,4 +1,8 @@
+#include <string>
+
+#include "platform/event_log.h"
 #include "remoteshell/backend.h"
+#include "remoteshell/base/console.h"
 #include "remoteshell/raw_backend.h"
 #include "remoteshell/rlogin_backend.h"
 #include "remoteshell/telnet_backend.h"
@@ -12,13 +16,23 @@ const BackendListEntry backend_list[] = {
     {0, nullptr, nullptr},
 };
 
+namespace {
+
+// No session log is open yet when the back end is chosen: the system's event log keeps it.
+void report_missing(const std::string& text) {
+  platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Warning, text);
+  backend_event_line(nullptr, text.c_str());
+}
+
+}  // namespace
+
 const SessionBackend* backend_for_protocol(int protocol) {
   for (const BackendListEntry* row = backend_list; row->name != nullptr; ++row) {
     if (row->protocol != protocol) continue;
     if (row->backend == nullptr)
-      backend_event_printf(nullptr, "Protocol \"%s\" is not available in this build", row->name);
+      report_missing(std::string("Protocol \"") + row->name + "\" is not available in this build");
     return row->backend;
   }
-  backend_event_printf(nullptr, "Unknown protocol number %d", protocol);
+  report_missing("Unknown protocol number " + std::to_string(protocol));
   return nullptr;
 }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/event_log.h"
 #include "remoteshell/backend.h"
+#include "remoteshell/base/console.h"
 #include "remoteshell/base/memory.h"
 #include "remoteshell/base/timers.h"
 #include "remoteshell/frontend.h"
@@ -114,6 +116,8 @@ void CShellSession::ThreadProc() {
     }
     SessionLog* log = nullptr;
     if (error != nullptr) {
+      platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Warning,
+                            "Connection to " + host + " failed: " + error);
       backend_event_line(nullptr, error);
     } else {
       alive_ = true;
