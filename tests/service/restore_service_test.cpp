@@ -117,18 +117,20 @@ TEST_F(RestoreService, SetsValuesOnceStoresThemAndFailsWhatCannotBeSet) {
   settings.m_mapRestore.Set("c", SetRequest("lab", "127.0.0.2", kSysLocation, "No agent here"));
   settings.m_mapRestore.Set("d", SetRequest("deleted", "127.0.0.1", kSysLocation, "Deleted pool"));
   settings.m_mapRestore.Set("e", SetRequest("lab", "127.0.0.1", kSysContact, "sent before", "Successful"));
+  settings.m_mapRestore.Set("g", SetRequest("lab", "127.0.0.1", "1.3.6.1.2.1.1.99.0", "no such object"));
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(settings)));
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.db"), EncodeDeviceDatabase(KnownAgent())));
   ASSERT_TRUE(service.Start());
 
   ASSERT_EQ(service.Control(kStartRestore), 0u);
-  auto first = WaitForResults({"a", "b", "c", "d"});
+  auto first = WaitForResults({"a", "b", "c", "d", "g"});
   ASSERT_TRUE(first) << "the requests received no results";
   EXPECT_EQ(first->m_mapRestore.Find("a")->m_strResult, "Successful");
   EXPECT_EQ(first->m_mapRestore.Find("b")->m_strResult, "Failed");
   EXPECT_EQ(first->m_mapRestore.Find("c")->m_strResult, "Failed");
   EXPECT_EQ(first->m_mapRestore.Find("d")->m_strResult, "Failed");
   EXPECT_EQ(first->m_mapRestore.Find("e")->m_strResult, "Successful");
+  EXPECT_EQ(first->m_mapRestore.Find("g")->m_strResult, "Failed") << "an object whose type the agent cannot tell";
   EXPECT_EQ(AgentValue(kSysLocation), "Set by the service");
   EXPECT_EQ(AgentValue(kEnableAuthenTraps), "2") << "the value was cut to fit the object's type";
   EXPECT_EQ(AgentValue(kSysContact), "nobody") << "a request carrying a result was sent";
