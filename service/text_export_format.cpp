@@ -24,12 +24,19 @@ std::string CsvField(std::string_view field) {
   return quoted;
 }
 
+std::string TabField(std::string_view field) {
+  // The tab form has no quoting: a tab or line break inside a value would split its row, so
+  // each becomes a blank and every record stays one line of nine (or seven) columns.
+  std::string plain(field);
+  for (char& c : plain)
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  return plain;
+}
+
 std::string FormatTextExport(const std::vector<ExportValueRow>& rows, TextExportForm form) {
   bool comma = form == TextExportForm::Comma;
   std::string out = comma ? kCommaHeader : kTabHeader;
-  // The tab form writes values as stored, as it always has; only the comma form needs quoting
-  // to keep its columns apart.
-  auto field = [&](const std::string& text) { return comma ? CsvField(text) : text; };
+  auto field = [&](const std::string& text) { return comma ? CsvField(text) : TabField(text); };
   char separator = comma ? ',' : '\t';
   for (const ExportValueRow& row : rows) {
     std::vector<std::string> fields = {row.address, row.deviceName, row.pool, row.queryName, row.key,

@@ -18,4 +18,7 @@ std::string FormatTextExport(const std::vector<ExportValueRow>& rows, TextExport
 // A CSV field: quoted, with quotes doubled, when it holds a comma, a quote, CR or LF.
 std::string CsvField(std::string_view field);
 
+// A value for the tab form: tabs and line breaks become blanks.
+std::string TabField(std::string_view field);
+
 }  // namespace mirvale

@@ -60,6 +60,15 @@ TEST_F(TextExport, CommaFormQuotesOnlyFieldsThatNeedIt) {
   EXPECT_EQ(CsvField("plain text"), "plain text");
 }
 
+TEST_F(TextExport, TabFormKeepsEachRecordOnOneLine) {
+  ExportValueRow row;
+  row.address = "10.0.0.9";
+  row.value = "banner\twith tab\r\nand a second line";
+  std::string text = FormatTextExport({row}, TextExportForm::Tab);
+  std::string record = text.substr(text.find("\r\n") + 2);
+  EXPECT_EQ(record, "10.0.0.9\t\t\t\t\tbanner with tab  and a second line\t\r\n");
+}
+
 TEST_F(TextExport, AnEmptyDatabaseGivesTheHeaderAlone) {
   EXPECT_EQ(FormatTextExport({}, TextExportForm::Tab),
             "Device Ip\tDevice Name\tDevice Pool\tQuery Name\tQuery Oid\tQuery Value\tQuery Date\t"
