@@ -1,9 +1,7 @@
 #include "crypto/md5.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "crypto/byte_order.h"
+#include "crypto/hash_block_buffer.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -99,14 +97,6 @@ void md5_block(std::uint32_t h[4], const unsigned char *block)
 
 #undef MD5_STEP
 
-void add_length(Md5State *state, std::size_t length)
-{
-  const std::uint64_t total =
-      ((std::uint64_t(state->length_high) << 32) | state->length_low) + std::uint64_t(length);
-  state->length_high = static_cast<std::uint32_t>(total >> 32);
-  state->length_low = static_cast<std::uint32_t>(total);
-}
-
 }  // namespace
 
 void md5_begin(Md5State *state)
@@ -122,35 +112,19 @@ void md5_begin(Md5State *state)
 
 void md5_feed(Md5State *state, const void *data, std::size_t length)
 {
-  const unsigned char *bytes = static_cast<const unsigned char *>(data);
-  add_length(state, length);
-  if (state->block_used) {
-    const std::size_t take = std::min<std::size_t>(length, 64 - state->block_used);
-    std::memcpy(state->block + state->block_used, bytes, take);
-    state->block_used += take;
-    bytes += take;
-    length -= take;
-    if (state->block_used < 64)
-      return;
-    md5_block(state->h, state->block);
-    state->block_used = 0;
-  }
-  for (; length >= 64; bytes += 64, length -= 64)
-    md5_block(state->h, bytes);
-  if (length) {
-    std::memcpy(state->block, bytes, length);
-    state->block_used = length;
-  }
+  add_hash_message_length(*state, length);
+  feed_hash_blocks(state->block, state->block_used, data, length,
+                   [state](const unsigned char *block) { md5_block(state->h, block); });
 }
 
 void md5_finish(Md5State *state, unsigned char digest[MD5_DIGEST_LENGTH])
 {
-  const std::uint64_t bits = ((std::uint64_t(state->length_high) << 32) | state->length_low) << 3;
-  unsigned char tail[72] = {0x80};
-  const std::size_t pad = (state->block_used < 56 ? 56 : 120) - state->block_used;
-  store_le32(tail + pad, static_cast<std::uint32_t>(bits));
-  store_le32(tail + pad + 4, static_cast<std::uint32_t>(bits >> 32));
-  md5_feed(state, tail, pad + 8);
+  const std::uint64_t bits = hash_message_length(*state) << 3;
+  unsigned char length_field[8];
+  store_le32(length_field, static_cast<std::uint32_t>(bits));
+  store_le32(length_field + 4, static_cast<std::uint32_t>(bits >> 32));
+  feed_hash_padding<64>(state->block_used, length_field,
+                        [state](const unsigned char *tail, std::size_t n) { md5_feed(state, tail, n); });
   for (int i = 0; i < 4; ++i)
     store_le32(digest + 4 * i, state->h[i]);
   secure_clear_object(*state);

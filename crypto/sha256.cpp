@@ -1,10 +1,10 @@
 #include "crypto/sha256.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "crypto/byte_order.h"
 #include "crypto/context_memory.h"
+#include "crypto/hash_block_buffer.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -80,14 +80,6 @@ void sha256_block(std::uint32_t state[8], const unsigned char *block)
 #undef SHA256_SCHEDULE
 #undef SHA256_ROUND
 
-void add_length(Sha256State *state, std::size_t length)
-{
-  const std::uint64_t total =
-      ((std::uint64_t(state->length_high) << 32) | state->length_low) + std::uint64_t(length);
-  state->length_high = static_cast<std::uint32_t>(total >> 32);
-  state->length_low = static_cast<std::uint32_t>(total);
-}
-
 }  // namespace
 
 void sha256_begin(Sha256State *state)
@@ -102,34 +94,17 @@ void sha256_begin(Sha256State *state)
 
 void sha256_feed(Sha256State *state, const void *data, std::size_t length)
 {
-  const unsigned char *bytes = static_cast<const unsigned char *>(data);
-  add_length(state, length);
-  if (state->block_used) {
-    const std::size_t take = std::min<std::size_t>(length, 64 - state->block_used);
-    std::memcpy(state->block + state->block_used, bytes, take);
-    state->block_used += take;
-    bytes += take;
-    length -= take;
-    if (state->block_used < 64)
-      return;
-    sha256_block(state->h, state->block);
-    state->block_used = 0;
-  }
-  for (; length >= 64; bytes += 64, length -= 64)
-    sha256_block(state->h, bytes);
-  if (length) {
-    std::memcpy(state->block, bytes, length);
-    state->block_used = length;
-  }
+  add_hash_message_length(*state, length);
+  feed_hash_blocks(state->block, state->block_used, data, length,
+                   [state](const unsigned char *block) { sha256_block(state->h, block); });
 }
 
 void sha256_finish(Sha256State *state, unsigned char digest[SHA256_DIGEST_LENGTH])
 {
-  const std::uint64_t bits = ((std::uint64_t(state->length_high) << 32) | state->length_low) << 3;
-  unsigned char tail[72] = {0x80};
-  const std::size_t pad = (state->block_used < 56 ? 56 : 120) - state->block_used;
-  store_be64(tail + pad, bits);
-  sha256_feed(state, tail, pad + 8);
+  unsigned char length_field[8];
+  store_be64(length_field, hash_message_length(*state) << 3);
+  feed_hash_padding<64>(state->block_used, length_field,
+                        [state](const unsigned char *tail, std::size_t n) { sha256_feed(state, tail, n); });
   for (int i = 0; i < 8; ++i)
     store_be32(digest + 4 * i, state->h[i]);
   secure_clear_object(*state);

@@ -1,9 +1,9 @@
 #include "crypto/sha512.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "crypto/byte_order.h"
+#include "crypto/hash_block_buffer.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -84,39 +84,21 @@ void sha512_begin(Sha512State *state)
 
 void sha512_feed(Sha512State *state, const void *data, std::size_t length)
 {
-  const unsigned char *bytes = static_cast<const unsigned char *>(data);
   add_length(state, length);
-  if (state->block_used) {
-    const std::size_t take = std::min<std::size_t>(length, 128 - state->block_used);
-    std::memcpy(state->block + state->block_used, bytes, take);
-    state->block_used += take;
-    bytes += take;
-    length -= take;
-    if (state->block_used < 128)
-      return;
-    sha512_block(state->h, state->block);
-    state->block_used = 0;
-  }
-  for (; length >= 128; bytes += 128, length -= 128)
-    sha512_block(state->h, bytes);
-  if (length) {
-    std::memcpy(state->block, bytes, length);
-    state->block_used = length;
-  }
+  feed_hash_blocks(state->block, state->block_used, data, length,
+                   [state](const unsigned char *block) { sha512_block(state->h, block); });
 }
 
 void sha512_finish(Sha512State *state, unsigned char digest[SHA512_DIGEST_LENGTH])
 {
   // The bit count is the byte count shifted left by three across the four words.
-  unsigned char bits[16];
+  unsigned char length_field[16];
   for (int i = 0; i < 4; ++i) {
     const std::uint32_t next = i < 3 ? state->length[i + 1] : 0;
-    store_be32(bits + 4 * i, state->length[i] << 3 | next >> 29);
+    store_be32(length_field + 4 * i, state->length[i] << 3 | next >> 29);
   }
-  unsigned char tail[144] = {0x80};
-  const std::size_t pad = (state->block_used < 112 ? 112 : 240) - state->block_used;
-  std::memcpy(tail + pad, bits, sizeof bits);
-  sha512_feed(state, tail, pad + 16);
+  feed_hash_padding<128>(state->block_used, length_field,
+                         [state](const unsigned char *tail, std::size_t n) { sha512_feed(state, tail, n); });
   for (int i = 0; i < 8; ++i)
     store_be64(digest + 8 * i, state->h[i]);
   secure_clear_object(*state);
