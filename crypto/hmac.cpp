@@ -69,28 +69,27 @@ void compute_mac(const State &prepared_inner, const State &prepared_outer, const
   secure_clear(inner_digest, sizeof inner_digest);
 }
 
-void md5_packet_mac(void *context, const unsigned char *packet, std::size_t length, std::uint32_t sequence,
-                    unsigned char mac[MD5_DIGEST_LENGTH])
+// The packet MAC covers the big-endian sequence number followed by the packet.
+template <typename Context, typename Hash>
+void packet_mac(const void *context, const Hash &hash, const unsigned char *packet, std::size_t length,
+                std::uint32_t sequence, unsigned char *mac)
 {
-  const HmacMd5Context *hmac = static_cast<const HmacMd5Context *>(context);
+  const Context *hmac = static_cast<const Context *>(context);
   unsigned char sequence_bytes[4];
   store_be32(sequence_bytes, sequence);
-  compute_mac(hmac->inner, hmac->outer, md5_functions, sequence_bytes, 4, packet, length, mac);
+  compute_mac(hmac->inner, hmac->outer, hash, sequence_bytes, 4, packet, length, mac);
 }
 
-void sha1_packet_mac(void *context, const unsigned char *packet, std::size_t length, std::uint32_t sequence,
-                     unsigned char mac[SHA1_DIGEST_LENGTH])
+// Compares the first `compared` bytes of the MAC with those behind the packet.
+template <typename Context, typename Hash>
+int verify_packet_mac(const void *context, const Hash &hash, const unsigned char *packet, std::size_t length,
+                      std::uint32_t sequence, std::size_t compared)
 {
-  const HmacSha1Context *hmac = static_cast<const HmacSha1Context *>(context);
-  unsigned char sequence_bytes[4];
-  store_be32(sequence_bytes, sequence);
-  compute_mac(hmac->inner, hmac->outer, sha1_functions, sequence_bytes, 4, packet, length, mac);
-}
-
-template <std::size_t FullLength>
-int verify_prefix(const unsigned char (&mac)[FullLength], const unsigned char *received, std::size_t compared)
-{
-  return constant_time_equal(mac, received, compared) ? 1 : 0;
+  unsigned char mac[Hash::digest_length];
+  packet_mac<Context>(context, hash, packet, length, sequence, mac);
+  const int matches = constant_time_equal(mac, packet + length, compared) ? 1 : 0;
+  secure_clear(mac, sizeof mac);
+  return matches;
 }
 
 }  // namespace
@@ -151,16 +150,12 @@ void hmac_md5_mac_set_key(void *context, const unsigned char *key)
 
 void hmac_md5_mac_generate(void *context, unsigned char *packet, std::size_t length, std::uint32_t sequence)
 {
-  md5_packet_mac(context, packet, length, sequence, packet + length);
+  packet_mac<HmacMd5Context>(context, md5_functions, packet, length, sequence, packet + length);
 }
 
 int hmac_md5_mac_verify(void *context, const unsigned char *packet, std::size_t length, std::uint32_t sequence)
 {
-  unsigned char mac[MD5_DIGEST_LENGTH];
-  md5_packet_mac(context, packet, length, sequence, mac);
-  const int matches = verify_prefix(mac, packet + length, sizeof mac);
-  secure_clear(mac, sizeof mac);
-  return matches;
+  return verify_packet_mac<HmacMd5Context>(context, md5_functions, packet, length, sequence, MD5_DIGEST_LENGTH);
 }
 
 void *hmac_sha1_mac_new_context() { return hmac_sha1_new(); }
@@ -179,31 +174,23 @@ void hmac_sha1_mac_set_key_16(void *context, const unsigned char *key)
 
 void hmac_sha1_mac_generate(void *context, unsigned char *packet, std::size_t length, std::uint32_t sequence)
 {
-  sha1_packet_mac(context, packet, length, sequence, packet + length);
+  packet_mac<HmacSha1Context>(context, sha1_functions, packet, length, sequence, packet + length);
 }
 
 int hmac_sha1_mac_verify(void *context, const unsigned char *packet, std::size_t length, std::uint32_t sequence)
 {
-  unsigned char mac[SHA1_DIGEST_LENGTH];
-  sha1_packet_mac(context, packet, length, sequence, mac);
-  const int matches = verify_prefix(mac, packet + length, sizeof mac);
-  secure_clear(mac, sizeof mac);
-  return matches;
+  return verify_packet_mac<HmacSha1Context>(context, sha1_functions, packet, length, sequence, SHA1_DIGEST_LENGTH);
 }
 
 void hmac_sha1_96_mac_generate(void *context, unsigned char *packet, std::size_t length, std::uint32_t sequence)
 {
   unsigned char mac[SHA1_DIGEST_LENGTH];
-  sha1_packet_mac(context, packet, length, sequence, mac);
+  packet_mac<HmacSha1Context>(context, sha1_functions, packet, length, sequence, mac);
   std::memcpy(packet + length, mac, 12);
   secure_clear(mac, sizeof mac);
 }
 
 int hmac_sha1_96_mac_verify(void *context, const unsigned char *packet, std::size_t length, std::uint32_t sequence)
 {
-  unsigned char mac[SHA1_DIGEST_LENGTH];
-  sha1_packet_mac(context, packet, length, sequence, mac);
-  const int matches = verify_prefix(mac, packet + length, 12);
-  secure_clear(mac, sizeof mac);
-  return matches;
+  return verify_packet_mac<HmacSha1Context>(context, sha1_functions, packet, length, sequence, 12);
 }
