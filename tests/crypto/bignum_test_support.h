@@ -1,6 +1,6 @@
 #pragma once
-// Helpers for the public-key tests: hexadecimal conversion of BigNum values, running a
-// command, files, and the values OpenSSL and ssh-keygen print.
+// Helpers for the public-key tests: hexadecimal conversion of BigNum values, ownership of
+// keys and blobs, running a command, files, and the values OpenSSL and ssh-keygen print.
 #include <array>
 #include <cctype>
 #include <cstdio>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "crypto/bignum.h"
+#include "remoteshell/base/memory.h"
 
 namespace bignum_testing {
 
@@ -41,6 +42,27 @@ inline std::vector<unsigned char> to_bytes(ConstBigNum a)
     out[i] = static_cast<unsigned char>(bn_byte_at(a, static_cast<int>(out.size() - 1 - i)));
   return out;
 }
+
+// A blob the key code allocated, released with it.
+struct OwnedBlob {
+  unsigned char *bytes = nullptr;
+  int length = 0;
+  OwnedBlob() = default;
+  OwnedBlob(const OwnedBlob &) = delete;
+  OwnedBlob &operator=(const OwnedBlob &) = delete;
+  ~OwnedBlob() { checked_free(bytes); }
+  std::vector<unsigned char> vector() const { return std::vector<unsigned char>(bytes, bytes + length); }
+};
+
+// Deleter for std::unique_ptr that releases through the key code's own free function.
+template <auto Free>
+struct FreedBy {
+  template <typename T>
+  void operator()(T *object) const
+  {
+    Free(object);
+  }
+};
 
 // Runs a shell command; returns its standard output and sets status to its exit status.
 inline std::string run_command(const std::string &command, int *status = nullptr)

@@ -14,10 +14,7 @@ const KexAlgorithm group1 = {"test-group1", "group1", dh_group1_prime, dh_group_
 const KexAlgorithm group14 = {"test-group14", "group14", dh_group14_prime, dh_group_generator,
                               dh_group14_prime_length, 1, nullptr};
 
-struct ContextDeleter {
-  void operator()(DhContext *context) const { dh_destroy(context); }
-};
-using DhContextPtr = std::unique_ptr<DhContext, ContextDeleter>;
+using DhContextPtr = std::unique_ptr<DhContext, FreedBy<dh_destroy>>;
 
 // The primes from the formulas of RFC 2409 section 6.2 and RFC 3526 section 3, with pi
 // worked out by Machin's formula.

@@ -14,17 +14,7 @@ using namespace bignum_testing;
 
 namespace {
 
-struct OwnedBlob {
-  unsigned char *bytes = nullptr;
-  int length = 0;
-  ~OwnedBlob() { checked_free(bytes); }
-  std::vector<unsigned char> vector() const { return std::vector<unsigned char>(bytes, bytes + length); }
-};
-
-struct KeyDeleter {
-  void operator()(DsaKey *key) const { dsa_free_key(key); }
-};
-using DsaKeyPtr = std::unique_ptr<DsaKey, KeyDeleter>;
+using DsaKeyPtr = std::unique_ptr<DsaKey, FreedBy<dsa_free_key>>;
 
 // DER SEQUENCE of two INTEGERs, as OpenSSL writes DSA signatures.
 std::vector<unsigned char> der_signature(ConstBigNum r, ConstBigNum s)

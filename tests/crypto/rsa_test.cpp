@@ -14,17 +14,7 @@ using namespace bignum_testing;
 
 namespace {
 
-struct OwnedBlob {
-  unsigned char *bytes = nullptr;
-  int length = 0;
-  ~OwnedBlob() { checked_free(bytes); }
-  std::vector<unsigned char> vector() const { return std::vector<unsigned char>(bytes, bytes + length); }
-};
-
-struct KeyDeleter {
-  void operator()(RsaKey *key) const { rsa_free_key(key); }
-};
-using RsaKeyPtr = std::unique_ptr<RsaKey, KeyDeleter>;
+using RsaKeyPtr = std::unique_ptr<RsaKey, FreedBy<rsa_free_key>>;
 
 // A key made by OpenSSL, read into our form with p > q as the SSH-1 files keep it.
 class OpensslRsaKey {
