@@ -187,6 +187,8 @@ TEST_F(ShellSessionTest, RloginHandshakeThenConfiguration) {
   ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", Settings(device));
   EXPECT_EQ(Stored(result.lines), Expected(device));
   EXPECT_NE(device.WindowSizes().find("80,24"), std::string::npos);
+  // The terminal and the first of the two speeds from the default session.
+  EXPECT_NE(device.Handshake().find("\txterm/38400\n"), std::string::npos) << device.Handshake();
 }
 
 TEST_F(ShellSessionTest, SendShellRequestSendsPathAndValueLines) {

@@ -151,7 +151,7 @@ def serve_stdio(args):
         pass
 
 
-def rlogin_handshake(connection, channel):
+def rlogin_handshake(connection, channel, fields_path):
     """RFC 1282: four zero-terminated strings (the first empty), one zero byte back, then the
     urgent byte 0x80 that asks for window sizes."""
     fields = []
@@ -163,14 +163,10 @@ def rlogin_handshake(connection, channel):
             current = b""
         else:
             current += bytes([c])
-    with open(channel_fields_path(channel), "a") as out:
+    with open(fields_path, "a") as out:
         out.write("\t".join(fields[1:]) + "\n")
     connection.sendall(b"\0")
     connection.send(b"\x80", socket.MSG_OOB)
-
-
-def channel_fields_path(channel):
-    return channel.fields_path
 
 
 def strip_window_sizes(log_path):
@@ -217,8 +213,7 @@ def serve_tcp(args):
                 stream(connection, args.interval)
                 continue
             if args.mode == "rlogin":
-                channel.fields_path = (args.log or "/dev/null") + ".handshake"
-                rlogin_handshake(connection, channel)
+                rlogin_handshake(connection, channel, (args.log or "/dev/null") + ".handshake")
                 channel.on_bytes = strip_window_sizes(args.log)
             conversation(channel, args)
         except (Closed, OSError):
