@@ -42,6 +42,16 @@ std::string class_list(const short* classes) {
   return text;
 }
 
+// One row of 32 character classes from "n,n,...,n"; entries missing at the end read as 0.
+void parse_class_row(const char* text, short* classes) {
+  const char* p = text;
+  for (int i = 0; i < 32; ++i) {
+    classes[i] = static_cast<short>(std::atoi(p));
+    while (*p != '\0' && *p != ',') ++p;
+    if (*p == ',') ++p;
+  }
+}
+
 void default_wordness(short* wordness) {
   static const char* const kRows[8] = {
       "0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0",
@@ -52,15 +62,7 @@ void default_wordness(short* wordness) {
       "1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1",
       "2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,1,2,2,2,2,2,2,2,2",
       "2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,2,1,2,2,2,2,2,2,2,2"};
-  for (int row = 0; row < 8; ++row) {
-    const char* p = kRows[row];
-    for (int i = 0; i < 32; ++i) {
-      wordness[row * 32 + i] = static_cast<short>(std::atoi(p));
-      p = std::strchr(p, ',');
-      if (p == nullptr) break;
-      ++p;
-    }
-  }
+  for (int row = 0; row < 8; ++row) parse_class_row(kRows[row], wordness + row * 32);
 }
 
 int read_int(const SettingsKey& key, const char* name, int fallback) { return settings_read_int(key, name, fallback); }
@@ -101,12 +103,7 @@ void read_wordness(const SettingsKey& key, SessionConfig* config) {
     std::snprintf(name, sizeof name, "Wordness%d", row * 32);
     std::string fallback = class_list(defaults + row * 32);
     settings_read_text(key, name, fallback.c_str(), text, sizeof text);
-    const char* p = text;
-    for (int i = 0; i < 32; ++i) {
-      config->wordness[row * 32 + i] = static_cast<short>(std::atoi(p));
-      while (*p != '\0' && *p != ',') ++p;
-      if (*p == ',') ++p;
-    }
+    parse_class_row(text, config->wordness + row * 32);
   }
 }
 
