@@ -8,59 +8,81 @@
 
 namespace {
 
-constexpr unsigned cbc = SSH_CIPHER_IS_CBC;
+using CipherSetKey = void (*)(void *, const unsigned char *);
+using CipherOperation = void (*)(void *, unsigned char *, std::size_t);
+
+// What the records of one cipher share; its records differ by key set-up, mode and name.
+struct CipherFamily {
+  void *(*new_context)();
+  void (*free_context)(void *);
+  void (*set_iv)(void *, const unsigned char *);
+  CipherOperation encrypt_cbc;
+  CipherOperation decrypt_cbc;
+  CipherOperation keystream;  // SDCTR or a stream cipher: the same operation both ways
+  int block_size;
+};
+
+constexpr CipherFamily aes = {aes_cipher_new_context, aes_cipher_free_context, aes_cipher_set_iv,
+                              aes_cipher_encrypt_cbc, aes_cipher_decrypt_cbc, aes_cipher_sdctr, 16};
+constexpr CipherFamily blowfish = {blowfish_cipher_new_context, blowfish_cipher_free_context, blowfish_cipher_set_iv,
+                                   blowfish_cipher_encrypt_cbc, blowfish_cipher_decrypt_cbc, blowfish_cipher_sdctr, 8};
+constexpr CipherFamily triple_des = {des3_cipher_new_context, des3_cipher_free_context, des3_cipher_set_iv,
+                                     des3_cipher_encrypt_cbc, des3_cipher_decrypt_cbc, des3_cipher_sdctr, 8};
+constexpr CipherFamily arcfour = {arcfour_cipher_new_context, arcfour_cipher_free_context, arcfour_cipher_set_iv,
+                                  nullptr, nullptr, arcfour_cipher_crypt, 1};
+constexpr CipherFamily des = {des_cipher_new_context, des_cipher_free_context, des_cipher_set_iv,
+                              des_cipher_encrypt_cbc, des_cipher_decrypt_cbc, nullptr, 8};
+
+constexpr CipherAlgorithm cbc_record(const CipherFamily &family, CipherSetKey set_key, const char *name, int key_bits,
+                                     const char *display_name)
+{
+  return {family.new_context, family.free_context, family.set_iv, set_key, family.encrypt_cbc, family.decrypt_cbc,
+          name, family.block_size, key_bits, SSH_CIPHER_IS_CBC, display_name};
+}
+
+constexpr CipherAlgorithm keystream_record(const CipherFamily &family, CipherSetKey set_key, const char *name,
+                                           int key_bits, const char *display_name)
+{
+  return {family.new_context, family.free_context, family.set_iv, set_key, family.keystream, family.keystream,
+          name, family.block_size, key_bits, 0, display_name};
+}
 
 }  // namespace
 
-const CipherAlgorithm ssh_aes256_ctr = {
-    aes_cipher_new_context, aes_cipher_free_context, aes_cipher_set_iv, aes256_cipher_set_key,
-    aes_cipher_sdctr, aes_cipher_sdctr, "aes256-ctr", 16, 256, 0, "AES-256 SDCTR"};
-const CipherAlgorithm ssh_aes256_cbc = {
-    aes_cipher_new_context, aes_cipher_free_context, aes_cipher_set_iv, aes256_cipher_set_key,
-    aes_cipher_encrypt_cbc, aes_cipher_decrypt_cbc, "aes256-cbc", 16, 256, cbc, "AES-256 CBC"};
-const CipherAlgorithm ssh_rijndael_lysator = {
-    aes_cipher_new_context, aes_cipher_free_context, aes_cipher_set_iv, aes256_cipher_set_key,
-    aes_cipher_encrypt_cbc, aes_cipher_decrypt_cbc, "rijndael-cbc@lysator.liu.se", 16, 256, cbc, "AES-256 CBC"};
-const CipherAlgorithm ssh_aes192_ctr = {
-    aes_cipher_new_context, aes_cipher_free_context, aes_cipher_set_iv, aes192_cipher_set_key,
-    aes_cipher_sdctr, aes_cipher_sdctr, "aes192-ctr", 16, 192, 0, "AES-192 SDCTR"};
-const CipherAlgorithm ssh_aes192_cbc = {
-    aes_cipher_new_context, aes_cipher_free_context, aes_cipher_set_iv, aes192_cipher_set_key,
-    aes_cipher_encrypt_cbc, aes_cipher_decrypt_cbc, "aes192-cbc", 16, 192, cbc, "AES-192 CBC"};
-const CipherAlgorithm ssh_aes128_ctr = {
-    aes_cipher_new_context, aes_cipher_free_context, aes_cipher_set_iv, aes128_cipher_set_key,
-    aes_cipher_sdctr, aes_cipher_sdctr, "aes128-ctr", 16, 128, 0, "AES-128 SDCTR"};
-const CipherAlgorithm ssh_aes128_cbc = {
-    aes_cipher_new_context, aes_cipher_free_context, aes_cipher_set_iv, aes128_cipher_set_key,
-    aes_cipher_encrypt_cbc, aes_cipher_decrypt_cbc, "aes128-cbc", 16, 128, cbc, "AES-128 CBC"};
+constinit const CipherAlgorithm ssh_aes256_ctr =
+    keystream_record(aes, aes256_cipher_set_key, "aes256-ctr", 256, "AES-256 SDCTR");
+constinit const CipherAlgorithm ssh_aes256_cbc =
+    cbc_record(aes, aes256_cipher_set_key, "aes256-cbc", 256, "AES-256 CBC");
+constinit const CipherAlgorithm ssh_rijndael_lysator =
+    cbc_record(aes, aes256_cipher_set_key, "rijndael-cbc@lysator.liu.se", 256, "AES-256 CBC");
+constinit const CipherAlgorithm ssh_aes192_ctr =
+    keystream_record(aes, aes192_cipher_set_key, "aes192-ctr", 192, "AES-192 SDCTR");
+constinit const CipherAlgorithm ssh_aes192_cbc =
+    cbc_record(aes, aes192_cipher_set_key, "aes192-cbc", 192, "AES-192 CBC");
+constinit const CipherAlgorithm ssh_aes128_ctr =
+    keystream_record(aes, aes128_cipher_set_key, "aes128-ctr", 128, "AES-128 SDCTR");
+constinit const CipherAlgorithm ssh_aes128_cbc =
+    cbc_record(aes, aes128_cipher_set_key, "aes128-cbc", 128, "AES-128 CBC");
 
-const CipherAlgorithm ssh_blowfish_ctr = {
-    blowfish_cipher_new_context, blowfish_cipher_free_context, blowfish_cipher_set_iv, blowfish256_cipher_set_key,
-    blowfish_cipher_sdctr, blowfish_cipher_sdctr, "blowfish-ctr", 8, 256, 0, "Blowfish-256 SDCTR"};
-const CipherAlgorithm ssh_blowfish_cbc = {
-    blowfish_cipher_new_context, blowfish_cipher_free_context, blowfish_cipher_set_iv, blowfish128_cipher_set_key,
-    blowfish_cipher_encrypt_cbc, blowfish_cipher_decrypt_cbc, "blowfish-cbc", 8, 128, cbc, "Blowfish-128 CBC"};
+constinit const CipherAlgorithm ssh_blowfish_ctr =
+    keystream_record(blowfish, blowfish256_cipher_set_key, "blowfish-ctr", 256, "Blowfish-256 SDCTR");
+constinit const CipherAlgorithm ssh_blowfish_cbc =
+    cbc_record(blowfish, blowfish128_cipher_set_key, "blowfish-cbc", 128, "Blowfish-128 CBC");
 
-const CipherAlgorithm ssh_3des_ctr = {
-    des3_cipher_new_context, des3_cipher_free_context, des3_cipher_set_iv, des3_cipher_set_key,
-    des3_cipher_sdctr, des3_cipher_sdctr, "3des-ctr", 8, 168, 0, "triple-DES SDCTR"};
-const CipherAlgorithm ssh_3des_cbc = {
-    des3_cipher_new_context, des3_cipher_free_context, des3_cipher_set_iv, des3_cipher_set_key,
-    des3_cipher_encrypt_cbc, des3_cipher_decrypt_cbc, "3des-cbc", 8, 168, cbc, "triple-DES CBC"};
+constinit const CipherAlgorithm ssh_3des_ctr =
+    keystream_record(triple_des, des3_cipher_set_key, "3des-ctr", 168, "triple-DES SDCTR");
+constinit const CipherAlgorithm ssh_3des_cbc =
+    cbc_record(triple_des, des3_cipher_set_key, "3des-cbc", 168, "triple-DES CBC");
 
-const CipherAlgorithm ssh_arcfour256 = {
-    arcfour_cipher_new_context, arcfour_cipher_free_context, arcfour_cipher_set_iv, arcfour256_cipher_set_key,
-    arcfour_cipher_crypt, arcfour_cipher_crypt, "arcfour256", 1, 256, 0, "Arcfour-256"};
-const CipherAlgorithm ssh_arcfour128 = {
-    arcfour_cipher_new_context, arcfour_cipher_free_context, arcfour_cipher_set_iv, arcfour128_cipher_set_key,
-    arcfour_cipher_crypt, arcfour_cipher_crypt, "arcfour128", 1, 128, 0, "Arcfour-128"};
+constinit const CipherAlgorithm ssh_arcfour256 =
+    keystream_record(arcfour, arcfour256_cipher_set_key, "arcfour256", 256, "Arcfour-256");
+constinit const CipherAlgorithm ssh_arcfour128 =
+    keystream_record(arcfour, arcfour128_cipher_set_key, "arcfour128", 128, "Arcfour-128");
 
-const CipherAlgorithm ssh_des_cbc = {
-    des_cipher_new_context, des_cipher_free_context, des_cipher_set_iv, des_cipher_set_key,
-    des_cipher_encrypt_cbc, des_cipher_decrypt_cbc, "des-cbc", 8, 56, cbc, "single-DES CBC"};
-const CipherAlgorithm ssh_des_sshcom = {
-    des_cipher_new_context, des_cipher_free_context, des_cipher_set_iv, des_cipher_set_key,
-    des_cipher_encrypt_cbc, des_cipher_decrypt_cbc, "des-cbc@ssh.com", 8, 56, cbc, "single-DES CBC"};
+constinit const CipherAlgorithm ssh_des_cbc =
+    cbc_record(des, des_cipher_set_key, "des-cbc", 56, "single-DES CBC");
+constinit const CipherAlgorithm ssh_des_sshcom =
+    cbc_record(des, des_cipher_set_key, "des-cbc@ssh.com", 56, "single-DES CBC");
 
 namespace {
 
