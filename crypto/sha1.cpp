@@ -1,8 +1,8 @@
 #include "crypto/sha1.h"
 
 #include "crypto/byte_order.h"
-#include "crypto/context_memory.h"
 #include "crypto/hash_block_buffer.h"
+#include "crypto/heap_hash_state.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -110,21 +110,14 @@ void sha1_digest(const void *data, std::size_t length, unsigned char digest[SHA1
   sha1_finish(&state, digest);
 }
 
-void *sha1_hash_begin()
-{
-  Sha1State *state = context_alloc<Sha1State>();
-  sha1_begin(state);
-  return state;
-}
+void *sha1_hash_begin() { return heap_hash_begin<Sha1State, sha1_begin>(); }
 
 void sha1_hash_feed(void *state, const void *data, std::size_t length)
 {
-  sha1_feed(static_cast<Sha1State *>(state), data, length);
+  heap_hash_feed<Sha1State, sha1_feed>(state, data, length);
 }
 
 void sha1_hash_finish(void *state, unsigned char *digest)
 {
-  Sha1State *sha = static_cast<Sha1State *>(state);
-  sha1_finish(sha, digest);  // wipes the state
-  checked_free(sha);
+  heap_hash_finish<Sha1State, sha1_finish>(state, digest);
 }

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "crypto/byte_order.h"
-#include "crypto/context_memory.h"
 #include "crypto/hash_block_buffer.h"
+#include "crypto/heap_hash_state.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -118,21 +118,14 @@ void sha256_digest(const void *data, std::size_t length, unsigned char digest[SH
   sha256_finish(&state, digest);
 }
 
-void *sha256_hash_begin()
-{
-  Sha256State *state = context_alloc<Sha256State>();
-  sha256_begin(state);
-  return state;
-}
+void *sha256_hash_begin() { return heap_hash_begin<Sha256State, sha256_begin>(); }
 
 void sha256_hash_feed(void *state, const void *data, std::size_t length)
 {
-  sha256_feed(static_cast<Sha256State *>(state), data, length);
+  heap_hash_feed<Sha256State, sha256_feed>(state, data, length);
 }
 
 void sha256_hash_finish(void *state, unsigned char *digest)
 {
-  Sha256State *sha = static_cast<Sha256State *>(state);
-  sha256_finish(sha, digest);  // wipes the state
-  checked_free(sha);
+  heap_hash_finish<Sha256State, sha256_finish>(state, digest);
 }
