@@ -8,6 +8,7 @@
 #include "common/database_files.h"
 #include "common/desktop_database_store.h"
 #include "platform/atomic_file.h"
+#include "tests/common/counting_retry_policy.h"
 #include "tests/common/record_samples.h"
 #include "tests/support/scoped_env.h"
 
@@ -17,15 +18,6 @@ using testing_support::ScopedEnv;
 using testing_support::TempFolder;
 
 namespace {
-
-struct CountingPolicy {
-  int pauses = 0;
-  platform::RetryPolicy policy() {
-    platform::RetryPolicy p;
-    p.sleep = [this](std::chrono::milliseconds) { ++pauses; };
-    return p;
-  }
-};
 
 class StoreTest : public ::testing::Test {
  protected:

@@ -7,6 +7,7 @@
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "tests/common/archive_test_support.h"
+#include "tests/common/counting_retry_policy.h"
 #include "tests/common/record_samples.h"
 #include "tests/support/scoped_env.h"
 
@@ -17,19 +18,6 @@ using testing_support::ScopedEnv;
 using testing_support::TempFolder;
 
 namespace {
-
-// Counts pauses instead of sleeping.
-struct CountingPolicy {
-  int pauses = 0;
-  platform::RetryPolicy policy() {
-    platform::RetryPolicy p;
-    p.sleep = [this](std::chrono::milliseconds duration) {
-      EXPECT_EQ(duration.count(), 1000);
-      ++pauses;
-    };
-    return p;
-  }
-};
 
 // The 182 bytes of a new file (sha256 cf883793...cb5843).
 const char kDefaultsHex[] =
