@@ -17,6 +17,12 @@ class ManualEvent {
     changed_.notify_all();
   }
 
+  // Makes the event wait again (a manual-reset event stays set until reset).
+  void Reset() {
+    std::lock_guard lock(mutex_);
+    set_ = false;
+  }
+
   bool IsSet() const {
     std::lock_guard lock(mutex_);
     return set_;

@@ -61,7 +61,7 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
 
   alive_ = false;
   stop_ = false;
-  for (ShellSignal* signal : {&connected_, &ended_, &closed_, &output_, &prompt_}) signal->Reset();
+  for (ManualEvent* signal : {&connected_, &ended_, &closed_, &output_, &prompt_}) signal->Reset();
   {
     std::lock_guard lock(guard_);
     lines_.clear();

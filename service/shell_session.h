@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "service/manual_event.h"
-#include "service/shell_session_event.h"
+#include "service/manual_event.h"
 #include "service/shell_session_settings.h"
 
 struct PromptSet;
@@ -77,11 +77,11 @@ class CShellSession {
   std::thread thread_;
   std::atomic<bool> alive_{false};
   std::atomic<bool> stop_{false};
-  ShellSignal connected_;
-  ShellSignal ended_;
-  ShellSignal closed_;  // the connection ended under the event loop
-  ShellSignal output_;
-  ShellSignal prompt_;
+  ManualEvent connected_;
+  ManualEvent ended_;
+  ManualEvent closed_;  // the connection ended under the event loop
+  ManualEvent output_;
+  ManualEvent prompt_;
 
   // Guarded by guard_: the back end and the output lines.
   std::mutex guard_;
