@@ -6,9 +6,7 @@
 
 namespace mirvale {
 
-void AddSnmpJobs(ServiceJobs& jobs, std::shared_ptr<CSnmpClient> client) {
-  // One shell conversation at a time for the whole service.
-  auto shell = std::make_shared<CShellSession>();
+void AddSnmpJobs(ServiceJobs& jobs, std::shared_ptr<CSnmpClient> client, std::shared_ptr<CShellSession> shell) {
   jobs.deviceScan = [client, shell](CMirvaleFrm& owner, const DeviceScanJob& job) {
     shell->SetServiceStop(&owner.ServiceStop());
     CConfigurationDevice(DeviceScanServices::Of(owner, *client, shell.get()), job).Run();

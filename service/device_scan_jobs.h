@@ -1,13 +1,14 @@
 #pragma once
-// Wires the SNMP-based work into the service's jobs: device scans and trap actions share the
-// service's one SNMP client.
+// Wires the device scans and trap actions into the service's jobs: they share the service's one
+// SNMP client, and device scans its one shell session.
 #include <memory>
 
 #include "service/service_jobs.h"
+#include "service/shell_session.h"
 #include "service/snmp_client.h"
 
 namespace mirvale {
 
-void AddSnmpJobs(ServiceJobs& jobs, std::shared_ptr<CSnmpClient> client);
+void AddSnmpJobs(ServiceJobs& jobs, std::shared_ptr<CSnmpClient> client, std::shared_ptr<CShellSession> shell);
 
 }  // namespace mirvale

@@ -17,12 +17,11 @@ ServiceJobs DefaultServiceJobs() {
   jobs.databaseExport = ExportDatabase;
   jobs.actions.run = RunProgramAction;
   jobs.actions.email = SendEmailAction;
-  // Device scans, trap actions and set requests share the service's one SNMP client. Set
-  // requests keep a shell session object of their own: the session lock is process-wide, so
-  // they still wait for any device scan's conversation to end.
+  // Device scans, trap actions and set requests share the service's one SNMP client and its one
+  // shell session, which holds one conversation at a time.
   auto snmp = std::make_shared<CSnmpClient>();
   auto shell = std::make_shared<CShellSession>();
-  AddSnmpJobs(jobs, snmp);
+  AddSnmpJobs(jobs, snmp, shell);
   jobs.restore = MakeRestoreJob(snmp, shell);
   return jobs;
 }
