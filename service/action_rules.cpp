@@ -2,7 +2,8 @@
 
 #include <vector>
 
-#include "service/address_range.h"
+#include "common/pool_network.h"
+#include "service/prefix_length.h"
 #include "service/local_time_text.h"
 #include "service/placeholders.h"
 #include "service/wildcard_match.h"
@@ -54,9 +55,7 @@ void WalkActions(const std::shared_ptr<const CMirvaleDoc>& settings, const Actio
 }  // namespace
 
 bool ActionCoversAddress(const CActionItem& action, const std::string& address) {
-  uint32_t mask = MaskFromPrefixLength(ParsePrefixLength(action.m_strMaskBits));
-  AddressRange range = RangeFromStartAndMask(AddressToHostOrder(action.m_strAddress), mask);
-  return range.Contains(AddressToHostOrder(address));
+  return PoolNetwork::FromPrefixLength(action.m_strAddress, ParsePrefixLength(action.m_strMaskBits)).Contains(address);
 }
 
 RunCommandFields SplitRunCommand(const std::string& command) {

@@ -36,7 +36,8 @@ void CheckQueryActions(const std::shared_ptr<const CMirvaleDoc>& settings, const
 // Control 145: the e-mail templates with test values, to the test recipients.
 void SendTestMail(const std::shared_ptr<const CMirvaleDoc>& settings, const ActionHooks& start, std::time_t now);
 
-// Whether the action's address condition covers the device's address.
+// Whether the action's address condition covers the device's address: the start address
+// masked to the prefix length, then every address of that network (PoolNetwork).
 bool ActionCoversAddress(const CActionItem& action, const std::string& address);
 
 // The run command's five ";"-terminated fields; a field without its ";" is empty.

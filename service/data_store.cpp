@@ -1,5 +1,6 @@
 #include "service/data_store.h"
 
+#include "common/status_texts.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
 #include "service/local_time_text.h"
@@ -36,7 +37,7 @@ void ServiceDataStore::SaveScanDatabase() {
 void ServiceDataStore::BeginScanStatus(std::time_t now) {
   std::lock_guard lock(m_csData);
   scanRunning_ = true;
-  header_.m_strScanStatus = "Running";
+  header_.m_strScanStatus = kScanRunning;
   header_.m_strScanStart = SecondsText(now);
   m_mapScan.clear();
   SaveScanDatabase();
@@ -51,7 +52,7 @@ void ServiceDataStore::SetScanPoolAndTotal(const std::string& pool, long total) 
 
 void ServiceDataStore::FinishScanStatus() {
   std::lock_guard lock(m_csData);
-  header_.m_strScanStatus = "Finished";
+  header_.m_strScanStatus = kScanFinished;
   SaveDatabase();
   SaveScanDatabase();
 }

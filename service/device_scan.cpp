@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 
+#include "common/status_texts.h"
 #include "platform/icmp_echo.h"
 #include "platform/reverse_lookup.h"
 #include "service/action_rules.h"

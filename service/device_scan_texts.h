@@ -5,13 +5,6 @@
 
 namespace mirvale {
 
-inline constexpr const char* kStatusCollecting = "Collecting Information...";
-inline constexpr const char* kStatusNoResponse = "No response from device";
-inline constexpr const char* kStatusUnreachable = "Device unreachable";
-inline constexpr const char* kStatusLogonFailed = "Failed due to logon failure";
-inline constexpr const char* kStatusChanged = "Finished with changes";
-inline constexpr const char* kStatusUnchanged = "Finished without changes";
-
 // Number of arcs of a dotted identifier (its dots plus one).
 int OidArcCount(std::string_view oid);
 

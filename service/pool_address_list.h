@@ -2,8 +2,8 @@
 // A pool's addresses in scan order, produced one at a time: for each network or device of the
 // pool, in the map's order, a device (mask "255.255.255.255") gives its address text as it
 // stands (it may be a host name), a network gives every address between its network number and
-// its broadcast address, both excluded, with the network text's host bits ORed in. Big
-// networks are never held in memory as a list.
+// its broadcast address, both excluded (see PoolNetwork). Big networks are never held in
+// memory as a list.
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -2,16 +2,13 @@
 
 #include <vector>
 
-#include "service/address_range.h"
+#include "common/pool_network.h"
 
 namespace mirvale {
 
 bool PoolCoversAddress(const CPoolItem& pool, const std::string& address) {
-  uint32_t number = AddressToHostOrder(address);
   for (const auto& [key, device] : pool.m_pDevices) {
-    AddressRange range =
-        RangeFromStartAndMask(AddressToHostOrder(device->m_strAddress), AddressToHostOrder(device->m_strMask));
-    if (range.Contains(number)) return true;
+    if (PoolNetwork::FromEntry(device->m_strAddress, device->m_strMask).Contains(address)) return true;
   }
   return false;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Which stored records the settings still account for: a device or scan line stays while its
-// pool exists and its address lies in the range of one of the pool's networks or devices; a
+// pool exists and its address lies in one of the pool's networks or devices (PoolNetwork, the
+// same reading the scan lists its addresses by); a
 // stored value with a query object identifier stays while the pool still has that query.
 #include <string>
 
@@ -9,7 +10,7 @@
 
 namespace mirvale {
 
-// Whether the address (dotted, or a host name) lies in one of the pool's ranges. Host names
+// Whether the address (dotted, or a host name) lies in one of the pool's networks or devices. Host names
 // compare as 255.255.255.255, so a pool that lists any device by name keeps every named record.
 bool PoolCoversAddress(const CPoolItem& pool, const std::string& address);
 

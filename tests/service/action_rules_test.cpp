@@ -57,10 +57,10 @@ TEST_F(ActionRules, AddressRangesFromStartAndPrefixLength) {
   EXPECT_TRUE(ActionCoversAddress(action, "10.0.0.5"));
   EXPECT_FALSE(ActionCoversAddress(action, "10.0.0.6"));
   action.m_strMaskBits = "0";
-  EXPECT_FALSE(ActionCoversAddress(action, "10.0.0.4"));
+  EXPECT_TRUE(ActionCoversAddress(action, "10.0.0.4"));
   EXPECT_TRUE(ActionCoversAddress(action, "255.255.255.255"));
-  action.m_strMaskBits = "24";  // the start is not masked first
-  EXPECT_FALSE(ActionCoversAddress(action, "10.0.0.4"));
+  action.m_strMaskBits = "24";  // the start is masked to its network, as a pool's network is
+  EXPECT_TRUE(ActionCoversAddress(action, "10.0.0.4"));
   EXPECT_TRUE(ActionCoversAddress(action, "10.0.0.255"));
   EXPECT_FALSE(ActionCoversAddress(action, "10.0.1.0"));
   action.m_strAddress = "0.0.0.0";

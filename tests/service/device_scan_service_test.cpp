@@ -7,7 +7,7 @@
 #include "common/database_files.h"
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
-#include "service/device_scan_texts.h"
+#include "common/status_texts.h"
 #include "service/snmp_client.h"
 #include "tests/support/service_process.h"
 #include "tests/support/snmp_agent.h"

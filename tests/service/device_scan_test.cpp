@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "platform/atomic_file.h"
-#include "service/device_scan_texts.h"
+#include "common/status_texts.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/snmp_agent.h"
 

@@ -63,15 +63,20 @@ TEST_F(Prune, RemovedQueriesLoseTheirValuesButShellLinesStay) {
   EXPECT_TRUE(kept->m_pQueries.Contains("1"));
 }
 
-TEST_F(Prune, RangesAreNotMaskedAndNamesCompareAsAllOnes) {
+TEST_F(Prune, NetworksGivenWithHostBitsKeepWhatTheScanCoversAndNamesCompareAsAllOnes) {
   settings.m_mapPools.Find("core")->m_pDevices.clear();
-  AddEntry("10.0.0.5", "255.255.255.0");  // covers 10.0.0.5 .. 10.0.0.255
-  Device("core", "10.0.0.4");
-  Device("core", "10.0.0.255");
+  AddEntry("10.0.0.77", "255.255.255.0");  // scanned as 10.0.0.1 .. 10.0.0.254
+  Device("core", "10.0.0.1");
+  Device("core", "10.0.0.76");
+  Device("core", "10.0.0.254");
+  Device("core", "10.0.1.1");
   Device("core", "router.example");
   PruneRecords(devices, scans, settings);
-  EXPECT_FALSE(devices.Contains("core/10.0.0.4"));
-  EXPECT_TRUE(devices.Contains("core/10.0.0.255"));
+  EXPECT_TRUE(devices.Contains("core/10.0.0.1"));
+  EXPECT_TRUE(devices.Contains("core/10.0.0.76"));
+  EXPECT_TRUE(scans.Contains("core/10.0.0.76"));
+  EXPECT_TRUE(devices.Contains("core/10.0.0.254"));
+  EXPECT_FALSE(devices.Contains("core/10.0.1.1"));
   EXPECT_FALSE(devices.Contains("core/router.example"));
 
   // A pool listing any device by name keeps every named record of the pool.

@@ -6,7 +6,7 @@
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
-#include "service/device_scan_texts.h"
+#include "common/status_texts.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/service_process.h"
 

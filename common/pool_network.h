@@ -1,0 +1,45 @@
+#pragma once
+// One network or device of a pool, read once from its address and mask. A network is masked
+// to its network number first ("10.0.0.77" / "255.255.255.0" is 10.0.0.0/24), so what a scan
+// lists, what the prune keeps and what an action rule covers are the same addresses.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace mirvale {
+
+class PoolNetwork {
+ public:
+  // A pool entry: the mask exactly "255.255.255.255" makes it one device, whose address text
+  // may be a host name; any other mask a network. A mask that is not a dotted address makes
+  // an entry that lists and contains nothing.
+  static PoolNetwork FromEntry(std::string_view address, std::string_view mask);
+  // An action rule's start address and prefix length (n <= 0: everything, n >= 32: one address).
+  static PoolNetwork FromPrefixLength(std::string_view address, long bits);
+
+  bool IsSingleDevice() const { return single_; }
+  uint32_t NetworkNumber() const { return network_; }
+  uint32_t Mask() const { return mask_; }
+
+  // How many host addresses it lists: 1 for a device; for a network every address between the
+  // network number and the broadcast address, both excluded (none for /31 and /32 networks).
+  uint64_t HostCount() const;
+  // Host address number index (0 .. HostCount() - 1), in ascending order; a device gives its
+  // address text as it stands.
+  std::string HostAddress(uint64_t index) const;
+
+  // Whether the address (dotted, or a host name, which compares as 255.255.255.255) lies in
+  // the network, network number and broadcast address included, or is the device.
+  bool Contains(std::string_view address) const;
+  bool Contains(uint32_t address) const;
+
+ private:
+  std::string device_;  // a single device's address text
+  bool single_ = false;
+  bool usable_ = false;
+  uint32_t network_ = 0;
+  uint32_t mask_ = 0;
+  uint32_t hostBits_ = 0;  // the mask's trailing zero bits
+};
+
+}  // namespace mirvale
