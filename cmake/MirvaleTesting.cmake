@@ -3,6 +3,14 @@
 include(GoogleTest)
 find_package(GTest REQUIRED)
 
+# Tests include their own helpers as tests/...; production headers come only from the targets
+# they link, as for any other dependant.
+set(_test_tree ${CMAKE_BINARY_DIR}/include/mirvale_test_tree)
+file(MAKE_DIRECTORY ${_test_tree})
+file(CREATE_LINK ${CMAKE_SOURCE_DIR}/tests ${_test_tree}/tests SYMBOLIC)
+add_library(mirvale_test_tree INTERFACE)
+target_include_directories(mirvale_test_tree INTERFACE ${_test_tree})
+
 function(mirvale_add_test name)
   cmake_parse_arguments(T "SERIAL" "LABEL;TIMEOUT" "SOURCES;LIBS" ${ARGN})
   if(NOT T_LABEL)
@@ -12,7 +20,7 @@ function(mirvale_add_test name)
     set(T_TIMEOUT 300)
   endif()
   add_executable(${name} ${T_SOURCES})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} mirvale_test_tree GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
   target_compile_definitions(${name} PRIVATE
     MIRVALE_SOURCE_DIR="${CMAKE_SOURCE_DIR}" MIRVALE_BINARY_DIR="${CMAKE_BINARY_DIR}")
   set(props LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT})
@@ -27,7 +35,7 @@ function(mirvale_add_benchmark name)
   cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
   find_package(benchmark REQUIRED)
   add_executable(${name} ${B_SOURCES})
-  target_link_libraries(${name} PRIVATE ${B_LIBS} benchmark::benchmark Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${B_LIBS} mirvale_test_tree benchmark::benchmark Threads::Threads)
   add_test(NAME ${name} COMMAND ${name} --benchmark_min_time=0.05)
   set_tests_properties(${name} PROPERTIES LABELS bench TIMEOUT 900)
 endfunction()

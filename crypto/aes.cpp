@@ -11,27 +11,25 @@ namespace {
 
 using aes_detail::tables;
 
-const auto &te0 = tables.encrypt[0];
-const auto &te1 = tables.encrypt[1];
-const auto &te2 = tables.encrypt[2];
-const auto &te3 = tables.encrypt[3];
-const auto &td0 = tables.decrypt[0];
-const auto &td1 = tables.decrypt[1];
-const auto &td2 = tables.decrypt[2];
-const auto &td3 = tables.decrypt[3];
-const auto &sbox = tables.sbox;
-const auto &inverse_sbox = tables.inverse_sbox;
+const auto& te0 = tables.encrypt[0];
+const auto& te1 = tables.encrypt[1];
+const auto& te2 = tables.encrypt[2];
+const auto& te3 = tables.encrypt[3];
+const auto& td0 = tables.decrypt[0];
+const auto& td1 = tables.decrypt[1];
+const auto& td2 = tables.decrypt[2];
+const auto& td3 = tables.decrypt[3];
+const auto& sbox = tables.sbox;
+const auto& inverse_sbox = tables.inverse_sbox;
 
 inline std::uint32_t byte_of(std::uint32_t w, int shift) { return (w >> shift) & 0xff; }
 
-inline std::uint32_t sub_word(std::uint32_t w)
-{
+inline std::uint32_t sub_word(std::uint32_t w) {
   return std::uint32_t(sbox[w >> 24]) << 24 | std::uint32_t(sbox[byte_of(w, 16)]) << 16 |
          std::uint32_t(sbox[byte_of(w, 8)]) << 8 | sbox[w & 0xff];
 }
 
-inline std::uint32_t inverse_mix_column(std::uint32_t w)
-{
+inline std::uint32_t inverse_mix_column(std::uint32_t w) {
   // The decryption tables apply the inverse S-box first, so undo it with the S-box.
   return td0[sbox[w >> 24]] ^ td1[sbox[byte_of(w, 16)]] ^ td2[sbox[byte_of(w, 8)]] ^ td3[sbox[w & 0xff]];
 }
@@ -43,9 +41,8 @@ struct RowShifts {
 
 RowShifts row_shifts(int nb) { return nb == 8 ? RowShifts{1, 3, 4} : RowShifts{1, 2, 3}; }
 
-void encrypt_block_4(const AesContext *context, std::uint32_t *block)
-{
-  const std::uint32_t *rk = context->key_schedule;
+void encrypt_block_4(const AesContext* context, std::uint32_t* block) {
+  const std::uint32_t* rk = context->key_schedule;
   std::uint32_t s0 = block[0] ^ rk[0], s1 = block[1] ^ rk[1], s2 = block[2] ^ rk[2], s3 = block[3] ^ rk[3];
   for (int round = 1; round < context->Nr; ++round) {
     rk += 4;
@@ -69,9 +66,8 @@ void encrypt_block_4(const AesContext *context, std::uint32_t *block)
   block[3] = last(s3, s0, s1, s2) ^ rk[3];
 }
 
-void decrypt_block_4(const AesContext *context, std::uint32_t *block)
-{
-  const std::uint32_t *rk = context->inverse_key_schedule;
+void decrypt_block_4(const AesContext* context, std::uint32_t* block) {
+  const std::uint32_t* rk = context->inverse_key_schedule;
   std::uint32_t s0 = block[0] ^ rk[0], s1 = block[1] ^ rk[1], s2 = block[2] ^ rk[2], s3 = block[3] ^ rk[3];
   for (int round = 1; round < context->Nr; ++round) {
     rk += 4;
@@ -96,14 +92,12 @@ void decrypt_block_4(const AesContext *context, std::uint32_t *block)
 }
 
 // Rijndael with 6- or 8-word blocks: the same rounds with the wider row shifts.
-void encrypt_block_wide(const AesContext *context, std::uint32_t *block)
-{
+void encrypt_block_wide(const AesContext* context, std::uint32_t* block) {
   const int nb = context->Nb;
   const RowShifts shift = row_shifts(nb);
-  const std::uint32_t *rk = context->key_schedule;
+  const std::uint32_t* rk = context->key_schedule;
   std::uint32_t s[8], t[8];
-  for (int j = 0; j < nb; ++j)
-    s[j] = block[j] ^ rk[j];
+  for (int j = 0; j < nb; ++j) s[j] = block[j] ^ rk[j];
   for (int round = 1; round <= context->Nr; ++round) {
     rk += nb;
     for (int j = 0; j < nb; ++j) {
@@ -120,14 +114,12 @@ void encrypt_block_wide(const AesContext *context, std::uint32_t *block)
   std::copy(s, s + nb, block);
 }
 
-void decrypt_block_wide(const AesContext *context, std::uint32_t *block)
-{
+void decrypt_block_wide(const AesContext* context, std::uint32_t* block) {
   const int nb = context->Nb;
   const RowShifts shift = row_shifts(nb);
-  const std::uint32_t *rk = context->inverse_key_schedule;
+  const std::uint32_t* rk = context->inverse_key_schedule;
   std::uint32_t s[8], t[8];
-  for (int j = 0; j < nb; ++j)
-    s[j] = block[j] ^ rk[j];
+  for (int j = 0; j < nb; ++j) s[j] = block[j] ^ rk[j];
   for (int round = 1; round <= context->Nr; ++round) {
     rk += nb;
     for (int j = 0; j < nb; ++j) {
@@ -145,47 +137,36 @@ void decrypt_block_wide(const AesContext *context, std::uint32_t *block)
   std::copy(s, s + nb, block);
 }
 
-void load_block(std::uint32_t *words, const unsigned char *bytes, int nb)
-{
-  for (int j = 0; j < nb; ++j)
-    words[j] = load_be32(bytes + 4 * j);
+void load_block(std::uint32_t* words, const unsigned char* bytes, int nb) {
+  for (int j = 0; j < nb; ++j) words[j] = load_be32(bytes + 4 * j);
 }
 
-void store_block(unsigned char *bytes, const std::uint32_t *words, int nb)
-{
-  for (int j = 0; j < nb; ++j)
-    store_be32(bytes + 4 * j, words[j]);
+void store_block(unsigned char* bytes, const std::uint32_t* words, int nb) {
+  for (int j = 0; j < nb; ++j) store_be32(bytes + 4 * j, words[j]);
 }
 
 }  // namespace
 
-AesContext *aes_make_context()
-{
-  AesContext *context = context_alloc<AesContext>();
+AesContext* aes_make_context() {
+  AesContext* context = context_alloc<AesContext>();
   context->Nb = 4;  // an IV may be loaded before the key
   return context;
 }
 
-void aes_free_context(AesContext *context)
-{
-  context_free(context);
-}
+void aes_free_context(AesContext* context) { context_free(context); }
 
-bool aes_setup(AesContext *context, int block_bytes, const unsigned char *key, int key_bytes)
-{
+bool aes_setup(AesContext* context, int block_bytes, const unsigned char* key, int key_bytes) {
   const bool valid_size = [](int n) { return n == 16 || n == 24 || n == 32; }(block_bytes);
-  if (!valid_size || !(key_bytes == 16 || key_bytes == 24 || key_bytes == 32))
-    return false;
+  if (!valid_size || !(key_bytes == 16 || key_bytes == 24 || key_bytes == 32)) return false;
   const int nb = block_bytes / 4, nk = key_bytes / 4;
   context->Nb = nb;
   context->Nr = std::max(nb, nk) + 6;
   context->encrypt_block = nb == 4 ? encrypt_block_4 : encrypt_block_wide;
   context->decrypt_block = nb == 4 ? decrypt_block_4 : decrypt_block_wide;
 
-  std::uint32_t *w = context->key_schedule;
+  std::uint32_t* w = context->key_schedule;
   const int total = nb * (context->Nr + 1);
-  for (int i = 0; i < nk; ++i)
-    w[i] = load_be32(key + 4 * i);
+  for (int i = 0; i < nk; ++i) w[i] = load_be32(key + 4 * i);
   std::uint8_t round_constant = 1;
   for (int i = nk; i < total; ++i) {
     std::uint32_t temp = w[i - 1];
@@ -199,27 +180,24 @@ bool aes_setup(AesContext *context, int block_bytes, const unsigned char *key, i
   }
 
   // Equivalent inverse cipher: round keys in reverse order, inner ones through InvMixColumns.
-  std::uint32_t *d = context->inverse_key_schedule;
+  std::uint32_t* d = context->inverse_key_schedule;
   for (int round = 0; round <= context->Nr; ++round) {
-    const std::uint32_t *source = w + nb * (context->Nr - round);
+    const std::uint32_t* source = w + nb * (context->Nr - round);
     for (int j = 0; j < nb; ++j)
-      d[nb * round + j] =
-          (round == 0 || round == context->Nr) ? source[j] : inverse_mix_column(source[j]);
+      d[nb * round + j] = (round == 0 || round == context->Nr) ? source[j] : inverse_mix_column(source[j]);
   }
   return true;
 }
 
-void aes_set_iv(AesContext *context, const unsigned char *iv) { load_block(context->iv, iv, context->Nb); }
+void aes_set_iv(AesContext* context, const unsigned char* iv) { load_block(context->iv, iv, context->Nb); }
 
-void aes_encrypt_cbc(AesContext *context, unsigned char *buffer, std::size_t length)
-{
+void aes_encrypt_cbc(AesContext* context, unsigned char* buffer, std::size_t length) {
   const int nb = context->Nb;
   const std::size_t block_bytes = 4 * static_cast<std::size_t>(nb);
   std::uint32_t block[8];
   std::copy(context->iv, context->iv + nb, block);
   for (; length >= block_bytes; buffer += block_bytes, length -= block_bytes) {
-    for (int j = 0; j < nb; ++j)
-      block[j] ^= load_be32(buffer + 4 * j);
+    for (int j = 0; j < nb; ++j) block[j] ^= load_be32(buffer + 4 * j);
     context->encrypt_block(context, block);
     store_block(buffer, block, nb);
   }
@@ -227,8 +205,7 @@ void aes_encrypt_cbc(AesContext *context, unsigned char *buffer, std::size_t len
   secure_clear(block, sizeof block);
 }
 
-void aes_decrypt_cbc(AesContext *context, unsigned char *buffer, std::size_t length)
-{
+void aes_decrypt_cbc(AesContext* context, unsigned char* buffer, std::size_t length) {
   const int nb = context->Nb;
   const std::size_t block_bytes = 4 * static_cast<std::size_t>(nb);
   std::uint32_t block[8], cipher_text[8];
@@ -236,69 +213,59 @@ void aes_decrypt_cbc(AesContext *context, unsigned char *buffer, std::size_t len
     load_block(cipher_text, buffer, nb);
     std::copy(cipher_text, cipher_text + nb, block);
     context->decrypt_block(context, block);
-    for (int j = 0; j < nb; ++j)
-      store_be32(buffer + 4 * j, block[j] ^ context->iv[j]);
+    for (int j = 0; j < nb; ++j) store_be32(buffer + 4 * j, block[j] ^ context->iv[j]);
     std::copy(cipher_text, cipher_text + nb, context->iv);
   }
   secure_clear(block, sizeof block);
 }
 
-void aes_sdctr(AesContext *context, unsigned char *buffer, std::size_t length)
-{
+void aes_sdctr(AesContext* context, unsigned char* buffer, std::size_t length) {
   const int nb = context->Nb;
   const std::size_t block_bytes = 4 * static_cast<std::size_t>(nb);
   std::uint32_t keystream[8];
   for (; length >= block_bytes; buffer += block_bytes, length -= block_bytes) {
     std::copy(context->iv, context->iv + nb, keystream);
     context->encrypt_block(context, keystream);
-    for (int j = 0; j < nb; ++j)
-      store_be32(buffer + 4 * j, load_be32(buffer + 4 * j) ^ keystream[j]);
+    for (int j = 0; j < nb; ++j) store_be32(buffer + 4 * j, load_be32(buffer + 4 * j) ^ keystream[j]);
     for (int j = nb - 1; j >= 0 && ++context->iv[j] == 0; --j) {
     }
   }
   secure_clear(keystream, sizeof keystream);
 }
 
-void aes256_decrypt_key_file(const unsigned char key[32], unsigned char *buffer, std::size_t length)
-{
+void aes256_decrypt_key_file(const unsigned char key[32], unsigned char* buffer, std::size_t length) {
   AesContext context{};  // zero IV
   ScopedClear<AesContext> clear_context(context);
   aes_setup(&context, 16, key, 32);
   aes_decrypt_cbc(&context, buffer, length);
 }
 
-void *aes_cipher_new_context() { return aes_make_context(); }
+void* aes_cipher_new_context() { return aes_make_context(); }
 
-void aes_cipher_free_context(void *context) { aes_free_context(static_cast<AesContext *>(context)); }
+void aes_cipher_free_context(void* context) { aes_free_context(static_cast<AesContext*>(context)); }
 
-void aes_cipher_set_iv(void *context, const unsigned char *iv) { aes_set_iv(static_cast<AesContext *>(context), iv); }
+void aes_cipher_set_iv(void* context, const unsigned char* iv) { aes_set_iv(static_cast<AesContext*>(context), iv); }
 
-void aes128_cipher_set_key(void *context, const unsigned char *key)
-{
-  aes_setup(static_cast<AesContext *>(context), 16, key, 16);
+void aes128_cipher_set_key(void* context, const unsigned char* key) {
+  aes_setup(static_cast<AesContext*>(context), 16, key, 16);
 }
 
-void aes192_cipher_set_key(void *context, const unsigned char *key)
-{
-  aes_setup(static_cast<AesContext *>(context), 16, key, 24);
+void aes192_cipher_set_key(void* context, const unsigned char* key) {
+  aes_setup(static_cast<AesContext*>(context), 16, key, 24);
 }
 
-void aes256_cipher_set_key(void *context, const unsigned char *key)
-{
-  aes_setup(static_cast<AesContext *>(context), 16, key, 32);
+void aes256_cipher_set_key(void* context, const unsigned char* key) {
+  aes_setup(static_cast<AesContext*>(context), 16, key, 32);
 }
 
-void aes_cipher_encrypt_cbc(void *context, unsigned char *buffer, std::size_t length)
-{
-  aes_encrypt_cbc(static_cast<AesContext *>(context), buffer, length);
+void aes_cipher_encrypt_cbc(void* context, unsigned char* buffer, std::size_t length) {
+  aes_encrypt_cbc(static_cast<AesContext*>(context), buffer, length);
 }
 
-void aes_cipher_decrypt_cbc(void *context, unsigned char *buffer, std::size_t length)
-{
-  aes_decrypt_cbc(static_cast<AesContext *>(context), buffer, length);
+void aes_cipher_decrypt_cbc(void* context, unsigned char* buffer, std::size_t length) {
+  aes_decrypt_cbc(static_cast<AesContext*>(context), buffer, length);
 }
 
-void aes_cipher_sdctr(void *context, unsigned char *buffer, std::size_t length)
-{
-  aes_sdctr(static_cast<AesContext *>(context), buffer, length);
+void aes_cipher_sdctr(void* context, unsigned char* buffer, std::size_t length) {
+  aes_sdctr(static_cast<AesContext*>(context), buffer, length);
 }

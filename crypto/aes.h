@@ -6,7 +6,7 @@
 #include <cstdint>
 
 struct AesContext;
-using AesBlockFunction = void (*)(const AesContext *context, std::uint32_t *block);
+using AesBlockFunction = void (*)(const AesContext* context, std::uint32_t* block);
 
 struct AesContext {
   std::uint32_t key_schedule[120];
@@ -18,27 +18,27 @@ struct AesContext {
   int Nr;               // rounds
 };
 
-AesContext *aes_make_context();
-void aes_free_context(AesContext *context);  // wipes before release
+AesContext* aes_make_context();
+void aes_free_context(AesContext* context);  // wipes before release
 // block_bytes and key_bytes are each 16, 24 or 32; other values are refused with false.
-bool aes_setup(AesContext *context, int block_bytes, const unsigned char *key, int key_bytes);
-void aes_set_iv(AesContext *context, const unsigned char *iv);
+bool aes_setup(AesContext* context, int block_bytes, const unsigned char* key, int key_bytes);
+void aes_set_iv(AesContext* context, const unsigned char* iv);
 // CBC over whole blocks; the last cipher-text block carries the chaining to the next call.
-void aes_encrypt_cbc(AesContext *context, unsigned char *buffer, std::size_t length);
-void aes_decrypt_cbc(AesContext *context, unsigned char *buffer, std::size_t length);
+void aes_encrypt_cbc(AesContext* context, unsigned char* buffer, std::size_t length);
+void aes_decrypt_cbc(AesContext* context, unsigned char* buffer, std::size_t length);
 // SDCTR: the IV is a big-endian counter over the whole block; encryption and decryption alike.
-void aes_sdctr(AesContext *context, unsigned char *buffer, std::size_t length);
+void aes_sdctr(AesContext* context, unsigned char* buffer, std::size_t length);
 
 // Private key files: AES-256-CBC decryption from a zero IV; nothing of the key stays behind.
-void aes256_decrypt_key_file(const unsigned char key[32], unsigned char *buffer, std::size_t length);
+void aes256_decrypt_key_file(const unsigned char key[32], unsigned char* buffer, std::size_t length);
 
 // Operations for the CipherAlgorithm records.
-void *aes_cipher_new_context();
-void aes_cipher_free_context(void *context);
-void aes_cipher_set_iv(void *context, const unsigned char *iv);
-void aes128_cipher_set_key(void *context, const unsigned char *key);
-void aes192_cipher_set_key(void *context, const unsigned char *key);
-void aes256_cipher_set_key(void *context, const unsigned char *key);
-void aes_cipher_encrypt_cbc(void *context, unsigned char *buffer, std::size_t length);
-void aes_cipher_decrypt_cbc(void *context, unsigned char *buffer, std::size_t length);
-void aes_cipher_sdctr(void *context, unsigned char *buffer, std::size_t length);
+void* aes_cipher_new_context();
+void aes_cipher_free_context(void* context);
+void aes_cipher_set_iv(void* context, const unsigned char* iv);
+void aes128_cipher_set_key(void* context, const unsigned char* key);
+void aes192_cipher_set_key(void* context, const unsigned char* key);
+void aes256_cipher_set_key(void* context, const unsigned char* key);
+void aes_cipher_encrypt_cbc(void* context, unsigned char* buffer, std::size_t length);
+void aes_cipher_decrypt_cbc(void* context, unsigned char* buffer, std::size_t length);
+void aes_cipher_sdctr(void* context, unsigned char* buffer, std::size_t length);

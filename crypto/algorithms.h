@@ -63,9 +63,9 @@ extern const HostKeyAlgorithm ssh_dss;
 
 // The lists offered in the SSH-2 key exchange, in this order.
 constexpr int ssh2_host_key_count = 2;
-extern const HostKeyAlgorithm *const ssh2_host_keys[ssh2_host_key_count];
+extern const HostKeyAlgorithm* const ssh2_host_keys[ssh2_host_key_count];
 constexpr int ssh2_mac_count = 3;
-extern const MacAlgorithm *const ssh2_macs[ssh2_mac_count];
-extern const MacAlgorithm *const ssh2_buggy_macs[ssh2_mac_count];
+extern const MacAlgorithm* const ssh2_macs[ssh2_mac_count];
+extern const MacAlgorithm* const ssh2_buggy_macs[ssh2_mac_count];
 constexpr int ssh2_compression_count = 2;
-extern const CompressionAlgorithm *const ssh2_compressions[ssh2_compression_count];
+extern const CompressionAlgorithm* const ssh2_compressions[ssh2_compression_count];

@@ -12,16 +12,16 @@ struct ArcfourContext {
 };
 
 // The RC4 key schedule with the key repeated cyclically; nothing is discarded.
-void arcfour_key_setup(ArcfourContext *context, const unsigned char *key, std::size_t key_length);
+void arcfour_key_setup(ArcfourContext* context, const unsigned char* key, std::size_t key_length);
 // XORs the keystream into the buffer (encryption and decryption alike).
-void arcfour_crypt(ArcfourContext *context, unsigned char *buffer, std::size_t length);
+void arcfour_crypt(ArcfourContext* context, unsigned char* buffer, std::size_t length);
 
 constexpr std::size_t ARCFOUR_DISCARD = 1536;
 
 // Operations for the CipherAlgorithm records; set_key discards the first 1536 bytes.
-void *arcfour_cipher_new_context();
-void arcfour_cipher_free_context(void *context);
-void arcfour_cipher_set_iv(void *context, const unsigned char *iv);  // does nothing
-void arcfour128_cipher_set_key(void *context, const unsigned char *key);
-void arcfour256_cipher_set_key(void *context, const unsigned char *key);
-void arcfour_cipher_crypt(void *context, unsigned char *buffer, std::size_t length);
+void* arcfour_cipher_new_context();
+void arcfour_cipher_free_context(void* context);
+void arcfour_cipher_set_iv(void* context, const unsigned char* iv);  // does nothing
+void arcfour128_cipher_set_key(void* context, const unsigned char* key);
+void arcfour256_cipher_set_key(void* context, const unsigned char* key);
+void arcfour_cipher_crypt(void* context, unsigned char* buffer, std::size_t length);

@@ -12,8 +12,8 @@
 #include <memory>
 
 using BigNumWord = uint32_t;
-using BigNum = BigNumWord *;
-using ConstBigNum = const BigNumWord *;
+using BigNum = BigNumWord*;
+using ConstBigNum = const BigNumWord*;
 
 // Shared constants; bn_release ignores them.
 extern const BigNum bn_zero;
@@ -22,7 +22,7 @@ extern const BigNum bn_one;
 BigNum bn_new(int words);
 BigNum bn_copy(ConstBigNum a);
 BigNum bn_power_of_two(int k);
-BigNum bn_from_bytes_be(const unsigned char *bytes, int length);
+BigNum bn_from_bytes_be(const unsigned char* bytes, int length);
 void bn_release(BigNum a);
 
 // Subtracts 1 in place; a must be positive.
@@ -30,8 +30,8 @@ void bn_decrement(BigNum a);
 
 // SSH-1 form: 16-bit big-endian bit count, then the value's bytes. bn_read_ssh1 returns the
 // bytes used or -1 when the buffer is short; with out null it only measures.
-int bn_read_ssh1(const unsigned char *buffer, int length, BigNum *out);
-int bn_write_ssh1(unsigned char *buffer, ConstBigNum a);
+int bn_read_ssh1(const unsigned char* buffer, int length, BigNum* out);
+int bn_write_ssh1(unsigned char* buffer, ConstBigNum a);
 int bn_ssh1_size(ConstBigNum a);
 // Size of the SSH-2 mpint string: 4 + (bits + 8) / 8.
 int bn_mpint_size(ConstBigNum a);
@@ -54,7 +54,7 @@ BigNum bn_subtract(ConstBigNum a, ConstBigNum b);
 BigNum bn_top_mask(ConstBigNum a);
 
 // Long division: new remainder and (when asked) quotient. False, with nothing made, when m is 0.
-bool bn_divide(ConstBigNum a, ConstBigNum m, BigNum *remainder, BigNum *quotient);
+bool bn_divide(ConstBigNum a, ConstBigNum m, BigNum* remainder, BigNum* quotient);
 BigNum bn_mod(ConstBigNum a, ConstBigNum m);
 BigNum bn_mod_mul(ConstBigNum a, ConstBigNum b, ConstBigNum m);
 BigNum bn_mod_pow(ConstBigNum base, ConstBigNum exponent, ConstBigNum m);

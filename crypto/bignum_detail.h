@@ -11,11 +11,9 @@ BigNum allocate(int words);
 inline int capacity(ConstBigNum a) { return static_cast<int>(a[0]); }
 
 // Number of value words without leading zero words.
-inline int used_words(ConstBigNum a)
-{
+inline int used_words(ConstBigNum a) {
   int n = capacity(a);
-  while (n > 0 && a[n] == 0)
-    --n;
+  while (n > 0 && a[n] == 0) --n;
   return n;
 }
 

@@ -6,23 +6,20 @@
 #include <cstring>
 #include <type_traits>
 
+#include "base/memory.h"
 #include "crypto/secure_clear.h"
-#include "remoteshell/base/memory.h"
 
 template <typename T>
-T *context_alloc()
-{
+T* context_alloc() {
   static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
-  T *context = checked_new_array<T>(1);
-  std::memset(static_cast<void *>(context), 0, sizeof(T));
+  T* context = checked_new_array<T>(1);
+  std::memset(static_cast<void*>(context), 0, sizeof(T));
   return context;
 }
 
 template <typename T>
-void context_free(T *context)
-{
-  if (!context)
-    return;
+void context_free(T* context) {
+  if (!context) return;
   secure_clear(context, sizeof(T));
   checked_free(context);
 }

@@ -5,6 +5,6 @@
 #include <cstddef>
 #include <cstdint>
 
-std::uint32_t crc32_update(std::uint32_t crc, const void *data, std::size_t length);
+std::uint32_t crc32_update(std::uint32_t crc, const void* data, std::size_t length);
 // crc32_update from 0: the SSH-1 packet CRC.
-std::uint32_t crc32_buffer(const void *data, std::size_t length);
+std::uint32_t crc32_buffer(const void* data, std::size_t length);

@@ -5,8 +5,8 @@
 #include "crypto/kex_algorithm.h"
 
 struct DhContext {
-  BigNum x;       // secret exponent
-  BigNum e;       // g^x mod p
+  BigNum x;  // secret exponent
+  BigNum e;  // g^x mod p
   BigNum p;
   BigNum q;       // p >> 1, the subgroup order of a safe prime
   BigNum q_mask;  // every bit set up to the top bit of q
@@ -15,11 +15,11 @@ struct DhContext {
 
 // Null when the group is unusable: p even or below 11, or g outside 1 < g < p - 1. A fixed
 // group's record always gives a context.
-DhContext *dh_new_from_group(const KexAlgorithm *kex);
-DhContext *dh_new_from_params(ConstBigNum p, ConstBigNum g);
+DhContext* dh_new_from_group(const KexAlgorithm* kex);
+DhContext* dh_new_from_params(ConstBigNum p, ConstBigNum g);
 // Chooses x with 1 < x < q (about `bits` bits when q is large enough, 0 for any size below q)
 // and returns a new copy of e = g^x mod p.
-BigNum dh_make_public(DhContext *context, int bits);
+BigNum dh_make_public(DhContext* context, int bits);
 // f^x mod p; null when f is outside 1 < f < p - 1.
-BigNum dh_shared_secret(DhContext *context, ConstBigNum f);
-void dh_destroy(DhContext *context);
+BigNum dh_shared_secret(DhContext* context, ConstBigNum f);
+void dh_destroy(DhContext* context);

@@ -3,56 +3,49 @@
 
 #include <cstring>
 
+#include "base/memory.h"
 #include "crypto/host_key_text.h"
 #include "crypto/secure_clear.h"
 #include "crypto/sha1.h"
 #include "crypto/sha512.h"
 #include "crypto/ssh2_blob.h"
-#include "remoteshell/base/memory.h"
 
 namespace {
 
 constexpr char dsa_name[] = "ssh-dss";
 constexpr char k_label[] = "DSA deterministic k generator";  // hashed with its terminating zero
-constexpr int dsa_value_length = 20;                          // r and s, as SHA-1 fixes q at 160 bits
+constexpr int dsa_value_length = 20;                         // r and s, as SHA-1 fixes q at 160 bits
 
-DsaKey *new_key()
-{
-  auto *key = static_cast<DsaKey *>(checked_alloc(1, sizeof(DsaKey)));
+DsaKey* new_key() {
+  auto* key = static_cast<DsaKey*>(checked_alloc(1, sizeof(DsaKey)));
   std::memset(key, 0, sizeof *key);
   return key;
 }
 
-bool in_open_range(ConstBigNum value, ConstBigNum low, ConstBigNum high)
-{
+bool in_open_range(ConstBigNum value, ConstBigNum low, ConstBigNum high) {
   return bn_compare(value, low) > 0 && bn_compare(value, high) < 0;
 }
 
 // The public values must describe a usable group, whatever a server sends: 1 < q < p with q
 // small enough for 20-byte r and s, 1 < g < p and 0 < y < p.
-bool public_values_usable(const DsaKey *key)
-{
-  if (!key->p || !key->q || !key->g || !key->y)
-    return false;
+bool public_values_usable(const DsaKey* key) {
+  if (!key->p || !key->q || !key->g || !key->y) return false;
   return in_open_range(key->q, bn_one, key->p) && bn_bit_count(key->q) <= 8 * dsa_value_length &&
          in_open_range(key->g, bn_one, key->p) && in_open_range(key->y, bn_zero, key->p);
 }
 
-bool private_value_usable(const DsaKey *key) { return key->x && in_open_range(key->x, bn_zero, key->q); }
+bool private_value_usable(const DsaKey* key) { return key->x && in_open_range(key->x, bn_zero, key->q); }
 
-void read_values(Ssh2BlobReader &reader, DsaKey *key)
-{
+void read_values(Ssh2BlobReader& reader, DsaKey* key) {
   key->p = reader.read_mpint();
   key->q = reader.read_mpint();
   key->g = reader.read_mpint();
   key->y = reader.read_mpint();
 }
 
-DsaKey *read_public(Ssh2BlobReader &reader)
-{
-  if (!reader.read_string_equal(dsa_name))
-    return nullptr;
-  DsaKey *key = new_key();
+DsaKey* read_public(Ssh2BlobReader& reader) {
+  if (!reader.read_string_equal(dsa_name)) return nullptr;
+  DsaKey* key = new_key();
   read_values(reader, key);
   if (!public_values_usable(key)) {
     dsa_free_key(key);
@@ -61,22 +54,18 @@ DsaKey *read_public(Ssh2BlobReader &reader)
   return key;
 }
 
-void build_public_blob(const DsaKey *key, Ssh2BlobBuilder &blob)
-{
+void build_public_blob(const DsaKey* key, Ssh2BlobBuilder& blob) {
   blob.add_string(dsa_name);
-  for (ConstBigNum value : {key->p, key->q, key->g, key->y})
-    blob.add_mpint(value);
+  for (ConstBigNum value : {key->p, key->q, key->g, key->y}) blob.add_mpint(value);
 }
 
-void write_fixed(ConstBigNum value, unsigned char *out)
-{
+void write_fixed(ConstBigNum value, unsigned char* out) {
   for (int i = 0; i < dsa_value_length; ++i)
     out[i] = static_cast<unsigned char>(bn_byte_at(value, dsa_value_length - 1 - i));
 }
 
 // k = SHA-512(SHA-512(label, x as mpint), h) mod q.
-BigNum deterministic_k(const DsaKey *key, const unsigned char hash[SHA1_DIGEST_LENGTH])
-{
+BigNum deterministic_k(const DsaKey* key, const unsigned char hash[SHA1_DIGEST_LENGTH]) {
   unsigned char first[SHA512_DIGEST_LENGTH], second[SHA512_DIGEST_LENGTH];
   Sha512State state;
   sha512_begin(&state);
@@ -100,59 +89,49 @@ BigNum deterministic_k(const DsaKey *key, const unsigned char hash[SHA1_DIGEST_L
 
 }  // namespace
 
-void dsa_free_key(DsaKey *key)
-{
-  if (!key)
-    return;
-  for (BigNum value : {key->p, key->q, key->g, key->y, key->x})
-    bn_release(value);
+void dsa_free_key(DsaKey* key) {
+  if (!key) return;
+  for (BigNum value : {key->p, key->q, key->g, key->y, key->x}) bn_release(value);
   checked_free(key);
 }
 
-void *dsa_key_from_public_blob(const unsigned char *blob, int length)
-{
+void* dsa_key_from_public_blob(const unsigned char* blob, int length) {
   Ssh2BlobReader reader(blob, length);
   return read_public(reader);
 }
 
-void dsa_free_key_any(void *key) { dsa_free_key(static_cast<DsaKey *>(key)); }
+void dsa_free_key_any(void* key) { dsa_free_key(static_cast<DsaKey*>(key)); }
 
-char *dsa_key_text(void *key)
-{
-  auto *dsa = static_cast<DsaKey *>(key);
+char* dsa_key_text(void* key) {
+  auto* dsa = static_cast<DsaKey*>(key);
   return host_key_values_text({dsa->p, dsa->q, dsa->g, dsa->y});
 }
 
-unsigned char *dsa_public_blob(void *key, int *length)
-{
+unsigned char* dsa_public_blob(void* key, int* length) {
   Ssh2BlobBuilder blob;
-  build_public_blob(static_cast<DsaKey *>(key), blob);
+  build_public_blob(static_cast<DsaKey*>(key), blob);
   return blob.release_copy(length);
 }
 
-unsigned char *dsa_private_blob(void *key, int *length)
-{
-  auto *dsa = static_cast<DsaKey *>(key);
-  if (!dsa->x)
-    return nullptr;
+unsigned char* dsa_private_blob(void* key, int* length) {
+  auto* dsa = static_cast<DsaKey*>(key);
+  if (!dsa->x) return nullptr;
   Ssh2BlobBuilder blob;
   blob.add_mpint(dsa->x);
   return blob.release_copy(length);
 }
 
-void *dsa_key_from_blobs(const unsigned char *public_blob, int public_length, const unsigned char *private_blob,
-                         int private_length)
-{
+void* dsa_key_from_blobs(const unsigned char* public_blob, int public_length, const unsigned char* private_blob,
+                         int private_length) {
   Ssh2BlobReader public_reader(public_blob, public_length);
-  DsaKey *key = read_public(public_reader);
-  if (!key)
-    return nullptr;
+  DsaKey* key = read_public(public_reader);
+  if (!key) return nullptr;
   Ssh2BlobReader reader(private_blob, private_length);
   key->x = reader.read_mpint();
   bool usable = private_value_usable(key);
 
   // An optional 20-byte string holds SHA-1 of p, q and g as mpints.
-  const unsigned char *check;
+  const unsigned char* check;
   int check_length;
   if (usable && reader.read_string(&check, &check_length) && check_length == SHA1_DIGEST_LENGTH) {
     Ssh2BlobBuilder parameters;
@@ -174,10 +153,9 @@ void *dsa_key_from_blobs(const unsigned char *public_blob, int public_length, co
   return key;
 }
 
-void *dsa_key_from_openssh_blob(const unsigned char *blob, int length)
-{
+void* dsa_key_from_openssh_blob(const unsigned char* blob, int length) {
   Ssh2BlobReader reader(blob, length);
-  DsaKey *key = new_key();
+  DsaKey* key = new_key();
   read_values(reader, key);
   key->x = reader.read_mpint();
   if (!public_values_usable(key) || !private_value_usable(key)) {
@@ -187,55 +165,44 @@ void *dsa_key_from_openssh_blob(const unsigned char *blob, int length)
   return key;
 }
 
-int dsa_openssh_private_blob(void *key, unsigned char *buffer, int size)
-{
-  auto *dsa = static_cast<DsaKey *>(key);
-  if (!dsa->x)
-    return 0;
+int dsa_openssh_private_blob(void* key, unsigned char* buffer, int size) {
+  auto* dsa = static_cast<DsaKey*>(key);
+  if (!dsa->x) return 0;
   Ssh2BlobBuilder blob;
-  for (ConstBigNum value : {dsa->p, dsa->q, dsa->g, dsa->y, dsa->x})
-    blob.add_mpint(value);
-  if (size >= blob.size())
-    std::memcpy(buffer, blob.bytes().data(), blob.bytes().size());
+  for (ConstBigNum value : {dsa->p, dsa->q, dsa->g, dsa->y, dsa->x}) blob.add_mpint(value);
+  if (size >= blob.size()) std::memcpy(buffer, blob.bytes().data(), blob.bytes().size());
   return blob.size();
 }
 
-int dsa_public_bits(const unsigned char *blob, int length)
-{
-  auto *key = static_cast<DsaKey *>(dsa_key_from_public_blob(blob, length));
-  if (!key)
-    return -1;
+int dsa_public_bits(const unsigned char* blob, int length) {
+  auto* key = static_cast<DsaKey*>(dsa_key_from_public_blob(blob, length));
+  if (!key) return -1;
   int bits = bn_bit_count(key->p);
   dsa_free_key(key);
   return bits;
 }
 
-char *dsa_fingerprint(void *key)
-{
-  auto *dsa = static_cast<DsaKey *>(key);
+char* dsa_fingerprint(void* key) {
+  auto* dsa = static_cast<DsaKey*>(key);
   Ssh2BlobBuilder blob;
   build_public_blob(dsa, blob);
   return host_key_fingerprint(dsa_name, bn_bit_count(dsa->p), blob.bytes());
 }
 
-int dsa_verify_signature(void *key, const unsigned char *signature, int signature_length,
-                         const unsigned char *data, int data_length)
-{
-  auto *dsa = static_cast<DsaKey *>(key);
-  const unsigned char *values = signature;
+int dsa_verify_signature(void* key, const unsigned char* signature, int signature_length, const unsigned char* data,
+                         int data_length) {
+  auto* dsa = static_cast<DsaKey*>(key);
+  const unsigned char* values = signature;
   if (signature_length != 2 * dsa_value_length) {
     Ssh2BlobReader reader(signature, signature_length);
-    if (!reader.read_string_equal(dsa_name) || !reader.skip(4) || reader.left() < 2 * dsa_value_length)
-      return 0;
+    if (!reader.read_string_equal(dsa_name) || !reader.skip(4) || reader.left() < 2 * dsa_value_length) return 0;
     values = reader.position();
   }
   BigNumPtr r(bn_from_bytes_be(values, dsa_value_length));
   BigNumPtr s(bn_from_bytes_be(values + dsa_value_length, dsa_value_length));
-  if (!in_open_range(r.get(), bn_zero, dsa->q) || !in_open_range(s.get(), bn_zero, dsa->q))
-    return 0;
+  if (!in_open_range(r.get(), bn_zero, dsa->q) || !in_open_range(s.get(), bn_zero, dsa->q)) return 0;
   BigNumPtr w(bn_mod_inverse(s.get(), dsa->q));
-  if (!w)
-    return 0;
+  if (!w) return 0;
 
   unsigned char hash[SHA1_DIGEST_LENGTH];
   sha1_digest(data, static_cast<std::size_t>(data_length), hash);
@@ -249,17 +216,14 @@ int dsa_verify_signature(void *key, const unsigned char *signature, int signatur
   return bn_compare(v.get(), r.get()) == 0 ? 1 : 0;
 }
 
-unsigned char *dsa_sign(void *key, const unsigned char *data, int data_length, int *signature_length)
-{
-  auto *dsa = static_cast<DsaKey *>(key);
-  if (!dsa->x)
-    return nullptr;
+unsigned char* dsa_sign(void* key, const unsigned char* data, int data_length, int* signature_length) {
+  auto* dsa = static_cast<DsaKey*>(key);
+  if (!dsa->x) return nullptr;
   unsigned char hash[SHA1_DIGEST_LENGTH];
   sha1_digest(data, static_cast<std::size_t>(data_length), hash);
   BigNumPtr k(deterministic_k(dsa, hash));
   BigNumPtr k_inverse(bn_mod_inverse(k.get(), dsa->q));
-  if (!k_inverse)
-    return nullptr;  // k = 0: no signature can be made from it
+  if (!k_inverse) return nullptr;  // k = 0: no signature can be made from it
   BigNumPtr g_power(bn_mod_pow(dsa->g, k.get(), dsa->p));
   BigNumPtr r(bn_mod(g_power.get(), dsa->q));
   BigNumPtr h(bn_from_bytes_be(hash, SHA1_DIGEST_LENGTH));

@@ -1,25 +1,24 @@
 #include "crypto/entropy.h"
 
-#include <fcntl.h>
-#include <sys/random.h>
-#include <sys/resource.h>
-#include <sys/sysinfo.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/sysinfo.h>
+#include <unistd.h>
+
+#include "base/tick.h"
 #include "crypto/secure_clear.h"
-#include "remoteshell/base/tick.h"
 
 namespace {
 
 // Kernel random bytes: getrandom, or /dev/urandom where the call is missing. Returns the
 // bytes obtained.
-int kernel_random(unsigned char *out, int length)
-{
+int kernel_random(unsigned char* out, int length) {
   int got = 0;
   while (got < length) {
     ssize_t n = getrandom(out + got, static_cast<std::size_t>(length - got), GRND_NONBLOCK);
@@ -27,15 +26,12 @@ int kernel_random(unsigned char *out, int length)
       got += static_cast<int>(n);
       continue;
     }
-    if (n < 0 && errno == EINTR)
-      continue;
+    if (n < 0 && errno == EINTR) continue;
     break;
   }
-  if (got == length)
-    return got;
+  if (got == length) return got;
   int fd = open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return got;
+  if (fd < 0) return got;
   while (got < length) {
     ssize_t n = read(fd, out + got, static_cast<std::size_t>(length - got));
     if (n > 0)
@@ -48,36 +44,28 @@ int kernel_random(unsigned char *out, int length)
 }
 
 template <typename T>
-void add_value(EntropySink sink, const T &value)
-{
+void add_value(EntropySink sink, const T& value) {
   sink(&value, static_cast<int>(sizeof value));
 }
 
-void add_clock(EntropySink sink, clockid_t clock)
-{
+void add_clock(EntropySink sink, clockid_t clock) {
   timespec now{};
-  if (clock_gettime(clock, &now) == 0)
-    add_value(sink, now);
+  if (clock_gettime(clock, &now) == 0) add_value(sink, now);
 }
 
-void add_usage(EntropySink sink)
-{
+void add_usage(EntropySink sink) {
   rusage usage{};
-  if (getrusage(RUSAGE_SELF, &usage) == 0)
-    add_value(sink, usage);
-  struct sysinfo system{};
-  if (sysinfo(&system) == 0)
-    add_value(sink, system);
+  if (getrusage(RUSAGE_SELF, &usage) == 0) add_value(sink, usage);
+  struct sysinfo system {};
+  if (sysinfo(&system) == 0) add_value(sink, system);
 }
 
 }  // namespace
 
-void entropy_gather_heavy(EntropySink sink)
-{
+void entropy_gather_heavy(EntropySink sink) {
   unsigned char random[64];
   int got = kernel_random(random, sizeof random);
-  if (got > 0)
-    sink(random, got);
+  if (got > 0) sink(random, got);
   secure_clear(random, sizeof random);
   add_value(sink, getpid());
   add_value(sink, getppid());
@@ -90,26 +78,22 @@ void entropy_gather_heavy(EntropySink sink)
   add_usage(sink);
 }
 
-void entropy_gather_light(EntropySink sink)
-{
+void entropy_gather_light(EntropySink sink) {
   add_clock(sink, CLOCK_REALTIME);
   add_clock(sink, CLOCK_MONOTONIC);
 }
 
-void entropy_gather_regular(EntropySink sink)
-{
+void entropy_gather_regular(EntropySink sink) {
   add_clock(sink, CLOCK_PROCESS_CPUTIME_ID);
   add_clock(sink, CLOCK_THREAD_CPUTIME_ID);
   add_usage(sink);
   unsigned char random[32];
   int got = kernel_random(random, sizeof random);
-  if (got > 0)
-    sink(random, got);
+  if (got > 0) sink(random, got);
   secure_clear(random, sizeof random);
 }
 
-void entropy_tiny_clocks(unsigned char out[12])
-{
+void entropy_tiny_clocks(unsigned char out[12]) {
   uint32_t tick = tick_count();
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-using EntropySink = void (*)(const void *data, int length);
+using EntropySink = void (*)(const void* data, int length);
 
 // Once per process, when the pool is first seeded.
 void entropy_gather_heavy(EntropySink sink);

@@ -5,17 +5,17 @@
 #include "crypto/algorithm_types.h"
 
 struct KexAlgorithm {
-  const char *name;
-  const char *group_name;  // null for group exchange
-  const unsigned char *prime;
-  const unsigned char *generator;
+  const char* name;
+  const char* group_name;  // null for group exchange
+  const unsigned char* prime;
+  const unsigned char* generator;
   int prime_length;
   int generator_length;
-  const HashAlgorithm *hash;
+  const HashAlgorithm* hash;
 };
 
 // Key exchanges of one kind, in order of preference.
 struct KexGroup {
   int count;
-  const KexAlgorithm *const *list;
+  const KexAlgorithm* const* list;
 };

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/memory.h"
 #include "crypto/byte_order.h"
 #include "crypto/key_file.h"
 #include "crypto/key_file_ssh1_format.h"
@@ -10,7 +11,6 @@
 #include "crypto/md5.h"
 #include "crypto/secure_clear.h"
 #include "crypto/triple_des.h"
-#include "remoteshell/base/memory.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/console.h"
+#include "base/memory.h"
 #include "crypto/algorithms.h"
 #include "crypto/key_file.h"
 #include "crypto/key_file_ssh2_secrets.h"
 #include "crypto/key_file_text.h"
-#include "remoteshell/base/console.h"
-#include "remoteshell/base/memory.h"
 
 namespace {
 

@@ -11,14 +11,11 @@ inline std::uint32_t md5_g(std::uint32_t x, std::uint32_t y, std::uint32_t z) { 
 inline std::uint32_t md5_h(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return x ^ y ^ z; }
 inline std::uint32_t md5_i(std::uint32_t x, std::uint32_t y, std::uint32_t z) { return y ^ (x | ~z); }
 
-#define MD5_STEP(f, a, b, c, d, m, k, s) \
-  a = b + rotl32(a + f(b, c, d) + (m) + (k), s)
+#define MD5_STEP(f, a, b, c, d, m, k, s) a = b + rotl32(a + f(b, c, d) + (m) + (k), s)
 
-void md5_block(std::uint32_t h[4], const unsigned char *block)
-{
+void md5_block(std::uint32_t h[4], const unsigned char* block) {
   std::uint32_t m[16];
-  for (int i = 0; i < 16; ++i)
-    m[i] = load_le32(block + 4 * i);
+  for (int i = 0; i < 16; ++i) m[i] = load_le32(block + 4 * i);
   std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3];
 
   MD5_STEP(md5_f, a, b, c, d, m[0], 0xd76aa478, 7);
@@ -99,8 +96,7 @@ void md5_block(std::uint32_t h[4], const unsigned char *block)
 
 }  // namespace
 
-void md5_begin(Md5State *state)
-{
+void md5_begin(Md5State* state) {
   state->h[0] = 0x67452301;
   state->h[1] = 0xefcdab89;
   state->h[2] = 0x98badcfe;
@@ -110,28 +106,24 @@ void md5_begin(Md5State *state)
   state->length_low = 0;
 }
 
-void md5_feed(Md5State *state, const void *data, std::size_t length)
-{
+void md5_feed(Md5State* state, const void* data, std::size_t length) {
   add_hash_message_length(*state, length);
   feed_hash_blocks(state->block, state->block_used, data, length,
-                   [state](const unsigned char *block) { md5_block(state->h, block); });
+                   [state](const unsigned char* block) { md5_block(state->h, block); });
 }
 
-void md5_finish(Md5State *state, unsigned char digest[MD5_DIGEST_LENGTH])
-{
+void md5_finish(Md5State* state, unsigned char digest[MD5_DIGEST_LENGTH]) {
   const std::uint64_t bits = hash_message_length(*state) << 3;
   unsigned char length_field[8];
   store_le32(length_field, static_cast<std::uint32_t>(bits));
   store_le32(length_field + 4, static_cast<std::uint32_t>(bits >> 32));
   feed_hash_padding<64>(state->block_used, length_field,
-                        [state](const unsigned char *tail, std::size_t n) { md5_feed(state, tail, n); });
-  for (int i = 0; i < 4; ++i)
-    store_le32(digest + 4 * i, state->h[i]);
+                        [state](const unsigned char* tail, std::size_t n) { md5_feed(state, tail, n); });
+  for (int i = 0; i < 4; ++i) store_le32(digest + 4 * i, state->h[i]);
   secure_clear_object(*state);
 }
 
-void md5_digest(const void *data, std::size_t length, unsigned char digest[MD5_DIGEST_LENGTH])
-{
+void md5_digest(const void* data, std::size_t length, unsigned char digest[MD5_DIGEST_LENGTH]) {
   Md5State state;
   md5_begin(&state);
   md5_feed(&state, data, length);

@@ -14,8 +14,8 @@ struct Md5State {
   std::uint32_t length_low;
 };
 
-void md5_begin(Md5State *state);
-void md5_feed(Md5State *state, const void *data, std::size_t length);
+void md5_begin(Md5State* state);
+void md5_feed(Md5State* state, const void* data, std::size_t length);
 // Writes the digest and wipes the state.
-void md5_finish(Md5State *state, unsigned char digest[MD5_DIGEST_LENGTH]);
-void md5_digest(const void *data, std::size_t length, unsigned char digest[MD5_DIGEST_LENGTH]);
+void md5_finish(Md5State* state, unsigned char digest[MD5_DIGEST_LENGTH]);
+void md5_digest(const void* data, std::size_t length, unsigned char digest[MD5_DIGEST_LENGTH]);

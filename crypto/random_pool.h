@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "remoteshell/base/seed_file.h"
-#include "remoteshell/base/timers.h"
+#include "base/seed_file.h"
+#include "base/timers.h"
 
 constexpr int random_pool_size = 1200;
 constexpr int random_seed_length = 600;
@@ -28,10 +28,10 @@ void random_acquire();
 void random_release();
 unsigned char random_next_byte();
 // Absorbs noise; ignored while nobody holds the pool.
-void random_add_noise(const void *bytes, int length);
+void random_add_noise(const void* bytes, int length);
 // Stirs, copies random_seed_length bytes from the current position, stirs again. The bytes
 // come from checked_alloc (checked_free, after clearing).
-unsigned char *random_get_seed(int *length);
+unsigned char* random_get_seed(int* length);
 // Writes a new seed file while the pool is held.
 void random_seed_save();
 // The caller's word and two clock readings, for every network event.
@@ -40,11 +40,11 @@ void entropy_add_tiny(uint32_t word);
 // Where the pool reads and writes its seed and registers its noise timer; tests replace them.
 struct RandomPoolServices {
   void (*seed_read)(SeedChunkCallback callback);
-  void (*seed_write)(const void *data, int length);
-  uint32_t (*schedule)(uint32_t delay_ms, TimerCallback callback, void *context);
+  void (*seed_write)(const void* data, int length);
+  uint32_t (*schedule)(uint32_t delay_ms, TimerCallback callback, void* context);
 };
-void random_pool_set_services(const RandomPoolServices &services);
+void random_pool_set_services(const RandomPoolServices& services);
 // Forgets everything, as in a new process (tests only).
 void random_pool_reset_for_testing();
-const RandomPool &random_pool_state();
+const RandomPool& random_pool_state();
 int random_pool_users();

@@ -13,8 +13,7 @@ namespace {
 constexpr char blinding_label[] = "RSA deterministic blinding";
 constexpr int blinding_attempts = 1000;
 
-void feed_mpint(Sha512State *state, ConstBigNum value)
-{
+void feed_mpint(Sha512State* state, ConstBigNum value) {
   Ssh2BlobBuilder encoded;
   encoded.add_mpint(value);
   sha512_feed(state, encoded.bytes().data(), encoded.bytes().size());
@@ -27,8 +26,7 @@ class BlindingSource {
 
   // A candidate with as many bits as n: bit positions from the top down, each buffer byte
   // giving its bits from the least significant upwards.
-  BigNum next_candidate(ConstBigNum n)
-  {
+  BigNum next_candidate(ConstBigNum n) {
     int bits = bn_bit_count(n);
     BigNum r = bn_new(static_cast<int>(n[0]));
     int byte = 0, bit_in_byte = 8;
@@ -44,15 +42,12 @@ class BlindingSource {
   }
 
  private:
-  int next_byte()
-  {
-    if (used_ == sizeof buffer_)
-      refill();
+  int next_byte() {
+    if (used_ == sizeof buffer_) refill();
     return buffer_[used_++];
   }
 
-  void refill()
-  {
+  void refill() {
     unsigned char first[SHA512_DIGEST_LENGTH];
     unsigned char counter_bytes[4] = {static_cast<unsigned char>(counter_ >> 24),
                                       static_cast<unsigned char>(counter_ >> 16),
@@ -79,20 +74,17 @@ class BlindingSource {
   std::size_t used_ = sizeof buffer_;
 };
 
-bool has_consistent_factors(const RsaKey *key)
-{
+bool has_consistent_factors(const RsaKey* key) {
   if (!key->p || !key->q || !key->iqmp || bn_compare(key->p, bn_one) <= 0 || bn_compare(key->q, bn_one) <= 0)
     return false;
   BigNumPtr product(bn_mul(key->p, key->q));
-  if (bn_compare(product.get(), key->modulus) != 0)
-    return false;
+  if (bn_compare(product.get(), key->modulus) != 0) return false;
   BigNumPtr check(bn_mod_mul(key->iqmp, key->q, key->p));
   return check && bn_compare(check.get(), bn_one) == 0;
 }
 
 // x^d mod n through x^(d mod p-1) mod p and x^(d mod q-1) mod q.
-BigNum power_through_factors(ConstBigNum x, const RsaKey *key)
-{
+BigNum power_through_factors(ConstBigNum x, const RsaKey* key) {
   BigNumPtr p_minus_1(bn_copy(key->p)), q_minus_1(bn_copy(key->q));
   bn_decrement(p_minus_1.get());
   bn_decrement(q_minus_1.get());
@@ -109,25 +101,20 @@ BigNum power_through_factors(ConstBigNum x, const RsaKey *key)
 
 }  // namespace
 
-BigNum rsa_private_decrypt(ConstBigNum value, const RsaKey *key)
-{
+BigNum rsa_private_decrypt(ConstBigNum value, const RsaKey* key) {
   ConstBigNum n = key->modulus;
-  if (!n || !key->exponent || !key->private_exponent)
-    return nullptr;
+  if (!n || !key->exponent || !key->private_exponent) return nullptr;
   BigNumPtr three(bn_new(1));
   three.get()[1] = 3;
-  if (bn_compare(n, three.get()) < 0)
-    return nullptr;  // no blinding factor 1 < r < n exists
+  if (bn_compare(n, three.get()) < 0) return nullptr;  // no blinding factor 1 < r < n exists
 
   BlindingSource source(key->private_exponent, value);
   bool use_factors = has_consistent_factors(key);
   for (int attempt = 0; attempt < blinding_attempts; ++attempt) {
     BigNumPtr r(source.next_candidate(n));
-    if (bn_compare(r.get(), bn_one) <= 0 || bn_compare(r.get(), n) >= 0)
-      continue;
+    if (bn_compare(r.get(), bn_one) <= 0 || bn_compare(r.get(), n) >= 0) continue;
     BigNumPtr r_inverse(bn_mod_inverse(r.get(), n));
-    if (!r_inverse)
-      continue;  // r shares a factor with n: draw again
+    if (!r_inverse) continue;  // r shares a factor with n: draw again
     BigNumPtr r_power(bn_mod_pow(r.get(), key->exponent, n));
     BigNumPtr blinded(bn_mod_mul(value, r_power.get(), n));
     BigNumPtr powered(use_factors ? power_through_factors(blinded.get(), key)

@@ -29,17 +29,17 @@ inline std::uint32_t majority(std::uint32_t x, std::uint32_t y, std::uint32_t z)
 
 // One round with the working variables renamed instead of shifted: eight consecutive rounds
 // bring every name back to its place. The schedule is a rolling window of 16 words.
-#define SHA256_ROUND(a, b, c, d, e, f, g, h, i, w_i)                                          \
-  do {                                                                                      \
+#define SHA256_ROUND(a, b, c, d, e, f, g, h, i, w_i)                                           \
+  do {                                                                                         \
     const std::uint32_t t1 = h + big_sigma1(e) + choose(e, f, g) + round_constants[i] + (w_i); \
-    d += t1;                                                                                \
-    h = t1 + big_sigma0(a) + majority(a, b, c);                                             \
+    d += t1;                                                                                   \
+    h = t1 + big_sigma0(a) + majority(a, b, c);                                                \
   } while (0)
 
 #define SHA256_SCHEDULE(i) \
-  (w[(i) & 15] += small_sigma1(w[((i) - 2) & 15]) + w[((i) - 7) & 15] + small_sigma0(w[((i) - 15) & 15]))
+  (w[(i)&15] += small_sigma1(w[((i)-2) & 15]) + w[((i)-7) & 15] + small_sigma0(w[((i)-15) & 15]))
 
-#define SHA256_EIGHT(i, W)                      \
+#define SHA256_EIGHT(i, W)                               \
   SHA256_ROUND(a, b, c, d, e, f, g, h, i, W(i));         \
   SHA256_ROUND(h, a, b, c, d, e, f, g, i + 1, W(i + 1)); \
   SHA256_ROUND(g, h, a, b, c, d, e, f, i + 2, W(i + 2)); \
@@ -51,11 +51,9 @@ inline std::uint32_t majority(std::uint32_t x, std::uint32_t y, std::uint32_t z)
 
 #define SHA256_LOADED(i) w[i]
 
-void sha256_block(std::uint32_t state[8], const unsigned char *block)
-{
+void sha256_block(std::uint32_t state[8], const unsigned char* block) {
   std::uint32_t w[16];
-  for (int i = 0; i < 16; ++i)
-    w[i] = load_be32(block + 4 * i);
+  for (int i = 0; i < 16; ++i) w[i] = load_be32(block + 4 * i);
 
   std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
   std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
@@ -82,8 +80,7 @@ void sha256_block(std::uint32_t state[8], const unsigned char *block)
 
 }  // namespace
 
-void sha256_begin(Sha256State *state)
-{
+void sha256_begin(Sha256State* state) {
   static constexpr std::uint32_t initial[8] = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
                                                0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
   std::memcpy(state->h, initial, sizeof initial);
@@ -92,40 +89,34 @@ void sha256_begin(Sha256State *state)
   state->length_low = 0;
 }
 
-void sha256_feed(Sha256State *state, const void *data, std::size_t length)
-{
+void sha256_feed(Sha256State* state, const void* data, std::size_t length) {
   add_hash_message_length(*state, length);
   feed_hash_blocks(state->block, state->block_used, data, length,
-                   [state](const unsigned char *block) { sha256_block(state->h, block); });
+                   [state](const unsigned char* block) { sha256_block(state->h, block); });
 }
 
-void sha256_finish(Sha256State *state, unsigned char digest[SHA256_DIGEST_LENGTH])
-{
+void sha256_finish(Sha256State* state, unsigned char digest[SHA256_DIGEST_LENGTH]) {
   unsigned char length_field[8];
   store_be64(length_field, hash_message_length(*state) << 3);
   feed_hash_padding<64>(state->block_used, length_field,
-                        [state](const unsigned char *tail, std::size_t n) { sha256_feed(state, tail, n); });
-  for (int i = 0; i < 8; ++i)
-    store_be32(digest + 4 * i, state->h[i]);
+                        [state](const unsigned char* tail, std::size_t n) { sha256_feed(state, tail, n); });
+  for (int i = 0; i < 8; ++i) store_be32(digest + 4 * i, state->h[i]);
   secure_clear_object(*state);
 }
 
-void sha256_digest(const void *data, std::size_t length, unsigned char digest[SHA256_DIGEST_LENGTH])
-{
+void sha256_digest(const void* data, std::size_t length, unsigned char digest[SHA256_DIGEST_LENGTH]) {
   Sha256State state;
   sha256_begin(&state);
   sha256_feed(&state, data, length);
   sha256_finish(&state, digest);
 }
 
-void *sha256_hash_begin() { return heap_hash_begin<Sha256State, sha256_begin>(); }
+void* sha256_hash_begin() { return heap_hash_begin<Sha256State, sha256_begin>(); }
 
-void sha256_hash_feed(void *state, const void *data, std::size_t length)
-{
+void sha256_hash_feed(void* state, const void* data, std::size_t length) {
   heap_hash_feed<Sha256State, sha256_feed>(state, data, length);
 }
 
-void sha256_hash_finish(void *state, unsigned char *digest)
-{
+void sha256_hash_finish(void* state, unsigned char* digest) {
   heap_hash_finish<Sha256State, sha256_finish>(state, digest);
 }

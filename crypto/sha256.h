@@ -14,13 +14,13 @@ struct Sha256State {
   std::uint32_t length_low;
 };
 
-void sha256_begin(Sha256State *state);
-void sha256_feed(Sha256State *state, const void *data, std::size_t length);
+void sha256_begin(Sha256State* state);
+void sha256_feed(Sha256State* state, const void* data, std::size_t length);
 // Writes the digest and wipes the state.
-void sha256_finish(Sha256State *state, unsigned char digest[SHA256_DIGEST_LENGTH]);
-void sha256_digest(const void *data, std::size_t length, unsigned char digest[SHA256_DIGEST_LENGTH]);
+void sha256_finish(Sha256State* state, unsigned char digest[SHA256_DIGEST_LENGTH]);
+void sha256_digest(const void* data, std::size_t length, unsigned char digest[SHA256_DIGEST_LENGTH]);
 
 // Operations of the "SHA-256" HashAlgorithm record: a heap state, released by finish.
-void *sha256_hash_begin();
-void sha256_hash_feed(void *state, const void *data, std::size_t length);
-void sha256_hash_finish(void *state, unsigned char *digest);
+void* sha256_hash_begin();
+void sha256_hash_feed(void* state, const void* data, std::size_t length);
+void sha256_hash_finish(void* state, unsigned char* digest);

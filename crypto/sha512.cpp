@@ -34,13 +34,10 @@ inline std::uint64_t small_sigma1(std::uint64_t x) { return rotr64(x, 19) ^ rotr
 inline std::uint64_t choose(std::uint64_t x, std::uint64_t y, std::uint64_t z) { return z ^ (x & (y ^ z)); }
 inline std::uint64_t majority(std::uint64_t x, std::uint64_t y, std::uint64_t z) { return (x & y) | (z & (x | y)); }
 
-void sha512_block(std::uint64_t state[8], const unsigned char *block)
-{
+void sha512_block(std::uint64_t state[8], const unsigned char* block) {
   std::uint64_t w[80];
-  for (int i = 0; i < 16; ++i)
-    w[i] = load_be64(block + 8 * i);
-  for (int i = 16; i < 80; ++i)
-    w[i] = small_sigma1(w[i - 2]) + w[i - 7] + small_sigma0(w[i - 15]) + w[i - 16];
+  for (int i = 0; i < 16; ++i) w[i] = load_be64(block + 8 * i);
+  for (int i = 16; i < 80; ++i) w[i] = small_sigma1(w[i - 2]) + w[i - 7] + small_sigma0(w[i - 15]) + w[i - 16];
 
   std::uint64_t v[8];
   std::memcpy(v, state, sizeof v);
@@ -56,12 +53,10 @@ void sha512_block(std::uint64_t state[8], const unsigned char *block)
     v[1] = v[0];
     v[0] = t1 + t2;
   }
-  for (int i = 0; i < 8; ++i)
-    state[i] += v[i];
+  for (int i = 0; i < 8; ++i) state[i] += v[i];
 }
 
-void add_length(Sha512State *state, std::size_t length)
-{
+void add_length(Sha512State* state, std::size_t length) {
   std::uint64_t carry = length;
   for (int i = 3; i >= 0 && carry; --i) {
     const std::uint64_t sum = std::uint64_t(state->length[i]) + (carry & 0xffffffff);
@@ -72,8 +67,7 @@ void add_length(Sha512State *state, std::size_t length)
 
 }  // namespace
 
-void sha512_begin(Sha512State *state)
-{
+void sha512_begin(Sha512State* state) {
   static constexpr std::uint64_t initial[8] = {0x6a09e667f3bcc908, 0xbb67ae8584caa73b, 0x3c6ef372fe94f82b,
                                                0xa54ff53a5f1d36f1, 0x510e527fade682d1, 0x9b05688c2b3e6c1f,
                                                0x1f83d9abfb41bd6b, 0x5be0cd19137e2179};
@@ -82,15 +76,13 @@ void sha512_begin(Sha512State *state)
   std::memset(state->length, 0, sizeof state->length);
 }
 
-void sha512_feed(Sha512State *state, const void *data, std::size_t length)
-{
+void sha512_feed(Sha512State* state, const void* data, std::size_t length) {
   add_length(state, length);
   feed_hash_blocks(state->block, state->block_used, data, length,
-                   [state](const unsigned char *block) { sha512_block(state->h, block); });
+                   [state](const unsigned char* block) { sha512_block(state->h, block); });
 }
 
-void sha512_finish(Sha512State *state, unsigned char digest[SHA512_DIGEST_LENGTH])
-{
+void sha512_finish(Sha512State* state, unsigned char digest[SHA512_DIGEST_LENGTH]) {
   // The bit count is the byte count shifted left by three across the four words.
   unsigned char length_field[16];
   for (int i = 0; i < 4; ++i) {
@@ -98,14 +90,12 @@ void sha512_finish(Sha512State *state, unsigned char digest[SHA512_DIGEST_LENGTH
     store_be32(length_field + 4 * i, state->length[i] << 3 | next >> 29);
   }
   feed_hash_padding<128>(state->block_used, length_field,
-                         [state](const unsigned char *tail, std::size_t n) { sha512_feed(state, tail, n); });
-  for (int i = 0; i < 8; ++i)
-    store_be64(digest + 8 * i, state->h[i]);
+                         [state](const unsigned char* tail, std::size_t n) { sha512_feed(state, tail, n); });
+  for (int i = 0; i < 8; ++i) store_be64(digest + 8 * i, state->h[i]);
   secure_clear_object(*state);
 }
 
-void sha512_digest(const void *data, std::size_t length, unsigned char digest[SHA512_DIGEST_LENGTH])
-{
+void sha512_digest(const void* data, std::size_t length, unsigned char digest[SHA512_DIGEST_LENGTH]) {
   Sha512State state;
   sha512_begin(&state);
   sha512_feed(&state, data, length);

@@ -13,8 +13,8 @@ struct Sha512State {
   std::uint32_t length[4];  // 128-bit message length in bytes, most significant word first
 };
 
-void sha512_begin(Sha512State *state);
-void sha512_feed(Sha512State *state, const void *data, std::size_t length);
+void sha512_begin(Sha512State* state);
+void sha512_feed(Sha512State* state, const void* data, std::size_t length);
 // Writes the digest and wipes the state.
-void sha512_finish(Sha512State *state, unsigned char digest[SHA512_DIGEST_LENGTH]);
-void sha512_digest(const void *data, std::size_t length, unsigned char digest[SHA512_DIGEST_LENGTH]);
+void sha512_finish(Sha512State* state, unsigned char digest[SHA512_DIGEST_LENGTH]);
+void sha512_digest(const void* data, std::size_t length, unsigned char digest[SHA512_DIGEST_LENGTH]);

@@ -15,13 +15,11 @@ struct CompressionAlgorithm {
   void* (*compress_new)();
   void (*compress_free)(void* ctx);
   // 1 with a new block in out_block/out_length; 0 when nothing was done (method "none").
-  int (*compress)(void* ctx, const unsigned char* data, int length, unsigned char** out_block,
-                  int* out_length);
+  int (*compress)(void* ctx, const unsigned char* data, int length, unsigned char** out_block, int* out_length);
   void* (*decompress_new)();
   void (*decompress_free)(void* ctx);
   // 1 with a new block; 0 with no block on corrupt input (or for "none").
-  int (*decompress)(void* ctx, const unsigned char* data, int length, unsigned char** out_block,
-                    int* out_length);
+  int (*decompress)(void* ctx, const unsigned char* data, int length, unsigned char** out_block, int* out_length);
   // The next packet goes out uncompressed; returns its worst-case growth in bytes.
   int (*disable_compression)(void* ctx);
   const char* display_name;  // null when there is nothing to announce
@@ -37,8 +35,8 @@ constexpr int zlib_max_packet_output = 256 * 1024;
 ZlibCompressor* zlib_compress_new();
 void zlib_compress_free(ZlibCompressor* ctx);
 // Always succeeds (returns 1).
-int zlib_compress(ZlibCompressor* ctx, const unsigned char* data, int length,
-                  unsigned char** out_block, int* out_length);
+int zlib_compress(ZlibCompressor* ctx, const unsigned char* data, int length, unsigned char** out_block,
+                  int* out_length);
 // Sends the next packet in stored blocks. The bound returned holds for packets of up to 65535
 // bytes (one stored block), which covers every SSH packet.
 int zlib_disable_compression(ZlibCompressor* ctx);
@@ -47,5 +45,5 @@ ZlibDecompressor* zlib_decompress_new();
 void zlib_decompress_free(ZlibDecompressor* ctx);
 // Decodes as much as the bytes so far allow; the rest waits for the next call. After a failure
 // the context stays failed.
-int zlib_decompress(ZlibDecompressor* ctx, const unsigned char* data, int length,
-                    unsigned char** out_block, int* out_length);
+int zlib_decompress(ZlibDecompressor* ctx, const unsigned char* data, int length, unsigned char** out_block,
+                    int* out_length);

@@ -85,8 +85,7 @@ enum class Step { go_on, need_input, fail };
 
 class PacketDecoder {
  public:
-  PacketDecoder(ZlibDecompressor& z, const unsigned char* data, int length)
-      : z_(z), in_(data), end_(data + length) {}
+  PacketDecoder(ZlibDecompressor& z, const unsigned char* data, int length) : z_(z), in_(data), end_(data + length) {}
 
   bool run() {
     for (;;) {
@@ -134,9 +133,7 @@ class PacketDecoder {
     if (z_.bit_count < count) refill();
     return z_.bit_count >= count;
   }
-  uint32_t peek(int count, int skip = 0) const {
-    return static_cast<uint32_t>(z_.bits >> skip) & ((1u << count) - 1);
-  }
+  uint32_t peek(int count, int skip = 0) const { return static_cast<uint32_t>(z_.bits >> skip) & ((1u << count) - 1); }
   void drop(int count) {
     z_.bits >>= count;
     z_.bit_count -= count;

@@ -5,17 +5,13 @@ namespace {
 
 void* zlib_compress_new_any() { return zlib_compress_new(); }
 void zlib_compress_free_any(void* ctx) { zlib_compress_free(static_cast<ZlibCompressor*>(ctx)); }
-int zlib_compress_any(void* ctx, const unsigned char* data, int length, unsigned char** out_block,
-                      int* out_length) {
+int zlib_compress_any(void* ctx, const unsigned char* data, int length, unsigned char** out_block, int* out_length) {
   return zlib_compress(static_cast<ZlibCompressor*>(ctx), data, length, out_block, out_length);
 }
-int zlib_disable_compression_any(void* ctx) {
-  return zlib_disable_compression(static_cast<ZlibCompressor*>(ctx));
-}
+int zlib_disable_compression_any(void* ctx) { return zlib_disable_compression(static_cast<ZlibCompressor*>(ctx)); }
 void* zlib_decompress_new_any() { return zlib_decompress_new(); }
 void zlib_decompress_free_any(void* ctx) { zlib_decompress_free(static_cast<ZlibDecompressor*>(ctx)); }
-int zlib_decompress_any(void* ctx, const unsigned char* data, int length, unsigned char** out_block,
-                        int* out_length) {
+int zlib_decompress_any(void* ctx, const unsigned char* data, int length, unsigned char** out_block, int* out_length) {
   return zlib_decompress(static_cast<ZlibDecompressor*>(ctx), data, length, out_block, out_length);
 }
 

@@ -1,11 +1,12 @@
+#include "remoteshell/backend_list.h"
+
 #include <string>
 
+#include "base/console.h"
 #include "platform/event_log.h"
-#include "remoteshell/backend.h"
-#include "remoteshell/base/console.h"
-#include "remoteshell/raw_backend.h"
-#include "remoteshell/rlogin_backend.h"
-#include "remoteshell/telnet_backend.h"
+#include "remoteshell/terminal/raw_backend.h"
+#include "remoteshell/terminal/rlogin_backend.h"
+#include "remoteshell/terminal/telnet_backend.h"
 
 // SSH keeps its row so that settings naming it still resolve; its back end joins later.
 const BackendListEntry backend_list[] = {

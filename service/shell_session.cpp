@@ -4,15 +4,15 @@
 #include <cstring>
 
 #include "platform/event_log.h"
-#include "remoteshell/backend.h"
-#include "remoteshell/base/console.h"
-#include "remoteshell/base/memory.h"
-#include "remoteshell/base/timers.h"
-#include "remoteshell/frontend.h"
-#include "remoteshell/network.h"
-#include "remoteshell/prompt_set.h"
-#include "remoteshell/session_log.h"
-#include "remoteshell/settings.h"
+#include "remoteshell/backend_list.h"
+#include "base/console.h"
+#include "base/memory.h"
+#include "base/timers.h"
+#include "remoteshell/core/frontend.h"
+#include "remoteshell/net/network.h"
+#include "remoteshell/core/prompt_set.h"
+#include "remoteshell/core/session_log.h"
+#include "remoteshell/core/settings.h"
 #include "service/shell_session_text.h"
 
 namespace mirvale {

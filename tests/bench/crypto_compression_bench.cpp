@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "crypto/ssh_zlib.h"
-#include "remoteshell/base/memory.h"
+#include "base/memory.h"
 
 namespace {
 

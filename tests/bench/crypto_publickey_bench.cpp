@@ -9,7 +9,7 @@
 #include "crypto/diffie_hellman_groups.h"
 #include "crypto/dsa.h"
 #include "crypto/rsa.h"
-#include "remoteshell/base/memory.h"
+#include "base/memory.h"
 #include "tests/crypto/bignum_test_support.h"
 #include "tests/support/scoped_env.h"
 

@@ -9,7 +9,7 @@
 
 #include "crypto/diffie_hellman.h"
 #include "crypto/dsa.h"
-#include "remoteshell/base/memory.h"
+#include "base/memory.h"
 #include "tests/crypto/bignum_test_support.h"
 
 namespace {

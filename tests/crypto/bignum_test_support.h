@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "crypto/bignum.h"
-#include "remoteshell/base/memory.h"
+#include "base/memory.h"
 
 namespace bignum_testing {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "crypto/ssh_zlib.h"
-#include "remoteshell/base/memory.h"
+#include "base/memory.h"
 
 namespace compression_test {
 

@@ -6,7 +6,7 @@
 
 #include "crypto/sha1.h"
 #include "crypto/ssh2_blob.h"
-#include "remoteshell/base/memory.h"
+#include "base/memory.h"
 #include "tests/crypto/bignum_test_support.h"
 #include "tests/support/scoped_env.h"
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "crypto/bignum.h"
-#include "remoteshell/base/memory.h"
+#include "base/memory.h"
 #include "tests/support/scoped_env.h"
 
 namespace keyfile_test {

@@ -8,8 +8,8 @@
 
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
-#include "remoteshell/base/memory.h"
-#include "remoteshell/base/store_paths.h"
+#include "base/memory.h"
+#include "base/store_paths.h"
 #include "tests/crypto/bignum_test_support.h"
 #include "tests/support/scoped_env.h"
 

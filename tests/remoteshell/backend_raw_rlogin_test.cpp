@@ -1,8 +1,9 @@
 // The raw and rlogin back ends and the back-end list.
 #include <gtest/gtest.h>
 
-#include "remoteshell/raw_backend.h"
-#include "remoteshell/rlogin_backend.h"
+#include "remoteshell/backend_list.h"
+#include "remoteshell/terminal/raw_backend.h"
+#include "remoteshell/terminal/rlogin_backend.h"
 #include "tests/remoteshell/backend_test_support.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "remoteshell/backend.h"
-#include "remoteshell/network.h"
+#include "remoteshell/core/backend.h"
+#include "remoteshell/net/network.h"
 #include "tests/remoteshell/net_test_support.h"
 
 namespace backend_testing {

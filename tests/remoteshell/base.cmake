@@ -3,4 +3,4 @@ mirvale_add_test(remoteshell_base_tests LABEL unit
     ${CMAKE_CURRENT_LIST_DIR}/memory_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/timers_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/seed_file_test.cpp
-  LIBS mirvale_remoteshell_base)
+  LIBS mirvale_base)

@@ -1,4 +1,4 @@
-#include "remoteshell/byte_queue.h"
+#include "remoteshell/core/byte_queue.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,6 @@
 // Every setting of a SessionConfig as "Key=value" lines in the order the loader reads them.
 #include <string>
 
-#include "remoteshell/session_config.h"
+#include "remoteshell/core/session_config.h"
 
 std::string dump_session_config(const SessionConfig& config);

@@ -1,4 +1,4 @@
-#include "remoteshell/counted_tree.h"
+#include "remoteshell/core/counted_tree.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "remoteshell/frontend.h"
+#include "remoteshell/core/frontend.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/atomic_file.h"
-#include "remoteshell/host_key_cache.h"
-#include "remoteshell/session_log.h"
+#include "remoteshell/core/host_key_cache.h"
+#include "remoteshell/core/session_log.h"
 #include "tests/support/scoped_env.h"
 
 namespace {

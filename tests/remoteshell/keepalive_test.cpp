@@ -1,12 +1,12 @@
-#include "remoteshell/keepalive.h"
+#include "remoteshell/core/keepalive.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <vector>
 
-#include "remoteshell/base/tick.h"
-#include "remoteshell/base/timers.h"
+#include "base/tick.h"
+#include "base/timers.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
-#include "remoteshell/base/memory.h"
+#include "base/memory.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "remoteshell/base/console.h"
+#include "base/console.h"
 
 namespace {
 

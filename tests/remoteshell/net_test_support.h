@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "remoteshell/network.h"
+#include "remoteshell/net/network.h"
 
 namespace net_testing {
 

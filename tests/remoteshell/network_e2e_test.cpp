@@ -13,8 +13,8 @@
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
-#include "remoteshell/base/memory.h"
-#include "remoteshell/net_socket_record.h"
+#include "base/memory.h"
+#include "remoteshell/net/net_socket_record.h"
 #include "tests/remoteshell/net_test_support.h"
 #include "tests/support/scoped_env.h"
 

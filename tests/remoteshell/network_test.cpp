@@ -1,4 +1,4 @@
-#include "remoteshell/network.h"
+#include "remoteshell/net/network.h"
 
 #include <gtest/gtest.h>
 
@@ -8,9 +8,9 @@
 #include <poll.h>
 #include <string>
 
-#include "remoteshell/base/memory.h"
-#include "remoteshell/net_errors.h"
-#include "remoteshell/net_socket_record.h"
+#include "base/memory.h"
+#include "remoteshell/net/net_errors.h"
+#include "remoteshell/net/net_socket_record.h"
 #include "tests/remoteshell/net_test_support.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "remoteshell/prompt_set.h"
+#include "remoteshell/core/prompt_set.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "remoteshell/base/memory.h"
+#include "base/memory.h"
 
 namespace {
 

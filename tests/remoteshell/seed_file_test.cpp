@@ -1,4 +1,4 @@
-#include "remoteshell/base/seed_file.h"
+#include "base/seed_file.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
-#include "remoteshell/base/store_paths.h"
+#include "base/store_paths.h"
 #include "tests/support/scoped_env.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "remoteshell/session_log.h"
+#include "remoteshell/core/session_log.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 
 #include "platform/atomic_file.h"
-#include "remoteshell/frontend.h"
+#include "remoteshell/core/frontend.h"
 #include "tests/support/scoped_env.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "remoteshell/settings.h"
+#include "remoteshell/core/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/atomic_file.h"
-#include "remoteshell/base/store_paths.h"
-#include "remoteshell/host_key_cache.h"
+#include "base/store_paths.h"
+#include "remoteshell/core/host_key_cache.h"
 #include "tests/remoteshell/config_dump.h"
 #include "tests/support/scoped_env.h"
 

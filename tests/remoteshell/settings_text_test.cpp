@@ -1,4 +1,4 @@
-#include "remoteshell/settings_text.h"
+#include "remoteshell/core/settings_text.h"
 
 #include <gtest/gtest.h>
 

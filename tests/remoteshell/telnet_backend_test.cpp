@@ -1,7 +1,7 @@
 // The telnet back end against a loopback server played by the test.
 #include <gtest/gtest.h>
 
-#include "remoteshell/telnet_backend.h"
+#include "remoteshell/terminal/telnet_backend.h"
 #include "tests/remoteshell/backend_test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "remoteshell/base/timers.h"
+#include "base/timers.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "remoteshell/base/tick.h"
+#include "base/tick.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "remoteshell/version_pattern.h"
+#include "remoteshell/core/version_pattern.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "platform/registry.h"
-#include "remoteshell/backend.h"
+#include "remoteshell/core/backend.h"
 #include "service/shell_session_channels.h"
 #include "service/shell_session_collect.h"
 #include "service/shell_session_text.h"

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string>
 
-#include "remoteshell/base/memory.h"
-#include "remoteshell/frontend.h"
-#include "remoteshell/network.h"
-#include "remoteshell/session_log.h"
+#include "base/memory.h"
+#include "remoteshell/core/frontend.h"
+#include "remoteshell/net/network.h"
+#include "remoteshell/core/session_log.h"
 
 namespace {
 

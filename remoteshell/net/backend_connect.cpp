@@ -1,0 +1,40 @@
+#include "remoteshell/net/backend_connect.h"
+
+#include "remoteshell/net/network.h"
+
+namespace {
+
+const char* family_note(int address_family) {
+  if (address_family == 1) return " (IPv4)";
+  if (address_family == 2) return " (IPv6)";
+  return "";
+}
+
+}  // namespace
+
+const char* backend_connect(const BackendConnectRequest& request, Socket** socket, char** canonical_host) {
+  *socket = nullptr;
+  backend_event_printf(request.frontend, "Looking up host \"%s\"%s", request.host,
+                       family_note(request.config->address_family));
+  NetAddress* address = net_lookup_host(request.host, canonical_host, request.config->address_family);
+  if (const char* error = address->error) {
+    net_address_free(address);
+    return error;
+  }
+  *socket = net_new_connection(address, request.port, request.privileged_port, request.oob_inline, request.no_delay,
+                               request.keep_alive, &request.owner);
+  return socket_last_error(*socket);
+}
+
+void backend_log_connect_attempt(void* frontend, int type, NetAddress* address, int port, const char* error_text) {
+  char text[256] = "<unknown>";
+  if (address != nullptr) net_address_text(address, text, sizeof text);
+  if (type == 0)
+    backend_event_printf(frontend, "Connecting to %s port %d", text, port);
+  else
+    backend_event_printf(frontend, "Failed to connect to %s: %s", text, error_text != nullptr ? error_text : "");
+}
+
+void backend_apply_freeze_rule(Socket* socket, int frontend_backlog) {
+  if (socket != nullptr) socket_set_frozen(socket, frontend_backlog > kBackendFreezeThreshold ? 1 : 0);
+}

@@ -1,5 +1,0 @@
-#pragma once
-// Raw TCP: the bytes go both ways untouched.
-#include "remoteshell/backend.h"
-
-extern const SessionBackend raw_backend;

@@ -1,0 +1,103 @@
+#include "remoteshell/terminal/raw_backend.h"
+
+#include "base/memory.h"
+#include "remoteshell/core/frontend.h"
+#include "remoteshell/net/backend_connect.h"
+
+namespace {
+
+struct RawSession {
+  Socket* socket;
+  int backlog;
+  void* frontend;
+};
+
+RawSession* of(void* handle) { return static_cast<RawSession*>(handle); }
+
+void sink_log(void* context, int type, NetAddress* address, int port, const char* error_text, int) {
+  backend_log_connect_attempt(of(context)->frontend, type, address, port, error_text);
+}
+
+int sink_closing(void* context, const char* error_text, int, int) {
+  RawSession* raw = of(context);
+  if (raw->socket != nullptr) {
+    socket_close(raw->socket);
+    raw->socket = nullptr;
+    backend_remote_exit(raw->frontend);
+  }
+  if (error_text != nullptr) {
+    backend_event_line(raw->frontend, error_text);
+    connection_fatal_exit(raw->frontend, "%s", error_text);
+  }
+  return 0;
+}
+
+int sink_receive(void* context, int, const char* data, int length) {
+  RawSession* raw = of(context);
+  backend_apply_freeze_rule(raw->socket, backend_output(raw->frontend, 0, data, length));
+  return 1;
+}
+
+void sink_sent(void* context, int buffered) { of(context)->backlog = buffered; }
+
+const SocketEventSink kRawSink = {sink_log, sink_closing, sink_receive, sink_sent, nullptr};
+
+const char* raw_open(void* frontend, void** handle, SessionConfig* config, const char* host, int port,
+                     char** canonical_host, int no_delay, int keep_alive) {
+  auto* raw = checked_new_array<RawSession>(1);
+  *raw = RawSession{nullptr, 0, frontend};
+  *handle = raw;
+  BackendConnectRequest request{frontend, config,   host,       port < 0 ? 23 : port,       0,
+                                1,        no_delay, keep_alive, SocketOwner{&kRawSink, raw}};
+  return backend_connect(request, &raw->socket, canonical_host);
+}
+
+void raw_free(void* handle) {
+  RawSession* raw = of(handle);
+  if (raw->socket != nullptr) socket_close(raw->socket);
+  checked_free(raw);
+}
+
+int raw_send(void* handle, const char* data, int length) {
+  RawSession* raw = of(handle);
+  if (raw->socket == nullptr) return 0;
+  raw->backlog = socket_write(raw->socket, data, length);
+  return raw->backlog;
+}
+
+void raw_reconfigure(void*, SessionConfig*) {}
+int raw_buffered_size(void* handle) { return of(handle)->backlog; }
+void raw_resize(void*, int, int) {}
+void raw_send_special(void*, int) {}
+const SpecialEntry* raw_special_list(void*) { return nullptr; }
+int raw_is_connected(void* handle) { return of(handle)->socket != nullptr; }
+int raw_exit_code(void* handle) { return of(handle)->socket != nullptr ? -1 : 0; }
+int raw_can_send(void*) { return 1; }
+// Raw connections edit and echo locally.
+int raw_line_option(void*, int option) { return option == 0 || option == 1 ? 1 : 0; }
+void raw_attach_line_discipline(void*, void*) {}
+void raw_attach_log(void*, SessionLog*) {}
+void raw_unthrottle(void* handle, int backlog) { backend_apply_freeze_rule(of(handle)->socket, backlog); }
+int raw_config_info(void*) { return 0; }
+
+}  // namespace
+
+const SessionBackend raw_backend = {
+    raw_open,
+    raw_free,
+    raw_reconfigure,
+    raw_send,
+    raw_buffered_size,
+    raw_resize,
+    raw_send_special,
+    raw_special_list,
+    raw_is_connected,
+    raw_exit_code,
+    raw_can_send,
+    raw_line_option,
+    raw_attach_line_discipline,
+    raw_attach_log,
+    raw_unthrottle,
+    raw_config_info,
+    1,
+};

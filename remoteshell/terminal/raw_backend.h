@@ -1,0 +1,5 @@
+#pragma once
+// Raw TCP: the bytes go both ways untouched.
+#include "remoteshell/core/backend.h"
+
+extern const SessionBackend raw_backend;
