@@ -9,6 +9,7 @@
 
 namespace {
 
+constexpr int max_prime_bits = 8192;
 constexpr BigNumWord smallest_prime = 11;  // leaves 1 < x < q room for more than one choice
 
 // 1 < value < p - 1.
@@ -45,7 +46,8 @@ BigNum exponent_below_mask(ConstBigNum q_mask) {
 }  // namespace
 
 DhContext* dh_new_from_params(ConstBigNum p, ConstBigNum g) {
-  if (!p || !g || bn_bit_count(p) == 0 || !(p[1] & 1)) return nullptr;
+  // A larger prime only costs time (a hostile server's way to stall the exchange).
+  if (!p || !g || bn_bit_count(p) == 0 || bn_bit_count(p) > max_prime_bits || !(p[1] & 1)) return nullptr;
   BigNumPtr smallest(bn_new(1));
   smallest.get()[1] = smallest_prime;
   if (bn_compare(p, smallest.get()) < 0 || !inside_group(g, p)) return nullptr;

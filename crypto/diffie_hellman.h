@@ -13,7 +13,8 @@ struct DhContext {
   BigNum g;
 };
 
-// Null when the group is unusable: p even or below 11, or g outside 1 < g < p - 1. A fixed
+// Null when the group is unusable: p even, below 11 or above 8192 bits, or g outside
+// 1 < g < p - 1. A fixed
 // group's record always gives a context.
 DhContext* dh_new_from_group(const KexAlgorithm* kex);
 DhContext* dh_new_from_params(ConstBigNum p, ConstBigNum g);

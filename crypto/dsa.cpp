@@ -8,7 +8,7 @@
 #include "crypto/secure_clear.h"
 #include "crypto/sha1.h"
 #include "crypto/sha512.h"
-#include "crypto/ssh2_blob.h"
+#include "crypto/wire_buffer.h"
 
 namespace {
 
@@ -36,15 +36,15 @@ bool public_values_usable(const DsaKey* key) {
 
 bool private_value_usable(const DsaKey* key) { return key->x && in_open_range(key->x, bn_zero, key->q); }
 
-void read_values(Ssh2BlobReader& reader, DsaKey* key) {
-  key->p = reader.read_mpint();
-  key->q = reader.read_mpint();
-  key->g = reader.read_mpint();
-  key->y = reader.read_mpint();
+void read_values(WireBuffer& reader, DsaKey* key) {
+  key->p = reader.get_mpint();
+  key->q = reader.get_mpint();
+  key->g = reader.get_mpint();
+  key->y = reader.get_mpint();
 }
 
-DsaKey* read_public(Ssh2BlobReader& reader) {
-  if (!reader.read_string_equal(dsa_name)) return nullptr;
+DsaKey* read_public(WireBuffer& reader) {
+  if (!reader.get_string_equal(dsa_name)) return nullptr;
   DsaKey* key = new_key();
   read_values(reader, key);
   if (!public_values_usable(key)) {
@@ -54,9 +54,9 @@ DsaKey* read_public(Ssh2BlobReader& reader) {
   return key;
 }
 
-void build_public_blob(const DsaKey* key, Ssh2BlobBuilder& blob) {
-  blob.add_string(dsa_name);
-  for (ConstBigNum value : {key->p, key->q, key->g, key->y}) blob.add_mpint(value);
+void build_public_blob(const DsaKey* key, WireBuffer& blob) {
+  blob.put_string(dsa_name);
+  for (ConstBigNum value : {key->p, key->q, key->g, key->y}) blob.put_mpint(value);
 }
 
 void write_fixed(ConstBigNum value, unsigned char* out) {
@@ -71,8 +71,8 @@ BigNum deterministic_k(const DsaKey* key, const unsigned char hash[SHA1_DIGEST_L
   sha512_begin(&state);
   sha512_feed(&state, k_label, sizeof k_label);
   {
-    Ssh2BlobBuilder x_mpint;
-    x_mpint.add_mpint(key->x);
+    WireBuffer x_mpint;
+    x_mpint.put_mpint(key->x);
     sha512_feed(&state, x_mpint.bytes().data(), x_mpint.bytes().size());
   }
   sha512_finish(&state, first);
@@ -96,7 +96,7 @@ void dsa_free_key(DsaKey* key) {
 }
 
 void* dsa_key_from_public_blob(const unsigned char* blob, int length) {
-  Ssh2BlobReader reader(blob, length);
+  WireBuffer reader(blob, length);
   return read_public(reader);
 }
 
@@ -108,7 +108,7 @@ char* dsa_key_text(void* key) {
 }
 
 unsigned char* dsa_public_blob(void* key, int* length) {
-  Ssh2BlobBuilder blob;
+  WireBuffer blob;
   build_public_blob(static_cast<DsaKey*>(key), blob);
   return blob.release_copy(length);
 }
@@ -116,31 +116,30 @@ unsigned char* dsa_public_blob(void* key, int* length) {
 unsigned char* dsa_private_blob(void* key, int* length) {
   auto* dsa = static_cast<DsaKey*>(key);
   if (!dsa->x) return nullptr;
-  Ssh2BlobBuilder blob;
-  blob.add_mpint(dsa->x);
+  WireBuffer blob;
+  blob.put_mpint(dsa->x);
   return blob.release_copy(length);
 }
 
 void* dsa_key_from_blobs(const unsigned char* public_blob, int public_length, const unsigned char* private_blob,
                          int private_length) {
-  Ssh2BlobReader public_reader(public_blob, public_length);
+  WireBuffer public_reader(public_blob, public_length);
   DsaKey* key = read_public(public_reader);
   if (!key) return nullptr;
-  Ssh2BlobReader reader(private_blob, private_length);
-  key->x = reader.read_mpint();
+  WireBuffer reader(private_blob, private_length);
+  key->x = reader.get_mpint();
   bool usable = private_value_usable(key);
 
   // An optional 20-byte string holds SHA-1 of p, q and g as mpints.
-  const unsigned char* check;
-  int check_length;
-  if (usable && reader.read_string(&check, &check_length) && check_length == SHA1_DIGEST_LENGTH) {
-    Ssh2BlobBuilder parameters;
-    parameters.add_mpint(key->p);
-    parameters.add_mpint(key->q);
-    parameters.add_mpint(key->g);
+  std::string_view check = reader.get_string();
+  if (usable && !reader.failed() && check.size() == SHA1_DIGEST_LENGTH) {
+    WireBuffer parameters;
+    parameters.put_mpint(key->p);
+    parameters.put_mpint(key->q);
+    parameters.put_mpint(key->g);
     unsigned char digest[SHA1_DIGEST_LENGTH];
     sha1_digest(parameters.bytes().data(), parameters.bytes().size(), digest);
-    usable = std::memcmp(digest, check, SHA1_DIGEST_LENGTH) == 0;
+    usable = std::memcmp(digest, check.data(), SHA1_DIGEST_LENGTH) == 0;
   }
   if (usable) {
     BigNumPtr y(bn_mod_pow(key->g, key->x, key->p));
@@ -154,10 +153,10 @@ void* dsa_key_from_blobs(const unsigned char* public_blob, int public_length, co
 }
 
 void* dsa_key_from_openssh_blob(const unsigned char* blob, int length) {
-  Ssh2BlobReader reader(blob, length);
+  WireBuffer reader(blob, length);
   DsaKey* key = new_key();
   read_values(reader, key);
-  key->x = reader.read_mpint();
+  key->x = reader.get_mpint();
   if (!public_values_usable(key) || !private_value_usable(key)) {
     dsa_free_key(key);
     return nullptr;
@@ -168,10 +167,11 @@ void* dsa_key_from_openssh_blob(const unsigned char* blob, int length) {
 int dsa_openssh_private_blob(void* key, unsigned char* buffer, int size) {
   auto* dsa = static_cast<DsaKey*>(key);
   if (!dsa->x) return 0;
-  Ssh2BlobBuilder blob;
-  for (ConstBigNum value : {dsa->p, dsa->q, dsa->g, dsa->y, dsa->x}) blob.add_mpint(value);
-  if (size >= blob.size()) std::memcpy(buffer, blob.bytes().data(), blob.bytes().size());
-  return blob.size();
+  WireBuffer blob;
+  for (ConstBigNum value : {dsa->p, dsa->q, dsa->g, dsa->y, dsa->x}) blob.put_mpint(value);
+  if (size >= 0 && static_cast<size_t>(size) >= blob.size())
+    std::memcpy(buffer, blob.bytes().data(), blob.bytes().size());
+  return static_cast<int>(blob.size());
 }
 
 int dsa_public_bits(const unsigned char* blob, int length) {
@@ -184,7 +184,7 @@ int dsa_public_bits(const unsigned char* blob, int length) {
 
 char* dsa_fingerprint(void* key) {
   auto* dsa = static_cast<DsaKey*>(key);
-  Ssh2BlobBuilder blob;
+  WireBuffer blob;
   build_public_blob(dsa, blob);
   return host_key_fingerprint(dsa_name, bn_bit_count(dsa->p), blob.bytes());
 }
@@ -194,8 +194,8 @@ int dsa_verify_signature(void* key, const unsigned char* signature, int signatur
   auto* dsa = static_cast<DsaKey*>(key);
   const unsigned char* values = signature;
   if (signature_length != 2 * dsa_value_length) {
-    Ssh2BlobReader reader(signature, signature_length);
-    if (!reader.read_string_equal(dsa_name) || !reader.skip(4) || reader.left() < 2 * dsa_value_length) return 0;
+    WireBuffer reader(signature, signature_length);
+    if (!reader.get_string_equal(dsa_name) || !reader.skip(4) || reader.remaining() < 2u * dsa_value_length) return 0;
     values = reader.position();
   }
   BigNumPtr r(bn_from_bytes_be(values, dsa_value_length));
@@ -233,8 +233,8 @@ unsigned char* dsa_sign(void* key, const unsigned char* data, int data_length, i
   unsigned char values[2 * dsa_value_length];
   write_fixed(r.get(), values);
   write_fixed(s.get(), values + dsa_value_length);
-  Ssh2BlobBuilder blob;
-  blob.add_string(dsa_name);
-  blob.add_string(values, sizeof values);
+  WireBuffer blob;
+  blob.put_string(dsa_name);
+  blob.put_string(values, sizeof values);
   return blob.release_copy(signature_length);
 }

@@ -4,13 +4,13 @@
 #include <cstring>
 
 #include "base/memory.h"
-#include "crypto/byte_order.h"
 #include "crypto/key_file.h"
 #include "crypto/key_file_ssh1_format.h"
 #include "crypto/key_file_wiped_bytes.h"
 #include "crypto/md5.h"
 #include "crypto/secure_clear.h"
 #include "crypto/triple_des.h"
+#include "crypto/wire_buffer.h"
 
 namespace {
 
@@ -53,42 +53,35 @@ const char* read_file(const char* file, Ssh1KeyFile& k) {
 // Reads the cipher, the public key (into `key` when given) and the comment (into `comment`
 // when given); notes where the private part starts.
 bool parse_public_part(Ssh1KeyFile& k, RsaKey* key, char** comment) {
-  const unsigned char* p = k.body.data();
-  int length = k.length;
-  if (length < 6 || p[0] != 0) return false;  // the zero byte after the first line
-  k.cipher = p[1];
-  if (k.cipher != cipher_none && k.cipher != cipher_triple_des) return false;
-  int position = 6;  // cipher, then four reserved bytes
-  int used = rsa_read_ssh1_key(p + position, length - position, key, nullptr, 1);
-  if (used < 0) return false;
-  position += used;
-  if (length - position < 4) return false;
-  uint32_t comment_length = load_be32(p + position);
-  position += 4;
-  if (comment_length > static_cast<uint32_t>(length - position)) return false;
+  WireBuffer in(k.body.data(), k.length);
+  if (in.get_byte() != 0) return false;  // the zero byte after the first line
+  k.cipher = in.get_byte();
+  in.skip(4);  // reserved
+  if (in.failed() || (k.cipher != cipher_none && k.cipher != cipher_triple_des)) return false;
+  int used = rsa_read_ssh1_key(in.position(), static_cast<int>(in.remaining()), key, nullptr, 1);
+  if (used < 0 || !in.skip(static_cast<size_t>(used))) return false;
+  std::string_view text = in.get_string();
+  if (in.failed()) return false;
   if (comment) {
-    *comment = checked_new_array<char>(comment_length + 1);
-    std::memcpy(*comment, p + position, comment_length);
-    (*comment)[comment_length] = '\0';
+    *comment = checked_new_array<char>(text.size() + 1);
+    std::memcpy(*comment, text.data(), text.size());
+    (*comment)[text.size()] = '\0';
   }
-  k.private_start = position + static_cast<int>(comment_length);
+  k.private_start = k.length - static_cast<int>(in.remaining());
   return true;
 }
 
 // Reads d, iqmp, q and p; -1 when the check bytes disagree, 0 when malformed.
 int parse_private_part(Ssh1KeyFile& k, RsaKey* key) {
-  unsigned char* p = k.body.data() + k.private_start;
-  int length = k.length - k.private_start;
-  if (length > 3 && (p[0] != p[2] || p[1] != p[3])) return -1;
-  if (length < 4) return 0;
-  int position = 4;
-  int used = rsa_read_ssh1_private_exponent(p + position, length - position, key);
-  if (used < 0) return 0;
-  position += used;
+  WireBuffer in(k.body.data() + k.private_start, k.length - k.private_start);
+  std::string_view check = in.get_raw(4);
+  if (in.failed()) return 0;
+  if (check[0] != check[2] || check[1] != check[3]) return -1;
+  int used = rsa_read_ssh1_private_exponent(in.position(), static_cast<int>(in.remaining()), key);
+  if (used < 0 || !in.skip(static_cast<size_t>(used))) return 0;
   for (BigNum* value : {&key->iqmp, &key->q, &key->p}) {
-    used = bn_read_ssh1(p + position, length - position, value);
-    if (used < 0) return 0;
-    position += used;
+    *value = in.get_mpint_ssh1();
+    if (in.failed()) return 0;
   }
   return 1;
 }

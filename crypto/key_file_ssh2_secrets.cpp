@@ -7,19 +7,11 @@
 #include "crypto/hmac.h"
 #include "crypto/secure_clear.h"
 #include "crypto/sha1.h"
+#include "crypto/wire_buffer.h"
 
 namespace {
 
 constexpr std::string_view mac_key_prefix = "mirsh-private-key-file-mac-key";
-
-void add_string(WipedBytes& out, const void* data, size_t length) {
-  unsigned char prefix[4];
-  store_be32(prefix, static_cast<uint32_t>(length));
-  out.append(prefix, 4);
-  out.append(data, length);
-}
-
-void add_string(WipedBytes& out, std::string_view text) { add_string(out, text.data(), text.size()); }
 
 }  // namespace
 
@@ -39,16 +31,17 @@ void key_file_decrypt_private_blob(std::string_view passphrase, WipedBytes& priv
 }
 
 std::string key_file_check_value(const KeyFileMacInput& input, bool use_hmac, std::string_view passphrase) {
-  WipedBytes joined;
-  const WipedBytes* data = input.private_blob;
-  if (!input.version_1) {
-    add_string(joined, input.algorithm);
-    add_string(joined, input.encryption);
-    add_string(joined, input.comment);
-    add_string(joined, input.public_blob->data(), input.public_blob->size());
-    add_string(joined, input.private_blob->data(), input.private_blob->size());
-    data = &joined;
+  WireBuffer joined;
+  if (input.version_1) {
+    joined.put_raw(input.private_blob->data(), input.private_blob->size());
+  } else {
+    joined.put_string(input.algorithm);
+    joined.put_string(input.encryption);
+    joined.put_string(input.comment);
+    joined.put_string(input.public_blob->data(), input.public_blob->size());
+    joined.put_string(input.private_blob->data(), input.private_blob->size());
   }
+  const WireBuffer* data = &joined;
 
   unsigned char value[SHA1_DIGEST_LENGTH];
   if (use_hmac) {

@@ -66,8 +66,8 @@ int rsa_read_ssh1_private_exponent(const unsigned char* buffer, int length, RsaK
   return bn_read_ssh1(buffer, length, &key->private_exponent);
 }
 
-int rsa_public_encrypt_ssh1(unsigned char* buffer, int length, const RsaKey* key) {
-  if (!key->modulus || !key->exponent || length < 0 || key->bytes < length + 4 ||
+int rsa_public_encrypt_ssh1(unsigned char* buffer, int length, int capacity, const RsaKey* key) {
+  if (!key->modulus || !key->exponent || length < 0 || key->bytes < length + 4 || capacity < key->bytes ||
       key->bytes != (bn_bit_count(key->modulus) + 7) / 8)
     return 0;
   int bytes = key->bytes;

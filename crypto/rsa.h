@@ -26,9 +26,10 @@ int rsa_read_ssh1_key(const unsigned char* buffer, int length, RsaKey* key, cons
 // Reads one SSH-1 integer into private_exponent; returns the bytes used or -1.
 int rsa_read_ssh1_private_exponent(const unsigned char* buffer, int length, RsaKey* key);
 
-// PKCS #1 v1.5 type 2 padding and encryption in place to key->bytes bytes; 0 (buffer
-// unchanged) when the data does not fit or the key is unusable, else 1.
-int rsa_public_encrypt_ssh1(unsigned char* buffer, int length, const RsaKey* key);
+// PKCS #1 v1.5 type 2 padding and encryption in place: length bytes of data in a buffer of
+// capacity bytes become key->bytes bytes. 0 (buffer unchanged) when the data does not fit the
+// key, the result does not fit the buffer or the key is unusable, else 1.
+int rsa_public_encrypt_ssh1(unsigned char* buffer, int length, int capacity, const RsaKey* key);
 // value^d mod n, blinded; null when the key cannot do it.
 BigNum rsa_private_decrypt(ConstBigNum value, const RsaKey* key);
 

@@ -6,7 +6,7 @@
 #include "crypto/rsa.h"
 #include "crypto/secure_clear.h"
 #include "crypto/sha512.h"
-#include "crypto/ssh2_blob.h"
+#include "crypto/wire_buffer.h"
 
 namespace {
 
@@ -14,8 +14,8 @@ constexpr char blinding_label[] = "RSA deterministic blinding";
 constexpr int blinding_attempts = 1000;
 
 void feed_mpint(Sha512State* state, ConstBigNum value) {
-  Ssh2BlobBuilder encoded;
-  encoded.add_mpint(value);
+  WireBuffer encoded;
+  encoded.put_mpint(value);
   sha512_feed(state, encoded.bytes().data(), encoded.bytes().size());
 }
 

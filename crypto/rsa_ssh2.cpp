@@ -6,7 +6,7 @@
 #include "crypto/host_key_text.h"
 #include "crypto/rsa.h"
 #include "crypto/sha1.h"
-#include "crypto/ssh2_blob.h"
+#include "crypto/wire_buffer.h"
 
 namespace {
 
@@ -23,11 +23,11 @@ RsaKey* new_key() {
 }
 
 // Reads the public blob into a new key; null when malformed or when n or e is out of range.
-RsaKey* read_public(Ssh2BlobReader& reader) {
-  if (!reader.read_string_equal(rsa_name)) return nullptr;
+RsaKey* read_public(WireBuffer& reader) {
+  if (!reader.get_string_equal(rsa_name)) return nullptr;
   RsaKey* key = new_key();
-  key->exponent = reader.read_mpint();
-  key->modulus = reader.read_mpint();
+  key->exponent = reader.get_mpint();
+  key->modulus = reader.get_mpint();
   if (!key->exponent || !key->modulus || bn_is_zero(key->modulus) || bn_is_zero(key->exponent) ||
       bn_compare(key->exponent, key->modulus) >= 0) {
     rsa_free_key(key);
@@ -38,10 +38,10 @@ RsaKey* read_public(Ssh2BlobReader& reader) {
   return key;
 }
 
-void build_public_blob(const RsaKey* key, Ssh2BlobBuilder& blob) {
-  blob.add_string(rsa_name);
-  blob.add_mpint(key->exponent);
-  blob.add_mpint(key->modulus);
+void build_public_blob(const RsaKey* key, WireBuffer& blob) {
+  blob.put_string(rsa_name);
+  blob.put_mpint(key->exponent);
+  blob.put_mpint(key->modulus);
 }
 
 bool has_private_parts(const RsaKey* key) { return key->private_exponent && key->p && key->q && key->iqmp; }
@@ -49,7 +49,7 @@ bool has_private_parts(const RsaKey* key) { return key->private_exponent && key-
 }  // namespace
 
 void* rsa2_key_from_public_blob(const unsigned char* blob, int length) {
-  Ssh2BlobReader reader(blob, length);
+  WireBuffer reader(blob, length);
   return read_public(reader);
 }
 
@@ -64,7 +64,7 @@ char* rsa2_key_text(void* key) {
 }
 
 unsigned char* rsa2_public_blob(void* key, int* length) {
-  Ssh2BlobBuilder blob;
+  WireBuffer blob;
   build_public_blob(static_cast<RsaKey*>(key), blob);
   return blob.release_copy(length);
 }
@@ -72,24 +72,24 @@ unsigned char* rsa2_public_blob(void* key, int* length) {
 unsigned char* rsa2_private_blob(void* key, int* length) {
   auto* rsa = static_cast<RsaKey*>(key);
   if (!has_private_parts(rsa)) return nullptr;
-  Ssh2BlobBuilder blob;
-  blob.add_mpint(rsa->private_exponent);
-  blob.add_mpint(rsa->p);
-  blob.add_mpint(rsa->q);
-  blob.add_mpint(rsa->iqmp);
+  WireBuffer blob;
+  blob.put_mpint(rsa->private_exponent);
+  blob.put_mpint(rsa->p);
+  blob.put_mpint(rsa->q);
+  blob.put_mpint(rsa->iqmp);
   return blob.release_copy(length);
 }
 
 void* rsa2_key_from_blobs(const unsigned char* public_blob, int public_length, const unsigned char* private_blob,
                           int private_length) {
-  Ssh2BlobReader public_reader(public_blob, public_length);
+  WireBuffer public_reader(public_blob, public_length);
   RsaKey* key = read_public(public_reader);
   if (!key) return nullptr;
-  Ssh2BlobReader reader(private_blob, private_length);
-  key->private_exponent = reader.read_mpint();
-  key->p = reader.read_mpint();
-  key->q = reader.read_mpint();
-  key->iqmp = reader.read_mpint();
+  WireBuffer reader(private_blob, private_length);
+  key->private_exponent = reader.get_mpint();
+  key->p = reader.get_mpint();
+  key->q = reader.get_mpint();
+  key->iqmp = reader.get_mpint();
   if (!has_private_parts(key) || !rsa_key_check(key)) {
     rsa_free_key(key);
     return nullptr;
@@ -98,14 +98,14 @@ void* rsa2_key_from_blobs(const unsigned char* public_blob, int public_length, c
 }
 
 void* rsa2_key_from_openssh_blob(const unsigned char* blob, int length) {
-  Ssh2BlobReader reader(blob, length);
+  WireBuffer reader(blob, length);
   RsaKey* key = new_key();
-  key->modulus = reader.read_mpint();
-  key->exponent = reader.read_mpint();
-  key->private_exponent = reader.read_mpint();
-  key->iqmp = reader.read_mpint();
-  key->p = reader.read_mpint();
-  key->q = reader.read_mpint();
+  key->modulus = reader.get_mpint();
+  key->exponent = reader.get_mpint();
+  key->private_exponent = reader.get_mpint();
+  key->iqmp = reader.get_mpint();
+  key->p = reader.get_mpint();
+  key->q = reader.get_mpint();
   if (!key->modulus || !key->exponent || !has_private_parts(key) || bn_is_zero(key->modulus) ||
       bn_is_zero(key->exponent) || bn_is_zero(key->private_exponent)) {
     rsa_free_key(key);
@@ -119,11 +119,12 @@ void* rsa2_key_from_openssh_blob(const unsigned char* blob, int length) {
 int rsa2_openssh_private_blob(void* key, unsigned char* buffer, int size) {
   auto* rsa = static_cast<RsaKey*>(key);
   if (!has_private_parts(rsa)) return 0;
-  Ssh2BlobBuilder blob;
+  WireBuffer blob;
   for (ConstBigNum value : {rsa->modulus, rsa->exponent, rsa->private_exponent, rsa->iqmp, rsa->p, rsa->q})
-    blob.add_mpint(value);
-  if (size >= blob.size()) std::memcpy(buffer, blob.bytes().data(), blob.bytes().size());
-  return blob.size();
+    blob.put_mpint(value);
+  if (size >= 0 && static_cast<size_t>(size) >= blob.size())
+    std::memcpy(buffer, blob.bytes().data(), blob.bytes().size());
+  return static_cast<int>(blob.size());
 }
 
 int rsa2_public_bits(const unsigned char* blob, int length) {
@@ -135,7 +136,7 @@ int rsa2_public_bits(const unsigned char* blob, int length) {
 }
 
 char* rsa2_fingerprint(void* key) {
-  Ssh2BlobBuilder blob;
+  WireBuffer blob;
   build_public_blob(static_cast<RsaKey*>(key), blob);
   return host_key_fingerprint(rsa_name, bn_bit_count(static_cast<RsaKey*>(key)->modulus), blob.bytes());
 }
@@ -143,11 +144,11 @@ char* rsa2_fingerprint(void* key) {
 int rsa2_verify_signature(void* key, const unsigned char* signature, int signature_length, const unsigned char* data,
                           int data_length) {
   auto* rsa = static_cast<RsaKey*>(key);
-  Ssh2BlobReader reader(signature, signature_length);
-  const unsigned char* value_bytes;
-  int value_length;
-  if (!reader.read_string_equal(rsa_name) || !reader.read_string(&value_bytes, &value_length)) return 0;
-  BigNumPtr s(bn_from_bytes_be(value_bytes, value_length));
+  WireBuffer reader(signature, signature_length);
+  if (!reader.get_string_equal(rsa_name)) return 0;
+  std::string_view value = reader.get_string();
+  if (reader.failed()) return 0;
+  BigNumPtr s(bn_from_bytes_be(wire_bytes(value), static_cast<int>(value.size())));
   if (bn_compare(s.get(), rsa->modulus) >= 0) return 0;
   BigNumPtr m(bn_mod_pow(s.get(), rsa->exponent, rsa->modulus));
   if (!m) return 0;
@@ -179,8 +180,8 @@ unsigned char* rsa2_sign(void* key, const unsigned char* data, int data_length, 
   int length = (bn_bit_count(s.get()) + 7) / 8;
   std::basic_string<unsigned char> bytes(static_cast<std::size_t>(length), 0);
   for (int i = 0; i < length; ++i) bytes[i] = static_cast<unsigned char>(bn_byte_at(s.get(), length - 1 - i));
-  Ssh2BlobBuilder blob;
-  blob.add_string(rsa_name);
-  blob.add_string(bytes.data(), length);
+  WireBuffer blob;
+  blob.put_string(rsa_name);
+  blob.put_string(bytes.data(), length);
   return blob.release_copy(signature_length);
 }

@@ -105,6 +105,13 @@ TEST(DhHostileInput, TrivialGroupsAndValuesAreRefused)
   EXPECT_FALSE(accepted(23, 22));  // g = p - 1
   EXPECT_FALSE(accepted(23, 23));
   EXPECT_FALSE(accepted(23, 0));
+  auto odd_of_bits = [](int bits) {
+    BigNumPtr p(bn_power_of_two(bits - 1));
+    p.get()[1] |= 1;
+    return p;
+  };
+  EXPECT_NE(DhContextPtr(dh_new_from_params(odd_of_bits(8192).get(), value(2).get())), nullptr);
+  EXPECT_EQ(DhContextPtr(dh_new_from_params(odd_of_bits(8193).get(), value(2).get())), nullptr);
 
   DhContextPtr context(dh_new_from_group(&group14));
   BigNumPtr e(dh_make_public(context.get(), 160));

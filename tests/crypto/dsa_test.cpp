@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "crypto/sha1.h"
-#include "crypto/ssh2_blob.h"
+#include "crypto/wire_buffer.h"
 #include "base/memory.h"
 #include "tests/crypto/bignum_test_support.h"
 #include "tests/support/scoped_env.h"
@@ -121,9 +121,9 @@ TEST_F(DsaAgainstOpenssl, OurSignaturesVerifyWithOpensslAndTheirsWithOurs)
     ASSERT_EQ(status, 0);
     std::vector<unsigned char> raw = raw_signature(read_file(path("theirs.sig")));
     EXPECT_EQ(dsa_verify_signature(dsa.get(), raw.data(), 40, data, sizeof data), 1);
-    Ssh2BlobBuilder wrapped;
-    wrapped.add_string("ssh-dss");
-    wrapped.add_string(raw.data(), 40);
+    WireBuffer wrapped;
+    wrapped.put_string("ssh-dss");
+    wrapped.put_string(raw.data(), 40);
     EXPECT_EQ(dsa_verify_signature(dsa.get(), wrapped.bytes().data(), wrapped.size(), data, sizeof data), 1);
     EXPECT_EQ(dsa_verify_signature(dsa.get(), wrapped.bytes().data(), wrapped.size(), data, sizeof data - 1), 0);
   }
@@ -189,25 +189,25 @@ TEST_F(DsaAgainstOpenssl, PrivateBlobsAreChecked)
   ASSERT_TRUE(loaded);
 
   // With the parameter hash behind x: the right one passes, a wrong one is refused.
-  Ssh2BlobBuilder parameters;
-  parameters.add_mpint(dsa->p);
-  parameters.add_mpint(dsa->q);
-  parameters.add_mpint(dsa->g);
+  WireBuffer parameters;
+  parameters.put_mpint(dsa->p);
+  parameters.put_mpint(dsa->q);
+  parameters.put_mpint(dsa->g);
   unsigned char digest[20];
   sha1_digest(parameters.bytes().data(), parameters.bytes().size(), digest);
   for (int wrong = 0; wrong < 2; ++wrong) {
-    Ssh2BlobBuilder with_hash;
-    with_hash.add_mpint(dsa->x);
+    WireBuffer with_hash;
+    with_hash.put_mpint(dsa->x);
     digest[0] ^= static_cast<unsigned char>(wrong);
-    with_hash.add_string(digest, 20);
+    with_hash.put_string(digest, 20);
     void *key = dsa_key_from_blobs(public_blob.bytes, public_blob.length, with_hash.bytes().data(), with_hash.size());
     EXPECT_EQ(key != nullptr, wrong == 0);
     dsa_free_key_any(key);
   }
 
-  Ssh2BlobBuilder wrong_x;
+  WireBuffer wrong_x;
   BigNumPtr other(bn_add(dsa->x, bn_one));
-  wrong_x.add_mpint(other.get());
+  wrong_x.put_mpint(other.get());
   EXPECT_EQ(dsa_key_from_blobs(public_blob.bytes, public_blob.length, wrong_x.bytes().data(), wrong_x.size()), nullptr);
 
   int needed = dsa_openssh_private_blob(dsa.get(), nullptr, 0);
@@ -221,10 +221,10 @@ TEST_F(DsaAgainstOpenssl, PrivateBlobsAreChecked)
 TEST(DsaHostileInput, UnusableGroupsAreRefused)
 {
   auto blob = [](std::vector<std::vector<unsigned char>> values) {
-    Ssh2BlobBuilder out;
-    out.add_string("ssh-dss");
+    WireBuffer out;
+    out.put_string("ssh-dss");
     for (auto &value : values)
-      out.add_string(value.data(), static_cast<int>(value.size()));
+      out.put_string(value.data(), static_cast<int>(value.size()));
     return out.bytes();
   };
   auto accepted = [](const std::vector<unsigned char> &bytes) {

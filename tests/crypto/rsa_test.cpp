@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "crypto/random_pool.h"
-#include "crypto/ssh2_blob.h"
+#include "crypto/wire_buffer.h"
 #include "base/memory.h"
 #include "tests/crypto/bignum_test_support.h"
 #include "tests/support/scoped_env.h"
@@ -71,12 +71,11 @@ class RsaAgainstOpenssl : public ::testing::Test {
   // Our signature blob's value, and OpenSSL's signature of the same data.
   static std::vector<unsigned char> signature_value(const std::vector<unsigned char> &blob)
   {
-    Ssh2BlobReader reader(blob.data(), static_cast<int>(blob.size()));
-    const unsigned char *value;
-    int length;
-    EXPECT_TRUE(reader.read_string_equal("ssh-rsa"));
-    EXPECT_TRUE(reader.read_string(&value, &length));
-    return std::vector<unsigned char>(value, value + length);
+    WireBuffer reader(blob.data(), static_cast<int>(blob.size()));
+    EXPECT_TRUE(reader.get_string_equal("ssh-rsa"));
+    std::string_view value = reader.get_string();
+    EXPECT_FALSE(reader.failed());
+    return std::vector<unsigned char>(value.begin(), value.end());
   }
 
   static testing_support::TempFolder *folder_;
@@ -118,9 +117,9 @@ TEST_F(RsaAgainstOpenssl, SignatureEqualsOpensslAndVerifiesBothWays)
                                      path("ours.sig") + " " + path("data"));
   EXPECT_EQ(verified, "Verified OK\n");
 
-  Ssh2BlobBuilder their_blob;
-  their_blob.add_string("ssh-rsa");
-  their_blob.add_string(theirs.data(), static_cast<int>(theirs.size()));
+  WireBuffer their_blob;
+  their_blob.put_string("ssh-rsa");
+  their_blob.put_string(theirs.data(), static_cast<int>(theirs.size()));
   EXPECT_EQ(rsa2_verify_signature(key.get(), their_blob.bytes().data(), their_blob.size(),
                                   reinterpret_cast<const unsigned char *>(data.data()), static_cast<int>(data.size())),
             1);
@@ -148,9 +147,9 @@ TEST_F(RsaAgainstOpenssl, SigningIsDeterministicAndTamperingIsRefused)
   BigNumPtr s_value(bn_from_bytes_be(value.data(), static_cast<int>(value.size())));
   BigNumPtr s_plus_n(bn_add(s_value.get(), key->modulus));
   std::vector<unsigned char> large = to_bytes(s_plus_n.get());
-  Ssh2BlobBuilder blob;
-  blob.add_string("ssh-rsa");
-  blob.add_string(large.data(), static_cast<int>(large.size()));
+  WireBuffer blob;
+  blob.put_string("ssh-rsa");
+  blob.put_string(large.data(), static_cast<int>(large.size()));
   EXPECT_EQ(rsa2_verify_signature(key.get(), blob.bytes().data(), blob.size(), data, 3), 0);
 }
 
@@ -199,12 +198,12 @@ TEST_F(RsaAgainstOpenssl, BlobsRoundTripAndInconsistentKeysAreRefused)
   ASSERT_TRUE(loaded);
   EXPECT_EQ(bn_compare(loaded->private_exponent, key->private_exponent), 0);
 
-  Ssh2BlobBuilder wrong_iqmp;
-  wrong_iqmp.add_mpint(key->private_exponent);
-  wrong_iqmp.add_mpint(key->p);
-  wrong_iqmp.add_mpint(key->q);
+  WireBuffer wrong_iqmp;
+  wrong_iqmp.put_mpint(key->private_exponent);
+  wrong_iqmp.put_mpint(key->p);
+  wrong_iqmp.put_mpint(key->q);
   BigNumPtr other(bn_add(key->iqmp, bn_one));
-  wrong_iqmp.add_mpint(other.get());
+  wrong_iqmp.put_mpint(other.get());
   EXPECT_EQ(rsa2_key_from_blobs(public_blob.bytes, public_blob.length, wrong_iqmp.bytes().data(), wrong_iqmp.size()),
             nullptr);
 
@@ -226,10 +225,10 @@ TEST_F(RsaAgainstOpenssl, BlobsRoundTripAndInconsistentKeysAreRefused)
 TEST(RsaHostileInput, MalformedPublicBlobsAreRefused)
 {
   auto blob_with = [](const std::string &name, std::vector<unsigned char> e, std::vector<unsigned char> n) {
-    Ssh2BlobBuilder blob;
-    blob.add_string(name);
-    blob.add_string(e.data(), static_cast<int>(e.size()));
-    blob.add_string(n.data(), static_cast<int>(n.size()));
+    WireBuffer blob;
+    blob.put_string(name);
+    blob.put_string(e.data(), static_cast<int>(e.size()));
+    blob.put_string(n.data(), static_cast<int>(n.size()));
     return blob.bytes();
   };
   auto refused = [](const std::vector<unsigned char> &blob) {
@@ -276,7 +275,9 @@ TEST_F(RsaAgainstOpenssl, Ssh1EncryptionPadsAndDecryptsWithOpenssl)
   unsigned char buffer[128] = {};
   for (int i = 0; i < 32; ++i)
     buffer[i] = static_cast<unsigned char>(i + 1);
-  ASSERT_EQ(rsa_public_encrypt_ssh1(buffer, 32, key.get()), 1);
+  EXPECT_EQ(rsa_public_encrypt_ssh1(buffer, 32, 127, key.get()), 0);  // the result needs 128 bytes
+  EXPECT_EQ(buffer[0], 1);
+  ASSERT_EQ(rsa_public_encrypt_ssh1(buffer, 32, sizeof buffer, key.get()), 1);
 
   // Our private operation shows the padded block.
   BigNumPtr encrypted(bn_from_bytes_be(buffer, 128));
@@ -302,7 +303,7 @@ TEST_F(RsaAgainstOpenssl, Ssh1EncryptionPadsAndDecryptsWithOpenssl)
   small.exponent = bn_copy(bn_one);
   small.bytes = 32;
   unsigned char data[32] = {1};
-  EXPECT_EQ(rsa_public_encrypt_ssh1(data, 32, &small), 0);
+  EXPECT_EQ(rsa_public_encrypt_ssh1(data, 32, sizeof data, &small), 0);
   EXPECT_EQ(data[0], 1);
   rsa_key_clear(&small);
 }
