@@ -55,6 +55,8 @@ class ServiceProcess {
 
   // Extra or changed environment for the service (before Start or RunCommand).
   void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
+  // The folders' variables, for a client in this process that must find the same files.
+  const std::map<std::string, std::string>& Environment() const { return env_; }
 
   std::string Root() const { return temp_.path(); }
   std::string ProgramFolder() const { return temp_ / "program"; }

@@ -1,0 +1,100 @@
+#include "desktop/shell/mirvale_app.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <QMetaObject>
+
+#include "common/settings_file.h"
+#include "desktop/shell/notice_listener.h"
+#include "desktop/shell/prompter.h"
+#include "platform/folders.h"
+#include "platform/notice_socket.h"
+#include "platform/service_control.h"
+
+namespace mirvale {
+namespace {
+
+std::string CurrentUserName() {
+  if (const passwd* entry = getpwuid(geteuid())) return entry->pw_name;
+  return platform::GetEnv("USER").value_or("");
+}
+
+}  // namespace
+
+CMirvaleApp::CMirvaleApp(AppOptions options, QObject* parent)
+    : QObject(parent),
+      options_(std::move(options)),
+      m_strProgramFolder(platform::ProgramFolder()),
+      m_strDataFolder(platform::DataFolder(/*create=*/true)),
+      m_strUserName(CurrentUserName()),
+      m_store(m_strProgramFolder, options_.fileRetry) {
+  LoadSettings();
+}
+
+CMirvaleApp::~CMirvaleApp() {
+  std::lock_guard lock(listenerLock_);
+  listener_.reset();
+}
+
+bool CMirvaleApp::LoadSettings() {
+  CMirvaleDoc loaded;
+  bool read = DesktopLoadSettings(loaded, m_strProgramFolder, options_.fileRetry);
+  if (read) WithDocument([&](CMirvaleDoc& doc) { doc = std::move(loaded); });
+  return read;
+}
+
+bool CMirvaleApp::CommitSettings(QWidget* parent) {
+  CMirvaleDoc snapshot = WithDocument([](CMirvaleDoc& doc) { return doc; });
+  const auto timeout = options_.controlTimeout;
+  bool saved = DesktopSaveSettings(
+      snapshot, m_strDataFolder,
+      [timeout] {
+        auto status = platform::SendServiceControl(platform::ControlReloadSettings, platform::ControlSocketPath(),
+                                                   timeout);
+        return status && *status == platform::kControlDone;
+      },
+      options_.fileRetry);
+  if (!saved) ShowInformation(parent, QStringLiteral("Settings failed, please check your access permissions."));
+  return saved;
+}
+
+bool CMirvaleApp::IsServiceRunning() const { return mirvale::IsServiceRunning(); }
+
+bool CMirvaleApp::LaunchService() { return mirvale::LaunchService(options_.servicePolling); }
+
+void CMirvaleApp::StartDatabaseThread() {
+  m_store.LoadScanDatabase();
+  m_store.LoadDatabase();
+  {
+    std::lock_guard lock(listenerLock_);
+    if (!listener_)
+      listener_ = std::make_unique<NoticeListener>(platform::NoticeSocketPath(), [this] { ReloadOnNotice(); });
+  }
+  PostDatabaseReloaded();
+}
+
+void CMirvaleApp::RunStartupLoading() {
+  if (!IsServiceRunning()) LaunchService();
+  StartDatabaseThread();
+}
+
+bool CMirvaleApp::Listening() const {
+  std::lock_guard lock(listenerLock_);
+  return listener_ && listener_->Listening();
+}
+
+void CMirvaleApp::ReloadOnNotice() {
+  // While the Scan pane follows a manual scan it reloads at the scan's end itself.
+  bool manualScan = WithDocument([](CMirvaleDoc& doc) { return !doc.m_strScanPool.empty(); });
+  if (manualScan) return;
+  m_store.LoadDatabase();
+  m_store.LoadScanDatabase();
+  PostDatabaseReloaded();
+}
+
+void CMirvaleApp::PostDatabaseReloaded() {
+  QMetaObject::invokeMethod(this, [this] { emit databaseReloaded(); }, Qt::QueuedConnection);
+}
+
+}  // namespace mirvale

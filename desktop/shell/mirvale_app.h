@@ -1,0 +1,91 @@
+#pragma once
+// The desktop program's application object, owned by main(): its folders and user name, the
+// settings document, the locked store of both databases, the service check and start, and the
+// listener for the service's "Update Database" notice. Every pane reaches these through it.
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "common/desktop_database_store.h"
+#include "common/mirvale_doc.h"
+#include "desktop/shell/service_launcher.h"
+#include "platform/retry.h"
+
+class QWidget;
+
+namespace mirvale {
+
+class NoticeListener;
+
+struct AppOptions {
+  platform::RetryPolicy fileRetry;  // Mirvale.ini, Mirvale.db, Mirvale.sdb: 5 tries 1 s apart
+  ServicePolling servicePolling;    // after starting the service: 60 checks 1 s apart
+  std::chrono::milliseconds splashDelay{3000};
+  std::chrono::milliseconds controlTimeout{60000};  // waiting for the service to answer a control code
+};
+
+class CMirvaleApp : public QObject {
+  Q_OBJECT
+ public:
+  // Finds the folders (creating the data folder level by level) and the user name, and reads
+  // Mirvale.ini from the program folder.
+  explicit CMirvaleApp(AppOptions options = {}, QObject* parent = nullptr);
+  ~CMirvaleApp() override;  // stops the notice listener before anything else goes
+
+  const std::string& ProgramFolder() const { return m_strProgramFolder; }
+  const std::string& DataFolder() const { return m_strDataFolder; }
+  const std::string& UserName() const { return m_strUserName; }
+  const AppOptions& Options() const { return options_; }
+
+  // The settings document. The GUI thread reads it directly; every write, and every read from
+  // another thread, goes through WithDocument, which holds the document's lock.
+  const CMirvaleDoc& Document() const { return m_doc; }
+  template <typename Function>
+  decltype(auto) WithDocument(Function&& function) {
+    std::lock_guard lock(m_csDoc);
+    return function(m_doc);
+  }
+
+  // Reads Mirvale.ini from the program folder; a file that cannot be read whole leaves the
+  // document as it was.
+  bool LoadSettings();
+  // Writes the document to the data folder and tells the service (control code 134). Any
+  // failure is shown: "Settings failed, please check your access permissions."
+  bool CommitSettings(QWidget* parent);
+
+  // The store of the device and scan databases (its own lock guards every use).
+  DesktopDatabaseStore& Store() { return m_store; }
+  const DesktopDatabaseStore& Store() const { return m_store; }
+
+  bool IsServiceRunning() const;
+  bool LaunchService();
+  // Loads the scan database, then the device database, then starts listening for notices.
+  void StartDatabaseThread();
+  // The start-up loading: starts the service when it does not run, then StartDatabaseThread.
+  // Safe to run off the GUI thread; databaseReloaded follows on the GUI thread.
+  void RunStartupLoading();
+  bool Listening() const;
+
+ signals:
+  // Emitted on the GUI thread after the store was reloaded (start-up and each notice).
+  void databaseReloaded();
+
+ private:
+  void ReloadOnNotice();  // the listener's thread
+  void PostDatabaseReloaded();
+
+  const AppOptions options_;
+  std::string m_strProgramFolder;
+  std::string m_strDataFolder;
+  std::string m_strUserName;
+  mutable std::mutex m_csDoc;
+  CMirvaleDoc m_doc;
+  DesktopDatabaseStore m_store;
+  mutable std::mutex listenerLock_;
+  std::unique_ptr<NoticeListener> listener_;
+};
+
+}  // namespace mirvale

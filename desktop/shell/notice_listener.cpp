@@ -1,0 +1,67 @@
+#include "desktop/shell/notice_listener.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+#include "common/status_texts.h"
+
+namespace mirvale {
+namespace {
+
+constexpr size_t kReadLimit = 4096;
+// A sender writes its 16 bytes at once and closes; one that stalls is not waited for longer.
+constexpr int kReadTimeoutMs = 2000;
+
+}  // namespace
+
+NoticeListener::NoticeListener(std::string socketPath, std::function<void()> onNotice)
+    : socketPath_(std::move(socketPath)), onNotice_(std::move(onNotice)) {
+  unlink(socketPath_.c_str());
+  listener_ = platform::ListenUnixStream(socketPath_, 0600, 8);
+  wake_ = platform::UniqueFd(eventfd(0, EFD_CLOEXEC));
+  if (listener_ && wake_) thread_ = std::thread([this] { Run(); });
+}
+
+NoticeListener::~NoticeListener() {
+  if (thread_.joinable()) {
+    uint64_t one = 1;
+    [[maybe_unused]] ssize_t written = write(wake_.get(), &one, sizeof one);
+    thread_.join();
+  }
+  if (listener_) unlink(socketPath_.c_str());
+}
+
+bool NoticeListener::IsUpdateDatabaseNotice(std::string_view bytes) {
+  return bytes.substr(0, kUpdateDatabaseNotice.size()) == kUpdateDatabaseNotice;
+}
+
+void NoticeListener::Run() {
+  for (;;) {
+    pollfd waiting[2] = {{listener_.get(), POLLIN, 0}, {wake_.get(), POLLIN, 0}};
+    if (poll(waiting, 2, -1) < 0) continue;
+    if (waiting[1].revents) return;
+    if (!(waiting[0].revents & POLLIN)) continue;
+    platform::UniqueFd connection(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    if (connection) Serve(connection.get());
+  }
+}
+
+void NoticeListener::Serve(int connection) {
+  std::string bytes;
+  char buffer[kReadLimit];
+  while (bytes.size() < kReadLimit) {
+    pollfd reading[2] = {{connection, POLLIN, 0}, {wake_.get(), POLLIN, 0}};
+    if (poll(reading, 2, kReadTimeoutMs) <= 0 || reading[1].revents) break;
+    ssize_t got = recv(connection, buffer, kReadLimit - bytes.size(), 0);
+    if (got <= 0) break;
+    bytes.append(buffer, static_cast<size_t>(got));
+    if (bytes.size() >= kUpdateDatabaseNotice.size()) break;  // enough to judge
+  }
+  if (IsUpdateDatabaseNotice(bytes)) onNotice_();
+}
+
+}  // namespace mirvale

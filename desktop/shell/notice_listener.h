@@ -1,0 +1,39 @@
+#pragma once
+// The desktop end of the service's "Update Database" notice: a Unix stream socket in the data
+// folder, listened to for the life of the application object. Connections are served one after
+// the other; a right notice calls onNotice on the listener's own thread (never the GUI thread),
+// which reloads the store under its lock and reaches widgets only through queued signals.
+#include <functional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "platform/unix_socket.h"
+
+namespace mirvale {
+
+class NoticeListener {
+ public:
+  // Listens at socketPath (a stale file there is removed: the caller is the single instance).
+  NoticeListener(std::string socketPath, std::function<void()> onNotice);
+  ~NoticeListener();  // stops listening, waits for a notice being served, removes the socket
+  NoticeListener(const NoticeListener&) = delete;
+  NoticeListener& operator=(const NoticeListener&) = delete;
+
+  bool Listening() const { return static_cast<bool>(listener_); }
+
+  // The bytes begin with "Update Database" and its zero byte; what follows is ignored.
+  static bool IsUpdateDatabaseNotice(std::string_view bytes);
+
+ private:
+  void Run();
+  void Serve(int connection);
+
+  const std::string socketPath_;
+  const std::function<void()> onNotice_;
+  platform::UniqueFd listener_;
+  platform::UniqueFd wake_;  // eventfd: written once to end Run()
+  std::thread thread_;
+};
+
+}  // namespace mirvale

@@ -1,0 +1,26 @@
+#include "desktop/shell/placeholder_pane.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace mirvale {
+
+PlaceholderPane::PlaceholderPane(const QString& title, const QString& description, QWidget* parent)
+    : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(24, 20, 24, 20);
+  auto* heading = new QLabel(title, this);
+  QFont font = heading->font();
+  font.setPixelSize(20);
+  font.setBold(true);
+  heading->setFont(font);
+  heading->setStyleSheet(QStringLiteral("color: rgb(1, 103, 204);"));
+  auto* text = new QLabel(description, this);
+  text->setWordWrap(true);
+  text->setObjectName(QStringLiteral("placeholderText"));
+  layout->addWidget(heading);
+  layout->addWidget(text);
+  layout->addStretch(1);
+}
+
+}  // namespace mirvale

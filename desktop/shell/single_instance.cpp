@@ -1,0 +1,69 @@
+#include "desktop/shell/single_instance.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QThread>
+
+namespace mirvale {
+namespace {
+
+constexpr char kRaiseMessage[] = "raise\n";
+
+}  // namespace
+
+SingleInstance::SingleInstance(const QString& folder, QObject* parent)
+    : QObject(parent),
+      lockPath_(QDir(folder).filePath(QStringLiteral("Mirvale.lock"))),
+      serverPath_(QDir(folder).filePath(QStringLiteral("MirvaleDesktop"))) {
+  QDir().mkpath(folder);
+  int fd = open(lockPath_.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    close(fd);
+    return;
+  }
+  lockFd_ = fd;
+  // A socket file left by a copy that crashed is stale: the lock says nobody else listens.
+  QLocalServer::removeServer(serverPath_);
+  server_ = new QLocalServer(this);
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  server_->listen(serverPath_);
+  connect(server_, &QLocalServer::newConnection, this, [this] {
+    while (QLocalSocket* client = server_->nextPendingConnection()) {
+      connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
+      connect(client, &QLocalSocket::readyRead, this, [this, client] {
+        if (client->readAll().startsWith("raise")) emit raiseRequested();
+      });
+    }
+  });
+}
+
+SingleInstance::~SingleInstance() {
+  if (server_) server_->close();
+  if (lockFd_ >= 0) close(lockFd_);  // releases the lock; the file stays for the next start
+}
+
+bool SingleInstance::AskFirstToRaise(int waitMs) const {
+  QElapsedTimer clock;
+  clock.start();
+  do {
+    QLocalSocket socket;
+    socket.connectToServer(serverPath_);
+    if (socket.waitForConnected(500)) {
+      socket.write(kRaiseMessage);
+      bool sent = socket.waitForBytesWritten(1000);
+      socket.disconnectFromServer();
+      return sent;
+    }
+    QThread::msleep(100);
+  } while (clock.elapsed() < waitMs);
+  return false;
+}
+
+}  // namespace mirvale
