@@ -32,7 +32,7 @@ class ColorListDelegate : public QStyledItemDelegate {
     painter->setFont(item.font);
     if (list_.m_arrMarkedRows.contains(row)) {
       painter->fillRect(option.rect, list_.m_arrMarkedCols.contains(column) ? list_.m_clrMark
-                                                                             : list_.palette().color(QPalette::Base));
+                                                                            : list_.palette().color(QPalette::Base));
       const bool fullRow = list_.selectionBehavior() == QAbstractItemView::SelectRows;
       const bool hot = row == list_.HotRow() && (column == 0 || fullRow);
       painter->setPen(hot ? QColor(0, 0, 128) : QColor(0, 0, 0));

@@ -15,10 +15,10 @@ class CColorListCtrl : public QTreeWidget {
  public:
   explicit CColorListCtrl(QWidget* parent = nullptr);
 
-  QString m_strSearch;            // upper case; empty: no highlighting
+  QString m_strSearch;  // upper case; empty: no highlighting
   QColor m_clrMark = QColor(0, 0, 0);
-  QList<int> m_arrMarkedRows;     // row positions; clear before refilling or re-sorting
-  QList<int> m_arrMarkedCols;     // columns that get m_clrMark within a marked row
+  QList<int> m_arrMarkedRows;  // row positions; clear before refilling or re-sorting
+  QList<int> m_arrMarkedCols;  // columns that get m_clrMark within a marked row
 
   int HotRow() const { return hotRow_; }
 

@@ -69,7 +69,8 @@ void FlatToolButton::paintEvent(QPaintEvent*) {
   if (dropDown_) {
     QRect arrow = ArrowRect();
     QPointF centre = QRectF(arrow).center();
-    QPolygonF triangle{{centre.x() - 4, centre.y() - 2}, {centre.x() + 4, centre.y() - 2}, {centre.x(), centre.y() + 3}};
+    QPolygonF triangle{
+        {centre.x() - 4, centre.y() - 2}, {centre.x() + 4, centre.y() - 2}, {centre.x(), centre.y() + 3}};
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(bar_.m_clrText);
@@ -102,8 +103,8 @@ CFlatToolBarCtrl::CFlatToolBarCtrl(QWidget* parent) : QWidget(parent) {
   layout->addStretch(1);
 }
 
-FlatToolButton* CFlatToolBarCtrl::AddButton(int command, const QString& text, const QPixmap& normal,
-                                            const QPixmap& hot, int width, bool dropDown) {
+FlatToolButton* CFlatToolBarCtrl::AddButton(int command, const QString& text, const QPixmap& normal, const QPixmap& hot,
+                                            int width, bool dropDown) {
   auto* button = new FlatToolButton(*this, command, text, normal, hot, width, dropDown);
   auto* row = static_cast<QHBoxLayout*>(layout());
   row->insertWidget(row->count() - 1, button);

@@ -21,7 +21,8 @@ CMainFrame::CMainFrame(CMirvaleApp& app, const PaneRegistry& registry, QWidget* 
       app_(app),
       registry_(registry),
       band_(new CMainToolBand(this)),
-      view_(new CMirvaleView(app, registry, [this](int command) { dispatchCommand(command); }, this)),
+      view_(new CMirvaleView(
+          app, registry, [this](int command) { dispatchCommand(command); }, this)),
       helpMenu_(new QMenu(this)) {
   setObjectName(QStringLiteral("mainFrame"));
   setWindowTitle(QStringLiteral("Oskavel Mirvale"));
@@ -38,9 +39,8 @@ CMainFrame::CMainFrame(CMirvaleApp& app, const PaneRegistry& registry, QWidget* 
   helpMenu_->addAction(QStringLiteral("Exit Mirvale"), this, [this] { dispatchCommand(kCommandExit); });
 
   CFlatToolBarCtrl& bar = band_->ToolBar();
-  connect(&bar, &CFlatToolBarCtrl::commandTriggered, this, [this](int command) {
-    dispatchCommand(command == kCommandHelpButton ? kCommandHelp : command);
-  });
+  connect(&bar, &CFlatToolBarCtrl::commandTriggered, this,
+          [this](int command) { dispatchCommand(command == kCommandHelpButton ? kCommandHelp : command); });
   connect(&bar, &CFlatToolBarCtrl::dropDownPressed, this,
           [this](int, const QRect& buttonRect) { ShowHelpMenu(buttonRect); });
 }
@@ -68,8 +68,10 @@ void CMainFrame::ShowHelpMenu(const QRect& buttonRect) {
 }
 
 void CMainFrame::BringForward() {
-  if (isMinimized()) showNormal();
-  else show();
+  if (isMinimized())
+    showNormal();
+  else
+    show();
   raise();
   activateWindow();
 }
@@ -82,7 +84,8 @@ void CMainFrame::showEvent(QShowEvent* event) {
 }
 
 void CMainFrame::RunSplash() {
-  splash_ = new CSplashDlg(app_.Options().splashDelay, [this] { app_.RunStartupLoading(); }, this);
+  splash_ = new CSplashDlg(
+      app_.Options().splashDelay, [this] { app_.RunStartupLoading(); }, this);
   splash_->setAttribute(Qt::WA_DeleteOnClose);
   connect(splash_, &CSplashDlg::loadingFinished, this, [this] { FinishStartup(); });
   splash_->open();

@@ -1,9 +1,9 @@
 #include "desktop/shell/mirvale_app.h"
 
+#include <QMetaObject>
+
 #include <pwd.h>
 #include <unistd.h>
-
-#include <QMetaObject>
 
 #include "common/settings_file.h"
 #include "desktop/shell/notice_listener.h"
@@ -50,8 +50,8 @@ bool CMirvaleApp::CommitSettings(QWidget* parent) {
   bool saved = DesktopSaveSettings(
       snapshot, m_strDataFolder,
       [timeout] {
-        auto status = platform::SendServiceControl(platform::ControlReloadSettings, platform::ControlSocketPath(),
-                                                   timeout);
+        auto status =
+            platform::SendServiceControl(platform::ControlReloadSettings, platform::ControlSocketPath(), timeout);
         return status && *status == platform::kControlDone;
       },
       options_.fileRetry);
@@ -94,7 +94,8 @@ void CMirvaleApp::ReloadOnNotice() {
 }
 
 void CMirvaleApp::PostDatabaseReloaded() {
-  QMetaObject::invokeMethod(this, [this] { emit databaseReloaded(); }, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      this, [this] { emit databaseReloaded(); }, Qt::QueuedConnection);
 }
 
 }  // namespace mirvale

@@ -25,9 +25,7 @@ class WaitCursor {
 };
 
 // Tools, Actions and Export scroll vertically when the view is lower than they were built.
-bool Scrolls(PaneSlot slot) {
-  return slot == PaneSlot::Tools || slot == PaneSlot::Actions || slot == PaneSlot::Export;
-}
+bool Scrolls(PaneSlot slot) { return slot == PaneSlot::Tools || slot == PaneSlot::Actions || slot == PaneSlot::Export; }
 
 struct PanePlace {
   int x, y, heightLess;  // height = H - heightLess
@@ -51,10 +49,9 @@ PanePlace PlaceOf(PaneSlot slot) {
 
 CMirvaleView::CMirvaleView(CMirvaleApp& app, const PaneRegistry& registry, std::function<void(int)> route,
                            QWidget* parent)
-    : QWidget(parent),
-      app_(app),
-      registry_(registry),
-      context_{app, std::move(route), [this] { return switcher_.LastMainCommand(); }} {
+    : QWidget(parent), app_(app), registry_(registry), context_{app, std::move(route), [this] {
+                                                                  return switcher_.LastMainCommand();
+                                                                }} {
   setObjectName(QStringLiteral("mainView"));
   CreatePanes(registry);
 }
@@ -81,7 +78,8 @@ void CMirvaleView::CreatePanes(const PaneRegistry& registry) {
     QWidget* parent = scroller ? static_cast<QWidget*>(scroller) : this;
     QWidget* pane = nullptr;
     if (const PaneFactory* factory = registry.Pane(slot)) pane = (*factory)(context_, parent);
-    if (!pane) pane = new PlaceholderPane(QString::fromLatin1(PaneSlotName(slot)), registry.PendingDescription(slot), parent);
+    if (!pane)
+      pane = new PlaceholderPane(QString::fromLatin1(PaneSlotName(slot)), registry.PendingDescription(slot), parent);
     pane->setObjectName(pane->objectName().isEmpty() ? QString::fromLatin1(PaneSlotName(slot)) : pane->objectName());
     if (scroller) {
       // The height the pane was built with is the scrolling range.

@@ -1,11 +1,11 @@
 #include "desktop/shell/notice_listener.h"
 
+#include <cstdint>
+
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <cstdint>
 
 #include "common/status_texts.h"
 

@@ -6,9 +6,7 @@ void PaneRegistry::RegisterPane(PaneSlot slot, PaneFactory factory) { panes_[slo
 
 void PaneRegistry::RegisterCommand(int command, CommandOpener opener) { commands_[command] = std::move(opener); }
 
-void PaneRegistry::DescribePending(PaneSlot slot, QString description) {
-  pendingPanes_[slot] = std::move(description);
-}
+void PaneRegistry::DescribePending(PaneSlot slot, QString description) { pendingPanes_[slot] = std::move(description); }
 
 void PaneRegistry::DescribePending(int command, QString description) {
   pendingCommands_[command] = std::move(description);

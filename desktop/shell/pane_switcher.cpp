@@ -32,8 +32,10 @@ std::optional<PaneSlot> PaneSwitcher::SlotOfCommand(int command) {
 bool PaneSwitcher::Dispatch(int command) {
   auto slot = SlotOfCommand(command);
   if (!slot) return false;
-  if (command >= kCommandOptions) ShowSettings(*slot);
-  else ShowMain(*slot);
+  if (command >= kCommandOptions)
+    ShowSettings(*slot);
+  else
+    ShowMain(*slot);
   return true;
 }
 

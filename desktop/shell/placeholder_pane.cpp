@@ -5,8 +5,7 @@
 
 namespace mirvale {
 
-PlaceholderPane::PlaceholderPane(const QString& title, const QString& description, QWidget* parent)
-    : QWidget(parent) {
+PlaceholderPane::PlaceholderPane(const QString& title, const QString& description, QWidget* parent) : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(24, 20, 24, 20);
   auto* heading = new QLabel(title, this);

@@ -1,13 +1,13 @@
 // The desktop program in this process against a real MirvaleSrv in temporary folders: start-up,
 // the service started when it does not run, the store reloaded on the service's notice, a second
 // copy raising the first, and the frame's commands.
-#include <gtest/gtest.h>
-
 #include <QMenu>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTextBrowser>
 #include <QThread>
+
+#include <gtest/gtest.h>
 
 #include "common/settings_file.h"
 #include "common/status_texts.h"
@@ -129,8 +129,7 @@ TEST(DesktopStart, StartsTheServiceReloadsOnItsNoticeAndRaisedByASecondCopy) {
   ASSERT_EQ(service.Control(platform::ControlStartScan), platform::kControlDone);
   ASSERT_TRUE(reloaded.wait(60000)) << "no reload after the scan";
   EXPECT_TRUE(onGuiThread);
-  EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return desktop.App().Store().ScanHeader().m_strScanStatus == "Finished"; }, 20000));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return desktop.App().Store().ScanHeader().m_strScanStatus == "Finished"; }, 20000));
   EXPECT_EQ(desktop.App().Store().ScanHeader().m_strScanPool, "lab");
   ScanDatabaseMap scan;
   desktop.App().Store().CopyScanMap(scan);

@@ -1,12 +1,13 @@
 // The desktop end of the "Update Database" notice on a real socket in a temporary folder.
-#include <gtest/gtest.h>
+#include "desktop/shell/notice_listener.h"
 
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
-#include "desktop/shell/notice_listener.h"
+#include <gtest/gtest.h>
+
 #include "platform/notice_socket.h"
 #include "tests/support/scoped_env.h"
 

@@ -1,9 +1,9 @@
 // Screenshots of the desktop program on a private Xvfb display, against a real MirvaleSrv, kept
 // as PNG files under <build>/screenshots. A new pane adds one TEST here: start, send its
 // command, SaveScreenshot(frame, "<pane>").
-#include <gtest/gtest.h>
-
 #include <QImage>
+
+#include <gtest/gtest.h>
 
 #include "common/settings_file.h"
 #include "desktop/shell/command_ids.h"

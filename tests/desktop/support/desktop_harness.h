@@ -2,13 +2,13 @@
 // The whole desktop program in the test's own process, pointed at a real MirvaleSrv's temporary
 // folders: every pane and dialog registered as desktop/main.cpp does, a short splash and quick
 // file retries, and helpers to wait for start-up, switch panes and save screenshots.
-#include <gtest/gtest.h>
-
 #include <QScreen>
 #include <QTest>
 #include <filesystem>
 #include <list>
 #include <memory>
+
+#include <gtest/gtest.h>
 
 #include "desktop/pools/pool_panes.h"
 #include "desktop/results/result_panes.h"

@@ -4,10 +4,10 @@
 // source registers it once:
 //   static auto* const qt = testing_support::UseQtApplication();             // offscreen
 //   static auto* const qt = testing_support::UseQtApplication(Display::Xvfb); // screenshots
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <memory>
+
+#include <gtest/gtest.h>
 
 #include "tests/desktop/support/xvfb_server.h"
 

@@ -1,13 +1,13 @@
 #pragma once
 // A private X server for screenshots: Xvfb on the first free display (it reports the number
 // through -displayfd), no TCP listener, 1280 x 800 in 24-bit colour; ended with the object.
+#include <string>
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <string>
 
 namespace testing_support {
 
@@ -33,8 +33,8 @@ inline XvfbServer::XvfbServer() {
   if (pid_ == 0) {
     close(pipeFds[0]);
     const std::string fd = std::to_string(pipeFds[1]);
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp",
-           "-noreset", static_cast<char*>(nullptr));
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x800x24", "-nolisten", "tcp", "-noreset",
+           static_cast<char*>(nullptr));
     _exit(127);
   }
   close(pipeFds[1]);
