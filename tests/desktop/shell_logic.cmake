@@ -1,6 +1,7 @@
-# The desktop shell's widget-free rules and its notice listener.
+# The desktop shell's widget-free rules, its notice listener, and its widgets (offscreen).
 mirvale_add_test(desktop_shell_unit_tests LABEL unit
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/shell_logic_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/notice_listener_test.cpp
-  LIBS mirvale_desktop_shell)
+    ${CMAKE_CURRENT_LIST_DIR}/shell_widgets_test.cpp
+  LIBS mirvale_desktop_shell Qt6::Test)
