@@ -6,6 +6,7 @@
 #include "common/archive_writer.h"
 #include "platform/atomic_file.h"
 #include "platform/event_log.h"
+#include "platform/service_control_codes.h"
 
 namespace mirvale {
 
@@ -97,7 +98,7 @@ bool MoveUnreadableFileAside(const std::string& path, std::string_view reason) {
   std::string text = "The file " + path + " cannot be read (" + std::string(reason) + "); ";
   text += moved ? "it was moved to " + aside + "."
                 : "it could not be moved aside and is left in place.";
-  platform::ReportEvent("MirvaleSrv", platform::EventType::Error, text);
+  platform::ReportEvent(platform::kMirvaleServiceName, platform::EventType::Error, text);
   return moved;
 }
 

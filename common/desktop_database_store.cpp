@@ -4,8 +4,19 @@
 
 namespace mirvale {
 
+namespace {
+
+// Every failed attempt is followed by its pause, the last one as well: a load that fails has
+// waited five times one second.
+platform::RetryPolicy WithPauseAfterLast(platform::RetryPolicy policy) {
+  policy.pauseAfterLast = true;
+  return policy;
+}
+
+}  // namespace
+
 DesktopDatabaseStore::DesktopDatabaseStore(std::string programFolder, platform::RetryPolicy policy)
-    : m_strProgramFolder(std::move(programFolder)), policy_(std::move(policy)) {}
+    : m_strProgramFolder(std::move(programFolder)), policy_(WithPauseAfterLast(std::move(policy))) {}
 
 bool DesktopDatabaseStore::LoadDatabase() {
   const std::string path = platform::JoinPath(m_strProgramFolder, kDeviceDatabaseFileName);

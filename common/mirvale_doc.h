@@ -79,4 +79,8 @@ struct CMirvaleDoc {
   bool operator==(const CMirvaleDoc&) const = default;
 };
 
+// Which exports the switches ask for: the text file (tab or comma form), the ODBC table.
+inline bool TextExportOn(const CMirvaleDoc& doc) { return doc.m_bExportText || doc.m_bExportCsv; }
+inline bool DatabaseExportOn(const CMirvaleDoc& doc) { return doc.m_bExportSql || doc.m_bExportAccess; }
+
 }  // namespace mirvale

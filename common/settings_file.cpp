@@ -10,6 +10,13 @@
 
 namespace mirvale {
 
+namespace {
+
+// The file holds the SMTP, SNMP and shell passwords: the service's operators read it, nobody else.
+constexpr unsigned kSettingsFileMode = 0640;
+
+}  // namespace
+
 std::string EncodeSettings(const CMirvaleDoc& doc) {
   ArchiveWriter writer;
   CMirvaleDoc::VisitFields(writer, doc);
@@ -67,7 +74,8 @@ bool DesktopSaveSettings(const CMirvaleDoc& doc, const std::string& dataFolder,
   return platform::Retry(
       [&] {
         platform::CreateFolderLevels(dataFolder);
-        if (!platform::WriteFileAtomically(path, bytes)) return false;
+        if (!platform::WriteFileAtomically(path, bytes, kSettingsFileMode, platform::FileGroup::Operators))
+          return false;
         return signalService && signalService();
       },
       policy);
@@ -88,21 +96,23 @@ bool ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFolder) {
     return false;
   }
   ApplyServiceDefaults(doc);
-  return platform::WriteFileAtomically(path, EncodeSettings(doc));
+  return platform::WriteFileAtomically(path, EncodeSettings(doc), kSettingsFileMode, platform::FileGroup::Operators);
 }
 
 bool ServiceSaveSettings(const CMirvaleDoc& doc, const std::string& programFolder,
                          const platform::RetryPolicy& policy) {
   const std::string path = platform::JoinPath(programFolder, kSettingsFileName);
   const std::string bytes = EncodeSettings(doc);
-  return platform::Retry([&] { return platform::WriteFileAtomically(path, bytes); }, policy);
+  return platform::Retry(
+      [&] { return platform::WriteFileAtomically(path, bytes, kSettingsFileMode, platform::FileGroup::Operators); },
+      policy);
 }
 
 SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& programFolder,
                                      const std::string& dataFolder) {
   SettingsReload result;
-  const bool textBefore = doc.m_bExportText || doc.m_bExportCsv;
-  const bool databaseBefore = doc.m_bExportSql || doc.m_bExportAccess;
+  const bool textBefore = TextExportOn(doc);
+  const bool databaseBefore = DatabaseExportOn(doc);
   const std::string source = platform::JoinPath(dataFolder, kSettingsFileName);
   const std::string target = platform::JoinPath(programFolder, kSettingsFileName);
 
@@ -116,13 +126,14 @@ SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& progra
     MoveUnreadableFileAside(source, error.what());
     return result;
   }
-  if (!platform::WriteFileAtomically(target, *bytes)) return result;
+  if (!platform::WriteFileAtomically(target, *bytes, kSettingsFileMode, platform::FileGroup::Operators))
+    return result;
   std::remove(source.c_str());
 
   doc = std::move(fresh);
   result.reloaded = true;
-  result.startTextExport = !textBefore && (doc.m_bExportText || doc.m_bExportCsv);
-  result.startDatabaseExport = !databaseBefore && (doc.m_bExportSql || doc.m_bExportAccess);
+  result.startTextExport = !textBefore && TextExportOn(doc);
+  result.startDatabaseExport = !databaseBefore && DatabaseExportOn(doc);
   return result;
 }
 

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/operator_group.h"
+
 namespace platform {
 
 namespace {
@@ -24,10 +26,16 @@ bool WriteAll(int fd, std::string_view data) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view content, unsigned mode) {
+void SetFileGroup(int fd, FileGroup group) {
+  if (group != FileGroup::Operators) return;
+  if (auto operators = OperatorGroupId()) (void)!fchown(fd, static_cast<uid_t>(-1), *operators);
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view content, unsigned mode, FileGroup group) {
   std::string temporary = path + ".tmp-XXXXXX";
   int fd = mkstemp(temporary.data());
   if (fd < 0) return false;
+  SetFileGroup(fd, group);
   bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
   ok = (close(fd) == 0) && ok;
   if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;

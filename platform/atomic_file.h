@@ -7,15 +7,23 @@
 
 namespace platform {
 
+// Whose group a new file gets: the writer's, or the service's operators' (when that group
+// exists; see operator_group.h).
+enum class FileGroup { Owner, Operators };
+
 // Writes content to path atomically with the given permission bits. False (and the old file
 // untouched) on any failure.
-bool WriteFileAtomically(const std::string& path, std::string_view content, unsigned mode = 0644);
+bool WriteFileAtomically(const std::string& path, std::string_view content, unsigned mode = 0644,
+                         FileGroup group = FileGroup::Owner);
 
 // Reads a whole file; nullopt when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Appends text to a file, creating it with the given mode; false on failure.
 bool AppendToFile(const std::string& path, std::string_view text, unsigned mode = 0644);
+
+// Gives an open file to the group; a failure leaves the writer's group.
+void SetFileGroup(int fd, FileGroup group);
 
 bool FileExists(const std::string& path);
 

@@ -13,14 +13,16 @@ struct RetryPolicy {
   std::function<void(std::chrono::milliseconds)> sleep = [](std::chrono::milliseconds d) {
     std::this_thread::sleep_for(d);
   };
+  // Whether the last failed attempt is followed by a pause too.
+  bool pauseAfterLast = false;
 };
 
-// Calls attempt() until it returns true or the attempts are used up; no pause after the last.
+// Calls attempt() until it returns true or the attempts are used up.
 template <typename Attempt>
 bool Retry(Attempt&& attempt, const RetryPolicy& policy = RetryPolicy{}) {
   for (int i = 0; i < policy.attempts; ++i) {
     if (attempt()) return true;
-    if (i + 1 < policy.attempts) policy.sleep(policy.pause);
+    if (i + 1 < policy.attempts || policy.pauseAfterLast) policy.sleep(policy.pause);
   }
   return false;
 }

@@ -27,6 +27,10 @@ enum ServiceControlCode : uint32_t {
 
 // The status the service answers for every control it carried out.
 inline constexpr uint32_t kControlDone = 0;
+// A control that failed with an error.
+inline constexpr uint32_t kControlFailed = 1;
+// A control the caller may not send (the service manager's access-denied error).
+inline constexpr uint32_t kControlAccessDenied = 5;
 
 enum class ServiceState : uint32_t { Stopped = 1, StartPending = 2, StopPending = 3, Running = 4 };
 

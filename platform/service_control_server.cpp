@@ -7,6 +7,9 @@
 #include <exception>
 #include <unistd.h>
 
+#include "platform/operator_group.h"
+#include "platform/service_control_codes.h"
+
 namespace platform {
 
 namespace {
@@ -14,17 +17,16 @@ namespace {
 // A client that connects but never sends its code must not hold the handler thread.
 constexpr int kCodeWaitMs = 5000;
 
-constexpr uint32_t kControlFailed = 1;
 
 }  // namespace
 
 std::unique_ptr<ControlSocketServer> ControlSocketServer::Listen(const std::string& path, Handler handler) {
   if (ConnectUnixStream(path, /*nonBlocking=*/true)) return nullptr;
   unlink(path.c_str());
-  // Any local user may send a control: the request's data come from the data folder, whose
-  // permissions decide who may ask for what.
-  UniqueFd listener = ListenUnixStream(path, 0666, 16);
+  // Only the service's operators may connect; the handler decides what each of them may ask.
+  UniqueFd listener = ListenUnixStream(path, 0660, 16);
   if (!listener) return nullptr;
+  ShareWithOperators(path, 0660);
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) {
     unlink(path.c_str());
@@ -71,9 +73,14 @@ void ControlSocketServer::AnswerOne(int client) {
   unsigned char request[4];
   if (!ReceiveExactly(client, request, sizeof request, kCodeWaitMs)) return;
   // A request that fails with an exception is answered as failed; the service goes on.
+  ControlCaller caller;
+  ucred credentials{};
+  socklen_t length = sizeof credentials;
+  if (getsockopt(client, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0 && length == sizeof credentials)
+    caller = {credentials.pid, credentials.uid, credentials.gid};
   uint32_t status = kControlFailed;
   try {
-    status = handler_(DecodeLittleEndian32(request));
+    status = handler_(DecodeLittleEndian32(request), caller);
   } catch (const std::exception&) {
   }
   unsigned char answer[4];

@@ -1,20 +1,30 @@
 #pragma once
 // The service's end of the control socket: one thread accepts clients one at a time, reads a
 // 4-byte little-endian code, calls the handler and answers its 4-byte status when the handler
-// has returned. Controls are therefore carried out one after another, in arrival order.
+// has returned. Controls are therefore carried out one after another, in arrival order. The
+// socket belongs to the service's operators (mode 0660, group "mirvale"), and the handler is
+// told who sent each code, as the kernel reports the connecting process.
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 #include <thread>
 
 #include "platform/unix_socket.h"
 
 namespace platform {
 
+// The connecting process's credentials; an unknown caller has the ids of nobody.
+struct ControlCaller {
+  pid_t pid = 0;
+  uid_t uid = static_cast<uid_t>(-1);
+  gid_t gid = static_cast<gid_t>(-1);
+};
+
 class ControlSocketServer {
  public:
-  using Handler = std::function<uint32_t(uint32_t code)>;
+  using Handler = std::function<uint32_t(uint32_t code, const ControlCaller& caller)>;
 
   // Listens at path. A stale socket left by a dead service is replaced; nullptr when another
   // service answers there or the socket cannot be made.

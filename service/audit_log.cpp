@@ -31,10 +31,13 @@ void AppendQueuedLines(AuditQueue& queue, const AuditLogSettings& settings) {
   std::string text;
   // Creating the file exclusively tells a new file from an existing one without a race; only
   // the flush that creates it writes the headers.
-  int fd = open(settings.file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  int fd = open(settings.file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0640);
   if (fd >= 0) {
-    if (settings.forms.tabs) text += kAuditTabHeader;
+    platform::SetFileGroup(fd, platform::FileGroup::Operators);
+    // Each header is put in front of the queue in turn, so with both forms the comma header
+    // ends up first.
     if (settings.forms.commas) text += kAuditCommaHeader;
+    if (settings.forms.tabs) text += kAuditTabHeader;
   } else if (errno == EEXIST) {
     fd = open(settings.file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   }
@@ -70,8 +73,8 @@ void ApplyRetention(const AuditLogSettings& settings, std::time_t now) {
   }
   if (!dropped) return;
   struct stat info {};
-  unsigned mode = stat(settings.file.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0644;
-  platform::WriteFileAtomically(settings.file, kept, mode);
+  unsigned mode = stat(settings.file.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0640;
+  platform::WriteFileAtomically(settings.file, kept, mode, platform::FileGroup::Operators);
 }
 
 }  // namespace

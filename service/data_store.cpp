@@ -7,7 +7,10 @@
 
 namespace mirvale {
 
-ServiceDataStore::ServiceDataStore(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+ServiceDataStore::ServiceDataStore(std::string programFolder)
+    : programFolder_(std::move(programFolder)),
+      deviceFile_(platform::JoinPath(programFolder_, kDeviceDatabaseFileName)),
+      scanFile_(platform::JoinPath(programFolder_, kScanDatabaseFileName)) {}
 
 std::string ServiceDataStore::DeviceDatabasePath() const {
   return platform::JoinPath(programFolder_, kDeviceDatabaseFileName);
@@ -25,13 +28,39 @@ void ServiceDataStore::LoadDatabase(const platform::RetryPolicy& policy) {
 }
 
 void ServiceDataStore::SaveDatabase() {
-  std::lock_guard lock(m_csData);
-  SaveDeviceDatabaseFile(DeviceDatabasePath(), m_mapDatabase);
+  OrderedFileWriter::Snapshot snapshot;
+  {
+    std::lock_guard lock(m_csData);
+    snapshot = deviceFile_.Take(EncodeDeviceDatabase(m_mapDatabase));
+  }
+  deviceFile_.Write(std::move(snapshot));
 }
 
 void ServiceDataStore::SaveScanDatabase() {
+  OrderedFileWriter::Snapshot snapshot;
+  {
+    std::lock_guard lock(m_csData);
+    snapshot = scanFile_.Take(EncodeScanDatabase(header_, m_mapScan));
+    scanChanged_ = false;
+    lastScanSave_ = std::chrono::steady_clock::now();
+  }
+  scanFile_.Write(std::move(snapshot));
+}
+
+void ServiceDataStore::NoteScanChange() {
   std::lock_guard lock(m_csData);
-  SaveScanDatabaseFile(ScanDatabasePath(), header_, m_mapScan);
+  scanChanged_ = true;
+}
+
+std::chrono::steady_clock::time_point ServiceDataStore::SaveScanChangesWhenDue(std::chrono::milliseconds interval) {
+  bool due = false;
+  {
+    std::lock_guard lock(m_csData);
+    due = scanChanged_ && std::chrono::steady_clock::now() >= lastScanSave_ + interval;
+  }
+  if (due) SaveScanDatabase();
+  std::lock_guard lock(m_csData);
+  return lastScanSave_ + interval;
 }
 
 void ServiceDataStore::BeginScanStatus(std::time_t now) {

@@ -4,6 +4,7 @@
 // Every operation holds the lock for its whole run; the lock is re-entrant so that an operation
 // may save inside its own hold, and the prune and the pool scan may hold it around several.
 #include <atomic>
+#include <chrono>
 #include <ctime>
 #include <functional>
 #include <map>
@@ -12,6 +13,7 @@
 
 #include "common/database_files.h"
 #include "platform/retry.h"
+#include "service/ordered_file_writer.h"
 
 namespace mirvale {
 
@@ -24,9 +26,16 @@ class ServiceDataStore {
 
   // Reads Mirvale.db with the policy's attempts; the map keeps what it held when all fail.
   void LoadDatabase(const platform::RetryPolicy& policy = {});
-  // One attempt each; a failure is dropped (the next save repairs it).
+  // One attempt each; a failure is dropped (the next save repairs it). The content is taken
+  // under the lock and written after it, so stores go on while the disk works.
   void SaveDatabase();
   void SaveScanDatabase();
+
+  // Status changes of a running scan: the device threads note them, the pool scan writes them
+  // once the last save of Mirvale.sdb is interval old, so a scan of many addresses does not
+  // rewrite the file for each of them. Returns when to ask again.
+  void NoteScanChange();
+  std::chrono::steady_clock::time_point SaveScanChangesWhenDue(std::chrono::milliseconds interval);
 
   // A pool scan starts: running flag on, status "Running", start time, empty scan map, saved.
   void BeginScanStatus(std::time_t now);
@@ -71,6 +80,10 @@ class ServiceDataStore {
   ScanDatabaseMap m_mapScan;
   ScanDatabaseHeader header_;
   std::atomic<bool> scanRunning_{false};
+  bool scanChanged_ = false;
+  std::chrono::steady_clock::time_point lastScanSave_{};
+  OrderedFileWriter deviceFile_;
+  OrderedFileWriter scanFile_;
 };
 
 }  // namespace mirvale

@@ -7,7 +7,7 @@ namespace mirvale {
 
 void ExportDatabase(CMirvaleFrm& owner) {
   auto settings = owner.Settings();
-  if (!settings) return;
+  if (!settings || !DatabaseExportOn(*settings)) return;
   std::vector<ExportValueRow> rows;
   owner.Data().WithDatabases([&rows](DeviceDatabaseMap& devices, ScanDatabaseMap&) { rows = CollectExportRows(devices); });
   CConfigurationExportDb(settings->m_strExportDatabase, std::move(rows)).Run();

@@ -92,10 +92,14 @@ bool CConfigurationDevice::ProcessQueries(const std::string& name, const std::st
   int prefixArcs = OidArcCount(oid);
   SnmpValueSlot slot{oid, ""};
   ActionSubject subject{job_.pool, job_.address, name, scanTime_};
+  // Values of a pool that collects everything belong to no query: the empty identifier keeps
+  // them through a prune.
+  const std::string storedOid = snmp_.m_bAllQueries ? std::string() : oid;
   while (services_.snmp.Request(SnmpRequestMode::GetNext, job_.address, snmp_, std::span(&slot, 1), prefixArcs)) {
     std::string instance = QueryInstanceName(oid, queryName, slot.oid);
     CheckQueryActions(job_.settings, services_.actions, services_.data, subject, slot.oid, instance, slot.value);
-    if (services_.data.StoreQueryValue(job_.pool, job_.address, job_.scanStart, slot.oid, oid, instance, slot.value))
+    if (services_.data.StoreQueryValue(job_.pool, job_.address, job_.scanStart, slot.oid, storedOid, instance,
+                                         slot.value))
       changed = true;
   }
   return changed;
@@ -152,7 +156,7 @@ void CConfigurationDevice::Run() {
                        : echoAnswered                ? kStatusNoResponse
                                                      : kStatusUnreachable;
   services_.data.SetScanRecord(job_.pool, job_.address, name, status);
-  services_.data.SaveScanDatabase();
+  services_.data.NoteScanChange();
 
   if ((shellAnswered || snmpAnswered) && !Stopping()) {
     services_.data.AddDevice(job_.pool, job_.address, name, interfaces, addresses);
@@ -165,7 +169,7 @@ void CConfigurationDevice::Run() {
                                                            : kStatusUnchanged;
     services_.data.SetScanRecord(job_.pool, job_.address, name, status);
     services_.data.UpdateDevice(job_.pool, job_.address, job_.scanStart, status);
-    services_.data.SaveScanDatabase();
+    services_.data.NoteScanChange();
   }
   QueueAudit(name, status);
 }

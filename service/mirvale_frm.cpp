@@ -83,6 +83,10 @@ void CMirvaleFrm::Run() {
   Load();
   loaded_.Set();
   while (!serviceStop_->WaitFor(timing_.tick)) Tick(timing_.clock());
+  FlushAuditLogAtStop();
+}
+
+void CMirvaleFrm::FlushAuditLogAtStop() {
   // Lines queued since the last flush would otherwise be lost with the process.
   if (AuditLogWanted(*Settings())) FlushAuditLog(timing_.clock());
 }
@@ -120,6 +124,11 @@ void CMirvaleFrm::StartExports(bool text, bool database) {
   if (text && jobs_.textExport) threads_.Start("CConfigurationExportText", [this] { jobs_.textExport(*this); });
   if (database && jobs_.databaseExport)
     threads_.Start("CConfigurationExportDb", [this] { jobs_.databaseExport(*this); });
+}
+
+void CMirvaleFrm::StartEnabledExports() {
+  auto settings = Settings();
+  StartExports(TextExportOn(*settings), DatabaseExportOn(*settings));
 }
 
 void CMirvaleFrm::ReloadSettings() {
@@ -160,7 +169,7 @@ void CMirvaleFrm::PruneDatabase() {
   data_.SaveScanDatabase();
   SendUpdateNotice();
   // The exports start now and wait for the data-store lock until the prune releases it.
-  StartExports(settings->m_bExportText || settings->m_bExportCsv, settings->m_bExportSql || settings->m_bExportAccess);
+  StartEnabledExports();
 }
 
 void CMirvaleFrm::SendTestMail() { mirvale::SendTestMail(Settings(), actionStarters_, timing_.clock()); }

@@ -52,6 +52,8 @@ class CMirvaleFrm {
   void PruneDatabase();
   void SendTestMail();
   void FlushAuditLog(std::time_t now);
+  // The last flush, once the worker and the threads it started have ended.
+  void FlushAuditLogAtStop();
 
   // Audit producers: queue one device's scan result (when m_bScanLog is on) or one set or
   // restore request (when m_bChangesLog is on), in each switched-on form.
@@ -73,7 +75,10 @@ class CMirvaleFrm {
   const ServiceJobs& Jobs() const { return jobs_; }
   // Hooks that start each action on a worker thread of its own.
   const ActionHooks& ActionStarters() const { return actionStarters_; }
+  // Starts the export threads asked for; each runs only when its switch is still on then.
   void StartExports(bool text, bool database);
+  // Starts the exports whose switches are on now.
+  void StartEnabledExports();
   const std::string& ProgramFolder() const { return m_strProgramFolder; }
   const std::string& DataFolder() const { return m_strDataFolder; }
   std::time_t Now() const { return timing_.clock(); }

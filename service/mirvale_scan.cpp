@@ -7,6 +7,65 @@
 
 namespace mirvale {
 
+namespace {
+
+// How often a running scan writes Mirvale.sdb at most; the desktop program reads it once a
+// second while it follows the scan.
+constexpr std::chrono::milliseconds kScanSaveInterval{250};
+
+// The device threads of one scan; shared with them, as they may end after the scan has
+// stopped waiting for them.
+class DeviceSlots {
+ public:
+  // Takes a slot, waiting while every slot is in use; idle runs at least by each deadline it
+  // returns (the scan's saves are due then).
+  template <typename Idle>
+  void Take(Idle&& idle) {
+    WaitUntil([this] { return running_ < kMaxDeviceThreads; }, idle);
+    ++running_;
+  }
+  template <typename Idle>
+  void WaitUntilAllFree(Idle&& idle) {
+    WaitUntil([this] { return running_ == 0; }, idle);
+  }
+  void Give() {
+    std::lock_guard lock(mutex_);
+    --running_;
+    freed_.notify_all();
+  }
+
+ private:
+  template <typename Ready, typename Idle>
+  void WaitUntil(Ready ready, Idle& idle) {
+    auto due = idle();
+    std::unique_lock lock(mutex_);
+    while (!ready()) {
+      if (freed_.wait_until(lock, due, ready)) break;
+      lock.unlock();
+      due = idle();
+      lock.lock();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  int running_ = 0;
+};
+
+// Gives a device thread's slot back however the thread ends.
+class SlotRelease {
+ public:
+  explicit SlotRelease(std::shared_ptr<DeviceSlots> slots) : slots_(std::move(slots)) {}
+  ~SlotRelease() { slots_->Give(); }
+  SlotRelease(const SlotRelease&) = delete;
+  SlotRelease& operator=(const SlotRelease&) = delete;
+
+ private:
+  std::shared_ptr<DeviceSlots> slots_;
+};
+
+}  // namespace
+
 bool CMirvaleScan::StopRequested() const {
   return (request_.stopScan && request_.stopScan->IsSet()) || owner_.ServiceStop().IsSet();
 }
@@ -24,47 +83,33 @@ void CMirvaleScan::Run() {
   }
   data.FinishScanStatus();
   SendUpdateNotice();
-  owner_.StartExports(settings->m_bExportText || settings->m_bExportCsv,
-                      settings->m_bExportSql || settings->m_bExportAccess);
+  // A long scan may outlive the switches it started with: the exports follow the current ones.
+  owner_.StartEnabledExports();
   data.EndScanRunning();
 }
 
 void CMirvaleScan::ScanDevices(const std::shared_ptr<const CMirvaleDoc>& settings,
                                const std::shared_ptr<const CPoolItem>& pool) {
   const auto& deviceScan = owner_.Jobs().deviceScan;
-  std::string scanStart = owner_.Data().ScanHeader().m_strScanStart;
-  // Shared with the device threads, which may report after this function has returned.
-  struct Slots {
-    std::mutex mutex;
-    std::condition_variable freed;
-    int running = 0;
-  };
-  auto slots = std::make_shared<Slots>();
+  ServiceDataStore& data = owner_.Data();
+  std::string scanStart = data.ScanHeader().m_strScanStart;
+  auto slots = std::make_shared<DeviceSlots>();
+  auto saveWhenDue = [&data] { return data.SaveScanChangesWhenDue(kScanSaveInterval); };
 
   ForEachPoolAddress(*pool, [&](const std::string& address) {
-    {
-      std::unique_lock lock(slots->mutex);
-      slots->freed.wait(lock, [&] { return slots->running < kMaxDeviceThreads; });
-      ++slots->running;
-    }
+    slots->Take(saveWhenDue);
     DeviceScanJob job{address, request_.pool, request_.user, scanStart, pool, settings, request_.stopScan};
-    auto finished = [slots] {
-      std::lock_guard lock(slots->mutex);
-      --slots->running;
-      slots->freed.notify_all();
-    };
     CMirvaleFrm& owner = owner_;
-    bool started = deviceScan && owner_.Threads().Start("CConfigurationDevice", [&owner, job, finished, &deviceScan] {
+    bool started = deviceScan && owner_.Threads().Start("CConfigurationDevice", [&owner, job, slots, &deviceScan] {
+      SlotRelease release(slots);
       deviceScan(owner, job);
-      finished();
     });
-    if (!started) finished();
-    if (request_.stopScan) request_.stopScan->WaitFor(std::chrono::milliseconds(1));
+    if (!started) slots->Give();
+    // The stop event is tested without waiting, so that starting devices costs no more than
+    // the threads themselves.
     return !StopRequested();
   });
-
-  std::unique_lock lock(slots->mutex);
-  slots->freed.wait(lock, [&] { return slots->running == 0; });
+  slots->WaitUntilAllFree(saveWhenDue);
 }
 
 }  // namespace mirvale

@@ -6,6 +6,19 @@
 
 namespace mirvale {
 
+namespace {
+
+// Earlier versions stored the values of a pool that collects everything under the identifier
+// of the walk's root, "1"; such a pool keeps them until its next scan stores them anew.
+constexpr std::string_view kOldCollectAllOid = "1";
+
+bool QueryStillWanted(const CPoolItem& pool, const std::string& queryOid) {
+  if (queryOid.empty() || pool.m_pQueries.Contains(queryOid)) return true;
+  return pool.m_bAllQueries && queryOid == kOldCollectAllOid;
+}
+
+}  // namespace
+
 bool PoolCoversAddress(const CPoolItem& pool, const std::string& address) {
   for (const auto& [key, device] : pool.m_pDevices) {
     if (PoolNetwork::FromEntry(device->m_strAddress, device->m_strMask).Contains(address)) return true;
@@ -23,8 +36,7 @@ void PruneRecords(DeviceDatabaseMap& devices, ScanDatabaseMap& scans, const CMir
     }
     std::vector<std::string> removedValues;
     for (const auto& [valueKey, value] : device->m_pQueries) {
-      if (!value->m_strQueryOid.empty() && !pool->m_pQueries.Contains(value->m_strQueryOid))
-        removedValues.push_back(valueKey);
+      if (!QueryStillWanted(*pool, value->m_strQueryOid)) removedValues.push_back(valueKey);
     }
     for (const auto& valueKey : removedValues) device->m_pQueries.Remove(valueKey);
     if (!PoolCoversAddress(*pool, device->m_strAddress)) doomed.push_back(key);

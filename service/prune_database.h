@@ -2,7 +2,8 @@
 // Which stored records the settings still account for: a device or scan line stays while its
 // pool exists and its address lies in one of the pool's networks or devices (PoolNetwork, the
 // same reading the scan lists its addresses by); a
-// stored value with a query object identifier stays while the pool still has that query.
+// stored value with a query object identifier stays while the pool still has that query, and
+// values with no identifier (shell lines, values of a pool that collects everything) stay.
 #include <string>
 
 #include "common/database_files.h"

@@ -36,9 +36,7 @@ void CConfigurationRestore::Run() {
   // The desktop program reloads the device database once every result is in the settings, so
   // the database is written first.
   owner_.Data().SaveDatabase();
-  const auto current = owner_.Settings();
-  owner_.StartExports(current->m_bExportText || current->m_bExportCsv,
-                      current->m_bExportAccess || current->m_bExportSql);
+  owner_.StartEnabledExports();
   if (!owner_.UpdateSettings([&done](CMirvaleDoc& doc) { MergeRestoreResults(doc, done); }))
     LogServiceWarning("The results of the set and restore requests could not be saved in Mirvale.ini");
 }

@@ -10,8 +10,10 @@
 #include <unistd.h>
 
 #include "platform/folders.h"
+#include "platform/operator_group.h"
 #include "platform/service_control.h"
 #include "platform/service_control_server.h"
+#include "service/control_access.h"
 #include "service/service_log.h"
 
 namespace mirvale {
@@ -55,7 +57,11 @@ void CServiceHost::WaitForQuit(int signalFd) {
   }
 }
 
-uint32_t CServiceHost::HandleControl(uint32_t code) {
+uint32_t CServiceHost::HandleControl(uint32_t code, const platform::ControlCaller& caller) {
+  if (!ControlAllowed(code, caller)) {
+    LogServiceWarning("Refused service request " + std::to_string(code) + " from uid " + std::to_string(caller.uid));
+    return platform::kControlAccessDenied;
+  }
   switch (code) {
     case platform::kControlStop:
       state_ = platform::ServiceState::StopPending;
@@ -105,11 +111,17 @@ int CServiceHost::Run(bool serviceMode) {
   SetServiceLogToEventLog(serviceMode);
 
   auto serviceStop = std::make_shared<ManualEvent>();
-  worker_ = std::make_unique<CMirvaleFrm>(platform::ProgramFolder(), platform::DataFolder(true), serviceStop,
-                                          DefaultServiceJobs());
+  const std::string dataFolder = platform::DataFolder(true);
+  // The operators' group shares the data folder (new files there take its group) and the run
+  // folder with the control socket; other accounts get nothing.
+  platform::ShareWithOperators(dataFolder, 02770);
   platform::CreateFolderLevels(platform::RunFolder());
+  platform::ShareWithOperators(platform::RunFolder(), 0770);
+  worker_ = std::make_unique<CMirvaleFrm>(platform::ProgramFolder(), dataFolder, serviceStop, DefaultServiceJobs());
   auto handler = platform::ControlSocketServer::Listen(platform::ControlSocketPath(),
-                                                       [this](uint32_t code) { return HandleControl(code); });
+                                                       [this](uint32_t code, const platform::ControlCaller& caller) {
+                                                         return HandleControl(code, caller);
+                                                       });
   if (!handler || !signalFd || !quitFd_) {
     LogServiceMessage("Handler not installed");
     return 1;
@@ -131,6 +143,8 @@ int CServiceHost::Run(bool serviceMode) {
   serviceStop->Set();
   mainWorker.join();
   bool allEnded = worker_->Threads().WaitForAll(kWorkerGrace);
+  // Devices that finished after the worker's last flush have their audit lines queued too.
+  worker_->FlushAuditLogAtStop();
   state_ = platform::ServiceState::Stopped;
   LogServiceMessage("Service stopped");
   if (!allEnded) {

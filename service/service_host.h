@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/service_control_codes.h"
+#include "platform/service_control_server.h"
 #include "platform/unix_socket.h"
 #include "service/mirvale_frm.h"
 
@@ -19,8 +20,9 @@ class CServiceHost {
   // Runs until stopped; returns the exit code.
   int Run(bool serviceMode);
 
-  // The control handler: carries out one code and returns the status to answer.
-  uint32_t HandleControl(uint32_t code);
+  // The control handler: carries out one code that the caller may send and returns the status
+  // to answer; a refused code is logged with the caller's uid and answered access denied.
+  uint32_t HandleControl(uint32_t code, const platform::ControlCaller& caller);
 
  private:
   void PostQuit();

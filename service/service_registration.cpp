@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <unistd.h>
 
+#include "platform/operator_group.h"
 #include "platform/registry.h"
 #include "platform/service_control.h"
 #include "platform/service_control_unit.h"
@@ -81,6 +82,8 @@ bool RemoveService() {
 int RegisterServer(bool asService) {
   // A new registration points at this program file.
   if (!RemoveService()) return 1;
+  // The accounts that may drive the service and read what it stores join this group.
+  if (!platform::EnsureOperatorGroup()) Complain("Couldn't create the group of the service's operators");
   auto appId = platform::RegistryKey::Open(AppIdKeyPath(), true);
   auto module = platform::RegistryKey::Open(ModuleKeyPath(), true);
   if (!appId || !module || !appId->SetString("", kModuleName) || !module->SetString("AppID", kAppId)) {

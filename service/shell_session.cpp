@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 #include "platform/event_log.h"
 #include "remoteshell/backend_list.h"
@@ -13,6 +14,7 @@
 #include "remoteshell/core/prompt_set.h"
 #include "remoteshell/core/session_log.h"
 #include "remoteshell/core/settings.h"
+#include "service/service_log.h"
 #include "service/shell_session_text.h"
 
 namespace mirvale {
@@ -71,7 +73,13 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
   }
   active = this;
   backend_set_output_sink(&CShellSession::OutputSink);
-  thread_ = std::thread(&CShellSession::ThreadProc, this);
+  try {
+    thread_ = std::thread(&CShellSession::ThreadProc, this);
+  } catch (const std::system_error&) {
+    // Nothing escapes with the session lock held: the caller's Close gives it back.
+    LogServiceWarning("Could not start thread CShellSession");
+    return false;
+  }
 
   // A connection that failed at once ends the thread; there is no need to wait it out.
   auto deadline = std::chrono::steady_clock::now() + Timeout();

@@ -7,7 +7,7 @@ namespace mirvale {
 
 void ExportText(CMirvaleFrm& owner) {
   auto settings = owner.Settings();
-  if (!settings) return;
+  if (!settings || !TextExportOn(*settings)) return;
   std::vector<ExportValueRow> rows;
   owner.Data().WithDatabases([&rows](DeviceDatabaseMap& devices, ScanDatabaseMap&) { rows = CollectExportRows(devices); });
   CConfigurationExportText(TextExportSettingsFrom(*settings), std::move(rows)).Run();

@@ -20,12 +20,14 @@ bool WorkerThreads::Start(const std::string& name, std::function<void()> work) {
         work();
       } catch (const std::exception& error) {
         LogServiceWarning(std::string("Worker thread failed: ") + error.what());
+      } catch (...) {
+        LogServiceWarning("Worker thread failed");
       }
       std::lock_guard lock(mutex_);
       if (--running_ == 0) allEnded_.notify_all();
     }).detach();
     return true;
-  } catch (const std::system_error&) {
+  } catch (const std::exception&) {  // no thread left, or no memory for one
     {
       std::lock_guard lock(mutex_);
       if (--running_ == 0) allEnded_.notify_all();

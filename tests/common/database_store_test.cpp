@@ -111,7 +111,7 @@ TEST_F(StoreTest, MissingScanDatabaseFailsAfterFiveAttemptsAndKeepsTheMap) {
   ASSERT_TRUE(store.LoadScanDatabase());
   std::filesystem::remove(folder / "Mirvale.sdb");
   EXPECT_FALSE(store.LoadScanDatabase());
-  EXPECT_EQ(counting.pauses, 4);
+  EXPECT_EQ(counting.pauses, 5);
   EXPECT_FALSE(store.ScanLoaded());
   ScanDatabaseMap scan;
   store.CopyScanMap(scan);

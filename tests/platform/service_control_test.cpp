@@ -54,7 +54,7 @@ TEST_F(ServiceControl, EntriesAreCreatedOnceQueriedChangedAndDeleted) {
 
 TEST_F(ServiceControl, CodesTravelToTheHandlerAndStatusesBack) {
   std::atomic<uint32_t> last{0};
-  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [&](uint32_t code) {
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [&](uint32_t code, const platform::ControlCaller&) {
     last = code;
     return code == platform::kControlInterrogate ? static_cast<uint32_t>(platform::ServiceState::Running) : code + 1;
   });
@@ -65,7 +65,7 @@ TEST_F(ServiceControl, CodesTravelToTheHandlerAndStatusesBack) {
   EXPECT_EQ(platform::QueryServiceState(), platform::ServiceState::Running);
 
   // A second service cannot take over a socket that answers.
-  EXPECT_FALSE(platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t) { return 0u; }));
+  EXPECT_FALSE(platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t, const platform::ControlCaller&) { return 0u; }));
   server.reset();
   EXPECT_FALSE(platform::FileExists(platform::ControlSocketPath()));
   EXPECT_FALSE(platform::SendServiceControl(133)) << "nothing listens";
@@ -79,11 +79,11 @@ TEST_F(ServiceControl, StaleSocketIsReplacedAndSilentClientDoesNotBlockOthers) {
     ASSERT_TRUE(stale);
   }
   ASSERT_TRUE(platform::FileExists(platform::ControlSocketPath()));
-  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t) { return 7u; });
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t, const platform::ControlCaller&) { return 7u; });
   ASSERT_TRUE(server);
   struct stat info {};
   ASSERT_EQ(stat(platform::ControlSocketPath().c_str(), &info), 0);
-  EXPECT_EQ(info.st_mode & 0777, 0666u);
+  EXPECT_EQ(info.st_mode & 0777, 0660u) << "the operators only";
   EXPECT_EQ(platform::SendServiceControl(1), 7u);
 }
 
@@ -115,7 +115,7 @@ TEST_F(ServiceControl, UnitFileRunsTheProgramAndCarriesFolderOverrides) {
 
 TEST_F(ServiceControl, ABusyServiceStillCountsAsRunning) {
   std::atomic<bool> release{false};
-  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [&](uint32_t code) {
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [&](uint32_t code, const platform::ControlCaller&) {
     while (code == 133 && !release) usleep(1000);
     return code == platform::kControlInterrogate ? 4u : 0u;
   });
@@ -134,7 +134,7 @@ TEST_F(ServiceControl, ABusyServiceStillCountsAsRunning) {
 }
 
 TEST_F(ServiceControl, AHandlerThatThrowsIsAnsweredAsFailedAndTheServerGoesOn) {
-  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t code) -> uint32_t {
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t code, const platform::ControlCaller&) -> uint32_t {
     if (code == 133) throw std::runtime_error("disk gone");
     return 0;
   });

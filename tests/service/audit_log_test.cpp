@@ -49,16 +49,16 @@ TEST_F(AuditLog, ValuesCannotBreakARecord) {
   EXPECT_EQ(lines[1], date + ",bob,\"Set  to line one  line \"\"two\"\", end\t!\",core,10.0.0.1,r1,Successful\r\n");
 }
 
-TEST_F(AuditLog, NewFileStartsWithTheHeadersThenTheQueuedLines) {
+TEST_F(AuditLog, NewFileStartsWithTheHeadersCommaFormFirstThenTheQueuedLines) {
   settings.forms = {true, true};
   queue.Append(ScanAuditLines(settings.forms, kNow, "System", "core", "10.0.0.1", "r1", "Finished with changes"));
   FlushAuditLog(queue, settings, kNow);
   auto lines = ScanAuditLines(settings.forms, kNow, "System", "core", "10.0.0.1", "r1", "Finished with changes");
-  EXPECT_EQ(File(), std::string(kAuditTabHeader) + std::string(kAuditCommaHeader) + lines[0] + lines[1]);
+  EXPECT_EQ(File(), "Date,User,Operation,Pool,Ip,Name,Status\r\n" "Date\tUser\tOperation\tPool\tIp\tName\tStatus\r\n" + lines[0] + lines[1]);
   EXPECT_EQ(queue.Size(), 0u);
   queue.Append(lines[0]);
   FlushAuditLog(queue, settings, kNow);
-  EXPECT_EQ(File(), std::string(kAuditTabHeader) + std::string(kAuditCommaHeader) + lines[0] + lines[1] + lines[0]);
+  EXPECT_EQ(File(), "Date,User,Operation,Pool,Ip,Name,Status\r\n" "Date\tUser\tOperation\tPool\tIp\tName\tStatus\r\n" + lines[0] + lines[1] + lines[0]);
 }
 
 TEST_F(AuditLog, BlockedFileKeepsTheQueueAndGetsOneHeaderLater) {

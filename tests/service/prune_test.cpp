@@ -63,6 +63,19 @@ TEST_F(Prune, RemovedQueriesLoseTheirValuesButShellLinesStay) {
   EXPECT_TRUE(kept->m_pQueries.Contains("1"));
 }
 
+TEST_F(Prune, ACollectAllPoolKeepsItsValuesAlsoThoseStoredUnderTheOldIdentifier) {
+  CPoolItem& pool = *settings.m_mapPools.Find("core");
+  pool.m_bAllQueries = 1;
+  pool.m_pQueries.clear();
+  CDbItem& device = Device("core", "10.0.0.7");
+  device.m_pQueries.FindOrAdd("1.3.6.1.2.1.1.5.0");
+  device.m_pQueries.FindOrAdd("1.3.6.1.2.1.1.1.0").m_strQueryOid = "1";
+  device.m_pQueries.FindOrAdd("1.3.6.1.2.1.1.4.0").m_strQueryOid = "1.3.6.1.2.1.1.4";
+  PruneRecords(devices, scans, settings);
+  EXPECT_EQ(devices.Find("core/10.0.0.7")->m_pQueries.size(), 2u);
+  EXPECT_FALSE(devices.Find("core/10.0.0.7")->m_pQueries.Contains("1.3.6.1.2.1.1.4.0"));
+}
+
 TEST_F(Prune, NetworksGivenWithHostBitsKeepWhatTheScanCoversAndNamesCompareAsAllOnes) {
   settings.m_mapPools.Find("core")->m_pDevices.clear();
   AddEntry("10.0.0.77", "255.255.255.0");  // scanned as 10.0.0.1 .. 10.0.0.254

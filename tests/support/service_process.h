@@ -40,6 +40,8 @@ class ServiceProcess {
     env_["MIRVALE_REGISTRY_ROOT"] = temp_ / "registry";
     env_["MIRVALE_EVENTLOG"] = EventLogPath();
     env_["MIRVALE_SYSTEMD_DIR"] = temp_ / "units";
+    // Registration must not add a group to the machine: tests share root's.
+    env_["MIRVALE_OPERATOR_GROUP"] = "root";
     platform::CreateFolderLevels(DataFolder());
   }
   ~ServiceProcess() {

@@ -1,0 +1,13 @@
+#pragma once
+// Who may send which control code: anyone may ask the state (interrogate); root and the members
+// of the operators' group may send the service's own codes (128 to 255); everything else, the
+// stop above all, is root's.
+#include <cstdint>
+
+#include "platform/service_control_server.h"
+
+namespace mirvale {
+
+bool ControlAllowed(uint32_t code, const platform::ControlCaller& caller);
+
+}  // namespace mirvale
