@@ -126,8 +126,7 @@ SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& progra
     MoveUnreadableFileAside(source, error.what());
     return result;
   }
-  if (!platform::WriteFileAtomically(target, *bytes, kSettingsFileMode, platform::FileGroup::Operators))
-    return result;
+  if (!platform::WriteFileAtomically(target, *bytes, kSettingsFileMode, platform::FileGroup::Operators)) return result;
   std::remove(source.c_str());
 
   doc = std::move(fresh);

@@ -1,11 +1,12 @@
 #include "platform/operator_group.h"
 
+#include <vector>
+
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 #include "platform/folders.h"
 
@@ -17,7 +18,8 @@ std::optional<gid_t> OperatorGroupId() {
   std::vector<char> buffer(16384);
   group entry{};
   group* found = nullptr;
-  if (getgrnam_r(OperatorGroupName().c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) return std::nullopt;
+  if (getgrnam_r(OperatorGroupName().c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+    return std::nullopt;
   return found->gr_gid;
 }
 

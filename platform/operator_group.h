@@ -5,6 +5,7 @@
 // no other account can.
 #include <optional>
 #include <string>
+
 #include <sys/types.h>
 
 namespace platform {

@@ -1,10 +1,11 @@
 #include "platform/service_control_server.h"
 
 #include <cerrno>
+#include <exception>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <exception>
 #include <unistd.h>
 
 #include "platform/operator_group.h"
@@ -16,7 +17,6 @@ namespace {
 
 // A client that connects but never sends its code must not hold the handler thread.
 constexpr int kCodeWaitMs = 5000;
-
 
 }  // namespace
 

@@ -8,8 +8,9 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <sys/types.h>
 #include <thread>
+
+#include <sys/types.h>
 
 #include "platform/unix_socket.h"
 

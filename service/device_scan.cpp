@@ -99,7 +99,7 @@ bool CConfigurationDevice::ProcessQueries(const std::string& name, const std::st
     std::string instance = QueryInstanceName(oid, queryName, slot.oid);
     CheckQueryActions(job_.settings, services_.actions, services_.data, subject, slot.oid, instance, slot.value);
     if (services_.data.StoreQueryValue(job_.pool, job_.address, job_.scanStart, slot.oid, storedOid, instance,
-                                         slot.value))
+                                       slot.value))
       changed = true;
   }
   return changed;

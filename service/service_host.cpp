@@ -3,10 +3,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <thread>
+
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
-#include <thread>
 #include <unistd.h>
 
 #include "platform/folders.h"
@@ -118,10 +119,9 @@ int CServiceHost::Run(bool serviceMode) {
   platform::CreateFolderLevels(platform::RunFolder());
   platform::ShareWithOperators(platform::RunFolder(), 0770);
   worker_ = std::make_unique<CMirvaleFrm>(platform::ProgramFolder(), dataFolder, serviceStop, DefaultServiceJobs());
-  auto handler = platform::ControlSocketServer::Listen(platform::ControlSocketPath(),
-                                                       [this](uint32_t code, const platform::ControlCaller& caller) {
-                                                         return HandleControl(code, caller);
-                                                       });
+  auto handler = platform::ControlSocketServer::Listen(
+      platform::ControlSocketPath(),
+      [this](uint32_t code, const platform::ControlCaller& caller) { return HandleControl(code, caller); });
   if (!handler || !signalFd || !quitFd_) {
     LogServiceMessage("Handler not installed");
     return 1;

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdio>
+
 #include <unistd.h>
 
 #include "platform/operator_group.h"

@@ -4,16 +4,16 @@
 #include <cstring>
 #include <system_error>
 
-#include "platform/event_log.h"
-#include "remoteshell/backend_list.h"
 #include "base/console.h"
 #include "base/memory.h"
 #include "base/timers.h"
+#include "platform/event_log.h"
+#include "remoteshell/backend_list.h"
 #include "remoteshell/core/frontend.h"
-#include "remoteshell/net/network.h"
 #include "remoteshell/core/prompt_set.h"
 #include "remoteshell/core/session_log.h"
 #include "remoteshell/core/settings.h"
+#include "remoteshell/net/network.h"
 #include "service/service_log.h"
 #include "service/shell_session_text.h"
 

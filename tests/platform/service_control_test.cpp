@@ -54,10 +54,12 @@ TEST_F(ServiceControl, EntriesAreCreatedOnceQueriedChangedAndDeleted) {
 
 TEST_F(ServiceControl, CodesTravelToTheHandlerAndStatusesBack) {
   std::atomic<uint32_t> last{0};
-  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [&](uint32_t code, const platform::ControlCaller&) {
-    last = code;
-    return code == platform::kControlInterrogate ? static_cast<uint32_t>(platform::ServiceState::Running) : code + 1;
-  });
+  auto server = platform::ControlSocketServer::Listen(
+      platform::ControlSocketPath(), [&](uint32_t code, const platform::ControlCaller&) {
+        last = code;
+        return code == platform::kControlInterrogate ? static_cast<uint32_t>(platform::ServiceState::Running)
+                                                     : code + 1;
+      });
   ASSERT_TRUE(server);
   EXPECT_EQ(platform::SendServiceControl(133), 134u);
   EXPECT_EQ(last.load(), 133u);
@@ -65,7 +67,8 @@ TEST_F(ServiceControl, CodesTravelToTheHandlerAndStatusesBack) {
   EXPECT_EQ(platform::QueryServiceState(), platform::ServiceState::Running);
 
   // A second service cannot take over a socket that answers.
-  EXPECT_FALSE(platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t, const platform::ControlCaller&) { return 0u; }));
+  EXPECT_FALSE(platform::ControlSocketServer::Listen(platform::ControlSocketPath(),
+                                                     [](uint32_t, const platform::ControlCaller&) { return 0u; }));
   server.reset();
   EXPECT_FALSE(platform::FileExists(platform::ControlSocketPath()));
   EXPECT_FALSE(platform::SendServiceControl(133)) << "nothing listens";
@@ -79,7 +82,8 @@ TEST_F(ServiceControl, StaleSocketIsReplacedAndSilentClientDoesNotBlockOthers) {
     ASSERT_TRUE(stale);
   }
   ASSERT_TRUE(platform::FileExists(platform::ControlSocketPath()));
-  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t, const platform::ControlCaller&) { return 7u; });
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(),
+                                                      [](uint32_t, const platform::ControlCaller&) { return 7u; });
   ASSERT_TRUE(server);
   struct stat info {};
   ASSERT_EQ(stat(platform::ControlSocketPath().c_str(), &info), 0);
@@ -115,10 +119,11 @@ TEST_F(ServiceControl, UnitFileRunsTheProgramAndCarriesFolderOverrides) {
 
 TEST_F(ServiceControl, ABusyServiceStillCountsAsRunning) {
   std::atomic<bool> release{false};
-  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [&](uint32_t code, const platform::ControlCaller&) {
-    while (code == 133 && !release) usleep(1000);
-    return code == platform::kControlInterrogate ? 4u : 0u;
-  });
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(),
+                                                      [&](uint32_t code, const platform::ControlCaller&) {
+                                                        while (code == 133 && !release) usleep(1000);
+                                                        return code == platform::kControlInterrogate ? 4u : 0u;
+                                                      });
   ASSERT_TRUE(server);
   std::thread prune([] { EXPECT_EQ(platform::SendServiceControl(133), 0u); });
   usleep(50000);
@@ -134,10 +139,11 @@ TEST_F(ServiceControl, ABusyServiceStillCountsAsRunning) {
 }
 
 TEST_F(ServiceControl, AHandlerThatThrowsIsAnsweredAsFailedAndTheServerGoesOn) {
-  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(), [](uint32_t code, const platform::ControlCaller&) -> uint32_t {
-    if (code == 133) throw std::runtime_error("disk gone");
-    return 0;
-  });
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(),
+                                                      [](uint32_t code, const platform::ControlCaller&) -> uint32_t {
+                                                        if (code == 133) throw std::runtime_error("disk gone");
+                                                        return 0;
+                                                      });
   ASSERT_TRUE(server);
   EXPECT_EQ(platform::SendServiceControl(133), 1u);
   EXPECT_EQ(platform::SendServiceControl(134), 0u);

@@ -54,11 +54,17 @@ TEST_F(AuditLog, NewFileStartsWithTheHeadersCommaFormFirstThenTheQueuedLines) {
   queue.Append(ScanAuditLines(settings.forms, kNow, "System", "core", "10.0.0.1", "r1", "Finished with changes"));
   FlushAuditLog(queue, settings, kNow);
   auto lines = ScanAuditLines(settings.forms, kNow, "System", "core", "10.0.0.1", "r1", "Finished with changes");
-  EXPECT_EQ(File(), "Date,User,Operation,Pool,Ip,Name,Status\r\n" "Date\tUser\tOperation\tPool\tIp\tName\tStatus\r\n" + lines[0] + lines[1]);
+  EXPECT_EQ(File(),
+            "Date,User,Operation,Pool,Ip,Name,Status\r\n"
+            "Date\tUser\tOperation\tPool\tIp\tName\tStatus\r\n" +
+                lines[0] + lines[1]);
   EXPECT_EQ(queue.Size(), 0u);
   queue.Append(lines[0]);
   FlushAuditLog(queue, settings, kNow);
-  EXPECT_EQ(File(), "Date,User,Operation,Pool,Ip,Name,Status\r\n" "Date\tUser\tOperation\tPool\tIp\tName\tStatus\r\n" + lines[0] + lines[1] + lines[0]);
+  EXPECT_EQ(File(),
+            "Date,User,Operation,Pool,Ip,Name,Status\r\n"
+            "Date\tUser\tOperation\tPool\tIp\tName\tStatus\r\n" +
+                lines[0] + lines[1] + lines[0]);
 }
 
 TEST_F(AuditLog, BlockedFileKeepsTheQueueAndGetsOneHeaderLater) {
