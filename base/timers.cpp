@@ -31,8 +31,10 @@ struct TimerStore {
   uint64_t last_run = tick_count_64();
 };
 
+// Timers belong to the thread that runs them: a conversation's keep-alives are scheduled and
+// run on its own session thread, never on another conversation's.
 TimerStore& timers_init() {
-  static TimerStore store;
+  thread_local TimerStore store;
   return store;
 }
 

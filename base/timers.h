@@ -1,6 +1,7 @@
 #pragma once
 // Callbacks after a delay, kept in due-time order: keep-alives, time-based rekeys, the random
-// pool's regular noise. A context that goes away withdraws all its timers.
+// pool's regular noise. A context that goes away withdraws all its timers. Each thread has its
+// own list (a conversation's timers run on its session thread).
 #include <cstddef>
 #include <cstdint>
 

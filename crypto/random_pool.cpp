@@ -4,6 +4,7 @@
 #include "crypto/random_pool.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "base/console.h"
 #include "base/memory.h"
@@ -14,6 +15,12 @@
 namespace {
 
 constexpr int digest_bytes = 20;
+
+// The pool is shared by every conversation (their session threads stir network noise into it
+// and their worker threads' sends too), so every entry point takes this lock. Recursive: a
+// first acquisition saves the seed, which reads the pool.
+std::recursive_mutex pool_lock;
+using PoolGuard = std::lock_guard<std::recursive_mutex>;
 
 RandomPool state;
 int users = 0;
@@ -98,6 +105,7 @@ void stir() {
 void seed_chunk(const void* data, int length) { add_heavy(data, length); }
 
 void regular_noise(void*, uint32_t) {
+  PoolGuard guard(pool_lock);
   noise_timer_pending = false;
   if (users <= 0) return;
   entropy_gather_regular(absorb_sink);
@@ -126,6 +134,7 @@ void seed_once() {
 }  // namespace
 
 void random_acquire() {
+  PoolGuard guard(pool_lock);
   bool seeding = !seeded;
   seed_once();
   schedule_noise();
@@ -135,10 +144,12 @@ void random_acquire() {
 }
 
 void random_release() {
+  PoolGuard guard(pool_lock);
   if (users > 0) --users;
 }
 
 unsigned char random_next_byte() {
+  PoolGuard guard(pool_lock);
   // Bytes are never handed out from an unseeded (all-zero) pool.
   seed_once();
   if (state.position >= random_pool_size) stir();
@@ -146,11 +157,13 @@ unsigned char random_next_byte() {
 }
 
 void random_add_noise(const void* bytes, int length) {
+  PoolGuard guard(pool_lock);
   if (users <= 0 || !bytes || length <= 0) return;
   absorb(bytes, length);
 }
 
 unsigned char* random_get_seed(int* length) {
+  PoolGuard guard(pool_lock);
   stir();
   auto* seed = static_cast<unsigned char*>(checked_alloc(random_seed_length, 1));
   std::memcpy(seed, state.pool + state.position, random_seed_length);
@@ -160,6 +173,7 @@ unsigned char* random_get_seed(int* length) {
 }
 
 void random_seed_save() {
+  PoolGuard guard(pool_lock);
   if (users <= 0 || !services.seed_write) return;
   int length = 0;
   unsigned char* seed = random_get_seed(&length);
@@ -175,9 +189,13 @@ void entropy_add_tiny(uint32_t word) {
   random_add_noise(noise, sizeof noise);
 }
 
-void random_pool_set_services(const RandomPoolServices& replacement) { services = replacement; }
+void random_pool_set_services(const RandomPoolServices& replacement) {
+  PoolGuard guard(pool_lock);
+  services = replacement;
+}
 
 void random_pool_reset_for_testing() {
+  PoolGuard guard(pool_lock);
   secure_clear_object(state);
   users = 0;
   seeded = false;
@@ -186,4 +204,7 @@ void random_pool_reset_for_testing() {
 
 const RandomPool& random_pool_state() { return state; }
 
-int random_pool_users() { return users; }
+int random_pool_users() {
+  PoolGuard guard(pool_lock);
+  return users;
+}

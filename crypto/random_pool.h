@@ -2,7 +2,7 @@
 // The process-wide random pool: padding, session keys, Diffie-Hellman exponents, PKCS #1
 // padding and X11 cookies. Filled from system state and the seed file, stirred with the SHA-1
 // compression function, saved back to the seed file. Each SSH session holds a reference while
-// it runs. Used from the remote-shell session thread only: no locks.
+// it runs. Shared by every conversation: each operation takes the pool's own lock.
 
 #include <cstdint>
 

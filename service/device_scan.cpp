@@ -39,7 +39,7 @@ unsigned long NextEchoToken() {
 
 }  // namespace
 
-DeviceScanServices DeviceScanServices::Of(CMirvaleFrm& owner, CSnmpClient& snmp, CShellSession* shell) {
+DeviceScanServices DeviceScanServices::Of(CMirvaleFrm& owner, CSnmpClient& snmp, ShellConversations* shell) {
   return DeviceScanServices{owner.Data(), owner.Audit(), owner.ActionStarters(), owner.ServiceStop(), snmp, shell};
 }
 
@@ -115,8 +115,9 @@ bool CConfigurationDevice::CollectQueries(const std::string& name) {
   return changed;
 }
 
-bool CConfigurationDevice::CollectShellLines(const std::string& name, bool& logonFailed) {
-  StoredShellLines stored = CollectStoredShellLines(*services_.shell, job_.address, *job_.poolSettings);
+bool CConfigurationDevice::CollectShellLines(const std::string& name, const ShellSettings& settings,
+                                             bool& logonFailed) {
+  StoredShellLines stored = CollectStoredShellLines(*services_.shell, job_.address, settings);
   logonFailed = stored.logonFailed;
   if (stored.lines.empty()) return false;
   bool changed = false;
@@ -139,9 +140,10 @@ void CConfigurationDevice::QueueAudit(const std::string& name, const std::string
 
 void CConfigurationDevice::Run() {
   std::string name = platform::ReverseLookup(job_.address).value_or("");
-  bool shellAnswered = services_.shell && job_.poolSettings &&
-                       UsesShell(ShellSettingsFromPool(*job_.poolSettings)) &&
-                       ShellAnswers(*services_.shell, job_.address, ShellSettingsFromPool(*job_.poolSettings));
+  // Derived once for this device; the copy wipes its passwords when the scan ends.
+  const ShellSettings shellSettings = job_.poolSettings ? ShellSettingsFromPool(*job_.poolSettings) : ShellSettings{};
+  bool shellAnswered = services_.shell && job_.poolSettings && UsesShell(shellSettings) &&
+                       ShellAnswers(*services_.shell, job_.address, shellSettings);
   bool snmpAnswered = job_.poolSettings && Probe(name);
   std::string interfaces;
   std::string addresses;
@@ -161,7 +163,7 @@ void CConfigurationDevice::Run() {
   if ((shellAnswered || snmpAnswered) && !Stopping()) {
     services_.data.AddDevice(job_.pool, job_.address, name, interfaces, addresses);
     bool logonFailed = true;
-    bool changed = shellAnswered && CollectShellLines(name, logonFailed);
+    bool changed = shellAnswered && CollectShellLines(name, shellSettings, logonFailed);
     if (snmpAnswered && CollectQueries(name)) changed = true;
     // A stopping service leaves "Collecting Information..." in place.
     if (!Stopping()) status = shellAnswered && logonFailed ? kStatusLogonFailed

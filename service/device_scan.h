@@ -27,9 +27,9 @@ struct DeviceScanServices {
   const ActionHooks& actions;
   const ManualEvent& serviceStop;
   CSnmpClient& snmp;
-  CShellSession* shell = nullptr;  // the service's one shell conversation; none: no shell probe
+  ShellConversations* shell = nullptr;  // the service's shell conversations; none: no shell probe
 
-  static DeviceScanServices Of(CMirvaleFrm& owner, CSnmpClient& snmp, CShellSession* shell = nullptr);
+  static DeviceScanServices Of(CMirvaleFrm& owner, CSnmpClient& snmp, ShellConversations* shell = nullptr);
 };
 
 class CConfigurationDevice {
@@ -49,7 +49,7 @@ class CConfigurationDevice {
   bool EchoAnswers() const;
   bool CollectQueries(const std::string& name);
   // Stores the device's shell lines; true when any changed. logonFailed tells the outcome.
-  bool CollectShellLines(const std::string& name, bool& logonFailed);
+  bool CollectShellLines(const std::string& name, const ShellSettings& settings, bool& logonFailed);
   void QueueAudit(const std::string& name, const std::string& status);
 
   DeviceScanServices services_;

@@ -6,7 +6,7 @@
 
 namespace mirvale {
 
-void AddSnmpJobs(ServiceJobs& jobs, std::shared_ptr<CSnmpClient> client, std::shared_ptr<CShellSession> shell) {
+void AddSnmpJobs(ServiceJobs& jobs, std::shared_ptr<CSnmpClient> client, std::shared_ptr<ShellConversations> shell) {
   jobs.deviceScan = [client, shell](CMirvaleFrm& owner, const DeviceScanJob& job) {
     shell->SetServiceStop(&owner.ServiceStop());
     CConfigurationDevice(DeviceScanServices::Of(owner, *client, shell.get()), job).Run();

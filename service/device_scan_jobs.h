@@ -9,6 +9,6 @@
 
 namespace mirvale {
 
-void AddSnmpJobs(ServiceJobs& jobs, std::shared_ptr<CSnmpClient> client, std::shared_ptr<CShellSession> shell);
+void AddSnmpJobs(ServiceJobs& jobs, std::shared_ptr<CSnmpClient> client, std::shared_ptr<ShellConversations> shell);
 
 }  // namespace mirvale

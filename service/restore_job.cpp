@@ -9,7 +9,7 @@
 namespace mirvale {
 namespace {
 
-RestoreChannels ChannelsOf(CSnmpClient& snmp, CShellSession& shell) {
+RestoreChannels ChannelsOf(CSnmpClient& snmp, ShellConversations& shell) {
   RestoreChannels channels;
   channels.setSnmpValue = [&snmp](const std::string& address, const SnmpSettings& settings,
                                   const SnmpValueSlot& slot) { return snmp.SetValue(address, settings, slot); };
@@ -26,7 +26,7 @@ RestoreChannels ChannelsOf(CSnmpClient& snmp, CShellSession& shell) {
 }  // namespace
 
 std::function<void(CMirvaleFrm&)> MakeRestoreJob(std::shared_ptr<CSnmpClient> snmp,
-                                                 std::shared_ptr<CShellSession> shell) {
+                                                 std::shared_ptr<ShellConversations> shell) {
   auto oneRunAtATime = std::make_shared<std::mutex>();
   return [snmp, shell, oneRunAtATime](CMirvaleFrm& owner) {
     std::lock_guard running(*oneRunAtATime);

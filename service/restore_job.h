@@ -13,6 +13,6 @@ namespace mirvale {
 class CMirvaleFrm;
 
 std::function<void(CMirvaleFrm&)> MakeRestoreJob(std::shared_ptr<CSnmpClient> snmp,
-                                                 std::shared_ptr<CShellSession> shell);
+                                                 std::shared_ptr<ShellConversations> shell);
 
 }  // namespace mirvale

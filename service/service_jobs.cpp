@@ -17,10 +17,10 @@ ServiceJobs DefaultServiceJobs() {
   jobs.databaseExport = ExportDatabase;
   jobs.actions.run = RunProgramAction;
   jobs.actions.email = SendEmailAction;
-  // Device scans, trap actions and set requests share the service's one SNMP client and its one
-  // shell session, which holds one conversation at a time.
+  // Device scans, trap actions and set requests share the service's one SNMP client and its
+  // shell conversations (several at once, one per device).
   auto snmp = std::make_shared<CSnmpClient>();
-  auto shell = std::make_shared<CShellSession>();
+  auto shell = std::make_shared<ShellConversations>();
   AddSnmpJobs(jobs, snmp, shell);
   jobs.restore = MakeRestoreJob(snmp, shell);
   return jobs;

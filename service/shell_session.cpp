@@ -20,17 +20,7 @@
 namespace mirvale {
 namespace {
 
-// The client keeps process-wide state, and the session lock admits one conversation at a
-// time, so the callbacks find theirs here.
-std::atomic<CShellSession*> active{nullptr};
-
-// Held from Open to Close.
-std::mutex& SessionLock() {
-  static std::mutex lock;
-  return lock;
-}
-
-constexpr auto kPollTurn = std::chrono::milliseconds(1);
+constexpr int kPollTurnMs = 1;
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 constexpr size_t kUserNameLimit = 100;
 
@@ -41,11 +31,20 @@ void WipeText(std::string& text) {
 
 }  // namespace
 
-CShellSession::CShellSession(const ManualEvent* serviceStop, ShellSessionLimits limits)
-    : serviceStop_(serviceStop), limits_(limits) {}
+CShellSession::CShellSession(const ManualEvent* serviceStop, ShellSessionLimits limits,
+                             ShellConversations* conversations)
+    : serviceStop_(serviceStop), limits_(limits), conversations_(conversations) {
+  conversation_.owner = this;
+  conversation_.hooks.output = &CShellSession::OutputSink;
+  conversation_.hooks.prompt = &CShellSession::AnswerPrompts;
+  conversation_.hooks.connected = &CShellSession::Connected;
+}
+
+CShellSession::CShellSession(ShellConversations& conversations)
+    : CShellSession(conversations.ServiceStop(), conversations.Limits(), &conversations) {}
 
 CShellSession::~CShellSession() {
-  if (thread_.joinable()) Close();
+  if (thread_.joinable() || turn_) Close();
 }
 
 std::chrono::seconds CShellSession::Timeout() const { return std::chrono::seconds(std::max(1, settings_.m_nTimeout)); }
@@ -54,29 +53,25 @@ std::chrono::seconds CShellSession::Timeout() const { return std::chrono::second
 int CShellSession::Attempts() const { return std::max(1, settings_.m_nRetries); }
 
 bool CShellSession::Open(const std::string& address, const ShellSettings& settings) {
-  SessionLock().lock();
+  if (conversations_ != nullptr) {
+    turn_ = conversations_->Enter(address);
+    if (!turn_) return false;  // the service stopped while waiting
+  }
   host_ = address;
   settings_ = settings;
-  session_default_port = settings.m_nShellPort;
-  if (settings.m_bSsh) session_default_protocol = kProtocolSsh;
-  if (settings.m_bTelnet) session_default_protocol = kProtocolTelnet;
-
   alive_ = false;
   stop_ = false;
   for (ManualEvent* signal : {&connected_, &ended_, &closed_, &output_, &prompt_}) signal->Reset();
   {
-    std::lock_guard lock(guard_);
+    std::lock_guard lock(conversation_.lock);
     lines_.clear();
     heldBytes_ = 0;
-    overflow_ = false;
-    outputSeen_ = false;
+    overflow_ = outputSeen_ = outputThisTurn_ = false;
   }
-  active = this;
-  backend_set_output_sink(&CShellSession::OutputSink);
   try {
     thread_ = std::thread(&CShellSession::ThreadProc, this);
   } catch (const std::system_error&) {
-    // Nothing escapes with the session lock held: the caller's Close gives it back.
+    // Nothing escapes with the device's turn held: the caller's Close gives it back.
     LogServiceWarning("Could not start thread CShellSession");
     return false;
   }
@@ -91,124 +86,120 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
 void CShellSession::Close() {
   stop_ = true;
   if (thread_.joinable()) thread_.join();
-  active = nullptr;
   WipeText(settings_.m_strShellPassword);
   WipeText(settings_.m_strPrivilegedPassword);
-  SessionLock().unlock();
+  turn_.Leave();
 }
 
 void CShellSession::ThreadProc() {
-  settings_load_defaults("", &session_config);
-  session_default_protocol = session_config.protocol;
-  session_default_port = session_config.port;
+  ConversationScope scope(&conversation_);
+  SessionConfig& config = conversation_.config;
+  // Telnet wins when both flags are set.
+  ProtocolDefaults defaults{.protocol = settings_.m_bTelnet ? kProtocolTelnet : kProtocolSsh,
+                            .port = settings_.m_nShellPort};
+  settings_load_defaults("", &config, defaults);
 
   std::string host = settings_.m_bSsh ? settings_.m_strShellUser + "@" + host_ : host_;
   if (size_t at = host.rfind('@'); at != std::string::npos) {
     std::string user = host.substr(0, at);
-    if (user.size() < kUserNameLimit) std::strcpy(session_config.user_name, user.c_str());
+    if (user.size() < kUserNameLimit) std::strcpy(config.user_name, user.c_str());
     host = host.substr(at + 1);
   }
 
-  const SessionBackend* backend = backend_for_protocol(session_config.protocol);
+  const SessionBackend* backend = backend_for_protocol(config.protocol);
   if (backend != nullptr) {
+    // The log is there from the first step, so that the lookup and the negotiation while the
+    // connection opens are logged too.
+    SessionLog* openedLog = logging_open_context(&conversation_, &config);
+    {
+      std::lock_guard lock(conversation_.lock);
+      conversation_.log = openedLog;
+    }
     net_startup();
     void* handle = nullptr;
     char* realHost = nullptr;
-    const char* error = backend->open(nullptr, &handle, &session_config, host.c_str(), session_config.port,
-                                      &realHost, session_config.tcp_no_delay, session_config.tcp_keepalives);
+    const char* error = backend->open(&conversation_, &handle, &config, host.c_str(), config.port, &realHost,
+                                      config.tcp_no_delay, config.tcp_keepalives);
     checked_free(realHost);
     {
-      std::lock_guard lock(guard_);
-      backend_ = backend;
-      handle_ = handle;
+      std::lock_guard lock(conversation_.lock);
+      conversation_.backend = backend;
+      conversation_.backend_handle = handle;
     }
-    SessionLog* log = nullptr;
     if (error != nullptr) {
       platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Warning,
                             "Connection to " + host + " failed: " + error);
-      backend_event_line(nullptr, error);
+      backend_event_line(&conversation_, error);
     } else {
       alive_ = true;
-      log = logging_open_context(nullptr, &session_config);
-      backend->attach_log(handle, log);
-      console_set_log_context(log);
-      EventLoop();
+      std::lock_guard lock(conversation_.lock);
+      backend->attach_log(handle, openedLog);
     }
+    if (error == nullptr) EventLoop();
+    SessionLog* log = nullptr;
     {
-      std::lock_guard lock(guard_);
-      if (handle_ != nullptr) backend_->free(handle_);
-      backend_ = nullptr;
-      handle_ = nullptr;
+      std::lock_guard lock(conversation_.lock);
+      if (conversation_.backend_handle != nullptr) backend->free(conversation_.backend_handle);
+      conversation_.backend = nullptr;
+      conversation_.backend_handle = nullptr;
+      log = conversation_.log;
+      conversation_.log = nullptr;
     }
-    console_set_log_context(nullptr);
     if (log != nullptr) logging_free_context(log);
     net_shutdown();
   }
+  // The record may hold the user name and, for SSH, more: it does not outlive the conversation.
+  std::memset(static_cast<void*>(&config), 0, sizeof config);
   alive_ = false;
   ended_.Set();
 }
 
 void CShellSession::EventLoop() {
-  bool readPending = false;
+  bool outputPending = false;
   while (!stop_) {
-    net_wait(static_cast<int>(kPollTurn.count()));
-    std::lock_guard lock(guard_);
-    std::vector<int> handles;
-    int cursor = 0;
-    for (int handle = net_first_socket(&cursor); handle >= 0; handle = net_next_socket(&cursor))
-      handles.push_back(handle);
-    bool readThisTurn = false;
-    bool alive = true;
-    for (int handle : handles) {
-      uint32_t codes[6];
-      int count = net_socket_events(handle, codes);
-      for (int i = 0; i < count; ++i) {
-        bool clean = (codes[i] >> 16) == 0;
-        uint32_t event = codes[i] & 0xFFFF;
-        if (event == kNetEventConnect && clean) connected_.Set();
-        if (event == kNetEventRead && clean) readPending = readThisTurn = true;
-        if (!net_dispatch_event(handle, codes[i])) alive = false;
-      }
-    }
+    bool alive = net_run_once(kPollTurnMs, &conversation_.lock) != 0;
+    std::lock_guard lock(conversation_.lock);
     if (overflow_ && alive_) {
-      backend_event_line(nullptr, "Device output exceeded the limit; conversation ended");
+      backend_event_line(&conversation_, "Device output exceeded the limit; conversation ended");
       alive = false;
     }
     if (!alive) {
       alive_ = false;
       closed_.Set();
     }
-    // Output has arrived and a whole turn passed without more; also when the socket that
+    // Output has arrived and a whole turn passed without more; also when the connection that
     // brought it has closed since.
-    if (outputSeen_ && readPending && !readThisTurn) {
+    if (outputThisTurn_) {
+      outputPending = true;
+    } else if (outputPending && outputSeen_) {
       output_.Set();
-      readPending = false;
+      outputPending = false;
     }
+    outputThisTurn_ = false;
     uint32_t next = 0;
     timers_run_due(&next);
   }
 }
 
-int CShellSession::OutputSink(void*, int, const char* data, int length) {
-  CShellSession* session = active;
-  if (session == nullptr || length <= 0) return 0;
-  // Called inside the session thread's dispatch, which holds guard_. The text is copied into
-  // the line list at once, so nothing is held back: the back end may go on reading, unless the
-  // device has sent more than any configuration holds, when the conversation is over and the
-  // socket stays frozen.
+int CShellSession::OutputSink(void* owner, int, const char* data, int length) {
+  auto* session = static_cast<CShellSession*>(owner);
+  if (length <= 0) return 0;
+  // The text is copied into the line list at once, so nothing is held back: the back end may
+  // go on reading, unless the device has sent more than any configuration holds, when the
+  // conversation is over and the socket stays frozen.
   if (session->heldBytes_ + static_cast<size_t>(length) > session->limits_.heldTextLimit) {
     session->overflow_ = true;
     return kBackendFreezeThreshold + 1;
   }
   AppendOutputChunk(session->lines_, std::string_view(data, static_cast<size_t>(length)));
   session->heldBytes_ += static_cast<size_t>(length);
-  session->outputSeen_ = true;
+  session->outputSeen_ = session->outputThisTurn_ = true;
   return 0;
 }
 
-int CShellSession::AnswerPrompts(PromptSet* prompts) {
-  CShellSession* session = active;
-  if (session == nullptr || prompts == nullptr) return 0;
+int CShellSession::AnswerPrompts(void* owner, PromptSet* prompts) {
+  auto* session = static_cast<CShellSession*>(owner);
+  if (prompts == nullptr) return 0;
   session->prompt_.Set();
   for (int i = 0; i < prompts->count; ++i)
     std::memset(prompts->items[i]->reply, 0, static_cast<size_t>(prompts->items[i]->reply_size));
@@ -218,6 +209,13 @@ int CShellSession::AnswerPrompts(PromptSet* prompts) {
   size_t length = std::min(password.size(), static_cast<size_t>(first->reply_size - 1));
   std::memcpy(first->reply, password.data(), length);
   return static_cast<int>(length);
+}
+
+void CShellSession::Connected(void* owner) { static_cast<CShellSession*>(owner)->connected_.Set(); }
+
+void CShellSession::EventLine(const char* text) {
+  std::lock_guard lock(conversation_.lock);
+  backend_event_line(&conversation_, text);
 }
 
 bool CShellSession::Login() {
@@ -245,16 +243,18 @@ void CShellSession::SendScript(const std::string& script) {
 
 bool CShellSession::SendText(const std::string& text) {
   {
-    std::lock_guard lock(guard_);
+    std::lock_guard lock(conversation_.lock);
     lines_.clear();
     heldBytes_ = 0;
   }
   bool accepted = false;
   for (int attempt = 0; attempt < Attempts() && alive_ && !accepted; ++attempt) {
-    std::lock_guard lock(guard_);
-    if (handle_ == nullptr) break;
-    backend_->send(handle_, text.data(), static_cast<int>(text.size()));
-    accepted = backend_->can_send(handle_) != 0;
+    std::lock_guard lock(conversation_.lock);
+    // The network layer's event lines of this send belong to this conversation too.
+    ConversationScope scope(&conversation_);
+    if (conversation_.backend_handle == nullptr) break;
+    conversation_.backend->send(conversation_.backend_handle, text.data(), static_cast<int>(text.size()));
+    accepted = conversation_.backend->can_send(conversation_.backend_handle) != 0;
   }
   return accepted;
 }
@@ -276,17 +276,17 @@ int CShellSession::ReadLines(std::vector<std::string>& lines) {
     while (WaitForOutput(Timeout())) {
       output_.Reset();
       {
-        std::lock_guard lock(guard_);
+        std::lock_guard lock(conversation_.lock);
         counted = static_cast<int>(lines_.size());
       }
       if (std::chrono::steady_clock::now() > cutOff) {
-        backend_event_line(nullptr, "Device output did not pause; conversation ended");
+        EventLine("Device output did not pause; conversation ended");
         alive_ = false;
         break;
       }
     }
   }
-  std::lock_guard lock(guard_);
+  std::lock_guard lock(conversation_.lock);
   // Output that came with the end of the connection still counts.
   if (counted == 0 && !alive_) counted = static_cast<int>(lines_.size());
   lines.insert(lines.end(), lines_.begin(), lines_.end());

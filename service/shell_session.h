@@ -1,38 +1,34 @@
 #pragma once
-// The service's one remote-shell conversation: the front end of the remote-shell client. A
-// worker thread opens a connection to a device (the session lock is held from Open to Close,
-// so one device at a time uses the shell), logs in, sends command scripts and reads the output
-// lines; a session thread of its own runs the network events meanwhile. The session lock is
-// process-wide, as is the client's state: two instances still talk to one device at a time. Back-end calls and the
-// output line list are guarded by one lock that both threads take.
+// One remote-shell conversation of the service with one device: the front end of the
+// remote-shell client. A worker thread opens the connection (taking a turn among the service's
+// conversations, so that no other conversation talks to the same device meanwhile), logs in,
+// sends command scripts and reads the output lines; a session thread of its own drives the
+// client's network layer meanwhile. Back-end calls, the output line list and the event lines
+// are guarded by the conversation's lock, which both threads take.
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "remoteshell/core/conversation.h"
 #include "service/manual_event.h"
-#include "service/manual_event.h"
+#include "service/shell_conversations.h"
+#include "service/shell_session_limits.h"
 #include "service/shell_session_settings.h"
 
 struct PromptSet;
-struct SessionBackend;
 
 namespace mirvale {
 
-// Bounds that keep one device from holding the shell lock for ever.
-struct ShellSessionLimits {
-  // One ReadLines call ends, and the conversation with it, when output has not paused for this long.
-  std::chrono::seconds readWindow{120};
-  // Output of one command beyond this much text ends the conversation.
-  size_t heldTextLimit = 16u << 20;
-};
-
 class CShellSession {
  public:
-  // serviceStop, when given, cuts waits short once set.
-  explicit CShellSession(const ManualEvent* serviceStop = nullptr, ShellSessionLimits limits = {});
+  // serviceStop, when given, cuts waits short once set. Without conversations to take a turn
+  // among, nothing keeps two conversations with one device apart.
+  explicit CShellSession(const ManualEvent* serviceStop = nullptr, ShellSessionLimits limits = {},
+                         ShellConversations* conversations = nullptr);
+  // A conversation among the service's: its stop and limits.
+  explicit CShellSession(ShellConversations& conversations);
   ~CShellSession();
   CShellSession(const CShellSession&) = delete;
   CShellSession& operator=(const CShellSession&) = delete;
@@ -47,30 +43,29 @@ class CShellSession {
   int ReadLines(std::vector<std::string>& lines);
   void Close();
 
-  // The service's stop, for a session made before the service's worker.
-  void SetServiceStop(const ManualEvent* serviceStop) { serviceStop_ = serviceStop; }
-
   bool Alive() const { return alive_; }
-  bool Stopping() const {
-    const ManualEvent* stop = serviceStop_;
-    return stop != nullptr && stop->IsSet();
-  }
+  bool Stopping() const { return serviceStop_ != nullptr && serviceStop_->IsSet(); }
   const ShellSettings& Settings() const { return settings_; }
 
-  // Front-end callbacks of the client, called on the session thread.
-  static int OutputSink(void* frontend, int is_stderr, const char* data, int length);
-  static int AnswerPrompts(PromptSet* prompts);
-
  private:
+  // The client's hooks, called on the session thread inside a dispatch (the lock is held).
+  static int OutputSink(void* owner, int is_stderr, const char* data, int length);
+  static int AnswerPrompts(void* owner, PromptSet* prompts);
+  static void Connected(void* owner);
+
   void ThreadProc();
   void EventLoop();
+  // An event line of this conversation from the worker thread.
+  void EventLine(const char* text);
   // Waits for the output signal in short slices so that a service stop is seen.
   bool WaitForOutput(std::chrono::milliseconds timeout);
   std::chrono::seconds Timeout() const;
   int Attempts() const;
 
-  std::atomic<const ManualEvent*> serviceStop_;
+  const ManualEvent* serviceStop_;
   ShellSessionLimits limits_;
+  ShellConversations* conversations_;
+  ShellConversations::Turn turn_;
 
   std::string host_;
   ShellSettings settings_;
@@ -83,14 +78,13 @@ class CShellSession {
   ManualEvent output_;
   ManualEvent prompt_;
 
-  // Guarded by guard_: the back end and the output lines.
-  std::mutex guard_;
-  const SessionBackend* backend_ = nullptr;
-  void* handle_ = nullptr;
+  // The client's state of this conversation; its lock guards what follows too.
+  ShellConversation conversation_;
   std::vector<std::string> lines_;
   size_t heldBytes_ = 0;
   bool overflow_ = false;
   bool outputSeen_ = false;
+  bool outputThisTurn_ = false;
 };
 
 }  // namespace mirvale

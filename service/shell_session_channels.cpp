@@ -6,8 +6,14 @@
 
 namespace mirvale {
 
-StoredShellLines CollectStoredShellLines(CShellSession& session, const std::string& address, const CPoolItem& pool) {
-  ShellCollection collected = CollectShellConfiguration(session, address, ShellSettingsFromPool(pool));
+StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
+                                         const CPoolItem& pool) {
+  return CollectStoredShellLines(conversations, address, ShellSettingsFromPool(pool));
+}
+
+StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
+                                         const ShellSettings& settings) {
+  ShellCollection collected = CollectShellConfiguration(conversations, address, settings);
   StoredShellLines stored;
   stored.logonFailed = collected.logonFailed;
   stored.lines.reserve(collected.lines.size());
@@ -15,11 +21,13 @@ StoredShellLines CollectStoredShellLines(CShellSession& session, const std::stri
   return stored;
 }
 
-bool SendShellRequestToDevice(CShellSession& session, const std::string& address, const CPoolItem& pool,
+bool SendShellRequestToDevice(ShellConversations& conversations, const std::string& address, const CPoolItem& pool,
                               const std::string& command, const std::string& value) {
   ShellSettings settings = ShellSettingsFromPool(pool);
   bool answered = false;
-  for (int attempt = 0; attempt < std::max(1, settings.m_nRetries) && !answered && !session.Stopping(); ++attempt) {
+  for (int attempt = 0; attempt < std::max(1, settings.m_nRetries) && !answered; ++attempt) {
+    CShellSession session(conversations);
+    if (session.Stopping()) break;
     if (session.Open(address, settings) && session.Login()) answered = SendShellRequest(session, command, value);
     session.Close();
   }

@@ -15,11 +15,15 @@ struct StoredShellLines {
   bool logonFailed = true;
   std::vector<std::string> lines;
 };
-StoredShellLines CollectStoredShellLines(CShellSession& session, const std::string& address, const CPoolItem& pool);
+StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
+                                         const CPoolItem& pool);
+// The same with the pool's shell settings derived once by the caller.
+StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
+                                         const ShellSettings& settings);
 
 // One set or restore request: up to the pool's retries conversations of open, log in and
 // SendShellRequest, until a sent line brought an answer.
-bool SendShellRequestToDevice(CShellSession& session, const std::string& address, const CPoolItem& pool,
+bool SendShellRequestToDevice(ShellConversations& conversations, const std::string& address, const CPoolItem& pool,
                               const std::string& command, const std::string& value);
 
 }  // namespace mirvale

@@ -36,17 +36,20 @@ void DropTrailingPrompt(CShellSession& session, std::vector<std::string>& collec
 
 }  // namespace
 
-bool ShellAnswers(CShellSession& session, const std::string& address, const ShellSettings& settings) {
+bool ShellAnswers(ShellConversations& conversations, const std::string& address, const ShellSettings& settings) {
+  CShellSession session(conversations);
   bool answered = session.Open(address, settings);
   session.Close();
   return answered;
 }
 
-ShellCollection CollectShellConfiguration(CShellSession& session, const std::string& address,
+ShellCollection CollectShellConfiguration(ShellConversations& conversations, const std::string& address,
                                           const ShellSettings& settings, ShellPagingLimits limits) {
   ShellCollection result;
   int attempts = std::max(1, settings.m_nRetries);
-  for (int attempt = 0; attempt < attempts && result.lines.empty() && !session.Stopping(); ++attempt) {
+  for (int attempt = 0; attempt < attempts && result.lines.empty(); ++attempt) {
+    CShellSession session(conversations);
+    if (session.Stopping()) break;
     if (!session.Open(address, settings)) {
       session.Close();
       continue;

@@ -20,10 +20,10 @@ struct ShellPagingLimits {
 };
 
 // Opens a connection and closes it again; true when the device answered.
-bool ShellAnswers(CShellSession& session, const std::string& address, const ShellSettings& settings);
+bool ShellAnswers(ShellConversations& conversations, const std::string& address, const ShellSettings& settings);
 
-// Up to the retries attempts, while no line has been collected.
-ShellCollection CollectShellConfiguration(CShellSession& session, const std::string& address,
+// Up to the retries attempts, while no line has been collected; one conversation each.
+ShellCollection CollectShellConfiguration(ShellConversations& conversations, const std::string& address,
                                           const ShellSettings& settings, ShellPagingLimits limits = {});
 
 // Sends a shell set or restore request inside an open, logged-in conversation: the pool's

@@ -1,6 +1,21 @@
 #include "service/shell_session_settings.h"
 
+#include <algorithm>
+
 namespace mirvale {
+namespace {
+
+void Wipe(std::string& text) {
+  std::fill(text.begin(), text.end(), '\0');
+  text.clear();
+}
+
+}  // namespace
+
+ShellSettings::~ShellSettings() {
+  Wipe(m_strShellPassword);
+  Wipe(m_strPrivilegedPassword);
+}
 
 ShellSettings ShellSettingsFromPool(const CPoolItem& pool) {
   ShellSettings settings;

@@ -7,7 +7,13 @@
 
 namespace mirvale {
 
+// The passwords are wiped when a copy goes away.
 struct ShellSettings {
+  ShellSettings() = default;
+  ShellSettings(const ShellSettings&) = default;
+  ShellSettings& operator=(const ShellSettings&) = default;
+  ~ShellSettings();
+
   int m_bSsh = 0;
   int m_bTelnet = 0;
   int m_nRetries = 1;

@@ -5,6 +5,7 @@
 #include "remoteshell/core/session_config.h"
 
 struct SessionLog;
+struct PromptSet;
 
 // Special commands; the same numbers serve telnet and SSH.
 enum SpecialCode {
@@ -65,18 +66,25 @@ enum SessionProtocol { kProtocolRaw = 0, kProtocolTelnet = 1, kProtocolRlogin = 
 
 // ---- Calls every back end makes on its front end ----
 
-// Terminal output; returns the bytes the front end still holds (the freeze rule reads it).
-using BackendOutputSink = int (*)(void* frontend, int is_stderr, const char* data, int length);
-// An event line besides the session log, for whoever watches a connection's steps.
-using BackendEventSink = void (*)(void* frontend, const char* text);
+// The front end is a ShellConversation (conversation.h); none names the calling thread's.
+// These reach its hooks; a hook not set drops the call (output is reported as held by nobody,
+// prompts as cancelled, event lines go to the session log only).
 
-// The owner of the connections installs its sinks; none restores the defaults (output is
-// dropped and reported as held by nobody, event lines go to the session log only).
+// Terminal output; returns the bytes the front end still holds (the freeze rule reads it).
+using BackendOutputSink = int (*)(void* owner, int is_stderr, const char* data, int length);
+// An event line besides the session log, for whoever watches a connection's steps.
+using BackendEventSink = void (*)(void* owner, const char* text);
+
+// Sets the hooks of the calling thread's current conversation (single-threaded users).
 void backend_set_output_sink(BackendOutputSink sink);
 void backend_set_event_sink(BackendEventSink sink);
 
 int backend_output(void* frontend, int is_stderr, const char* data, int length);
 void backend_event_line(void* frontend, const char* text);
+// Login questions through the conversation's prompt hook (see ConversationHooks::prompt).
+int backend_prompt(void* frontend, PromptSet* prompts);
+// The session with the device is up; called once per connection.
+void backend_connected(void* frontend);
 void backend_event_printf(void* frontend, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // The connection ended from the far side; nothing to do in the service.
 void backend_remote_exit(void* frontend);

@@ -1,28 +1,34 @@
-#include <atomic>
 #include <cstdarg>
 
 #include "base/memory.h"
 #include "remoteshell/core/backend.h"
+#include "remoteshell/core/conversation.h"
 #include "remoteshell/core/frontend.h"
 
-namespace {
-
-std::atomic<BackendOutputSink> output_sink{nullptr};
-std::atomic<BackendEventSink> event_sink{nullptr};
-
-}  // namespace
-
-void backend_set_output_sink(BackendOutputSink sink) { output_sink = sink; }
-void backend_set_event_sink(BackendEventSink sink) { event_sink = sink; }
+void backend_set_output_sink(BackendOutputSink sink) { conversation_current()->hooks.output = sink; }
+void backend_set_event_sink(BackendEventSink sink) { conversation_current()->hooks.event_line = sink; }
 
 int backend_output(void* frontend, int is_stderr, const char* data, int length) {
-  BackendOutputSink sink = output_sink;
-  return sink != nullptr ? sink(frontend, is_stderr, data, length) : 0;
+  ShellConversation* conversation = conversation_of(frontend);
+  auto sink = conversation->hooks.output;
+  return sink != nullptr ? sink(conversation->owner, is_stderr, data, length) : 0;
+}
+
+int backend_prompt(void* frontend, PromptSet* prompts) {
+  ShellConversation* conversation = conversation_of(frontend);
+  auto hook = conversation->hooks.prompt;
+  return hook != nullptr ? hook(conversation->owner, prompts) : 0;
+}
+
+void backend_connected(void* frontend) {
+  ShellConversation* conversation = conversation_of(frontend);
+  if (auto hook = conversation->hooks.connected) hook(conversation->owner);
 }
 
 void backend_event_line(void* frontend, const char* text) {
   log_event(frontend, text);
-  if (BackendEventSink sink = event_sink) sink(frontend, text);
+  ShellConversation* conversation = conversation_of(frontend);
+  if (auto sink = conversation->hooks.event_line) sink(conversation->owner, text);
 }
 
 void backend_event_printf(void* frontend, const char* format, ...) {

@@ -12,15 +12,13 @@
 #include "base/console.h"
 #include "base/memory.h"
 #include "platform/event_log.h"
+#include "remoteshell/core/conversation.h"
 #include "remoteshell/core/host_key_cache.h"
 #include "remoteshell/core/session_log.h"
 
 int console_flags = 0;
 
 namespace {
-
-SessionLog* log_context = nullptr;
-ConnectionFatalHandler fatal_handler = nullptr;
 
 constexpr const char* kChangedKeyWarning =
     "WARNING - POTENTIAL SECURITY BREACH!\n"
@@ -160,13 +158,13 @@ int log_file_exists_prompt(void*, const char* file_name, PromptAnswerCallback, v
   return 0;
 }
 
-void console_set_log_context(SessionLog* log) { log_context = log; }
+void console_set_log_context(SessionLog* log) { conversation_current()->log = log; }
 
-void log_event(void*, const char* text) {
-  if (log_context != nullptr) log_event_line(log_context, text);
+void log_event(void* frontend, const char* text) {
+  if (SessionLog* log = conversation_of(frontend)->log) log_event_line(log, text);
 }
 
-void set_connection_fatal_handler(ConnectionFatalHandler handler) { fatal_handler = handler; }
+void set_connection_fatal_handler(ConnectionFatalHandler handler) { conversation_current()->hooks.fatal = handler; }
 
 void connection_fatal_exit(void* frontend, const char* format, ...) {
   va_list arguments;
@@ -175,7 +173,8 @@ void connection_fatal_exit(void* frontend, const char* format, ...) {
   va_end(arguments);
   platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Error, std::string("FATAL ERROR: ") + message);
   log_event(frontend, message);
-  if (fatal_handler != nullptr) fatal_handler(frontend, message);
+  ShellConversation* conversation = conversation_of(frontend);
+  if (auto handler = conversation->hooks.fatal) handler(conversation->owner, message);
   checked_free(message);
 }
 

@@ -19,15 +19,17 @@ int weak_algorithm_prompt(void* frontend, const char* algorithm_kind, const char
 // 2 overwrite, 1 append (the unattended answer), 0 no logging.
 int log_file_exists_prompt(void* frontend, const char* file_name, PromptAnswerCallback callback, void* context);
 
-// The session log that receives event lines; none clears it.
+// The session log that receives the event lines of the calling thread's current conversation
+// (conversation.h); none clears it.
 void console_set_log_context(SessionLog* log);
-// One event line to the remembered log; nothing when none is set.
+// One event line to the conversation's log; nothing when none is set.
 void log_event(void* frontend, const char* text);
 
 // A fatal error of one connection: logged (event log and session log) and handed to the
 // service's handler. The process goes on; the caller returns and lets its socket close.
 void connection_fatal_exit(void* frontend, const char* format, ...) __attribute__((format(printf, 2, 3)));
-using ConnectionFatalHandler = void (*)(void* frontend, const char* message);
+using ConnectionFatalHandler = void (*)(void* owner, const char* message);
+// Sets the fatal hook of the calling thread's current conversation.
 void set_connection_fatal_handler(ConnectionFatalHandler handler);
 
 // Console input mode while a question is read from a terminal.

@@ -1,6 +1,7 @@
 #include "remoteshell/core/host_key_cache.h"
 
 #include <cctype>
+#include <mutex>
 #include <string>
 
 #include "base/store_paths.h"
@@ -46,7 +47,14 @@ std::optional<std::string> convert_old_rsa_value(const std::string& old) {
 
 }  // namespace
 
+// Shared by every conversation; a lookup may rewrite an older entry, so both take the lock.
+static std::mutex& cache_lock() {
+  static std::mutex lock;
+  return lock;
+}
+
 int host_key_cache_lookup(const char* host, int port, const char* key_type, const char* key_text) {
+  std::lock_guard guard(cache_lock());
   auto cache = platform::RegistryKey::Open(kHostKeysRegistryPath);
   if (!cache) return 1;
   std::string offered(key_text);
@@ -67,6 +75,7 @@ int host_key_cache_lookup(const char* host, int port, const char* key_type, cons
 }
 
 void host_key_cache_store(const char* host, int port, const char* key_type, const char* key_text) {
+  std::lock_guard guard(cache_lock());
   if (auto cache = platform::RegistryKey::Open(kHostKeysRegistryPath, true))
     cache->SetString(value_name(host, port, key_type), key_text);
 }

@@ -172,10 +172,5 @@ struct SessionConfig {
   int shadow_bold_offset;
 };
 
-// The one record of the service, and the front end's defaults for "Protocol" and "PortNumber".
-extern SessionConfig session_config;
-extern int session_default_protocol;
-extern int session_default_port;
-
 // Protocol numbers by name: 3 "ssh", 1 "telnet", 2 "rlogin", 0 "raw"; -1 for anything else.
 int protocol_number_by_name(const char* name);

@@ -9,10 +9,18 @@
 
 using SettingsKey = std::optional<platform::RegistryKey>;
 
+// What "Protocol" and "PortNumber" fall back to: the caller's choice for its conversation.
+struct ProtocolDefaults {
+  int protocol = 3;
+  int port = 22;
+};
+
 // The named session, or "Default Settings" for an empty name; the host only for a named one.
-void settings_load_defaults(const char* name, SessionConfig* config);
-void settings_load(const char* name, int read_host, SessionConfig* config);
-void settings_read_all(const SettingsKey& key, int read_host, SessionConfig* config);
+void settings_load_defaults(const char* name, SessionConfig* config, ProtocolDefaults defaults = {});
+void settings_load(const char* name, int read_host, SessionConfig* config, ProtocolDefaults defaults = {});
+void settings_read_all(const SettingsKey& key, int read_host, SessionConfig* config, ProtocolDefaults defaults = {});
+// Numbers stored out of their range (a negative port, width or interval) become their default.
+void settings_normalise(SessionConfig* config, ProtocolDefaults defaults);
 
 // Escapes a session name or host for a registry name: a leading ".", bytes up to 32, "%", "*",
 // "?", "\", 127 and bytes from 128 become "%XX".

@@ -6,10 +6,6 @@
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/core/settings.h"
 
-SessionConfig session_config;
-int session_default_protocol = 3;
-int session_default_port = 22;
-
 namespace {
 
 constexpr PreferenceName kCipherNames[kCipherCount] = {{"aes", 3},  {"blowfish", 2}, {"3des", 1},
@@ -257,7 +253,7 @@ int protocol_number_by_name(const char* name) {
   return -1;
 }
 
-void settings_read_all(const SettingsKey& key, int read_host, SessionConfig* c) {
+void settings_read_all(const SettingsKey& key, int read_host, SessionConfig* c, ProtocolDefaults defaults) {
   if (read_host)
     settings_read_text(key, "HostName", "", c->host, sizeof c->host);
   else
@@ -271,11 +267,11 @@ void settings_read_all(const SettingsKey& key, int read_host, SessionConfig* c) 
 
   char protocol[10];
   settings_read_text(key, "Protocol", "default", protocol, sizeof protocol);
-  c->protocol = session_default_protocol;
-  c->port = session_default_port;
+  c->protocol = defaults.protocol;
+  c->port = defaults.port;
   if (int number = protocol_number_by_name(protocol); number >= 0) {
     c->protocol = number;
-    c->port = read_int(key, "PortNumber", session_default_port);
+    c->port = read_int(key, "PortNumber", defaults.port);
   }
 
   c->address_family = read_int(key, "AddressFamily", 0);
@@ -322,14 +318,29 @@ void settings_read_all(const SettingsKey& key, int read_host, SessionConfig* c) 
   c->wide_font = settings_read_font(key, "WideFont");
   c->wide_bold_font = settings_read_font(key, "WideBoldFont");
   c->shadow_bold_offset = read_int(key, "ShadowBoldOffset", 1);
+  settings_normalise(c, defaults);
 }
 
-void settings_load(const char* name, int read_host, SessionConfig* config) {
+void settings_normalise(SessionConfig* c, ProtocolDefaults defaults) {
+  auto within = [](int& value, int low, int high, int fallback) {
+    if (value < low || value > high) value = fallback;
+  };
+  within(c->port, 1, 65535, defaults.port);
+  within(c->proxy_port, 0, 65535, 0);
+  within(c->address_family, 0, 2, 0);
+  within(c->log_type, 0, 3, 0);
+  within(c->ping_interval, 0, 0x7fffffff, 0);
+  within(c->scrollback_lines, 0, 0x7fffffff, 0);
+  within(c->terminal_width, 1, 0x7fffffff, 80);
+  within(c->terminal_height, 1, 0x7fffffff, 24);
+}
+
+void settings_load(const char* name, int read_host, SessionConfig* config, ProtocolDefaults defaults) {
   SettingsKey key = settings_open_section(name);
-  settings_read_all(key, read_host, config);
+  settings_read_all(key, read_host, config, defaults);
 }
 
-void settings_load_defaults(const char* name, SessionConfig* config) {
+void settings_load_defaults(const char* name, SessionConfig* config, ProtocolDefaults defaults) {
   bool named = name != nullptr && *name != '\0';
-  settings_load(named ? name : "Default Settings", named, config);
+  settings_load(named ? name : "Default Settings", named, config, defaults);
 }

@@ -1,5 +1,6 @@
 #include "remoteshell/net/backend_connect.h"
 
+#include "remoteshell/core/frontend.h"
 #include "remoteshell/net/network.h"
 
 namespace {
@@ -14,6 +15,12 @@ const char* family_note(int address_family) {
 
 const char* backend_connect(const BackendConnectRequest& request, Socket** socket, char** canonical_host) {
   *socket = nullptr;
+  // Until the proxy layer is built a proxy setting fails the connection: going direct instead
+  // would reach the device from where the administrator said it must not be reached.
+  if (request.config->proxy_method != 0) {
+    backend_event_line(request.frontend, kProxyNotSupported);
+    return kProxyNotSupported;
+  }
   backend_event_printf(request.frontend, "Looking up host \"%s\"%s", request.host,
                        family_note(request.config->address_family));
   NetAddress* address = net_lookup_host(request.host, canonical_host, request.config->address_family);
@@ -37,4 +44,17 @@ void backend_log_connect_attempt(void* frontend, int type, NetAddress* address, 
 
 void backend_apply_freeze_rule(Socket* socket, int frontend_backlog) {
   if (socket != nullptr) socket_set_frozen(socket, frontend_backlog > kBackendFreezeThreshold ? 1 : 0);
+}
+
+int backend_close_connection(void* frontend, Socket** socket, const char* error_text) {
+  if (*socket != nullptr) {
+    socket_close(*socket);
+    *socket = nullptr;
+    backend_remote_exit(frontend);
+  }
+  if (error_text != nullptr) {
+    backend_event_line(frontend, error_text);
+    connection_fatal_exit(frontend, "%s", error_text);
+  }
+  return 0;
 }

@@ -16,12 +16,20 @@ struct BackendConnectRequest {
   SocketOwner owner;
 };
 
-// Looks the host up and connects. Returns the error text (none on success); the socket, when
-// one was made, is stored even on failure, so that free closes it.
+inline constexpr const char* kProxyNotSupported =
+    "A proxy is set for this connection, but this build cannot connect through proxies; not connecting directly";
+
+// Looks the host up and connects (a proxy setting fails at once with kProxyNotSupported). Returns the error text (none
+// on success); the socket, when one was made, is stored even on failure, so that free closes it.
 const char* backend_connect(const BackendConnectRequest& request, Socket** socket, char** canonical_host);
 
 // The sink's log operation: "Connecting to %s port %d" or "Failed to connect to %s: %s".
 void backend_log_connect_attempt(void* frontend, int type, NetAddress* address, int port, const char* error_text);
+
+// The closing path every back end shares: closes and drops the socket (with the remote-exit
+// notice), then an error text goes to the event lines and is reported as the connection's
+// fatal error. Returns 0: the conversation ends.
+int backend_close_connection(void* frontend, Socket** socket, const char* error_text);
 
 // Freezes the socket while the front end holds more than the threshold.
 void backend_apply_freeze_rule(Socket* socket, int frontend_backlog);

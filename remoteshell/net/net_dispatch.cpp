@@ -113,6 +113,7 @@ int on_connect(NetSocket* socket) {
   socket->writable = socket->connected = true;
   net_address_free(socket->address);
   socket->address = nullptr;
+  if (socket->owner.sink->connected != nullptr) socket->owner.sink->connected(socket->owner.context);
   return 1;
 }
 

@@ -3,6 +3,7 @@
 // failed send or of the socket), out-of-band while urgent data waits (unless it comes inline),
 // write once writing would no longer block, accept while connections wait.
 #include <cerrno>
+#include <mutex>
 #include <vector>
 
 #include <poll.h>
@@ -80,14 +81,31 @@ int net_socket_events(int handle, uint32_t codes[6]) {
   return count;
 }
 
-int net_wait(int timeout_ms) {
-  std::vector<pollfd> watched;
+namespace {
+
+// The poll list; false when a socket has an error to report without waiting. The owner's
+// other threads change the flags read here (a send clears writable), so the caller holds the
+// owner's guard while the list is built.
+bool poll_list(std::vector<pollfd>& watched) {
   CountedTree* tree = net_socket_tree();
   for (int i = 0; tree != nullptr && i < tree_count(tree); ++i) {
     auto* socket = static_cast<NetSocket*>(tree_index(tree, i));
-    if (socket->pending_error != 0 && !socket->close_reported) return 1;
+    if (socket->pending_error != 0 && !socket->close_reported) return false;
     short events = interest(socket);
     if (events != 0) watched.push_back(pollfd{socket->handle, events, 0});
+  }
+  return true;
+}
+
+std::unique_lock<std::mutex> take(std::mutex* guard) {
+  return guard != nullptr ? std::unique_lock<std::mutex>(*guard) : std::unique_lock<std::mutex>();
+}
+
+int wait_guarded(int timeout_ms, std::mutex* guard) {
+  std::vector<pollfd> watched;
+  {
+    auto lock = take(guard);
+    if (!poll_list(watched)) return 1;
   }
   int ready;
   do {
@@ -96,8 +114,13 @@ int net_wait(int timeout_ms) {
   return ready < 0 ? 0 : ready;
 }
 
-int net_run_once(int timeout_ms) {
-  net_wait(timeout_ms);
+}  // namespace
+
+int net_wait(int timeout_ms) { return wait_guarded(timeout_ms, nullptr); }
+
+int net_run_once(int timeout_ms, std::mutex* guard) {
+  wait_guarded(timeout_ms, guard);
+  auto lock = take(guard);
   std::vector<int> handles;
   int cursor = 0;
   for (int handle = net_first_socket(&cursor); handle >= 0; handle = net_next_socket(&cursor))

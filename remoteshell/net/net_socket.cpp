@@ -14,8 +14,10 @@
 
 namespace {
 
-CountedTree* socket_tree = nullptr;
-int handle_being_accepted = -1;
+// The sockets of the conversation that the calling thread runs: each conversation has a session
+// thread of its own, so conversations never see each other's sockets.
+thread_local CountedTree* socket_tree = nullptr;
+thread_local int handle_being_accepted = -1;
 
 int compare_sockets(void* a, void* b) {
   auto x = static_cast<unsigned>(static_cast<NetSocket*>(a)->handle);
@@ -108,13 +110,15 @@ int op_write(Socket* s, const char* data, int length) {
 int op_write_urgent(Socket* s, const char* data, int length) {
   auto* socket = static_cast<NetSocket*>(s);
   if (socket->closed) return 0;
-  // Urgent data replaces what is queued. The urgent buffer holds one byte; anything after it
-  // follows as normal data rather than overrunning the buffer.
+  // Urgent data replaces what is queued. Up to two bytes go out together in one out-of-band
+  // send, the last of them being the urgent mark; anything after them follows as normal data
+  // rather than overrunning the buffer.
   byte_queue_clear(&socket->output);
   if (length > 0) {
-    socket->urgent_byte = data[0];
-    socket->urgent_pending = 1;
-    byte_queue_append(&socket->output, data + 1, length - 1);
+    int urgent = length < 2 ? length : 2;
+    std::memcpy(socket->urgent_bytes, data, static_cast<size_t>(urgent));
+    socket->urgent_pending = urgent;
+    byte_queue_append(&socket->output, data + urgent, length - urgent);
   }
   if (socket->writable) net_try_send(socket);
   return backlog(socket);
@@ -175,8 +179,8 @@ void net_shutdown() {
 
 void net_try_send(NetSocket* socket) {
   while (socket->handle >= 0 && (socket->urgent_pending || byte_queue_size(&socket->output) > 0)) {
-    const void* data = &socket->urgent_byte;
-    int length = 1;
+    const void* data = socket->urgent_bytes;
+    int length = socket->urgent_pending;
     int flags = MSG_NOSIGNAL;
     if (socket->urgent_pending)
       flags |= MSG_OOB;
@@ -185,9 +189,10 @@ void net_try_send(NetSocket* socket) {
     ssize_t sent = send(socket->handle, data, static_cast<size_t>(length), flags);
     net_noise(static_cast<uint32_t>(sent));
     if (sent > 0) {
-      if (socket->urgent_pending)
-        socket->urgent_pending = 0;
-      else
+      if (socket->urgent_pending) {
+        socket->urgent_pending -= static_cast<int>(sent);
+        if (socket->urgent_pending > 0) socket->urgent_bytes[0] = socket->urgent_bytes[1];
+      } else
         byte_queue_consume(&socket->output, static_cast<int>(sent));
       continue;
     }

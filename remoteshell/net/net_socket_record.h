@@ -16,8 +16,10 @@ struct NetSocket : Socket {
   bool readable_while_frozen;
   bool local_host_only;
   bool listener;
-  char urgent_byte;
-  int urgent_pending;  // 0 or 1
+  // Sent in one out-of-band send, so its last byte is the urgent mark and a byte before it
+  // (telnet's IAC) cannot be separated from the mark by a later write.
+  char urgent_bytes[2];
+  int urgent_pending;  // 0 to 2
   bool oob_inline;
   bool no_delay;
   bool keep_alive;

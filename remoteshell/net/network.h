@@ -3,10 +3,14 @@
 // buffering, and socket events turned into calls on each socket's owner. Everything runs on
 // the session thread; the owner's writes may come from another thread under the owner's lock.
 //
+// Sockets belong to the thread that made them (a conversation's session thread): each thread
+// that runs a conversation has its own socket tree from net_startup to net_shutdown.
+//
 // Events: the layer watches every socket it made with poll and reports, per socket, the same
 // events and order the owners expect (net_socket_events); net_dispatch_event hands one event
 // to the socket's owner.
 #include <cstdint>
+#include <mutex>
 
 #include "remoteshell/net/net_address.h"
 #include "remoteshell/net/socket.h"
@@ -40,5 +44,6 @@ int net_socket_events(int handle, uint32_t codes[6]);
 // Waits up to timeout_ms for an event on any socket; the number of sockets with events.
 int net_wait(int timeout_ms);
 // One turn of an event loop: wait, then fetch and dispatch every socket's events. Returns 0
-// when an owner reported that the session must end.
-int net_run_once(int timeout_ms);
+// when an owner reported that the session must end. With a guard (the conversation's lock),
+// the poll list is built and the events are dispatched under it; the wait itself is not.
+int net_run_once(int timeout_ms, std::mutex* guard = nullptr);

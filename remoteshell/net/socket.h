@@ -9,7 +9,8 @@ struct NetAddress;
 // closing: error text (none for an orderly end), error code, calling-back flag.
 // receive urgent flag: 0 normal, 1 urgent (before the mark), 2 the out-of-band byte itself.
 // sent: the new send backlog. accepting (listeners): nonzero refuses the handle, which the
-// network layer then closes; zero means the owner took it (net_wrap_accepted).
+// network layer then closes; zero means the owner took it (net_wrap_accepted). connected: the
+// connection attempt succeeded (optional).
 // Operations that return int return 0 when the conversation must end.
 struct SocketEventSink {
   void (*log)(void* context, int type, NetAddress* address, int port, const char* error_text, int error_code);
@@ -17,6 +18,7 @@ struct SocketEventSink {
   int (*receive)(void* context, int urgent, const char* data, int length);
   void (*sent)(void* context, int buffered);
   int (*accepting)(void* context, int handle);
+  void (*connected)(void* context);
 };
 
 struct SocketOwner {

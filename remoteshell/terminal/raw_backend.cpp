@@ -19,18 +19,10 @@ void sink_log(void* context, int type, NetAddress* address, int port, const char
 }
 
 int sink_closing(void* context, const char* error_text, int, int) {
-  RawSession* raw = of(context);
-  if (raw->socket != nullptr) {
-    socket_close(raw->socket);
-    raw->socket = nullptr;
-    backend_remote_exit(raw->frontend);
-  }
-  if (error_text != nullptr) {
-    backend_event_line(raw->frontend, error_text);
-    connection_fatal_exit(raw->frontend, "%s", error_text);
-  }
-  return 0;
+  return backend_close_connection(of(context)->frontend, &of(context)->socket, error_text);
 }
+
+void sink_connected(void* context) { backend_connected(of(context)->frontend); }
 
 int sink_receive(void* context, int, const char* data, int length) {
   RawSession* raw = of(context);
@@ -40,7 +32,14 @@ int sink_receive(void* context, int, const char* data, int length) {
 
 void sink_sent(void* context, int buffered) { of(context)->backlog = buffered; }
 
-const SocketEventSink kRawSink = {sink_log, sink_closing, sink_receive, sink_sent, nullptr};
+const SocketEventSink kRawSink = {
+    .log = sink_log,
+    .closing = sink_closing,
+    .receive = sink_receive,
+    .sent = sink_sent,
+    .accepting = nullptr,
+    .connected = sink_connected,
+};
 
 const char* raw_open(void* frontend, void** handle, SessionConfig* config, const char* host, int port,
                      char** canonical_host, int no_delay, int keep_alive) {
@@ -83,21 +82,21 @@ int raw_config_info(void*) { return 0; }
 }  // namespace
 
 const SessionBackend raw_backend = {
-    raw_open,
-    raw_free,
-    raw_reconfigure,
-    raw_send,
-    raw_buffered_size,
-    raw_resize,
-    raw_send_special,
-    raw_special_list,
-    raw_is_connected,
-    raw_exit_code,
-    raw_can_send,
-    raw_line_option,
-    raw_attach_line_discipline,
-    raw_attach_log,
-    raw_unthrottle,
-    raw_config_info,
-    1,
+    .open = raw_open,
+    .free = raw_free,
+    .reconfigure = raw_reconfigure,
+    .send = raw_send,
+    .buffered_size = raw_buffered_size,
+    .resize = raw_resize,
+    .send_special = raw_send_special,
+    .special_list = raw_special_list,
+    .is_connected = raw_is_connected,
+    .exit_code = raw_exit_code,
+    .can_send = raw_can_send,
+    .line_option = raw_line_option,
+    .attach_line_discipline = raw_attach_line_discipline,
+    .attach_log = raw_attach_log,
+    .unthrottle = raw_unthrottle,
+    .config_info = raw_config_info,
+    .default_port = 1,
 };

@@ -46,18 +46,10 @@ void sink_log(void* context, int type, NetAddress* address, int port, const char
 }
 
 int sink_closing(void* context, const char* error_text, int, int) {
-  RloginSession* rlogin = of(context);
-  if (rlogin->socket != nullptr) {
-    socket_close(rlogin->socket);
-    rlogin->socket = nullptr;
-    backend_remote_exit(rlogin->frontend);
-  }
-  if (error_text != nullptr) {
-    backend_event_line(rlogin->frontend, error_text);
-    connection_fatal_exit(rlogin->frontend, "%s", error_text);
-  }
-  return 0;
+  return backend_close_connection(of(context)->frontend, &of(context)->socket, error_text);
 }
+
+void sink_connected(void* context) { backend_connected(of(context)->frontend); }
 
 int sink_receive(void* context, int urgent, const char* data, int length) {
   RloginSession* rlogin = of(context);
@@ -82,7 +74,14 @@ int sink_receive(void* context, int urgent, const char* data, int length) {
 
 void sink_sent(void* context, int buffered) { of(context)->backlog = buffered; }
 
-const SocketEventSink kRloginSink = {sink_log, sink_closing, sink_receive, sink_sent, nullptr};
+const SocketEventSink kRloginSink = {
+    .log = sink_log,
+    .closing = sink_closing,
+    .receive = sink_receive,
+    .sent = sink_sent,
+    .accepting = nullptr,
+    .connected = sink_connected,
+};
 
 // "38400,38400" is sent as "38400".
 std::string leading_digits(const char* text) {
@@ -152,21 +151,21 @@ int rlogin_config_info(void*) { return 0; }
 }  // namespace
 
 const SessionBackend rlogin_backend = {
-    rlogin_open,
-    rlogin_free,
-    rlogin_reconfigure,
-    rlogin_send,
-    rlogin_buffered_size,
-    rlogin_resize,
-    rlogin_send_special,
-    rlogin_special_list,
-    rlogin_is_connected,
-    rlogin_exit_code,
-    rlogin_can_send,
-    rlogin_line_option,
-    rlogin_attach_line_discipline,
-    rlogin_attach_log,
-    rlogin_unthrottle,
-    rlogin_config_info,
-    1,
+    .open = rlogin_open,
+    .free = rlogin_free,
+    .reconfigure = rlogin_reconfigure,
+    .send = rlogin_send,
+    .buffered_size = rlogin_buffered_size,
+    .resize = rlogin_resize,
+    .send_special = rlogin_send_special,
+    .special_list = rlogin_special_list,
+    .is_connected = rlogin_is_connected,
+    .exit_code = rlogin_exit_code,
+    .can_send = rlogin_can_send,
+    .line_option = rlogin_line_option,
+    .attach_line_discipline = rlogin_attach_line_discipline,
+    .attach_log = rlogin_attach_log,
+    .unthrottle = rlogin_unthrottle,
+    .config_info = rlogin_config_info,
+    .default_port = 1,
 };

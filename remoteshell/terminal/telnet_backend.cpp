@@ -21,18 +21,10 @@ void sink_log(void* context, int type, NetAddress* address, int port, const char
 }
 
 int sink_closing(void* context, const char* error_text, int, int) {
-  TelnetSession* telnet = of(context);
-  if (telnet->socket != nullptr) {
-    socket_close(telnet->socket);
-    telnet->socket = nullptr;
-    backend_remote_exit(telnet->frontend);
-  }
-  if (error_text != nullptr) {
-    backend_event_line(telnet->frontend, error_text);
-    connection_fatal_exit(telnet->frontend, "%s", error_text);
-  }
-  return 0;
+  return backend_close_connection(of(context)->frontend, &of(context)->socket, error_text);
 }
+
+void sink_connected(void* context) { backend_connected(of(context)->frontend); }
 
 int sink_receive(void* context, int urgent, const char* data, int length) {
   telnet_receive_bytes(of(context), urgent, data, length);
@@ -41,7 +33,14 @@ int sink_receive(void* context, int urgent, const char* data, int length) {
 
 void sink_sent(void* context, int buffered) { of(context)->backlog = buffered; }
 
-const SocketEventSink kTelnetSink = {sink_log, sink_closing, sink_receive, sink_sent, nullptr};
+const SocketEventSink kTelnetSink = {
+    .log = sink_log,
+    .closing = sink_closing,
+    .receive = sink_receive,
+    .sent = sink_sent,
+    .accepting = nullptr,
+    .connected = sink_connected,
+};
 
 const char* telnet_open(void* frontend, void** handle, SessionConfig* config, const char* host, int port,
                         char** canonical_host, int no_delay, int keep_alive) {
@@ -116,9 +115,10 @@ void telnet_send_special(void* handle, int code) {
   }
   switch (code) {
     case kSpecialSynch: {
-      telnet_write(telnet, bytes({kTelnetIac}));
-      char mark = static_cast<char>(kTelnetDm);
-      telnet->backlog = socket_write_urgent(telnet->socket, &mark, 1);
+      // IAC and the data mark go out together: the network layer's urgent write replaces what
+      // is queued, so an IAC written before it could be dropped and leave the mark bare.
+      std::string synch = bytes({kTelnetIac, kTelnetDm});
+      telnet->backlog = socket_write_urgent(telnet->socket, synch.data(), 2);
       break;
     }
     case kSpecialLocalEcho:
@@ -189,21 +189,21 @@ void telnet_write(TelnetSession* telnet, const std::string& data) {
 }
 
 const SessionBackend telnet_backend = {
-    telnet_open,
-    telnet_free,
-    telnet_reconfigure,
-    telnet_send,
-    telnet_buffered_size,
-    telnet_resize,
-    telnet_send_special,
-    telnet_special_list,
-    telnet_is_connected,
-    telnet_exit_code,
-    telnet_can_send,
-    telnet_line_option,
-    telnet_attach_line_discipline,
-    telnet_attach_log,
-    telnet_unthrottle,
-    telnet_config_info,
-    23,
+    .open = telnet_open,
+    .free = telnet_free,
+    .reconfigure = telnet_reconfigure,
+    .send = telnet_send,
+    .buffered_size = telnet_buffered_size,
+    .resize = telnet_resize,
+    .send_special = telnet_send_special,
+    .special_list = telnet_special_list,
+    .is_connected = telnet_is_connected,
+    .exit_code = telnet_exit_code,
+    .can_send = telnet_can_send,
+    .line_option = telnet_line_option,
+    .attach_line_discipline = telnet_attach_line_discipline,
+    .attach_log = telnet_attach_log,
+    .unthrottle = telnet_unthrottle,
+    .config_info = telnet_config_info,
+    .default_port = 23,
 };

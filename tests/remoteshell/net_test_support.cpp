@@ -41,7 +41,7 @@ int sink_accepting(void* context, int handle) {
   return 1;
 }
 
-const SocketEventSink kSink = {sink_log, sink_closing, sink_receive, sink_sent, sink_accepting};
+const SocketEventSink kSink = {sink_log, sink_closing, sink_receive, sink_sent, sink_accepting, nullptr};
 
 }  // namespace
 

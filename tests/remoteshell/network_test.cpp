@@ -208,7 +208,7 @@ TEST_F(Network, UrgentDataOutOfBandComesAlone) {
   close(far);
 }
 
-TEST_F(Network, WriteUrgentTakesOneUrgentByteAndQueuesTheRest) {
+TEST_F(Network, WriteUrgentReplacesTheQueueAndSendsItsBytesInOrder) {
   Owner owner;
   Peer peer;
   int far = connected_pair(owner, peer);

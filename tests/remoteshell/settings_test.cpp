@@ -18,16 +18,12 @@ using testing_support::TempFolder;
 
 class Settings : public testing::Test {
  protected:
-  void SetUp() override {
-    session_default_protocol = 1;
-    session_default_port = 23;
-  }
   platform::RegistryKey defaults() {
     return *platform::RegistryKey::Open(std::string(kSessionsRegistryPath) + "\\Default%20Settings", true);
   }
   SessionConfig load() {
     auto config = std::make_unique<SessionConfig>();
-    settings_load_defaults("", config.get());
+    settings_load_defaults("", config.get(), ProtocolDefaults{.protocol = 1, .port = 23});
     return *config;
   }
   TempFolder folder_;
@@ -60,11 +56,25 @@ TEST_F(Settings, DefaultsSectionIsReadButNotItsHost) {
   named->SetString("Protocol", "bogus");
   named->SetDword("PortNumber", 2323);
   auto config2 = std::make_unique<SessionConfig>();
-  settings_load_defaults("core/switch", config2.get());
+  settings_load_defaults("core/switch", config2.get(), ProtocolDefaults{.protocol = 1, .port = 23});
   EXPECT_STREQ(config2->host, "router1");
   EXPECT_EQ(config2->protocol, 1);
   EXPECT_EQ(config2->port, 23);  // an unknown protocol name leaves the port unread
   EXPECT_TRUE(platform::FileExists(folder_ / "registry/Software/Hollerin/Mirsh/Sessions/core%2Fswitch"));
+}
+
+TEST_F(Settings, NegativeNumbersAreBroughtIntoRange) {
+  auto key = defaults();
+  key.SetString("Protocol", "telnet");
+  key.SetDword("PortNumber", 0xFFFFFFFFu);  // -1 as stored
+  key.SetDword("TermWidth", 0xFFFFFFFBu);
+  key.SetDword("PingIntervalSecs", 0xFFFFFFFFu);
+  key.SetDword("AddressFamily", 0xFFFFFFFEu);
+  SessionConfig config = load();
+  EXPECT_EQ(config.port, 23);
+  EXPECT_EQ(config.terminal_width, 80);
+  EXPECT_EQ(config.ping_interval, 0);
+  EXPECT_EQ(config.address_family, 0);
 }
 
 TEST_F(Settings, PreferenceListsKeepNamedOrderThenTheRest) {

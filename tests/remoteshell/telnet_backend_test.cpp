@@ -140,6 +140,25 @@ TEST(TelnetText, SpecialCommands) {
   EXPECT_EQ(count, 15);
 }
 
+TEST(TelnetText, SynchKeepsItsIacWhenTheSocketIsBackedUp) {
+  Connection c(telnet_backend);
+  c.Read();
+  int on = 1;
+  setsockopt(c.server_, SOL_SOCKET, SO_OOBINLINE, &on, sizeof on);
+  std::string block(65536, 'x');
+  int backlog = 0;
+  for (int i = 0; i < 400 && backlog == 0; ++i)
+    backlog = telnet_backend.send(c.handle_, block.data(), static_cast<int>(block.size()));
+  ASSERT_GT(backlog, 0);  // the data waits in the queue: the socket takes no more
+  telnet_backend.send_special(c.handle_, kSpecialSynch);
+  std::string tail;
+  for (int turn = 0; turn < 200 && tail.find('\xF2') == std::string::npos; ++turn) {
+    tail += c.Read();
+    if (tail.size() > 16) tail.erase(0, tail.size() - 16);
+  }
+  EXPECT_EQ(tail.substr(tail.size() - 2), bytes({IAC, 242}));
+}
+
 TEST(TelnetText, FrozenWhileTheFrontEndHoldsTooMuch) {
   Connection c(telnet_backend);
   c.Read();

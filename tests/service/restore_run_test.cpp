@@ -268,7 +268,7 @@ TEST_F(RestoreRun, RepeatedControlRequestsCarryOutEachRequestOnce) {
       doc.m_mapRestore.Set(key, SnmpRequest("deleted pool", "10.0.0.1", key));
   });
   auto job = MakeRestoreJob(std::make_shared<CSnmpClient>(temp / "snmpv3_boot_counter"),
-                            std::make_shared<CShellSession>());
+                            std::make_shared<ShellConversations>());
   std::vector<std::thread> requests;
   for (int i = 0; i < 8; ++i) requests.emplace_back([&] { job(frm); });
   for (auto& request : requests) request.join();

@@ -34,9 +34,9 @@ void BM_TelnetFiveHundredLines(benchmark::State& state) {
   settings.m_strPrivilegedCommand = "enable";
   settings.m_strPrivilegedPassword = "enablepw";
   settings.m_strBackupCommand = "show running-config";
-  mirvale::CShellSession session;
+  mirvale::ShellConversations conversations;
   size_t lines = 0;
-  for (auto _ : state) lines = mirvale::CollectShellConfiguration(session, "127.0.0.1", settings).lines.size();
+  for (auto _ : state) lines = mirvale::CollectShellConfiguration(conversations, "127.0.0.1", settings).lines.size();
   state.counters["lines"] = static_cast<double>(lines);
 }
 BENCHMARK(BM_TelnetFiveHundredLines)->Unit(benchmark::kSecond)->Iterations(1);

@@ -4,6 +4,7 @@
 
 #include <chrono>
 
+#include "platform/atomic_file.h"
 #include "platform/registry.h"
 #include "remoteshell/core/backend.h"
 #include "service/shell_session_channels.h"
@@ -58,13 +59,14 @@ class ShellSessionTest : public ::testing::Test {
   testing_support::TempFolder registry_;
   testing_support::ScopedEnv registryRoot_{"MIRVALE_REGISTRY_ROOT", registry_.path()};
   ManualEvent stop_;
+  ShellConversations conversations_{ShellConversations::kDefaultLimit, {}, &stop_};
   CShellSession session_{&stop_};
 };
 
 TEST_F(ShellSessionTest, RawDeviceGivesItsConfigurationWithoutPagerOrPrompt) {
   FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 100});
   UseProtocol("raw", device.port());
-  ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", Settings(device));
+  ShellCollection result = CollectShellConfiguration(conversations_, "127.0.0.1", Settings(device));
   EXPECT_FALSE(result.logonFailed);
   EXPECT_EQ(Stored(result.lines), Expected(device));
   // The device saw the login, the privileged step, the command and one space per page.
@@ -76,7 +78,7 @@ TEST_F(ShellSessionTest, RawDeviceGivesItsConfigurationWithoutPagerOrPrompt) {
 TEST_F(ShellSessionTest, CursorPositioningPagerIsCollectedAsWell) {
   FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 150, .erase = "ansi"});
   UseProtocol("raw", device.port());
-  ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", Settings(device));
+  ShellCollection result = CollectShellConfiguration(conversations_, "127.0.0.1", Settings(device));
   EXPECT_EQ(Stored(result.lines), Expected(device));
 }
 
@@ -86,7 +88,7 @@ TEST_F(ShellSessionTest, WrongPasswordIsALogonFailure) {
   ShellSettings settings = Settings(device);
   settings.m_strShellPassword = "wrong";
   settings.m_nRetries = 2;
-  ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", settings);
+  ShellCollection result = CollectShellConfiguration(conversations_, "127.0.0.1", settings);
   EXPECT_TRUE(result.logonFailed);
   EXPECT_TRUE(result.lines.empty());
 }
@@ -99,7 +101,7 @@ TEST_F(ShellSessionTest, NothingListeningFailsToOpenQuickly) {
   settings.m_nTimeout = 5;
   settings.m_nShellPort = port;
   auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(ShellAnswers(session_, "127.0.0.1", settings));
+  EXPECT_FALSE(ShellAnswers(conversations_, "127.0.0.1", settings));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
@@ -107,8 +109,8 @@ TEST_F(ShellSessionTest, SshIsRefusedCleanlyWhileItsBackEndIsMissing) {
   FakeDevice device(FakeDeviceOptions{.mode = "raw"});
   UseProtocol("ssh", device.port());
   ShellSettings settings = Settings(device);
-  EXPECT_FALSE(ShellAnswers(session_, "127.0.0.1", settings));
-  EXPECT_TRUE(CollectShellConfiguration(session_, "127.0.0.1", settings).lines.empty());
+  EXPECT_FALSE(ShellAnswers(conversations_, "127.0.0.1", settings));
+  EXPECT_TRUE(CollectShellConfiguration(conversations_, "127.0.0.1", settings).lines.empty());
 }
 
 TEST_F(ShellSessionTest, ServiceStopEndsAConversationPromptly) {
@@ -121,7 +123,7 @@ TEST_F(ShellSessionTest, ServiceStopEndsAConversationPromptly) {
     stop_.Set();
   });
   auto start = std::chrono::steady_clock::now();
-  CollectShellConfiguration(session_, "127.0.0.1", settings);
+  CollectShellConfiguration(conversations_, "127.0.0.1", settings);
   stopper.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
@@ -129,27 +131,27 @@ TEST_F(ShellSessionTest, ServiceStopEndsAConversationPromptly) {
 TEST_F(ShellSessionTest, TelnetServerPathCollectsTheConfiguration) {
   FakeDevice device(FakeDeviceOptions{.mode = "telnet", .page = 100});
   UseProtocol("telnet", device.port());
-  ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", Settings(device));
+  ShellCollection result = CollectShellConfiguration(conversations_, "127.0.0.1", Settings(device));
   EXPECT_FALSE(result.logonFailed);
   EXPECT_EQ(Stored(result.lines), Expected(device));
 }
 
-std::vector<std::string>* telnetEvents = nullptr;
-void RecordEvent(void*, const char* text) { telnetEvents->push_back(text); }
 
 TEST_F(ShellSessionTest, TelnetNegotiationWithTheServerIsLogged) {
   FakeDevice device(FakeDeviceOptions{.mode = "telnet"});
   UseProtocol("telnet", device.port());
-  std::vector<std::string> events;
-  telnetEvents = &events;
-  backend_set_event_sink(RecordEvent);
+  // The conversation's event lines reach its session log (the packet mode keeps them).
+  std::string logFile = registry_.path() + "/session.log";
+  auto key = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings", true);
+  key->SetDword("LogType", 3);
+  key->SetString("LogFileName", logFile);
   ASSERT_TRUE(session_.Open("127.0.0.1", Settings(device)));
   EXPECT_TRUE(session_.Login());
   session_.Close();
-  backend_set_event_sink(nullptr);
+  std::string log = platform::ReadWholeFile(logFile).value_or("");
   for (const char* line : {"client:\tWILL NAWS", "server:\tDO NAWS", "client:\tSB NAWS 80,24", "server:\tWILL ECHO",
                            "server:\tWILL SGA", "client:\tDO ECHO"})
-    EXPECT_NE(std::find(events.begin(), events.end(), line), events.end()) << line;
+    EXPECT_NE(log.find(std::string("Event Log: ") + line + "\r\n"), std::string::npos) << line;
 }
 
 TEST_F(ShellSessionTest, PoolSettingsGiveStoredLines) {
@@ -165,11 +167,11 @@ TEST_F(ShellSessionTest, PoolSettingsGiveStoredLines) {
   pool.m_strPrivilegedCommand = "enable";
   pool.m_strPrivilegedPassword = "enablepw";
   pool.m_strBackupCommand = "show running-config";
-  StoredShellLines stored = CollectStoredShellLines(session_, "127.0.0.1", pool);
+  StoredShellLines stored = CollectStoredShellLines(conversations_, "127.0.0.1", pool);
   EXPECT_FALSE(stored.logonFailed);
   EXPECT_EQ(stored.lines, Expected(device));
   pool.m_strShellPassword = "nope";
-  EXPECT_FALSE(SendShellRequestToDevice(session_, "127.0.0.1", pool, "interface Gi0/1", "shutdown"));
+  EXPECT_FALSE(SendShellRequestToDevice(conversations_, "127.0.0.1", pool, "interface Gi0/1", "shutdown"));
 }
 
 TEST_F(ShellSessionTest, TelnetWrongPasswordIsALogonFailure) {
@@ -177,14 +179,14 @@ TEST_F(ShellSessionTest, TelnetWrongPasswordIsALogonFailure) {
   UseProtocol("telnet", device.port());
   ShellSettings settings = Settings(device);
   settings.m_strShellPassword = "wrong";
-  EXPECT_TRUE(CollectShellConfiguration(session_, "127.0.0.1", settings).logonFailed);
+  EXPECT_TRUE(CollectShellConfiguration(conversations_, "127.0.0.1", settings).logonFailed);
 }
 
 TEST_F(ShellSessionTest, RloginHandshakeThenConfiguration) {
   if (geteuid() != 0) GTEST_SKIP() << "rlogin needs a privileged source port";
   FakeDevice device(FakeDeviceOptions{.mode = "rlogin", .page = 100});
   UseProtocol("rlogin", device.port());
-  ShellCollection result = CollectShellConfiguration(session_, "127.0.0.1", Settings(device));
+  ShellCollection result = CollectShellConfiguration(conversations_, "127.0.0.1", Settings(device));
   EXPECT_EQ(Stored(result.lines), Expected(device));
   EXPECT_NE(device.WindowSizes().find("80,24"), std::string::npos);
   // The terminal and the first of the two speeds from the default session.
@@ -218,9 +220,10 @@ class ShellSessionLimitsTest : public ShellSessionTest {};
 TEST_F(ShellSessionLimitsTest, DeviceThatNeverGoesQuietIsCutOff) {
   FakeDevice device(FakeDeviceOptions{.mode = "stream", .interval = 0.05});
   UseProtocol("raw", device.port());
-  CShellSession session(&stop_, ShellSessionLimits{.readWindow = std::chrono::seconds(2)});
+  ShellConversations conversations(ShellConversations::kDefaultLimit,
+                                   ShellSessionLimits{.readWindow = std::chrono::seconds(2)}, &stop_);
   auto start = std::chrono::steady_clock::now();
-  ShellCollection result = CollectShellConfiguration(session, "127.0.0.1", Settings(device));
+  ShellCollection result = CollectShellConfiguration(conversations, "127.0.0.1", Settings(device));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
   EXPECT_TRUE(result.logonFailed);
 }

@@ -45,7 +45,7 @@ int on_receive(void* context, int, const char* data, int length) {
 
 void on_sent(void*, int) {}
 
-const SocketEventSink kProbeSink = {on_log, on_closing, on_receive, on_sent, nullptr};
+const SocketEventSink kProbeSink = {on_log, on_closing, on_receive, on_sent, nullptr, nullptr};
 
 }  // namespace
 

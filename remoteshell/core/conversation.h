@@ -1,0 +1,62 @@
+#pragma once
+// One remote-shell conversation: everything the client uses for one connection, passed as the
+// front-end handle ("frontend") to every back end and front-end call. The owner (the service's
+// shell session, a tool, a test) fills the hooks and the settings record, opens the back end
+// with the conversation as its front end and runs the network layer on one thread of its own.
+//
+// Nothing of a conversation is process-wide. The network layer's sockets and the timers live
+// with the thread that runs the conversation (its session thread), which binds it with
+// ConversationScope so that calls made without a handle (the network layer's event lines) find
+// it. Only the random pool and the host-key cache are shared, each behind its own lock.
+#include <mutex>
+
+#include "remoteshell/core/session_config.h"
+
+struct PromptSet;
+struct SessionLog;
+struct SessionBackend;
+
+struct ConversationHooks {
+  // Terminal output; returns the bytes the owner still holds (the back ends' freeze rule).
+  int (*output)(void* owner, int is_stderr, const char* data, int length) = nullptr;
+  // The prompt hook: login questions (user name, password, pass phrase, keyboard-interactive
+  // answers, password change). The owner fills the replies; positive when answered, 0 when
+  // cancelled, negative when the answer comes later.
+  int (*prompt)(void* owner, PromptSet* prompts) = nullptr;
+  // An event line besides the session log, for whoever watches a connection's steps.
+  void (*event_line)(void* owner, const char* text) = nullptr;
+  // The session with the device is up (through a proxy: the device, not the proxy).
+  void (*connected)(void* owner) = nullptr;
+  // A fatal error of this connection; the conversation ends, the process goes on.
+  void (*fatal)(void* owner, const char* message) = nullptr;
+};
+
+struct ShellConversation {
+  void* owner = nullptr;
+  ConversationHooks hooks;
+  SessionConfig config{};
+  SessionLog* log = nullptr;  // receives the event lines once set
+  const SessionBackend* backend = nullptr;
+  void* backend_handle = nullptr;
+  // Held by the session thread around each turn's poll list and dispatch, and by every other
+  // thread around its calls into the back end and the event lines it writes.
+  std::mutex lock;
+};
+
+// The conversation bound to the calling thread, else the thread's own default conversation
+// (single-threaded users: tools and tests that never make one).
+ShellConversation* conversation_current();
+// The conversation a front-end handle names; none names the current one.
+ShellConversation* conversation_of(void* frontend);
+
+// Binds a conversation to the calling thread for the scope's life.
+class ConversationScope {
+ public:
+  explicit ConversationScope(ShellConversation* conversation);
+  ~ConversationScope();
+  ConversationScope(const ConversationScope&) = delete;
+  ConversationScope& operator=(const ConversationScope&) = delete;
+
+ private:
+  ShellConversation* previous_;
+};
