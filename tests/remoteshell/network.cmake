@@ -6,5 +6,5 @@ mirvale_add_test(remoteshell_network_tests LABEL unit
   LIBS remoteshell_net_test_support mirvale_remoteshell)
 
 mirvale_add_test(remoteshell_network_e2e_tests LABEL e2e SERIAL
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/network_e2e_test.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/network_e2e_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
   LIBS remoteshell_net_test_support mirvale_remoteshell)

@@ -15,6 +15,7 @@
 #include "platform/atomic_file.h"
 #include "base/memory.h"
 #include "remoteshell/net/net_socket_record.h"
+#include "tests/support/snmp_agent.h"
 #include "tests/remoteshell/net_test_support.h"
 #include "tests/support/scoped_env.h"
 
@@ -53,6 +54,8 @@ class NetworkAsRoot : public testing::Test {
 };
 
 TEST_F(NetworkAsRoot, PrivilegedSourcePortSkipsPortsInUse) {
+  // A network of its own: other tests' privileged connections leave these ports in TIME_WAIT.
+  ASSERT_TRUE(testing_support::EnterPrivateNetwork());
   int taken_1023 = bound_socket("0.0.0.0", 1023, false);
   int taken_1022 = bound_socket("0.0.0.0", 1022, false);
   int probe_1021 = bound_socket("0.0.0.0", 1021, false);
