@@ -6,8 +6,8 @@
 namespace mirvale {
 
 void RegisterResultPanes(PaneRegistry& registry) {
-  registry.DescribePending(PaneSlot::Reports, QStringLiteral("The Reports pane will build the reports of changes, "
-                                                             "values and devices from the device database."));
+  registry.DescribePending(PaneSlot::Reports, QStringLiteral("The Reports pane will list the configuration lines "
+                                                             "and SNMP results stored for the devices."));
   registry.DescribePending(kCommandSetDevices, QStringLiteral("The Set Devices dialog is not built yet."));
   registry.DescribePending(kCommandRestoreDevices, QStringLiteral("The Restore Devices dialog is not built yet."));
   registry.DescribePending(kCommandCompareDevices, QStringLiteral("The Compare Devices dialog is not built yet."));

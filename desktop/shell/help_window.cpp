@@ -12,6 +12,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), browser_(
   setObjectName(QStringLiteral("help"));
   setWindowTitle(QStringLiteral("Mirvale Help"));
   setWindowIcon(ProgramIcon());
+  setAttribute(Qt::WA_QuitOnClose, false);  // closing the main window ends the program all the same
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(browser_);

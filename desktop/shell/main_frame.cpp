@@ -51,9 +51,7 @@ bool CMainFrame::dispatchCommand(int command) {
   switch (command) {
     case kCommandAbout:
       if (const CommandOpener* opener = registry_.Command(kCommandAbout)) {
-        PaneContext context{app_, [this](int next) { dispatchCommand(next); },
-                            [this] { return view_->Switcher().LastMainCommand(); }};
-        (*opener)(context, this);
+        (*opener)(view_->Context(), this);
       } else {
         ShowInformation(this, registry_.PendingDescription(kCommandAbout));
       }

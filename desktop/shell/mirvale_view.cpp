@@ -49,9 +49,10 @@ PanePlace PlaceOf(PaneSlot slot) {
 
 CMirvaleView::CMirvaleView(CMirvaleApp& app, const PaneRegistry& registry, std::function<void(int)> route,
                            QWidget* parent)
-    : QWidget(parent), app_(app), registry_(registry), context_{app, std::move(route), [this] {
-                                                                  return switcher_.LastMainCommand();
-                                                                }} {
+    : QWidget(parent),
+      registry_(registry),
+      context_{app, std::move(route), [this] { return switcher_.LastMainCommand(); },
+               [this](PaneSlot slot) { return panes_[PaneIndex(slot)]; }} {
   setObjectName(QStringLiteral("mainView"));
   CreatePanes(registry);
 }
@@ -71,15 +72,20 @@ void CMirvaleView::CreatePanes(const PaneRegistry& registry) {
       scroller->setWidgetResizable(true);
       scroller->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
       scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-      scroller->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
-      scroller->viewport()->setAutoFillBackground(false);
+      // White like the panel behind the panes.
+      QPalette white = scroller->palette();
+      white.setColor(QPalette::Window, QColor(255, 255, 255));
+      scroller->setPalette(white);
+      scroller->viewport()->setPalette(white);
+      scroller->viewport()->setAutoFillBackground(true);
       host = scroller;
     }
     QWidget* parent = scroller ? static_cast<QWidget*>(scroller) : this;
     QWidget* pane = nullptr;
     if (const PaneFactory* factory = registry.Pane(slot)) pane = (*factory)(context_, parent);
     if (!pane)
-      pane = new PlaceholderPane(QString::fromLatin1(PaneSlotName(slot)), registry.PendingDescription(slot), parent);
+      pane = new PlaceholderPane(QString::fromLatin1(PaneSlotName(slot)), registry.PendingDescription(slot), parent,
+                                 slot == PaneSlot::SaveBar);
     pane->setObjectName(pane->objectName().isEmpty() ? QString::fromLatin1(PaneSlotName(slot)) : pane->objectName());
     if (scroller) {
       // The height the pane was built with is the scrolling range.

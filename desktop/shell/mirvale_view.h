@@ -29,6 +29,8 @@ class CMirvaleView : public QWidget {
   // The pane in a slot (the pane itself, also when it sits in a scrolling host).
   QWidget* Pane(PaneSlot slot) const { return panes_[PaneIndex(slot)]; }
   const PaneSwitcher& Switcher() const { return switcher_; }
+  // What the panes and dialogs are given (also for the frame's own dialogs).
+  const PaneContext& Context() const { return context_; }
   HelpWindow* Help() const;
 
  protected:
@@ -41,7 +43,6 @@ class CMirvaleView : public QWidget {
   void OpenDialog(int command);
   void OpenHelp();
 
-  CMirvaleApp& app_;
   const PaneRegistry& registry_;
   PaneContext context_;
   PaneSwitcher switcher_;

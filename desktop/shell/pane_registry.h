@@ -23,6 +23,10 @@ struct PaneContext {
   std::function<void(int command)> dispatchCommand;
   // The command of the main pane a settings pane returns to (Save/Cancel bar).
   std::function<int()> lastMainCommand;
+  // The pane in a slot, once the view has made it (null before): how the Save/Cancel bar reaches
+  // the settings pane shown, and the Home pane the Scan pane's status filter. Panes of another
+  // folder are reached through an interface declared in desktop/shell, never by their headers.
+  std::function<QWidget*(PaneSlot)> paneInSlot;
 };
 
 // Builds a pane as a child of parent; it starts hidden and is only shown or hidden afterwards.

@@ -5,8 +5,17 @@
 
 namespace mirvale {
 
-PlaceholderPane::PlaceholderPane(const QString& title, const QString& description, QWidget* parent) : QWidget(parent) {
+PlaceholderPane::PlaceholderPane(const QString& title, const QString& description, QWidget* parent, bool oneLine)
+    : QWidget(parent) {
   auto* layout = new QVBoxLayout(this);
+  auto* text = new QLabel(description, this);
+  text->setWordWrap(true);
+  text->setObjectName(QStringLiteral("placeholderText"));
+  if (oneLine) {
+    layout->setContentsMargins(24, 4, 24, 4);
+    layout->addWidget(text);
+    return;
+  }
   layout->setContentsMargins(24, 20, 24, 20);
   auto* heading = new QLabel(title, this);
   QFont font = heading->font();
@@ -14,9 +23,6 @@ PlaceholderPane::PlaceholderPane(const QString& title, const QString& descriptio
   font.setBold(true);
   heading->setFont(font);
   heading->setStyleSheet(QStringLiteral("color: rgb(1, 103, 204);"));
-  auto* text = new QLabel(description, this);
-  text->setWordWrap(true);
-  text->setObjectName(QStringLiteral("placeholderText"));
   layout->addWidget(heading);
   layout->addWidget(text);
   layout->addStretch(1);

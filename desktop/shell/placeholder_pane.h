@@ -7,7 +7,8 @@ namespace mirvale {
 class PlaceholderPane : public QWidget {
   Q_OBJECT
  public:
-  PlaceholderPane(const QString& title, const QString& description, QWidget* parent = nullptr);
+  // oneLine: only the description, for a slot as low as the Save/Cancel bar.
+  PlaceholderPane(const QString& title, const QString& description, QWidget* parent = nullptr, bool oneLine = false);
 };
 
 }  // namespace mirvale

@@ -23,11 +23,13 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent)
       serverPath_(QDir(folder).filePath(QStringLiteral("MirvaleDesktop"))) {
   QDir().mkpath(folder);
   int fd = open(lockPath_.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return;
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
+    first_ = false;
     return;
   }
+  // A lock file that cannot be made at all (no right to the data folder) must not keep the
+  // program from starting: this copy goes on as the first, without the guard.
   lockFd_ = fd;
   // A socket file left by a copy that crashed is stale: the lock says nobody else listens.
   QLocalServer::removeServer(serverPath_);

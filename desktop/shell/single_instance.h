@@ -12,11 +12,12 @@ namespace mirvale {
 class SingleInstance : public QObject {
   Q_OBJECT
  public:
-  // Takes the lock in folder (created when missing); IsFirst tells whether it was free.
+  // Takes the lock in folder (created when missing); IsFirst is false only when another copy
+  // holds it.
   explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
   ~SingleInstance() override;
 
-  bool IsFirst() const { return lockFd_ >= 0; }
+  bool IsFirst() const { return first_; }
 
   // For a later instance: tells the first to come forward, trying for up to waitMs while the
   // first starts listening. True when the message was delivered.
@@ -29,6 +30,7 @@ class SingleInstance : public QObject {
   QString lockPath_;
   QString serverPath_;
   int lockFd_ = -1;
+  bool first_ = true;
   QLocalServer* server_ = nullptr;
 };
 

@@ -29,7 +29,7 @@ CSplashDlg::CSplashDlg(std::chrono::milliseconds delay, std::function<void()> lo
       title_(new QLabel(this)) {
   setObjectName(QStringLiteral("splash"));
   setModal(true);
-  setFixedSize(420, 220);
+  setFixedSize(460, 220);
   QPalette palette;
   palette.setColor(QPalette::Window, SplashBrushColour());
   setPalette(palette);
@@ -42,14 +42,16 @@ CSplashDlg::CSplashDlg(std::chrono::milliseconds delay, std::function<void()> lo
   auto* loadingText = new QLabel(QStringLiteral("Loading..."), this);
   loadingText->setFont(SplashFont("Arial", 16, QFont::Bold));
   loadingText->setStyleSheet(QStringLiteral("color: rgb(0, 0, 128); background: transparent;"));
-  loadingText->setGeometry(170, 150, 230, 22);
+  loadingText->setGeometry(170, 150, 270, 22);
 
   auto* detailText = new QLabel(QStringLiteral("Loading Mirvale..."), this);
   detailText->setFont(SplashFont("Tahoma", 13, QFont::Normal));
   detailText->setStyleSheet(QStringLiteral("color: rgb(83, 83, 83); background: transparent;"));
-  detailText->setGeometry(170, 175, 230, 20);
+  detailText->setGeometry(170, 175, 270, 20);
 
-  title_->setGeometry(170, 95, 230, 10);  // invisible anchor: the name is painted above it
+  // Invisible anchor of the painted name: "Oskavel" is centred on it, "Mirvale" follows to the
+  // right, so the anchor sits left of the gradient's middle for the pair to fit.
+  title_->setGeometry(170, 95, 140, 10);
 }
 
 CSplashDlg::~CSplashDlg() {
