@@ -40,8 +40,9 @@ class CMirvaleApp : public QObject {
   const std::string& UserName() const { return m_strUserName; }
   const AppOptions& Options() const { return options_; }
 
-  // The settings document. The GUI thread reads it directly; every write, and every read from
-  // another thread, goes through WithDocument, which holds the document's lock.
+  // The settings document. Only the GUI thread changes it, always through WithDocument (which
+  // holds the document's lock), and reads it directly; another thread reads it only through
+  // WithDocument and asks the GUI thread (a queued call) for any change.
   const CMirvaleDoc& Document() const { return m_doc; }
   template <typename Function>
   decltype(auto) WithDocument(Function&& function) {

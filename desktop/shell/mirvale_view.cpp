@@ -151,7 +151,7 @@ void CMirvaleView::ApplyVisibility() {
 }
 
 void CMirvaleView::OpenDialog(int command) {
-  WaitCursor wait;
+  // No hourglass here: it would stay over the whole modal dialog.
   if (const CommandOpener* opener = registry_.Command(command)) {
     (*opener)(context_, window());
     return;

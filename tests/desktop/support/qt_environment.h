@@ -1,7 +1,8 @@
 #pragma once
 // The one QApplication of a desktop test program, made before the first test and removed after
-// the last: on the offscreen platform, or on a private Xvfb display for screenshots. Each test
-// source registers it once:
+// the last: on the offscreen platform, or on a private Xvfb display for screenshots. A message
+// box nobody expected fails the test instead of waiting for a click (tests that expect one
+// install a RecordingPrompter). Each test source registers it once:
 //   static auto* const qt = testing_support::UseQtApplication();             // offscreen
 //   static auto* const qt = testing_support::UseQtApplication(Display::Xvfb); // screenshots
 #include <QApplication>
@@ -9,11 +10,24 @@
 
 #include <gtest/gtest.h>
 
+#include "desktop/shell/prompter.h"
 #include "tests/desktop/support/xvfb_server.h"
 
 namespace testing_support {
 
 enum class Display { Offscreen, Xvfb };
+
+// Answers No (or Cancel, or Ok) at once and fails the running test.
+class UnexpectedMessagePrompter : public mirvale::Prompter {
+ public:
+  QMessageBox::StandardButton Ask(QWidget*, QMessageBox::Icon, const QString& text,
+                                  QMessageBox::StandardButtons buttons) override {
+    ADD_FAILURE() << "unexpected message box: " << text.toStdString();
+    for (auto answer : {QMessageBox::No, QMessageBox::Cancel, QMessageBox::Ok})
+      if (buttons.testFlag(answer)) return answer;
+    return QMessageBox::NoButton;
+  }
+};
 
 class QtEnvironment : public ::testing::Environment {
  public:
@@ -28,8 +42,10 @@ class QtEnvironment : public ::testing::Environment {
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     app_ = std::make_unique<QApplication>(argc_, argv_);
+    mirvale::Prompter::Install(std::make_unique<UnexpectedMessagePrompter>());
   }
   void TearDown() override {
+    mirvale::Prompter::Install(nullptr);
     app_.reset();
     xvfb_.reset();
   }
