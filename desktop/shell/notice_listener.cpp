@@ -44,6 +44,7 @@ void NoticeListener::Run() {
     pollfd waiting[2] = {{listener_.get(), POLLIN, 0}, {wake_.get(), POLLIN, 0}};
     if (poll(waiting, 2, -1) < 0) continue;
     if (waiting[1].revents) return;
+    if (waiting[0].revents & (POLLERR | POLLNVAL)) return;  // the socket is gone: nothing to wait for
     if (!(waiting[0].revents & POLLIN)) continue;
     platform::UniqueFd connection(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
     if (connection) Serve(connection.get());
