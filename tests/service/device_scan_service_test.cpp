@@ -1,5 +1,5 @@
-// A pool scan through the real MirvaleSrv: a /29 of loopback addresses with snmpd on 127.0.0.1
-// only, all inside the test's own network namespace.
+// Pool scans through the real MirvaleSrv: /29 networks of loopback addresses with snmpd,
+// all inside the test's own network namespace.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,6 +19,7 @@ using namespace std::chrono_literals;
 using testing_support::ServiceProcess;
 using testing_support::SnmpAgent;
 
+constexpr uint32_t kPrune = 133;
 constexpr uint32_t kStartScan = 136;
 constexpr const char* kSysLocation = "1.3.6.1.2.1.1.6";
 
@@ -118,6 +119,101 @@ TEST(DeviceScanService, PoolOfLoopbackAddressesScansAndMarksChanges) {
   EXPECT_EQ(location->m_strValue, "Lab 2");
   EXPECT_EQ(location->m_strPrevValue, "Lab 1");
   EXPECT_EQ(location->m_strPrevTime, first->header.m_strScanStart);
+}
+
+// A network given with host bits set and collecting everything: a prune keeps what the scan
+// covers, with its values (also those an earlier version stored under the identifier "1"), and
+// the next scan still sees a change against them.
+TEST(DeviceScanService, PruneKeepsWhatTheScanCoversAndCollectedValues) {
+  if (!testing_support::EnterPrivateNetwork()) GTEST_SKIP() << "needs root for a private network namespace";
+  // Every loopback address answers; the view keeps the whole-tree walk short.
+  SnmpAgent agent({"view sys included .1.3.6.1.2.1.1", "rocommunity public default -V sys",
+                   "rwcommunity private default -V sys", "sysName testhost"});
+  ASSERT_TRUE(agent.Ready()) << agent.LogText();
+  testing_support::TempFolder folder;
+  CSnmpClient client(folder / "snmpv3_boot_counter");
+  ASSERT_TRUE(SetLocation(client, "Rack 1"));
+
+  CMirvaleDoc settings = LabSettings();
+  CPoolItem& pool = *settings.m_mapPools.Find("lab");
+  pool.m_bAllQueries = 1;
+  pool.m_pQueries.clear();
+  pool.m_pDevices.clear();
+  pool.m_pDevices.FindOrAdd("127.0.0.77") = CDeviceItem{"127.0.0.77", "255.255.255.248"};  // .73 to .78
+  DeviceDatabaseMap stored;
+  for (const char* address : {"127.0.0.74", "127.0.0.90"}) {
+    CDbItem& device = stored.FindOrAdd(std::string("lab/") + address);
+    device = CDbItem{"lab", address, address, "1000", "Finished without changes", "", ""};
+    CDbQuery& old = device.m_pQueries.FindOrAdd("1.3.6.1.4.1.99.1.0");
+    old.m_strKey = "1.3.6.1.4.1.99.1.0";
+    old.m_strQueryOid = "1";
+    old.m_strValue = "kept";
+  }
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(settings)));
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.db"), EncodeDeviceDatabase(stored)));
+  ASSERT_TRUE(service.Start());
+
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto first = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(first) << "the scan did not finish";
+  ASSERT_EQ(first->map.size(), 6u);
+  auto scanned = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
+  ASSERT_EQ(service.Control(kPrune), 0u);
+  auto pruned = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
+  EXPECT_FALSE(pruned.Contains("lab/127.0.0.90")) << "outside the network";
+  scanned.Remove("lab/127.0.0.90");
+  EXPECT_EQ(pruned, scanned) << "every scanned device keeps every value";
+  ASSERT_EQ(pruned.size(), 6u);
+  const CDbQuery* location = pruned.Find("lab/127.0.0.73")->m_pQueries.Find("1.3.6.1.2.1.1.6.0");
+  ASSERT_TRUE(location);
+  EXPECT_EQ(location->m_strQueryOid, "");
+  EXPECT_TRUE(pruned.Find("lab/127.0.0.74")->m_pQueries.Contains("1.3.6.1.4.1.99.1.0"));
+
+  std::this_thread::sleep_for(1100ms);
+  ASSERT_TRUE(SetLocation(client, "Rack 2"));
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto second = WaitForFinishedScan(service, first->header.m_strScanStart);
+  ASSERT_TRUE(second) << "the second scan did not finish";
+  EXPECT_EQ(second->map.Find("lab/127.0.0.73")->m_strStatus, "Finished with changes");
+  auto rescanned = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
+  location = rescanned.Find("lab/127.0.0.73")->m_pQueries.Find("1.3.6.1.2.1.1.6.0");
+  ASSERT_TRUE(location);
+  EXPECT_EQ(location->m_strValue, "Rack 2");
+  EXPECT_EQ(location->m_strPrevValue, "Rack 1");
+}
+
+// A stop while devices still wait for their answers: each device that reached a final status
+// has its audit line, also when it finished after the main worker had ended.
+TEST(DeviceScanService, StopDuringAScanKeepsTheAuditLineOfEveryFinishedDevice) {
+  if (!testing_support::EnterPrivateNetwork()) GTEST_SKIP() << "needs root for a private network namespace";
+  Sysctl("ping_group_range", "0 2147483647");
+  SnmpAgent agent({"rocommunity public default"}, "udp:127.0.0.1:161");
+  ASSERT_TRUE(agent.Ready()) << agent.LogText();
+  ServiceProcess service;
+  const std::string auditFile = service.Root() + "/audit.log";
+  CMirvaleDoc settings = LabSettings();
+  CPoolItem& pool = *settings.m_mapPools.Find("lab");
+  pool.m_nRetries = 0;
+  pool.m_nTimeout = 1;  // the five silent addresses answer only the echo, after a second
+  settings.m_bScanLog = 1;
+  settings.m_bLogText = 1;
+  settings.m_strLogFile = auditFile;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(settings)));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  std::this_thread::sleep_for(300ms);
+  ASSERT_TRUE(service.Stop());
+
+  auto scan = DecodeScanDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.sdb")).value_or(""));
+  std::string audit = platform::ReadWholeFile(auditFile).value_or("");
+  int finished = 0;
+  for (const auto& [key, record] : scan.map) {
+    if (record->m_strStatus == "Collecting Information...") continue;
+    ++finished;
+    EXPECT_NE(audit.find("\tScan\tlab\t" + record->m_strAddress + "\t"), std::string::npos) << record->m_strAddress;
+  }
+  EXPECT_GE(finished, 5);
 }
 
 }  // namespace
