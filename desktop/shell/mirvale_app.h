@@ -25,6 +25,7 @@ struct AppOptions {
   ServicePolling servicePolling;    // after starting the service: 60 checks 1 s apart
   std::chrono::milliseconds splashDelay{3000};
   std::chrono::milliseconds controlTimeout{60000};  // waiting for the service to answer a control code
+  std::chrono::milliseconds restorePoll{1000};      // the set/restore follower's pause between reads
 };
 
 class CMirvaleApp : public QObject {

@@ -1,0 +1,10 @@
+#include "desktop/results/drop_down_combo.h"
+
+namespace mirvale {
+
+void DropDownCombo::showPopup() {
+  emit aboutToDropDown();
+  if (ownPopup_) QComboBox::showPopup();
+}
+
+}  // namespace mirvale

@@ -1,0 +1,126 @@
+#include "desktop/results/query_page.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "desktop/results/detail_page_parts.h"
+#include "desktop/shell/configuration_restore_thread.h"
+#include "desktop/shell/mirvale_app.h"
+#include "desktop/shell/prompter.h"
+#include "desktop/shell/set_restore_job.h"
+
+namespace mirvale {
+
+QueryPage::QueryPage(CMirvaleApp& app, QueryPageSource& source, int row, const QString& title, QWidget* parent)
+    : QDialog(parent), app_(app), source_(source), row_(row) {
+  setObjectName(QStringLiteral("QueryPage"));
+  setWindowTitle(title);
+  auto* page = new QWidget;
+  auto* form = new QFormLayout(page);
+  address_ = ReadOnlyEdit(page, "Address");
+  name_ = ReadOnlyEdit(page, "Name");
+  pool_ = ReadOnlyEdit(page, "Pool");
+  query_ = ReadOnlyEdit(page, "Query");
+  oid_ = ReadOnlyEdit(page, "Oid");
+  value_ = ReadOnlyEdit(page, "Value");
+  date_ = ReadOnlyEdit(page, "Date");
+  description_ = new QPlainTextEdit(page);
+  description_->setObjectName(QStringLiteral("Description"));
+  description_->setReadOnly(true);
+  description_->setMaximumHeight(70);
+  form->addRow(QStringLiteral("Address:"), address_);
+  form->addRow(QStringLiteral("Name:"), name_);
+  form->addRow(QStringLiteral("Pool:"), pool_);
+  form->addRow(QStringLiteral("Query:"), query_);
+  form->addRow(QStringLiteral("Oid:"), oid_);
+  form->addRow(QStringLiteral("Value:"), value_);
+  form->addRow(QStringLiteral("Date:"), date_);
+  form->addRow(QStringLiteral("Description:"), description_);
+  auto* previousBox = new QGroupBox(QStringLiteral("Previous:"), page);
+  auto* previousForm = new QFormLayout(previousBox);
+  prevDate_ = ReadOnlyEdit(previousBox, "PrevDate");
+  prevValue_ = new QLineEdit(previousBox);
+  prevValue_->setObjectName(QStringLiteral("PrevValue"));
+  previousForm->addRow(QStringLiteral("Date:"), prevDate_);
+  previousForm->addRow(QStringLiteral("Value:"), prevValue_);
+  form->addRow(previousBox);
+  auto* buttons = new QHBoxLayout;
+  previous_ = StepButton(page, false);
+  next_ = StepButton(page, true);
+  set_ = new QPushButton(QStringLiteral("Set/Restore Value"), page);
+  set_->setObjectName(QStringLiteral("SetButton"));
+  buttons->addWidget(previous_);
+  buttons->addWidget(next_);
+  buttons->addStretch(1);
+  buttons->addWidget(set_);
+  form->addRow(buttons);
+  connect(previous_, &QPushButton::clicked, this, &QueryPage::Previous);
+  connect(next_, &QPushButton::clicked, this, &QueryPage::Next);
+  connect(set_, &QPushButton::clicked, this, &QueryPage::SetValue);
+  WrapInSheet(*this, page, QStringLiteral("Query"));
+  ShowRow();
+}
+
+void QueryPage::ShowRow() {
+  const int count = source_.RowCount();
+  if (row_ >= count) row_ = count - 1;  // a rebuild may have left fewer rows
+  if (row_ < 0) {
+    set_->setEnabled(false);
+    previous_->setEnabled(false);
+    next_->setEnabled(false);
+    return;
+  }
+  QueryFields fields = source_.Row(row_);
+  address_->setText(QString::fromStdString(fields.address));
+  name_->setText(QString::fromStdString(fields.name));
+  pool_->setText(QString::fromStdString(fields.pool));
+  query_->setText(QString::fromStdString(fields.query));
+  oid_->setText(QString::fromStdString(fields.oid));
+  value_->setText(QString::fromStdString(fields.value));
+  date_->setText(QString::fromStdString(fields.date));
+  description_->setPlainText(QString::fromStdString(fields.description));
+  prevDate_->setText(QString::fromStdString(fields.prevDate));
+  prevValue_->setText(QString::fromStdString(fields.prevValue));
+  previous_->setEnabled(row_ > 0);
+  next_->setEnabled(row_ < count - 1);
+}
+
+void QueryPage::Move(int direction) {
+  if (row_ < 0) return;
+  source_.Select(row_, false);
+  int target = row_ + direction;
+  if (target >= 0 && target < source_.RowCount()) {
+    row_ = target;
+    source_.Select(row_, true);
+  }
+  ShowRow();
+}
+
+void QueryPage::Previous() { Move(-1); }
+void QueryPage::Next() { Move(+1); }
+
+void QueryPage::SetValue() {
+  if (row_ < 0) return;
+  QueryFields sent = source_.Row(row_);
+  sent.prevValue = prevValue_->text().toStdString();
+  // A result the database no longer knows has no identifier: nothing could be set.
+  if (sent.oid.empty()) {
+    ShowInformation(this, QStringLiteral("Restore failed, please check device permissions."));
+    return;
+  }
+  RestoreRequest request{sent.address + "/" + sent.oid, CRestoreItem{sent.pool, sent.address, sent.name, sent.query,
+                                                                      sent.oid, sent.prevValue, "", app_.UserName()}};
+  if (!SetRestoreJob(app_, this, {request})) return;
+  if (!RequestSucceeded(app_.Document(), request.key)) {
+    ShowInformation(this, QStringLiteral("Restore failed, please check device permissions."));
+    return;
+  }
+  row_ = source_.AfterSet(row_, sent);
+  ShowRow();
+}
+
+}  // namespace mirvale

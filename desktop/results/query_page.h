@@ -1,0 +1,53 @@
+#pragma once
+// The Query page of the result views' "Query Properties" and "Report Properties" sheets: one SNMP
+// result shown in full with its previous value, previous and next row of the owner's list, and
+// "Set/Restore Value", which sends the value in the previous-value box through the set and
+// restore job. The owner hands the page a QueryPageSource.
+#include <QDialog>
+#include <string>
+
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace mirvale {
+
+class CMirvaleApp;
+
+struct QueryFields {
+  std::string address, name, pool, query, oid, value, date, description, prevDate, prevValue;
+};
+
+class QueryPageSource {
+ public:
+  virtual ~QueryPageSource() = default;
+  virtual int RowCount() const = 0;
+  virtual QueryFields Row(int row) const = 0;
+  virtual void Select(int row, bool selected) = 0;
+  // After a successful set: refresh what the owner shows; the row to show next.
+  virtual int AfterSet(int row, const QueryFields& sent) = 0;
+};
+
+class QueryPage : public QDialog {
+  Q_OBJECT
+ public:
+  QueryPage(CMirvaleApp& app, QueryPageSource& source, int row, const QString& title, QWidget* parent = nullptr);
+
+  int CurrentRow() const { return row_; }
+  void ShowRow();
+  void Previous();
+  void Next();
+  void SetValue();  // the page's request button
+
+ private:
+  void Move(int direction);
+
+  CMirvaleApp& app_;
+  QueryPageSource& source_;
+  int row_;
+  QLineEdit *address_, *name_, *pool_, *query_, *oid_, *value_, *date_, *prevDate_, *prevValue_;
+  QPlainTextEdit* description_;
+  QPushButton *previous_, *next_, *set_;
+};
+
+}  // namespace mirvale

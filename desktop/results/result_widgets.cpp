@@ -1,0 +1,99 @@
+#include "desktop/results/result_widgets.h"
+
+#include <QHeaderView>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include "desktop/shell/color_list.h"
+
+namespace mirvale {
+
+LinkLabel::LinkLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(14);
+  font.setUnderline(true);
+  setFont(font);
+  setStyleSheet(QStringLiteral("color: rgb(0, 0, 128);"));
+  setCursor(Qt::PointingHandCursor);
+}
+
+void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
+  QLabel::mouseReleaseEvent(event);
+}
+
+void PaintDialogBand(QWidget& widget) {
+  QPainter painter(&widget);
+  painter.fillRect(widget.rect(), QColor(255, 255, 255));
+  painter.fillRect(QRect(0, widget.height() - 50, widget.width(), 50), QColor(239, 239, 239));
+}
+
+void PaintPaneBackground(QWidget& widget) {
+  QPainter painter(&widget);
+  const int h = std::max(1, widget.height());
+  for (int y = 0; y < h; ++y) {
+    const double t = static_cast<double>(y) / h;
+    painter.setPen(QColor(1 + int(82 * t), 103 + int(81 * t), 204 + int(43 * t)));
+    painter.drawLine(1, y, widget.width(), y);
+    painter.setPen(QColor(135, 135, 135));
+    painter.drawPoint(0, y);
+  }
+  painter.setRenderHint(QPainter::Antialiasing);
+  QPainterPath panel;
+  panel.addRoundedRect(QRectF(0, 0, widget.width() + 6, widget.height()), 5.5, 5.5);
+  painter.setClipPath(panel);
+  painter.fillRect(widget.rect(), QColor(255, 255, 255));
+  painter.fillRect(QRect(0, widget.height() - 50, widget.width() + 6, 50), QColor(239, 239, 239));
+}
+
+void SetListColumns(CColorListCtrl& list, const std::vector<std::pair<QString, int>>& columns) {
+  list.clear();
+  QStringList headings;
+  for (const auto& column : columns) headings << column.first;
+  list.setColumnCount(static_cast<int>(columns.size()));
+  list.setHeaderLabels(headings);
+  for (int i = 0; i < static_cast<int>(columns.size()); ++i)
+    if (columns[i].second > 0) list.setColumnWidth(i, columns[i].second);
+}
+
+QTreeWidgetItem* AppendRow(CColorListCtrl& list, const std::vector<std::string>& cells, bool checkable) {
+  auto* item = new QTreeWidgetItem(&list);
+  for (int i = 0; i < static_cast<int>(cells.size()); ++i) item->setText(i, QString::fromStdString(cells[i]));
+  if (checkable) item->setCheckState(0, Qt::Unchecked);
+  return item;
+}
+
+std::string CellText(const CColorListCtrl& list, int row, int column) {
+  const QTreeWidgetItem* item = list.topLevelItem(row);
+  return item ? item->text(column).toStdString() : std::string();
+}
+
+void SetCellText(CColorListCtrl& list, int row, int column, const std::string& text) {
+  if (QTreeWidgetItem* item = list.topLevelItem(row)) item->setText(column, QString::fromStdString(text));
+}
+
+void SelectRow(CColorListCtrl& list, int row, bool selected) {
+  QTreeWidgetItem* item = list.topLevelItem(row);
+  if (!item) return;
+  item->setSelected(selected);
+  if (selected) list.scrollToItem(item);
+}
+
+bool IsTicked(const CColorListCtrl& list, int row) {
+  const QTreeWidgetItem* item = list.topLevelItem(row);
+  return item && item->checkState(0) == Qt::Checked;
+}
+
+void SetTicked(CColorListCtrl& list, int row, bool ticked) {
+  if (QTreeWidgetItem* item = list.topLevelItem(row)) item->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+}
+
+std::vector<std::string> ColumnTexts(const CColorListCtrl& list, int column) {
+  std::vector<std::string> texts;
+  for (int row = 0; row < list.topLevelItemCount(); ++row) texts.push_back(CellText(list, row, column));
+  return texts;
+}
+
+}  // namespace mirvale

@@ -1,0 +1,46 @@
+#pragma once
+// Small pieces the results views share: the link-style label, the pane and dialog painting, and
+// filling a colour list from rows of texts.
+#include <QLabel>
+#include <QString>
+#include <string>
+#include <vector>
+
+class QPainter;
+class QTreeWidgetItem;
+class QWidget;
+
+namespace mirvale {
+
+class CColorListCtrl;
+
+// A label drawn as a link (Arial 14, underlined, RGB(0,0,128)) that reports clicks.
+class LinkLabel : public QLabel {
+  Q_OBJECT
+ public:
+  explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
+ signals:
+  void clicked();
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The dialogs' look: white client with a 50-pixel grey band along the bottom.
+void PaintDialogBand(QWidget& widget);
+// The Reports pane's look: the blue gradient with the white rounded panel and its grey band.
+void PaintPaneBackground(QWidget& widget);
+
+// Replaces the list's columns (headings with widths; 0 keeps the default width).
+void SetListColumns(CColorListCtrl& list, const std::vector<std::pair<QString, int>>& columns);
+QTreeWidgetItem* AppendRow(CColorListCtrl& list, const std::vector<std::string>& cells, bool checkable = false);
+std::string CellText(const CColorListCtrl& list, int row, int column);
+void SetCellText(CColorListCtrl& list, int row, int column, const std::string& text);
+// Selects the one row and scrolls it into view (or clears the selection of a row).
+void SelectRow(CColorListCtrl& list, int row, bool selected = true);
+bool IsTicked(const CColorListCtrl& list, int row);
+void SetTicked(CColorListCtrl& list, int row, bool ticked);
+// The list's rows' texts of column 0.
+std::vector<std::string> ColumnTexts(const CColorListCtrl& list, int column = 0);
+
+}  // namespace mirvale

@@ -1,0 +1,43 @@
+#include "desktop/shell/configuration_restore_thread.h"
+
+#include "desktop/shell/mirvale_app.h"
+
+namespace mirvale {
+
+bool AnyRequestPending(const CMirvaleDoc& doc, const std::set<std::string>& keys) {
+  for (const auto& key : keys) {
+    const CRestoreItem* request = doc.m_mapRestore.Find(key);
+    if (request && request->m_strResult.empty()) return true;
+  }
+  return false;
+}
+
+bool RequestSucceeded(const CMirvaleDoc& doc, const std::string& key) {
+  const CRestoreItem* request = doc.m_mapRestore.Find(key);
+  return request && request->m_strResult == kRestoreSuccessful;
+}
+
+CConfigurationRestoreThread::CConfigurationRestoreThread(CMirvaleApp& app, std::set<std::string> keys,
+                                                         std::chrono::milliseconds pause, QObject* parent)
+    : QThread(parent), app_(app), keys_(std::move(keys)), pause_(pause) {}
+
+CConfigurationRestoreThread::~CConfigurationRestoreThread() { wait(); }
+
+void CConfigurationRestoreThread::run() {
+  // The results the caller reads are those of a reload made after the last poll that found
+  // nothing pending. LoadSettings reads into a fresh document and swaps it in only when whole.
+  bool pending = true;
+  for (;;) {
+    if (!app_.LoadSettings()) {
+      settingsRead_ = false;
+      break;
+    }
+    if (!pending) break;
+    QThread::msleep(static_cast<unsigned long>(pause_.count()));
+    pending = app_.WithDocument([this](CMirvaleDoc& doc) { return AnyRequestPending(doc, keys_); });
+  }
+  app_.Store().LoadDatabase();
+  emit followingEnded();
+}
+
+}  // namespace mirvale

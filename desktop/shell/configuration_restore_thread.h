@@ -1,0 +1,51 @@
+#pragma once
+// CConfigurationRestoreThread: follows a set or restore job. It re-reads the settings file once a
+// second until none of the job's own requests waits for its result (or the file can no longer be
+// read), reloads the device database, and then says so through a queued signal. It never touches
+// a widget: whoever waits connects followingEnded to what closes the wait.
+#include <QThread>
+#include <chrono>
+#include <set>
+#include <string>
+
+#include "common/mirvale_doc.h"
+
+namespace mirvale {
+
+class CMirvaleApp;
+
+// The result text of a request carried out.
+inline constexpr char kRestoreSuccessful[] = "Successful";
+
+// True when a request under one of keys still has no result. A request that is no longer in the
+// map waits for nothing (its caller reports it as failed).
+bool AnyRequestPending(const CMirvaleDoc& doc, const std::set<std::string>& keys);
+
+// True only when the request under key carries exactly "Successful".
+bool RequestSucceeded(const CMirvaleDoc& doc, const std::string& key);
+
+class CConfigurationRestoreThread : public QThread {
+  Q_OBJECT
+ public:
+  CConfigurationRestoreThread(CMirvaleApp& app, std::set<std::string> keys,
+                              std::chrono::milliseconds pause = std::chrono::milliseconds(1000),
+                              QObject* parent = nullptr);
+  ~CConfigurationRestoreThread() override;  // waits for the run to end
+
+  // False when the wait ended because the settings file could not be read.
+  bool SettingsRead() const { return settingsRead_; }
+
+ signals:
+  void followingEnded();
+
+ protected:
+  void run() override;
+
+ private:
+  CMirvaleApp& app_;
+  const std::set<std::string> keys_;
+  const std::chrono::milliseconds pause_;
+  bool settingsRead_ = true;
+};
+
+}  // namespace mirvale

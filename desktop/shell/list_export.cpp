@@ -1,0 +1,63 @@
+#include "desktop/shell/list_export.h"
+
+#include <fstream>
+
+namespace mirvale {
+namespace {
+
+std::string GuardFormula(const std::string& cell) {
+  if (!cell.empty() && (cell[0] == '=' || cell[0] == '+' || cell[0] == '-' || cell[0] == '@')) return "'" + cell;
+  return cell;
+}
+
+std::string CsvCell(const std::string& cell) {
+  std::string guarded = GuardFormula(cell);
+  if (guarded.find_first_of(",\"\r\n") == std::string::npos) return guarded;
+  std::string quoted = "\"";
+  for (char c : guarded) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+// A tab-separated cell cannot hold the separator or a line end: each becomes a blank.
+std::string TextCell(const std::string& cell) {
+  std::string flat = GuardFormula(cell);
+  for (char& c : flat)
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  return flat;
+}
+
+bool EndsWith(const std::string& text, const std::string& end) {
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+ListExportType ExportTypeFor(const std::string& path, const std::string& selectedFilter) {
+  if (selectedFilter.find("*.txt") != std::string::npos) return ListExportType::Text;
+  if (selectedFilter.empty() && EndsWith(path, ".txt")) return ListExportType::Text;
+  return ListExportType::Csv;
+}
+
+std::string FormatExportLine(const std::vector<std::string>& cells, ListExportType type) {
+  std::string line;
+  for (size_t i = 0; i < cells.size(); ++i) {
+    if (i) line += type == ListExportType::Csv ? ',' : '\t';
+    line += type == ListExportType::Csv ? CsvCell(cells[i]) : TextCell(cells[i]);
+  }
+  return line + "\r\n";
+}
+
+bool ExportListToFile(const std::string& path, ListExportType type, const std::vector<std::string>& headings,
+                      const std::vector<std::vector<std::string>>& rows) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (!file) return false;
+  file << FormatExportLine(headings, type);
+  for (const auto& row : rows) file << FormatExportLine(row, type);
+  file.close();
+  return !file.fail();
+}
+
+}  // namespace mirvale

@@ -1,0 +1,58 @@
+#include "desktop/shell/set_restore_job.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <set>
+
+#include "desktop/shell/configuration_restore_thread.h"
+#include "desktop/shell/configuration_wait.h"
+#include "desktop/shell/mirvale_app.h"
+#include "desktop/shell/prompter.h"
+#include "platform/service_control.h"
+
+namespace mirvale {
+namespace {
+
+class WaitCursor {
+ public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+bool SignalStartRestore(const CMirvaleApp& app) {
+  auto status = platform::SendServiceControl(platform::ControlStartRestore, platform::ControlSocketPath(),
+                                             app.Options().controlTimeout);
+  return status && *status == platform::kControlDone;
+}
+
+}  // namespace
+
+bool SetRestoreJob(CMirvaleApp& app, QWidget* parent, const std::vector<RestoreRequest>& requests) {
+  WaitCursor cursor;
+  std::set<std::string> keys;
+  app.WithDocument([&](CMirvaleDoc& doc) {
+    doc.m_mapRestore.clear();
+    for (const auto& request : requests) {
+      doc.m_mapRestore.Set(request.key, request.item);
+      keys.insert(request.key);
+    }
+  });
+  if (!app.CommitSettings(parent)) return false;
+  if (!SignalStartRestore(app)) {
+    ShowInformation(parent, QStringLiteral("Service failed, please check your access permissions."));
+    return false;
+  }
+  CConfigurationWait wait(parent);
+  CConfigurationRestoreThread follower(app, keys, app.Options().restorePoll);
+  QObject::connect(&follower, &CConfigurationRestoreThread::followingEnded, &wait,
+                   &CConfigurationWait::CloseByFollower, Qt::QueuedConnection);
+  // The follower starts only once the dialog's modal loop runs, so its end always finds the
+  // dialog open; the follower object outlives the dialog's loop and is waited for on return.
+  QTimer::singleShot(0, &wait, [&follower] { follower.start(); });
+  wait.exec();
+  return true;
+}
+
+}  // namespace mirvale

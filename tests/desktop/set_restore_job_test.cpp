@@ -1,0 +1,111 @@
+// The set and restore job against a real MirvaleSrv and snmpd with a read-write community, inside
+// the test's own network namespace: the wait dialog refuses Esc, Enter and closing, closes once
+// the service answered, and the caller finds the results.
+#include <QApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include "common/settings_file.h"
+#include "desktop/shell/configuration_restore_thread.h"
+#include "desktop/shell/configuration_wait.h"
+#include "desktop/shell/set_restore_job.h"
+#include "platform/atomic_file.h"
+#include "tests/desktop/support/desktop_harness.h"
+#include "tests/desktop/support/qt_environment.h"
+#include "tests/desktop/support/recording_prompter.h"
+#include "tests/support/snmp_agent.h"
+
+namespace mirvale {
+namespace {
+
+using testing_support::RecordingPrompter;
+using testing_support::ServiceProcess;
+
+static auto* const qt = testing_support::UseQtApplication();
+
+constexpr char kSysLocation[] = "1.3.6.1.2.1.1.6.0";
+
+CMirvaleDoc LabSettings() {
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  CPoolItem& pool = doc.m_mapPools.FindOrAdd("lab");
+  pool.m_bSnmpV1 = 1;
+  pool.m_nRetries = 0;
+  pool.m_nTimeout = 2;
+  pool.m_strReadCommunity = "public";
+  pool.m_strWriteCommunity = "private";
+  return doc;
+}
+
+RestoreRequest Request(const std::string& address, const std::string& value, const std::string& pool = "lab") {
+  return {address + "/" + kSysLocation, CRestoreItem{pool, address, "agent", "sysLocation", kSysLocation, value, "", "admin"}};
+}
+
+TEST(PendingRequests, OnlyTheJobsOwnKeysAndOnlyExactSuccessCount) {
+  CMirvaleDoc doc;
+  doc.m_mapRestore.Set("mine", CRestoreItem{"p", "a", "n", "q", "o", "v", "Successful", "u"});
+  doc.m_mapRestore.Set("other", CRestoreItem{"p", "a", "n", "q", "o", "v", "", "u"});
+  doc.m_mapRestore.Set("empty", CRestoreItem{"p", "a", "n", "q", "o", "v", "", "u"});
+  doc.m_mapRestore.Set("lower", CRestoreItem{"p", "a", "n", "q", "o", "v", "successful", "u"});
+  EXPECT_FALSE(AnyRequestPending(doc, {"mine"})) << "another job's empty result kept it waiting";
+  EXPECT_TRUE(AnyRequestPending(doc, {"mine", "empty"}));
+  EXPECT_FALSE(AnyRequestPending(doc, {"gone"}));
+  EXPECT_TRUE(RequestSucceeded(doc, "mine"));
+  EXPECT_FALSE(RequestSucceeded(doc, "empty"));
+  EXPECT_FALSE(RequestSucceeded(doc, "lower"));
+  EXPECT_FALSE(RequestSucceeded(doc, "gone"));
+}
+
+TEST(SetRestoreJob, WaitsUntilTheServiceAnsweredEveryRequestAndRefusesToBeDismissed) {
+  ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
+  testing_support::SnmpAgent agent({"rocommunity public default", "rwcommunity private default"},
+                                   "udp:127.0.0.1:161");
+  ASSERT_TRUE(agent.Ready()) << agent.LogText();
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(LabSettings())));
+  ASSERT_TRUE(service.Start());
+  testing_support::ServiceFolders folders(service);
+  CMirvaleApp app(testing_support::QuickAppOptions());
+  RecordingPrompter prompter;
+
+  // 127.0.0.2 answers nothing: the service spends two seconds on it, time enough to try Esc,
+  // Enter and closing the dialog.
+  int tries = 0;
+  bool stayedOpen = true;
+  std::function<void()> poke = [&] {
+    auto* wait = qobject_cast<CConfigurationWait*>(QApplication::activeModalWidget());
+    if (!wait) {
+      if (++tries < 100) QTimer::singleShot(20, poke);
+      return;
+    }
+    QTest::keyClick(wait, Qt::Key_Escape);
+    QTest::keyClick(wait, Qt::Key_Return);
+    wait->close();
+    wait->reject();
+    stayedOpen = wait->isVisible();
+  };
+  QTimer::singleShot(0, poke);
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(SetRestoreJob(app, nullptr, {Request("127.0.0.1", "Set by the job"), Request("127.0.0.2", "silent")}));
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+  EXPECT_TRUE(stayedOpen) << "the wait dialog was dismissed";
+  EXPECT_TRUE(prompter.Texts().isEmpty()) << prompter.Texts().join("|").toStdString();
+  EXPECT_TRUE(RequestSucceeded(app.Document(), std::string("127.0.0.1/") + kSysLocation));
+  EXPECT_EQ(app.Document().m_mapRestore.Find(std::string("127.0.0.2/") + kSysLocation)->m_strResult, "Failed");
+  EXPECT_EQ(agent.LogText().find("error"), std::string::npos);
+
+  // A job whose map holds no request ends after one reload and one pause.
+  ASSERT_TRUE(SetRestoreJob(app, nullptr, {}));
+  EXPECT_TRUE(app.Document().m_mapRestore.empty());
+
+  // With the service gone the job stops before waiting, with the commit's message.
+  service.Control(platform::kControlStop);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !app.IsServiceRunning(); }, 20000));
+  EXPECT_FALSE(SetRestoreJob(app, nullptr, {Request("127.0.0.1", "never")}));
+  ASSERT_FALSE(prompter.Texts().isEmpty());
+  EXPECT_EQ(prompter.Texts().back(), "Settings failed, please check your access permissions.");
+}
+
+}  // namespace
+}  // namespace mirvale
