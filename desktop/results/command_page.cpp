@@ -37,32 +37,16 @@ CommandPage::CommandPage(CMirvaleApp& app, CommandPageSource& source, int row, c
   form->addRow(QStringLiteral("Date:"), date_);
   form->addRow(QStringLiteral("Command:"), command_);
   form->addRow(QStringLiteral("Command parameters:"), parameters_);
-  auto* buttons = new QHBoxLayout;
-  previous_ = StepButton(page, false);
-  next_ = StepButton(page, true);
-  set_ = new QPushButton(QStringLiteral("Set command Parameters"), page);
-  set_->setObjectName(QStringLiteral("SetButton"));
-  buttons->addWidget(previous_);
-  buttons->addWidget(next_);
-  buttons->addStretch(1);
-  buttons->addWidget(set_);
-  form->addRow(buttons);
-  connect(previous_, &QPushButton::clicked, this, &CommandPage::Previous);
-  connect(next_, &QPushButton::clicked, this, &CommandPage::Next);
-  connect(set_, &QPushButton::clicked, this, &CommandPage::SetParameters);
+  buttons_ = AddPageButtons(*form, page, QStringLiteral("Set command Parameters"));
+  connect(buttons_.previous, &QPushButton::clicked, this, &CommandPage::Previous);
+  connect(buttons_.next, &QPushButton::clicked, this, &CommandPage::Next);
+  connect(buttons_.request, &QPushButton::clicked, this, &CommandPage::SetParameters);
   WrapInSheet(*this, page, QStringLiteral("Command"));
   ShowRow();
 }
 
 void CommandPage::ShowRow() {
-  const int count = source_.RowCount();
-  if (row_ >= count) row_ = count - 1;  // a rebuild may have left fewer rows
-  if (row_ < 0) {
-    set_->setEnabled(false);
-    previous_->setEnabled(false);
-    next_->setEnabled(false);
-    return;
-  }
+  if (!buttons_.Update(row_, source_.RowCount())) return;
   CommandFields fields = source_.Row(row_);
   address_->setText(QString::fromStdString(fields.address));
   name_->setText(QString::fromStdString(fields.name));
@@ -70,15 +54,13 @@ void CommandPage::ShowRow() {
   date_->setText(QString::fromStdString(fields.date));
   command_->setText(QString::fromStdString(fields.command));
   parameters_->setPlainText(QString::fromStdString(fields.parameters));
-  previous_->setEnabled(row_ > 0);
-  next_->setEnabled(row_ < count - 1);
 }
 
 void CommandPage::Move(int direction) {
   if (row_ < 0) return;
   source_.Select(row_, false);
-  int target = source_.Step(row_, direction);
-  if (target >= 0 && target < source_.RowCount()) {
+  const int target = StepTo(row_, source_.Step(row_, direction), source_.RowCount());
+  if (target != row_) {
     row_ = target;
     source_.Select(row_, true);
   }
@@ -92,9 +74,9 @@ void CommandPage::SetParameters() {
   if (row_ < 0) return;
   CommandFields sent = source_.Row(row_);
   sent.parameters = parameters_->toPlainText().replace(QStringLiteral("\n"), QStringLiteral("\r\n")).toStdString();
-  RestoreRequest request{sent.address + "/" + sent.command,
-                         CRestoreItem{sent.pool, sent.address, sent.name, sent.command, "", sent.parameters, "",
-                                      app_.UserName()}};
+  RestoreRequest request{
+      sent.address + "/" + sent.command,
+      CRestoreItem{sent.pool, sent.address, sent.name, sent.command, "", sent.parameters, "", app_.UserName()}};
   if (!SetRestoreJob(app_, this, {request})) return;
   if (!RequestSucceeded(app_.Document(), request.key)) {
     ShowInformation(this, QStringLiteral("Set failed, please check device permissions."));

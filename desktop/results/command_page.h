@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "desktop/results/detail_page_parts.h"
+
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -53,7 +55,7 @@ class CommandPage : public QDialog {
   int row_;
   QLineEdit *address_, *name_, *pool_, *date_, *command_;
   QPlainTextEdit* parameters_;
-  QPushButton *previous_, *next_, *set_;
+  PageButtons buttons_;
 };
 
 }  // namespace mirvale

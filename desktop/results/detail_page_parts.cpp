@@ -2,6 +2,8 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
@@ -18,6 +20,8 @@ QLineEdit* ReadOnlyEdit(QWidget* parent, const char* objectName) {
   return edit;
 }
 
+namespace {
+
 QPushButton* StepButton(QWidget* parent, bool next) {
   auto* button = new QPushButton(parent);
   button->setObjectName(next ? QStringLiteral("NextButton") : QStringLiteral("PreviousButton"));
@@ -25,6 +29,28 @@ QPushButton* StepButton(QWidget* parent, bool next) {
   button->setToolTip(next ? QStringLiteral("Next") : QStringLiteral("Previous"));
   button->setFixedWidth(36);
   return button;
+}
+
+}  // namespace
+
+bool PageButtons::Update(int& row, int count) const {
+  if (row >= count) row = count - 1;
+  request->setEnabled(row >= 0);
+  previous->setEnabled(row > 0);
+  next->setEnabled(row >= 0 && row < count - 1);
+  return row >= 0;
+}
+
+PageButtons AddPageButtons(QFormLayout& form, QWidget* page, const QString& requestText) {
+  PageButtons buttons{StepButton(page, false), StepButton(page, true), new QPushButton(requestText, page)};
+  buttons.request->setObjectName(QStringLiteral("SetButton"));
+  auto* row = new QHBoxLayout;
+  row->addWidget(buttons.previous);
+  row->addWidget(buttons.next);
+  row->addStretch(1);
+  row->addWidget(buttons.request);
+  form.addRow(row);
+  return buttons;
 }
 
 void WrapInSheet(QDialog& sheet, QWidget* page, const QString& caption) {

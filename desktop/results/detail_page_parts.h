@@ -4,6 +4,7 @@
 #include <QString>
 
 class QDialog;
+class QFormLayout;
 class QLineEdit;
 class QPushButton;
 class QWidget;
@@ -11,8 +12,18 @@ class QWidget;
 namespace mirvale {
 
 QLineEdit* ReadOnlyEdit(QWidget* parent, const char* objectName);
-// Previous (pointing left) or next (pointing right).
-QPushButton* StepButton(QWidget* parent, bool next);
+// The previous and next buttons and the request button in one row under a page's fields.
+struct PageButtons {
+  QPushButton* previous;
+  QPushButton* next;
+  QPushButton* request;
+  // Clamps row to the rows there are (a rebuild may have left fewer) and enables the buttons;
+  // false when there is no row to show.
+  bool Update(int& row, int count) const;
+};
+PageButtons AddPageButtons(QFormLayout& form, QWidget* page, const QString& requestText);
+// The row previous/next lands on: target when it exists, else row.
+inline int StepTo(int row, int target, int count) { return target >= 0 && target < count ? target : row; }
 // Puts page as the only tab, captioned caption, of sheet, with a Close button below.
 void WrapInSheet(QDialog& sheet, QWidget* page, const QString& caption);
 

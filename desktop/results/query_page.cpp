@@ -48,32 +48,16 @@ QueryPage::QueryPage(CMirvaleApp& app, QueryPageSource& source, int row, const Q
   previousForm->addRow(QStringLiteral("Date:"), prevDate_);
   previousForm->addRow(QStringLiteral("Value:"), prevValue_);
   form->addRow(previousBox);
-  auto* buttons = new QHBoxLayout;
-  previous_ = StepButton(page, false);
-  next_ = StepButton(page, true);
-  set_ = new QPushButton(QStringLiteral("Set/Restore Value"), page);
-  set_->setObjectName(QStringLiteral("SetButton"));
-  buttons->addWidget(previous_);
-  buttons->addWidget(next_);
-  buttons->addStretch(1);
-  buttons->addWidget(set_);
-  form->addRow(buttons);
-  connect(previous_, &QPushButton::clicked, this, &QueryPage::Previous);
-  connect(next_, &QPushButton::clicked, this, &QueryPage::Next);
-  connect(set_, &QPushButton::clicked, this, &QueryPage::SetValue);
+  buttons_ = AddPageButtons(*form, page, QStringLiteral("Set/Restore Value"));
+  connect(buttons_.previous, &QPushButton::clicked, this, &QueryPage::Previous);
+  connect(buttons_.next, &QPushButton::clicked, this, &QueryPage::Next);
+  connect(buttons_.request, &QPushButton::clicked, this, &QueryPage::SetValue);
   WrapInSheet(*this, page, QStringLiteral("Query"));
   ShowRow();
 }
 
 void QueryPage::ShowRow() {
-  const int count = source_.RowCount();
-  if (row_ >= count) row_ = count - 1;  // a rebuild may have left fewer rows
-  if (row_ < 0) {
-    set_->setEnabled(false);
-    previous_->setEnabled(false);
-    next_->setEnabled(false);
-    return;
-  }
+  if (!buttons_.Update(row_, source_.RowCount())) return;
   QueryFields fields = source_.Row(row_);
   address_->setText(QString::fromStdString(fields.address));
   name_->setText(QString::fromStdString(fields.name));
@@ -85,15 +69,13 @@ void QueryPage::ShowRow() {
   description_->setPlainText(QString::fromStdString(fields.description));
   prevDate_->setText(QString::fromStdString(fields.prevDate));
   prevValue_->setText(QString::fromStdString(fields.prevValue));
-  previous_->setEnabled(row_ > 0);
-  next_->setEnabled(row_ < count - 1);
 }
 
 void QueryPage::Move(int direction) {
   if (row_ < 0) return;
   source_.Select(row_, false);
-  int target = row_ + direction;
-  if (target >= 0 && target < source_.RowCount()) {
+  const int target = StepTo(row_, row_ + direction, source_.RowCount());
+  if (target != row_) {
     row_ = target;
     source_.Select(row_, true);
   }
@@ -113,7 +95,7 @@ void QueryPage::SetValue() {
     return;
   }
   RestoreRequest request{sent.address + "/" + sent.oid, CRestoreItem{sent.pool, sent.address, sent.name, sent.query,
-                                                                      sent.oid, sent.prevValue, "", app_.UserName()}};
+                                                                     sent.oid, sent.prevValue, "", app_.UserName()}};
   if (!SetRestoreJob(app_, this, {request})) return;
   if (!RequestSucceeded(app_.Document(), request.key)) {
     ShowInformation(this, QStringLiteral("Restore failed, please check device permissions."));

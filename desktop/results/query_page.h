@@ -6,6 +6,8 @@
 #include <QDialog>
 #include <string>
 
+#include "desktop/results/detail_page_parts.h"
+
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -47,7 +49,7 @@ class QueryPage : public QDialog {
   int row_;
   QLineEdit *address_, *name_, *pool_, *query_, *oid_, *value_, *date_, *prevDate_, *prevValue_;
   QPlainTextEdit* description_;
-  QPushButton *previous_, *next_, *set_;
+  PageButtons buttons_;
 };
 
 }  // namespace mirvale

@@ -90,7 +90,8 @@ class ReportsQuerySource : public QueryPageSource {
     if (!result->m_strPrevTime.empty()) r.cells[7] = FormatStoredTime(result->m_strPrevTime);
     r.sortTimes[5] = result->m_strTime;
     r.sortTimes[7] = result->m_strPrevTime;
-    for (int column = 4; column < 8; ++column) SetCellText(*pane_.list_, row, column, r.cells[static_cast<size_t>(column)]);
+    for (int column = 4; column < 8; ++column)
+      SetCellText(*pane_.list_, row, column, r.cells[static_cast<size_t>(column)]);
     return row;
   }
 
@@ -105,7 +106,8 @@ CConfigurationReportsPane::CConfigurationReportsPane(const PaneContext& context,
   QFont titleFont(QStringLiteral("Arial"));
   titleFont.setPixelSize(24);
   title->setFont(titleFont);
-  auto* hint = new QLabel(QStringLiteral("Select report name and optional filter and click 'Display Report' button."), this);
+  auto* hint =
+      new QLabel(QStringLiteral("Select report name and optional filter and click 'Display Report' button."), this);
   report_ = new QComboBox(this);
   report_->setObjectName(QStringLiteral("ReportCombo"));
   filter_ = new DropDownCombo(true, this);
@@ -191,7 +193,8 @@ void CConfigurationReportsPane::Reset() {
   count_->clear();
   rows_.clear();
   list_->m_strSearch.clear();
-  SetListColumns(*list_, {{QStringLiteral("Device"), 100}, {QStringLiteral("Name"), 100}, {QStringLiteral("Pool"), 100}});
+  SetListColumns(*list_,
+                 {{QStringLiteral("Device"), 100}, {QStringLiteral("Name"), 100}, {QStringLiteral("Pool"), 100}});
   for (const char* name : kReportNames) report_->addItem(QString::fromLatin1(name));
   report_->setCurrentIndex(-1);
   filter_->addItem(QString::fromLatin1(kAllDevices));
@@ -219,7 +222,8 @@ void CConfigurationReportsPane::OnDisplayReport() {
   count_->clear();
   const auto kind = ReportKindFromName(report_->currentText().toStdString());
   std::optional<std::string> filter;
-  if (filter_->currentIndex() != 0) filter = filter_->currentIndex() < 0 ? std::string() : filter_->currentText().toStdString();
+  if (filter_->currentIndex() != 0)
+    filter = filter_->currentIndex() < 0 ? std::string() : filter_->currentText().toStdString();
   std::vector<std::pair<QString, int>> columns = {
       {QStringLiteral("Device"), 100}, {QStringLiteral("Name"), 100}, {QStringLiteral("Pool"), 100}};
   if (kind) {

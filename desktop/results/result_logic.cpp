@@ -183,7 +183,8 @@ std::string RowPath(const std::vector<std::string>& rows, size_t position) {
   return JoinPath(parts);
 }
 
-std::set<size_t> SelectChanges(const std::vector<StoredLine>& deviceLines, const std::vector<std::string>& previousRows) {
+std::set<size_t> SelectChanges(const std::vector<StoredLine>& deviceLines,
+                               const std::vector<std::string>& previousRows) {
   std::vector<std::string> stored;
   for (const auto& line : deviceLines) stored.push_back(line.text);
   std::set<std::string> currentPaths;
@@ -230,8 +231,10 @@ std::vector<CommandRequest> CollectMarkedChanges(const std::vector<std::string>&
     CommandParts parts = RowCommand(rows, row);
     auto same = std::find_if(requests.begin(), requests.end(),
                              [&](const CommandRequest& request) { return request.command == parts.command; });
-    if (same == requests.end()) requests.push_back({parts.command, parts.parameters});
-    else same->value += "\r\n" + parts.parameters;
+    if (same == requests.end())
+      requests.push_back({parts.command, parts.parameters});
+    else
+      same->value += "\r\n" + parts.parameters;
   }
   return requests;
 }

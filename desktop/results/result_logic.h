@@ -68,7 +68,8 @@ struct StoredLine {
 };
 // The previous-configuration rows to tick: rows whose path the current configuration lacks, and
 // for each current path the previous configuration lacks, the row of its nearest ancestor path.
-std::set<size_t> SelectChanges(const std::vector<StoredLine>& deviceLines, const std::vector<std::string>& previousRows);
+std::set<size_t> SelectChanges(const std::vector<StoredLine>& deviceLines,
+                               const std::vector<std::string>& previousRows);
 
 // A restore request for the lines ticked under one context: the context and every ticked line of
 // it, in row order, CR LF separated.
@@ -104,8 +105,8 @@ std::string DeviceKey(std::string_view pool, std::string_view address);
 
 // ---- Reports ---------------------------------------------------------------------------------
 enum class ReportKind { ShellDevices, SnmpDevices, SnmpInterfaces, SnmpL3Interfaces };
-inline constexpr const char* kReportNames[] = {"Shell Devices Report", "Snmp Devices Report",
-                                               "Snmp Interfaces Report", "Snmp L3 Interfaces Report"};
+inline constexpr const char* kReportNames[] = {"Shell Devices Report", "Snmp Devices Report", "Snmp Interfaces Report",
+                                               "Snmp L3 Interfaces Report"};
 std::optional<ReportKind> ReportKindFromName(std::string_view name);
 std::vector<std::string> ReportHeadings(ReportKind kind);
 

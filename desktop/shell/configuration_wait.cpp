@@ -57,19 +57,18 @@ void CConfigurationWait::accept() {
 }
 
 void CConfigurationWait::closeEvent(QCloseEvent* event) {
-  if (followerEnded_) QDialog::closeEvent(event);
-  else event->ignore();
+  if (followerEnded_)
+    QDialog::closeEvent(event);
+  else
+    event->ignore();
 }
 
 void CConfigurationWait::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Escape:
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-      event->accept();
-      return;
-    default:
-      QDialog::keyPressEvent(event);
+    case Qt::Key_Enter: event->accept(); return;
+    default: QDialog::keyPressEvent(event);
   }
 }
 

@@ -11,18 +11,10 @@
 #include "desktop/shell/placeholder_pane.h"
 #include "desktop/shell/prompter.h"
 #include "desktop/shell/shell_colours.h"
+#include "desktop/shell/wait_cursor.h"
 
 namespace mirvale {
 namespace {
-
-// The hourglass while a command runs.
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Tools, Actions and Export scroll vertically when the view is lower than they were built.
 bool Scrolls(PaneSlot slot) { return slot == PaneSlot::Tools || slot == PaneSlot::Actions || slot == PaneSlot::Export; }

@@ -8,18 +8,11 @@
 #include "desktop/shell/configuration_wait.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
+#include "desktop/shell/wait_cursor.h"
 #include "platform/service_control.h"
 
 namespace mirvale {
 namespace {
-
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 bool SignalStartRestore(const CMirvaleApp& app) {
   auto status = platform::SendServiceControl(platform::ControlStartRestore, platform::ControlSocketPath(),
@@ -46,8 +39,8 @@ bool SetRestoreJob(CMirvaleApp& app, QWidget* parent, const std::vector<RestoreR
   }
   CConfigurationWait wait(parent);
   CConfigurationRestoreThread follower(app, keys, app.Options().restorePoll);
-  QObject::connect(&follower, &CConfigurationRestoreThread::followingEnded, &wait,
-                   &CConfigurationWait::CloseByFollower, Qt::QueuedConnection);
+  QObject::connect(&follower, &CConfigurationRestoreThread::followingEnded, &wait, &CConfigurationWait::CloseByFollower,
+                   Qt::QueuedConnection);
   // The follower starts only once the dialog's modal loop runs, so its end always finds the
   // dialog open; the follower object outlives the dialog's loop and is waited for on return.
   QTimer::singleShot(0, &wait, [&follower] { follower.start(); });

@@ -1,12 +1,13 @@
 // The results views' rules without widgets, with the examples their views are built around.
-#include <gtest/gtest.h>
+#include "desktop/results/result_logic.h"
 
 #include <QLocale>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "desktop/results/result_logic.h"
+#include <gtest/gtest.h>
+
 #include "desktop/shell/list_export.h"
 #include "tests/support/scoped_env.h"
 
@@ -121,8 +122,10 @@ TEST(Reports, RowsKeepTheirOwnKeysAndFollowPoolKindAndFilter) {
   DeviceDatabaseMap devices;
   CDbItem& agent = devices.FindOrAdd("snmp/10.0.0.1");
   agent = CDbItem{"snmp", "10.0.0.1", "agent", "100", "", "1;2;", "", {}};
-  agent.m_pQueries.Set("1.3.6.1.2.1.2.2.1.2.1", CDbQuery{"ifDescr", "1.3.6.1.2.1.2.2.1.2", "1.3.6.1.2.1.2.2.1.2.1", "eth0", "100", "", ""});
-  agent.m_pQueries.Set("1.3.6.1.2.1.2.2.1.2.2", CDbQuery{"ifDescr", "1.3.6.1.2.1.2.2.1.2", "1.3.6.1.2.1.2.2.1.2.2", "eth1", "100", "", ""});
+  agent.m_pQueries.Set("1.3.6.1.2.1.2.2.1.2.1",
+                       CDbQuery{"ifDescr", "1.3.6.1.2.1.2.2.1.2", "1.3.6.1.2.1.2.2.1.2.1", "eth0", "100", "", ""});
+  agent.m_pQueries.Set("1.3.6.1.2.1.2.2.1.2.2",
+                       CDbQuery{"ifDescr", "1.3.6.1.2.1.2.2.1.2", "1.3.6.1.2.1.2.2.1.2.2", "eth1", "100", "", ""});
   CDbItem& router = devices.FindOrAdd("shell/10.0.0.1");
   router = CDbItem{"shell", "10.0.0.1", "router", "100", "", "", "", {}};
   router.m_pQueries.Set("1", CDbQuery{"", "", "1", "hostname r1", "100", "", ""});
