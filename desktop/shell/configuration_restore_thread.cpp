@@ -1,5 +1,6 @@
 #include "desktop/shell/configuration_restore_thread.h"
 
+#include "common/settings_file.h"
 #include "desktop/shell/mirvale_app.h"
 
 namespace mirvale {
@@ -24,17 +25,19 @@ CConfigurationRestoreThread::CConfigurationRestoreThread(CMirvaleApp& app, std::
 CConfigurationRestoreThread::~CConfigurationRestoreThread() { wait(); }
 
 void CConfigurationRestoreThread::run() {
-  // The results the caller reads are those of a reload made after the last poll that found
-  // nothing pending. LoadSettings reads into a fresh document and swaps it in only when whole.
+  // The results the caller reads are those of a read made after the last poll that found
+  // nothing pending.
   bool pending = true;
   for (;;) {
-    if (!app_.LoadSettings()) {
+    CMirvaleDoc fresh;
+    if (!DesktopLoadSettings(fresh, app_.ProgramFolder(), app_.Options().fileRetry)) {
       settingsRead_ = false;
       break;
     }
+    latest_ = std::move(fresh);
     if (!pending) break;
     QThread::msleep(static_cast<unsigned long>(pause_.count()));
-    pending = app_.WithDocument([this](CMirvaleDoc& doc) { return AnyRequestPending(doc, keys_); });
+    pending = AnyRequestPending(*latest_, keys_);
   }
   app_.Store().LoadDatabase();
   emit followingEnded();

@@ -1,10 +1,12 @@
 #pragma once
 // CConfigurationRestoreThread: follows a set or restore job. It re-reads the settings file once a
-// second until none of the job's own requests waits for its result (or the file can no longer be
-// read), reloads the device database, and then says so through a queued signal. It never touches
-// a widget: whoever waits connects followingEnded to what closes the wait.
+// second, each time into a fresh document of its own, until none of the job's own requests waits
+// for its result (or the file can no longer be read), reloads the device database, and then says
+// so through a queued signal. It never touches a widget or the application's document: whoever
+// waits connects followingEnded to what closes the wait and then takes the last document read.
 #include <QThread>
 #include <chrono>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -34,6 +36,8 @@ class CConfigurationRestoreThread : public QThread {
 
   // False when the wait ended because the settings file could not be read.
   bool SettingsRead() const { return settingsRead_; }
+  // The last settings read whole (after the run has ended); nothing when none was.
+  std::optional<CMirvaleDoc> TakeDocument() { return std::move(latest_); }
 
  signals:
   void followingEnded();
@@ -46,6 +50,7 @@ class CConfigurationRestoreThread : public QThread {
   const std::set<std::string> keys_;
   const std::chrono::milliseconds pause_;
   bool settingsRead_ = true;
+  std::optional<CMirvaleDoc> latest_;
 };
 
 }  // namespace mirvale

@@ -45,6 +45,9 @@ bool SetRestoreJob(CMirvaleApp& app, QWidget* parent, const std::vector<RestoreR
   // dialog open; the follower object outlives the dialog's loop and is waited for on return.
   QTimer::singleShot(0, &wait, [&follower] { follower.start(); });
   wait.exec();
+  follower.wait();
+  // The document changes on this thread only: the follower's last whole read replaces it.
+  if (auto read = follower.TakeDocument()) app.WithDocument([&](CMirvaleDoc& doc) { doc = std::move(*read); });
   return true;
 }
 
