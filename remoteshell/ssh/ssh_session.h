@@ -1,0 +1,198 @@
+#pragma once
+// The record of one SSH conversation and the steps its layers share: identification exchange
+// and server quirks, the SSH-2 packet layer, the key exchange (fixed groups and group
+// exchange) and rekeying. Everything of one conversation lives here, nothing in globals.
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "crypto/algorithms.h"
+#include "crypto/diffie_hellman.h"
+#include "crypto/wire_buffer.h"
+#include "remoteshell/core/backend.h"
+#include "remoteshell/core/keepalive.h"
+#include "remoteshell/net/socket.h"
+
+struct SessionLog;
+
+enum SshState { kSshBeforePackets, kSshBeforeSize, kSshIntermediate, kSshSession, kSshClosed };
+
+// Server defects, switched on by their settings or by the server's software version.
+enum SshQuirk : unsigned {
+  kQuirkIgnore1 = 1,
+  kQuirkHmac2 = 2,
+  kQuirkPlainPassword1 = 4,
+  kQuirkRsa1 = 8,
+  kQuirkRsaPad2 = 16,
+  kQuirkDeriveKey2 = 32,
+  kQuirkRekey2 = 64,
+  kQuirkPkSessionId2 = 128,
+};
+
+// SSH-2 message numbers used by the transport.
+enum Ssh2Message : uint8_t {
+  kMsgDisconnect = 1,
+  kMsgIgnore = 2,
+  kMsgUnimplemented = 3,
+  kMsgDebug = 4,
+  kMsgServiceRequest = 5,
+  kMsgServiceAccept = 6,
+  kMsgKexInit = 20,
+  kMsgNewKeys = 21,
+  kMsgKexDhInit = 30,   // also the old-style group-exchange request
+  kMsgKexDhReply = 31,  // also the group-exchange group
+  kMsgGexInit = 32,
+  kMsgGexReply = 33,
+  kMsgGexRequest = 34,
+};
+
+// Identification lines and the server's software version are cut here: a hostile server
+// cannot make either grow without limit.
+inline constexpr size_t kSshVersionLineLimit = 255;
+// Text before the "SSH-" line is skipped, but only this much of it.
+inline constexpr size_t kSshPreBannerLimit = 64 * 1024;
+inline constexpr uint32_t kSsh2MaxPacketLength = 35000;
+inline constexpr int kSshThrottleBacklog = 32768;
+
+// One direction's algorithms with their contexts.
+struct SshDirection {
+  const CipherAlgorithm* cipher = nullptr;
+  void* cipher_ctx = nullptr;
+  const MacAlgorithm* mac = nullptr;
+  void* mac_ctx = nullptr;
+  const CompressionAlgorithm* compression = nullptr;
+  void* compression_ctx = nullptr;
+  bool outgoing = true;
+  uint32_t sequence = 0;
+};
+void ssh_direction_reset(SshDirection& direction);
+
+enum SshKexStep { kKexIdle, kKexAwaitKexInit, kKexAwaitGroup, kKexAwaitReply, kKexAwaitNewKeys };
+
+// One key exchange in progress (and what the next one needs).
+struct SshKexState {
+  SshKexStep step = kKexIdle;
+  bool in_progress = false;
+  bool first_done = false;
+  bool ignore_next_packet = false;  // the server's wrong guess
+  std::vector<unsigned char> our_kexinit;
+  std::vector<unsigned char> server_kexinit;  // kept when the server starts a rekey
+  const KexAlgorithm* kex = nullptr;
+  const HostKeyAlgorithm* host_key = nullptr;
+  SshDirection pending_out;  // chosen, installed at NEWKEYS
+  SshDirection pending_in;
+  int nbits = 0;
+  // Group exchange: the requested size, and min/max once the RFC 4419 request is used.
+  uint32_t gex_bits = 0;
+  bool gex_new_style = false;
+  uint32_t gex_request_sequence = 0;
+  DhContext* dh = nullptr;
+  BigNumPtr e, f, k, p, g;
+  std::vector<unsigned char> exchange_hash;
+  std::vector<unsigned char> session_id;
+  uint32_t last_time = 0;
+  std::string deferred_reason;
+};
+
+struct SshSession {
+  Socket* socket = nullptr;
+  void* frontend = nullptr;
+  void* line_discipline = nullptr;
+  SessionLog* log = nullptr;
+  KeepAlive* pinger = nullptr;
+  SessionConfig config{};
+  std::string host;
+  int port = 22;
+  int version = 0;
+  SshState state = kSshBeforePackets;
+  int exit_status = -1;
+  int width = 80, height = 24;
+  bool close_expected = false;
+  bool clean_exit = false;
+  bool random_held = false;
+  bool throttled = false;
+  int backlog = 0;
+  unsigned quirks = 0;
+
+  // Identification exchange.
+  int ident_phase = 0;  // 0 start of line, 1 inside a non-SSH line, 2 collecting "SSH-" line
+  std::string ident_line;
+  size_t pre_banner = 0;
+  std::string client_ident, server_ident;
+
+  // SSH-2 packet layer.
+  SshDirection out, in;
+  std::vector<unsigned char> incoming;  // bytes not yet consumed into packets
+  size_t incoming_used = 0;
+  size_t first_block_done = 0;  // bytes of the packet at the front already decrypted
+  bool queueing = false;
+  std::vector<std::vector<unsigned char>> queued;
+  std::vector<unsigned char> deferred;
+  uint64_t deferred_bytes = 0;
+  uint64_t bytes_sent = 0, bytes_received = 0;
+  uint64_t data_limit = 0;
+  uint32_t last_incoming_sequence = 0;
+
+  SshKexState kex;
+  bool userauth_accepted = false;
+  // What follows the server's acceptance of "ssh-userauth" (user authentication, when it is
+  // built); none ends the conversation there with an orderly DISCONNECT.
+  void (*userauth_start)(SshSession* ssh) = nullptr;
+};
+
+// ---- identification and quirks (ssh_identification.cpp) ----
+// Feeds received bytes to the identification exchange; returns how many it took (it stops
+// after the line that ends the exchange). A failure closes the session.
+size_t ssh_identification_receive(SshSession* ssh, const unsigned char* data, size_t length);
+// The quirk bits for a server version line, logging each bit set.
+unsigned ssh_detect_quirks(SshSession* ssh, const std::string& server_line);
+// Compares protocol version texts as major then minor number.
+int ssh_version_compare(const std::string& a, const std::string& b);
+
+// ---- session (ssh_backend.cpp) ----
+void ssh_event(SshSession* ssh, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// A protocol error: logged, connection closed, reported as a fatal connection error.
+void ssh_fatal(SshSession* ssh, const std::string& text);
+// Our disconnect: DISCONNECT with the wire reason (when any) and an orderly close.
+void ssh_disconnect(SshSession* ssh, const char* client_reason, const char* wire_reason, int code, bool clean);
+// One complete SSH-2 packet (payload from its type byte) to its handler.
+void ssh2_dispatch(SshSession* ssh, const unsigned char* payload, size_t length, uint32_t sequence);
+
+// ---- SSH-2 packet layer (ssh2_packet.cpp) ----
+// Assembles and dispatches packets from bytes received; stops when the session closes.
+void ssh2_receive(SshSession* ssh, const unsigned char* data, size_t length);
+// Sends a payload (type byte first): queued while a key exchange runs.
+void ssh2_send(SshSession* ssh, const WireBuffer& payload);
+// Sends now, past the queue (key-exchange messages, disconnect).
+void ssh2_send_now(SshSession* ssh, const WireBuffer& payload);
+// At the end of a key exchange: every queued packet goes out.
+void ssh2_flush_queue(SshSession* ssh);
+// Installs a direction's chosen algorithms with their keys (contexts of the old ones freed).
+void ssh2_install(SshDirection& target, SshDirection& chosen, const unsigned char* cipher_key, const unsigned char* iv,
+                  const unsigned char* mac_key);
+// The sequence number the next outgoing packet will carry.
+inline uint32_t ssh2_next_sequence(const SshSession* ssh) { return ssh->out.sequence; }
+
+// ---- SSH-2 key exchange (ssh2_kex.cpp, ssh2_group_exchange.cpp, ssh2_rekey.cpp) ----
+void ssh2_kex_start(SshSession* ssh);
+// A packet for the key exchange (types 20 to 49, or any before the first exchange ends),
+// from its type byte.
+void ssh2_kex_packet(SshSession* ssh, const unsigned char* payload, size_t length);
+// UNIMPLEMENTED for one of our packets during the exchange; true when the exchange took it.
+bool ssh2_kex_unimplemented(SshSession* ssh, uint32_t sequence);
+// Group exchange: the request after the algorithms are chosen, and the server's group.
+void ssh2_gex_request(SshSession* ssh);
+void ssh2_gex_resend_rfc4419(SshSession* ssh);
+// False (after a fatal error) when the group is refused.
+bool ssh2_gex_group(SshSession* ssh, WireBuffer& body);
+// The hashed group-exchange request fields.
+void ssh2_gex_hash_request(SshSession* ssh, WireBuffer& hash_input);
+// Fixed group or group exchange: sends e (the init message) once p and g are known.
+void ssh2_kex_send_init(SshSession* ssh);
+// Rekey for a local reason; a no-op while an exchange runs.
+void ssh2_rekey(SshSession* ssh, const char* reason);
+// After every sent or received packet: the data limit.
+void ssh2_check_data_limit(SshSession* ssh, bool sent);
+// Frees the exchange's Diffie-Hellman values.
+void ssh2_kex_clear(SshKexState& kex);

@@ -1,0 +1,201 @@
+// The SSH back end against real servers on loopback: OpenSSH sshd (every algorithm of the
+// tables it still offers, the RFC 4419 group-exchange fallback, rekeys), dropbear, and a
+// scripted paramiko server for the old group-exchange request, plain zlib and version quirks.
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "platform/atomic_file.h"
+#include "tests/remoteshell/ssh_test_support.h"
+
+namespace {
+
+using namespace ssh_testing;
+using testing_support::ScopedEnv;
+
+class SshEndToEnd : public testing::Test {
+ protected:
+  TempFolder folder_;
+  ScopedEnv registry_{"MIRVALE_REGISTRY_ROOT", folder_ / "registry"};
+  ScopedEnv events_{"MIRVALE_EVENTLOG", folder_ / "events.log"};
+};
+
+// Reaching "ssh-userauth" ends the conversation with our DISCONNECT, reported as a failure
+// since nobody logged in.
+void ExpectReachedUserAuth(const Outcome& outcome, const std::string& what) {
+  EXPECT_EQ(outcome.open_error, nullptr) << what;
+  EXPECT_TRUE(outcome.accepted) << what << "\n" << outcome.fatal << "\n" << outcome.AllEvents();
+  EXPECT_EQ(outcome.fatal, "Disconnected: User authentication is not available in this client yet") << what;
+}
+
+TEST_F(SshEndToEnd, DefaultOpenSshNeedsTheRfc4419RequestAndTheHostKeyIsCachedOnce) {
+  Sshd sshd({"HostKeyAlgorithms +ssh-rsa"}, false);
+  ASSERT_TRUE(sshd.ready());
+  Outcome first = Converse(sshd.port());
+  ExpectReachedUserAuth(first, "default sshd");
+  EXPECT_TRUE(first.Logged("Doing Diffie-Hellman group exchange"));
+  EXPECT_TRUE(first.Logged("Doing Diffie-Hellman key exchange with hash SHA-256"));
+  EXPECT_TRUE(first.LoggedStart("Server version: SSH-2.0-OpenSSH_9.2"));
+  EXPECT_TRUE(first.Logged("We claim version: SSH-2.0-Oskavel:_May_24_2012_11:06:10"));
+  EXPECT_TRUE(first.Logged("Using SSH protocol version 2"));
+  ASSERT_TRUE(first.Logged("Host key fingerprint is:"));
+  EXPECT_TRUE(first.LoggedStart("ssh-rsa 2048 "));
+  // The server saw the RFC 4419 request after refusing the old one, and our orderly end.
+  EXPECT_NE(sshd.Log().find("SSH2_MSG_KEX_DH_GEX_REQUEST received"), std::string::npos) << sshd.Log();
+  EXPECT_TRUE(sshd.WaitForLog("User authentication is not available")) << sshd.Log();
+  std::string events = platform::ReadWholeFile(folder_ / "events.log").value_or("");
+  EXPECT_NE(events.find("Store key in cache? (y/n) y"), std::string::npos);
+
+  // Cached now: no question the second time.
+  size_t before = platform::ReadWholeFile(folder_ / "events.log").value_or("").find("Store key in cache");
+  Outcome second = Converse(sshd.port());
+  ExpectReachedUserAuth(second, "second connection");
+  std::string after = platform::ReadWholeFile(folder_ / "events.log").value_or("");
+  EXPECT_EQ(after.find("Store key in cache", before + 1), std::string::npos);
+}
+
+TEST_F(SshEndToEnd, EveryCipherMacHostKeyAndGroupOpenSshOffersConnects) {
+  std::vector<std::string> variants = {"Ciphers aes256-ctr",
+                                       "Ciphers aes192-ctr",
+                                       "Ciphers aes128-ctr",
+                                       "Ciphers aes256-cbc",
+                                       "Ciphers aes192-cbc",
+                                       "Ciphers aes128-cbc",
+                                       "Ciphers 3des-cbc",
+                                       "MACs hmac-sha1",
+                                       "MACs hmac-sha1-96",
+                                       "MACs hmac-md5",
+                                       "HostKeyAlgorithms ssh-dss",
+                                       "HostKeyAlgorithms ssh-rsa",
+                                       "KexAlgorithms diffie-hellman-group1-sha1",
+                                       "KexAlgorithms diffie-hellman-group14-sha1",
+                                       "KexAlgorithms diffie-hellman-group-exchange-sha1",
+                                       "KexAlgorithms diffie-hellman-group-exchange-sha256"};
+  for (const auto& variant : variants) {
+    Sshd sshd({variant});
+    ASSERT_TRUE(sshd.ready()) << variant;
+    ExpectReachedUserAuth(Converse(sshd.port()), variant);
+  }
+}
+
+TEST_F(SshEndToEnd, KeyExchangeMessagesAreCheckedAgainstTheChosenGroup) {
+  Sshd sshd({"KexAlgorithms diffie-hellman-group14-sha1", "Ciphers aes128-cbc", "MACs hmac-md5"});
+  ASSERT_TRUE(sshd.ready());
+  Outcome outcome = Converse(sshd.port());
+  ExpectReachedUserAuth(outcome, "group14");
+  EXPECT_TRUE(outcome.Logged("Using Diffie-Hellman with standard group \"group14\""));
+  EXPECT_TRUE(outcome.Logged("Doing Diffie-Hellman key exchange with hash SHA-1"));
+  EXPECT_TRUE(outcome.Logged("Initialised AES-128 CBC client->server encryption")) << outcome.AllEvents();
+  EXPECT_TRUE(outcome.LoggedStart("Initialised HMAC-MD5 client->server MAC algorithm")) << outcome.AllEvents();
+}
+
+// IGNORE packets of 16 KiB, one per turn outside key exchanges, until the condition holds or
+// 80 have gone out; then the test disconnects.
+std::function<bool(SshSession*)> SendUntil(std::function<bool(SshSession*)> done) {
+  return [done, sent = 0](SshSession* ssh) mutable {
+    if (ssh->kex.in_progress) return true;
+    if (done(ssh) || sent >= 80) return false;
+    WireBuffer ignore;
+    ignore.put_byte(kMsgIgnore);
+    ignore.put_string(std::string(16384, 'x'));
+    ssh2_send(ssh, ignore);
+    ++sent;
+    return true;
+  };
+}
+
+class ParamikoServer : public Server {
+ public:
+  explicit ParamikoServer(std::vector<std::string> options) : Server(Arguments(std::move(options))) {}
+
+ private:
+  static std::vector<std::string> Arguments(std::vector<std::string> options) {
+    std::vector<std::string> argv = {"/usr/bin/python3", MIRVALE_SSH_PEER, "{port}", HostKeys() / "rsa"};
+    argv.insert(argv.end(), options.begin(), options.end());
+    return argv;
+  }
+};
+
+// OpenSSH refuses a key exchange before user authentication, so the rekeys run against the
+// scripted server, which takes them at any time.
+TEST_F(SshEndToEnd, RekeysStartedByTheServerByVolumeAndByRequest) {
+  // Group 14 first: a rekey then costs the scripted server one 2048-bit exponentiation.
+  SessionConfig config = ClientConfig();
+  const int kexes[kKexCount] = {2, 3, 1, 0};
+  std::memcpy(config.kex_list, kexes, sizeof kexes);
+  ParamikoServer server({"--rekey-bytes", "65536"});
+  ASSERT_TRUE(server.ready());
+  Outcome by_server = Converse(server.port(), config, SendUntil([](SshSession*) {
+                                 return std::count(current->events.begin(), current->events.end(),
+                                                   "Server initiated key re-exchange") >= 2;
+                               }));
+  EXPECT_EQ(by_server.fatal, "") << by_server.AllEvents();
+  EXPECT_GE(by_server.kex_count, 3) << by_server.AllEvents();
+  // The fingerprint is logged for the first exchange only.
+  EXPECT_EQ(std::count(by_server.events.begin(), by_server.events.end(), "Host key fingerprint is:"), 1);
+
+  ParamikoServer quiet({});
+  ASSERT_TRUE(quiet.ready());
+  std::strcpy(config.rekey_data, "32K");
+  Outcome by_volume = Converse(quiet.port(), config, SendUntil([](SshSession*) {
+    return std::count(current->events.begin(), current->events.end(),
+                      "Initiating key re-exchange (too much data sent)") >= 3;
+  }));
+  EXPECT_EQ(by_volume.fatal, "") << by_volume.AllEvents();
+  EXPECT_TRUE(by_volume.Logged("Initiating key re-exchange (too much data sent)"));
+  EXPECT_EQ(by_volume.kex_count, 4);
+
+  bool asked = false;
+  std::strcpy(config.rekey_data, "1G");
+  Outcome by_request = Converse(quiet.port(), config, [&](SshSession* ssh) {
+    if (!asked) ssh_backend.send_special(ssh, kSpecialRepeatKeyExchange);
+    asked = true;
+    return ssh->kex.in_progress;
+  });
+  EXPECT_TRUE(by_request.Logged("Initiating key re-exchange (at user request)"));
+  EXPECT_EQ(by_request.kex_count, 2) << by_request.AllEvents();
+  EXPECT_EQ(by_request.fatal, "");
+}
+
+TEST_F(SshEndToEnd, DropbearWithItsOwnDefaults) {
+  RunCommand("dropbearkey -t rsa -s 2048 -f " + folder_ / "dropbear_rsa" + " >/dev/null 2>&1");
+  Server dropbear({"/usr/sbin/dropbear", "-F", "-E", "-s", "-r", folder_ / "dropbear_rsa", "-p", "127.0.0.1:{port}"});
+  ASSERT_TRUE(dropbear.ready());
+  Outcome outcome = Converse(dropbear.port());
+  ExpectReachedUserAuth(outcome, "dropbear");
+  EXPECT_TRUE(outcome.LoggedStart("Server version: SSH-2.0-dropbear"));
+}
+
+TEST_F(SshEndToEnd, OldGroupExchangeRequestPlainZlibAndTripleDes) {
+  ParamikoServer gex({"--kex", "diffie-hellman-group-exchange-sha1"});
+  ASSERT_TRUE(gex.ready());
+  Outcome old_request = Converse(gex.port());
+  ExpectReachedUserAuth(old_request, "old group exchange");
+  EXPECT_TRUE(old_request.Logged("Doing Diffie-Hellman group exchange"));
+
+  ParamikoServer zlib({"--compress", "--cipher", "3des-cbc"});
+  ASSERT_TRUE(zlib.ready());
+  SessionConfig config = ClientConfig();
+  config.compression = 1;
+  Outcome compressed = Converse(zlib.port(), config, SendUntil([](SshSession*) { return false; }));
+  EXPECT_TRUE(compressed.Logged("Initialised zlib (RFC1950) compression")) << compressed.AllEvents();
+  EXPECT_TRUE(compressed.Logged("Initialised zlib (RFC1950) decompression"));
+  EXPECT_TRUE(compressed.LoggedStart("Initialised triple-DES CBC client->server encryption")) << compressed.AllEvents();
+  EXPECT_EQ(compressed.fatal, "");
+}
+
+TEST_F(SshEndToEnd, ServerVersionsSwitchQuirksOn) {
+  ParamikoServer old({"--version", "SSH-2.0-OpenSSH_2.5.2p2"});
+  ASSERT_TRUE(old.ready());
+  Outcome outcome = Converse(old.port(), ClientConfig(), [](SshSession* ssh) {
+    ssh_backend.send_special(ssh, kSpecialRepeatKeyExchange);
+    return false;
+  });
+  EXPECT_TRUE(outcome.Logged("We believe remote version has SSH-2 RSA padding bug"));
+  EXPECT_TRUE(outcome.Logged("We believe remote version has SSH-2 rekey bug"));
+  EXPECT_FALSE(outcome.Logged("We believe remote version has SSH-2 HMAC bug"));
+  EXPECT_TRUE(outcome.Logged("Server bug prevents key re-exchange (at user request)"));
+  EXPECT_EQ(outcome.kex_count, 1);
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+#pragma once
+// Real SSH servers on loopback for the SSH back end's tests (OpenSSH sshd with a test
+// configuration, dropbear, a scripted paramiko server), and one client conversation run to its
+// end with its event lines and fatal message kept.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "remoteshell/core/frontend.h"
+#include "remoteshell/net/network.h"
+#include "remoteshell/ssh/ssh_backend.h"
+#include "remoteshell/ssh/ssh_session.h"
+#include "tests/remoteshell/net_test_support.h"
+#include "tests/support/scoped_env.h"
+#include "tests/support/snmp_agent.h"
+
+namespace ssh_testing {
+
+using testing_support::ChildProcess;
+using testing_support::TempFolder;
+
+inline bool WaitForTcpPort(int port, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool up = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    if (up) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return false;
+}
+
+inline int RunCommand(const std::string& command) { return std::system(command.c_str()); }
+
+// Host keys made once per test process.
+inline const TempFolder& HostKeys() {
+  static TempFolder keys;
+  static bool made = [] {
+    RunCommand("ssh-keygen -q -t rsa -b 2048 -N '' -f " + keys / "rsa" + " >/dev/null");
+    RunCommand("ssh-keygen -q -t dsa -N '' -f " + keys / "dsa" + " >/dev/null");
+    return true;
+  }();
+  (void)made;
+  return keys;
+}
+
+// OpenSSH sshd in the foreground on a free loopback port. The test configuration offers every
+// algorithm the client knows; extra lines come first, so they win over it (sshd keeps the
+// first value of a keyword). With base false only the extra lines and the essentials are used.
+class Sshd {
+ public:
+  explicit Sshd(const std::vector<std::string>& extra, bool base = true) {
+    // The privilege-separation folder sshd insists on; removed again when we made it.
+    if (access("/run/sshd", F_OK) != 0) made_run_folder_ = mkdir("/run/sshd", 0755) == 0;
+    port_ = net_testing::unused_port();
+    std::ofstream config(folder_ / "sshd_config");
+    for (const auto& line : extra) config << line << "\n";
+    config << "ListenAddress 127.0.0.1\nHostKey " << HostKeys() / "rsa"
+           << "\nHostKey " << HostKeys() / "dsa"
+           << "\nPidFile " << folder_ / "pid"
+           << "\nUsePAM no\nStrictModes no\nLogLevel DEBUG\n";
+    if (base)
+      config << "HostKeyAlgorithms +ssh-rsa,ssh-dss\n"
+                "KexAlgorithms diffie-hellman-group-exchange-sha256,diffie-hellman-group-exchange-sha1,"
+                "diffie-hellman-group14-sha1,diffie-hellman-group1-sha1\n"
+                "Ciphers +aes128-cbc,aes192-cbc,aes256-cbc,3des-cbc\n"
+                "MACs +hmac-md5,hmac-sha1-96,hmac-sha1\n";
+    config.close();
+    process_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"/usr/sbin/sshd", "-D", "-E", folder_ / "sshd.log", "-f", folder_ / "sshd_config",
+                                 "-p", std::to_string(port_)});
+    ready_ = WaitForTcpPort(port_);
+  }
+  ~Sshd() {
+    process_.reset();
+    if (made_run_folder_) rmdir("/run/sshd");
+  }
+  int port() const { return port_; }
+  bool ready() const { return ready_; }
+  std::string Log() const {
+    std::ifstream in(folder_ / "sshd.log");
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // sshd's session process may write its last lines after the client is gone.
+  bool WaitForLog(const std::string& text) const {
+    for (int i = 0; i < 100; ++i) {
+      if (Log().find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+ private:
+  TempFolder folder_;
+  std::unique_ptr<ChildProcess> process_;
+  int port_ = 0;
+  bool ready_ = false;
+  bool made_run_folder_ = false;
+};
+
+// Any program that serves on a port it is given through a placeholder "{port}".
+class Server {
+ public:
+  explicit Server(std::vector<std::string> argv) {
+    port_ = net_testing::unused_port();
+    for (auto& arg : argv)
+      if (size_t at = arg.find("{port}"); at != std::string::npos) arg.replace(at, 6, std::to_string(port_));
+    process_ = std::make_unique<ChildProcess>(argv);
+    ready_ = WaitForTcpPort(port_);
+  }
+  int port() const { return port_; }
+  bool ready() const { return ready_; }
+
+ private:
+  std::unique_ptr<ChildProcess> process_;
+  int port_ = 0;
+  bool ready_ = false;
+};
+
+inline SessionConfig ClientConfig() {
+  SessionConfig config{};
+  std::strcpy(config.terminal_type, "xterm");
+  config.terminal_width = 80;
+  config.terminal_height = 24;
+  config.ssh_protocol = 2;
+  const int ciphers[kCipherCount] = {3, 2, 1, 0, 5, 4};
+  std::memcpy(config.cipher_list, ciphers, sizeof ciphers);
+  const int kexes[kKexCount] = {3, 2, 1, 0};
+  std::memcpy(config.kex_list, kexes, sizeof kexes);
+  std::strcpy(config.rekey_data, "1G");
+  for (int SessionConfig::*quirk :
+       {&SessionConfig::bug_ignore1, &SessionConfig::bug_plain_password1, &SessionConfig::bug_rsa1,
+        &SessionConfig::bug_hmac2, &SessionConfig::bug_derive_key2, &SessionConfig::bug_rsa_pad2,
+        &SessionConfig::bug_pk_session_id2, &SessionConfig::bug_rekey2, &SessionConfig::bug_dh_gex2})
+    config.*quirk = 2;
+  return config;
+}
+
+// What one conversation left behind.
+struct Outcome {
+  const char* open_error = nullptr;
+  std::vector<std::string> events;
+  std::string fatal;
+  bool accepted = false;  // the server accepted "ssh-userauth"
+  int version = 0;
+  int kex_count = 0;
+  bool Logged(const std::string& line) const {
+    for (const auto& event : events)
+      if (event == line) return true;
+    return false;
+  }
+  bool LoggedStart(const std::string& start) const {
+    for (const auto& event : events)
+      if (event.compare(0, start.size(), start) == 0) return true;
+    return false;
+  }
+  std::string AllEvents() const {
+    std::string all;
+    for (const auto& event : events) all += event + "\n";
+    return all;
+  }
+};
+
+inline Outcome* current = nullptr;
+
+// Runs one conversation until it closes (or the time runs out). after_accept, when given,
+// takes over once "ssh-userauth" is accepted (the session stays open) and is called on every
+// turn until it returns false; the test then disconnects.
+inline Outcome Converse(int port, SessionConfig config = ClientConfig(),
+                        std::function<bool(SshSession*)> after_accept = {}, const char* host = "127.0.0.1") {
+  Outcome outcome;
+  current = &outcome;
+  backend_set_event_sink([](void*, const char* text) { current->events.push_back(text); });
+  set_connection_fatal_handler([](void*, const char* message) { current->fatal = message; });
+  net_startup();
+  void* handle = nullptr;
+  char* canonical = nullptr;
+  outcome.open_error = ssh_backend.open(nullptr, &handle, &config, host, port, &canonical, 1, 0);
+  std::free(canonical);
+  auto* ssh = static_cast<SshSession*>(handle);
+  static std::function<bool(SshSession*)>* hook = nullptr;
+  hook = after_accept ? &after_accept : nullptr;
+  if (hook != nullptr) ssh->userauth_start = [](SshSession*) {};
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (outcome.open_error == nullptr && ssh->state != kSshClosed && std::chrono::steady_clock::now() < deadline) {
+    net_run_once(5);
+    if (hook != nullptr && ssh->userauth_accepted && ssh->state != kSshClosed && !(*hook)(ssh))
+      ssh_disconnect(ssh, nullptr, "test finished", 11, true);
+  }
+  outcome.accepted = ssh->userauth_accepted;
+  outcome.version = ssh->version;
+  ssh_backend.free(handle);
+  net_shutdown();
+  backend_set_event_sink(nullptr);
+  set_connection_fatal_handler(nullptr);
+  current = nullptr;
+  for (const auto& event : outcome.events)
+    if (event.compare(0, 12, "Initialised ") == 0 && event.find("client->server encryption") != std::string::npos)
+      ++outcome.kex_count;
+  return outcome;
+}
+
+}  // namespace ssh_testing
