@@ -308,6 +308,7 @@ void take_newkeys(SshSession* ssh) {
   kex.in_progress = false;
   kex.step = kKexIdle;
   if (first) {
+    backend_connected(ssh->frontend);
     WireBuffer request;
     request.put_byte(kMsgServiceRequest);
     request.put_string("ssh-userauth");

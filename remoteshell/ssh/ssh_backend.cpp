@@ -115,7 +115,16 @@ void sink_sent(void* context, int buffered) {
   if (buffered < kSshThrottleBacklog) ssh->throttled = false;
 }
 
-const SocketEventSink kSshSink = {sink_log, sink_closing, sink_receive, sink_sent, nullptr};
+// The device session is up only once the first key exchange has ended (ssh2_kex.cpp), not
+// when the socket connects.
+const SocketEventSink kSshSink = {
+    .log = sink_log,
+    .closing = sink_closing,
+    .receive = sink_receive,
+    .sent = sink_sent,
+    .accepting = nullptr,
+    .connected = nullptr,
+};
 
 // ---- back-end operations ----
 
@@ -279,21 +288,21 @@ void ssh2_dispatch(SshSession* ssh, const unsigned char* payload, size_t length,
 }
 
 const SessionBackend ssh_backend = {
-    ssh_open,
-    ssh_free,
-    ssh_reconfigure,
-    ssh_send,
-    ssh_buffered_size,
-    ssh_resize,
-    ssh_send_special,
-    ssh_special_list,
-    ssh_is_connected,
-    ssh_exit_code,
-    ssh_can_send,
-    ssh_line_option,
-    ssh_attach_line_discipline,
-    ssh_attach_log,
-    ssh_unthrottle,
-    ssh_config_info,
-    kSshPort,
+    .open = ssh_open,
+    .free = ssh_free,
+    .reconfigure = ssh_reconfigure,
+    .send = ssh_send,
+    .buffered_size = ssh_buffered_size,
+    .resize = ssh_resize,
+    .send_special = ssh_send_special,
+    .special_list = ssh_special_list,
+    .is_connected = ssh_is_connected,
+    .exit_code = ssh_exit_code,
+    .can_send = ssh_can_send,
+    .line_option = ssh_line_option,
+    .attach_line_discipline = ssh_attach_line_discipline,
+    .attach_log = ssh_attach_log,
+    .unthrottle = ssh_unthrottle,
+    .config_info = ssh_config_info,
+    .default_port = kSshPort,
 };

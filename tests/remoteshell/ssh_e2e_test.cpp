@@ -26,6 +26,7 @@ void ExpectReachedUserAuth(const Outcome& outcome, const std::string& what) {
   EXPECT_EQ(outcome.open_error, nullptr) << what;
   EXPECT_TRUE(outcome.accepted) << what << "\n" << outcome.fatal << "\n" << outcome.AllEvents();
   EXPECT_EQ(outcome.fatal, "Disconnected: User authentication is not available in this client yet") << what;
+  EXPECT_EQ(outcome.connected, 1) << what;
 }
 
 TEST_F(SshEndToEnd, DefaultOpenSshNeedsTheRfc4419RequestAndTheHostKeyIsCachedOnce) {

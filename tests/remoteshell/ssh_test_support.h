@@ -17,6 +17,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "remoteshell/core/conversation.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/net/network.h"
 #include "remoteshell/ssh/ssh_backend.h"
@@ -158,6 +159,7 @@ struct Outcome {
   std::vector<std::string> events;
   std::string fatal;
   bool accepted = false;  // the server accepted "ssh-userauth"
+  int connected = 0;      // times the back end reported the device session up
   int version = 0;
   int kex_count = 0;
   bool Logged(const std::string& line) const {
@@ -188,6 +190,7 @@ inline Outcome Converse(int port, SessionConfig config = ClientConfig(),
   current = &outcome;
   backend_set_event_sink([](void*, const char* text) { current->events.push_back(text); });
   set_connection_fatal_handler([](void*, const char* message) { current->fatal = message; });
+  conversation_current()->hooks.connected = [](void*) { ++current->connected; };
   net_startup();
   void* handle = nullptr;
   char* canonical = nullptr;
@@ -209,6 +212,7 @@ inline Outcome Converse(int port, SessionConfig config = ClientConfig(),
   net_shutdown();
   backend_set_event_sink(nullptr);
   set_connection_fatal_handler(nullptr);
+  conversation_current()->hooks.connected = nullptr;
   current = nullptr;
   for (const auto& event : outcome.events)
     if (event.compare(0, 12, "Initialised ") == 0 && event.find("client->server encryption") != std::string::npos)
