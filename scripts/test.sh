@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-/usr/bin/python3 scripts/check_includes.py
+bash scripts/test-layers-and-threads.sh
 bash scripts/build.sh build
 ctest --test-dir build -LE bench --output-on-failure --parallel "$(nproc)" --timeout 600
 bash scripts/build.sh build-asan -DMIRVALE_SANITIZE=ON -DMIRVALE_BUILD_DESKTOP=OFF

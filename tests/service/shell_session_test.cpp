@@ -193,6 +193,25 @@ TEST_F(ShellSessionTest, RloginHandshakeThenConfiguration) {
   EXPECT_NE(device.Handshake().find("\txterm/38400\n"), std::string::npos) << device.Handshake();
 }
 
+TEST_F(ShellSessionTest, ConversationsRunAtOnceButOneAtATimePerDevice) {
+  FakeDevice first(FakeDeviceOptions{.mode = "raw", .page = 400});
+  FakeDevice second(FakeDeviceOptions{.mode = "raw", .page = 400, .address = "127.0.0.2", .port = first.port()});
+  UseProtocol("raw", first.port());
+  // The raw device serves one connection at a time: a second conversation with it while one
+  // runs would wait unanswered and come back empty.
+  ShellSettings settings = Settings(first);
+  std::vector<size_t> collected(3);
+  auto collect = [&](size_t slot, const char* address) {
+    collected[slot] = CollectShellConfiguration(conversations_, address, settings).lines.size();
+  };
+  std::vector<std::thread> threads;
+  threads.emplace_back(collect, 0, "127.0.0.1");
+  threads.emplace_back(collect, 1, "127.0.0.1");
+  threads.emplace_back(collect, 2, "127.0.0.2");
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(collected, std::vector<size_t>(3, Expected(first).size()));
+}
+
 TEST_F(ShellSessionTest, SendShellRequestSendsPathAndValueLines) {
   FakeDevice device(FakeDeviceOptions{.mode = "raw"});
   UseProtocol("raw", device.port());

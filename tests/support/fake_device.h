@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sstream>
 #include <string>
@@ -56,6 +57,8 @@ struct FakeDeviceOptions {
   std::string erase = "backspace";  // or "ansi"
   std::vector<std::string> config = SampleConfiguration();
   double interval = 0;  // stream: seconds between lines
+  std::string address = "127.0.0.1";  // where the server listens
+  int port = 0;                       // its port (0: any free one)
 };
 
 class FakeDevice {
@@ -66,9 +69,9 @@ class FakeDevice {
                                        "--user", options_.user, "--password", options_.password,
                                        "--enable-password", options_.enablePassword, "--config", ConfigPath(),
                                        "--page", std::to_string(options_.page), "--erase", options_.erase,
-                                       "--log", LogPath()};
+                                       "--log", LogPath(), "--session-marker", folder_ / "session"};
     if (options_.mode == "telnet") {
-      port_ = UnusedLoopbackPort();
+      port_ = options_.port != 0 ? options_.port : UnusedLoopbackPort();
       std::string wrapper = folder_ / "device.sh";
       std::ofstream script(wrapper);
       script << "#!/bin/sh\nexec";
@@ -76,11 +79,12 @@ class FakeDevice {
       script << " --mode stdio\n";
       script.close();
       chmod(wrapper.c_str(), 0755);
-      Start({"/bin/busybox", "telnetd", "-F", "-b", "127.0.0.1", "-p", std::to_string(port_), "-l", wrapper});
+      Start({"/bin/busybox", "telnetd", "-F", "-b", options_.address, "-p", std::to_string(port_), "-l", wrapper});
       WaitForPort();
     } else {
       device.insert(device.end(), {"--mode", options_.mode, "--port-file", folder_ / "port", "--interval",
-                                   std::to_string(options_.interval)});
+                                   std::to_string(options_.interval), "--address", options_.address, "--port",
+                                   std::to_string(options_.port)});
       Start(device);
       ReadPortFile();
     }
@@ -101,6 +105,8 @@ class FakeDevice {
   std::string Received() const { return ReadFile(LogPath()); }
   std::string Handshake() const { return ReadFile(LogPath() + ".handshake"); }
   std::string WindowSizes() const { return ReadFile(LogPath() + ".sizes"); }
+  // A line for each logged-in session that began while another was still logged in.
+  std::string Overlaps() const { return ReadFile(folder_ / "session.overlaps"); }
   void ReplaceConfig(std::vector<std::string> config) {
     options_.config = std::move(config);
     WriteConfig();
@@ -144,7 +150,7 @@ class FakeDevice {
       sockaddr_in address{};
       address.sin_family = AF_INET;
       address.sin_port = htons(static_cast<uint16_t>(port_));
-      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      inet_pton(AF_INET, options_.address.c_str(), &address.sin_addr);
       bool up = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
       close(fd);
       if (up) return;

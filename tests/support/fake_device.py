@@ -11,6 +11,7 @@ ever. The servers handle one
 connection at a time, write their port to --port-file and run until killed.
 """
 import argparse
+import fcntl
 import os
 import socket
 import sys
@@ -112,6 +113,36 @@ def conversation(channel, args):
     if user != args.user or password != args.password:
         channel.send("% Login invalid\r\n\r\n")
         return
+    with logged_in_session(args.session_marker):
+        serve_commands(channel, args, config)
+
+
+class logged_in_session:
+    """Holds a lock on the marker file while a logged-in session lasts (the telnet server kills
+    the process at the end, which gives the lock back); a second session that finds the lock
+    taken appends a line to the marker's ".overlaps" file."""
+
+    def __init__(self, marker):
+        self._marker = marker
+        self._fd = None
+
+    def __enter__(self):
+        if self._marker:
+            self._fd = os.open(self._marker, os.O_CREAT | os.O_WRONLY, 0o600)
+            try:
+                fcntl.flock(self._fd, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            except BlockingIOError:
+                with open(self._marker + ".overlaps", "a") as out:
+                    out.write("overlap at %f\n" % time.time())
+        return self
+
+    def __exit__(self, *exc):
+        if self._fd is not None:
+            os.close(self._fd)
+        return False
+
+
+def serve_commands(channel, args, config):
     prompt = PROMPT_USER
     page = args.page
     while True:
@@ -200,7 +231,7 @@ def strip_window_sizes(log_path):
 def serve_tcp(args):
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", args.port))
+    listener.bind((args.address, args.port))
     listener.listen(8)
     with open(args.port_file + ".tmp", "w") as out:
         out.write(str(listener.getsockname()[1]))
@@ -243,8 +274,10 @@ def main():
     parser.add_argument("--erase", choices=["backspace", "ansi"], default="backspace")
     parser.add_argument("--log", default="")
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--port-file", default="")
     parser.add_argument("--interval", type=float, default=0.0)
+    parser.add_argument("--session-marker", default="")
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)
