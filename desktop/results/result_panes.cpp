@@ -1,6 +1,7 @@
 #include "desktop/results/result_panes.h"
 
 #include "desktop/results/reports_pane.h"
+#include "desktop/results/restore_devices_dialog.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/pane_registry.h"
 
@@ -11,7 +12,10 @@ void RegisterResultPanes(PaneRegistry& registry) {
     return new CConfigurationReportsPane(context, parent);
   });
   registry.DescribePending(kCommandSetDevices, QStringLiteral("The Set Devices dialog is not built yet."));
-  registry.DescribePending(kCommandRestoreDevices, QStringLiteral("The Restore Devices dialog is not built yet."));
+  registry.RegisterCommand(kCommandRestoreDevices, [](const PaneContext& context, QWidget* parent) {
+    CConfigurationRestoreDevices dialog(context.app, parent);
+    dialog.exec();
+  });
   registry.DescribePending(kCommandCompareDevices, QStringLiteral("The Compare Devices dialog is not built yet."));
 }
 

@@ -4,37 +4,19 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
-#include <QPixmap>
+
+#include "desktop/shell/animated_gif_ctrl.h"
 
 namespace mirvale {
-namespace {
-
-// A still ring of dots, darker towards one end, standing for the turning animation.
-QPixmap WaitPicture() {
-  QPixmap picture(32, 32);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(Qt::NoPen);
-  painter.translate(16, 16);
-  for (int dot = 0; dot < 8; ++dot) {
-    painter.setBrush(QColor(0, 0, 128, 40 + dot * 27));
-    painter.drawEllipse(QPointF(0, -11), 3, 3);
-    painter.rotate(45);
-  }
-  return picture;
-}
-
-}  // namespace
 
 CConfigurationWait::CConfigurationWait(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), picture_(new QLabel(this)) {
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      picture_(new CAnimatedGifCtrl(this)) {
   setObjectName(QStringLiteral("ConfigurationWait"));
   setWindowTitle(QStringLiteral("Mirvale"));
   setModal(true);
   picture_->setObjectName(QStringLiteral("WaitPicture"));
-  picture_->setPixmap(WaitPicture());
+  if (picture_->LoadFromResource(QString::fromLatin1(kWaitAnimationResource))) picture_->Draw();
   auto* text = new QLabel(QStringLiteral("Wait while setting or restoring parameters..."), this);
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(16, 16, 16, 16);

@@ -3,9 +3,9 @@
 // follower closes it: Esc, Enter and the window's close request are refused.
 #include <QDialog>
 
-class QLabel;
-
 namespace mirvale {
+
+class CAnimatedGifCtrl;
 
 class CConfigurationWait : public QDialog {
   Q_OBJECT
@@ -23,7 +23,7 @@ class CConfigurationWait : public QDialog {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  QLabel* picture_;
+  CAnimatedGifCtrl* picture_;  // the wait animation, stopped when the dialog goes
   bool followerEnded_ = false;
 };
 

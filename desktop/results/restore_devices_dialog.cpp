@@ -1,0 +1,382 @@
+#include "desktop/results/restore_devices_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "desktop/results/command_page.h"
+#include "desktop/results/query_page.h"
+#include "desktop/results/restore_view.h"
+#include "desktop/results/result_widgets.h"
+#include "desktop/shell/color_list.h"
+#include "desktop/shell/configuration_restore_thread.h"
+#include "desktop/shell/flat_splitter.h"
+#include "desktop/shell/mirvale_app.h"
+#include "desktop/shell/prompter.h"
+#include "desktop/shell/set_restore_job.h"
+#include "desktop/shell/wait_cursor.h"
+
+namespace mirvale {
+namespace {
+
+constexpr char kSelectChanges[] = "Select Changes";
+constexpr char kUnselectChanges[] = "Unselect Changes";
+
+}  // namespace
+
+// The Query Properties page over the SNMP list; each row carries its own result key.
+class RestoreQuerySource : public QueryPageSource {
+ public:
+  explicit RestoreQuerySource(CConfigurationRestoreDevices& dialog) : d_(dialog) {}
+  int RowCount() const override { return static_cast<int>(d_.rows_.size()); }
+  QueryFields Row(int row) const override {
+    const auto& r = d_.rows_[static_cast<size_t>(row)];
+    QueryFields fields{d_.device_->currentText().toStdString(),
+                       "",
+                       d_.pool_->currentText().toStdString(),
+                       r.cells[0],
+                       "",
+                       r.cells[1],
+                       r.cells[2],
+                       "",
+                       "",
+                       ""};
+    CDbItem device;
+    if (!d_.app_.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device)) return fields;
+    fields.name = device.m_strName;
+    const CDbQuery* result = device.m_pQueries.Find(r.key);
+    if (!result) return fields;
+    fields.oid = result->m_strKey;
+    fields.prevValue = result->m_strPrevValue;
+    fields.prevDate = FormatStoredTime(result->m_strPrevTime);
+    if (const CPoolItem* pool = d_.app_.Document().m_mapPools.Find(fields.pool))
+      if (const CQueryItem* query = pool->m_pQueries.Find(result->m_strQueryOid))
+        fields.description = query->m_strDescription;
+    return fields;
+  }
+  void Select(int row, bool selected) override { SelectRow(*d_.list_, row, selected); }
+  int AfterSet(int row, const QueryFields& sent) override {
+    CDbItem device;
+    if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
+    const CDbQuery* result = device.m_pQueries.Find(sent.oid);
+    if (!result || result->m_strValue != sent.prevValue) return row;
+    auto& r = d_.rows_[static_cast<size_t>(row)];
+    r = d_.MakeSnmpRow(*result);
+    for (int column = 1; column < 5; ++column)
+      SetCellText(*d_.list_, row, column, r.cells[static_cast<size_t>(column)]);
+    return row;
+  }
+
+ private:
+  CConfigurationRestoreDevices& d_;
+};
+
+// The Command Properties page over one configuration view.
+class RestoreCommandSource : public CommandPageSource {
+ public:
+  RestoreCommandSource(CConfigurationRestoreDevices& dialog, CConfigurationRestoreView& view)
+      : d_(dialog), view_(view) {}
+  int RowCount() const override { return view_.List().topLevelItemCount(); }
+  CommandFields Row(int row) const override {
+    const std::vector<std::string> rows = view_.Rows();
+    CommandParts parts = RowCommand(rows, static_cast<size_t>(row));
+    CommandFields fields{d_.device_->currentText().toStdString(),
+                         "",
+                         d_.pool_->currentText().toStdString(),
+                         view_.HeadingDate(),
+                         parts.command,
+                         parts.parameters};
+    CDbItem device;
+    if (d_.app_.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device)) fields.name = device.m_strName;
+    return fields;
+  }
+  void Select(int row, bool selected) override { SelectRow(view_.List(), row, selected); }
+  // Lines too short to restore are stepped over; at an end the page stays on the end row.
+  int Step(int row, int direction) const override {
+    const std::vector<std::string> rows = view_.Rows();
+    int target = row;
+    while (target + direction >= 0 && target + direction < static_cast<int>(rows.size())) {
+      target += direction;
+      if (Trim(rows[static_cast<size_t>(target)]).size() >= 2) break;
+    }
+    return target;
+  }
+  int AfterSet(int row, const CommandFields& sent) override {
+    CDbItem device;
+    if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
+    d_.FillViews();
+    const std::vector<std::string> rows = view_.Rows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const std::string path = RowPath(rows, i);
+      if (path == sent.command || path == sent.parameters) row = static_cast<int>(i);
+    }
+    SelectRow(view_.List(), row);
+    return row;
+  }
+
+ private:
+  CConfigurationRestoreDevices& d_;
+  CConfigurationRestoreView& view_;
+};
+
+CConfigurationRestoreDevices::CConfigurationRestoreDevices(CMirvaleApp& app, QWidget* parent)
+    : QDialog(parent), app_(app) {
+  setObjectName(QStringLiteral("RestoreDevices"));
+  setWindowTitle(QStringLiteral("Restore Devices"));
+  pool_ = new QComboBox(this);
+  pool_->setObjectName(QStringLiteral("PoolCombo"));
+  device_ = new QComboBox(this);
+  device_->setObjectName(QStringLiteral("DeviceCombo"));
+  pool_->setMinimumWidth(200);
+  device_->setMinimumWidth(200);
+  link_ = new LinkLabel(QString::fromLatin1(kSelectChanges), this);
+  link_->setObjectName(QStringLiteral("SelectChanges"));
+  count_ = new QLabel(this);
+  list_ = new CColorListCtrl(this);
+  list_->setObjectName(QStringLiteral("ResultList"));
+  list_->setRootIsDecorated(false);
+  SetListColumns(*list_, {{QString(), 0}});
+  splitter_ = new CFlatSplitterWnd(this);
+  current_ = new CConfigurationRestoreView(app, false, splitter_);
+  previous_ = new CConfigurationRestoreView(app, true, splitter_);
+  splitter_->addWidget(current_);
+  splitter_->addWidget(previous_);
+  splitter_->hide();
+  restore_ = new QPushButton(QStringLiteral("Restore Changes"), this);
+  restore_->setObjectName(QStringLiteral("RestoreChanges"));
+  restore_->setEnabled(false);
+  auto* close = new QPushButton(QStringLiteral("Close"), this);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(12, 12, 12, 12);
+  auto* choices = new QGridLayout;
+  choices->addWidget(new QLabel(QStringLiteral("Select Pool:"), this), 0, 0);
+  choices->addWidget(pool_, 1, 0);
+  choices->addWidget(new QLabel(QStringLiteral("Select device address:"), this), 0, 1);
+  choices->addWidget(device_, 1, 1);
+  choices->setColumnStretch(2, 1);
+  layout->addLayout(choices);
+  auto* above = new QHBoxLayout;
+  above->addWidget(new QLabel(QStringLiteral("Configuration results (click any line for details):"), this));
+  above->addWidget(count_);
+  above->addStretch(1);
+  above->addWidget(link_);
+  layout->addLayout(above);
+  layout->addWidget(list_, 1);
+  layout->addWidget(splitter_, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->setContentsMargins(0, 14, 0, 0);
+  buttons->addStretch(1);
+  buttons->addWidget(restore_);
+  buttons->addWidget(close);
+  layout->addLayout(buttons);
+  resize(900, 560);
+
+  for (const auto& [name, pool] : app_.Document().m_mapPools)
+    if (pool_->findText(QString::fromStdString(name), Qt::MatchFixedString) < 0)
+      pool_->addItem(QString::fromStdString(name));
+  pool_->model()->sort(0);
+  pool_->setCurrentIndex(-1);
+
+  connect(pool_, &QComboBox::activated, this, &CConfigurationRestoreDevices::OnSelchangePool);
+  connect(device_, &QComboBox::activated, this, &CConfigurationRestoreDevices::OnSelchangeDevice);
+  connect(link_, &LinkLabel::clicked, this, &CConfigurationRestoreDevices::OnSelectChanges);
+  connect(restore_, &QPushButton::clicked, this, &CConfigurationRestoreDevices::OnRestoreChanges);
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+  connect(list_->header(), &QHeaderView::sectionClicked, this, &CConfigurationRestoreDevices::SortBy);
+  connect(list_, &QTreeWidget::itemChanged, this, &CConfigurationRestoreDevices::UpdateRestoreButton);
+  connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
+    const QPoint cursor = list_->viewport()->mapFromGlobal(QCursor::pos());
+    if (cursor.x() >= 0 && cursor.x() <= 24 && list_->itemAt(cursor) == item) return;  // the tick box
+    OnClickResults(list_->indexOfTopLevelItem(item));
+  });
+  for (CConfigurationRestoreView* view : {current_, previous_}) {
+    connect(view, &CConfigurationRestoreView::rowClicked, this,
+            [this, view](int row) { OnClickConfiguration(*view, row); });
+  }
+  connect(previous_, &CConfigurationRestoreView::ticksChanged, this,
+          &CConfigurationRestoreDevices::UpdateRestoreButton);
+}
+
+const CPoolItem* CConfigurationRestoreDevices::Pool() const {
+  return app_.Document().m_mapPools.Find(pool_->currentText().toStdString());
+}
+
+void CConfigurationRestoreDevices::OnSelchangePool() {
+  device_->clear();
+  rows_.clear();
+  const CPoolItem* pool = Pool();
+  if (!pool) return;
+  if (IsShellPool(*pool)) {
+    list_->hide();
+    splitter_->show();
+    count_->clear();
+    FillViews();
+  }
+  if (IsSnmpPool(*pool)) {
+    splitter_->hide();
+    list_->show();
+    SetListColumns(*list_, {{QStringLiteral("Query"), std::max(150, list_->viewport()->width() - 400)},
+                            {QStringLiteral("Value"), 80},
+                            {QStringLiteral("Date"), 120},
+                            {QStringLiteral("Prev Value"), 80},
+                            {QStringLiteral("Prev Date"), 120}});
+  }
+  DeviceDatabaseMap devices;
+  app_.Store().CopyDatabaseMap(devices);
+  const std::string name = pool_->currentText().toStdString();
+  for (const auto& address : DeviceAddresses(devices, &name)) device_->addItem(QString::fromStdString(address));
+  device_->setCurrentIndex(-1);
+  restore_->setEnabled(false);
+}
+
+void CConfigurationRestoreDevices::FillViews() {
+  const std::string pool = pool_->currentText().toStdString(), device = device_->currentText().toStdString();
+  previous_->FillConfiguration(pool, device);
+  current_->FillConfiguration(pool, device);
+}
+
+CConfigurationRestoreDevices::SnmpRow CConfigurationRestoreDevices::MakeSnmpRow(const CDbQuery& result) const {
+  return {{result.m_strName.empty() ? result.m_strKey : result.m_strName, result.m_strValue,
+           FormatStoredTime(result.m_strTime), result.m_strPrevValue,
+           result.m_strPrevTime.empty() ? "" : FormatStoredTime(result.m_strPrevTime)},
+          {result.m_strTime, result.m_strPrevTime},
+          result.m_strKey};
+}
+
+void CConfigurationRestoreDevices::OnSelchangeDevice() {
+  link_->setText(QString::fromLatin1(kSelectChanges));
+  WaitCursor wait;
+  const CPoolItem* pool = Pool();
+  if (!pool) return;
+  if (IsShellPool(*pool) && !IsSnmpPool(*pool)) {
+    FillViews();
+    UpdateRestoreButton();
+    return;
+  }
+  rows_.clear();
+  CDbItem device;
+  if (app_.Store().GetDbItem(DeviceKey(pool_->currentText().toStdString(), device_->currentText().toStdString()),
+                             device))
+    for (const auto& [key, result] : device.m_pQueries) rows_.push_back(MakeSnmpRow(*result));
+  count_->setText(QString::number(rows_.size()));
+  sortColumn_ = 0;
+  ascending_ = true;
+  FillSnmpList();
+}
+
+void CConfigurationRestoreDevices::SortBy(int column) {
+  sortColumn_ = column;
+  ascending_ = !ascending_;
+  FillSnmpList();
+}
+
+void CConfigurationRestoreDevices::FillSnmpList() {
+  const int column = sortColumn_;
+  std::stable_sort(rows_.begin(), rows_.end(), [&](const SnmpRow& a, const SnmpRow& b) {
+    int order = column == 2 ? CompareStoredTimes(a.times[0], b.times[0])
+                : column == 4
+                    ? CompareStoredTimes(a.times[1], b.times[1])
+                    : CompareNatural(a.cells[static_cast<size_t>(column)], b.cells[static_cast<size_t>(column)]);
+    return ascending_ ? order < 0 : order > 0;
+  });
+  QSignalBlocker quiet(list_);
+  list_->clear();
+  for (const auto& row : rows_) AppendRow(*list_, row.cells, true);
+  UpdateRestoreButton();
+}
+
+void CConfigurationRestoreDevices::UpdateRestoreButton() {
+  bool any = false;
+  if (list_->isVisibleTo(this)) {
+    for (int row = 0; row < list_->topLevelItemCount() && !any; ++row) any = IsTicked(*list_, row);
+  } else {
+    any = !previous_->TickedRows().empty();
+  }
+  restore_->setEnabled(any);
+}
+
+void CConfigurationRestoreDevices::OnSelectChanges() {
+  WaitCursor wait;
+  const bool select = link_->text() == QLatin1String(kSelectChanges);
+  if (list_->isVisibleTo(this)) {
+    QSignalBlocker quiet(list_);
+    for (int row = 0; row < list_->topLevelItemCount(); ++row)
+      SetTicked(*list_, row, select && !CellText(*list_, row, 4).empty());
+  } else {
+    QSignalBlocker quiet(&previous_->List());
+    if (select)
+      previous_->SelectChanges();
+    else
+      previous_->UnselectChanges();
+  }
+  link_->setText(QString::fromLatin1(select ? kUnselectChanges : kSelectChanges));
+  UpdateRestoreButton();
+}
+
+void CConfigurationRestoreDevices::OnRestoreChanges() {
+  if (Prompter::Current().Ask(this, QMessageBox::Question,
+                              QStringLiteral("Are you sure you would like to restore the selected changes?"),
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel) != QMessageBox::Yes)
+    return;
+  const std::string pool = pool_->currentText().toStdString(), address = device_->currentText().toStdString();
+  const CPoolItem* poolItem = Pool();
+  std::vector<RestoreRequest> requests;
+  CDbItem device;
+  const bool known = poolItem && app_.Store().GetDbItem(DeviceKey(pool, address), device);
+  const bool shell = known && list_->isHidden();
+  if (shell) {
+    for (const auto& change : CollectMarkedChanges(previous_->Rows(), previous_->TickedRows()))
+      requests.push_back({address + "/" + change.command, CRestoreItem{pool, address, device.m_strName, change.command,
+                                                                       "", change.value, "", app_.UserName()}});
+  } else if (known) {
+    for (int row = 0; row < list_->topLevelItemCount(); ++row) {
+      if (!IsTicked(*list_, row)) continue;
+      const SnmpRow& r = rows_[static_cast<size_t>(row)];
+      if (!device.m_pQueries.Contains(r.key)) continue;
+      requests.push_back({address + "/" + r.key, CRestoreItem{pool, address, device.m_strName, r.cells[0], r.key,
+                                                              r.cells[3], "", app_.UserName()}});
+    }
+  }
+  if (!SetRestoreJob(app_, this, requests)) return;
+  if (!Pool()) return;
+  bool failed = false;
+  for (const auto& request : requests) failed = failed || !RequestSucceeded(app_.Document(), request.key);
+  if (app_.Store().GetDbItem(DeviceKey(pool, address), device)) {
+    if (shell) {
+      FillViews();
+    } else {
+      for (size_t row = 0; row < rows_.size(); ++row)
+        if (const CDbQuery* result = device.m_pQueries.Find(rows_[row].key)) rows_[row] = MakeSnmpRow(*result);
+      FillSnmpList();
+    }
+    link_->setText(QString::fromLatin1(kSelectChanges));
+    restore_->setEnabled(false);
+  }
+  if (failed && !requests.empty())
+    ShowInformation(this, QStringLiteral("Restore failed for some or all queries, please check device permissions."));
+}
+
+void CConfigurationRestoreDevices::OnClickResults(int row) {
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return;
+  RestoreQuerySource source(*this);
+  QueryPage page(app_, source, row, QStringLiteral("Query Properties"), this);
+  page.exec();
+}
+
+void CConfigurationRestoreDevices::OnClickConfiguration(CConfigurationRestoreView& view, int row) {
+  if (row < 0) return;
+  RestoreCommandSource source(*this, view);
+  CommandPage page(app_, source, row, QStringLiteral("Command Properties"), this);
+  page.exec();
+}
+
+void CConfigurationRestoreDevices::paintEvent(QPaintEvent*) { PaintDialogBand(*this); }
+
+}  // namespace mirvale
