@@ -2,6 +2,7 @@
 
 #include "desktop/results/reports_pane.h"
 #include "desktop/results/restore_devices_dialog.h"
+#include "desktop/results/set_devices_dialog.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/pane_registry.h"
 
@@ -11,7 +12,10 @@ void RegisterResultPanes(PaneRegistry& registry) {
   registry.RegisterPane(PaneSlot::Reports, [](const PaneContext& context, QWidget* parent) {
     return new CConfigurationReportsPane(context, parent);
   });
-  registry.DescribePending(kCommandSetDevices, QStringLiteral("The Set Devices dialog is not built yet."));
+  registry.RegisterCommand(kCommandSetDevices, [](const PaneContext& context, QWidget* parent) {
+    CConfigurationSetDevices dialog(context.app, parent);
+    dialog.exec();
+  });
   registry.RegisterCommand(kCommandRestoreDevices, [](const PaneContext& context, QWidget* parent) {
     CConfigurationRestoreDevices dialog(context.app, parent);
     dialog.exec();

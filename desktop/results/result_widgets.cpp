@@ -97,3 +97,24 @@ std::vector<std::string> ColumnTexts(const CColorListCtrl& list, int column) {
 }
 
 }  // namespace mirvale
+
+namespace mirvale {
+
+void SetCellTime(CColorListCtrl& list, int row, int column, const std::string& seconds) {
+  if (QTreeWidgetItem* item = list.topLevelItem(row))
+    item->setData(column, Qt::UserRole, QString::fromStdString(seconds));
+}
+
+std::string CellTime(const QTreeWidgetItem& item, int column) {
+  return item.data(column, Qt::UserRole).toString().toStdString();
+}
+
+void SortRows(CColorListCtrl& list, const std::function<bool(const QTreeWidgetItem&, const QTreeWidgetItem&)>& less) {
+  QSignalBlocker quiet(&list);
+  QList<QTreeWidgetItem*> items;
+  while (list.topLevelItemCount() > 0) items.append(list.takeTopLevelItem(0));
+  std::stable_sort(items.begin(), items.end(), [&](QTreeWidgetItem* a, QTreeWidgetItem* b) { return less(*a, *b); });
+  list.addTopLevelItems(items);
+}
+
+}  // namespace mirvale

@@ -3,6 +3,7 @@
 // filling a colour list from rows of texts.
 #include <QLabel>
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,5 +43,15 @@ bool IsTicked(const CColorListCtrl& list, int row);
 void SetTicked(CColorListCtrl& list, int row, bool ticked);
 // The list's rows' texts of column 0.
 std::vector<std::string> ColumnTexts(const CColorListCtrl& list, int column = 0);
+
+}  // namespace mirvale
+
+namespace mirvale {
+
+// The stored time behind a date cell, kept with the row for sorting.
+void SetCellTime(CColorListCtrl& list, int row, int column, const std::string& seconds);
+std::string CellTime(const QTreeWidgetItem& item, int column);
+// Re-orders the list's rows (ticks kept) by less(a, b).
+void SortRows(CColorListCtrl& list, const std::function<bool(const QTreeWidgetItem&, const QTreeWidgetItem&)>& less);
 
 }  // namespace mirvale
