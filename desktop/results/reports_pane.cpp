@@ -231,7 +231,7 @@ void CConfigurationReportsPane::OnDisplayReport() {
     auto headings = ReportHeadings(*kind);
     for (size_t i = 3; i < headings.size(); ++i) {
       const QString heading = QString::fromStdString(headings[i]);
-      int width = heading == "Value" || heading == "Prev Value" ? 80 : 120;
+      int width = heading == "Value" || heading == "Prev Value" ? 80 : 150;
       if (i == 3) width = wide;
       columns.push_back({heading, width});
     }

@@ -1,5 +1,6 @@
 #include "desktop/results/result_panes.h"
 
+#include "desktop/results/compare_devices_dialog.h"
 #include "desktop/results/reports_pane.h"
 #include "desktop/results/restore_devices_dialog.h"
 #include "desktop/results/set_devices_dialog.h"
@@ -20,7 +21,10 @@ void RegisterResultPanes(PaneRegistry& registry) {
     CConfigurationRestoreDevices dialog(context.app, parent);
     dialog.exec();
   });
-  registry.DescribePending(kCommandCompareDevices, QStringLiteral("The Compare Devices dialog is not built yet."));
+  registry.RegisterCommand(kCommandCompareDevices, [](const PaneContext& context, QWidget* parent) {
+    CConfigurationCompareDevices dialog(context.app, parent);
+    dialog.exec();
+  });
 }
 
 }  // namespace mirvale

@@ -1,0 +1,314 @@
+#include "desktop/results/compare_devices_dialog.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "desktop/results/command_page.h"
+#include "desktop/results/query_page.h"
+#include "desktop/results/result_logic.h"
+#include "desktop/results/result_widgets.h"
+#include "desktop/shell/color_list.h"
+#include "desktop/shell/mirvale_app.h"
+#include "desktop/shell/wait_cursor.h"
+
+namespace mirvale {
+namespace {
+
+constexpr char kMarkChanges[] = "Mark Changes";
+constexpr char kUnmarkChanges[] = "Unmark Changes";
+
+bool SameNoCase(const std::string& a, const std::string& b) {
+  return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+}  // namespace
+
+// The Compare Command page: a configuration line with the lines above it as its context.
+class CompareCommandSource : public CommandPageSource {
+ public:
+  CompareCommandSource(CConfigurationCompareDevices& dialog, int side)
+      : d_(dialog), side_(d_.sides_[static_cast<size_t>(side)]) {}
+  int RowCount() const override { return side_.list->topLevelItemCount(); }
+  CommandFields Row(int row) const override {
+    CommandParts parts = RowCommand(ColumnTexts(*side_.list), static_cast<size_t>(row));
+    const std::string heading = side_.list->headerItem()->text(0).toStdString();
+    const size_t colon = heading.find(':');
+    CommandFields fields{side_.device->currentText().toStdString(),
+                         "",
+                         d_.pool_->currentText().toStdString(),
+                         colon == std::string::npos ? "" : Trim(heading.substr(colon + 1)),
+                         parts.command,
+                         parts.parameters};
+    CDbItem device;
+    if (d_.app_.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device)) fields.name = device.m_strName;
+    return fields;
+  }
+  void Select(int row, bool selected) override { SelectRow(*side_.list, row, selected); }
+  int AfterSet(int row, const CommandFields& sent) override {
+    CDbItem device;
+    if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
+    d_.FillSide(side_);
+    const std::vector<std::string> rows = ColumnTexts(*side_.list);
+    for (size_t i = 0; i < rows.size(); ++i) {
+      const std::string path = RowPath(rows, i);
+      if (path == sent.command || path == sent.parameters) row = static_cast<int>(i);
+    }
+    SelectRow(*side_.list, row);
+    return row;
+  }
+
+ private:
+  CConfigurationCompareDevices& d_;
+  CConfigurationCompareDevices::Side& side_;
+};
+
+// The Compare Query page: one result of one side.
+class CompareQuerySource : public QueryPageSource {
+ public:
+  CompareQuerySource(CConfigurationCompareDevices& dialog, int side)
+      : d_(dialog), side_(d_.sides_[static_cast<size_t>(side)]) {}
+  int RowCount() const override { return side_.list->topLevelItemCount(); }
+  QueryFields Row(int row) const override {
+    QueryFields fields{side_.device->currentText().toStdString(),
+                       "",
+                       d_.pool_->currentText().toStdString(),
+                       CellText(*side_.list, row, 0),
+                       "",
+                       CellText(*side_.list, row, 1),
+                       CellText(*side_.list, row, 2),
+                       "",
+                       "",
+                       ""};
+    CDbItem device;
+    if (!d_.app_.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device)) return fields;
+    fields.name = device.m_strName;
+    auto key = side_.oids.find(fields.query);
+    const CDbQuery* result = key == side_.oids.end() ? nullptr : device.m_pQueries.Find(key->second);
+    if (!result) return fields;
+    fields.oid = result->m_strKey;
+    fields.prevValue = result->m_strPrevValue;
+    fields.prevDate = FormatStoredTime(result->m_strPrevTime);
+    if (const CPoolItem* pool = d_.Pool())
+      if (const CQueryItem* query = pool->m_pQueries.Find(result->m_strQueryOid))
+        fields.description = query->m_strDescription;
+    return fields;
+  }
+  void Select(int row, bool selected) override { SelectRow(*side_.list, row, selected); }
+  int AfterSet(int row, const QueryFields& sent) override {
+    CDbItem device;
+    if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
+    const CDbQuery* result = device.m_pQueries.Find(sent.oid);
+    if (!result || result->m_strValue != sent.prevValue) return row;
+    SetCellText(*side_.list, row, 1, result->m_strValue);
+    SetCellText(*side_.list, row, 2, FormatStoredTime(result->m_strTime));
+    SetCellTime(*side_.list, row, 2, result->m_strTime);
+    return row;
+  }
+
+ private:
+  CConfigurationCompareDevices& d_;
+  CConfigurationCompareDevices::Side& side_;
+};
+
+CConfigurationCompareDevices::CConfigurationCompareDevices(CMirvaleApp& app, QWidget* parent)
+    : QDialog(parent), app_(app) {
+  setObjectName(QStringLiteral("CompareDevices"));
+  setWindowTitle(QStringLiteral("Compare Devices"));
+  pool_ = new QComboBox(this);
+  pool_->setObjectName(QStringLiteral("PoolCombo"));
+  pool_->setMinimumWidth(180);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(10, 12, 10, 12);
+  auto* poolRow = new QHBoxLayout;
+  poolRow->addWidget(new QLabel(QStringLiteral("Select Pool:"), this));
+  poolRow->addWidget(pool_);
+  poolRow->addStretch(1);
+  layout->addLayout(poolRow);
+  auto* columns = new QGridLayout;
+  const char* deviceLabels[] = {"Select first device address:", "Select second device address:"};
+  for (int i = 0; i < 2; ++i) {
+    Side& side = sides_[static_cast<size_t>(i)];
+    side.device = new QComboBox(this);
+    side.device->setObjectName(i ? QStringLiteral("SecondDevice") : QStringLiteral("FirstDevice"));
+    side.device->setMinimumWidth(180);
+    side.list = new CColorListCtrl(this);
+    side.list->setObjectName(i ? QStringLiteral("SecondList") : QStringLiteral("FirstList"));
+    side.list->setRootIsDecorated(false);
+    side.list->m_arrMarkedCols = {0, 1, 2};
+    side.list->m_clrMark = QColor(255, 255, 153);
+    SetListColumns(*side.list, {{QString(), 0}});
+    side.mark = new LinkLabel(QString::fromLatin1(kMarkChanges), this);
+    side.count = new QLabel(this);
+    auto* above = new QHBoxLayout;
+    above->addWidget(new QLabel(QStringLiteral("Configuration results (click any line for details):"), this));
+    above->addWidget(side.count);
+    above->addStretch(1);
+    above->addWidget(side.mark);
+    auto* deviceRow = new QHBoxLayout;
+    deviceRow->addWidget(new QLabel(QString::fromLatin1(deviceLabels[i]), this));
+    deviceRow->addWidget(side.device);
+    deviceRow->addStretch(1);
+    columns->addLayout(deviceRow, 0, i);
+    columns->addLayout(above, 1, i);
+    columns->addWidget(side.list, 2, i);
+    connect(side.device, &QComboBox::activated, this, [this, i] { OnSelendokDevice(i); });
+    connect(side.mark, &LinkLabel::clicked, this, [this, i] { OnMarkChanges(i); });
+    connect(side.list->header(), &QHeaderView::sectionClicked, this, [this, i](int column) { SortBy(i, column); });
+    connect(side.list, &QTreeWidget::itemClicked, this, [this, i](QTreeWidgetItem* item) {
+      OnClickResults(i, sides_[static_cast<size_t>(i)].list->indexOfTopLevelItem(item));
+    });
+  }
+  columns->setRowStretch(2, 1);
+  layout->addLayout(columns, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->setContentsMargins(0, 14, 0, 0);
+  buttons->addStretch(1);
+  auto* close = new QPushButton(QStringLiteral("Close"), this);
+  buttons->addWidget(close);
+  layout->addLayout(buttons);
+  resize(980, 560);
+
+  for (const auto& [name, pool] : app_.Document().m_mapPools)
+    if (pool_->findText(QString::fromStdString(name), Qt::MatchFixedString) < 0)
+      pool_->addItem(QString::fromStdString(name));
+  pool_->model()->sort(0);
+  pool_->setCurrentIndex(-1);
+  connect(pool_, &QComboBox::activated, this, &CConfigurationCompareDevices::OnSelendokPool);
+  connect(close, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QComboBox& CConfigurationCompareDevices::DeviceCombo(int side) { return *sides_[static_cast<size_t>(side)].device; }
+CColorListCtrl& CConfigurationCompareDevices::List(int side) { return *sides_[static_cast<size_t>(side)].list; }
+LinkLabel& CConfigurationCompareDevices::MarkLink(int side) { return *sides_[static_cast<size_t>(side)].mark; }
+
+const CPoolItem* CConfigurationCompareDevices::Pool() const {
+  return app_.Document().m_mapPools.Find(pool_->currentText().toStdString());
+}
+
+void CConfigurationCompareDevices::OnSelendokPool() {
+  const CPoolItem* pool = Pool();
+  for (Side& side : sides_) {
+    side.device->clear();
+    side.count->clear();
+    side.list->clear();
+  }
+  if (!pool) return;
+  shell_ = !IsSnmpPool(*pool);
+  for (Side& side : sides_) {
+    if (shell_)
+      SetListColumns(*side.list, {{QString(), 0}});
+    else
+      SetListColumns(*side.list, {{QStringLiteral("Query"), std::max(120, side.list->viewport()->width() - 200)},
+                                  {QStringLiteral("Value"), 80},
+                                  {QStringLiteral("Date"), 120}});
+    side.list->setSelectionBehavior(shell_ ? QAbstractItemView::SelectItems : QAbstractItemView::SelectRows);
+  }
+  DeviceDatabaseMap devices;
+  app_.Store().CopyDatabaseMap(devices);
+  const std::string name = pool_->currentText().toStdString();
+  for (const auto& address : DeviceAddresses(devices, &name))
+    for (Side& side : sides_) side.device->addItem(QString::fromStdString(address));
+  for (Side& side : sides_) side.device->setCurrentIndex(-1);
+}
+
+void CConfigurationCompareDevices::ClearMarks() {
+  for (Side& side : sides_) {
+    side.list->m_arrMarkedRows.clear();
+    side.mark->setText(QString::fromLatin1(kMarkChanges));
+    side.list->viewport()->update();
+  }
+}
+
+void CConfigurationCompareDevices::OnSelendokDevice(int index) {
+  ClearMarks();
+  FillSide(sides_[static_cast<size_t>(index)]);
+}
+
+void CConfigurationCompareDevices::FillSide(Side& side) {
+  WaitCursor wait;
+  side.list->clear();
+  side.oids.clear();
+  const CPoolItem* pool = Pool();
+  CDbItem device;
+  if (!pool || !app_.Store().GetDbItem(
+                   DeviceKey(pool_->currentText().toStdString(), side.device->currentText().toStdString()), device))
+    return;
+  if (shell_) {
+    SetListColumns(*side.list,
+                   {{QString::fromStdString("Current Configuration: " + FormatStoredTime(device.m_strScanTime)), 0}});
+    for (const CDbQuery* line : ConfigurationLines(device))
+      if (IsCurrentLine(*line, device)) AppendRow(*side.list, {line->m_strValue});
+    return;
+  }
+  for (const auto& [key, result] : device.m_pQueries) {
+    const std::string label = result->m_strName.empty() ? result->m_strKey : result->m_strName;
+    AppendRow(*side.list, {label, result->m_strValue, FormatStoredTime(result->m_strTime)});
+    SetCellTime(*side.list, side.list->topLevelItemCount() - 1, 2, result->m_strTime);
+    side.oids[label] = result->m_strKey;
+  }
+  side.count->setText(QString::number(side.list->topLevelItemCount()));
+  sortColumn_ = 0;
+  ascending_ = false;
+  SortBy(static_cast<int>(&side - sides_.data()), 0);
+}
+
+void CConfigurationCompareDevices::SortBy(int index, int column) {
+  if (shell_) return;  // configuration lines keep their stored order
+  sortColumn_ = column;
+  ascending_ = !ascending_;
+  SortRows(*sides_[static_cast<size_t>(index)].list, [&](const QTreeWidgetItem& a, const QTreeWidgetItem& b) {
+    int order = column == 2 ? CompareStoredTimes(CellTime(a, 2), CellTime(b, 2))
+                            : CompareNatural(a.text(column).toStdString(), b.text(column).toStdString());
+    return ascending_ ? order < 0 : order > 0;
+  });
+}
+
+void CConfigurationCompareDevices::OnMarkChanges(int index) {
+  Side& side = sides_[static_cast<size_t>(index)];
+  Side& other = sides_[static_cast<size_t>(1 - index)];
+  side.list->m_arrMarkedRows.clear();
+  WaitCursor wait;
+  if (side.mark->text() != QLatin1String(kMarkChanges)) {
+    side.mark->setText(QString::fromLatin1(kMarkChanges));
+  } else {
+    const std::vector<std::string> mine = ColumnTexts(*side.list), theirs = ColumnTexts(*other.list);
+    const std::vector<std::string> myValues = ColumnTexts(*side.list, 1), theirValues = ColumnTexts(*other.list, 1);
+    for (size_t row = 0; row < mine.size(); ++row) {
+      bool marked = false;
+      if (shell_) {
+        marked = !theirs.empty() && std::none_of(theirs.begin(), theirs.end(),
+                                                 [&](const std::string& t) { return SameNoCase(t, mine[row]); });
+      } else {
+        for (size_t o = 0; o < theirs.size() && !marked; ++o)
+          marked = SameNoCase(mine[row], theirs[o]) && myValues[row] != theirValues[o];
+      }
+      if (marked) side.list->m_arrMarkedRows.append(static_cast<int>(row));
+    }
+    side.mark->setText(QString::fromLatin1(kUnmarkChanges));
+  }
+  side.list->viewport()->update();
+}
+
+void CConfigurationCompareDevices::OnClickResults(int index, int row) {
+  const CPoolItem* pool = Pool();
+  if (!pool || row < 0) return;
+  if (shell_) {
+    if (Trim(CellText(List(index), row, 0)).size() <= 1) return;
+    CompareCommandSource source(*this, index);
+    CommandPage page(app_, source, row, QStringLiteral("Command Properties"), this);
+    page.exec();
+  } else {
+    CompareQuerySource source(*this, index);
+    QueryPage page(app_, source, row, QStringLiteral("Query Properties"), this);
+    page.exec();
+  }
+}
+
+void CConfigurationCompareDevices::paintEvent(QPaintEvent*) { PaintDialogBand(*this); }
+
+}  // namespace mirvale
