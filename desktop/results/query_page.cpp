@@ -8,12 +8,28 @@
 #include <QPushButton>
 
 #include "desktop/results/detail_page_parts.h"
+#include "desktop/results/result_logic.h"
 #include "desktop/shell/configuration_restore_thread.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
 #include "desktop/shell/set_restore_job.h"
 
 namespace mirvale {
+
+void FillResultFields(QueryFields& fields, const CDbQuery& result, const CPoolItem* pool) {
+  fields.oid = result.m_strKey;
+  fields.prevValue = result.m_strPrevValue;
+  fields.prevDate = FormatStoredTime(result.m_strPrevTime);
+  if (pool)
+    if (const CQueryItem* query = pool->m_pQueries.Find(result.m_strQueryOid))
+      fields.description = query->m_strDescription;
+}
+
+const CDbQuery* StoredAsSent(CMirvaleApp& app, const QueryFields& sent, CDbItem& device) {
+  if (!app.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return nullptr;
+  const CDbQuery* result = device.m_pQueries.Find(sent.oid);
+  return result && result->m_strValue == sent.prevValue ? result : nullptr;
+}
 
 QueryPage::QueryPage(CMirvaleApp& app, QueryPageSource& source, int row, const QString& title, QWidget* parent)
     : QDialog(parent), app_(app), source_(source), row_(row) {

@@ -15,6 +15,9 @@ class QPushButton;
 namespace mirvale {
 
 class CMirvaleApp;
+struct CDbItem;
+struct CDbQuery;
+struct CPoolItem;
 
 struct QueryFields {
   std::string address, name, pool, query, oid, value, date, description, prevDate, prevValue;
@@ -29,6 +32,13 @@ class QueryPageSource {
   // After a successful set: refresh what the owner shows; the row to show next.
   virtual int AfterSet(int row, const QueryFields& sent) = 0;
 };
+
+// Fills a page's Oid, previous value and date and Description from the stored result (the
+// description from the pool's query, when the pool still has it).
+void FillResultFields(QueryFields& fields, const CDbQuery& result, const CPoolItem* pool);
+// After a successful set: the device's stored result under the identifier sent, when it now
+// holds the value sent; null otherwise (the row then keeps its texts).
+const CDbQuery* StoredAsSent(CMirvaleApp& app, const QueryFields& sent, CDbItem& device);
 
 class QueryPage : public QDialog {
   Q_OBJECT

@@ -69,20 +69,14 @@ class ReportsQuerySource : public QueryPageSource {
     if (!pane_.app_.Store().GetDbItem(r.deviceKey, device)) return fields;
     const CDbQuery* result = device.m_pQueries.Find(r.resultKey);
     if (!result) return fields;
-    fields.oid = result->m_strKey;
-    fields.prevValue = result->m_strPrevValue;
-    fields.prevDate = FormatStoredTime(result->m_strPrevTime);
-    if (const CPoolItem* pool = pane_.app_.Document().m_mapPools.Find(r.cells[2]))
-      if (const CQueryItem* query = pool->m_pQueries.Find(result->m_strQueryOid))
-        fields.description = query->m_strDescription;
+    FillResultFields(fields, *result, pane_.app_.Document().m_mapPools.Find(r.cells[2]));
     return fields;
   }
   void Select(int row, bool selected) override { SelectRow(*pane_.list_, row, selected); }
   int AfterSet(int row, const QueryFields& sent) override {
     CDbItem device;
-    if (!pane_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
-    const CDbQuery* result = device.m_pQueries.Find(sent.oid);
-    if (!result || result->m_strValue != sent.prevValue) return row;
+    const CDbQuery* result = StoredAsSent(pane_.app_, sent, device);
+    if (!result) return row;
     ReportRow& r = pane_.rows_[static_cast<size_t>(row)];
     r.cells[4] = result->m_strValue;
     r.cells[5] = FormatStoredTime(result->m_strTime);

@@ -52,20 +52,14 @@ class RestoreQuerySource : public QueryPageSource {
     fields.name = device.m_strName;
     const CDbQuery* result = device.m_pQueries.Find(r.key);
     if (!result) return fields;
-    fields.oid = result->m_strKey;
-    fields.prevValue = result->m_strPrevValue;
-    fields.prevDate = FormatStoredTime(result->m_strPrevTime);
-    if (const CPoolItem* pool = d_.app_.Document().m_mapPools.Find(fields.pool))
-      if (const CQueryItem* query = pool->m_pQueries.Find(result->m_strQueryOid))
-        fields.description = query->m_strDescription;
+    FillResultFields(fields, *result, d_.app_.Document().m_mapPools.Find(fields.pool));
     return fields;
   }
   void Select(int row, bool selected) override { SelectRow(*d_.list_, row, selected); }
   int AfterSet(int row, const QueryFields& sent) override {
     CDbItem device;
-    if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
-    const CDbQuery* result = device.m_pQueries.Find(sent.oid);
-    if (!result || result->m_strValue != sent.prevValue) return row;
+    const CDbQuery* result = StoredAsSent(d_.app_, sent, device);
+    if (!result) return row;
     auto& r = d_.rows_[static_cast<size_t>(row)];
     r = d_.MakeSnmpRow(*result);
     for (int column = 1; column < 5; ++column)

@@ -119,20 +119,14 @@ class ChangeQuerySource : public QueryPageSource {
       return fields;
     const CDbQuery* result = device.m_pQueries.Find(key->second);
     if (!result) return fields;
-    fields.oid = result->m_strKey;
-    fields.prevValue = result->m_strPrevValue;
-    fields.prevDate = FormatStoredTime(result->m_strPrevTime);
-    if (const CPoolItem* pool = d_.Pool())
-      if (const CQueryItem* query = pool->m_pQueries.Find(result->m_strQueryOid))
-        fields.description = query->m_strDescription;
+    FillResultFields(fields, *result, d_.Pool());
     return fields;
   }
   void Select(int row, bool selected) override { SelectRow(*d_.list_, row, selected); }
   int AfterSet(int row, const QueryFields& sent) override {
     CDbItem device;
-    if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
-    const CDbQuery* result = device.m_pQueries.Find(sent.oid);
-    if (!result || result->m_strValue != sent.prevValue) return row;
+    const CDbQuery* result = StoredAsSent(d_.app_, sent, device);
+    if (!result) return row;
     SetCellText(*d_.list_, row, 3, result->m_strValue);
     SetCellText(*d_.list_, row, 4, FormatStoredTime(result->m_strTime));
     SetCellText(*d_.list_, row, 5, result->m_strPrevValue);
