@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QTimer>
 #include <fstream>
 #include <sstream>
 
@@ -13,6 +14,7 @@
 
 #include "common/settings_file.h"
 #include "desktop/results/compare_devices_dialog.h"
+#include "desktop/results/query_page.h"
 #include "desktop/results/reports_pane.h"
 #include "desktop/results/restore_devices_dialog.h"
 #include "desktop/results/restore_view.h"
@@ -134,6 +136,21 @@ TEST_F(ResultsViews, ReportsBuildSortSearchAndExportByteForByte) {
   EXPECT_NE(ReadFile(csv).find(",\"eth2, \"\"uplink\"\"\","), std::string::npos);
   EXPECT_FALSE(pane.ExportResultsTo(folder_ / "missing/report.csv", ListExportType::Csv));
   EXPECT_EQ(prompter_.Texts(), QStringList{"Export failed, please check your access permissions."});
+
+  // Both rows show the label "ifDescr"; each page shows its own row's identifier.
+  QStringList oids;
+  QTimer::singleShot(0, [&] {
+    auto* page = qobject_cast<QueryPage*>(QApplication::activeModalWidget());
+    if (!page) return;
+    oids << page->findChild<QLineEdit*>("Oid")->text();
+    page->Next();
+    oids << page->findChild<QLineEdit*>("Oid")->text();
+    EXPECT_FALSE(page->findChild<QPushButton*>("NextButton")->isEnabled());
+    SaveScreenshot(*page, "reports-query-page");
+    page->reject();
+  });
+  pane.OnClickResults(0);
+  EXPECT_EQ(oids, (QStringList{"1.3.6.1.2.1.2.2.1.2.10", "1.3.6.1.2.1.2.2.1.2.2"}));
 
   auto* search = pane.findChild<QLineEdit*>("SearchEdit");
   search->setText("eth1");
