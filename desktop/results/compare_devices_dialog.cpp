@@ -199,7 +199,7 @@ void CConfigurationCompareDevices::OnSelendokPool() {
     else
       SetListColumns(*side.list, {{QStringLiteral("Query"), std::max(120, side.list->viewport()->width() - 200)},
                                   {QStringLiteral("Value"), 80},
-                                  {QStringLiteral("Date"), 120}});
+                                  {QStringLiteral("Date"), 150}});
     side.list->setSelectionBehavior(shell_ ? QAbstractItemView::SelectItems : QAbstractItemView::SelectRows);
   }
   DeviceDatabaseMap devices;

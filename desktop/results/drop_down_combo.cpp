@@ -7,4 +7,9 @@ void DropDownCombo::showPopup() {
   if (ownPopup_) QComboBox::showPopup();
 }
 
+void DropDownCombo::hidePopup() {
+  QComboBox::hidePopup();
+  emit closedUp();
+}
+
 }  // namespace mirvale

@@ -10,9 +10,11 @@ class DropDownCombo : public QComboBox {
  public:
   explicit DropDownCombo(bool ownPopup = true, QWidget* parent = nullptr) : QComboBox(parent), ownPopup_(ownPopup) {}
   void showPopup() override;
+  void hidePopup() override;
 
  signals:
   void aboutToDropDown();
+  void closedUp();  // the list closed, whether or not an item was chosen
 
  private:
   const bool ownPopup_;

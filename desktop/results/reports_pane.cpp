@@ -164,6 +164,10 @@ CConfigurationReportsPane::CConfigurationReportsPane(const PaneContext& context,
 
   connect(report_, &QComboBox::activated, this, [this] { UpdateDisplayButton(); });
   connect(filter_, &DropDownCombo::aboutToDropDown, this, &CConfigurationReportsPane::OnDropdownFilter);
+  // Closing the refilled list without a choice falls back to all devices.
+  connect(filter_, &DropDownCombo::closedUp, this, [this] {
+    if (filter_->currentIndex() < 0) filter_->setCurrentIndex(0);
+  });
   connect(display_, &QPushButton::clicked, this, &CConfigurationReportsPane::OnDisplayReport);
   connect(list_->header(), &QHeaderView::sectionClicked, this, &CConfigurationReportsPane::SortBy);
   connect(list_, &QTreeWidget::itemClicked, this,

@@ -218,9 +218,9 @@ void CConfigurationRestoreDevices::OnSelchangePool() {
     list_->show();
     SetListColumns(*list_, {{QStringLiteral("Query"), std::max(150, list_->viewport()->width() - 400)},
                             {QStringLiteral("Value"), 80},
-                            {QStringLiteral("Date"), 120},
+                            {QStringLiteral("Date"), 150},
                             {QStringLiteral("Prev Value"), 80},
-                            {QStringLiteral("Prev Date"), 120}});
+                            {QStringLiteral("Prev Date"), 150}});
   }
   DeviceDatabaseMap devices;
   app_.Store().CopyDatabaseMap(devices);

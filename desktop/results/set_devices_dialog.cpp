@@ -234,16 +234,16 @@ void CConfigurationSetDevices::OnSelendokPool() {
   if (pool && IsShellPool(*pool)) {
     shell_ = true;
     columns.insert(columns.end(), {{QStringLiteral("Command"), std::max(200, list_->viewport()->width() - 320)},
-                                   {QStringLiteral("Date"), 120}});
+                                   {QStringLiteral("Date"), 150}});
   }
   if (pool && IsSnmpPool(*pool)) {
     shell_ = false;
     columns.resize(2);
     columns.insert(columns.end(), {{QStringLiteral("Query"), std::max(150, list_->viewport()->width() - 600)},
                                    {QStringLiteral("Value"), 80},
-                                   {QStringLiteral("Date"), 120},
+                                   {QStringLiteral("Date"), 150},
                                    {QStringLiteral("Prev Value"), 80},
-                                   {QStringLiteral("Prev Date"), 120}});
+                                   {QStringLiteral("Prev Date"), 150}});
   }
   QSignalBlocker quiet(list_);
   SetListColumns(*list_, columns);

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <fstream>
 #include <sstream>
 
@@ -19,6 +20,7 @@
 #include "desktop/results/restore_devices_dialog.h"
 #include "desktop/results/restore_view.h"
 #include "desktop/results/result_widgets.h"
+#include "desktop/results/set_devices_dialog.h"
 #include "desktop/shell/color_list.h"
 #include "desktop/shell/command_ids.h"
 #include "platform/atomic_file.h"
@@ -189,6 +191,26 @@ TEST_F(ResultsViews, CompareDevicesMarksLinesTheOtherDeviceLacks) {
   emit dialog.MarkLink(1).clicked();
   EXPECT_EQ(dialog.List(1).m_arrMarkedRows, (QList<int>{0, 2}));
   SaveScreenshot(dialog, "compare-devices");
+}
+
+TEST_F(ResultsViews, SetDevicesPickerOpensUnderItsCombo) {
+  CConfigurationSetDevices dialog(desktop_->App(), &desktop_->Frame());
+  dialog.show();
+  dialog.move(20, 20);
+  Choose(dialog.PoolCombo(), "core");
+  dialog.OnDropdownCommand();
+  ASSERT_TRUE(dialog.Picker().isVisible());
+  EXPECT_EQ(dialog.Picker().topLevelItemCount(), 5)
+      << "hostname r10, hostname r2, interface eth0, router ospf, Router OSPF";
+  QTreeWidgetItem* interface = dialog.Picker().findItems("interface eth0", Qt::MatchExactly).value(0);
+  ASSERT_TRUE(interface);
+  interface->setExpanded(true);
+  EXPECT_EQ(interface->childCount(), 3);
+  QTest::qWait(100);
+  SaveScreenshot(dialog, "set-devices-picker");
+  dialog.Pick(interface->child(0));
+  EXPECT_FALSE(dialog.Picker().isVisible());
+  SaveScreenshot(dialog, "set-devices");
 }
 
 }  // namespace
