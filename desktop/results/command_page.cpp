@@ -62,7 +62,7 @@ void CommandPage::Move(int direction) {
   const int target = StepTo(row_, source_.Step(row_, direction), source_.RowCount());
   if (target != row_) {
     row_ = target;
-    source_.Select(row_, true);
+    if (source_.Selectable(row_)) source_.Select(row_, true);
   }
   ShowRow();
 }

@@ -29,6 +29,8 @@ class CommandPageSource {
   virtual void Select(int row, bool selected) = 0;
   // The row previous/next lands on from row (direction -1 or +1); by default the neighbour.
   virtual int Step(int row, int direction) const { return row + direction; }
+  // Whether a row the page lands on is selected in the owner's list.
+  virtual bool Selectable(int) const { return true; }
   // After a successful set: refresh, then the row to show (or the same row).
   virtual int AfterSet(int row, const CommandFields& sent) = 0;
 };

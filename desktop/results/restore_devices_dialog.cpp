@@ -101,6 +101,8 @@ class RestoreCommandSource : public CommandPageSource {
     }
     return target;
   }
+  // An end row reached without a line long enough to restore is shown but not selected.
+  bool Selectable(int row) const override { return Trim(CellText(view_.List(), row, 0)).size() >= 2; }
   int AfterSet(int row, const CommandFields& sent) override {
     CDbItem device;
     if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "common/settings_file.h"
+#include "desktop/results/command_page.h"
 #include "desktop/results/compare_devices_dialog.h"
 #include "desktop/results/query_page.h"
 #include "desktop/results/reports_pane.h"
@@ -173,6 +175,21 @@ TEST_F(ResultsViews, RestoreDevicesShowsBothConfigurationsAndTicksTheChange) {
   EXPECT_EQ(dialog.PreviousView().HeadingDate(), "9 Jul 1998 16:00:00");
   EXPECT_TRUE(dialog.RestoreButton().isEnabled());
   SaveScreenshot(dialog, "restore-devices");
+
+  // The page of a nested previous line: its context from the rows above; next skips "!".
+  QStringList seen;
+  QTimer::singleShot(0, [&] {
+    auto* page = qobject_cast<CommandPage*>(QApplication::activeModalWidget());
+    if (!page) return;
+    auto field = [&](const char* name) { return page->findChild<QLineEdit*>(name)->text(); };
+    seen << field("Command") << page->findChild<QPlainTextEdit*>("Parameters")->toPlainText() << field("Date");
+    page->Next();
+    seen << QString::number(page->CurrentRow()) << field("Command");
+    SaveScreenshot(*page, "restore-command-page");
+    page->reject();
+  });
+  dialog.OnClickConfiguration(dialog.PreviousView(), 3);
+  EXPECT_EQ(seen, (QStringList{"interface eth0", "shutdown", "9 Jul 1998 16:00:00", "5", "router ospf"}));
 }
 
 TEST_F(ResultsViews, CompareDevicesMarksLinesTheOtherDeviceLacks) {
