@@ -138,11 +138,8 @@ CConfigurationCompareDevices::CConfigurationCompareDevices(CMirvaleApp& app, QWi
     SetListColumns(*side.list, {{QString(), 0}});
     side.mark = new LinkLabel(QString::fromLatin1(kMarkChanges), this);
     side.count = new QLabel(this);
-    auto* above = new QHBoxLayout;
-    above->addWidget(new QLabel(QStringLiteral("Configuration results (click any line for details):"), this));
-    above->addWidget(side.count);
-    above->addStretch(1);
-    above->addWidget(side.mark);
+    auto* above =
+        CaptionRow(*this, QStringLiteral("Configuration results (click any line for details):"), side.count, side.mark);
     auto* deviceRow = new QHBoxLayout;
     deviceRow->addWidget(new QLabel(QString::fromLatin1(deviceLabels[i]), this));
     deviceRow->addWidget(side.device);
@@ -159,21 +156,11 @@ CConfigurationCompareDevices::CConfigurationCompareDevices(CMirvaleApp& app, QWi
   }
   columns->setRowStretch(2, 1);
   layout->addLayout(columns, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->setContentsMargins(0, 14, 0, 0);
-  buttons->addStretch(1);
-  auto* close = new QPushButton(QStringLiteral("Close"), this);
-  buttons->addWidget(close);
-  layout->addLayout(buttons);
+  AddButtonBand(*this, *layout, nullptr);
   resize(980, 560);
 
-  for (const auto& [name, pool] : app_.Document().m_mapPools)
-    if (pool_->findText(QString::fromStdString(name), Qt::MatchFixedString) < 0)
-      pool_->addItem(QString::fromStdString(name));
-  pool_->model()->sort(0);
-  pool_->setCurrentIndex(-1);
+  FillPoolCombo(*pool_, app_.Document());
   connect(pool_, &QComboBox::activated, this, &CConfigurationCompareDevices::OnSelendokPool);
-  connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 QComboBox& CConfigurationCompareDevices::DeviceCombo(int side) { return *sides_[static_cast<size_t>(side)].device; }

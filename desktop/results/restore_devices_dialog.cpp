@@ -147,44 +147,24 @@ CConfigurationRestoreDevices::CConfigurationRestoreDevices(CMirvaleApp& app, QWi
   restore_ = new QPushButton(QStringLiteral("Restore Changes"), this);
   restore_->setObjectName(QStringLiteral("RestoreChanges"));
   restore_->setEnabled(false);
-  auto* close = new QPushButton(QStringLiteral("Close"), this);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
-  auto* choices = new QGridLayout;
-  choices->addWidget(new QLabel(QStringLiteral("Select Pool:"), this), 0, 0);
-  choices->addWidget(pool_, 1, 0);
-  choices->addWidget(new QLabel(QStringLiteral("Select device address:"), this), 0, 1);
-  choices->addWidget(device_, 1, 1);
-  choices->setColumnStretch(2, 1);
-  layout->addLayout(choices);
-  auto* above = new QHBoxLayout;
-  above->addWidget(new QLabel(QStringLiteral("Configuration results (click any line for details):"), this));
-  above->addWidget(count_);
-  above->addStretch(1);
-  above->addWidget(link_);
-  layout->addLayout(above);
+  AddChoices(*this, *layout,
+             {{QStringLiteral("Select Pool:"), pool_}, {QStringLiteral("Select device address:"), device_}});
+  layout->addLayout(
+      CaptionRow(*this, QStringLiteral("Configuration results (click any line for details):"), count_, link_));
   layout->addWidget(list_, 1);
   layout->addWidget(splitter_, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->setContentsMargins(0, 14, 0, 0);
-  buttons->addStretch(1);
-  buttons->addWidget(restore_);
-  buttons->addWidget(close);
-  layout->addLayout(buttons);
+  AddButtonBand(*this, *layout, restore_);
   resize(900, 560);
 
-  for (const auto& [name, pool] : app_.Document().m_mapPools)
-    if (pool_->findText(QString::fromStdString(name), Qt::MatchFixedString) < 0)
-      pool_->addItem(QString::fromStdString(name));
-  pool_->model()->sort(0);
-  pool_->setCurrentIndex(-1);
+  FillPoolCombo(*pool_, app_.Document());
 
   connect(pool_, &QComboBox::activated, this, &CConfigurationRestoreDevices::OnSelchangePool);
   connect(device_, &QComboBox::activated, this, &CConfigurationRestoreDevices::OnSelchangeDevice);
   connect(link_, &LinkLabel::clicked, this, &CConfigurationRestoreDevices::OnSelectChanges);
   connect(restore_, &QPushButton::clicked, this, &CConfigurationRestoreDevices::OnRestoreChanges);
-  connect(close, &QPushButton::clicked, this, &QDialog::reject);
   connect(list_->header(), &QHeaderView::sectionClicked, this, &CConfigurationRestoreDevices::SortBy);
   connect(list_, &QTreeWidget::itemChanged, this, &CConfigurationRestoreDevices::UpdateRestoreButton);
   connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {

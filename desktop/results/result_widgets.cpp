@@ -1,11 +1,18 @@
 #include "desktop/results/result_widgets.h"
 
+#include <QAbstractItemModel>
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QDialog>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 
+#include "common/mirvale_doc.h"
 #include "desktop/shell/color_list.h"
 
 namespace mirvale {
@@ -99,6 +106,44 @@ std::vector<std::string> ColumnTexts(const CColorListCtrl& list, int column) {
 }  // namespace mirvale
 
 namespace mirvale {
+
+void FillPoolCombo(QComboBox& combo, const CMirvaleDoc& doc) {
+  for (const auto& [name, pool] : doc.m_mapPools)
+    if (combo.findText(QString::fromStdString(name), Qt::MatchFixedString) < 0)
+      combo.addItem(QString::fromStdString(name));
+  combo.model()->sort(0);
+  combo.setCurrentIndex(-1);
+}
+
+QHBoxLayout* CaptionRow(QWidget& owner, const QString& caption, QLabel* count, QWidget* link) {
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(caption, &owner));
+  row->addWidget(count);
+  row->addStretch(1);
+  row->addWidget(link);
+  return row;
+}
+
+void AddChoices(QWidget& owner, QBoxLayout& layout, const std::vector<std::pair<QString, QWidget*>>& choices) {
+  auto* grid = new QGridLayout;
+  for (int i = 0; i < static_cast<int>(choices.size()); ++i) {
+    grid->addWidget(new QLabel(choices[static_cast<size_t>(i)].first, &owner), 0, i);
+    grid->addWidget(choices[static_cast<size_t>(i)].second, 1, i);
+  }
+  grid->setColumnStretch(static_cast<int>(choices.size()), 1);
+  layout.addLayout(grid);
+}
+
+void AddButtonBand(QDialog& dialog, QBoxLayout& layout, QPushButton* request) {
+  auto* buttons = new QHBoxLayout;
+  buttons->setContentsMargins(0, 14, 0, 0);
+  buttons->addStretch(1);
+  if (request) buttons->addWidget(request);
+  auto* close = new QPushButton(QStringLiteral("Close"), &dialog);
+  buttons->addWidget(close);
+  layout.addLayout(buttons);
+  QObject::connect(close, &QPushButton::clicked, &dialog, &QDialog::reject);
+}
 
 void SetCellTime(CColorListCtrl& list, int row, int column, const std::string& seconds) {
   if (QTreeWidgetItem* item = list.topLevelItem(row))

@@ -7,13 +7,19 @@
 #include <string>
 #include <vector>
 
+class QBoxLayout;
+class QHBoxLayout;
+class QComboBox;
+class QDialog;
 class QPainter;
+class QPushButton;
 class QTreeWidgetItem;
 class QWidget;
 
 namespace mirvale {
 
 class CColorListCtrl;
+struct CMirvaleDoc;
 
 // A label drawn as a link (Arial 14, underlined, RGB(0,0,128)) that reports clicks.
 class LinkLabel : public QLabel {
@@ -47,6 +53,16 @@ std::vector<std::string> ColumnTexts(const CColorListCtrl& list, int column = 0)
 }  // namespace mirvale
 
 namespace mirvale {
+
+// Every pool name of the settings, each once (without regard to case), sorted, none chosen.
+void FillPoolCombo(QComboBox& combo, const CMirvaleDoc& doc);
+// The line above a result list: its caption and row count on the left, the link on the right.
+QHBoxLayout* CaptionRow(QWidget& owner, const QString& caption, QLabel* count, QWidget* link);
+// The dialogs' choices: "label" over each of the given controls, side by side.
+void AddChoices(QWidget& owner, QBoxLayout& layout, const std::vector<std::pair<QString, QWidget*>>& choices);
+
+// The dialogs' bottom band: the request button (when there is one) and Close, which rejects.
+void AddButtonBand(QDialog& dialog, QBoxLayout& layout, QPushButton* request);
 
 // The stored time behind a date cell, kept with the row for sorting.
 void SetCellTime(CColorListCtrl& list, int row, int column, const std::string& seconds);

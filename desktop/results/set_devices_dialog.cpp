@@ -167,7 +167,6 @@ CConfigurationSetDevices::CConfigurationSetDevices(CMirvaleApp& app, QWidget* pa
   set_ = new QPushButton(QStringLiteral("Set Changes"), this);
   set_->setObjectName(QStringLiteral("SetChanges"));
   set_->setEnabled(false);
-  auto* close = new QPushButton(QStringLiteral("Close"), this);
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
@@ -180,26 +179,13 @@ CConfigurationSetDevices::CConfigurationSetDevices(CMirvaleApp& app, QWidget* pa
   choices->addWidget(value_, 3, 0, 1, 2);
   choices->setColumnStretch(2, 1);
   layout->addLayout(choices);
-  auto* above = new QHBoxLayout;
-  above->addWidget(new QLabel(QStringLiteral("Devices results (click any line for details):"), this));
-  above->addWidget(count_);
-  above->addStretch(1);
-  above->addWidget(selectAll_);
-  layout->addLayout(above);
+  layout->addLayout(
+      CaptionRow(*this, QStringLiteral("Devices results (click any line for details):"), count_, selectAll_));
   layout->addWidget(list_, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->setContentsMargins(0, 14, 0, 0);
-  buttons->addStretch(1);
-  buttons->addWidget(set_);
-  buttons->addWidget(close);
-  layout->addLayout(buttons);
+  AddButtonBand(*this, *layout, set_);
   resize(900, 560);
 
-  for (const auto& [name, pool] : app_.Document().m_mapPools)
-    if (pool_->findText(QString::fromStdString(name), Qt::MatchFixedString) < 0)
-      pool_->addItem(QString::fromStdString(name));
-  pool_->model()->sort(0);
-  pool_->setCurrentIndex(-1);
+  FillPoolCombo(*pool_, app_.Document());
 
   connect(pool_, &QComboBox::activated, this, &CConfigurationSetDevices::OnSelendokPool);
   connect(command_, &DropDownCombo::aboutToDropDown, this, &CConfigurationSetDevices::OnDropdownCommand);
@@ -214,7 +200,6 @@ CConfigurationSetDevices::CConfigurationSetDevices(CMirvaleApp& app, QWidget* pa
   });
   connect(selectAll_, &LinkLabel::clicked, this, &CConfigurationSetDevices::OnSelectAll);
   connect(set_, &QPushButton::clicked, this, &CConfigurationSetDevices::OnSetChanges);
-  connect(close, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 QComboBox& CConfigurationSetDevices::CommandCombo() { return *command_; }
