@@ -53,14 +53,15 @@ void ServiceDataStore::NoteScanChange() {
 }
 
 std::chrono::steady_clock::time_point ServiceDataStore::SaveScanChangesWhenDue(std::chrono::milliseconds interval) {
-  bool due = false;
+  const auto now = std::chrono::steady_clock::now();
   {
     std::lock_guard lock(m_csData);
-    due = scanChanged_ && std::chrono::steady_clock::now() >= lastScanSave_ + interval;
+    // Nothing to write: a change noted from now on is seen by the next call, an interval on.
+    if (!scanChanged_) return now + interval;
+    if (now < lastScanSave_ + interval) return lastScanSave_ + interval;
   }
-  if (due) SaveScanDatabase();
-  std::lock_guard lock(m_csData);
-  return lastScanSave_ + interval;
+  SaveScanDatabase();
+  return now + interval;
 }
 
 void ServiceDataStore::BeginScanStatus(std::time_t now) {

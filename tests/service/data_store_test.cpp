@@ -105,6 +105,13 @@ TEST_F(DataStore, ScanStatusIsSavedAtEachStepAndTheDatabaseReloads) {
   EXPECT_TRUE(store.ScanRunning());
 
   store.SetScanPoolAndTotal("p1", 254);
+  // Device statuses reach the file once the last save is old enough, and at the end.
+  store.SetScanRecord("p1", "10.0.0.2", "r2", "No response from device");
+  store.NoteScanChange();
+  store.SaveScanChangesWhenDue(std::chrono::minutes(1));
+  EXPECT_TRUE(ReadScanDatabaseFile(store.ScanDatabasePath())->map.empty());
+  store.SaveScanChangesWhenDue(std::chrono::milliseconds(0));
+  EXPECT_TRUE(ReadScanDatabaseFile(store.ScanDatabasePath())->map.Contains("p1/10.0.0.2"));
   store.SetScanRecord("p1", "10.0.0.1", "r1", "Finished without changes");
   store.FinishScanStatus();
   auto finished = ReadScanDatabaseFile(store.ScanDatabasePath());
@@ -129,4 +136,14 @@ TEST_F(DataStore, MissingDatabaseLoadsEmptyWithoutWaiting) {
   fresh.LoadDatabase(policy);
   EXPECT_EQ(pauses, 0);
   fresh.WithDatabases([](DeviceDatabaseMap& devices, ScanDatabaseMap&) { EXPECT_TRUE(devices.empty()); });
+}
+
+TEST(OrderedFileWriter, AnOlderSnapshotNeverReplacesANewerOne) {
+  testing_support::TempFolder temp;
+  OrderedFileWriter writer(temp / "Mirvale.sdb");
+  auto older = writer.Take("older");
+  auto newer = writer.Take("newer");
+  EXPECT_TRUE(writer.Write(std::move(newer)));
+  EXPECT_FALSE(writer.Write(std::move(older)));
+  EXPECT_EQ(platform::ReadWholeFile(temp / "Mirvale.sdb"), "newer");
 }
