@@ -21,7 +21,7 @@ class DeviceSlots {
   // returns (the scan's saves are due then).
   template <typename Idle>
   void Take(Idle&& idle) {
-    WaitUntil([this] { return running_ < kMaxDeviceThreads; }, idle);
+    std::unique_lock lock = WaitUntil([this] { return running_ < kMaxDeviceThreads; }, idle);
     ++running_;
   }
   template <typename Idle>
@@ -35,8 +35,9 @@ class DeviceSlots {
   }
 
  private:
+  // Returns with the lock held and ready() true.
   template <typename Ready, typename Idle>
-  void WaitUntil(Ready ready, Idle& idle) {
+  std::unique_lock<std::mutex> WaitUntil(Ready ready, Idle& idle) {
     auto due = idle();
     std::unique_lock lock(mutex_);
     while (!ready()) {
@@ -45,6 +46,7 @@ class DeviceSlots {
       due = idle();
       lock.lock();
     }
+    return lock;
   }
 
   std::mutex mutex_;
