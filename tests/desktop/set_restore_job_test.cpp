@@ -12,6 +12,7 @@
 #include "desktop/shell/configuration_restore_thread.h"
 #include "desktop/shell/configuration_wait.h"
 #include "platform/atomic_file.h"
+#include "platform/service_control.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
@@ -101,7 +102,8 @@ TEST(SetRestoreJob, WaitsUntilTheServiceAnsweredEveryRequestAndRefusesToBeDismis
 
   // With the service gone the job stops before waiting, with the commit's message.
   service.Control(platform::kControlStop);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !app.IsServiceRunning(); }, 20000));
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return platform::QueryServiceState(service.ControlSocket()) == platform::ServiceState::Stopped; }, 20000));
   EXPECT_FALSE(SetRestoreJob(app, nullptr, {Request("127.0.0.1", "never")}));
   ASSERT_FALSE(prompter.Texts().isEmpty());
   EXPECT_EQ(prompter.Texts().back(), "Settings failed, please check your access permissions.");
