@@ -16,8 +16,6 @@
 #include "remoteshell/core/host_key_cache.h"
 #include "remoteshell/core/session_log.h"
 
-int console_flags = 0;
-
 namespace {
 
 constexpr const char* kChangedKeyWarning =

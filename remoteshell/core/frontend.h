@@ -35,9 +35,6 @@ void set_connection_fatal_handler(ConnectionFatalHandler handler);
 // Console input mode while a question is read from a terminal.
 void console_set_echo_mode(void* frontend, int echo, int edit);
 
-// Bit 1 and bit 2 together also print event lines on standard error.
-extern int console_flags;
-
 FontSpec platform_default_font(const char* key);
 Filename platform_default_file(const char* key);
 int platform_default_int(const char* key, int fallback);

@@ -157,10 +157,6 @@ void log_printf(SessionLog* log, const char* format, ...) {
 }
 
 void log_event_line(SessionLog* log, const char* text) {
-  if ((console_flags & 3) == 3) {
-    std::fprintf(stderr, "%s\n", text);
-    std::fflush(stderr);
-  }
   if (log->settings.log_type == kLogPackets) {
     log_printf(log, "Event Log: %s\r\n", text);
     log_flush(log);
