@@ -1,0 +1,33 @@
+#pragma once
+// CConfigurationToolsActionsServer: the "Email Server" sheet. OK (or Apply after a change)
+// writes the SMTP settings into the settings document and commits it at once.
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSlider>
+
+#include "desktop/shell/pane_registry.h"
+
+namespace mirvale {
+
+class CConfigurationToolsActionsServer : public QDialog {
+  Q_OBJECT
+ public:
+  CConfigurationToolsActionsServer(const PaneContext& context, QWidget* parent);
+
+  void accept() override;
+  void Apply();
+
+  QLineEdit* server;
+  QLineEdit* port;
+  QLineEdit* sender;
+  QLineEdit* user;
+  QLineEdit* password;
+  QSlider* timeout;
+  QLabel* minutes;
+
+ private:
+  PaneContext context_;
+};
+
+}  // namespace mirvale

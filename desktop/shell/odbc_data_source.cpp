@@ -1,0 +1,100 @@
+#include "desktop/shell/odbc_data_source.h"
+
+#include <sql.h>
+#include <sqlext.h>
+#include <odbcinst.h>
+
+#include <algorithm>
+#include <cctype>
+#include <vector>
+
+namespace mirvale {
+
+namespace {
+
+std::string Upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
+  return text;
+}
+
+bool WriteAttribute(const char* key, const std::string& value) {
+  if (value.empty()) return true;
+  return SQLWritePrivateProfileString(kDataSourceName, key, value.c_str(), "odbc.ini");
+}
+
+// Handles freed in reverse order of allocation.
+struct OdbcHandles {
+  SQLHENV env = SQL_NULL_HENV;
+  SQLHDBC dbc = SQL_NULL_HDBC;
+  bool connected = false;
+  ~OdbcHandles() {
+    if (connected) SQLDisconnect(dbc);
+    if (dbc != SQL_NULL_HDBC) SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    if (env != SQL_NULL_HENV) SQLFreeHandle(SQL_HANDLE_ENV, env);
+  }
+};
+
+}  // namespace
+
+const char* DriverOf(DatabaseKind kind) { return kind == DatabaseKind::Server ? "MirvaleServer" : "MirvaleFile"; }
+
+bool WriteDataSource(DatabaseKind kind, const DataSourceSetup& setup) {
+  SQLSetConfigMode(ODBC_USER_DSN);
+  bool written = SQLWriteDSNToIni(kDataSourceName, DriverOf(kind)) &&
+                 WriteAttribute("Description", kDataSourceDescription);
+  if (kind == DatabaseKind::File) {
+    written = written && WriteAttribute("Database", setup.file);
+  } else {
+    written = written && WriteAttribute("Server", setup.server) && WriteAttribute("Servername", setup.server) &&
+              WriteAttribute("Port", setup.port) && WriteAttribute("Database", setup.database) &&
+              WriteAttribute("Username", setup.user) && WriteAttribute("Password", setup.password);
+  }
+  SQLSetConfigMode(ODBC_BOTH_DSN);
+  return written;
+}
+
+std::optional<std::string> ConnectDataSource() {
+  OdbcHandles h;
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &h.env))) return std::nullopt;
+  SQLSetEnvAttr(h.env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+  if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_DBC, h.env, &h.dbc))) return std::nullopt;
+  std::string in = std::string("DSN=") + kDataSourceName + ";";
+  std::vector<SQLCHAR> out(2048);
+  SQLSMALLINT outLength = 0;
+  SQLRETURN result = SQLDriverConnect(h.dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
+                                      static_cast<SQLSMALLINT>(in.size()), out.data(),
+                                      static_cast<SQLSMALLINT>(out.size()), &outLength, SQL_DRIVER_NOPROMPT);
+  if (!SQL_SUCCEEDED(result)) return std::nullopt;
+  h.connected = true;
+  const size_t length = std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(outLength, 0)), out.size() - 1);
+  return std::string(reinterpret_cast<const char*>(out.data()), length);
+}
+
+std::optional<std::string> DataSourceServer() {
+  // The section's key list is empty when the data source cannot be read.
+  std::vector<char> keys(1024);
+  if (SQLGetPrivateProfileString(kDataSourceName, nullptr, "", keys.data(), static_cast<int>(keys.size()),
+                                 "odbc.ini") <= 0)
+    return std::nullopt;
+  std::vector<char> value(512);
+  int length =
+      SQLGetPrivateProfileString(kDataSourceName, "Server", "", value.data(), static_cast<int>(value.size()), "odbc.ini");
+  return std::string(value.data(), static_cast<size_t>(std::max(length, 0)));
+}
+
+std::string AppendServer(const std::string& connection, const std::string& server) {
+  if (server.empty()) return connection;
+  if (!connection.empty() && connection.back() == ';') return connection + "SERVER=" + server;
+  return connection + ";SERVER=" + server;
+}
+
+bool NamesServer(const std::string& connection) { return Upper(connection).find("SERVER=") != std::string::npos; }
+
+std::string WithFilePath(const std::string& connection, const std::string& path) {
+  if (Upper(connection).find("DBQ=") != std::string::npos || path.empty()) return connection;
+  std::string text = connection;
+  if (!text.empty() && text.back() != ';') text += ';';
+  return text + "DBQ=" + path + ";";
+}
+
+}  // namespace mirvale

@@ -1,0 +1,43 @@
+#pragma once
+// The export's ODBC data source "MirvaleDB", set up without widgets through unixODBC: the
+// installer writes the data source (the drivers here have no set-up dialogs of their own), the
+// driver manager connects to it and reports the complete connection text the export keeps.
+// Driver names are the two the service's database export uses (see README, odbcinst.ini).
+#include <optional>
+#include <string>
+
+namespace mirvale {
+
+inline constexpr char kDataSourceName[] = "MirvaleDB";
+inline constexpr char kDataSourceDescription[] = "Mirvale DataBase";
+
+enum class DatabaseKind { Server, File };
+
+// "MirvaleServer" (a database server) or "MirvaleFile" (a database file).
+const char* DriverOf(DatabaseKind kind);
+
+// What the set-up step asks: a server's address and account, or a file's path.
+struct DataSourceSetup {
+  std::string server, port, database, user, password;
+  std::string file;
+};
+
+// Writes the user data source "MirvaleDB" for the kind's driver with its description and the
+// set-up's attributes. False when the installer refuses.
+bool WriteDataSource(DatabaseKind kind, const DataSourceSetup& setup);
+
+// Connects to "MirvaleDB" and answers the driver's complete connection text; none when the
+// connection cannot be opened.
+std::optional<std::string> ConnectDataSource();
+
+// The data source's "Server" value; none when the data source cannot be read at all.
+std::optional<std::string> DataSourceServer();
+
+// The connection text with ";SERVER=<server>" added (no extra ";" after one already there).
+std::string AppendServer(const std::string& connection, const std::string& server);
+// Whether the text names a server ("SERVER=", any case).
+bool NamesServer(const std::string& connection);
+// A file's connection text carries its path as DBQ=, the form the export reads.
+std::string WithFilePath(const std::string& connection, const std::string& path);
+
+}  // namespace mirvale

@@ -1,0 +1,4 @@
+# Settings panes: screenshots under Xvfb, and the settings flow against a real MirvaleSrv.
+mirvale_add_test(desktop_settings_screenshot_tests LABEL e2e SERIAL
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings_screenshots_test.cpp
+  LIBS mirvale_desktop_shell mirvale_desktop_pools mirvale_desktop_results Qt6::Test mirvale_platform)

@@ -1,0 +1,83 @@
+// Screenshots of the Home pane over a stored scan and of the settings panes with content, on a
+// private Xvfb display against a real MirvaleSrv, kept as <build>/screenshots/settings-*.png.
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include "common/database_files.h"
+#include "common/settings_file.h"
+#include "desktop/shell/command_ids.h"
+#include "platform/atomic_file.h"
+#include "tests/desktop/support/desktop_harness.h"
+#include "tests/desktop/support/qt_environment.h"
+
+namespace mirvale {
+namespace {
+
+using testing_support::DesktopHarness;
+using testing_support::SaveScreenshot;
+using testing_support::ServiceProcess;
+
+static auto* const qt = testing_support::UseQtApplication(testing_support::Display::Xvfb);
+
+class SettingsScreenshots : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CMirvaleDoc doc;
+    ApplyServiceDefaults(doc);
+    for (const char* name : {"office", "lab"}) {
+      CPoolItem& pool = doc.m_mapPools.FindOrAdd(name);
+      pool.m_bSnmpV1 = 1;
+    }
+    doc.m_bAutoScan = 1;
+    doc.m_mapAutoScan.Set("office", CAutoScanItem{1, "office", 7, 0});
+    doc.m_mapAutoScan.Set("lab", CAutoScanItem{0, "lab", 22, 5});
+    doc.m_bScanLog = 1;
+    doc.m_bLogCsv = 1;
+    doc.m_strLogFile = "/var/log/mirvale/audit.log";
+    doc.m_nLogKeep = 30;
+    doc.m_nLogKeepUnit = 2;
+    CActionItem& action = doc.m_mapActions.FindOrAdd("Mail on change");
+    action = CActionItem{1, "office", "10.0.0.0", "8", "*", "*", 1, "", "noc@example.net;", ""};
+    doc.m_mapActions.Set("Trap all", CActionItem{0, "lab", "0.0.0.0", "0", "*", "*", 0, "", "", "127.0.0.1;"});
+    doc.m_bExportCsv = 1;
+    doc.m_strExportFolder = "/srv/exports";
+    ASSERT_TRUE(platform::WriteFileAtomically(service_.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+    ScanDatabaseHeader header{"1765260000", "office", "Finished", "5"};
+    ScanDatabaseMap scan;
+    const char* statuses[] = {"Finished with changes", "Finished without changes", "Finished without changes",
+                              "Device unreachable", "No response from device"};
+    for (int i = 0; i < 5; ++i) {
+      std::string address = "10.0.0." + std::to_string(i + 1);
+      scan.Set(DeviceKey("office", address), CScanDbItem{"office", address, "dev" + std::to_string(i), statuses[i]});
+    }
+    ASSERT_TRUE(platform::WriteFileAtomically(service_.ProgramFile("Mirvale.sdb"), EncodeScanDatabase(header, scan)));
+    ASSERT_TRUE(service_.Start());
+    desktop_ = std::make_unique<DesktopHarness>(service_);
+    desktop_->Frame().resize(1000, 680);
+    ASSERT_TRUE(desktop_->Start());
+    desktop_->Frame().move(0, 0);
+  }
+
+  QImage Shot(int command, const std::string& name) {
+    desktop_->Command(command);
+    std::string path = SaveScreenshot(desktop_->Frame(), "settings-" + name);
+    EXPECT_FALSE(path.empty()) << name;
+    return QImage(QString::fromStdString(path));
+  }
+
+  ServiceProcess service_;
+  std::unique_ptr<DesktopHarness> desktop_;
+};
+
+TEST_F(SettingsScreenshots, HomeToolsOptionsActionsExport) {
+  QImage home = Shot(kCommandHome, "home");
+  ASSERT_FALSE(home.isNull());
+  Shot(kCommandTools, "tools");
+  Shot(kCommandOptions, "options");
+  Shot(kCommandActions, "actions");
+  Shot(kCommandExport, "export");
+}
+
+}  // namespace
+}  // namespace mirvale
