@@ -36,10 +36,11 @@ CConfigurationAbout::CConfigurationAbout(QWidget* parent) : QDialog(parent) {
   auto* notice = new QTextBrowser(this);
   notice->setFrameShape(QFrame::NoFrame);
   notice->setStyleSheet(QStringLiteral("background: palette(button); color: rgb(83, 83, 83);"));
-  notice->setHtml(QStringLiteral("<span style='font-family:Tahoma; font-size:8pt'><b>Warning:</b> This program is "
-                                 "protected by copyright law and international treaties. Unauthorised reproduction "
-                                 "or distribution of it, or of any part of it, may result in civil and criminal "
-                                 "penalties.</span>"));
+  notice->setHtml(
+      QStringLiteral("<span style='font-family:Tahoma; font-size:8pt'><b>Warning:</b> This program is "
+                     "protected by copyright law and international treaties. Unauthorised reproduction "
+                     "or distribution of it, or of any part of it, may result in civil and criminal "
+                     "penalties.</span>"));
   notice->setFixedHeight(70);
   layout->addWidget(notice);
   auto* link = new LinkLabel(QString::fromLatin1(kMakerAddress), this, QColor(83, 83, 83), 12);

@@ -154,12 +154,14 @@ void CConfigurationToolsAction::OpenRow(int row, bool onCheckBox) {
     page.setWindowTitle(item->text());
     if ((confirmed = RunDialog(page) == QDialog::Accepted)) text = page.Text();
   } else {
-    EntryListPage page(row == 1 ? EntryListPage::Kind::MailRecipients : EntryListPage::Kind::TrapManagers,
-                       item->text(), text, this);
+    EntryListPage page(row == 1 ? EntryListPage::Kind::MailRecipients : EntryListPage::Kind::TrapManagers, item->text(),
+                       text, this);
     if ((confirmed = RunDialog(page) == QDialog::Accepted)) text = page.Text();
   }
-  if (onCheckBox) item->setCheckState(text.isEmpty() ? Qt::Unchecked : Qt::Checked);
-  else if (confirmed) item->setCheckState(Qt::Checked);
+  if (onCheckBox)
+    item->setCheckState(text.isEmpty() ? Qt::Unchecked : Qt::Checked);
+  else if (confirmed)
+    item->setCheckState(Qt::Checked);
 }
 
 void CConfigurationToolsAction::accept() {

@@ -13,8 +13,8 @@ class CConfigurationToolsOptionsScan : public QDialog {
   Q_OBJECT
  public:
   // existingPools: column 0 of every list row; editing: the row being edited, else none.
-  CConfigurationToolsOptionsScan(const QStringList& pools, const QStringList& existingPools,
-                                 const AutoScanRow* editing, QWidget* parent);
+  CConfigurationToolsOptionsScan(const QStringList& pools, const QStringList& existingPools, const AutoScanRow* editing,
+                                 QWidget* parent);
 
   // The row the page confirmed (ticked), valid after accept().
   AutoScanRow Row() const { return row_; }

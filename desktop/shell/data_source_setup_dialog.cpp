@@ -60,8 +60,8 @@ DataSourceSetup DataSourceSetupDialog::Setup() const {
 }
 
 void DataSourceSetupDialog::accept() {
-  const bool missing = kind_ == DatabaseKind::File ? file->text().trimmed().isEmpty()
-                                                   : server->text().trimmed().isEmpty();
+  const bool missing =
+      kind_ == DatabaseKind::File ? file->text().trimmed().isEmpty() : server->text().trimmed().isEmpty();
   if (missing) {
     ShowRefusal(this, kind_ == DatabaseKind::File ? QStringLiteral("Invalid database file, please try again.")
                                                   : QStringLiteral("Invalid database server, please try again."));

@@ -15,9 +15,8 @@ EntryListPage::EntryListPage(Kind kind, const QString& title, const QString& tex
   setWindowTitle(title);
   const bool managers = kind == Kind::TrapManagers;
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(managers ? QStringLiteral("Snmp manager address:")
-                                        : QStringLiteral("Recipient e-mail address:"),
-                               this));
+  layout->addWidget(new QLabel(
+      managers ? QStringLiteral("Snmp manager address:") : QStringLiteral("Recipient e-mail address:"), this));
   auto* inputRow = new QHBoxLayout();
   input = new QLineEdit(this);
   if (managers) {
@@ -31,12 +30,12 @@ EntryListPage::EntryListPage(Kind kind, const QString& title, const QString& tex
   inputRow->addWidget(input, 1);
   inputRow->addWidget(addButton);
   layout->addLayout(inputRow);
-  layout->addWidget(new QLabel(managers ? QStringLiteral("Current managers") : QStringLiteral("Current recipients"),
-                               this));
+  layout->addWidget(
+      new QLabel(managers ? QStringLiteral("Current managers") : QStringLiteral("Current recipients"), this));
   list = new QListWidget(this);
   layout->addWidget(list, 1);
-  auto* remove = new LinkLabel(managers ? QStringLiteral("Remove manager") : QStringLiteral("Remove recipient"),
-                               this, QColor(0, 70, 213), 13);
+  auto* remove = new LinkLabel(managers ? QStringLiteral("Remove manager") : QStringLiteral("Remove recipient"), this,
+                               QColor(0, 70, 213), 13);
   layout->addWidget(remove);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   layout->addWidget(buttons);
@@ -75,7 +74,9 @@ void EntryListPage::RemoveSelected() {
 void EntryListPage::accept() {
   if (list->count() == 0) {
     switch (kind_) {
-      case Kind::MailRecipients: ShowRefusal(this, QStringLiteral("Invalid email recipients, please try again.")); break;
+      case Kind::MailRecipients:
+        ShowRefusal(this, QStringLiteral("Invalid email recipients, please try again."));
+        break;
       case Kind::TrapManagers: ShowRefusal(this, QStringLiteral("Invalid trap managers, please try again.")); break;
       case Kind::TestRecipients:
         ShowRefusal(this, QStringLiteral("No recipients selected, please add recipient."));

@@ -11,16 +11,6 @@
 
 namespace mirvale {
 
-namespace {
-// Radios of one group that may both be cleared.
-void ClearRadios(QRadioButton* a, QRadioButton* b) {
-  for (QRadioButton* radio : {a, b}) radio->setAutoExclusive(false);
-  a->setChecked(false);
-  b->setChecked(false);
-  for (QRadioButton* radio : {a, b}) radio->setAutoExclusive(true);
-}
-}  // namespace
-
 CConfigurationToolsExport::CConfigurationToolsExport(const PaneContext& context, QWidget* parent)
     : QWidget(parent), context_(context) {
   MakeWhite(this);
@@ -63,6 +53,8 @@ CConfigurationToolsExport::CConfigurationToolsExport(const PaneContext& context,
   databaseRow->addWidget(databaseButton);
   layout->addLayout(databaseRow);
   layout->addStretch(1);
+  PairRadios(textRadio, csvRadio, this);
+  PairRadios(serverRadio, fileRadio, this);
   // Both labels as wide, so the two edits line up.
   folderLabel->setMinimumWidth(databaseLabel->sizeHint().width());
 
@@ -101,7 +93,7 @@ void CConfigurationToolsExport::TextGroupRule() {
   if (on) {
     textRadio->setChecked(true);
   } else {
-    ClearRadios(textRadio, csvRadio);
+    SetRadios(textRadio, false, csvRadio, false);
     folderEdit->clear();
   }
   Changed();
@@ -115,7 +107,7 @@ void CConfigurationToolsExport::DatabaseGroupRule() {
   if (on) {
     serverRadio->setChecked(true);
   } else {
-    ClearRadios(serverRadio, fileRadio);
+    SetRadios(serverRadio, false, fileRadio, false);
     databaseEdit->clear();
   }
   Changed();
@@ -147,7 +139,7 @@ void CConfigurationToolsExport::showEvent(QShowEvent* event) {
 }
 
 ExportForm CConfigurationToolsExport::Form() const {
-  return ExportForm{textRadio->isChecked(),  csvRadio->isChecked(), folderEdit->text(),
+  return ExportForm{textRadio->isChecked(),   csvRadio->isChecked(),  folderEdit->text(),
                     serverRadio->isChecked(), fileRadio->isChecked(), databaseEdit->text()};
 }
 

@@ -3,24 +3,24 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include "common/settings_file.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/scan_status_filter.h"
 #include "desktop/shell/settings_widgets.h"
-#include "common/settings_file.h"
 
 namespace mirvale {
 namespace {
 
 // Display order of the group rows: changed, unchanged, unreachable, failed.
-const char* const kGroupLabels[4] = {"Changed devices:", "Unchanged devices:", "Unreachable devices:",
-                                     "Failed/Unresponding devices:"};
+const char* const kGroupLabels[4] = {
+    "Changed devices:", "Unchanged devices:", "Unreachable devices:", "Failed/Unresponding devices:"};
 const char* const kGroupLinks[4] = {"Review changed devices.", "Review unchanged devices.",
                                     "Review unreachable devices.", "Review failed/unresponding devices."};
 const QColor kGroupIconColours[4] = {QColor(240, 190, 20), QColor(60, 170, 70), QColor(120, 120, 120),
                                      QColor(210, 60, 50)};
-const char* const kStatusLabels[5] = {"Scan schedule:", "Scan actions:", "Scan export:", "Program service:",
-                                      "Program version:"};
+const char* const kStatusLabels[5] = {
+    "Scan schedule:", "Scan actions:", "Scan export:", "Program service:", "Program version:"};
 
 QPixmap GroupIcon(QColor colour) {
   QPixmap pixmap(14, 14);
@@ -142,7 +142,8 @@ void CConfigurationHome::Refresh() {
 
 void CConfigurationHome::Review(int filter) {
   if (context_.paneInSlot)
-    if (auto* scan = dynamic_cast<ScanStatusFilter*>(context_.paneInSlot(PaneSlot::Scan))) scan->SetStatusFilter(filter);
+    if (auto* scan = dynamic_cast<ScanStatusFilter*>(context_.paneInSlot(PaneSlot::Scan)))
+      scan->SetStatusFilter(filter);
   context_.dispatchCommand(kCommandScan);
 }
 
@@ -178,8 +179,8 @@ void CConfigurationHome::paintEvent(QPaintEvent*) {
     auto fade = [&](int c) { return c + static_cast<int>(static_cast<double>(i) / w * (255 - c)); };
     p.fillRect(18 + i, 18, 1, 23, QColor(fade(start.red()), fade(start.green()), fade(start.blue())));
   }
-  const int bottom = (summary_.state == HomeState::NoScan ? headline_->geometry().bottom()
-                                                          : labels_[3]->geometry().bottom()) + 20;
+  const int bottom =
+      (summary_.state == HomeState::NoScan ? headline_->geometry().bottom() : labels_[3]->geometry().bottom()) + 20;
   p.setRenderHint(QPainter::Antialiasing);
   const StateFrame frame = FrameOf(summary_.state);
   QRectF area(13, 18, w - 40 - 13, bottom - 18);

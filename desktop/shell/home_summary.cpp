@@ -44,7 +44,8 @@ HomeSummary SummariseHome(bool scanLoaded, const ScanDatabaseHeader& header, con
     summary.headline = QStringLiteral("No scanning information available.");
   }
   summary.schedule = doc.m_bAutoScan ? QStringLiteral("Auto scanning enabled") : QStringLiteral("Do not use auto scan");
-  summary.actions = !doc.m_mapActions.empty() ? QStringLiteral("Actions enabled") : QStringLiteral("Do not use actions");
+  summary.actions =
+      !doc.m_mapActions.empty() ? QStringLiteral("Actions enabled") : QStringLiteral("Do not use actions");
   summary.exportState = (!doc.m_strExportFolder.empty() || !doc.m_strExportDatabase.empty())
                             ? QStringLiteral("Export enabled")
                             : QStringLiteral("Do not use export");

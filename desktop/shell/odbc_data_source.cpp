@@ -1,12 +1,12 @@
 #include "desktop/shell/odbc_data_source.h"
 
-#include <sql.h>
-#include <sqlext.h>
-#include <odbcinst.h>
-
 #include <algorithm>
 #include <cctype>
 #include <vector>
+
+#include <odbcinst.h>
+#include <sql.h>
+#include <sqlext.h>
 
 namespace mirvale {
 
@@ -40,8 +40,8 @@ const char* DriverOf(DatabaseKind kind) { return kind == DatabaseKind::Server ? 
 
 bool WriteDataSource(DatabaseKind kind, const DataSourceSetup& setup) {
   SQLSetConfigMode(ODBC_USER_DSN);
-  bool written = SQLWriteDSNToIni(kDataSourceName, DriverOf(kind)) &&
-                 WriteAttribute("Description", kDataSourceDescription);
+  bool written =
+      SQLWriteDSNToIni(kDataSourceName, DriverOf(kind)) && WriteAttribute("Description", kDataSourceDescription);
   if (kind == DatabaseKind::File) {
     written = written && WriteAttribute("Database", setup.file);
   } else {
@@ -61,9 +61,9 @@ std::optional<std::string> ConnectDataSource() {
   std::string in = std::string("DSN=") + kDataSourceName + ";";
   std::vector<SQLCHAR> out(2048);
   SQLSMALLINT outLength = 0;
-  SQLRETURN result = SQLDriverConnect(h.dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()),
-                                      static_cast<SQLSMALLINT>(in.size()), out.data(),
-                                      static_cast<SQLSMALLINT>(out.size()), &outLength, SQL_DRIVER_NOPROMPT);
+  SQLRETURN result =
+      SQLDriverConnect(h.dbc, nullptr, reinterpret_cast<SQLCHAR*>(in.data()), static_cast<SQLSMALLINT>(in.size()),
+                       out.data(), static_cast<SQLSMALLINT>(out.size()), &outLength, SQL_DRIVER_NOPROMPT);
   if (!SQL_SUCCEEDED(result)) return std::nullopt;
   h.connected = true;
   const size_t length = std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(outLength, 0)), out.size() - 1);
@@ -77,8 +77,8 @@ std::optional<std::string> DataSourceServer() {
                                  "odbc.ini") <= 0)
     return std::nullopt;
   std::vector<char> value(512);
-  int length =
-      SQLGetPrivateProfileString(kDataSourceName, "Server", "", value.data(), static_cast<int>(value.size()), "odbc.ini");
+  int length = SQLGetPrivateProfileString(kDataSourceName, "Server", "", value.data(), static_cast<int>(value.size()),
+                                          "odbc.ini");
   return std::string(value.data(), static_cast<size_t>(std::max(length, 0)));
 }
 

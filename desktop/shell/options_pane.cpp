@@ -1,6 +1,5 @@
 #include "desktop/shell/options_pane.h"
 
-#include <QButtonGroup>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -25,9 +24,7 @@ CConfigurationToolsOptions::CConfigurationToolsOptions(const PaneContext& contex
   layout->addWidget(MakeSectionHeader(QStringLiteral("Automatic startup"), this));
   automaticRadio = new QRadioButton(QStringLiteral("Start Mirvale service automatically (recommended)."), this);
   manualRadio = new QRadioButton(QStringLiteral("Start Mirvale service manually."), this);
-  auto* startGroup = new QButtonGroup(this);
-  startGroup->addButton(automaticRadio);
-  startGroup->addButton(manualRadio);
+  PairRadios(automaticRadio, manualRadio, this);
   layout->addWidget(automaticRadio);
   layout->addWidget(manualRadio);
 
@@ -38,8 +35,8 @@ CConfigurationToolsOptions::CConfigurationToolsOptions(const PaneContext& contex
   scanList = new QTreeWidget(this);
   scanList->setObjectName(QStringLiteral("autoScanList"));
   scanList->setRootIsDecorated(false);
-  scanList->setHeaderLabels({QStringLiteral("Pool Name"), QStringLiteral("Scan Frequency"),
-                             QStringLiteral("Approximate Time")});
+  scanList->setHeaderLabels(
+      {QStringLiteral("Pool Name"), QStringLiteral("Scan Frequency"), QStringLiteral("Approximate Time")});
   scanList->header()->setSectionResizeMode(QHeaderView::Stretch);
   scanList->setSortingEnabled(true);
   scanList->sortByColumn(0, Qt::AscendingOrder);
@@ -62,9 +59,7 @@ CConfigurationToolsOptions::CConfigurationToolsOptions(const PaneContext& contex
   changesLogCheck = new QCheckBox(QStringLiteral("Enable changes logging."), this);
   textRadio = new QRadioButton(QStringLiteral("Save as Text file (Tab delimited)"), this);
   csvRadio = new QRadioButton(QStringLiteral("Save as CSV file (Comma delimited)"), this);
-  auto* logGroup = new QButtonGroup(this);
-  logGroup->addButton(textRadio);
-  logGroup->addButton(csvRadio);
+  PairRadios(textRadio, csvRadio, this);
   auto* grid = new QGridLayout();
   grid->addWidget(scanLogCheck, 0, 0, 1, 3);
   grid->addWidget(changesLogCheck, 1, 0, 1, 3);
@@ -156,8 +151,8 @@ void CConfigurationToolsOptions::Changed() {
 }
 
 void CConfigurationToolsOptions::SetLogControlsEnabled(bool enabled) {
-  for (QWidget* control : std::initializer_list<QWidget*>{textRadio, csvRadio, fileLabel, fileEdit, browseButton,
-                                                          removalCheck})
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{textRadio, csvRadio, fileLabel, fileEdit, browseButton, removalCheck})
     control->setEnabled(enabled);
 }
 
@@ -197,12 +192,7 @@ void CConfigurationToolsOptions::Reload() {
   changesLogCheck->setChecked(form.changesLog);
   const bool logging = form.scanLog || form.changesLog;
   SetLogControlsEnabled(logging);
-  textRadio->setAutoExclusive(false);
-  csvRadio->setAutoExclusive(false);
-  textRadio->setChecked(form.logText);
-  csvRadio->setChecked(form.logCsv);
-  textRadio->setAutoExclusive(true);
-  csvRadio->setAutoExclusive(true);
+  SetRadios(textRadio, form.logText, csvRadio, form.logCsv);
   fileEdit->setText(form.logFile);
   removalCheck->setChecked(form.removal);
   ApplyRemovalRule();

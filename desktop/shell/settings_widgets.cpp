@@ -1,10 +1,12 @@
 #include "desktop/shell/settings_widgets.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QDialog>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QMouseEvent>
+#include <QRadioButton>
 
 #include "desktop/shell/prompter.h"
 
@@ -90,6 +92,20 @@ DialogRunner InstallDialogRunner(DialogRunner runner) {
   DialogRunner previous = std::move(CurrentRunner());
   CurrentRunner() = std::move(runner);
   return previous;
+}
+
+void PairRadios(QRadioButton* a, QRadioButton* b, QObject* owner) {
+  auto* group = new QButtonGroup(owner);
+  group->addButton(a);
+  group->addButton(b);
+}
+
+void SetRadios(QRadioButton* a, bool aChecked, QRadioButton* b, bool bChecked) {
+  QButtonGroup* group = a->group();
+  if (group) group->setExclusive(false);
+  a->setChecked(aChecked);
+  b->setChecked(bChecked && !aChecked);
+  if (group) group->setExclusive(true);
 }
 
 void MakeWhite(QWidget* pane) {

@@ -6,6 +6,7 @@
 #include <functional>
 
 class QDialog;
+class QRadioButton;
 
 namespace mirvale {
 
@@ -50,6 +51,11 @@ using DialogRunner = std::function<int(QDialog& dialog)>;
 int RunDialog(QDialog& dialog);
 // Installs runner (none: exec()); the previous runner is returned.
 DialogRunner InstallDialogRunner(DialogRunner runner);
+
+// Makes two radios exclusive of each other only (several pairs may share one parent).
+void PairRadios(QRadioButton* a, QRadioButton* b, QObject* owner);
+// Sets both radios of a pair, also both cleared.
+void SetRadios(QRadioButton* a, bool aChecked, QRadioButton* b, bool bChecked);
 
 // White panes: every settings pane paints on the white button-highlight brush.
 void MakeWhite(QWidget* pane);

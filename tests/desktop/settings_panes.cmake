@@ -2,3 +2,11 @@
 mirvale_add_test(desktop_settings_screenshot_tests LABEL e2e SERIAL
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings_screenshots_test.cpp
   LIBS mirvale_desktop_shell mirvale_desktop_pools mirvale_desktop_results Qt6::Test mirvale_platform)
+# The settings panes' widget-free rules.
+mirvale_add_test(desktop_settings_logic_tests LABEL unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings_logic_test.cpp
+  LIBS mirvale_desktop_shell)
+# The settings flow in the whole program against a real MirvaleSrv, an SMTP sink and unixODBC.
+mirvale_add_test(desktop_settings_flow_tests LABEL e2e
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings_flow_test.cpp
+  LIBS mirvale_desktop_shell mirvale_desktop_pools mirvale_desktop_results Qt6::Test mirvale_platform)

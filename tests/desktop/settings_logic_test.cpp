@@ -1,0 +1,186 @@
+// The settings panes' widget-free rules: the Home summary of a stored scan, what Save collects
+// from the Options, Actions and Export forms, the action texts, the schedule texts and the data
+// source's connection text.
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+#include "desktop/shell/action_texts.h"
+#include "desktop/shell/auto_scan_schedule.h"
+#include "desktop/shell/home_summary.h"
+#include "desktop/shell/odbc_data_source.h"
+#include "desktop/shell/settings_collect.h"
+
+namespace mirvale {
+namespace {
+
+ScanDatabaseMap ScanOf(const std::vector<const char*>& statuses) {
+  ScanDatabaseMap scan;
+  int n = 0;
+  for (const char* status : statuses) {
+    std::string address = "10.0.0." + std::to_string(++n);
+    scan.Set(DeviceKey("office", address), CScanDbItem{"office", address, "", status});
+  }
+  return scan;
+}
+
+TEST(HomeSummary, CountsGroupsSetsTheStateAndOnlyLinksLiveGroupsOfAnExistingIdlePool) {
+  CMirvaleDoc doc;
+  doc.m_mapPools.FindOrAdd("office");
+  const ScanDatabaseHeader header{"0", "office", "Finished", "6"};
+  HomeSummary s = SummariseHome(true, header,
+                                ScanOf({"Finished with changes (3 values)", "Finished without changes",
+                                        "Finished without changes", "Device unreachable", "No response from device",
+                                        "Failed due to logon failure", "Collecting Information..."}),
+                                doc, true);
+  EXPECT_TRUE(s.hasScan);
+  EXPECT_EQ(s.Count(DeviceGroup::Changed), 1);
+  EXPECT_EQ(s.Count(DeviceGroup::Unchanged), 2);
+  EXPECT_EQ(s.Count(DeviceGroup::Unreachable), 1);
+  EXPECT_EQ(s.Count(DeviceGroup::Failed), 2);
+  EXPECT_EQ(s.state, HomeState::Changed);
+  EXPECT_TRUE(s.headline.startsWith("Last scan devices for office on "));
+  EXPECT_TRUE(s.LinkLive(DeviceGroup::Changed));
+  EXPECT_EQ(s.service, "Running");
+  EXPECT_EQ(s.schedule, "Do not use auto scan");
+  EXPECT_EQ(s.actions, "Do not use actions");
+  EXPECT_EQ(s.exportState, "Do not use export");
+
+  // Nothing changed: green, only the unchanged link.
+  s = SummariseHome(true, header, ScanOf({"Finished without changes"}), doc, false);
+  EXPECT_EQ(s.state, HomeState::NothingChanged);
+  EXPECT_FALSE(s.LinkLive(DeviceGroup::Changed));
+  EXPECT_TRUE(s.LinkLive(DeviceGroup::Unchanged));
+  EXPECT_EQ(s.service, "Stopped");
+
+  // All lost: red, unless a manual scan is pending.
+  const ScanDatabaseMap lost = ScanOf({"Device unreachable", "No response from device"});
+  EXPECT_EQ(SummariseHome(true, header, lost, doc, true).state, HomeState::AllFailed);
+  doc.m_strScanPool = "office";
+  s = SummariseHome(true, header, lost, doc, true);
+  EXPECT_EQ(s.state, HomeState::NothingChanged);
+  EXPECT_FALSE(s.LinkLive(DeviceGroup::Unreachable));
+
+  // A pool deleted after its scan: counts, but no live link.
+  doc.m_strScanPool.clear();
+  doc.m_mapPools.clear();
+  s = SummariseHome(true, header, lost, doc, true);
+  EXPECT_EQ(s.Count(DeviceGroup::Unreachable), 1);
+  EXPECT_FALSE(s.LinkLive(DeviceGroup::Unreachable));
+
+  // No scan, or an empty one.
+  doc.m_bAutoScan = 1;
+  doc.m_mapActions.FindOrAdd("a");
+  doc.m_strExportDatabase = "DSN=x";
+  for (bool loaded : {false, true}) {
+    s = SummariseHome(loaded, header, loaded ? ScanDatabaseMap() : lost, doc, true);
+    EXPECT_FALSE(s.hasScan);
+    EXPECT_EQ(s.state, HomeState::NoScan);
+    EXPECT_EQ(s.headline, "No scanning information available.");
+  }
+  EXPECT_EQ(s.schedule, "Auto scanning enabled");
+  EXPECT_EQ(s.actions, "Actions enabled");
+  EXPECT_EQ(s.exportState, "Export enabled");
+}
+
+TEST(SettingsCollect, OptionsFormBecomesScheduleLoggingAndStartMode) {
+  OptionsForm form;
+  form.startManually = true;
+  form.autoScan = true;
+  form.rows = {{"P", "Daily", "07:00", true}, {"Q", QLocale::system().dayName(7), "23:00", false}};
+  form.scanLog = false;
+  form.changesLog = false;
+  form.logFile = "/tmp/left-in-the-edit.log";
+  CMirvaleDoc doc;
+  doc.m_mapAutoScan.Set("old", CAutoScanItem{1, "old", 1, 1});
+  doc.m_bScanLog = 1;
+  doc.m_strLogFile = "/var/log/old.log";
+  doc.m_nLogKeep = 3;
+  EXPECT_EQ(CollectOptions(form, /*serviceAutoStart=*/true, doc), StartModeChange::OnDemand);
+  EXPECT_EQ(CollectOptions(form, /*serviceAutoStart=*/false, doc), StartModeChange::None);
+  ASSERT_EQ(doc.m_mapAutoScan.size(), 2u);
+  EXPECT_EQ(*doc.m_mapAutoScan.Find("P"), (CAutoScanItem{1, "P", 7, 0}));
+  EXPECT_EQ(*doc.m_mapAutoScan.Find("Q"), (CAutoScanItem{0, "Q", 23, 7}));
+  EXPECT_EQ(doc.m_bAutoScan, 1u);
+  // Both logging checks off: the file name goes even though the edit still shows one.
+  EXPECT_EQ(doc.m_bScanLog, 0u);
+  EXPECT_EQ(doc.m_strLogFile, "");
+  EXPECT_EQ(doc.m_nLogKeep, 0u);
+
+  form.changesLog = true;
+  form.logCsv = true;
+  form.removal = true;
+  form.keep = 12;
+  form.keepUnit = 1;
+  form.startAutomatically = true;
+  form.startManually = false;
+  EXPECT_EQ(CollectOptions(form, false, doc), StartModeChange::Automatic);
+  EXPECT_EQ(doc.m_bChangesLog, 1u);
+  EXPECT_EQ(doc.m_bLogCsv, 1u);
+  EXPECT_EQ(doc.m_bLogText, 0u);
+  EXPECT_EQ(doc.m_strLogFile, "/tmp/left-in-the-edit.log");
+  EXPECT_EQ(doc.m_nLogKeep, 12u);
+  EXPECT_EQ(doc.m_nLogKeepUnit, 1u);
+  // The form shown for the document gives the same rows back.
+  OptionsForm shown = OptionsFormOf(doc);
+  EXPECT_EQ(shown.rows.size(), 2u);
+  EXPECT_EQ(shown.rows[0], (AutoScanRow{"P", "Daily", "07:00", true}));
+}
+
+TEST(SettingsCollect, ActionsTakeTheListsCheckStateAndDropRowlessEntries) {
+  RecordMap<CActionItem> work;
+  work.Set("kept", CActionItem{0, "office", "0.0.0.0", "0", "*", "*", 1, "", "a@b;", ""});
+  work.Set("gone", CActionItem{1, "office", "0.0.0.0", "0", "*", "*", 1, "", "", "127.0.0.1;"});
+  CMirvaleDoc doc;
+  doc.m_mapActions.FindOrAdd("stale");
+  CollectActions(work, {{"kept", true}}, doc);
+  ASSERT_EQ(doc.m_mapActions.size(), 1u);
+  EXPECT_EQ(doc.m_mapActions.Find("kept")->m_bEnabled, 1u);
+  EXPECT_EQ(doc.m_mapActions.Find("kept")->m_strMailRecipients, "a@b;");
+
+  ExportForm form{false, true, "/srv/x", true, false, "DSN=MirvaleDB;SERVER=db"};
+  CollectExport(form, doc);
+  EXPECT_EQ(doc.m_bExportCsv, 1u);
+  EXPECT_EQ(doc.m_bExportText, 0u);
+  EXPECT_EQ(doc.m_bExportSql, 1u);
+  EXPECT_EQ(doc.m_strExportDatabase, "DSN=MirvaleDB;SERVER=db");
+}
+
+TEST(ActionTexts, ListsRunCommandAndCommandPath) {
+  EXPECT_EQ(SplitEntries(" a@x ;;b@y;  ;"), QStringList({"a@x", "b@y"}));
+  EXPECT_EQ(JoinEntries({"a@x", "b@y"}), "a@x;b@y;");
+  EXPECT_EQ(JoinRunCommand({"/bin/true", "", "", "", ""}), "/bin/true;;;;;");
+  RunCommandFields f = SplitRunCommand("/bin/run;DOM;secret;alice;$pool $device;");
+  EXPECT_EQ(f.command, "/bin/run");
+  EXPECT_EQ(f.password, "secret");
+  EXPECT_EQ(f.user, "alice");
+  EXPECT_EQ(f.parameters, "$pool $device");
+  EXPECT_EQ(LastPathSegment("interface Gi0/1\\r description uplink"), " description uplink");
+  EXPECT_EQ(LastPathSegment("hostname r1"), "hostname r1");
+}
+
+TEST(AutoScanSchedule, DaysAreDailyOrTheLocalesMondayToSunday) {
+  QStringList texts = FrequencyTexts();
+  ASSERT_EQ(texts.size(), 8);
+  EXPECT_EQ(texts[0], "Daily");
+  EXPECT_EQ(texts[1], QLocale::system().dayName(1));
+  EXPECT_EQ(DayOfFrequency(texts[7]), 7u);
+  EXPECT_FALSE(DayOfFrequency("Someday").has_value());
+  EXPECT_EQ(TimeTexts().front(), "00:00");
+  EXPECT_EQ(TimeTexts().back(), "23:00");
+  EXPECT_EQ(HourOfTime("07:00"), 7u);
+}
+
+TEST(DataSourceText, ServerAndFilePathAreAddedOnlyWhenMissing) {
+  EXPECT_EQ(AppendServer("DSN=MirvaleDB;", "db1"), "DSN=MirvaleDB;SERVER=db1");
+  EXPECT_EQ(AppendServer("DSN=MirvaleDB", "db1"), "DSN=MirvaleDB;SERVER=db1");
+  EXPECT_EQ(AppendServer("DSN=MirvaleDB", ""), "DSN=MirvaleDB");
+  EXPECT_TRUE(NamesServer("dsn=x;server=db"));
+  EXPECT_FALSE(NamesServer("DSN=x;Servername-less"));
+  EXPECT_EQ(WithFilePath("DSN=MirvaleDB;Database=/d/a.mdb", "/d/a.mdb"),
+            "DSN=MirvaleDB;Database=/d/a.mdb;DBQ=/d/a.mdb;");
+  EXPECT_EQ(WithFilePath("DSN=MirvaleDB;DBQ=/d/a.mdb;", "/d/a.mdb"), "DSN=MirvaleDB;DBQ=/d/a.mdb;");
+}
+
+}  // namespace
+}  // namespace mirvale
