@@ -86,30 +86,28 @@ void CConfigurationToolsExport::Changed() {
   if (!reloading_ && isVisible()) EnableSave(context_);
 }
 
-void CConfigurationToolsExport::TextGroupRule() {
-  const bool on = textCheck->isChecked();
-  for (QWidget* control : std::initializer_list<QWidget*>{textRadio, csvRadio, folderLabel, folderEdit, folderButton})
-    control->setEnabled(on);
+namespace {
+// A group's rule: its check enables the group; on, the first radio is chosen; off, both radios
+// are cleared and the location emptied.
+void GroupRule(bool on, QRadioButton* first, QRadioButton* second, QLabel* label, QLineEdit* edit,
+               QPushButton* button) {
+  for (QWidget* control : std::initializer_list<QWidget*>{first, second, label, edit, button}) control->setEnabled(on);
   if (on) {
-    textRadio->setChecked(true);
+    first->setChecked(true);
   } else {
-    SetRadios(textRadio, false, csvRadio, false);
-    folderEdit->clear();
+    SetRadios(first, false, second, false);
+    edit->clear();
   }
+}
+}  // namespace
+
+void CConfigurationToolsExport::TextGroupRule() {
+  GroupRule(textCheck->isChecked(), textRadio, csvRadio, folderLabel, folderEdit, folderButton);
   Changed();
 }
 
 void CConfigurationToolsExport::DatabaseGroupRule() {
-  const bool on = databaseCheck->isChecked();
-  for (QWidget* control :
-       std::initializer_list<QWidget*>{serverRadio, fileRadio, databaseLabel, databaseEdit, databaseButton})
-    control->setEnabled(on);
-  if (on) {
-    serverRadio->setChecked(true);
-  } else {
-    SetRadios(serverRadio, false, fileRadio, false);
-    databaseEdit->clear();
-  }
+  GroupRule(databaseCheck->isChecked(), serverRadio, fileRadio, databaseLabel, databaseEdit, databaseButton);
   Changed();
 }
 
