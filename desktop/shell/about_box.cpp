@@ -43,8 +43,8 @@ CConfigurationAbout::CConfigurationAbout(QWidget* parent) : QDialog(parent) {
                      "penalties.</span>"));
   notice->setFixedHeight(70);
   layout->addWidget(notice);
-  auto* link = new LinkLabel(QString::fromLatin1(kMakerAddress), this, QColor(83, 83, 83), 12);
-  connect(link, &LinkLabel::clicked, this, [] {
+  auto* link = new SettingsLink(QString::fromLatin1(kMakerAddress), this, QColor(83, 83, 83), 12);
+  connect(link, &SettingsLink::clicked, this, [] {
     WaitCursorScope wait;
     QDesktopServices::openUrl(QUrl(QString::fromLatin1(kMakerAddress)));
   });

@@ -9,13 +9,34 @@
 #include <QRegularExpressionValidator>
 
 #include "desktop/shell/action_texts.h"
+#include "desktop/shell/command_tree.h"
 #include "desktop/shell/entry_list_page.h"
+#include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/run_command_page.h"
 #include "desktop/shell/settings_widgets.h"
 
 namespace mirvale {
 
 namespace {
+// A combo box whose drop-down is the page's command tree.
+class TreeComboBox : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+  std::function<void()> onPopup;
+  void showPopup() override {
+    if (onPopup) onPopup();
+  }
+};
+
+const QString kPathSeparator = QStringLiteral("\\r");
+
+void AddNodes(QTreeWidgetItem* parent, QTreeWidget* tree, const std::vector<CommandTreeNode>& nodes) {
+  for (const CommandTreeNode& node : nodes) {
+    auto* item = parent ? new QTreeWidgetItem(parent, {node.text}) : new QTreeWidgetItem(tree, {node.text});
+    AddNodes(item, tree, node.children);
+  }
+}
+
 const char* const kTodoRows[3] = {"Run Command", "Send Email Message", "Snmp Trap Notification"};
 
 QHBoxLayout* WithUseAll(QWidget* field, QWidget* extra, QPushButton* useAll) {
@@ -27,17 +48,19 @@ QHBoxLayout* WithUseAll(QWidget* field, QWidget* extra, QPushButton* useAll) {
 }
 }  // namespace
 
-CConfigurationToolsAction::CConfigurationToolsAction(const QStringList& pools, RecordMap<CActionItem>& work,
+CConfigurationToolsAction::CConfigurationToolsAction(CMirvaleApp& app, RecordMap<CActionItem>& work,
                                                      const QString& editName, QWidget* parent)
     : QDialog(parent),
       name(new QLineEdit(this)),
       pool(new QComboBox(this)),
       address(new QLineEdit(this)),
       mask(new QLineEdit(this)),
-      command(new QComboBox(this)),
+      command(new TreeComboBox(this)),
       value(new QLineEdit(this)),
       changesOnly(new QCheckBox(QStringLiteral("On changes only."), this)),
       todo(new QListWidget(this)),
+      app_(app),
+      tree_(new QTreeWidget(this)),
       work_(work),
       editName_(editName) {
   setWindowTitle(QStringLiteral("Action Properties"));
@@ -47,7 +70,12 @@ CConfigurationToolsAction::CConfigurationToolsAction(const QStringList& pools, R
       QRegularExpression(QStringLiteral("^((25[0-5]|2[0-4]\\d|1?\\d?\\d)\\.){0,3}(25[0-5]|2[0-4]\\d|1?\\d?\\d)?$")),
       address));
   command->setEditable(true);
-  pool->addItems(pools);
+  for (const auto& entry : app.Document().m_mapPools) pool->addItem(QString::fromStdString(entry.first));
+  tree_->setWindowFlags(Qt::Popup);
+  tree_->setHeaderHidden(true);
+  tree_->hide();
+  static_cast<TreeComboBox*>(command)->onPopup = [this] { ShowCommandTree(); };
+  connect(tree_, &QTreeWidget::itemClicked, this, &CConfigurationToolsAction::ChooseCommand);
   pool->setCurrentIndex(-1);
 
   auto* useAllAddress = new QPushButton(QStringLiteral("Use All"), this);
@@ -162,6 +190,53 @@ void CConfigurationToolsAction::OpenRow(int row, bool onCheckBox) {
     item->setCheckState(text.isEmpty() ? Qt::Unchecked : Qt::Checked);
   else if (confirmed)
     item->setCheckState(Qt::Checked);
+}
+
+void CConfigurationToolsAction::ShowCommandTree() {
+  WaitCursorScope wait;
+  tree_->clear();
+  const CPoolItem* chosen = app_.Document().m_mapPools.Find(pool->currentText().toStdString());
+  if (chosen) {
+    DeviceDatabaseMap devices;
+    app_.Store().CopyDatabaseMap(devices);
+    const std::string poolName = pool->currentText().toStdString();
+    shellTree_ = chosen->m_bTelnet || chosen->m_bSsh;
+    if (shellTree_)
+      AddNodes(nullptr, tree_, ShellCommandTree(devices, poolName));
+    else if (chosen->m_bSnmpV1 || chosen->m_bSnmpV3)
+      AddNodes(nullptr, tree_, QueryTree(*chosen, devices, poolName));
+  }
+  tree_->setGeometry(QRect(command->mapToGlobal(QPoint(0, command->height())), QSize(command->width(), 250)));
+  tree_->show();
+  tree_->setFocus();
+  if (!m_strQueryPath.isEmpty() && m_strQueryPath != QStringLiteral("*")) {
+    const QStringList segments = shellTree_ ? m_strQueryPath.split(kPathSeparator) : QStringList{m_strQueryPath};
+    QTreeWidgetItem* found = nullptr;
+    for (const QString& segment : segments) {
+      QTreeWidgetItem* next = nullptr;
+      const int count = found ? found->childCount() : tree_->topLevelItemCount();
+      for (int i = 0; i < count && !next; ++i) {
+        QTreeWidgetItem* item = found ? found->child(i) : tree_->topLevelItem(i);
+        if (item->text(0) == segment) next = item;
+      }
+      if (!next) break;
+      found = next;
+    }
+    if (found) {
+      tree_->setCurrentItem(found);
+      tree_->scrollToItem(found);
+    }
+  }
+}
+
+void CConfigurationToolsAction::ChooseCommand(QTreeWidgetItem* item) {
+  tree_->hide();
+  if (!item) return;
+  QString path = item->text(0);
+  if (shellTree_)
+    for (QTreeWidgetItem* up = item->parent(); up; up = up->parent()) path = up->text(0) + kPathSeparator + path;
+  command->setEditText(item->text(0));
+  m_strQueryPath = path;
 }
 
 void CConfigurationToolsAction::accept() {

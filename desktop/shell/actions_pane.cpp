@@ -36,8 +36,8 @@ CConfigurationToolsActions::CConfigurationToolsActions(const PaneContext& contex
   layout->addSpacing(10);
   layout->addWidget(MakeSectionHeader(QStringLiteral("E-mail settings"), this));
   auto addLink = [&](const char* text, void (CConfigurationToolsActions::*open)()) {
-    auto* link = new LinkLabel(QString::fromLatin1(text), this);
-    connect(link, &LinkLabel::clicked, this, open);
+    auto* link = new SettingsLink(QString::fromLatin1(text), this);
+    connect(link, &SettingsLink::clicked, this, open);
     layout->addWidget(link);
   };
   addLink("Set E-mail server parameters", &CConfigurationToolsActions::OpenServer);
@@ -89,9 +89,7 @@ std::vector<ActionRow> CConfigurationToolsActions::Rows() const {
 void CConfigurationToolsActions::CollectInto(CMirvaleDoc& doc) { CollectActions(m_mapWorkActions, Rows(), doc); }
 
 void CConfigurationToolsActions::OpenProperties(const QString& editName) {
-  QStringList pools;
-  for (const auto& entry : context_.app.Document().m_mapPools) pools << QString::fromStdString(entry.first);
-  CConfigurationToolsAction page(pools, m_mapWorkActions, editName, this);
+  CConfigurationToolsAction page(context_.app, m_mapWorkActions, editName, this);
   if (RunDialog(page) != QDialog::Accepted) return;
   if (editName.isEmpty()) {
     reloading_ = true;

@@ -13,7 +13,7 @@
 
 namespace mirvale {
 
-class LinkLabel;
+class SettingsLink;
 
 class CConfigurationToolsActions : public QWidget, public SettingsPane {
   Q_OBJECT

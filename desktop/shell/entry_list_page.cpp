@@ -34,7 +34,7 @@ EntryListPage::EntryListPage(Kind kind, const QString& title, const QString& tex
       new QLabel(managers ? QStringLiteral("Current managers") : QStringLiteral("Current recipients"), this));
   list = new QListWidget(this);
   layout->addWidget(list, 1);
-  auto* remove = new LinkLabel(managers ? QStringLiteral("Remove manager") : QStringLiteral("Remove recipient"), this,
+  auto* remove = new SettingsLink(managers ? QStringLiteral("Remove manager") : QStringLiteral("Remove recipient"), this,
                                QColor(0, 70, 213), 13);
   layout->addWidget(remove);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -43,7 +43,7 @@ EntryListPage::EntryListPage(Kind kind, const QString& title, const QString& tex
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(input, &QLineEdit::textChanged, this, [this] { addButton->setEnabled(!input->text().isEmpty()); });
   connect(addButton, &QPushButton::clicked, this, &EntryListPage::AddEntry);
-  connect(remove, &LinkLabel::clicked, this, &EntryListPage::RemoveSelected);
+  connect(remove, &SettingsLink::clicked, this, &EntryListPage::RemoveSelected);
   for (const QString& entry : SplitEntries(text)) list->addItem(entry);
 }
 

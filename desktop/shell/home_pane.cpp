@@ -92,9 +92,9 @@ CConfigurationHome::CConfigurationHome(const PaneContext& context, QWidget* pare
     counts_[group]->setObjectName(QStringLiteral("homeCount%1").arg(group));
     icons_[group] = new QLabel(this);
     icons_[group]->setPixmap(GroupIcon(kGroupIconColours[group]));
-    links_[group] = new LinkLabel(QString::fromLatin1(kGroupLinks[group]), this);
+    links_[group] = new SettingsLink(QString::fromLatin1(kGroupLinks[group]), this);
     links_[group]->setObjectName(QStringLiteral("homeLink%1").arg(group));
-    connect(links_[group], &LinkLabel::clicked, this, [this, group] { Review(group + 1); });
+    connect(links_[group], &SettingsLink::clicked, this, [this, group] { Review(group + 1); });
   }
   QFont bold(QStringLiteral("Tahoma"));
   bold.setPixelSize(13);

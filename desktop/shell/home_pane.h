@@ -12,7 +12,7 @@
 
 namespace mirvale {
 
-class LinkLabel;
+class SettingsLink;
 
 class CConfigurationHome : public QWidget {
   Q_OBJECT
@@ -41,7 +41,7 @@ class CConfigurationHome : public QWidget {
   std::array<QLabel*, 4> labels_{};
   std::array<QLabel*, 4> counts_{};
   std::array<QLabel*, 4> icons_{};
-  std::array<LinkLabel*, 4> links_{};
+  std::array<SettingsLink*, 4> links_{};
   QLabel* statusTitle_;
   QWidget* statusFrame_;
   std::array<QLabel*, 5> statusLabels_{};

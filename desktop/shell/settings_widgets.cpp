@@ -47,7 +47,7 @@ QLabel* MakeGreyText(const QString& text, QWidget* parent) {
   return label;
 }
 
-LinkLabel::LinkLabel(const QString& text, QWidget* parent, QColor colour, int pixelHeight)
+SettingsLink::SettingsLink(const QString& text, QWidget* parent, QColor colour, int pixelHeight)
     : QLabel(text, parent), colour_(colour) {
   QFont font(QStringLiteral("Arial"));
   font.setPixelSize(pixelHeight);
@@ -56,7 +56,7 @@ LinkLabel::LinkLabel(const QString& text, QWidget* parent, QColor colour, int pi
   SetLive(true);
 }
 
-void LinkLabel::SetLive(bool live) {
+void SettingsLink::SetLive(bool live) {
   live_ = live;
   QPalette palette = this->palette();
   palette.setColor(QPalette::WindowText, live ? colour_ : QColor(172, 168, 153));
@@ -64,7 +64,7 @@ void LinkLabel::SetLive(bool live) {
   setCursor(live ? Qt::PointingHandCursor : Qt::ArrowCursor);
 }
 
-void LinkLabel::mouseReleaseEvent(QMouseEvent* event) {
+void SettingsLink::mouseReleaseEvent(QMouseEvent* event) {
   if (live_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint())) emit clicked();
   QLabel::mouseReleaseEvent(event);
 }

@@ -15,10 +15,10 @@ QLabel* MakeTitle(const QString& text, QWidget* parent);
 QWidget* MakeSectionHeader(const QString& text, QWidget* parent, QColor textColour = QColor(0, 0, 0));
 QLabel* MakeGreyText(const QString& text, QWidget* parent);
 
-class LinkLabel : public QLabel {
+class SettingsLink : public QLabel {
   Q_OBJECT
  public:
-  LinkLabel(const QString& text, QWidget* parent, QColor colour = QColor(0, 0, 128), int pixelHeight = 14);
+  SettingsLink(const QString& text, QWidget* parent, QColor colour = QColor(0, 0, 128), int pixelHeight = 14);
   // A dead link is grey and ignores clicks.
   void SetLive(bool live);
   bool Live() const { return live_; }

@@ -14,9 +14,9 @@ CConfigurationTools::CConfigurationTools(const PaneContext& context, QWidget* pa
   layout->setSpacing(4);
   layout->addWidget(MakeTitle(QStringLiteral("Tools and Settings"), this));
   auto addLink = [&](const char* text, const char* description, int command, const char* name) {
-    auto* link = new LinkLabel(QString::fromLatin1(text), this);
+    auto* link = new SettingsLink(QString::fromLatin1(text), this);
     link->setObjectName(QString::fromLatin1(name));
-    connect(link, &LinkLabel::clicked, this, [dispatch = context.dispatchCommand, command] { dispatch(command); });
+    connect(link, &SettingsLink::clicked, this, [dispatch = context.dispatchCommand, command] { dispatch(command); });
     layout->addSpacing(8);
     layout->addWidget(link);
     auto* grey = MakeGreyText(QString::fromLatin1(description), this);

@@ -223,6 +223,20 @@ TEST_F(SettingsFlow, ActionPagesRefuseAndSaveKeepsTheListsCheckState) {
   ASSERT_NE(action, nullptr);
   EXPECT_EQ(*action,
             (CActionItem{0, "office", "0.0.0.0", "0", "*", "*", 1, "", "NOC@example.net;noc@example.net;", ""}));
+
+  // Editing keeps the name and shows only the last line of a two-line command path; unticking
+  // "Send Email Message" empties the recipients.
+  RecordMap<CActionItem> work;
+  work.Set("Shell", CActionItem{1, "office", "10.0.0.0", "8", "interface eth1\\r description up", "*", 0, "",
+                                "a@example.net;", ""});
+  CConfigurationToolsAction page(desktop.App(), work, "Shell", nullptr);
+  EXPECT_FALSE(page.name->isEnabled());
+  EXPECT_EQ(page.command->currentText(), " description up");
+  EXPECT_FALSE(page.changesOnly->isChecked());
+  page.OpenRow(1, /*onCheckBox=*/true);  // a ticked box only unticks
+  EXPECT_EQ(PressOk(page), QDialog::Accepted);
+  EXPECT_EQ(work.Find("Shell")->m_strQuery, "interface eth1\\r description up");
+  EXPECT_EQ(work.Find("Shell")->m_strMailRecipients, "");
 }
 
 TEST_F(SettingsFlow, TestEmailReachesARealSmtpSink) {

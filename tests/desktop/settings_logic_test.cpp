@@ -7,6 +7,7 @@
 
 #include "desktop/shell/action_texts.h"
 #include "desktop/shell/auto_scan_schedule.h"
+#include "desktop/shell/command_tree.h"
 #include "desktop/shell/home_summary.h"
 #include "desktop/shell/odbc_data_source.h"
 #include "desktop/shell/settings_collect.h"
@@ -180,6 +181,65 @@ TEST(DataSourceText, ServerAndFilePathAreAddedOnlyWhenMissing) {
   EXPECT_EQ(WithFilePath("DSN=MirvaleDB;Database=/d/a.mdb", "/d/a.mdb"),
             "DSN=MirvaleDB;Database=/d/a.mdb;DBQ=/d/a.mdb;");
   EXPECT_EQ(WithFilePath("DSN=MirvaleDB;DBQ=/d/a.mdb;", "/d/a.mdb"), "DSN=MirvaleDB;DBQ=/d/a.mdb;");
+}
+
+}  // namespace
+}  // namespace mirvale
+
+namespace mirvale {
+namespace {
+
+CDbItem ShellDevice(const std::string& pool, std::vector<std::string> lines) {
+  CDbItem device;
+  device.m_strPool = pool;
+  int n = 0;
+  for (const std::string& line : lines) {
+    CDbQuery& query = device.m_pQueries.FindOrAdd(std::to_string(++n));
+    query.m_strKey = std::to_string(n);
+    query.m_strValue = line;
+  }
+  return device;
+}
+
+QStringList Texts(const std::vector<CommandTreeNode>& nodes) {
+  QStringList texts;
+  for (const CommandTreeNode& node : nodes) texts << node.text;
+  return texts;
+}
+
+TEST(CommandTree, ShellLinesNestByIndentationAndMergeAcrossDevices) {
+  DeviceDatabaseMap devices;
+  devices.Set("r/1", ShellDevice("r", {"hostname r1", "interface eth1", " description up  ", " mtu 1500", "!",
+                                       "interface eth0", " shutdown", "  x", "  yz"}));
+  devices.Set("r/2", ShellDevice("r", {"interface eth1", " speed 100"}));
+  devices.Set("o/1", ShellDevice("o", {"other pool"}));
+  auto tree = ShellCommandTree(devices, "r");
+  EXPECT_EQ(Texts(tree), (QStringList{"hostname r1", "interface eth0", "interface eth1"}));
+  EXPECT_EQ(Texts(tree[2].children), (QStringList{" description up", " mtu 1500", " speed 100"}));
+  ASSERT_EQ(tree[1].children.size(), 1u);
+  EXPECT_EQ(Texts(tree[1].children[0].children), QStringList{"  yz"});
+  EXPECT_TRUE(ShellCommandTree(devices, "empty").empty());
+}
+
+TEST(CommandTree, QueriesCarryTheirResultsInNaturalOrder) {
+  CPoolItem pool;
+  pool.m_pQueries.Set("1.3.6.1.2.1.2.2.1.2", CQueryItem{"1.3.6.1.2.1.2.2.1.2", "ifDescr", ""});
+  pool.m_pQueries.Set("1.3.6.1.2.1.1.5", CQueryItem{"1.3.6.1.2.1.1.5", "sysName", ""});
+  DeviceDatabaseMap devices;
+  CDbItem device;
+  device.m_strPool = "s";
+  for (const char* instance : {"10", "2", "1"}) {
+    std::string key = std::string("1.3.6.1.2.1.2.2.1.2.") + instance;
+    device.m_pQueries.Set(key,
+                          CDbQuery{std::string("ifDescr.") + instance, "1.3.6.1.2.1.2.2.1.2", key, "", "", "", ""});
+  }
+  device.m_pQueries.Set("x", CDbQuery{"sysLocation.0", "1.3.6.1.2.1.1.6", "x", "", "", "", ""});
+  devices.Set("s/1", device);
+  auto tree = QueryTree(pool, devices, "s");
+  EXPECT_EQ(Texts(tree), (QStringList{"ifDescr", "sysLocation.0", "sysName"}));
+  EXPECT_EQ(Texts(tree[0].children), (QStringList{"ifDescr.1", "ifDescr.2", "ifDescr.10"}));
+  EXPECT_TRUE(NaturalLess("port9", "Port10"));
+  EXPECT_TRUE(NaturalLess("abc", "ABD"));
 }
 
 }  // namespace
