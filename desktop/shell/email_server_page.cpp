@@ -21,9 +21,11 @@ CConfigurationToolsActionsServer::CConfigurationToolsActionsServer(const PaneCon
       minutes(new QLabel(this)),
       context_(context) {
   setWindowTitle(QStringLiteral("Email Server"));
+  setMinimumWidth(420);
   password->setEchoMode(QLineEdit::Password);
   auto* layout = new QVBoxLayout(this);
   auto* form = new QFormLayout();
+  form->setRowWrapPolicy(QFormLayout::WrapAllRows);  // the example texts make long labels
   form->addRow(QStringLiteral("SMTP server (for example mail.example.com):"), server);
   form->addRow(QStringLiteral("SMTP port:"), port);
   form->addRow(QStringLiteral("SMTP sender (for example mirvale@example.com):"), sender);

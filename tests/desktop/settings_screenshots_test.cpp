@@ -6,7 +6,9 @@
 
 #include "common/database_files.h"
 #include "common/settings_file.h"
+#include "desktop/shell/action_properties_page.h"
 #include "desktop/shell/command_ids.h"
+#include "desktop/shell/email_server_page.h"
 #include "platform/atomic_file.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
@@ -77,6 +79,19 @@ TEST_F(SettingsScreenshots, HomeToolsOptionsActionsExport) {
   Shot(kCommandOptions, "options");
   Shot(kCommandActions, "actions");
   Shot(kCommandExport, "export");
+}
+
+TEST_F(SettingsScreenshots, ActionPropertiesAndEmailServerSheets) {
+  CMirvaleDoc doc = desktop_->App().Document();
+  CConfigurationToolsAction action(desktop_->App(), doc.m_mapActions, "Mail on change", &desktop_->Frame());
+  action.show();
+  action.move(0, 0);
+  EXPECT_FALSE(SaveScreenshot(action, "settings-action-properties").empty());
+  PaneContext context{desktop_->App(), [](int) {}, [] { return kCommandHome; }, nullptr};
+  CConfigurationToolsActionsServer server(context, &desktop_->Frame());
+  server.show();
+  server.move(0, 0);
+  EXPECT_FALSE(SaveScreenshot(server, "settings-email-server").empty());
 }
 
 }  // namespace
