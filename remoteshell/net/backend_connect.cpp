@@ -2,6 +2,7 @@
 
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/net/network.h"
+#include "remoteshell/net/proxy.h"
 
 namespace {
 
@@ -15,21 +16,15 @@ const char* family_note(int address_family) {
 
 const char* backend_connect(const BackendConnectRequest& request, Socket** socket, char** canonical_host) {
   *socket = nullptr;
-  // Until the proxy layer is built a proxy setting fails the connection: going direct instead
-  // would reach the device from where the administrator said it must not be reached.
-  if (request.config->proxy_method != 0) {
-    backend_event_line(request.frontend, kProxyNotSupported);
-    return kProxyNotSupported;
-  }
   backend_event_printf(request.frontend, "Looking up host \"%s\"%s", request.host,
                        family_note(request.config->address_family));
-  NetAddress* address = net_lookup_host(request.host, canonical_host, request.config->address_family);
+  NetAddress* address = proxy_lookup_host(request.host, canonical_host, *request.config);
   if (const char* error = address->error) {
     net_address_free(address);
     return error;
   }
-  *socket = net_new_connection(address, request.port, request.privileged_port, request.oob_inline, request.no_delay,
-                               request.keep_alive, &request.owner);
+  *socket = net_connect_via_proxy(address, request.host, request.port, request.privileged_port, request.oob_inline,
+                                  request.no_delay, request.keep_alive, &request.owner, *request.config);
   return socket_last_error(*socket);
 }
 

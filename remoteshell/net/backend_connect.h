@@ -16,11 +16,9 @@ struct BackendConnectRequest {
   SocketOwner owner;
 };
 
-inline constexpr const char* kProxyNotSupported =
-    "A proxy is set for this connection, but this build cannot connect through proxies; not connecting directly";
-
-// Looks the host up and connects (a proxy setting fails at once with kProxyNotSupported). Returns the error text (none
-// on success); the socket, when one was made, is stored even on failure, so that free closes it.
+// Looks the host up and connects, through the proxy the settings name (proxy.h). Returns the
+// error text (none on success); the socket, when one was made, is stored even on failure, so
+// that free closes it.
 const char* backend_connect(const BackendConnectRequest& request, Socket** socket, char** canonical_host);
 
 // The sink's log operation: "Connecting to %s port %d" or "Failed to connect to %s: %s".

@@ -7,3 +7,13 @@ target_compile_definitions(remoteshell_ssh_e2e_tests PRIVATE
 mirvale_add_test(remoteshell_ssh_tests LABEL unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ssh_transport_test.cpp
   LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_remoteshell)
+
+mirvale_add_test(remoteshell_proxy_e2e_tests LABEL e2e SERIAL
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/proxy_e2e_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
+  LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_remoteshell mirvale_platform)
+target_compile_definitions(remoteshell_proxy_e2e_tests PRIVATE
+  MIRVALE_PROXY_PEER="${CMAKE_CURRENT_LIST_DIR}/peers/proxy_peer.py")
+
+mirvale_add_test(remoteshell_proxy_tests LABEL unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/proxy_test.cpp
+  LIBS remoteshell_net_test_support mirvale_remoteshell_net_internals mirvale_remoteshell)
