@@ -67,9 +67,9 @@ Peer::Peer() {
 
 Peer::~Peer() { close(listener_); }
 
-int Peer::accept_one() {
+int Peer::accept_one(int wait_ms) {
   pollfd ready{listener_, POLLIN, 0};
-  if (poll(&ready, 1, 1000) <= 0) return -1;
+  if (poll(&ready, 1, wait_ms) <= 0) return -1;
   return accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
 }
 

@@ -39,8 +39,8 @@ class Peer {
   Peer();
   ~Peer();
   int port() const { return port_; }
-  // Accepts the next connection (blocking up to a second); -1 when none came.
-  int accept_one();
+  // Accepts the next connection (waiting up to wait_ms); -1 when none came.
+  int accept_one(int wait_ms = 1000);
  private:
   int listener_ = -1;
   int port_ = 0;

@@ -4,7 +4,6 @@
 // the destination.
 #include <fstream>
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 
@@ -21,25 +20,12 @@ using testing_support::TempFolder;
 // A loopback listener of the test standing for the device.
 class Destination {
  public:
-  Destination() {
-    listener_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    listen(listener_, 4);
-    fcntl(listener_, F_SETFL, O_NONBLOCK);
-  }
   ~Destination() {
     if (peer_ >= 0) close(peer_);
-    close(listener_);
   }
-  int port() const { return port_; }
+  int port() const { return listener_.port(); }
   bool TryAccept() {
-    if (peer_ < 0) peer_ = accept(listener_, nullptr, nullptr);
+    if (peer_ < 0) peer_ = listener_.accept_one(0);
     return peer_ >= 0;
   }
   std::string Read() {
@@ -52,9 +38,8 @@ class Destination {
   void Write(const std::string& data) { ::send(peer_, data.data(), data.size(), 0); }
 
  private:
-  int listener_ = -1;
+  net_testing::Peer listener_;
   int peer_ = -1;
-  int port_ = 0;
 };
 
 struct Outcome {
