@@ -14,6 +14,7 @@
 #include "remoteshell/core/keepalive.h"
 #include "remoteshell/net/socket.h"
 
+struct AttackDetector;
 struct SessionLog;
 
 enum SshState { kSshBeforePackets, kSshBeforeSize, kSshIntermediate, kSshSession, kSshClosed };
@@ -196,3 +197,27 @@ void ssh2_rekey(SshSession* ssh, const char* reason);
 void ssh2_check_data_limit(SshSession* ssh, bool sent);
 // Frees the exchange's Diffie-Hellman values.
 void ssh2_kex_clear(SshKexState& kex);
+
+// ---- SSH-1 packet framing (ssh1_packet.cpp) ----
+// Packets shorter than a type byte and CRC, or longer than any SSH-1 implementation sends, are
+// refused before anything is buffered for them.
+inline constexpr uint32_t kSsh1MinPacketLength = 5;
+inline constexpr uint32_t kSsh1MaxPacketLength = 262144;
+
+struct Ssh1PacketLayer {
+  const Ssh1CipherAlgorithm* cipher = nullptr;
+  void* cipher_ctx = nullptr;  // owned by the caller
+  const CompressionAlgorithm* compression = nullptr;
+  void* compress_ctx = nullptr;  // owned by the caller
+  void* decompress_ctx = nullptr;
+  AttackDetector* detector = nullptr;  // made on first use
+  std::vector<unsigned char> incoming;
+};
+// Type and payload framed: length, random padding, CRC-32, encrypted from the padding on.
+std::vector<unsigned char> ssh1_build_packet(Ssh1PacketLayer& layer, uint8_t type, const unsigned char* payload,
+                                             size_t length);
+// Appends received bytes and takes the next packet (type byte first): 1 with a packet, 0 when
+// more bytes are needed, -1 with the error text.
+int ssh1_read_packet(Ssh1PacketLayer& layer, const unsigned char* data, size_t length,
+                     std::vector<unsigned char>* packet, std::string* error);
+void ssh1_packet_layer_free(Ssh1PacketLayer& layer);

@@ -133,6 +133,7 @@ class ProxyEndToEnd : public testing::Test {
             "{port}"};
   }
   TempFolder folder_;
+  testing_support::ScopedEnv home_{"HOME", folder_.path()};  // the random pool's seed file
 };
 
 TEST_F(ProxyEndToEnd, HttpConnectThroughTinyproxyWithAndWithoutBasicAuth) {

@@ -18,6 +18,7 @@ class SshEndToEnd : public testing::Test {
   TempFolder folder_;
   ScopedEnv registry_{"MIRVALE_REGISTRY_ROOT", folder_ / "registry"};
   ScopedEnv events_{"MIRVALE_EVENTLOG", folder_ / "events.log"};
+  ScopedEnv home_{"HOME", folder_.path()};  // the random pool's seed file
 };
 
 // Reaching "ssh-userauth" ends the conversation with our DISCONNECT, reported as a failure
@@ -139,9 +140,9 @@ TEST_F(SshEndToEnd, RekeysStartedByTheServerByVolumeAndByRequest) {
   ASSERT_TRUE(quiet.ready());
   std::strcpy(config.rekey_data, "32K");
   Outcome by_volume = Converse(quiet.port(), config, SendUntil([](SshSession*) {
-    return std::count(current->events.begin(), current->events.end(),
-                      "Initiating key re-exchange (too much data sent)") >= 3;
-  }));
+                                 return std::count(current->events.begin(), current->events.end(),
+                                                   "Initiating key re-exchange (too much data sent)") >= 3;
+                               }));
   EXPECT_EQ(by_volume.fatal, "") << by_volume.AllEvents();
   EXPECT_TRUE(by_volume.Logged("Initiating key re-exchange (too much data sent)"));
   EXPECT_EQ(by_volume.kex_count, 4);

@@ -2,10 +2,12 @@
 // played by the test.
 #include <gtest/gtest.h>
 
+#include "crypto/random_pool.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/ssh/ssh_backend.h"
 #include "remoteshell/ssh/ssh_session.h"
 #include "tests/remoteshell/backend_test_support.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 
@@ -35,6 +37,8 @@ class SshTransport : public testing::Test {
     set_connection_fatal_handler([](void*, const char* message) { fatal_message = message; });
   }
   void TearDown() override { set_connection_fatal_handler(nullptr); }
+  testing_support::TempFolder folder_;
+  testing_support::ScopedEnv home_{"HOME", folder_.path()};  // the random pool's seed file
 };
 
 std::string Packet(uint32_t length, uint8_t padding, const std::string& rest) {
@@ -116,6 +120,75 @@ TEST_F(SshTransport, PacketLengthPaddingAndPayloadAreChecked) {
                                       static_cast<uint8_t>(padding), payload + std::string(padding, '\0')));
   EXPECT_EQ(fatal_message, "");
   EXPECT_TRUE(c.Logged("Remote debug message: " + text));
+}
+
+class Ssh1Framing : public SshTransport {
+ protected:
+  void SetUp() override { random_acquire(); }
+  void TearDown() override {
+    ssh1_packet_layer_free(reader_);
+    random_release();
+  }
+  int Read(const std::vector<unsigned char>& bytes) {
+    return ssh1_read_packet(reader_, bytes.data(), bytes.size(), &packet_, &error_);
+  }
+  Ssh1PacketLayer writer_, reader_;
+  std::vector<unsigned char> packet_;
+  std::string error_;
+};
+
+std::vector<unsigned char> LengthOnly(uint32_t length) {
+  return {static_cast<unsigned char>(length >> 24), static_cast<unsigned char>(length >> 16),
+          static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length)};
+}
+
+TEST_F(Ssh1Framing, PacketsRoundTripPlainEncryptedAndCompressed) {
+  const unsigned char payload[] = "session data";
+  std::vector<unsigned char> bytes = ssh1_build_packet(writer_, 17, payload, sizeof payload);
+  EXPECT_EQ(bytes.size() % 8, 4u);  // length field, then whole 8-byte blocks
+  // Fed in two parts: nothing until the packet is whole.
+  EXPECT_EQ(Read({bytes.begin(), bytes.begin() + 7}), 0);
+  EXPECT_EQ(ssh1_read_packet(reader_, bytes.data() + 7, bytes.size() - 7, &packet_, &error_), 1);
+  EXPECT_EQ(packet_, std::vector<unsigned char>({17, 's', 'e', 's', 's', 'i', 'o', 'n', ' ', 'd', 'a', 't', 'a', 0}));
+
+  unsigned char key[32] = {1, 2, 3};
+  writer_.cipher = reader_.cipher = &ssh1_3des;
+  writer_.cipher_ctx = ssh1_3des.new_context();
+  reader_.cipher_ctx = ssh1_3des.new_context();
+  ssh1_3des.set_session_key(writer_.cipher_ctx, key);
+  ssh1_3des.set_session_key(reader_.cipher_ctx, key);
+  writer_.compression = reader_.compression = &ssh_zlib;
+  writer_.compress_ctx = ssh_zlib.compress_new();
+  reader_.decompress_ctx = ssh_zlib.decompress_new();
+  for (int round = 0; round < 3; ++round) {
+    std::vector<unsigned char> text(3000, static_cast<unsigned char>('a' + round));
+    EXPECT_EQ(Read(ssh1_build_packet(writer_, 16, text.data(), text.size())), 1) << error_;
+    ASSERT_EQ(packet_.size(), 3001u);
+    EXPECT_EQ(packet_[3000], 'a' + round);
+  }
+  ssh1_3des.free_context(writer_.cipher_ctx);
+  ssh1_3des.free_context(reader_.cipher_ctx);
+  ssh_zlib.compress_free(writer_.compress_ctx);
+  ssh_zlib.decompress_free(reader_.decompress_ctx);
+}
+
+TEST_F(Ssh1Framing, LengthBoundsAndCrcAreChecked) {
+  EXPECT_EQ(Read(LengthOnly(4)), -1);
+  EXPECT_EQ(error_, "Incoming packet is too short to hold a type and a CRC");
+  Ssh1PacketLayer fresh;
+  EXPECT_EQ(ssh1_read_packet(fresh, LengthOnly(262145).data(), 4, &packet_, &error_), -1);
+  EXPECT_EQ(error_, "Extremely large packet length from server suggests data stream corruption");
+  ssh1_packet_layer_free(fresh);
+  // The largest length is taken (it waits for the rest).
+  EXPECT_EQ(ssh1_read_packet(fresh, LengthOnly(262144).data(), 4, &packet_, &error_), 0);
+  ssh1_packet_layer_free(fresh);
+
+  const unsigned char payload[] = {1, 2, 3};
+  std::vector<unsigned char> bytes = ssh1_build_packet(writer_, 5, payload, 3);
+  bytes[bytes.size() - 6] ^= 1;
+  ssh1_packet_layer_free(reader_);  // a refused packet ends the session: start anew
+  EXPECT_EQ(Read(bytes), -1);
+  EXPECT_EQ(error_, "Incorrect CRC received on packet");
 }
 
 }  // namespace
