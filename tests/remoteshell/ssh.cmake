@@ -17,3 +17,8 @@ target_compile_definitions(remoteshell_proxy_e2e_tests PRIVATE
 mirvale_add_test(remoteshell_proxy_tests LABEL unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/proxy_test.cpp
   LIBS remoteshell_net_test_support mirvale_remoteshell_net_internals mirvale_remoteshell)
+
+mirvale_add_benchmark(remoteshell_ssh_bench
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ssh_bench.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
+  LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_remoteshell mirvale_platform)
+target_compile_definitions(remoteshell_ssh_bench PRIVATE MIRVALE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
