@@ -53,6 +53,9 @@ void absorb(const void* data, int length) {
     length -= take;
     if (state.incoming_count < static_cast<int>(sizeof state.incoming_block)) break;
     sha1_transform(state.incoming, state.incoming_block);
+    // Handing out the pool's last byte leaves the position at its end until the next byte is
+    // asked for; noise arriving meanwhile starts again at the front.
+    if (state.position >= random_pool_size) state.position = 0;
     for (int i = 0; i < digest_bytes; ++i) {
       state.pool[state.position] ^= state.incoming_block[i];
       state.position = (state.position + 1) % random_pool_size;
