@@ -13,4 +13,4 @@ cmake --build "$dir" --parallel "$(nproc)" --target $targets
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" setarch "$(uname -m)" -R \
   ctest --test-dir "$dir" \
   -R '^(BackendList|Base64Group|BlockSize|ByteQueue|ControlChar|CountedTreeTest|HostKeys|KeepAliveTest|LogFileName|NetErrorText|Network|NetworkAsRoot|PlatformDefaults|Probe|PromptSet|RawBackend|RegistryNameEscape|RloginBackend|SeedFile|SessionLogTest|Settings|TelnetNegotiation|TelnetText|Timers|UnattendedFrontEnd|VersionPattern|ShellSessionTest|ShellSessionLimitsTest)\.' \
-  --output-on-failure --parallel "$(nproc)" --timeout 600
+  --output-on-failure --parallel "$(nproc)" --timeout 600 --output-junit "$(pwd)/$dir/Testing/junit-threads.xml"

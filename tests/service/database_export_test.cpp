@@ -7,6 +7,7 @@
 #include "platform/atomic_file.h"
 #include "service/database_export_connection_text.h"
 #include "service/database_export_thread.h"
+#include "tests/support/odbc_drivers.h"
 #include "tests/support/scoped_env.h"
 
 using namespace mirvale;
@@ -15,24 +16,15 @@ using testing_support::TempFolder;
 
 namespace {
 
-std::string SqliteDriverPath() {
-  for (const char* path : {"/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so",
-                           "/usr/lib/aarch64-linux-gnu/odbc/libsqlite3odbc.so", "/usr/lib/odbc/libsqlite3odbc.so"}) {
-    if (platform::FileExists(path)) return path;
-  }
-  return "";
-}
-
 using Table = std::vector<std::vector<std::optional<std::string>>>;
 
 class DatabaseExport : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (SqliteDriverPath().empty()) GTEST_SKIP() << "the SQLite ODBC driver (libsqliteodbc) is not installed";
+    std::string driver = testing_support::SqliteOdbcDriverPath();
+    ASSERT_FALSE(driver.empty()) << "the SQLite ODBC driver (libsqliteodbc) is not installed";
     tzset();
-    platform::WriteFileAtomically(ini_ / "odbcinst.ini",
-                                  std::string("[") + kFileDriverName + "]\nDriver=" + SqliteDriverPath() + "\n");
-    platform::WriteFileAtomically(ini_ / "odbc.ini", "");
+    ASSERT_TRUE(testing_support::RegisterOdbcDriver(ini_.path(), "MirvaleFile", driver));
   }
   void TearDown() override { tzset(); }
 

@@ -8,14 +8,13 @@
 #include "platform/service_control_codes.h"
 #include "service/database_export_connection_text.h"
 #include "service/odbc_connection.h"
+#include "tests/support/odbc_drivers.h"
 #include "tests/support/service_process.h"
 
 using namespace std::chrono_literals;
 using testing_support::ServiceProcess;
 
 namespace {
-
-constexpr char kSqliteDriver[] = "/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so";
 
 template <typename Condition>
 bool WaitFor(Condition condition) {
@@ -30,13 +29,12 @@ bool WaitFor(Condition condition) {
 }  // namespace
 
 TEST(TextExportService, TurningTheExportsOnExportsTheDeviceDatabase) {
-  if (!platform::FileExists(kSqliteDriver)) GTEST_SKIP() << "libsqliteodbc is not installed";
+  std::string driver = testing_support::SqliteOdbcDriverPath();
+  ASSERT_FALSE(driver.empty()) << "the SQLite ODBC driver (libsqliteodbc) is not installed";
   ServiceProcess service;
   std::string odbcFolder = service.Root() + "/odbc";
   ASSERT_TRUE(platform::CreateFolderLevels(odbcFolder));
-  platform::WriteFileAtomically(odbcFolder + "/odbcinst.ini",
-                                std::string("[") + mirvale::kFileDriverName + "]\nDriver=" + kSqliteDriver + "\n");
-  platform::WriteFileAtomically(odbcFolder + "/odbc.ini", "");
+  ASSERT_TRUE(testing_support::RegisterOdbcDriver(odbcFolder, "MirvaleFile", driver));
   service.SetEnv("ODBCSYSINI", odbcFolder);
   service.SetEnv("ODBCINI", odbcFolder + "/odbc.ini");
   service.SetEnv("TZ", "UTC");
