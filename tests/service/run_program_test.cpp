@@ -5,11 +5,12 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
-#include "service/run_program_logon.h"
 #include "service/run_program_thread.h"
 #include "tests/support/scoped_env.h"
 
@@ -20,11 +21,17 @@ namespace {
 
 constexpr char kPassword[] = "Corr3ct-horse:battery";
 
-// Makes sure the service's PAM file exists; an administrator's own file is left as it is.
-void EnsurePamServiceFile() {
-  std::string path = std::string("/etc/pam.d/") + kPamServiceName;
-  if (platform::FileExists(path)) return;
-  platform::WriteFileAtomically(path, "auth required pam_unix.so\naccount required pam_unix.so\n", 0644);
+// Gives this test process a private view of /etc/pam.d holding the service's PAM file, so that
+// the machine's PAM files are never touched: a copy of the folder plus the file, bound over it
+// inside a mount namespace of the process's own (one test per process under CTest).
+bool UsePrivatePamFile(const std::string& copy) {
+  if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+  std::error_code error;
+  std::filesystem::copy("/etc/pam.d", copy, std::filesystem::copy_options::recursive, error);
+  return !error &&
+         platform::WriteFileAtomically(copy + "/mirvale", "auth required pam_unix.so\naccount required pam_unix.so\n",
+                                       0644) &&
+         mount(copy.c_str(), "/etc/pam.d", nullptr, MS_BIND, nullptr) == 0;
 }
 
 class TestAccount {
@@ -61,7 +68,7 @@ class RunProgram : public ::testing::Test {
  protected:
   void SetUp() override {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to log on and switch accounts";
-    EnsurePamServiceFile();
+    ASSERT_TRUE(UsePrivatePamFile(folder_ / "pam.d"));
     ASSERT_TRUE(account_.created());
     // The account must be able to reach the program and write its record.
     chmod(folder_.path().c_str(), 0755);
