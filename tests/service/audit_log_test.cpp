@@ -11,6 +11,8 @@ using namespace mirvale;
 
 namespace {
 
+constexpr char kTabHeader[] = "Date\tUser\tOperation\tPool\tIp\tName\tStatus\r\n";
+
 constexpr std::time_t kNow = 1765274400;  // 2025-12-09 10:00:00 UTC
 
 class AuditLog : public ::testing::Test {
@@ -77,7 +79,7 @@ TEST_F(AuditLog, BlockedFileKeepsTheQueueAndGetsOneHeaderLater) {
   ASSERT_TRUE(platform::CreateFolderLevels(temp / "later"));
   queue.Append(Line(kNow - 10));
   FlushAuditLog(queue, settings, kNow);
-  EXPECT_EQ(File(), std::string(kAuditTabHeader) + Line(kNow - 30) + Line(kNow - 20) + Line(kNow - 10));
+  EXPECT_EQ(File(), std::string(kTabHeader) + Line(kNow - 30) + Line(kNow - 20) + Line(kNow - 10));
   EXPECT_EQ(queue.Size(), 0u);
 }
 
@@ -94,9 +96,9 @@ TEST_F(AuditLog, RetentionInHoursAndDays) {
   settings.keepUnit = 1;
   std::string young = Line(kNow - (3600 + 59 * 60));
   std::string old = Line(kNow - 2 * 3600);
-  ASSERT_TRUE(platform::WriteFileAtomically(settings.file, std::string(kAuditTabHeader) + old + young, 0640));
+  ASSERT_TRUE(platform::WriteFileAtomically(settings.file, std::string(kTabHeader) + old + young, 0640));
   FlushAuditLog(queue, settings, kNow);  // nothing queued: the retention still applies
-  EXPECT_EQ(File(), std::string(kAuditTabHeader) + young);
+  EXPECT_EQ(File(), std::string(kTabHeader) + young);
 
   settings.keep = 2;
   settings.keepUnit = 2;

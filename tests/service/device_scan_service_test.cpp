@@ -7,7 +7,6 @@
 #include "common/database_files.h"
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
-#include "common/status_texts.h"
 #include "service/snmp_client.h"
 #include "tests/support/service_process.h"
 #include "tests/support/snmp_agent.h"
@@ -88,12 +87,12 @@ TEST(DeviceScanService, PoolOfLoopbackAddressesScansAndMarksChanges) {
   ASSERT_EQ(first->map.size(), 6u);
   const CScanDbItem* agentRecord = first->map.Find("lab/127.0.0.1");
   ASSERT_TRUE(agentRecord);
-  EXPECT_EQ(agentRecord->m_strStatus, kStatusUnchanged);
+  EXPECT_EQ(agentRecord->m_strStatus, "Finished without changes");
   EXPECT_EQ(agentRecord->m_strName, "localhost");
   for (int host = 2; host <= 6; ++host) {
     const CScanDbItem* silent = first->map.Find("lab/127.0.0." + std::to_string(host));
     ASSERT_TRUE(silent) << host;
-    EXPECT_EQ(silent->m_strStatus, kStatusNoResponse) << host;
+    EXPECT_EQ(silent->m_strStatus, "No response from device") << host;
   }
 
   auto devices = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
@@ -112,7 +111,7 @@ TEST(DeviceScanService, PoolOfLoopbackAddressesScansAndMarksChanges) {
   auto second = WaitForFinishedScan(service, first->header.m_strScanStart);
   ASSERT_TRUE(second) << "the second scan did not finish";
   ASSERT_TRUE(second->map.Find("lab/127.0.0.1"));
-  EXPECT_EQ(second->map.Find("lab/127.0.0.1")->m_strStatus, kStatusChanged);
+  EXPECT_EQ(second->map.Find("lab/127.0.0.1")->m_strStatus, "Finished with changes");
   devices = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
   const CDbQuery* location = devices.Find("lab/127.0.0.1")->m_pQueries.Find("1.3.6.1.2.1.1.6.0");
   ASSERT_TRUE(location);

@@ -7,7 +7,6 @@
 #include <cstdlib>
 
 #include "platform/atomic_file.h"
-#include "common/status_texts.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/snmp_agent.h"
 
@@ -101,7 +100,7 @@ TEST_F(DeviceScanTest, FirstScanStoresNameInterfacesAddressesAndQueries) {
 
   auto record = ScanRecord("127.0.0.1");
   ASSERT_TRUE(record);
-  EXPECT_EQ(record->m_strStatus, kStatusUnchanged);
+  EXPECT_EQ(record->m_strStatus, "Finished without changes");
   // The reverse-lookup name wins over sysName.
   EXPECT_EQ(record->m_strName, "localhost");
   auto device = Device("127.0.0.1");
@@ -110,7 +109,7 @@ TEST_F(DeviceScanTest, FirstScanStoresNameInterfacesAddressesAndQueries) {
   EXPECT_EQ(device->m_strInterfaces, "1;");
   EXPECT_EQ(device->m_strAddresses, "127.0.0.9/1;");
   EXPECT_EQ(device->m_strScanTime, "1000");
-  EXPECT_EQ(device->m_strStatus, kStatusUnchanged);
+  EXPECT_EQ(device->m_strStatus, "Finished without changes");
   const CDbQuery* location = device->m_pQueries.Find("1.3.6.1.2.1.1.6.0");
   ASSERT_TRUE(location);
   EXPECT_EQ(location->m_strName, "sysLocation");
@@ -136,7 +135,7 @@ TEST_F(DeviceScanTest, ChangedValueIsMarkedAndKeepsThePreviousBesideIt) {
   ASSERT_TRUE(SetLocation("Lab 2"));
   Scan("127.0.0.1", "2000");
 
-  EXPECT_EQ(ScanRecord("127.0.0.1")->m_strStatus, kStatusChanged);
+  EXPECT_EQ(ScanRecord("127.0.0.1")->m_strStatus, "Finished with changes");
   auto device = Device("127.0.0.1");
   ASSERT_TRUE(device);
   const CDbQuery* location = device->m_pQueries.Find("1.3.6.1.2.1.1.6.0");
@@ -146,7 +145,7 @@ TEST_F(DeviceScanTest, ChangedValueIsMarkedAndKeepsThePreviousBesideIt) {
   EXPECT_EQ(location->m_strPrevValue, "Lab 1");
   EXPECT_EQ(location->m_strPrevTime, "1000");
   Scan("127.0.0.1", "3000");
-  EXPECT_EQ(ScanRecord("127.0.0.1")->m_strStatus, kStatusUnchanged);
+  EXPECT_EQ(ScanRecord("127.0.0.1")->m_strStatus, "Finished without changes");
 }
 
 TEST_F(DeviceScanTest, SilentAddressesAreRecordedByEchoAndStoreNothing) {
@@ -155,16 +154,16 @@ TEST_F(DeviceScanTest, SilentAddressesAreRecordedByEchoAndStoreNothing) {
   Scan("127.0.0.2", "1000");
   auto answered = ScanRecord("127.0.0.2");
   ASSERT_TRUE(answered);
-  EXPECT_EQ(answered->m_strStatus, kStatusNoResponse);
+  EXPECT_EQ(answered->m_strStatus, "No response from device");
   EXPECT_EQ(answered->m_strName, "127.0.0.2");
   EXPECT_FALSE(Device("127.0.0.2"));
 
   Sysctl("icmp_echo_ignore_all", "1");
   Scan("127.0.0.3", "1000");
   Sysctl("icmp_echo_ignore_all", "0");
-  EXPECT_EQ(ScanRecord("127.0.0.3")->m_strStatus, kStatusUnreachable);
+  EXPECT_EQ(ScanRecord("127.0.0.3")->m_strStatus, "Device unreachable");
   Scan("no-such-device.invalid", "1000");
-  EXPECT_EQ(ScanRecord("no-such-device.invalid")->m_strStatus, kStatusUnreachable);
+  EXPECT_EQ(ScanRecord("no-such-device.invalid")->m_strStatus, "Device unreachable");
   EXPECT_FALSE(Device("127.0.0.3"));
 }
 
@@ -190,7 +189,7 @@ TEST_F(DeviceScanTest, StoppingServiceLeavesTheFirstStatus) {
   ASSERT_TRUE(agent.Ready()) << agent.LogText();
   stop_.Set();
   Scan("127.0.0.1", "1000");
-  EXPECT_EQ(ScanRecord("127.0.0.1")->m_strStatus, kStatusCollecting);
+  EXPECT_EQ(ScanRecord("127.0.0.1")->m_strStatus, "Collecting Information...");
   EXPECT_FALSE(Device("127.0.0.1"));
   EXPECT_EQ(audit_.Size(), 1u);
 }

@@ -21,7 +21,7 @@ TEST(EmailService, TestMailControlDeliversThroughTheService) {
   settings.m_strSmtpPort = std::to_string(sink.port());
   settings.m_strMailFrom = "mirvale@example.org";
   settings.m_strTestRecipients = "admin@example.org;";
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile(mirvale::kSettingsFileName),
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
                                             mirvale::EncodeSettings(settings)));
   ASSERT_TRUE(service.Start());
   EXPECT_EQ(service.Control(platform::ControlSendTestMail), platform::kControlDone);

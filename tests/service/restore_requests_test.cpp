@@ -20,9 +20,9 @@ std::vector<std::string> KeysOf(const std::vector<RestoreRequest>& requests) {
 TEST(RestoreRequests, PendingAreThoseWithoutResultInMapOrder) {
   CMirvaleDoc doc;
   doc.m_mapRestore.Set("c", Request("3"));
-  doc.m_mapRestore.Set("a", Request("1", kRestoreSuccessful));
+  doc.m_mapRestore.Set("a", Request("1", "Successful"));
   doc.m_mapRestore.Set("b", Request("2"));
-  doc.m_mapRestore.Set("d", Request("4", kRestoreFailed));
+  doc.m_mapRestore.Set("d", Request("4", "Failed"));
   auto pending = PendingRestoreRequests(doc);
   EXPECT_EQ(KeysOf(pending), (std::vector<std::string>{"b", "c"}));
   EXPECT_EQ(pending[0].item, Request("2"));
@@ -32,20 +32,20 @@ TEST(RestoreRequests, PendingAreThoseWithoutResultInMapOrder) {
 TEST(RestoreRequests, ResultsMergeIntoTheSamePendingRequestOnly) {
   CMirvaleDoc current;
   current.m_mapRestore.Set("same", Request("1"));
-  current.m_mapRestore.Set("answered", Request("2", kRestoreFailed));
+  current.m_mapRestore.Set("answered", Request("2", "Failed"));
   current.m_mapRestore.Set("replaced", Request("new value"));
   current.m_mapRestore.Set("added", Request("4"));
 
   std::vector<RestoreRequest> done = {
-      {"same", Request("1", kRestoreSuccessful)},
-      {"answered", Request("2", kRestoreSuccessful)},
-      {"replaced", Request("old value", kRestoreSuccessful)},
-      {"removed", Request("5", kRestoreSuccessful)},
+      {"same", Request("1", "Successful")},
+      {"answered", Request("2", "Successful")},
+      {"replaced", Request("old value", "Successful")},
+      {"removed", Request("5", "Successful")},
       {"added", Request("4")},  // carried no result: nothing to write
   };
   EXPECT_EQ(MergeRestoreResults(current, done), 1u);
-  EXPECT_EQ(current.m_mapRestore.Find("same")->m_strResult, kRestoreSuccessful);
-  EXPECT_EQ(current.m_mapRestore.Find("answered")->m_strResult, kRestoreFailed) << "a result is never replaced";
+  EXPECT_EQ(current.m_mapRestore.Find("same")->m_strResult, "Successful");
+  EXPECT_EQ(current.m_mapRestore.Find("answered")->m_strResult, "Failed") << "a result is never replaced";
   EXPECT_EQ(current.m_mapRestore.Find("replaced")->m_strResult, "") << "a different request under the key";
   EXPECT_FALSE(current.m_mapRestore.Contains("removed"));
   EXPECT_EQ(current.m_mapRestore.Find("added")->m_strResult, "");

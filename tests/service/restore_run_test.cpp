@@ -122,7 +122,7 @@ TEST_F(RestoreRun, SnmpRequestsReceiveResultsStoreSetValuesAndQueueAuditLines) {
     doc.m_mapRestore.Set("1", SnmpRequest("lab", "10.0.0.1", "Room 5"));
     doc.m_mapRestore.Set("2", SnmpRequest("lab", "10.0.0.9", "Room 6"));
     doc.m_mapRestore.Set("3", SnmpRequest("deleted pool", "10.0.0.1", "Room 7"));
-    doc.m_mapRestore.Set("4", SnmpRequest("lab", "10.0.0.1", "Done before", kRestoreSuccessful));
+    doc.m_mapRestore.Set("4", SnmpRequest("lab", "10.0.0.1", "Done before", "Successful"));
   });
   AddDevice("lab", "10.0.0.1");
   AddDevice("lab", "10.0.0.9");
@@ -136,10 +136,10 @@ TEST_F(RestoreRun, SnmpRequestsReceiveResultsStoreSetValuesAndQueueAuditLines) {
   EXPECT_EQ(sent[1].address, "10.0.0.9");
 
   CMirvaleDoc saved = SavedSettings();
-  EXPECT_EQ(ResultOf(saved, "1"), kRestoreSuccessful);
-  EXPECT_EQ(ResultOf(saved, "2"), kRestoreFailed);
-  EXPECT_EQ(ResultOf(saved, "3"), kRestoreFailed);
-  EXPECT_EQ(ResultOf(saved, "4"), kRestoreSuccessful);
+  EXPECT_EQ(ResultOf(saved, "1"), "Successful");
+  EXPECT_EQ(ResultOf(saved, "2"), "Failed");
+  EXPECT_EQ(ResultOf(saved, "3"), "Failed");
+  EXPECT_EQ(ResultOf(saved, "4"), "Successful");
   EXPECT_EQ(saved.m_mapRestore, frm.Settings()->m_mapRestore);
 
   DeviceDatabaseMap devices = SavedDevices();
@@ -186,7 +186,7 @@ TEST_F(RestoreRun, SettingsTakenOverDuringTheRunKeepTheirChangesAndReceiveTheRes
   EXPECT_EQ(sent.size(), 3u) << "the run carries out the requests it started with";
   CMirvaleDoc saved = SavedSettings();
   EXPECT_EQ(saved.m_nLogKeep, 9u);
-  EXPECT_EQ(ResultOf(saved, "1"), kRestoreSuccessful);
+  EXPECT_EQ(ResultOf(saved, "1"), "Successful");
   EXPECT_EQ(ResultOf(saved, "2"), "<absent>");
   EXPECT_EQ(ResultOf(saved, "3"), "") << "changed meanwhile: it waits for the next run";
   EXPECT_EQ(ResultOf(saved, "5"), "");
@@ -196,8 +196,8 @@ TEST_F(RestoreRun, SettingsTakenOverDuringTheRunKeepTheirChangesAndReceiveTheRes
   EXPECT_EQ(sent[3].value, "Room 8");
   EXPECT_EQ(sent[4].value, "Room 9");
   saved = SavedSettings();
-  EXPECT_EQ(ResultOf(saved, "3"), kRestoreSuccessful);
-  EXPECT_EQ(ResultOf(saved, "5"), kRestoreSuccessful);
+  EXPECT_EQ(ResultOf(saved, "3"), "Successful");
+  EXPECT_EQ(ResultOf(saved, "5"), "Successful");
 }
 
 TEST_F(RestoreRun, ServiceStopLeavesTheRequestsNotYetReachedPending) {
@@ -209,7 +209,7 @@ TEST_F(RestoreRun, ServiceStopLeavesTheRequestsNotYetReachedPending) {
   RunRestore(SnmpOnly());
   EXPECT_EQ(sent.size(), 1u);
   CMirvaleDoc saved = SavedSettings();
-  EXPECT_EQ(ResultOf(saved, "1"), kRestoreSuccessful);
+  EXPECT_EQ(ResultOf(saved, "1"), "Successful");
   EXPECT_EQ(ResultOf(saved, "2"), "");
 }
 
@@ -246,9 +246,9 @@ TEST_F(RestoreRun, ShellRequestsCollectEachDeviceAgainAndCheckItsLines) {
                                                  "10.0.0.6 interface z shutdown"}));
   EXPECT_EQ(collected, (std::vector<std::string>{"10.0.0.5", "10.0.0.6"})) << "each device once";
   CMirvaleDoc saved = SavedSettings();
-  EXPECT_EQ(ResultOf(saved, "1"), kRestoreSuccessful);
-  EXPECT_EQ(ResultOf(saved, "2"), kRestoreSuccessful);
-  EXPECT_EQ(ResultOf(saved, "3"), kRestoreFailed);
+  EXPECT_EQ(ResultOf(saved, "1"), "Successful");
+  EXPECT_EQ(ResultOf(saved, "2"), "Successful");
+  EXPECT_EQ(ResultOf(saved, "3"), "Failed");
 
   DeviceDatabaseMap devices = SavedDevices();
   const CDbItem* sw1 = devices.Find("sw/10.0.0.5");
@@ -273,7 +273,7 @@ TEST_F(RestoreRun, RepeatedControlRequestsCarryOutEachRequestOnce) {
   for (int i = 0; i < 8; ++i) requests.emplace_back([&] { job(frm); });
   for (auto& request : requests) request.join();
   EXPECT_EQ(frm.Audit().Size(), 3u) << "a request was carried out by more than one run";
-  for (const char* key : {"1", "2", "3"}) EXPECT_EQ(ResultOf(SavedSettings(), key), kRestoreFailed);
+  for (const char* key : {"1", "2", "3"}) EXPECT_EQ(ResultOf(SavedSettings(), key), "Failed");
 }
 
 }  // namespace

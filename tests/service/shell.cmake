@@ -3,7 +3,7 @@ mirvale_add_test(service_shell_text_tests LABEL unit
   LIBS mirvale_service)
 
 mirvale_add_test(service_shell_session_tests LABEL e2e
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_session_test.cpp
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_session_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
   LIBS mirvale_service mirvale_platform)
 
 mirvale_add_benchmark(service_shell_bench

@@ -6,7 +6,6 @@
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
-#include "common/status_texts.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/service_process.h"
 
@@ -82,7 +81,7 @@ TEST(ShellScanService, ShellPoolStoresLinesMarksChangesAndLogonFailures) {
   auto first = WaitForFinishedScan(service, "");
   ASSERT_TRUE(first);
   ASSERT_TRUE(first->map.Find("routers/127.0.0.1"));
-  EXPECT_EQ(first->map.Find("routers/127.0.0.1")->m_strStatus, kStatusUnchanged);
+  EXPECT_EQ(first->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes");
   std::vector<std::string> expected{"show running-config"};
   expected.insert(expected.end(), device.options().config.begin(), device.options().config.end());
   EXPECT_EQ(StoredLines(service), expected);
@@ -95,7 +94,7 @@ TEST(ShellScanService, ShellPoolStoresLinesMarksChangesAndLogonFailures) {
   ASSERT_EQ(service.Control(kStartScan), 0u);
   auto second = WaitForFinishedScan(service, first->header.m_strScanStart);
   ASSERT_TRUE(second);
-  EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, kStatusChanged);
+  EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, "Finished with changes");
   std::vector<std::string> previous;
   std::vector<std::string> lines = StoredLines(service, &previous);
   ASSERT_GT(lines.size(), 3u);
@@ -110,7 +109,7 @@ TEST(ShellScanService, ShellPoolStoresLinesMarksChangesAndLogonFailures) {
   ASSERT_EQ(service.Control(kStartScan), 0u);
   auto third = WaitForFinishedScan(service, second->header.m_strScanStart);
   ASSERT_TRUE(third);
-  EXPECT_EQ(third->map.Find("routers/127.0.0.1")->m_strStatus, kStatusLogonFailed);
+  EXPECT_EQ(third->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure");
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST(TextExportService, TurningTheExportsOnExportsTheDeviceDatabase) {
   device.m_strAddress = "10.0.0.7";
   device.m_strName = "edge, west";
   device.m_pQueries.Set("1", mirvale::CDbQuery{"", "", "1", "banner O'Brien", "0", "", ""});
-  ASSERT_TRUE(mirvale::SaveDeviceDatabaseFile(service.ProgramFile(mirvale::kDeviceDatabaseFileName), database));
+  ASSERT_TRUE(mirvale::SaveDeviceDatabaseFile(service.ProgramFile("Mirvale.db"), database));
   ASSERT_TRUE(service.Start());
 
   mirvale::CMirvaleDoc settings;
@@ -54,7 +54,7 @@ TEST(TextExportService, TurningTheExportsOnExportsTheDeviceDatabase) {
   settings.m_bExportAccess = 1;
   settings.m_strExportFolder = service.Root();
   settings.m_strExportDatabase = "DBQ=" + service.Root() + "/export.mdb";
-  ASSERT_TRUE(platform::WriteFileAtomically(service.DataFile(mirvale::kSettingsFileName), mirvale::EncodeSettings(settings)));
+  ASSERT_TRUE(platform::WriteFileAtomically(service.DataFile("Mirvale.ini"), mirvale::EncodeSettings(settings)));
   EXPECT_EQ(service.Control(platform::ControlReloadSettings), platform::kControlDone);
 
   std::string csv = service.Root() + "/Mirvale.csv";
