@@ -15,6 +15,6 @@ export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 # The packaged daemons start themselves; tests start their own.
-for svc in snmpd snmptrapd ssh dropbear tinyproxy danted; do
+for svc in snmpd snmptrapd ssh dropbear tinyproxy danted postgresql; do
   $sudo systemctl disable --now "$svc" >/dev/null 2>&1 || $sudo service "$svc" stop >/dev/null 2>&1 || true
 done

@@ -129,8 +129,7 @@ TEST_F(DsaAgainstOpenssl, OurSignaturesVerifyWithOpensslAndTheirsWithOurs)
   }
 }
 
-TEST_F(DsaAgainstOpenssl, SigningIsDeterministicAndRawFormMatchesBlob)
-{
+TEST_F(DsaAgainstOpenssl, SigningIsDeterministicRawFormMatchesBlobAndNoCorruptedSignatureVerifies) {
   DsaKeyPtr dsa = key();
   OwnedBlob first, second;
   first.bytes = dsa_sign(dsa.get(), message, message_length, &first.length);
@@ -138,9 +137,17 @@ TEST_F(DsaAgainstOpenssl, SigningIsDeterministicAndRawFormMatchesBlob)
   EXPECT_EQ(first.vector(), second.vector());
   EXPECT_EQ(dsa_verify_signature(dsa.get(), first.bytes, first.length, message, message_length), 1);
   EXPECT_EQ(dsa_verify_signature(dsa.get(), first.bytes + 15, 40, message, message_length), 1);
-  std::vector<unsigned char> tampered = first.vector();
-  tampered[54] ^= 0x01;
-  EXPECT_EQ(dsa_verify_signature(dsa.get(), tampered.data(), 55, message, message_length), 0);
+  // Every single-bit change of the name or of r and s is refused. The length before r and s is
+  // skipped unread, as peers' blobs have always been taken: the values carry the signature.
+  std::vector<unsigned char> good = first.vector();
+  for (std::size_t bit = 0; bit < 8 * good.size(); ++bit) {
+    if (bit / 8 >= 11 && bit / 8 < 15) continue;
+    std::vector<unsigned char> tampered = good;
+    tampered[bit / 8] ^= static_cast<unsigned char>(1u << (bit % 8));
+    ASSERT_EQ(
+        dsa_verify_signature(dsa.get(), tampered.data(), static_cast<int>(tampered.size()), message, message_length), 0)
+        << "bit " << bit;
+  }
   EXPECT_EQ(dsa_verify_signature(dsa.get(), first.bytes, 30, message, message_length), 0);
 }
 

@@ -27,3 +27,10 @@ mirvale_add_test(actions_service_tests LABEL e2e
     ${CMAKE_CURRENT_LIST_DIR}/text_export_service_test.cpp
   LIBS mirvale_service)
 add_dependencies(actions_service_tests MirvaleSrv)
+# The database export of the real MirvaleSrv into a temporary PostgreSQL cluster.
+mirvale_add_test(database_export_postgres_tests LABEL e2e
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/database_export_postgres_test.cpp
+    ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
+  LIBS mirvale_service)
+add_dependencies(database_export_postgres_tests MirvaleSrv)

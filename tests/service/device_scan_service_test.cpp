@@ -1,13 +1,14 @@
 // Pool scans through the real MirvaleSrv: /29 networks of loopback addresses with snmpd,
-// all inside the test's own network namespace.
-#include <gtest/gtest.h>
-
+// all inside the test's own network namespace; an SNMPv3 pool; the actions a change fires.
 #include <cstdlib>
+
+#include <gtest/gtest.h>
 
 #include "common/database_files.h"
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "service/snmp_client.h"
+#include "tests/service/email_sink_process.h"
 #include "tests/support/service_process.h"
 #include "tests/support/snmp_agent.h"
 
@@ -213,6 +214,150 @@ TEST(DeviceScanService, StopDuringAScanKeepsTheAuditLineOfEveryFinishedDevice) {
     EXPECT_NE(audit.find("\tScan\tlab\t" + record->m_strAddress + "\t"), std::string::npos) << record->m_strAddress;
   }
   EXPECT_GE(finished, 5);
+}
+
+// The lab pool narrowed to the agent's own address.
+CMirvaleDoc AgentOnlySettings() {
+  CMirvaleDoc doc = LabSettings();
+  CPoolItem& pool = *doc.m_mapPools.Find("lab");
+  pool.m_pDevices.clear();
+  pool.m_pDevices.FindOrAdd("127.0.0.1") = CDeviceItem{"127.0.0.1", "255.255.255.255"};
+  return doc;
+}
+
+// snmpset, the peer's own tool, changes the agent's value between scans.
+void SetLocationBySnmpset(const std::string& text) {
+  std::string command =
+      "/usr/bin/snmpset -v1 -c private -r 1 -t 2 127.0.0.1 1.3.6.1.2.1.1.6.0 s '" + text + "' >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::seconds limit = 30s) {
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+TEST(DeviceScanService, SnmpV3PoolWithShaAndDesIsScanned) {
+  if (!testing_support::EnterPrivateNetwork()) GTEST_SKIP() << "needs root for a private network namespace";
+  Sysctl("ping_group_range", "0 2147483647");
+  SnmpAgent agent({"createUser carol SHA carolpass1 DES carolpriv1", "rouser carol priv", "sysLocation Vault 3"},
+                  "udp:127.0.0.1:161");
+  ASSERT_TRUE(agent.Ready()) << agent.LogText();
+  CMirvaleDoc settings = AgentOnlySettings();
+  CPoolItem& pool = *settings.m_mapPools.Find("lab");
+  pool.m_bSnmpV1 = 0;
+  pool.m_bSnmpV3 = 1;
+  pool.m_nSecurityModel = 3;
+  pool.m_nSecurityLevel = 3;
+  pool.m_nAuthProtocol = 3;     // SHA
+  pool.m_nPrivacyProtocol = 2;  // DES
+  pool.m_strSecurityName = "carol";
+  pool.m_strAuthPassword = "carolpass1";
+  pool.m_strPrivacyPassword = "carolpriv1";
+
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(settings)));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto scan = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(scan) << "the scan did not finish";
+  ASSERT_TRUE(scan->map.Find("lab/127.0.0.1"));
+  EXPECT_EQ(scan->map.Find("lab/127.0.0.1")->m_strStatus, "Finished without changes");
+  auto devices = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
+  const CDbItem* device = devices.Find("lab/127.0.0.1");
+  ASSERT_TRUE(device);
+  ASSERT_TRUE(device->m_pQueries.Find("1.3.6.1.2.1.1.6.0"));
+  EXPECT_EQ(device->m_pQueries.Find("1.3.6.1.2.1.1.6.0")->m_strValue, "Vault 3");
+  EXPECT_TRUE(service.Stop());
+}
+
+// A value changed between two scans fires its rule's three actions through real peers (an SMTP
+// sink, snmptrapd and a program recording its arguments); a rule whose value condition does not
+// match fires nothing.
+TEST(DeviceScanService, AChangedValueFiresItsRulesActionsAndNoOthers) {
+  if (!testing_support::EnterPrivateNetwork()) GTEST_SKIP() << "needs root for a private network namespace";
+  Sysctl("ping_group_range", "0 2147483647");
+  SnmpAgent agent({"rocommunity public default", "rwcommunity private default"}, "udp:127.0.0.1:161");
+  ASSERT_TRUE(agent.Ready()) << agent.LogText();
+  testing_support::TrapReceiver traps("udp:127.0.0.2:162,udp:127.0.0.3:162");
+  ASSERT_TRUE(traps.Ready());
+  email_testing::SmtpSinkProcess mail;
+  ASSERT_GT(mail.port(), 0);
+  testing_support::TempFolder folder;
+  std::string program = folder / "record.sh";
+  ASSERT_TRUE(platform::WriteFileAtomically(
+      program, "#!/bin/sh\nout=\"$1\"; shift\nprintf '[%s]\\n' \"$@\" > \"$out\"\n", 0755));
+
+  CMirvaleDoc settings = AgentOnlySettings();
+  settings.m_strSmtpServer = "127.0.0.1";
+  settings.m_strSmtpPort = std::to_string(mail.port());
+  settings.m_strMailFrom = "mirvale@example.org";
+  settings.m_strMailSubject = "Change in $pool on $device";
+  settings.m_strMailBody = "$action: $name ($device) on $date; $device";
+  CActionItem located;
+  located.m_bEnabled = 1;
+  located.m_strPool = "lab";
+  located.m_strAddress = "127.0.0.1";
+  located.m_strMaskBits = "32";
+  located.m_strQuery = "sysLocation*";
+  located.m_strValue = "lab 2";
+  located.m_bChangesOnly = 1;
+  located.m_strRunCommand = program + ";;;;" + (folder / "located") + " $pool $device $name $action;";
+  located.m_strMailRecipients = "ops@example.org";
+  located.m_strTrapManagers = "127.0.0.2";
+  CActionItem elsewhere = located;
+  elsewhere.m_strValue = "Lab 9*";
+  elsewhere.m_bChangesOnly = 0;
+  elsewhere.m_strRunCommand = program + ";;;;" + (folder / "elsewhere") + ";";
+  elsewhere.m_strMailRecipients = "never@example.org";
+  elsewhere.m_strTrapManagers = "127.0.0.3";
+  settings.m_mapActions.Set("located", located);
+  settings.m_mapActions.Set("elsewhere", elsewhere);
+
+  SetLocationBySnmpset("Lab 1");
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(settings)));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto first = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(first) << "the scan did not finish";
+  std::this_thread::sleep_for(1100ms);  // scan times are whole seconds
+  SetLocationBySnmpset("Lab 2");
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  ASSERT_TRUE(WaitForFinishedScan(service, first->header.m_strScanStart)) << "the second scan did not finish";
+
+  ASSERT_TRUE(WaitFor([&] { return platform::FileExists(folder / "located"); }));
+  EXPECT_EQ(platform::ReadWholeFile(folder / "located").value_or(""), "[lab]\n[127.0.0.1]\n[localhost]\n[located]\n");
+  ASSERT_TRUE(WaitFor([&] { return mail.Messages().size() == 1; }));
+  email_testing::ReceivedMail sent = mail.Messages()[0];
+  EXPECT_EQ(sent.envelope, "mail_from=mirvale@example.org\nrcpt_to=ops@example.org\nlogin=\n");
+  std::string head =
+      "from:<mirvale@example.org>\r\nto:<ops@example.org>\r\nsubject: Change in lab on 127.0.0.1\r\n\r\n"
+      "located: localhost (127.0.0.1) on ";
+  ASSERT_EQ(sent.content.rfind(head, 0), 0u) << sent.content;
+  size_t dateEnd = sent.content.find("; $device", head.size());
+  ASSERT_NE(dateEnd, std::string::npos) << "only the first $device is replaced: " << sent.content;
+  std::string date = sent.content.substr(head.size(), dateEnd - head.size());
+  EXPECT_FALSE(date.empty());
+  ASSERT_TRUE(traps.WaitForLines("Action=located", 1)) << traps.LogText();
+  EXPECT_NE(traps.LogText().find("->[127.0.0.2]:162"), std::string::npos) << traps.LogText();
+  EXPECT_NE(traps.LogText().find(".1.3.6.1.3.1 = STRING: \"Pool=lab, Device=127.0.0.1, Name=localhost, "
+                                 "Action=located, Date=" +
+                                 date + "\""),
+            std::string::npos)
+      << traps.LogText();
+
+  // The other rule's actions would have started beside these: give stragglers a moment.
+  std::this_thread::sleep_for(500ms);
+  EXPECT_FALSE(platform::FileExists(folder / "elsewhere"));
+  EXPECT_EQ(mail.Messages().size(), 1u);
+  EXPECT_EQ(traps.LogText().find("Action=elsewhere"), std::string::npos) << traps.LogText();
+  EXPECT_TRUE(service.Stop());
 }
 
 }  // namespace

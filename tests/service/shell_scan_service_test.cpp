@@ -39,6 +39,16 @@ CMirvaleDoc ShellSettingsDoc(int port, const std::string& password) {
   return doc;
 }
 
+// The protocol comes from the client's default session in the service's registry.
+bool UseProtocol(const ServiceProcess& service, const char* name, int port) {
+  testing_support::ScopedEnv registryRoot("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
+  auto key = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings", true);
+  if (!key) return false;
+  key->SetString("Protocol", name);
+  key->SetDword("PortNumber", static_cast<uint32_t>(port));
+  return true;
+}
+
 std::optional<ScanDatabase> WaitForFinishedScan(const ServiceProcess& service, const std::string& startedAfter) {
   auto deadline = std::chrono::steady_clock::now() + 90s;
   while (std::chrono::steady_clock::now() < deadline) {
@@ -66,13 +76,7 @@ std::vector<std::string> StoredLines(const ServiceProcess& service, std::vector<
 TEST(ShellScanService, ShellPoolStoresLinesMarksChangesAndLogonFailures) {
   FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 400});
   ServiceProcess service;
-  {
-    testing_support::ScopedEnv registryRoot("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
-    auto key = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings", true);
-    ASSERT_TRUE(key);
-    key->SetString("Protocol", "raw");
-    key->SetDword("PortNumber", static_cast<uint32_t>(device.port()));
-  }
+  ASSERT_TRUE(UseProtocol(service, "raw", device.port()));
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
                                             EncodeSettings(ShellSettingsDoc(device.port(), "secret"))));
   ASSERT_TRUE(service.Start());
@@ -110,6 +114,26 @@ TEST(ShellScanService, ShellPoolStoresLinesMarksChangesAndLogonFailures) {
   auto third = WaitForFinishedScan(service, second->header.m_strScanStart);
   ASSERT_TRUE(third);
   EXPECT_EQ(third->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure");
+}
+
+// The same pool behind busybox's telnet server: the service negotiates telnet, logs on and
+// stores the configuration.
+TEST(ShellScanService, TelnetPoolIsScannedThroughTheTelnetServer) {
+  FakeDevice device(FakeDeviceOptions{.mode = "telnet", .page = 100});
+  ServiceProcess service;
+  ASSERT_TRUE(UseProtocol(service, "telnet", device.port()));
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                            EncodeSettings(ShellSettingsDoc(device.port(), "secret"))));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto scan = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(scan);
+  ASSERT_TRUE(scan->map.Find("routers/127.0.0.1"));
+  EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes");
+  std::vector<std::string> expected{"show running-config"};
+  expected.insert(expected.end(), device.options().config.begin(), device.options().config.end());
+  EXPECT_EQ(StoredLines(service), expected);
+  EXPECT_TRUE(service.Stop());
 }
 
 }  // namespace

@@ -109,9 +109,14 @@ TEST_F(ShellSessionTest, NothingListeningFailsToOpenQuickly) {
 TEST_F(ShellSessionTest, SshIsRefusedCleanlyWhileItsBackEndIsMissing) {
   FakeDevice device(FakeDeviceOptions{.mode = "raw"});
   UseProtocol("ssh", device.port());
+  testing_support::ScopedEnv eventLog("MIRVALE_EVENTLOG", registry_ / "events.log");
   ShellSettings settings = Settings(device);
   EXPECT_FALSE(ShellAnswers(conversations_, "127.0.0.1", settings));
-  EXPECT_TRUE(CollectShellConfiguration(conversations_, "127.0.0.1", settings).lines.empty());
+  ShellCollection result = CollectShellConfiguration(conversations_, "127.0.0.1", settings);
+  EXPECT_TRUE(result.lines.empty());
+  EXPECT_EQ(device.Received(), "") << "nothing reaches the device";
+  std::string events = platform::ReadWholeFile(registry_ / "events.log").value_or("");
+  EXPECT_NE(events.find("Protocol \"ssh\" is not available in this build"), std::string::npos) << events;
 }
 
 TEST_F(ShellSessionTest, ServiceStopEndsAConversationPromptly) {
@@ -124,9 +129,12 @@ TEST_F(ShellSessionTest, ServiceStopEndsAConversationPromptly) {
     stop_.Set();
   });
   auto start = std::chrono::steady_clock::now();
-  CollectShellConfiguration(conversations_, "127.0.0.1", settings);
+  ShellCollection result = CollectShellConfiguration(conversations_, "127.0.0.1", settings);
   stopper.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  // The stop ended the paging: the collection stops short of the whole configuration.
+  EXPECT_FALSE(result.logonFailed);
+  EXPECT_LT(result.lines.size(), Expected(device).size());
 }
 
 TEST_F(ShellSessionTest, TelnetServerPathCollectsTheConfiguration) {

@@ -1,9 +1,9 @@
 #pragma once
 // ODBC drivers for tests, found wherever Debian installs them (/usr/lib/<multiarch>/odbc/ on any
 // architecture) and registered in an odbcinst.ini of the test's own, never the machine's.
-#include <glob.h>
-
 #include <string>
+
+#include <glob.h>
 
 #include "platform/atomic_file.h"
 
