@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, builds, runs the unit and end-to-end tests, then
-# the unit and end-to-end tests again with everything (MirvaleSrv too) built under
-# AddressSanitizer (leak detection on) and UndefinedBehaviorSanitizer.
+# Runs every test: installs what is missing, checks the include order and runs the remote-shell
+# tests under ThreadSanitizer, builds, runs the unit and end-to-end tests, then them again with
+# everything (MirvaleSrv too) built under AddressSanitizer (leak detection on) and
+# UndefinedBehaviorSanitizer.
 # Benchmarks (label bench) are not run here: scripts/bench.sh runs them.
 #
 # The tests run as root (CI does). A test that skipped or did not run fails the run: a skipped
@@ -11,6 +12,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 set -e
 bash scripts/install-deps.sh
+rm -f build-tsan/Testing/junit-threads.xml
 bash scripts/test-layers-and-threads.sh
 bash scripts/build.sh build
 bash scripts/build.sh build-asan -DMIRVALE_SANITIZE=ON -DMIRVALE_BUILD_DESKTOP=OFF
@@ -30,7 +32,12 @@ run_stage() {
     --parallel "$(nproc)" --timeout 600 --output-junit "$(pwd)/$report"
   local status=$?
   [ $status -eq 0 ] || failed=1
-  python3 scripts/test_report.py "$report" "$name"
+  check_stage "$name" "$report"
+}
+
+# check_stage <name> <JUnit report>: lists the stage's skipped and not-run tests.
+check_stage() {
+  python3 scripts/test_report.py "$2" "$1"
   case $? in
     0) ;;
     2) incomplete=1 ;;
@@ -56,6 +63,7 @@ finish() {
   exit 0
 }
 
+check_stage threads build-tsan/Testing/junit-threads.xml
 run_stage main build
 
 # Sanitizer findings of every process (the tests and the MirvaleSrv they start) go to files, so
