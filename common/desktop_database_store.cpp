@@ -20,11 +20,12 @@ DesktopDatabaseStore::DesktopDatabaseStore(std::string programFolder, platform::
 
 bool DesktopDatabaseStore::LoadDatabase() {
   const std::string path = platform::JoinPath(m_strProgramFolder, kDeviceDatabaseFileName);
-  std::lock_guard lock(m_csData);
+  std::lock_guard loading(m_csLoad);
   return platform::Retry(
       [&] {
         auto fresh = ReadDeviceDatabaseFile(path);
         if (!fresh) return false;
+        std::lock_guard lock(m_csData);
         m_mapDatabase.swap(*fresh);
         return true;
       },
@@ -33,17 +34,20 @@ bool DesktopDatabaseStore::LoadDatabase() {
 
 bool DesktopDatabaseStore::LoadScanDatabase() {
   const std::string path = platform::JoinPath(m_strProgramFolder, kScanDatabaseFileName);
-  std::lock_guard lock(m_csData);
-  m_bScanLoaded = platform::Retry(
+  std::lock_guard loading(m_csLoad);
+  const bool loaded = platform::Retry(
       [&] {
         auto fresh = ReadScanDatabaseFile(path);
         if (!fresh) return false;
+        std::lock_guard lock(m_csData);
         header_ = std::move(fresh->header);
         m_mapScan.swap(fresh->map);
         return true;
       },
       policy_);
-  return m_bScanLoaded;
+  std::lock_guard lock(m_csData);
+  m_bScanLoaded = loaded;
+  return loaded;
 }
 
 void DesktopDatabaseStore::CopyScanMap(ScanDatabaseMap& destination) const {

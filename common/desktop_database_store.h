@@ -1,7 +1,9 @@
 #pragma once
 // The desktop program's in-memory copy of the two database files. One lock guards the scan
-// header, both maps and every load; views take deep copies, look up one device, or remove
-// records. A failed load leaves what was in memory.
+// header and both maps; views take deep copies, look up one device, or remove records. A load
+// reads the file (with its retries and pauses) outside that lock and only swaps the result in
+// under it, so a view never waits on a file; loads are serialised by a lock of their own. A
+// failed load leaves what was in memory.
 #include <mutex>
 #include <string>
 
@@ -34,6 +36,7 @@ class DesktopDatabaseStore {
  private:
   const std::string m_strProgramFolder;
   const platform::RetryPolicy policy_;
+  std::mutex m_csLoad;  // one load at a time, so an older read never replaces a newer one
   mutable std::mutex m_csData;
   ScanDatabaseHeader header_;
   bool m_bScanLoaded = false;

@@ -1,0 +1,65 @@
+#include "desktop/pools/scan_follower.h"
+
+#include "common/desktop_database_store.h"
+#include "common/status_texts.h"
+
+namespace mirvale {
+
+ScanFollower::ScanFollower(DesktopDatabaseStore& store, std::chrono::milliseconds interval, QObject* parent)
+    : QObject(parent), store_(store), interval_(interval) {}
+
+ScanFollower::~ScanFollower() {
+  {
+    std::lock_guard lock(lock_);
+    stop_ = true;
+  }
+  wake_.notify_all();
+  if (thread_.joinable()) thread_.join();
+}
+
+void ScanFollower::Start() {
+  std::lock_guard lock(lock_);
+  if (running_) return;
+  running_ = true;
+  thread_ = std::thread([this] { Run(); });
+}
+
+bool ScanFollower::Running() const {
+  std::lock_guard lock(lock_);
+  return running_;
+}
+
+bool ScanFollower::WaitOrStop() {
+  std::unique_lock lock(lock_);
+  return !wake_.wait_for(lock, interval_, [this] { return stop_; });
+}
+
+void ScanFollower::Run() {
+  while (store_.LoadScanDatabase()) {
+    auto snapshot = std::make_shared<ScanSnapshot>();
+    snapshot->header = store_.ScanHeader();
+    store_.CopyScanMap(snapshot->map);
+    const bool finished = snapshot->header.m_strScanStatus == kScanFinished;
+    std::shared_ptr<const ScanSnapshot> posted = std::move(snapshot);
+    // Queued to this object's thread; dropped when the follower is gone by then.
+    QMetaObject::invokeMethod(this, [this, posted] { emit snapshotRead(posted); }, Qt::QueuedConnection);
+    if (finished || !WaitOrStop()) break;
+  }
+  {
+    std::lock_guard lock(lock_);
+    if (stop_) return;
+  }
+  store_.LoadDatabase();
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        {
+          std::lock_guard lock(lock_);
+          running_ = false;
+        }
+        emit scanEnded();
+      },
+      Qt::QueuedConnection);
+}
+
+}  // namespace mirvale

@@ -1,0 +1,52 @@
+#pragma once
+// Follows one manual pool scan: on a thread of its own it reloads the scan database once a
+// second and posts what it read to the GUI thread as a snapshot; when the scan database says
+// "Finished" (or can no longer be read) it reloads the device database and posts the end. It
+// never touches a widget, and the GUI thread never waits for it.
+#include <QObject>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "common/database_files.h"
+
+namespace mirvale {
+
+class DesktopDatabaseStore;
+
+struct ScanSnapshot {
+  ScanDatabaseHeader header;
+  ScanDatabaseMap map;
+};
+
+class ScanFollower : public QObject {
+  Q_OBJECT
+ public:
+  explicit ScanFollower(DesktopDatabaseStore& store,
+                        std::chrono::milliseconds interval = std::chrono::milliseconds(1000), QObject* parent = nullptr);
+  ~ScanFollower() override;  // stops following and waits for the thread
+
+  void Start();
+  bool Running() const;
+
+ signals:
+  // On the GUI thread, in the order the passes were made.
+  void snapshotRead(std::shared_ptr<const mirvale::ScanSnapshot> snapshot);
+  void scanEnded();  // the device database has been reloaded
+
+ private:
+  void Run();
+  bool WaitOrStop();  // false when asked to stop
+
+  DesktopDatabaseStore& store_;
+  const std::chrono::milliseconds interval_;
+  mutable std::mutex lock_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  bool running_ = false;
+  std::thread thread_;
+};
+
+}  // namespace mirvale

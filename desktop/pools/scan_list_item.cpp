@@ -1,0 +1,32 @@
+#include "desktop/pools/scan_list_item.h"
+
+#include "desktop/pools/pool_sorting.h"
+#include "desktop/pools/scan_pane_rules.h"
+
+namespace mirvale {
+
+void ScanListItem::SetCell(int column, const QString& text) {
+  if (this->text(column) != text) setText(column, text);
+}
+
+void ScanListItem::SetScanTime(const std::string& seconds) {
+  const qlonglong value = QString::fromStdString(seconds).toLongLong();
+  if (data(kLastScan, kSecondsRole).toLongLong() != value || text(kLastScan).isEmpty()) {
+    setData(kLastScan, kSecondsRole, value);
+    SetCell(kLastScan, FormatScanTime(seconds));
+  }
+}
+
+bool ScanListItem::operator<(const QTreeWidgetItem& other) const {
+  const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+  switch (column) {
+    case kAddress:
+      return CompareAddresses(text(0).toStdString(), other.text(0).toStdString()) < 0;
+    case kLastScan:
+      return data(kLastScan, kSecondsRole).toLongLong() < other.data(kLastScan, kSecondsRole).toLongLong();
+    default:
+      return CompareCaseInsensitive(text(column).toStdString(), other.text(column).toStdString()) < 0;
+  }
+}
+
+}  // namespace mirvale

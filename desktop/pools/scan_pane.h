@@ -1,0 +1,113 @@
+#pragma once
+// CConfigurationScanPane: pools and manual scans. The administrator picks a pool, edits, adds
+// or deletes pools through the Scan Pool button's menu, starts and stops a scan of the chosen
+// pool and watches it run (the ScanFollower posts what the scan database holds), reads the last
+// results of the pool's devices, searches and exports the list and opens one device's Scan
+// Results. The Home pane sets the one-shot status filter (property "statusFilter") before it
+// shows this pane.
+#include <QPointer>
+#include <QWidget>
+#include <memory>
+
+#include "desktop/shell/pane_registry.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTreeWidgetItem;
+
+namespace mirvale {
+
+class CColorListCtrl;
+class ScanFollower;
+class ScanPoolButton;
+struct ScanSnapshot;
+
+class CConfigurationScanPane : public QWidget {
+  Q_OBJECT
+  Q_PROPERTY(int statusFilter READ StatusFilter WRITE SetStatusFilter)
+ public:
+  CConfigurationScanPane(const PaneContext& context, QWidget* parent = nullptr);
+  ~CConfigurationScanPane() override;
+
+  int StatusFilter() const { return m_nStatusFilter; }
+  void SetStatusFilter(int filter) { m_nStatusFilter = filter; }
+  bool Busy() const { return busy_; }
+
+  // The controls, for the main view's tests and screenshots.
+  QComboBox& PoolCombo() const { return *poolCombo_; }
+  ScanPoolButton& ScanButton() const { return *scanButton_; }
+  QPushButton& StopButton() const { return *stopButton_; }
+  QProgressBar& Progress() const { return *progress_; }
+  QLabel& CounterLabel() const { return *counter_; }
+  QLabel& StopLabel() const { return *stopLabel_; }
+  CColorListCtrl& List() const { return *list_; }
+  QLineEdit& SearchEdit() const { return *searchEdit_; }
+
+  // The pane's commands (menu, buttons); the pool dialog opens window-modal and returns at once.
+  void SelectPool(const QString& name);  // as a choice in the combo
+  void StartScan();
+  void StopScan();
+  void AddPool();
+  void ModifyPool();
+  void DeletePool();
+  void Search();
+  // Writes the list to path: CSV when it ends in ".csv", else tab-separated. False when it
+  // could not be written (already shown).
+  bool ExportTo(const QString& path);
+  void SortByColumn(int column);  // a header click
+  void OpenResults(QTreeWidgetItem* row);
+
+ signals:
+  void followingEnded();  // the pane is idle again after a followed scan
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+  void paintEvent(QPaintEvent*) override;
+  void resizeEvent(QResizeEvent*) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void PoolSelected();
+  void OpenScanMenu();
+  void ApplyStatusFilter();
+  void ApplySnapshot(const ScanSnapshot& snapshot);
+  void ScanEnded();
+  void AfterPoolDialog(const QString& poolName, bool added);
+  void SetIdle();
+  void ExportDialog();
+
+  const PaneContext context_;
+  int m_nStatusFilter = 0;
+  bool busy_ = false;
+  bool ascending_ = true;
+  int sortColumn_ = 0;
+  QLabel* title_;
+  QLabel* poolLabel_;
+  QComboBox* poolCombo_;
+  ScanPoolButton* scanButton_;
+  QPushButton* stopButton_;
+  QLabel* progressLabel_;
+  QProgressBar* progress_;
+  QLabel* counter_;
+  QLabel* stopLabel_;
+  QLabel* listLabel_;
+  CColorListCtrl* list_;
+  QLabel* searchLabel_;
+  QLineEdit* searchEdit_;
+  QPushButton* searchButton_;
+  QPushButton* exportButton_;
+  QPushButton* setButton_;
+  QPushButton* restoreButton_;
+  QPushButton* compareButton_;
+  std::unique_ptr<ScanFollower> follower_;
+};
+
+// Registers the pane in the Scan slot.
+void RegisterScanPane(PaneRegistry& registry);
+
+}  // namespace mirvale

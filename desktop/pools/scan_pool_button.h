@@ -1,0 +1,32 @@
+#pragma once
+// The Scan pane's "Scan Pool" button: pressing its left part starts the scan, its arrow part
+// opens the Scan Menu. It shows the states the pane needs apart: disabled, pressed, hot,
+// focused, menu open (arrow pushed) and busy (arrow greyed while a scan is followed).
+#include <QPushButton>
+
+namespace mirvale {
+
+class ScanPoolButton : public QPushButton {
+  Q_OBJECT
+ public:
+  explicit ScanPoolButton(const QString& text, QWidget* parent = nullptr);
+
+  void SetBusy(bool busy);
+  bool Busy() const { return busy_; }
+  void SetMenuOpen(bool open);
+  // The arrow part, in the button's coordinates.
+  QRect ArrowZone() const;
+
+ signals:
+  void arrowPressed();
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  bool busy_ = false;
+  bool menuOpen_ = false;
+};
+
+}  // namespace mirvale

@@ -1,0 +1,54 @@
+#pragma once
+// CConfigurationScanResults: what the last scan found on one device. For an SNMP pool, the
+// stored values with their previous ones; for a shell pool, the configuration beside the one
+// before it in two scan views, where clicking a line opens its Command Properties.
+#include <QDialog>
+#include <vector>
+
+#include "common/device_records.h"
+
+class QLabel;
+class QLineEdit;
+
+namespace mirvale {
+
+class CColorListCtrl;
+class CFlatSplitterWnd;
+class CMirvaleApp;
+
+class CConfigurationScanResults : public QDialog {
+  Q_OBJECT
+ public:
+  CConfigurationScanResults(CMirvaleApp& app, const QString& address, const QString& name, const QString& status,
+                            const QString& pool, QWidget* parent = nullptr);
+
+  CColorListCtrl& List() const { return *list_; }
+  CFlatSplitterWnd* Splitter() const { return splitter_; }
+  // The two configuration lists (current, previous) of a shell pool, else null.
+  CColorListCtrl* View(int side) const { return views_[side]; }
+  QLabel& CountLabel() const { return *count_; }
+  QLineEdit& SearchEdit() const { return *searchEdit_; }
+  void Search();
+  // Fills both configuration views again from the store (after a set).
+  void FillViews();
+
+ private:
+  void FillQueries(const CDbItem& device);
+  void SortList(int column);
+
+  CMirvaleApp& app_;
+  const QString address_;
+  const QString pool_;
+  bool ascending_ = true;
+  CColorListCtrl* list_;
+  CFlatSplitterWnd* splitter_ = nullptr;
+  CColorListCtrl* views_[2] = {nullptr, nullptr};
+  QLabel* count_;
+  QLineEdit* searchEdit_;
+};
+
+// Opens the dialog window-modal over parent and returns at once; it deletes itself when closed.
+CConfigurationScanResults* OpenScanResults(CMirvaleApp& app, const QString& address, const QString& name,
+                                           const QString& status, const QString& pool, QWidget* parent);
+
+}  // namespace mirvale
