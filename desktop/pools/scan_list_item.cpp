@@ -1,9 +1,15 @@
 #include "desktop/pools/scan_list_item.h"
 
+#include "common/ipv4_address.h"
 #include "desktop/pools/pool_sorting.h"
 #include "desktop/pools/scan_pane_rules.h"
 
 namespace mirvale {
+
+void ScanListItem::SetAddress(const QString& address) {
+  setText(kAddress, address);
+  setData(kAddress, kNumberRole, AddressToHostOrder(address.toStdString()));
+}
 
 void ScanListItem::SetCell(int column, const QString& text) {
   if (this->text(column) != text) setText(column, text);
@@ -21,7 +27,7 @@ bool ScanListItem::operator<(const QTreeWidgetItem& other) const {
   const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
   switch (column) {
     case kAddress:
-      return CompareAddresses(text(0).toStdString(), other.text(0).toStdString()) < 0;
+      return data(kAddress, kNumberRole).toUInt() < other.data(kAddress, kNumberRole).toUInt();
     case kLastScan:
       return data(kLastScan, kSecondsRole).toLongLong() < other.data(kLastScan, kSecondsRole).toLongLong();
     default:

@@ -10,8 +10,10 @@ class ScanListItem : public QTreeWidgetItem {
  public:
   enum Column { kAddress = 0, kName = 1, kLastScan = 2, kStatus = 3 };
   static constexpr int kSecondsRole = Qt::UserRole + 1;
+  static constexpr int kNumberRole = Qt::UserRole + 2;  // the address as a host-order number
 
   using QTreeWidgetItem::QTreeWidgetItem;
+  void SetAddress(const QString& address);
   // Writes a cell only when its text differs.
   void SetCell(int column, const QString& text);
   void SetScanTime(const std::string& seconds);

@@ -136,8 +136,7 @@ CConfigurationScanPane::CConfigurationScanPane(const PaneContext& context, QWidg
   list_->setColumnWidth(1, 150);
   list_->setColumnWidth(2, 150);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
-  list_->setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d8d8d8; border-bottom: 1px solid "
-                                      "#d8d8d8; }"));
+  list_->setAlternatingRowColors(true);
   list_->header()->setSectionsClickable(true);
   list_->header()->setSortIndicatorShown(false);
 
@@ -195,7 +194,7 @@ void CConfigurationScanPane::PoolSelected() {
   for (const auto& [key, device] : copy) {
     if (device->m_strPool != poolName) continue;
     auto* row = new ScanListItem(list_);
-    row->setText(0, QString::fromStdString(device->m_strAddress));
+    row->SetAddress(QString::fromStdString(device->m_strAddress));
     row->setText(1, QString::fromStdString(device->m_strName));
     row->SetScanTime(device->m_strScanTime);
     row->setText(3, QString::fromStdString(device->m_strStatus));
@@ -254,7 +253,7 @@ void CConfigurationScanPane::ApplySnapshot(const ScanSnapshot& snapshot) {
     ScanListItem*& row = rows[address];
     if (!row) {
       row = new ScanListItem(list_);
-      row->setText(0, address);
+      row->SetAddress(address);
       appended = true;
     }
     row->SetCell(1, QString::fromStdString(record->m_strName));
@@ -497,7 +496,7 @@ void CConfigurationScanPane::ApplyStatusFilter() {
   for (const auto& [key, record] : copy) {
     if (!StatusMatchesFilter(record->m_strStatus, m_nStatusFilter)) continue;
     auto* row = new ScanListItem(list_);
-    row->setText(0, QString::fromStdString(record->m_strAddress));
+    row->SetAddress(QString::fromStdString(record->m_strAddress));
     row->setText(1, QString::fromStdString(record->m_strName));
     row->SetScanTime(header.m_strScanStart);
     row->setText(3, QString::fromStdString(record->m_strStatus));

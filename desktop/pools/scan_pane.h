@@ -3,13 +3,13 @@
 // or deletes pools through the Scan Pool button's menu, starts and stops a scan of the chosen
 // pool and watches it run (the ScanFollower posts what the scan database holds), reads the last
 // results of the pool's devices, searches and exports the list and opens one device's Scan
-// Results. The Home pane sets the one-shot status filter (property "statusFilter") before it
-// shows this pane.
+// Results. The Home pane sets the one-shot status filter before it shows this pane.
 #include <QPointer>
 #include <QWidget>
 #include <memory>
 
 #include "desktop/shell/pane_registry.h"
+#include "desktop/shell/scan_status_filter.h"
 
 class QComboBox;
 class QLabel;
@@ -25,15 +25,14 @@ class ScanFollower;
 class ScanPoolButton;
 struct ScanSnapshot;
 
-class CConfigurationScanPane : public QWidget {
+class CConfigurationScanPane : public QWidget, public ScanStatusFilter {
   Q_OBJECT
-  Q_PROPERTY(int statusFilter READ StatusFilter WRITE SetStatusFilter)
  public:
   CConfigurationScanPane(const PaneContext& context, QWidget* parent = nullptr);
   ~CConfigurationScanPane() override;
 
   int StatusFilter() const { return m_nStatusFilter; }
-  void SetStatusFilter(int filter) { m_nStatusFilter = filter; }
+  void SetStatusFilter(int filter) override { m_nStatusFilter = filter; }
   bool Busy() const { return busy_; }
 
   // The controls, for the main view's tests and screenshots.
