@@ -24,8 +24,7 @@ QLineEdit* AddressEdit(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-CConfigurationAddDevices::CConfigurationAddDevices(CConfigurationPoolProperties& pool)
-    : QDialog(&pool), pool_(pool) {
+CConfigurationAddDevices::CConfigurationAddDevices(CConfigurationPoolProperties& pool) : QDialog(&pool), pool_(pool) {
   setWindowTitle(QStringLiteral("Add Devices"));
   auto* form = new QFormLayout(this);
   network = AddressEdit(QString(), this);

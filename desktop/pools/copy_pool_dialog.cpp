@@ -52,8 +52,7 @@ bool CConfigurationCopyPool::eventFilter(QObject* watched, QEvent* event) {
 void CConfigurationCopyPool::accept() {
   const std::string newName = name->text().toStdString();
   const auto& pools = pool_.App().Document().m_mapPools;
-  if (auto refusal =
-          RefuseCopyName(newName, pools.Contains(newName), pools.Contains(pool_.PoolName().toStdString()))) {
+  if (auto refusal = RefuseCopyName(newName, pools.Contains(newName), pools.Contains(pool_.PoolName().toStdString()))) {
     ShowRefusal(this, *refusal);
     name->setFocus();
     return;

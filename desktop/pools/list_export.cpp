@@ -9,7 +9,8 @@ namespace {
 std::string Cell(std::string text, ExportKind kind) {
   if (!text.empty() && std::string_view("=+-@").find(text.front()) != std::string_view::npos) text.insert(0, "'");
   if (kind == ExportKind::Text) {
-    std::replace_if(text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; }, ' ');
     return text;
   }
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;

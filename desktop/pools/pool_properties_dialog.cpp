@@ -27,18 +27,11 @@
 #include "desktop/pools/scan_pane_rules.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
+#include "desktop/shell/wait_cursor.h"
 #include "platform/service_control_codes.h"
 
 namespace mirvale {
 namespace {
-
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // A row of the device list (both columns compare as addresses) or of the query list (natural
 // order of identifiers and names).
@@ -103,8 +96,8 @@ CConfigurationPoolProperties::CConfigurationPoolProperties(CMirvaleApp& app, con
   snmpV1Radio_ = new QRadioButton(QStringLiteral("Snmp - V1/2 protocol."), this);
   snmpV3Radio_ = new QRadioButton(QStringLiteral("Snmp - V3 protocol."), this);
   auto* details = new QPushButton(QStringLiteral("Protocol Details..."), this);
-  for (QWidget* widget : {static_cast<QWidget*>(shellRadio_), static_cast<QWidget*>(snmpV1Radio_),
-                          static_cast<QWidget*>(snmpV3Radio_)})
+  for (QWidget* widget :
+       {static_cast<QWidget*>(shellRadio_), static_cast<QWidget*>(snmpV1Radio_), static_cast<QWidget*>(snmpV3Radio_)})
     protocolRow->addWidget(widget);
   protocolRow->addStretch(1);
   protocolRow->addWidget(details);
@@ -236,7 +229,8 @@ void CConfigurationPoolProperties::LoadPool() {
   specificQueries_->setChecked(image_.settings.m_bAllQueries == 0);
   SetQueryButtons(image_.settings.m_bAllQueries == 0);
   for (const auto& [key, query] : image_.queries)
-    new PoolListItem(queryList_, false, QString::fromStdString(query->m_strOid), QString::fromStdString(query->m_strName));
+    new PoolListItem(queryList_, false, QString::fromStdString(query->m_strOid),
+                     QString::fromStdString(query->m_strName));
   SortQueries();
 }
 
@@ -247,7 +241,9 @@ void CConfigurationPoolProperties::ChooseProtocol(ProtocolChoice choice) {
   ApplyLayout(choice);
 }
 
-void CConfigurationPoolProperties::ApplyLayout(ProtocolChoice choice) { queriesGroup_->setVisible(choice != ProtocolChoice::Shell); }
+void CConfigurationPoolProperties::ApplyLayout(ProtocolChoice choice) {
+  queriesGroup_->setVisible(choice != ProtocolChoice::Shell);
+}
 
 void CConfigurationPoolProperties::SetQueryButtons(bool enabled) {
   for (QPushButton* button : {addQuery_, addMibs_, removeQueries_}) button->setEnabled(enabled);
@@ -268,7 +264,8 @@ void CConfigurationPoolProperties::CollectSpecificQueries() {
   DeviceDatabaseMap copy;
   app_.Store().CopyDatabaseMap(copy);
   for (const CQueryItem& query : CollectedQueries(copy, nameEdit_->text().toStdString(), image_.queries)) {
-    new PoolListItem(queryList_, false, QString::fromStdString(query.m_strOid), QString::fromStdString(query.m_strName));
+    new PoolListItem(queryList_, false, QString::fromStdString(query.m_strOid),
+                     QString::fromStdString(query.m_strName));
     image_.queries.Set(query.m_strOid, query);
   }
   SortQueries();
@@ -342,7 +339,8 @@ void CConfigurationPoolProperties::RemoveSelectedQueries() {
 void CConfigurationPoolProperties::ImportDeviceList(const QString& path) {
   WaitCursor wait;
   std::set<std::string> present;
-  for (int i = 0; i < deviceList_->topLevelItemCount(); ++i) present.insert(deviceList_->topLevelItem(i)->text(0).toStdString());
+  for (int i = 0; i < deviceList_->topLevelItemCount(); ++i)
+    present.insert(deviceList_->topLevelItem(i)->text(0).toStdString());
   auto added = ReadDeviceList(path.toStdString(), present);
   if (!added) {
     ShowInformation(this, QString::fromStdString(DevicesAddedMessage(0)));
@@ -380,8 +378,8 @@ void CConfigurationPoolProperties::OpenAddDevices() {
 }
 
 void CConfigurationPoolProperties::OpenAddList() {
-  const QString path = QFileDialog::getOpenFileName(
-      this, QStringLiteral("Select file (use single device ip or name in each row):"));
+  const QString path =
+      QFileDialog::getOpenFileName(this, QStringLiteral("Select file (use single device ip or name in each row):"));
   if (!path.isEmpty()) ImportDeviceList(path);
 }
 

@@ -42,7 +42,8 @@ void ScanFollower::Run() {
     const bool finished = snapshot->header.m_strScanStatus == kScanFinished;
     std::shared_ptr<const ScanSnapshot> posted = std::move(snapshot);
     // Queued to this object's thread; dropped when the follower is gone by then.
-    QMetaObject::invokeMethod(this, [this, posted] { emit snapshotRead(posted); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, posted] { emit snapshotRead(posted); }, Qt::QueuedConnection);
     if (finished || !WaitOrStop()) break;
   }
   {

@@ -25,7 +25,8 @@ class ScanFollower : public QObject {
   Q_OBJECT
  public:
   explicit ScanFollower(DesktopDatabaseStore& store,
-                        std::chrono::milliseconds interval = std::chrono::milliseconds(1000), QObject* parent = nullptr);
+                        std::chrono::milliseconds interval = std::chrono::milliseconds(1000),
+                        QObject* parent = nullptr);
   ~ScanFollower() override;  // stops following and waits for the thread
 
   void Start();

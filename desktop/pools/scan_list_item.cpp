@@ -26,12 +26,10 @@ void ScanListItem::SetScanTime(const std::string& seconds) {
 bool ScanListItem::operator<(const QTreeWidgetItem& other) const {
   const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
   switch (column) {
-    case kAddress:
-      return data(kAddress, kNumberRole).toUInt() < other.data(kAddress, kNumberRole).toUInt();
+    case kAddress: return data(kAddress, kNumberRole).toUInt() < other.data(kAddress, kNumberRole).toUInt();
     case kLastScan:
       return data(kLastScan, kSecondsRole).toLongLong() < other.data(kLastScan, kSecondsRole).toLongLong();
-    default:
-      return CompareCaseInsensitive(text(column).toStdString(), other.text(column).toStdString()) < 0;
+    default: return CompareCaseInsensitive(text(column).toStdString(), other.text(column).toStdString()) < 0;
   }
 }
 

@@ -29,6 +29,7 @@
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
 #include "desktop/shell/shell_colours.h"
+#include "desktop/shell/wait_cursor.h"
 #include "platform/atomic_file.h"
 #include "platform/service_control_codes.h"
 
@@ -36,14 +37,6 @@ namespace mirvale {
 namespace {
 
 constexpr char kServiceNotResponding[] = "Service not responding, please check your access permissions.";
-
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y) {
   auto* label = new QLabel(text, parent);
@@ -55,7 +48,8 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y) {
 // The pool combo reads the settings' pools again each time its list drops down.
 class RefreshingPoolCombo : public QComboBox {
  public:
-  RefreshingPoolCombo(std::function<QStringList()> pools, QWidget* parent) : QComboBox(parent), pools_(std::move(pools)) {}
+  RefreshingPoolCombo(std::function<QStringList()> pools, QWidget* parent)
+      : QComboBox(parent), pools_(std::move(pools)) {}
   void showPopup() override {
     const QString current = currentText();
     {
@@ -160,8 +154,9 @@ CConfigurationScanPane::CConfigurationScanPane(const PaneContext& context, QWidg
   connect(exportButton_, &QPushButton::clicked, this, [this] { ExportDialog(); });
   connect(list_->header(), &QHeaderView::sectionClicked, this, [this](int column) { SortByColumn(column); });
   connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row) { OpenResults(row); });
-  const std::pair<QPushButton*, int> commands[] = {
-      {setButton_, kCommandSetDevices}, {restoreButton_, kCommandRestoreDevices}, {compareButton_, kCommandCompareDevices}};
+  const std::pair<QPushButton*, int> commands[] = {{setButton_, kCommandSetDevices},
+                                                   {restoreButton_, kCommandRestoreDevices},
+                                                   {compareButton_, kCommandCompareDevices}};
   for (const auto& [button, command] : commands)
     connect(button, &QPushButton::clicked, this, [this, command = command] { context_.dispatchCommand(command); });
   connect(poolCombo_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
@@ -337,10 +332,9 @@ void CConfigurationScanPane::DeletePool() {
   const std::string pool = poolCombo_->currentText().toStdString();
   CMirvaleApp& app = context_.app;
   if (pool.empty() || !app.Document().m_mapPools.Contains(pool)) return;
-  const auto answer =
-      Prompter::Current().Ask(this, QMessageBox::Information,
-                              QStringLiteral("Are you sure you would like to delete the selected pool?"),
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  const auto answer = Prompter::Current().Ask(
+      this, QMessageBox::Information, QStringLiteral("Are you sure you would like to delete the selected pool?"),
+      QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   if (answer != QMessageBox::Yes) return;
   WaitCursor wait;
   app.WithDocument([&](CMirvaleDoc& doc) {
@@ -381,9 +375,9 @@ void CConfigurationScanPane::Search() {
 }
 
 void CConfigurationScanPane::ExportDialog() {
-  const QString path = QFileDialog::getSaveFileName(
-      this, QStringLiteral("Export Results"), QString(),
-      QStringLiteral("CSV (Comma delimited) (*.csv);;Text (Tab delimited) (*.txt)"));
+  const QString path =
+      QFileDialog::getSaveFileName(this, QStringLiteral("Export Results"), QString(),
+                                   QStringLiteral("CSV (Comma delimited) (*.csv);;Text (Tab delimited) (*.txt)"));
   if (!path.isEmpty()) ExportTo(path);
 }
 
@@ -435,10 +429,14 @@ void CConfigurationScanPane::OpenScanMenu() {
   remove->setEnabled(chosen);
   QAction* picked = menu.exec(scanButton_->mapToGlobal(scanButton_->rect().bottomLeft()));
   scanButton_->SetMenuOpen(false);
-  if (picked == start) StartScan();
-  else if (picked == modify) ModifyPool();
-  else if (picked == remove) DeletePool();
-  else if (picked == add) AddPool();
+  if (picked == start)
+    StartScan();
+  else if (picked == modify)
+    ModifyPool();
+  else if (picked == remove)
+    DeletePool();
+  else if (picked == add)
+    AddPool();
 }
 
 void CConfigurationScanPane::mousePressEvent(QMouseEvent* event) {
@@ -505,7 +503,8 @@ void CConfigurationScanPane::ApplyStatusFilter() {
   sortColumn_ = 0;
   ascending_ = true;
   list_->sortItems(0, Qt::AscendingOrder);
-  counter_->setText(QStringLiteral("%1 of %2 Devices Found.").arg(listed).arg(QString::fromStdString(header.m_strScanTotal)));
+  counter_->setText(
+      QStringLiteral("%1 of %2 Devices Found.").arg(listed).arg(QString::fromStdString(header.m_strScanTotal)));
   m_nStatusFilter = kFilterNone;
 }
 

@@ -9,7 +9,13 @@ namespace mirvale {
 
 class CMirvaleApp;
 
-enum StatusFilter { kFilterNone = 0, kFilterChanged = 1, kFilterUnchanged = 2, kFilterUnreachable = 3, kFilterFailed = 4 };
+enum StatusFilter {
+  kFilterNone = 0,
+  kFilterChanged = 1,
+  kFilterUnchanged = 2,
+  kFilterUnreachable = 3,
+  kFilterFailed = 4
+};
 
 // Whether a status text belongs to the filter's group (the Home pane counts the same way).
 bool StatusMatchesFilter(const std::string& status, int filter);

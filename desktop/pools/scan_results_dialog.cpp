@@ -31,7 +31,8 @@ class QueryResultItem : public QTreeWidgetItem {
   using QTreeWidgetItem::QTreeWidgetItem;
   bool operator<(const QTreeWidgetItem& other) const override {
     const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-    if (column == 2 || column == 4) return data(column, kSecondsRole).toLongLong() < other.data(column, kSecondsRole).toLongLong();
+    if (column == 2 || column == 4)
+      return data(column, kSecondsRole).toLongLong() < other.data(column, kSecondsRole).toLongLong();
     return CompareNaturally(text(column).toStdString(), other.text(column).toStdString()) < 0;
   }
 };
@@ -178,10 +179,10 @@ void CConfigurationScanResults::FillViews() {
   if (!app_.Store().GetDbItem(DeviceKey(pool_.toStdString(), address_.toStdString()), device)) return;
   const ConfigurationPanes panes = ConfigurationOf(device);
   const std::vector<std::string>* sides[2] = {&panes.current, &panes.previous};
-  const QString titles[2] = {
-      QStringLiteral("Current Configuration: ") + (panes.current.empty() ? QString() : FormatScanTime(panes.currentTime)),
-      QStringLiteral("Previous Configuration: ") +
-          (panes.previous.empty() ? QString() : FormatScanTime(panes.previousTime))};
+  const QString titles[2] = {QStringLiteral("Current Configuration: ") +
+                                 (panes.current.empty() ? QString() : FormatScanTime(panes.currentTime)),
+                             QStringLiteral("Previous Configuration: ") +
+                                 (panes.previous.empty() ? QString() : FormatScanTime(panes.previousTime))};
   for (int side = 0; side < 2; ++side) {
     CColorListCtrl& view = *views_[side];
     view.clear();

@@ -29,8 +29,8 @@ std::optional<std::string> RefuseCopyName(const std::string& name, bool nameExis
 
 std::string QueryNameRule(const std::string& text) { return text.substr(0, text.find('.')); }
 
-std::optional<std::string> RefuseQuery(const std::string& oid, const std::string& name, const std::vector<QueryRow>& rows,
-                                       int modifiedRow) {
+std::optional<std::string> RefuseQuery(const std::string& oid, const std::string& name,
+                                       const std::vector<QueryRow>& rows, int modifiedRow) {
   const size_t instance = oid.find(".0");
   const bool endsInInstance = instance != std::string::npos && instance + 2 == oid.size();
   if (oid.empty() || endsInInstance || oid.back() == '.') return "Invalid query properties, please try again.";

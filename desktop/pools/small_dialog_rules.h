@@ -26,7 +26,7 @@ struct QueryRow {
   std::string name;
 };
 // rows: the query list; modifiedRow: the row being modified, or -1 for a new query.
-std::optional<std::string> RefuseQuery(const std::string& oid, const std::string& name, const std::vector<QueryRow>& rows,
-                                       int modifiedRow);
+std::optional<std::string> RefuseQuery(const std::string& oid, const std::string& name,
+                                       const std::vector<QueryRow>& rows, int modifiedRow);
 
 }  // namespace mirvale

@@ -1,9 +1,9 @@
 // The pools folder's widget-free rules: MIB import over the MIB files Debian ships and small
 // fixtures, device-list import through the real resolver, list orders, the dialogs' refusals,
 // the protocol forms, the list export and the scan results' configuration panes.
-#include <gtest/gtest.h>
-
 #include <fstream>
+
+#include <gtest/gtest.h>
 
 #include "desktop/pools/device_list_import.h"
 #include "desktop/pools/list_export.h"
@@ -34,15 +34,14 @@ TEST(MibImport, RealUcdMibWritableOnlyAndAll) {
   MibImport writable;
   ASSERT_TRUE(writable.ReadFile(std::string(kMibFolder) + "/UCD-SNMP-MIB.txt"));
   using Pairs = std::vector<std::pair<std::string, std::string>>;
-  EXPECT_EQ(OidsAndNames(writable.Resolve(true)),
-            (Pairs{{"1.3.6.1.4.1.2021.8.1.102", "extErrFix"},
-                   {"1.3.6.1.4.1.2021.10.1.4", "laConfig"},
-                   {"1.3.6.1.4.1.2021.2.1.102", "prErrFix"},
-                   {"1.3.6.1.4.1.2021.100.10", "versionClearCache"},
-                   {"1.3.6.1.4.1.2021.100.20", "versionDoDebugging"},
-                   {"1.3.6.1.4.1.2021.100.12", "versionRestartAgent"},
-                   {"1.3.6.1.4.1.2021.100.13", "versionSavePersistentData"},
-                   {"1.3.6.1.4.1.2021.100.11", "versionUpdateConfig"}}));
+  EXPECT_EQ(OidsAndNames(writable.Resolve(true)), (Pairs{{"1.3.6.1.4.1.2021.8.1.102", "extErrFix"},
+                                                         {"1.3.6.1.4.1.2021.10.1.4", "laConfig"},
+                                                         {"1.3.6.1.4.1.2021.2.1.102", "prErrFix"},
+                                                         {"1.3.6.1.4.1.2021.100.10", "versionClearCache"},
+                                                         {"1.3.6.1.4.1.2021.100.20", "versionDoDebugging"},
+                                                         {"1.3.6.1.4.1.2021.100.12", "versionRestartAgent"},
+                                                         {"1.3.6.1.4.1.2021.100.13", "versionSavePersistentData"},
+                                                         {"1.3.6.1.4.1.2021.100.11", "versionUpdateConfig"}}));
 
   const std::vector<CQueryItem> all = writable.Resolve(false);
   EXPECT_GT(all.size(), 120u);

@@ -3,9 +3,9 @@
 // refusal on the way), its scan followed to "Finished", a device's Scan Results; then a pool
 // of 254 addresses followed live while the GUI thread's longest stall is measured.
 #include <QElapsedTimer>
-#include <QPointer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -154,15 +154,15 @@ TEST_F(PoolsScan, PoolMadeThroughTheDialogsIsScannedAndItsDeviceResultsOpen) {
 
   QSignalSpy ended(&pane, &CConfigurationScanPane::followingEnded);
   pool->accept();  // stored, committed; "Yes" to the start-scan question starts the scan
-  EXPECT_EQ(prompter.Texts(),
-            (QStringList{"Invalid pool name, please try again.", "Invalid protocol parameters, please try again.",
-                         "Invalid write community, please try again.", "Invalid devices list, please try again.",
-                         "Mask too big, please set multiple class c networks.",
-                         "Network already exists, please try again.", "1 device was added.",
-                         "Invalid queries list, please try again.", "Invalid query properties, please try again.",
-                         "8 queries were added.", "No new queries were added.",
-                         "Would you like to start Pool scan? By clicking 'Yes' you will start scanning your pool "
-                         "devices now."}));
+  EXPECT_EQ(
+      prompter.Texts(),
+      (QStringList{"Invalid pool name, please try again.", "Invalid protocol parameters, please try again.",
+                   "Invalid write community, please try again.", "Invalid devices list, please try again.",
+                   "Mask too big, please set multiple class c networks.", "Network already exists, please try again.",
+                   "1 device was added.", "Invalid queries list, please try again.",
+                   "Invalid query properties, please try again.", "8 queries were added.", "No new queries were added.",
+                   "Would you like to start Pool scan? By clicking 'Yes' you will start scanning your pool "
+                   "devices now."}));
   EXPECT_EQ(prompter.Icons().first(), QMessageBox::NoIcon);
   const CPoolItem* stored = desktop.App().Document().m_mapPools.Find("lab");
   ASSERT_TRUE(stored);
@@ -200,8 +200,8 @@ TEST_F(PoolsScan, PoolMadeThroughTheDialogsIsScannedAndItsDeviceResultsOpen) {
   }
   // The two queries made by hand and the eight writable ones of the MIB, which snmpd answers.
   ASSERT_EQ(rows.size(), 10);
-  EXPECT_EQ(rows.mid(0, 4), (QStringList{"laConfig.1=12.00", "laConfig.2=12.00", "laConfig.3=12.00",
-                                         "sysLocation=Lab 1"}));
+  EXPECT_EQ(rows.mid(0, 4),
+            (QStringList{"laConfig.1=12.00", "laConfig.2=12.00", "laConfig.3=12.00", "sysLocation=Lab 1"}));
   EXPECT_EQ(rows[4], "sysName=testhost");
   EXPECT_EQ(results->CountLabel().text(), "10");
   QPointer<CConfigurationScanResults> closing(results);
@@ -234,10 +234,12 @@ TEST_F(PoolsScan, PoolMadeThroughTheDialogsIsScannedAndItsDeviceResultsOpen) {
   EXPECT_FALSE(desktop.App().Document().m_mapPools.Contains("lab"));
   CDbItem gone;
   EXPECT_FALSE(desktop.App().Store().GetDbItem("lab/127.0.0.1", gone));
-  EXPECT_TRUE(QTest::qWaitFor([&] {
-    auto bytes = platform::ReadWholeFile(service.ProgramFile("Mirvale.db"));
-    return bytes && !DecodeDeviceDatabase(*bytes).Contains("lab/127.0.0.1");
-  }, 20000));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        auto bytes = platform::ReadWholeFile(service.ProgramFile("Mirvale.db"));
+        return bytes && !DecodeDeviceDatabase(*bytes).Contains("lab/127.0.0.1");
+      },
+      20000));
 }
 
 TEST_F(PoolsScan, PoolOf254AddressesIsFollowedLiveWithoutFreezingTheWindow) {
