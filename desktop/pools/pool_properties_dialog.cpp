@@ -43,7 +43,7 @@ class PoolListItem : public QTreeWidgetItem {
     const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
     const std::string a = text(column).toStdString();
     const std::string b = other.text(column).toStdString();
-    return (addresses_ ? CompareAddresses(a, b) : CompareNaturally(a, b)) < 0;
+    return (addresses_ ? CompareAddressNumbers(a, b) : CompareNaturally(a, b)) < 0;
   }
 
  private:

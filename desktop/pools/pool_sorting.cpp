@@ -25,7 +25,7 @@ std::optional<unsigned long long> NumberAfter(std::string_view text, size_t from
 
 }  // namespace
 
-int CompareAddresses(std::string_view a, std::string_view b) {
+int CompareAddressNumbers(std::string_view a, std::string_view b) {
   uint32_t left = AddressToHostOrder(a);
   uint32_t right = AddressToHostOrder(b);
   return left < right ? -1 : (left > right ? 1 : 0);

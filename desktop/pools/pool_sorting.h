@@ -6,7 +6,7 @@
 namespace mirvale {
 
 // < 0, 0, > 0 like strcmp. Texts that are not dotted addresses compare as 255.255.255.255.
-int CompareAddresses(std::string_view a, std::string_view b);
+int CompareAddressNumbers(std::string_view a, std::string_view b);
 
 // After the common prefix, the digits that follow in each text (other characters skipped) are
 // read as numbers and the smaller comes first; with no digits on either side, or equal

@@ -13,7 +13,10 @@
 #include "desktop/pools/scan_results_dialog.h"
 #include "desktop/pools/scan_results_model.h"
 #include "desktop/shell/color_list.h"
+#include "desktop/shell/configuration_restore_thread.h"
 #include "desktop/shell/mirvale_app.h"
+#include "desktop/shell/prompter.h"
+#include "desktop/shell/set_restore_job.h"
 
 namespace mirvale {
 namespace {
@@ -108,7 +111,34 @@ void CConfigurationScanCommand::Step(int direction) {
 void CConfigurationScanCommand::Previous() { Step(-1); }
 void CConfigurationScanCommand::Next() { Step(1); }
 
-void CConfigurationScanCommand::SetCommand() {}
+void CConfigurationScanCommand::SetCommand() {
+  const std::string sentCommand = command->text().toStdString();
+  const std::string sentParameters = parameters->text().toStdString();
+  const std::string deviceAddress = address->text().toStdString();
+  RestoreRequest request{deviceAddress + "/" + sentCommand,
+                         CRestoreItem{pool->text().toStdString(), deviceAddress, name->text().toStdString(),
+                                      sentCommand, "", sentParameters, "", app_.UserName()}};
+  if (!SetRestoreJob(app_, this, {request})) return;
+  if (!RequestSucceeded(app_.Document(), request.key)) {
+    ShowInformation(this, QStringLiteral("Set failed, please check device permissions."));
+    return;
+  }
+  results_.FillViews();
+  // The changed line is found again by its command path, so an indented line is found too.
+  const std::vector<std::string> lines = LinesOf(view_);
+  int found = -1;
+  for (size_t row = 0; row < lines.size() && found < 0; ++row) {
+    const CommandPath path = CommandPathOf(lines, row);
+    if (path.command == sentCommand && path.parameters == sentParameters) found = static_cast<int>(row);
+  }
+  if (found < 0) found = std::min(row_, view_.topLevelItemCount() - 1);
+  if (QTreeWidgetItem* item = view_.topLevelItem(found)) {
+    view_.clearSelection();
+    item->setSelected(true);
+    view_.scrollToItem(item);
+  }
+  ShowRow(found);
+}
 
 CConfigurationScanCommand* OpenCommandPage(CMirvaleApp& app, CColorListCtrl& view, int row, const QString& pool,
                                            const QString& address, CConfigurationScanResults& results) {

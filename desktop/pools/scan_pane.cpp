@@ -17,7 +17,6 @@
 
 #include "common/desktop_database_store.h"
 #include "common/status_texts.h"
-#include "desktop/pools/list_export.h"
 #include "desktop/pools/pool_properties_dialog.h"
 #include "desktop/pools/scan_follower.h"
 #include "desktop/pools/scan_list_item.h"
@@ -26,11 +25,11 @@
 #include "desktop/pools/scan_results_dialog.h"
 #include "desktop/shell/color_list.h"
 #include "desktop/shell/command_ids.h"
+#include "desktop/shell/list_export.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
 #include "desktop/shell/shell_colours.h"
 #include "desktop/shell/wait_cursor.h"
-#include "platform/atomic_file.h"
 #include "platform/service_control_codes.h"
 
 namespace mirvale {
@@ -375,13 +374,14 @@ void CConfigurationScanPane::Search() {
 }
 
 void CConfigurationScanPane::ExportDialog() {
-  const QString path =
-      QFileDialog::getSaveFileName(this, QStringLiteral("Export Results"), QString(),
-                                   QStringLiteral("CSV (Comma delimited) (*.csv);;Text (Tab delimited) (*.txt)"));
-  if (!path.isEmpty()) ExportTo(path);
+  QString filter;
+  const QString path = QFileDialog::getSaveFileName(
+      this, QStringLiteral("Export Results"), QString(),
+      QStringLiteral("CSV (Comma delimited) (*.csv);;Text (Tab delimited) (*.txt)"), &filter);
+  if (!path.isEmpty()) ExportTo(path, filter);
 }
 
-bool CConfigurationScanPane::ExportTo(const QString& path) {
+bool CConfigurationScanPane::ExportTo(const QString& path, const QString& selectedFilter) {
   std::vector<std::string> titles;
   for (int column = 0; column < list_->columnCount(); ++column)
     titles.push_back(list_->headerItem()->text(column).toStdString());
@@ -392,8 +392,8 @@ bool CConfigurationScanPane::ExportTo(const QString& path) {
       cells.push_back(list_->topLevelItem(i)->text(column).toStdString());
   }
   const std::string file = path.toStdString();
-  if (platform::WriteFileAtomically(file, ListExportText(titles, rows, ExportKindOfPath(file)))) return true;
-  ShowInformation(this, QStringLiteral("Export failed, please check your access permissions."));
+  if (ExportListToFile(file, ExportTypeFor(file, selectedFilter.toStdString()), titles, rows)) return true;
+  ShowInformation(this, QString::fromLatin1(kExportFailedText));
   return false;
 }
 

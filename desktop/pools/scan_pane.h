@@ -53,9 +53,9 @@ class CConfigurationScanPane : public QWidget, public ScanStatusFilter {
   void ModifyPool();
   void DeletePool();
   void Search();
-  // Writes the list to path: CSV when it ends in ".csv", else tab-separated. False when it
-  // could not be written (already shown).
-  bool ExportTo(const QString& path);
+  // Writes the list to path as the chosen file type (CSV unless the filter or path says text).
+  // False when it could not be written (already shown).
+  bool ExportTo(const QString& path, const QString& selectedFilter = QString());
   void SortByColumn(int column);  // a header click
   void OpenResults(QTreeWidgetItem* row);
 

@@ -1,12 +1,11 @@
 // The pools folder's widget-free rules: MIB import over the MIB files Debian ships and small
 // fixtures, device-list import through the real resolver, list orders, the dialogs' refusals,
-// the protocol forms, the list export and the scan results' configuration panes.
+// the protocol forms and the scan results' configuration panes.
 #include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "desktop/pools/device_list_import.h"
-#include "desktop/pools/list_export.h"
 #include "desktop/pools/mib_import.h"
 #include "desktop/pools/pool_image.h"
 #include "desktop/pools/pool_sorting.h"
@@ -119,9 +118,9 @@ TEST(DeviceListImport, LiteralAddressesCommentsAndLocalhostThroughTheResolver) {
 }
 
 TEST(PoolSorting, AddressesNumericallyAndIdentifiersNaturally) {
-  EXPECT_LT(CompareAddresses("10.0.0.9", "10.0.0.10"), 0);
-  EXPECT_GT(CompareAddresses("192.168.0.1", "10.255.255.255"), 0);
-  EXPECT_EQ(CompareAddresses("10.0.0.1", "10.0.0.1"), 0);
+  EXPECT_LT(CompareAddressNumbers("10.0.0.9", "10.0.0.10"), 0);
+  EXPECT_GT(CompareAddressNumbers("192.168.0.1", "10.255.255.255"), 0);
+  EXPECT_EQ(CompareAddressNumbers("10.0.0.1", "10.0.0.1"), 0);
   EXPECT_LT(CompareNaturally("1.3.6.1.2.1.1.9", "1.3.6.1.2.1.1.10"), 0);
   EXPECT_LT(CompareNaturally("1.3.6.1.2.1.1.12", "1.3.6.1.2.1.1.100"), 0);  // "1" is common, not the number
   EXPECT_LT(CompareNaturally("1.3.6.1.4.1.2021.99999999999999999999", "1.3.6.1.4.1.20210"), 0);
@@ -215,17 +214,6 @@ TEST(ProtocolForms, DefaultsFlagsAndSecurityLevels) {
   EXPECT_EQ(std::tie(pool.m_bSsh, pool.m_bSnmpV3), std::make_tuple(0u, 1u));
   v3.authProtocol = 1;
   EXPECT_EQ(v3.Refuse(), "Invalid privacy protocol, please try again.");
-}
-
-TEST(ListExport, CsvQuotingTabBlanksAndFormulaGuard) {
-  const std::vector<std::string> titles{"Device IP", "Device Name"};
-  const std::vector<std::vector<std::string>> rows{{"10.0.0.1", "core, \"main\""}, {"10.0.0.2", "=cmd\tx\ny"}};
-  EXPECT_EQ(ListExportText(titles, rows, ExportKind::Csv),
-            "Device IP,Device Name\r\n10.0.0.1,\"core, \"\"main\"\"\"\r\n10.0.0.2,\"'=cmd\tx\ny\"\r\n");
-  EXPECT_EQ(ListExportText(titles, rows, ExportKind::Text),
-            "Device IP\tDevice Name\r\n10.0.0.1\tcore, \"main\"\r\n10.0.0.2\t'=cmd x y\r\n");
-  EXPECT_EQ(ExportKindOfPath("/tmp/a.CSV"), ExportKind::Csv);
-  EXPECT_EQ(ExportKindOfPath("/tmp/a.csv.txt"), ExportKind::Text);
 }
 
 TEST(ScanResultsModel, ConfigurationPanesAndCommandPath) {
