@@ -1,25 +1,30 @@
 #include "desktop/results/command_page.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QStyle>
-#include <QTabWidget>
-#include <QVBoxLayout>
 
-#include "desktop/results/detail_page_parts.h"
-#include "desktop/shell/configuration_restore_thread.h"
+#include "desktop/results/result_logic.h"
 #include "desktop/shell/mirvale_app.h"
-#include "desktop/shell/prompter.h"
 #include "desktop/shell/set_restore_job.h"
 
 namespace mirvale {
 
+void FillDeviceName(CMirvaleApp& app, CommandFields& fields) {
+  CDbItem device;
+  if (app.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device)) fields.name = device.m_strName;
+}
+
+int RowOfSent(const std::vector<std::string>& rows, const CommandFields& sent, int row) {
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const std::string path = RowPath(rows, i);
+    if (path == sent.command || path == sent.parameters) row = static_cast<int>(i);
+  }
+  return row;
+}
+
 CommandPage::CommandPage(CMirvaleApp& app, CommandPageSource& source, int row, const QString& title, QWidget* parent)
-    : QDialog(parent), app_(app), source_(source), row_(row) {
+    : DetailPage(source, row, parent), app_(app), source_(source) {
   setObjectName(QStringLiteral("CommandPage"));
   setWindowTitle(title);
   auto* page = new QWidget;
@@ -37,16 +42,13 @@ CommandPage::CommandPage(CMirvaleApp& app, CommandPageSource& source, int row, c
   form->addRow(QStringLiteral("Date:"), date_);
   form->addRow(QStringLiteral("Command:"), command_);
   form->addRow(QStringLiteral("Command parameters:"), parameters_);
-  buttons_ = AddPageButtons(*form, page, QStringLiteral("Set command Parameters"));
-  connect(buttons_.previous, &QPushButton::clicked, this, &CommandPage::Previous);
-  connect(buttons_.next, &QPushButton::clicked, this, &CommandPage::Next);
-  connect(buttons_.request, &QPushButton::clicked, this, &CommandPage::SetParameters);
+  AddButtons(*form, page, QStringLiteral("Set command Parameters"), [this] { SetParameters(); });
   WrapInSheet(*this, page, QStringLiteral("Command"));
   ShowRow();
 }
 
 void CommandPage::ShowRow() {
-  if (!buttons_.Update(row_, source_.RowCount())) return;
+  if (!UpdateButtons()) return;
   CommandFields fields = source_.Row(row_);
   address_->setText(QString::fromStdString(fields.address));
   name_->setText(QString::fromStdString(fields.name));
@@ -56,20 +58,6 @@ void CommandPage::ShowRow() {
   parameters_->setPlainText(QString::fromStdString(fields.parameters));
 }
 
-void CommandPage::Move(int direction) {
-  if (row_ < 0) return;
-  source_.Select(row_, false);
-  const int target = StepTo(row_, source_.Step(row_, direction), source_.RowCount());
-  if (target != row_) {
-    row_ = target;
-    if (source_.Selectable(row_)) source_.Select(row_, true);
-  }
-  ShowRow();
-}
-
-void CommandPage::Previous() { Move(-1); }
-void CommandPage::Next() { Move(+1); }
-
 void CommandPage::SetParameters() {
   if (row_ < 0) return;
   CommandFields sent = source_.Row(row_);
@@ -77,11 +65,7 @@ void CommandPage::SetParameters() {
   RestoreRequest request{
       sent.address + "/" + sent.command,
       CRestoreItem{sent.pool, sent.address, sent.name, sent.command, "", sent.parameters, "", app_.UserName()}};
-  if (!SetRestoreJob(app_, this, {request})) return;
-  if (!RequestSucceeded(app_.Document(), request.key)) {
-    ShowInformation(this, QStringLiteral("Set failed, please check device permissions."));
-    return;
-  }
+  if (!SendRequest(app_, request, QStringLiteral("Set failed, please check device permissions."))) return;
   row_ = source_.AfterSet(row_, sent);
   ShowRow();
 }

@@ -3,15 +3,13 @@
 // configuration line shown in full, previous and next row of the owner's list, and "Set command
 // Parameters", which sends the line through the set and restore job. What the rows hold and what
 // follows a set are the owner's: it hands the page a CommandPageSource.
-#include <QDialog>
-#include <functional>
 #include <string>
+#include <vector>
 
 #include "desktop/results/detail_page_parts.h"
 
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 
 namespace mirvale {
 
@@ -21,43 +19,34 @@ struct CommandFields {
   std::string address, name, pool, date, command, parameters;
 };
 
-class CommandPageSource {
+class CommandPageSource : public PageRows {
  public:
-  virtual ~CommandPageSource() = default;
-  virtual int RowCount() const = 0;
   virtual CommandFields Row(int row) const = 0;
-  virtual void Select(int row, bool selected) = 0;
-  // The row previous/next lands on from row (direction -1 or +1); by default the neighbour.
-  virtual int Step(int row, int direction) const { return row + direction; }
-  // Whether a row the page lands on is selected in the owner's list.
-  virtual bool Selectable(int) const { return true; }
   // After a successful set: refresh, then the row to show (or the same row).
   virtual int AfterSet(int row, const CommandFields& sent) = 0;
 };
 
-class CommandPage : public QDialog {
+// Fills fields.name from the stored device at fields.pool and fields.address, when there is one.
+void FillDeviceName(CMirvaleApp& app, CommandFields& fields);
+// After a set that refilled rows: the row whose command path is the line sent; row when none is.
+int RowOfSent(const std::vector<std::string>& rows, const CommandFields& sent, int row);
+
+class CommandPage : public DetailPage {
   Q_OBJECT
  public:
   // title: "Command Properties" or "Report Properties"; failure: the text shown when the request
   // was not carried out.
   CommandPage(CMirvaleApp& app, CommandPageSource& source, int row, const QString& title, QWidget* parent = nullptr);
 
-  int CurrentRow() const { return row_; }
-  void ShowRow();
-  void Previous();
-  void Next();
+  void ShowRow() override;
   // Sends the shown command and parameters; the page's request button.
   void SetParameters();
 
  private:
-  void Move(int direction);
-
   CMirvaleApp& app_;
   CommandPageSource& source_;
-  int row_;
   QLineEdit *address_, *name_, *pool_, *date_, *command_;
   QPlainTextEdit* parameters_;
-  PageButtons buttons_;
 };
 
 }  // namespace mirvale

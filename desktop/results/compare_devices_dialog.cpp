@@ -44,8 +44,7 @@ class CompareCommandSource : public CommandPageSource {
                          colon == std::string::npos ? "" : Trim(heading.substr(colon + 1)),
                          parts.command,
                          parts.parameters};
-    CDbItem device;
-    if (d_.app_.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device)) fields.name = device.m_strName;
+    FillDeviceName(d_.app_, fields);
     return fields;
   }
   void Select(int row, bool selected) override { SelectRow(*side_.list, row, selected); }
@@ -53,11 +52,7 @@ class CompareCommandSource : public CommandPageSource {
     CDbItem device;
     if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
     d_.FillSide(side_);
-    const std::vector<std::string> rows = ColumnTexts(*side_.list);
-    for (size_t i = 0; i < rows.size(); ++i) {
-      const std::string path = RowPath(rows, i);
-      if (path == sent.command || path == sent.parameters) row = static_cast<int>(i);
-    }
+    row = RowOfSent(ColumnTexts(*side_.list), sent, row);
     SelectRow(*side_.list, row);
     return row;
   }
@@ -84,13 +79,8 @@ class CompareQuerySource : public QueryPageSource {
                        "",
                        "",
                        ""};
-    CDbItem device;
-    if (!d_.app_.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device)) return fields;
-    fields.name = device.m_strName;
     auto key = side_.oids.find(fields.query);
-    const CDbQuery* result = key == side_.oids.end() ? nullptr : device.m_pQueries.Find(key->second);
-    if (!result) return fields;
-    FillResultFields(fields, *result, d_.Pool());
+    FillStoredQuery(d_.app_, fields, key == side_.oids.end() ? nullptr : &key->second);
     return fields;
   }
   void Select(int row, bool selected) override { SelectRow(*side_.list, row, selected); }

@@ -9,6 +9,12 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <utility>
+
+#include "desktop/shell/configuration_restore_thread.h"
+#include "desktop/shell/mirvale_app.h"
+#include "desktop/shell/prompter.h"
+#include "desktop/shell/set_restore_job.h"
 
 namespace mirvale {
 
@@ -61,6 +67,32 @@ void WrapInSheet(QDialog& sheet, QWidget* page, const QString& caption) {
   auto* layout = new QVBoxLayout(&sheet);
   layout->addWidget(tabs);
   layout->addWidget(close);
+}
+
+void DetailPage::AddButtons(QFormLayout& form, QWidget* page, const QString& requestText,
+                            std::function<void()> request) {
+  buttons_ = AddPageButtons(form, page, requestText);
+  connect(buttons_.previous, &QPushButton::clicked, this, &DetailPage::Previous);
+  connect(buttons_.next, &QPushButton::clicked, this, &DetailPage::Next);
+  connect(buttons_.request, &QPushButton::clicked, this, std::move(request));
+}
+
+void DetailPage::Move(int direction) {
+  if (row_ < 0) return;
+  rows_.Select(row_, false);
+  const int target = StepTo(row_, rows_.Step(row_, direction), rows_.RowCount());
+  if (target != row_) {
+    row_ = target;
+    if (rows_.Selectable(row_)) rows_.Select(row_, true);
+  }
+  ShowRow();
+}
+
+bool DetailPage::SendRequest(CMirvaleApp& app, const RestoreRequest& request, const QString& failure) {
+  if (!SetRestoreJob(app, this, {request})) return false;
+  if (RequestSucceeded(app.Document(), request.key)) return true;
+  ShowInformation(this, failure);
+  return false;
 }
 
 }  // namespace mirvale

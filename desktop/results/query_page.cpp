@@ -2,14 +2,11 @@
 
 #include <QFormLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 #include "desktop/results/detail_page_parts.h"
 #include "desktop/results/result_logic.h"
-#include "desktop/shell/configuration_restore_thread.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
 #include "desktop/shell/set_restore_job.h"
@@ -25,6 +22,14 @@ void FillResultFields(QueryFields& fields, const CDbQuery& result, const CPoolIt
       fields.description = query->m_strDescription;
 }
 
+void FillStoredQuery(CMirvaleApp& app, QueryFields& fields, const std::string* key) {
+  CDbItem device;
+  if (!app.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device)) return;
+  fields.name = device.m_strName;
+  const CDbQuery* result = key ? device.m_pQueries.Find(*key) : nullptr;
+  if (result) FillResultFields(fields, *result, app.Document().m_mapPools.Find(fields.pool));
+}
+
 const CDbQuery* StoredAsSent(CMirvaleApp& app, const QueryFields& sent, CDbItem& device) {
   if (!app.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return nullptr;
   const CDbQuery* result = device.m_pQueries.Find(sent.oid);
@@ -32,7 +37,7 @@ const CDbQuery* StoredAsSent(CMirvaleApp& app, const QueryFields& sent, CDbItem&
 }
 
 QueryPage::QueryPage(CMirvaleApp& app, QueryPageSource& source, int row, const QString& title, QWidget* parent)
-    : QDialog(parent), app_(app), source_(source), row_(row) {
+    : DetailPage(source, row, parent), app_(app), source_(source) {
   setObjectName(QStringLiteral("QueryPage"));
   setWindowTitle(title);
   auto* page = new QWidget;
@@ -64,16 +69,13 @@ QueryPage::QueryPage(CMirvaleApp& app, QueryPageSource& source, int row, const Q
   previousForm->addRow(QStringLiteral("Date:"), prevDate_);
   previousForm->addRow(QStringLiteral("Value:"), prevValue_);
   form->addRow(previousBox);
-  buttons_ = AddPageButtons(*form, page, QStringLiteral("Set/Restore Value"));
-  connect(buttons_.previous, &QPushButton::clicked, this, &QueryPage::Previous);
-  connect(buttons_.next, &QPushButton::clicked, this, &QueryPage::Next);
-  connect(buttons_.request, &QPushButton::clicked, this, &QueryPage::SetValue);
+  AddButtons(*form, page, QStringLiteral("Set/Restore Value"), [this] { SetValue(); });
   WrapInSheet(*this, page, QStringLiteral("Query"));
   ShowRow();
 }
 
 void QueryPage::ShowRow() {
-  if (!buttons_.Update(row_, source_.RowCount())) return;
+  if (!UpdateButtons()) return;
   QueryFields fields = source_.Row(row_);
   address_->setText(QString::fromStdString(fields.address));
   name_->setText(QString::fromStdString(fields.name));
@@ -87,20 +89,6 @@ void QueryPage::ShowRow() {
   prevValue_->setText(QString::fromStdString(fields.prevValue));
 }
 
-void QueryPage::Move(int direction) {
-  if (row_ < 0) return;
-  source_.Select(row_, false);
-  const int target = StepTo(row_, row_ + direction, source_.RowCount());
-  if (target != row_) {
-    row_ = target;
-    source_.Select(row_, true);
-  }
-  ShowRow();
-}
-
-void QueryPage::Previous() { Move(-1); }
-void QueryPage::Next() { Move(+1); }
-
 void QueryPage::SetValue() {
   if (row_ < 0) return;
   QueryFields sent = source_.Row(row_);
@@ -112,11 +100,7 @@ void QueryPage::SetValue() {
   }
   RestoreRequest request{sent.address + "/" + sent.oid, CRestoreItem{sent.pool, sent.address, sent.name, sent.query,
                                                                      sent.oid, sent.prevValue, "", app_.UserName()}};
-  if (!SetRestoreJob(app_, this, {request})) return;
-  if (!RequestSucceeded(app_.Document(), request.key)) {
-    ShowInformation(this, QStringLiteral("Restore failed, please check device permissions."));
-    return;
-  }
+  if (!SendRequest(app_, request, QStringLiteral("Restore failed, please check device permissions."))) return;
   row_ = source_.AfterSet(row_, sent);
   ShowRow();
 }

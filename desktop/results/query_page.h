@@ -3,14 +3,12 @@
 // result shown in full with its previous value, previous and next row of the owner's list, and
 // "Set/Restore Value", which sends the value in the previous-value box through the set and
 // restore job. The owner hands the page a QueryPageSource.
-#include <QDialog>
 #include <string>
 
 #include "desktop/results/detail_page_parts.h"
 
 class QLineEdit;
 class QPlainTextEdit;
-class QPushButton;
 
 namespace mirvale {
 
@@ -23,12 +21,9 @@ struct QueryFields {
   std::string address, name, pool, query, oid, value, date, description, prevDate, prevValue;
 };
 
-class QueryPageSource {
+class QueryPageSource : public PageRows {
  public:
-  virtual ~QueryPageSource() = default;
-  virtual int RowCount() const = 0;
   virtual QueryFields Row(int row) const = 0;
-  virtual void Select(int row, bool selected) = 0;
   // After a successful set: refresh what the owner shows; the row to show next.
   virtual int AfterSet(int row, const QueryFields& sent) = 0;
 };
@@ -36,30 +31,26 @@ class QueryPageSource {
 // Fills a page's Oid, previous value and date and Description from the stored result (the
 // description from the pool's query, when the pool still has it).
 void FillResultFields(QueryFields& fields, const CDbQuery& result, const CPoolItem* pool);
+// Fills fields.name from the stored device at fields.pool and fields.address and, when key is
+// given and the device holds a result under it, the result's fields as FillResultFields does.
+void FillStoredQuery(CMirvaleApp& app, QueryFields& fields, const std::string* key);
 // After a successful set: the device's stored result under the identifier sent, when it now
 // holds the value sent; null otherwise (the row then keeps its texts).
 const CDbQuery* StoredAsSent(CMirvaleApp& app, const QueryFields& sent, CDbItem& device);
 
-class QueryPage : public QDialog {
+class QueryPage : public DetailPage {
   Q_OBJECT
  public:
   QueryPage(CMirvaleApp& app, QueryPageSource& source, int row, const QString& title, QWidget* parent = nullptr);
 
-  int CurrentRow() const { return row_; }
-  void ShowRow();
-  void Previous();
-  void Next();
+  void ShowRow() override;
   void SetValue();  // the page's request button
 
  private:
-  void Move(int direction);
-
   CMirvaleApp& app_;
   QueryPageSource& source_;
-  int row_;
   QLineEdit *address_, *name_, *pool_, *query_, *oid_, *value_, *date_, *prevDate_, *prevValue_;
   QPlainTextEdit* description_;
-  PageButtons buttons_;
 };
 
 }  // namespace mirvale

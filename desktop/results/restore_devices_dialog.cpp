@@ -47,12 +47,7 @@ class RestoreQuerySource : public QueryPageSource {
                        "",
                        "",
                        ""};
-    CDbItem device;
-    if (!d_.app_.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device)) return fields;
-    fields.name = device.m_strName;
-    const CDbQuery* result = device.m_pQueries.Find(r.key);
-    if (!result) return fields;
-    FillResultFields(fields, *result, d_.app_.Document().m_mapPools.Find(fields.pool));
+    FillStoredQuery(d_.app_, fields, &r.key);
     return fields;
   }
   void Select(int row, bool selected) override { SelectRow(*d_.list_, row, selected); }
@@ -86,8 +81,7 @@ class RestoreCommandSource : public CommandPageSource {
                          view_.HeadingDate(),
                          parts.command,
                          parts.parameters};
-    CDbItem device;
-    if (d_.app_.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device)) fields.name = device.m_strName;
+    FillDeviceName(d_.app_, fields);
     return fields;
   }
   void Select(int row, bool selected) override { SelectRow(view_.List(), row, selected); }
@@ -107,11 +101,7 @@ class RestoreCommandSource : public CommandPageSource {
     CDbItem device;
     if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
     d_.FillViews();
-    const std::vector<std::string> rows = view_.Rows();
-    for (size_t i = 0; i < rows.size(); ++i) {
-      const std::string path = RowPath(rows, i);
-      if (path == sent.command || path == sent.parameters) row = static_cast<int>(i);
-    }
+    row = RowOfSent(view_.Rows(), sent, row);
     SelectRow(view_.List(), row);
     return row;
   }
