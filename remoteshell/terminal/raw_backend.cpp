@@ -3,6 +3,7 @@
 #include "base/memory.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/net/backend_connect.h"
+#include "remoteshell/terminal/session_sink.h"
 
 namespace {
 
@@ -14,32 +15,13 @@ struct RawSession {
 
 RawSession* of(void* handle) { return static_cast<RawSession*>(handle); }
 
-void sink_log(void* context, int type, NetAddress* address, int port, const char* error_text, int) {
-  backend_log_connect_attempt(of(context)->frontend, type, address, port, error_text);
-}
-
-int sink_closing(void* context, const char* error_text, int, int) {
-  return backend_close_connection(of(context)->frontend, &of(context)->socket, error_text);
-}
-
-void sink_connected(void* context) { backend_connected(of(context)->frontend); }
-
 int sink_receive(void* context, int, const char* data, int length) {
   RawSession* raw = of(context);
   backend_apply_freeze_rule(raw->socket, backend_output(raw->frontend, 0, data, length));
   return 1;
 }
 
-void sink_sent(void* context, int buffered) { of(context)->backlog = buffered; }
-
-const SocketEventSink kRawSink = {
-    .log = sink_log,
-    .closing = sink_closing,
-    .receive = sink_receive,
-    .sent = sink_sent,
-    .accepting = nullptr,
-    .connected = sink_connected,
-};
+constexpr SocketEventSink kRawSink = SessionSink<RawSession>::With(sink_receive);
 
 const char* raw_open(void* frontend, void** handle, SessionConfig* config, const char* host, int port,
                      char** canonical_host, int no_delay, int keep_alive) {

@@ -6,6 +6,7 @@
 #include "base/memory.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/net/backend_connect.h"
+#include "remoteshell/terminal/session_sink.h"
 
 namespace {
 
@@ -41,16 +42,6 @@ void send_window_size(RloginSession* rlogin) {
   rlogin->backlog = socket_write(rlogin->socket, message, sizeof message);
 }
 
-void sink_log(void* context, int type, NetAddress* address, int port, const char* error_text, int) {
-  backend_log_connect_attempt(of(context)->frontend, type, address, port, error_text);
-}
-
-int sink_closing(void* context, const char* error_text, int, int) {
-  return backend_close_connection(of(context)->frontend, &of(context)->socket, error_text);
-}
-
-void sink_connected(void* context) { backend_connected(of(context)->frontend); }
-
 int sink_receive(void* context, int urgent, const char* data, int length) {
   RloginSession* rlogin = of(context);
   if (urgent == 2) {
@@ -72,16 +63,7 @@ int sink_receive(void* context, int urgent, const char* data, int length) {
   return 1;
 }
 
-void sink_sent(void* context, int buffered) { of(context)->backlog = buffered; }
-
-const SocketEventSink kRloginSink = {
-    .log = sink_log,
-    .closing = sink_closing,
-    .receive = sink_receive,
-    .sent = sink_sent,
-    .accepting = nullptr,
-    .connected = sink_connected,
-};
+constexpr SocketEventSink kRloginSink = SessionSink<RloginSession>::With(sink_receive);
 
 // "38400,38400" is sent as "38400".
 std::string leading_digits(const char* text) {

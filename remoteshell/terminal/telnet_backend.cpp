@@ -2,6 +2,7 @@
 
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/net/backend_connect.h"
+#include "remoteshell/terminal/session_sink.h"
 #include "remoteshell/terminal/telnet_session.h"
 
 namespace {
@@ -16,31 +17,12 @@ std::string bytes(std::initializer_list<unsigned char> list) {
   return text;
 }
 
-void sink_log(void* context, int type, NetAddress* address, int port, const char* error_text, int) {
-  backend_log_connect_attempt(of(context)->frontend, type, address, port, error_text);
-}
-
-int sink_closing(void* context, const char* error_text, int, int) {
-  return backend_close_connection(of(context)->frontend, &of(context)->socket, error_text);
-}
-
-void sink_connected(void* context) { backend_connected(of(context)->frontend); }
-
 int sink_receive(void* context, int urgent, const char* data, int length) {
   telnet_receive_bytes(of(context), urgent, data, length);
   return 1;
 }
 
-void sink_sent(void* context, int buffered) { of(context)->backlog = buffered; }
-
-const SocketEventSink kTelnetSink = {
-    .log = sink_log,
-    .closing = sink_closing,
-    .receive = sink_receive,
-    .sent = sink_sent,
-    .accepting = nullptr,
-    .connected = sink_connected,
-};
+constexpr SocketEventSink kTelnetSink = SessionSink<TelnetSession>::With(sink_receive);
 
 const char* telnet_open(void* frontend, void** handle, SessionConfig* config, const char* host, int port,
                         char** canonical_host, int no_delay, int keep_alive) {
