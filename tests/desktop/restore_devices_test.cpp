@@ -3,7 +3,6 @@
 // put back on the fake device's command line over telnet, in one request.
 #include <QComboBox>
 #include <QPushButton>
-#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -13,15 +12,20 @@
 #include "desktop/results/result_widgets.h"
 #include "desktop/shell/color_list.h"
 #include "platform/atomic_file.h"
+#include "tests/desktop/support/combo_choice.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
+#include "tests/support/command_output.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/lab_pools.h"
 #include "tests/support/snmp_agent.h"
 
 namespace mirvale {
 namespace {
 
+using testing_support::Choose;
+using testing_support::CommandOutput;
 using testing_support::RecordingPrompter;
 using testing_support::ServiceProcess;
 
@@ -29,28 +33,10 @@ static auto* const qt = testing_support::UseQtApplication();
 
 constexpr char kSysLocation[] = "1.3.6.1.2.1.1.6.0";
 
-std::string RunCommand(const std::string& command) {
-  std::string output;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    pclose(pipe);
-  }
-  while (!output.empty() && (output.back() == '\n' || output.back() == '\r')) output.pop_back();
-  return output;
-}
-
-std::string AgentLocation() { return RunCommand(std::string("snmpget -v1 -c public -Oqv 127.0.0.1 ") + kSysLocation); }
+std::string AgentLocation() { return CommandOutput(std::string("snmpget -v1 -c public -Oqv 127.0.0.1 ") + kSysLocation); }
 
 CDbQuery Line(const std::string& key, const std::string& value, const std::string& prev = "") {
   return CDbQuery{"", "", key, value, "2000", prev, prev.empty() ? "" : "1000"};
-}
-
-void Choose(QComboBox& combo, const QString& text) {
-  const int index = combo.findText(text);
-  ASSERT_GE(index, 0) << text.toStdString();
-  combo.setCurrentIndex(index);
-  emit combo.activated(index);
 }
 
 class RestoreDevicesTest : public ::testing::Test {
@@ -75,16 +61,12 @@ class RestoreDevicesTest : public ::testing::Test {
 TEST_F(RestoreDevicesTest, PutsThePreviousSnmpValueBackOnTheAgent) {
   testing_support::SnmpAgent agent({"rocommunity public default", "rwcommunity private default"}, "udp:127.0.0.1:161");
   ASSERT_TRUE(agent.Ready()) << agent.LogText();
-  RunCommand(std::string("snmpset -v1 -c private 127.0.0.1 ") + kSysLocation + " s 'Moved away'");
+  CommandOutput(std::string("snmpset -v1 -c private 127.0.0.1 ") + kSysLocation + " s 'Moved away'");
   ASSERT_EQ(AgentLocation(), "\"Moved away\"");
 
   CMirvaleDoc settings;
   ApplyServiceDefaults(settings);
-  CPoolItem& pool = settings.m_mapPools.FindOrAdd("lab");
-  pool.m_bSnmpV1 = 1;
-  pool.m_nTimeout = 2;
-  pool.m_strReadCommunity = "public";
-  pool.m_strWriteCommunity = "private";
+  testing_support::AddSnmpV1Pool(settings, "lab");
   DeviceDatabaseMap devices;
   CDbItem& device = devices.FindOrAdd("lab/127.0.0.1");
   device = CDbItem{"lab", "127.0.0.1", "agent", "2000", "", "", "", {}};
@@ -122,19 +104,7 @@ TEST_F(RestoreDevicesTest, PutsSeveralChangedLinesOfOneInterfaceBackOverTelnet) 
       .config = {"hostname Router", "interface GigabitEthernet0/1", " description core", " no shutdown", "end"}});
   CMirvaleDoc settings;
   ApplyServiceDefaults(settings);
-  CPoolItem& pool = settings.m_mapPools.FindOrAdd("sw");
-  pool.m_bTelnet = 1;
-  pool.m_nRetries = 1;
-  pool.m_nTimeout = 1;
-  pool.m_nShellPort = static_cast<uint32_t>(fake.port());
-  pool.m_strShellUser = fake.options().user;
-  pool.m_strShellPassword = fake.options().password;
-  pool.m_strPrivilegedCommand = "enable";
-  pool.m_strPrivilegedPassword = fake.options().enablePassword;
-  pool.m_strBackupCommand = "show running-config";
-  pool.m_strRestoreStart = "configure terminal";
-  pool.m_strRestoreEnd = "end";
-  pool.m_strRestoreSave = "write memory";
+  testing_support::AddFakeDeviceTelnetPool(settings, "sw", fake);
   DeviceDatabaseMap devices;
   CDbItem& device = devices.FindOrAdd("sw/127.0.0.1");
   device = CDbItem{"sw", "127.0.0.1", "Router", "2000", "", "", "", {}};

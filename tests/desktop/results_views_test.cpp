@@ -26,6 +26,7 @@
 #include "desktop/shell/color_list.h"
 #include "desktop/shell/command_ids.h"
 #include "platform/atomic_file.h"
+#include "tests/desktop/support/combo_choice.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
@@ -33,6 +34,7 @@
 namespace mirvale {
 namespace {
 
+using testing_support::Choose;
 using testing_support::DesktopHarness;
 using testing_support::SaveScreenshot;
 using testing_support::ServiceProcess;
@@ -41,13 +43,6 @@ static auto* const qt = testing_support::UseQtApplication(testing_support::Displ
 
 CDbQuery Line(const std::string& key, const std::string& value, const std::string& prev = "") {
   return CDbQuery{"", "", key, value, "1000000000", prev, prev.empty() ? "" : "900000000"};
-}
-
-void Choose(QComboBox& combo, const QString& text) {
-  const int index = combo.findText(text);
-  ASSERT_GE(index, 0) << text.toStdString();
-  combo.setCurrentIndex(index);
-  emit combo.activated(index);
 }
 
 std::string ReadFile(const std::string& path) {

@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <cstdio>
 
 #include <gtest/gtest.h>
 
@@ -14,14 +13,19 @@
 #include "desktop/results/set_devices_dialog.h"
 #include "desktop/shell/color_list.h"
 #include "platform/atomic_file.h"
+#include "tests/desktop/support/combo_choice.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
+#include "tests/support/command_output.h"
+#include "tests/support/lab_pools.h"
 #include "tests/support/snmp_agent.h"
 
 namespace mirvale {
 namespace {
 
+using testing_support::Choose;
+using testing_support::CommandOutput;
 using testing_support::RecordingPrompter;
 using testing_support::ServiceProcess;
 
@@ -29,23 +33,7 @@ static auto* const qt = testing_support::UseQtApplication();
 
 constexpr char kSysContact[] = "1.3.6.1.2.1.1.4.0";
 
-std::string AgentContact() {
-  std::string output;
-  if (FILE* pipe = popen("snmpget -v1 -c public -Oqv 127.0.0.1 1.3.6.1.2.1.1.4.0", "r")) {
-    char buffer[256];
-    while (fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    pclose(pipe);
-  }
-  while (!output.empty() && output.back() == '\n') output.pop_back();
-  return output;
-}
-
-void Choose(QComboBox& combo, const QString& text) {
-  const int index = combo.findText(text);
-  ASSERT_GE(index, 0) << text.toStdString();
-  combo.setCurrentIndex(index);
-  emit combo.activated(index);
-}
+std::string AgentContact() { return CommandOutput("snmpget -v1 -c public -Oqv 127.0.0.1 1.3.6.1.2.1.1.4.0"); }
 
 QTreeWidgetItem* Find(QTreeWidget& tree, const QString& text) {
   auto found = tree.findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
@@ -60,11 +48,7 @@ TEST(SetDevices, PicksFromTheMergedResultsAndSetsTheValueOnTheAgent) {
   ASSERT_TRUE(agent.Ready()) << agent.LogText();
   CMirvaleDoc settings;
   ApplyServiceDefaults(settings);
-  CPoolItem& lab = settings.m_mapPools.FindOrAdd("lab");
-  lab.m_bSnmpV1 = 1;
-  lab.m_nTimeout = 2;
-  lab.m_strReadCommunity = "public";
-  lab.m_strWriteCommunity = "private";
+  CPoolItem& lab = testing_support::AddSnmpV1Pool(settings, "lab");
   lab.m_pQueries.Set("1.3.6.1.2.1.1.4", CQueryItem{"1.3.6.1.2.1.1.4", "sysContact", "Who to call"});
   settings.m_mapPools.FindOrAdd("sw").m_bTelnet = 1;
   DeviceDatabaseMap devices;

@@ -16,6 +16,7 @@
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
+#include "tests/support/lab_pools.h"
 #include "tests/support/snmp_agent.h"
 
 namespace mirvale {
@@ -31,12 +32,7 @@ constexpr char kSysLocation[] = "1.3.6.1.2.1.1.6.0";
 CMirvaleDoc LabSettings() {
   CMirvaleDoc doc;
   ApplyServiceDefaults(doc);
-  CPoolItem& pool = doc.m_mapPools.FindOrAdd("lab");
-  pool.m_bSnmpV1 = 1;
-  pool.m_nRetries = 0;
-  pool.m_nTimeout = 2;
-  pool.m_strReadCommunity = "public";
-  pool.m_strWriteCommunity = "private";
+  testing_support::AddSnmpV1Pool(doc, "lab").m_nRetries = 0;
   return doc;
 }
 

@@ -16,6 +16,7 @@
 #include "service/odbc_connection.h"
 #include "tests/support/odbc_drivers.h"
 #include "tests/support/service_process.h"
+#include "tests/support/wait_for.h"
 #include "tests/support/snmp_agent.h"
 
 using namespace std::chrono_literals;
@@ -28,14 +29,10 @@ constexpr char kPassword[] = "Pg-s3cret";
 
 using Rows = std::vector<std::vector<std::optional<std::string>>>;
 
+// The server's answers are polled less often than files: each poll is a new connection.
 template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::seconds limit = 30s) {
-  auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(50ms);
-  }
-  return true;
+bool WaitFor(Condition condition) {
+  return testing_support::WaitFor(condition, 30s, 50ms);
 }
 
 // A cluster of its own in folder/data, owned by the "postgres" account (the server refuses to

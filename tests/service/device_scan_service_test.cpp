@@ -10,7 +10,9 @@
 #include "service/snmp_client.h"
 #include "tests/service/email_sink_process.h"
 #include "tests/support/service_process.h"
+#include "tests/support/lab_pools.h"
 #include "tests/support/snmp_agent.h"
+#include "tests/support/wait_for.h"
 
 namespace mirvale {
 namespace {
@@ -30,12 +32,8 @@ void Sysctl(const std::string& name, const std::string& value) {
 CMirvaleDoc LabSettings() {
   CMirvaleDoc doc;
   ApplyServiceDefaults(doc);
-  CPoolItem& pool = doc.m_mapPools.FindOrAdd("lab");
-  pool.m_bSnmpV1 = 1;
+  CPoolItem& pool = testing_support::AddSnmpV1Pool(doc, "lab");
   pool.m_nRetries = 1;
-  pool.m_nTimeout = 2;
-  pool.m_strReadCommunity = "public";
-  pool.m_strWriteCommunity = "private";
   pool.m_pQueries.FindOrAdd(kSysLocation) = CQueryItem{kSysLocation, "sysLocation", ""};
   pool.m_pDevices.FindOrAdd("127.0.0.0") = CDeviceItem{"127.0.0.0", "255.255.255.248"};
   doc.m_strScanPool = "lab";
@@ -143,7 +141,7 @@ TEST(DeviceScanService, PruneKeepsWhatTheScanCoversAndCollectedValues) {
   DeviceDatabaseMap stored;
   for (const char* address : {"127.0.0.74", "127.0.0.90"}) {
     CDbItem& device = stored.FindOrAdd(std::string("lab/") + address);
-    device = CDbItem{"lab", address, address, "1000", "Finished without changes", "", ""};
+    device = CDbItem{"lab", address, address, "1000", "Finished without changes", "", "", {}};
     CDbQuery& old = device.m_pQueries.FindOrAdd("1.3.6.1.4.1.99.1.0");
     old.m_strKey = "1.3.6.1.4.1.99.1.0";
     old.m_strQueryOid = "1";
@@ -232,15 +230,7 @@ void SetLocationBySnmpset(const std::string& text) {
   ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-template <typename Condition>
-bool WaitFor(Condition condition, std::chrono::seconds limit = 30s) {
-  auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
-}
+using testing_support::WaitFor;
 
 TEST(DeviceScanService, SnmpV3PoolWithShaAndDesIsScanned) {
   if (!testing_support::EnterPrivateNetwork()) GTEST_SKIP() << "needs root for a private network namespace";

@@ -8,6 +8,7 @@
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/lab_pools.h"
 #include "tests/support/service_process.h"
 #include "tests/support/snmp_agent.h"
 
@@ -27,19 +28,7 @@ const std::vector<std::string> kConfiguration = {"hostname Router", "interface G
 CMirvaleDoc ShellSettingsFor(const FakeDevice& device) {
   CMirvaleDoc doc;
   ApplyServiceDefaults(doc);
-  CPoolItem& pool = doc.m_mapPools.FindOrAdd("sw");
-  pool.m_bTelnet = 1;
-  pool.m_nRetries = 1;
-  pool.m_nTimeout = 1;
-  pool.m_nShellPort = static_cast<uint32_t>(device.port());
-  pool.m_strShellUser = device.options().user;
-  pool.m_strShellPassword = device.options().password;
-  pool.m_strPrivilegedCommand = "enable";
-  pool.m_strPrivilegedPassword = device.options().enablePassword;
-  pool.m_strBackupCommand = "show running-config";
-  pool.m_strRestoreStart = "configure terminal";
-  pool.m_strRestoreEnd = "end";
-  pool.m_strRestoreSave = "write memory";
+  testing_support::AddFakeDeviceTelnetPool(doc, "sw", device);
   // A command path and its lines, separated by CR LF with an empty line and blanks around.
   doc.m_mapRestore.Set("s1", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
                                           " description core \r\n\r\n shutdown", "", "admin"});

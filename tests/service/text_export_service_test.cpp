@@ -10,23 +10,12 @@
 #include "service/odbc_connection.h"
 #include "tests/support/odbc_drivers.h"
 #include "tests/support/service_process.h"
+#include "tests/support/wait_for.h"
 
 using namespace std::chrono_literals;
 using testing_support::ServiceProcess;
 
-namespace {
-
-template <typename Condition>
-bool WaitFor(Condition condition) {
-  auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(20ms);
-  }
-  return true;
-}
-
-}  // namespace
+using testing_support::WaitFor;
 
 TEST(TextExportService, TurningTheExportsOnExportsTheDeviceDatabase) {
   std::string driver = testing_support::SqliteOdbcDriverPath();
