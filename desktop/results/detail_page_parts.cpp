@@ -26,6 +26,12 @@ QLineEdit* ReadOnlyEdit(QWidget* parent, const char* objectName) {
   return edit;
 }
 
+QLineEdit* AddReadOnlyRow(QFormLayout& form, QWidget* parent, const char* objectName, const QString& label) {
+  QLineEdit* edit = ReadOnlyEdit(parent, objectName);
+  form.addRow(label, edit);
+  return edit;
+}
+
 namespace {
 
 QPushButton* StepButton(QWidget* parent, bool next) {

@@ -17,6 +17,8 @@ class CMirvaleApp;
 struct RestoreRequest;
 
 QLineEdit* ReadOnlyEdit(QWidget* parent, const char* objectName);
+// A read-only field added to form as a row captioned label.
+QLineEdit* AddReadOnlyRow(QFormLayout& form, QWidget* parent, const char* objectName, const QString& label);
 // The previous and next buttons and the request button in one row under a page's fields.
 struct PageButtons {
   QPushButton* previous;

@@ -21,11 +21,7 @@ struct SessionSink {
 
   // The sink with the back end's own receive operation.
   static constexpr SocketEventSink With(int (*receive)(void* context, int urgent, const char* data, int length)) {
-    return SocketEventSink{.log = log,
-                           .closing = closing,
-                           .receive = receive,
-                           .sent = sent,
-                           .accepting = nullptr,
-                           .connected = connected};
+    return SocketEventSink{
+        .log = log, .closing = closing, .receive = receive, .sent = sent, .accepting = nullptr, .connected = connected};
   }
 };

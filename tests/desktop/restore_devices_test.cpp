@@ -33,7 +33,9 @@ static auto* const qt = testing_support::UseQtApplication();
 
 constexpr char kSysLocation[] = "1.3.6.1.2.1.1.6.0";
 
-std::string AgentLocation() { return CommandOutput(std::string("snmpget -v1 -c public -Oqv 127.0.0.1 ") + kSysLocation); }
+std::string AgentLocation() {
+  return CommandOutput(std::string("snmpget -v1 -c public -Oqv 127.0.0.1 ") + kSysLocation);
+}
 
 CDbQuery Line(const std::string& key, const std::string& value, const std::string& prev = "") {
   return CDbQuery{"", "", key, value, "2000", prev, prev.empty() ? "" : "1000"};

@@ -16,8 +16,8 @@
 #include "service/odbc_connection.h"
 #include "tests/support/odbc_drivers.h"
 #include "tests/support/service_process.h"
-#include "tests/support/wait_for.h"
 #include "tests/support/snmp_agent.h"
+#include "tests/support/wait_for.h"
 
 using namespace std::chrono_literals;
 using testing_support::ServiceProcess;

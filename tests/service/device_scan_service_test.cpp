@@ -9,8 +9,8 @@
 #include "platform/atomic_file.h"
 #include "service/snmp_client.h"
 #include "tests/service/email_sink_process.h"
-#include "tests/support/service_process.h"
 #include "tests/support/lab_pools.h"
+#include "tests/support/service_process.h"
 #include "tests/support/snmp_agent.h"
 #include "tests/support/wait_for.h"
 
