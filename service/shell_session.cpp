@@ -61,7 +61,7 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
   settings_ = settings;
   alive_ = false;
   stop_ = false;
-  for (ManualEvent* signal : {&connected_, &ended_, &closed_, &output_, &prompt_}) signal->Reset();
+  for (ManualEvent* signal : {&connected_, &ended_, &closed_, &output_}) signal->Reset();
   {
     std::lock_guard lock(conversation_.lock);
     lines_.clear();
@@ -200,7 +200,6 @@ int CShellSession::OutputSink(void* owner, int, const char* data, int length) {
 int CShellSession::AnswerPrompts(void* owner, PromptSet* prompts) {
   auto* session = static_cast<CShellSession*>(owner);
   if (prompts == nullptr) return 0;
-  session->prompt_.Set();
   for (int i = 0; i < prompts->count; ++i)
     std::memset(prompts->items[i]->reply, 0, static_cast<size_t>(prompts->items[i]->reply_size));
   if (prompts->count == 0 || prompts->items[0]->reply_size <= 0) return 0;
@@ -230,7 +229,10 @@ bool CShellSession::Login() {
     return alive_;
   }
   if (settings_.m_bSsh) {
-    if (!prompt_.WaitFor(Timeout())) return false;
+    // Logged in once the session channel is up: after a password, keyboard-interactive
+    // answers or a key alone (when no question ever comes). A refused login ends the
+    // connection or runs out the time.
+    if (!WaitForSshSession()) return false;
     if (ReadLines(answer) < 1) return false;
     return alive_;
   }
@@ -257,6 +259,19 @@ bool CShellSession::SendText(const std::string& text) {
     accepted = conversation_.backend->can_send(conversation_.backend_handle) != 0;
   }
   return accepted;
+}
+
+bool CShellSession::WaitForSshSession() {
+  auto deadline = std::chrono::steady_clock::now() + Timeout();
+  while (alive_ && !Stopping() && std::chrono::steady_clock::now() < deadline) {
+    {
+      std::lock_guard lock(conversation_.lock);
+      if (conversation_.backend_handle != nullptr && conversation_.backend->can_send(conversation_.backend_handle))
+        return true;
+    }
+    if (closed_.WaitFor(std::chrono::milliseconds(10))) break;
+  }
+  return false;
 }
 
 bool CShellSession::WaitForOutput(std::chrono::milliseconds timeout) {

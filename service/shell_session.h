@@ -59,6 +59,8 @@ class CShellSession {
   void EventLine(const char* text);
   // Waits for the output signal in short slices so that a service stop is seen.
   bool WaitForOutput(std::chrono::milliseconds timeout);
+  // SSH: waits until the client has logged in and opened its session channel.
+  bool WaitForSshSession();
   std::chrono::seconds Timeout() const;
   int Attempts() const;
 
@@ -76,7 +78,6 @@ class CShellSession {
   ManualEvent ended_;
   ManualEvent closed_;  // the connection ended under the event loop
   ManualEvent output_;
-  ManualEvent prompt_;
 
   // The client's state of this conversation; its lock guards what follows too.
   ShellConversation conversation_;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstring>
 
 #include "base/memory.h"
 #include "crypto/random_pool.h"
@@ -68,13 +69,10 @@ void take_disconnect(SshSession* ssh, WireBuffer& body) {
   close_session(ssh, message.c_str());
 }
 
-// The server accepted "ssh-userauth". Without user authentication the conversation ends here
-// with an orderly DISCONNECT, reported as a failure to the caller.
+// The server accepted "ssh-userauth": user authentication begins.
 void take_service_accept(SshSession* ssh) {
   ssh->userauth_accepted = true;
-  if (ssh->userauth_start != nullptr) return ssh->userauth_start(ssh);
-  ssh_disconnect(ssh, "User authentication is not available in this client yet", "User authentication is not available",
-                 11, false);
+  if (ssh->userauth_start != nullptr) ssh->userauth_start(ssh);
 }
 
 void answer_unimplemented(SshSession* ssh, uint32_t sequence) {
@@ -139,6 +137,7 @@ const char* ssh_open(void* frontend, void** handle, SessionConfig* config, const
   ssh->in.outgoing = false;
   ssh->host = host;
   ssh->port = port < 0 ? kSshPort : port;
+  ssh->userauth_start = ssh2_userauth_start;
   *handle = ssh;
   BackendConnectRequest request{
       frontend, config, host, ssh->port, 0, 1, no_delay, keep_alive, SocketOwner{&kSshSink, ssh}};
@@ -155,6 +154,7 @@ void ssh_free(void* handle) {
   ssh_direction_reset(ssh->kex.pending_out);
   ssh_direction_reset(ssh->kex.pending_in);
   ssh2_kex_clear(ssh->kex);
+  explicit_bzero(ssh->auth.password.data(), ssh->auth.password.size());
   if (ssh->socket != nullptr) socket_close(ssh->socket);
   keepalive_free(ssh->pinger);
   if (ssh->random_held) random_release();
@@ -184,13 +184,18 @@ void ssh_reconfigure(void* handle, SessionConfig* config) {
     ssh->kex.deferred_reason = reason;
 }
 
-// Data goes over channels, which come with the connection protocol in a later build.
-int ssh_send(void*, const char*, int) { return 0; }
+// Data for the session channel; what stays queued there and in the socket.
+int ssh_send(void* handle, const char* data, int length) {
+  SshSession* ssh = of(handle);
+  if (ssh->socket == nullptr || ssh->state == kSshClosed) return 0;
+  int queued = ssh2_channel_send(ssh, data, length);
+  return queued + (ssh->throttled ? ssh->backlog : 0);
+}
 
 int ssh_buffered_size(void* handle) {
   SshSession* ssh = of(handle);
   if (ssh->socket == nullptr) return 0;
-  return ssh->throttled ? ssh->backlog : 0;
+  return static_cast<int>(ssh->channel.outgoing.size()) + (ssh->throttled ? ssh->backlog : 0);
 }
 
 void ssh_resize(void* handle, int width, int height) {
@@ -226,11 +231,17 @@ int ssh_exit_code(void* handle) {
   return ssh->exit_status < 0 ? 0 : ssh->exit_status;
 }
 
-int ssh_can_send(void*) { return 0; }
+int ssh_can_send(void* handle) {
+  SshSession* ssh = of(handle);
+  return ssh->socket != nullptr && ssh->state == kSshSession && ssh->channel.step == kChannelOpen;
+}
 int ssh_line_option(void*, int) { return 0; }
 void ssh_attach_line_discipline(void* handle, void* line_discipline) { of(handle)->line_discipline = line_discipline; }
 void ssh_attach_log(void* handle, SessionLog* log) { of(handle)->log = log; }
-void ssh_unthrottle(void*, int) {}
+void ssh_unthrottle(void* handle, int backlog) {
+  SshSession* ssh = of(handle);
+  if (ssh->state != kSshClosed) ssh2_channel_unthrottle(ssh, backlog);
+}
 int ssh_config_info(void* handle) { return of(handle)->version; }
 
 }  // namespace
@@ -284,6 +295,7 @@ void ssh2_dispatch(SshSession* ssh, const unsigned char* payload, size_t length,
   }
   if (!ssh->kex.first_done || (type >= 20 && type <= 49)) return ssh2_kex_packet(ssh, payload, length);
   if (type == kMsgServiceAccept && !ssh->userauth_accepted) return take_service_accept(ssh);
+  if (ssh->packet_handler != nullptr && ssh->packet_handler(ssh, payload, length)) return;
   if (type != kMsgUnimplemented) answer_unimplemented(ssh, sequence);
 }
 

@@ -96,6 +96,32 @@ struct SshKexState {
   std::string deferred_reason;
 };
 
+// User authentication in progress (ssh2_userauth.cpp).
+enum SshAuthMethod { kAuthNone, kAuthPassword, kAuthKeyboardInteractive, kAuthKeyboardInteractiveRefused };
+enum SshAuthStep { kAuthAwaitReply, kAuthAwaitPasswordReply, kAuthAwaitKiReply, kAuthDone };
+struct SshAuthState {
+  SshAuthStep step = kAuthAwaitReply;
+  SshAuthMethod last = kAuthNone;
+  std::string user;
+  std::string password;  // wiped once the server answered
+  bool ki_refused = false;
+  bool ki_answered = false;  // a question came for this keyboard-interactive request
+  int password_changes = 0;  // rounds of a password change the server asked for
+};
+
+// The session channel (ssh2_channel.cpp). Windows are uint32 on the wire and saturate there.
+enum SshChannelStep { kChannelNone, kChannelOpening, kChannelPty, kChannelShell, kChannelOpen, kChannelClosed };
+struct SshChannel {
+  SshChannelStep step = kChannelNone;
+  uint32_t local_id = 256;
+  uint32_t remote_id = 0;
+  uint32_t remote_window = 0;
+  uint32_t remote_max_packet = 0;
+  uint32_t local_window = 0;
+  bool close_sent = false;
+  std::string outgoing;
+};
+
 struct SshSession {
   Socket* socket = nullptr;
   void* frontend = nullptr;
@@ -140,6 +166,11 @@ struct SshSession {
   // What follows the server's acceptance of "ssh-userauth" (user authentication, when it is
   // built); none ends the conversation there with an orderly DISCONNECT.
   void (*userauth_start)(SshSession* ssh) = nullptr;
+  // Takes the packets after the service is accepted (user authentication, then the
+  // connection protocol); false when the packet is not one it knows.
+  bool (*packet_handler)(SshSession* ssh, const unsigned char* payload, size_t length) = nullptr;
+  SshAuthState auth;
+  SshChannel channel;
 };
 
 // ---- identification and quirks (ssh_identification.cpp) ----
@@ -174,6 +205,27 @@ void ssh2_install(SshDirection& target, SshDirection& chosen, const unsigned cha
                   const unsigned char* mac_key);
 // The sequence number the next outgoing packet will carry.
 inline uint32_t ssh2_next_sequence(const SshSession* ssh) { return ssh->out.sequence; }
+
+// ---- SSH-2 user authentication (ssh2_userauth.cpp) ----
+// Starts authentication once "ssh-userauth" is accepted.
+void ssh2_userauth_start(SshSession* ssh);
+// Keyboard-interactive questions of one INFO_REQUEST (from the byte after its type) as a
+// prompt set; none when the request is malformed. The count is not trusted for allocation.
+struct PromptSet;
+PromptSet* ssh2_ki_prompts(void* owner, const unsigned char* body, size_t length);
+
+// ---- SSH-2 connection protocol (ssh2_channel.cpp) ----
+// After "Access granted": opens the session channel.
+void ssh2_connection_start(SshSession* ssh);
+bool ssh2_connection_packet(SshSession* ssh, const unsigned char* payload, size_t length);
+// Data from the front end for the session channel; what stays queued.
+int ssh2_channel_send(SshSession* ssh, const char* data, int length);
+// Sends what the remote window and maximum packet allow.
+void ssh2_channel_flush(SshSession* ssh);
+// The front end's backlog drained to this many bytes: the local window may open again.
+void ssh2_channel_unthrottle(SshSession* ssh, int backlog);
+// Adds the server's WINDOW_ADJUST to a remote window, saturating at 2^32-1.
+uint32_t ssh2_window_add(uint32_t window, uint32_t increment);
 
 // ---- SSH-2 key exchange (ssh2_kex.cpp, ssh2_group_exchange.cpp, ssh2_rekey.cpp) ----
 void ssh2_kex_start(SshSession* ssh);

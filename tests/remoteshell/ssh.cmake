@@ -22,3 +22,7 @@ mirvale_add_benchmark(remoteshell_ssh_bench
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ssh_bench.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
   LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_remoteshell mirvale_platform)
 target_compile_definitions(remoteshell_ssh_bench PRIVATE MIRVALE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+
+mirvale_add_test(remoteshell_ssh_login_e2e_tests LABEL e2e SERIAL
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ssh_login_e2e_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
+  LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_remoteshell mirvale_platform)

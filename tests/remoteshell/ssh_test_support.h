@@ -62,12 +62,49 @@ inline const TempFolder& HostKeys() {
   return keys;
 }
 
+// A login account for sshd that exists only inside sshd's own mount namespace: copies of
+// passwd, shadow and group with one more user are mounted over /etc's for sshd alone, so the
+// machine's accounts are never touched.
+class TestAccount {
+ public:
+  TestAccount(const std::string& user, const std::string& password) : user_(user) {
+    chmod(home_.path().c_str(), 0777);
+    auto append = [&](const std::string& source, const std::string& line) {
+      RunCommand("cp " + source + " " + files_ / source.substr(5));
+      std::ofstream(files_ / source.substr(5), std::ios::app) << line << "\n";
+    };
+    append("/etc/passwd", user + ":x:4242:4242::" + home_.path() + ":/bin/sh");
+    append("/etc/group", user + ":x:4242:");
+    std::string hash;
+    if (FILE* pipe = popen(("openssl passwd -6 '" + password + "'").c_str(), "r")) {
+      char line[256] = {};
+      if (fgets(line, sizeof line, pipe) != nullptr) hash = line;
+      pclose(pipe);
+    }
+    if (!hash.empty() && hash.back() == '\n') hash.pop_back();
+    append("/etc/shadow", user + ":" + hash + ":19000:0:99999:7:::");
+    std::ofstream launcher(files_ / "launch.sh");
+    launcher << "for f in passwd shadow group; do mount --bind " << files_.path() << "/$f /etc/$f || exit 1; done\n"
+             << "exec \"$@\"\n";
+  }
+  const std::string& user() const { return user_; }
+  // A folder the account may read and write.
+  const TempFolder& home() const { return home_; }
+  // The command line prefix that runs a program with the account in place.
+  std::vector<std::string> Launcher() const { return {"/usr/bin/unshare", "-m", "/bin/sh", files_ / "launch.sh"}; }
+
+ private:
+  std::string user_;
+  TempFolder files_;
+  TempFolder home_;
+};
+
 // OpenSSH sshd in the foreground on a free loopback port. The test configuration offers every
 // algorithm the client knows; extra lines come first, so they win over it (sshd keeps the
 // first value of a keyword). With base false only the extra lines and the essentials are used.
 class Sshd {
  public:
-  explicit Sshd(const std::vector<std::string>& extra, bool base = true) {
+  explicit Sshd(const std::vector<std::string>& extra, bool base = true, const TestAccount* account = nullptr) {
     // The privilege-separation folder sshd insists on; removed again when we made it.
     if (access("/run/sshd", F_OK) != 0) made_run_folder_ = mkdir("/run/sshd", 0755) == 0;
     port_ = net_testing::unused_port();
@@ -84,9 +121,12 @@ class Sshd {
                 "Ciphers +aes128-cbc,aes192-cbc,aes256-cbc,3des-cbc\n"
                 "MACs +hmac-md5,hmac-sha1-96,hmac-sha1\n";
     config.close();
-    process_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"/usr/sbin/sshd", "-D", "-E", folder_ / "sshd.log", "-f", folder_ / "sshd_config",
-                                 "-p", std::to_string(port_)});
+    std::vector<std::string> argv = account != nullptr ? account->Launcher() : std::vector<std::string>{};
+    for (const std::string& arg : {std::string("/usr/sbin/sshd"), std::string("-D"), std::string("-E"),
+                                   folder_ / "sshd.log", std::string("-f"), folder_ / "sshd_config", std::string("-p"),
+                                   std::to_string(port_)})
+      argv.push_back(arg);
+    process_ = std::make_unique<ChildProcess>(argv);
     ready_ = WaitForTcpPort(port_);
   }
   ~Sshd() {
@@ -163,6 +203,7 @@ struct Outcome {
   int connected = 0;      // times the back end reported the device session up
   int version = 0;
   int kex_count = 0;
+  int exit_status = -1;
   bool Logged(const std::string& line) const {
     for (const auto& event : events)
       if (event == line) return true;
@@ -209,6 +250,7 @@ inline Outcome Converse(int port, SessionConfig config = ClientConfig(),
   }
   outcome.accepted = ssh->userauth_accepted;
   outcome.version = ssh->version;
+  outcome.exit_status = ssh->exit_status;
   ssh_backend.free(handle);
   net_shutdown();
   backend_set_event_sink(nullptr);

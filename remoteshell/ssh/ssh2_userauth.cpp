@@ -1,0 +1,266 @@
+// SSH-2 user authentication: the "none" request, then keyboard-interactive and password
+// (with password change), every question asked through the conversation's prompt hook.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "base/memory.h"
+#include "remoteshell/core/backend.h"
+#include "remoteshell/core/prompt_set.h"
+#include "remoteshell/ssh/ssh_session.h"
+
+namespace {
+
+enum : uint8_t {
+  kMsgUserauthRequest = 50,
+  kMsgUserauthFailure = 51,
+  kMsgUserauthSuccess = 52,
+  kMsgUserauthBanner = 53,
+  kMsgUserauth60 = 60,  // PASSWD_CHANGEREQ or INFO_REQUEST, by the method asked
+  kMsgUserauthInfoResponse = 61,
+};
+
+constexpr size_t kUserNameLimit = 100;
+constexpr int kReplySize = 100;
+// The service answers every question with the one configured password, so a change (two
+// replies that must match) could be asked for ever: a few rounds, then the login is given up.
+constexpr int kPasswordChangeRounds = 3;
+
+void write_error(SshSession* ssh, const char* text) {
+  backend_output(ssh->frontend, 1, text, static_cast<int>(std::strlen(text)));
+}
+
+void unable_to_authenticate(SshSession* ssh) {
+  ssh_disconnect(ssh, nullptr, "Unable to authenticate", 13, true);
+}
+
+// Asks the front end; true when answered. Answers that come later are not taken by this
+// client (the service answers at once), so they count as cancelled.
+bool ask(SshSession* ssh, PromptSet* prompts) { return backend_prompt(ssh->frontend, prompts) > 0; }
+
+std::string reply_text(const Prompt* prompt) {
+  return std::string(prompt->reply, strnlen(prompt->reply, static_cast<size_t>(prompt->reply_size)));
+}
+
+void wipe(std::string& text) {
+  explicit_bzero(text.data(), text.size());
+  text.clear();
+}
+
+void put_request_head(WireBuffer& request, SshSession* ssh, const char* method) {
+  request.put_byte(kMsgUserauthRequest);
+  request.put_string(ssh->auth.user);
+  request.put_string("ssh-connection");
+  request.put_string(method);
+}
+
+bool method_listed(std::string_view list, std::string_view method) {
+  while (!list.empty()) {
+    size_t comma = list.find(',');
+    if (list.substr(0, comma) == method) return true;
+    if (comma == std::string_view::npos) break;
+    list.remove_prefix(comma + 1);
+  }
+  return false;
+}
+
+void send_keyboard_interactive(SshSession* ssh) {
+  WireBuffer request;
+  put_request_head(request, ssh, "keyboard-interactive");
+  request.put_string("");
+  request.put_string("");
+  ssh2_send(ssh, request);
+  ssh->auth.last = kAuthKeyboardInteractive;
+  ssh->auth.step = kAuthAwaitKiReply;
+  ssh->auth.ki_answered = false;
+}
+
+void send_password(SshSession* ssh) {
+  PromptSet* prompts = prompt_set_new(ssh->frontend);
+  prompts->title = text_format("SSH password");
+  prompt_set_add(prompts, text_format("%.90s@%.90s's password: ", ssh->auth.user.c_str(), ssh->host.c_str()), 0,
+                 kReplySize);
+  bool answered = ask(ssh, prompts);
+  if (answered) {
+    wipe(ssh->auth.password);
+    ssh->auth.password = reply_text(prompts->items[0]);
+  }
+  prompt_set_free(prompts);
+  if (!answered) return unable_to_authenticate(ssh);
+  WireBuffer request;
+  put_request_head(request, ssh, "password");
+  request.put_bool(false);
+  request.put_string(ssh->auth.password);
+  ssh2_send(ssh, request);
+  ssh_event(ssh, "Sent password");
+  ssh->auth.last = kAuthPassword;
+  ssh->auth.step = kAuthAwaitPasswordReply;
+}
+
+void next_attempt(SshSession* ssh, std::string_view methods) {
+  if (ssh->config.auth_ki && !ssh->auth.ki_refused && method_listed(methods, "keyboard-interactive"))
+    return send_keyboard_interactive(ssh);
+  if (method_listed(methods, "password")) return send_password(ssh);
+  ssh_disconnect(ssh, nullptr, "No supported authentication methods available", 14, false);
+}
+
+void take_failure(SshSession* ssh, WireBuffer& body) {
+  std::string methods(body.get_string());
+  bool partial = body.get_bool();
+  if (ssh->auth.step == kAuthAwaitKiReply && !ssh->auth.ki_answered) {
+    ssh_event(ssh, "Keyboard-interactive authentication refused");
+    ssh->auth.ki_refused = true;
+    ssh->auth.last = kAuthKeyboardInteractiveRefused;
+  }
+  if (partial) {
+    write_error(ssh, "Further authentication required\r\n");
+    ssh_event(ssh, "Further authentication required");
+  } else if (ssh->auth.last == kAuthPassword || ssh->auth.last == kAuthKeyboardInteractive) {
+    write_error(ssh, "Access denied\r\n");
+    ssh_event(ssh, "Access denied");
+  }
+  next_attempt(ssh, methods);
+}
+
+void take_password_change(SshSession* ssh, WireBuffer& body) {
+  std::string server_prompt(body.get_string());
+  if (ssh->auth.password_changes == 0) {
+    write_error(ssh, "Server requested password change\r\n");
+  } else {
+    ssh_event(ssh, "Server rejected new password");
+    write_error(ssh, "Server rejected new password\r\n");
+  }
+  std::string fresh;
+  while (fresh.empty()) {
+    if (++ssh->auth.password_changes > kPasswordChangeRounds) return unable_to_authenticate(ssh);
+    PromptSet* prompts = prompt_set_new(ssh->frontend);
+    prompts->title = text_format("New SSH password");
+    prompts->instructions = text_format("%s", server_prompt.c_str());
+    prompts->instructions_shown = 1;
+    prompt_set_add(prompts, text_format("Enter new password: "), 0, kReplySize);
+    prompt_set_add(prompts, text_format("Confirm new password: "), 0, kReplySize);
+    bool answered = ask(ssh, prompts);
+    std::string first = answered ? reply_text(prompts->items[0]) : "";
+    std::string second = answered ? reply_text(prompts->items[1]) : "";
+    prompt_set_free(prompts);
+    if (!answered) return unable_to_authenticate(ssh);
+    if (first == second)
+      fresh.swap(first);
+    else
+      write_error(ssh, "Passwords do not match\r\n");
+    wipe(first);
+    wipe(second);
+  }
+  WireBuffer request;
+  put_request_head(request, ssh, "password");
+  request.put_bool(true);
+  request.put_string(ssh->auth.password);
+  request.put_string(fresh);
+  wipe(fresh);
+  ssh2_send(ssh, request);
+  ssh_event(ssh, "Sent new password");
+}
+
+void take_info_request(SshSession* ssh, const unsigned char* body, size_t length) {
+  PromptSet* prompts = ssh2_ki_prompts(ssh->frontend, body, length);
+  if (prompts == nullptr) return ssh_fatal(ssh, "Malformed keyboard-interactive request from server");
+  ssh->auth.ki_answered = true;
+  bool answered = prompts->count == 0 || ask(ssh, prompts);
+  if (!answered) {
+    prompt_set_free(prompts);
+    return unable_to_authenticate(ssh);
+  }
+  WireBuffer response;
+  response.put_byte(kMsgUserauthInfoResponse);
+  response.put_uint32(static_cast<uint32_t>(prompts->count));
+  for (int i = 0; i < prompts->count; ++i) {
+    const Prompt* prompt = prompts->items[i];
+    response.put_string(prompt->reply, strnlen(prompt->reply, static_cast<size_t>(prompt->reply_size)));
+  }
+  prompt_set_free(prompts);
+  ssh2_send(ssh, response);
+}
+
+bool auth_packet(SshSession* ssh, const unsigned char* payload, size_t length) {
+  uint8_t type = payload[0];
+  WireBuffer body(payload + 1, static_cast<std::ptrdiff_t>(length - 1));
+  if (ssh->auth.step == kAuthDone) return ssh2_connection_packet(ssh, payload, length);
+  switch (type) {
+    case kMsgUserauthBanner: return true;  // banners are not shown
+    case kMsgUserauthSuccess:
+      ssh_event(ssh, "Access granted");
+      ssh->auth.step = kAuthDone;
+      wipe(ssh->auth.password);
+      ssh2_connection_start(ssh);
+      return true;
+    case kMsgUserauthFailure: take_failure(ssh, body); return true;
+    case kMsgUserauth60:
+      if (ssh->auth.step == kAuthAwaitPasswordReply) {
+        take_password_change(ssh, body);
+        return true;
+      }
+      if (ssh->auth.step == kAuthAwaitKiReply) {
+        take_info_request(ssh, payload + 1, length - 1);
+        return true;
+      }
+      break;
+    default: break;
+  }
+  ssh_fatal(ssh, "Strange packet received during authentication: type " + std::to_string(type));
+  return true;
+}
+
+}  // namespace
+
+PromptSet* ssh2_ki_prompts(void* owner, const unsigned char* data, size_t length) {
+  WireBuffer body(data, static_cast<std::ptrdiff_t>(length));
+  std::string_view name = body.get_string();
+  std::string_view instruction = body.get_string();
+  body.get_string();  // language
+  uint32_t count = body.get_uint32();
+  // Each prompt takes at least five bytes (an empty string and its echo flag): a count the
+  // packet cannot hold is refused before anything is made for it.
+  if (body.failed() || count > body.remaining() / 5) return nullptr;
+  PromptSet* prompts = prompt_set_new(owner);
+  if (!name.empty()) {
+    prompts->title = text_format("SSH server: %.*s", static_cast<int>(name.size()), name.data());
+    prompts->title_shown = 1;
+  } else {
+    prompts->title = text_format("SSH server authentication");
+  }
+  prompts->instructions = text_format("Using keyboard-interactive authentication.%s%.*s",
+                                      instruction.empty() ? "" : "\n", static_cast<int>(instruction.size()),
+                                      instruction.data());
+  prompts->instructions_shown = 1;
+  for (uint32_t i = 0; i < count; ++i) {
+    std::string_view text = body.get_string();
+    bool echo = body.get_bool();
+    if (body.failed()) {
+      prompt_set_free(prompts);
+      return nullptr;
+    }
+    char* shown = text.empty() ? text_format("<server failed to send prompt>: ")
+                               : text_format("%.*s", static_cast<int>(text.size()), text.data());
+    prompt_set_add(prompts, shown, echo ? 1 : 0, kReplySize);
+  }
+  return prompts;
+}
+
+void ssh2_userauth_start(SshSession* ssh) {
+  ssh->packet_handler = auth_packet;
+  ssh->auth.user = std::string(ssh->config.user_name, strnlen(ssh->config.user_name, kUserNameLimit));
+  if (ssh->auth.user.empty()) {
+    PromptSet* prompts = prompt_set_new(ssh->frontend);
+    prompts->title = text_format("SSH login name");
+    prompt_set_add(prompts, text_format("login as: "), 1, kReplySize);
+    bool answered = ask(ssh, prompts);
+    if (answered) ssh->auth.user = reply_text(prompts->items[0]);
+    prompt_set_free(prompts);
+    if (!answered) return ssh_disconnect(ssh, "No username provided", nullptr, 0, true);
+  }
+  WireBuffer request;
+  put_request_head(request, ssh, "none");
+  ssh2_send(ssh, request);
+  ssh->auth.last = kAuthNone;
+  ssh->auth.step = kAuthAwaitReply;
+}

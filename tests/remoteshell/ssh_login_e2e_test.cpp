@@ -1,0 +1,122 @@
+// SSH-2 logins and the session channel against OpenSSH sshd on loopback, with a test account
+// that exists only in sshd's mount namespace: password, keyboard-interactive through PAM, a
+// refused password, and a command whose megabyte of output needs the window to be opened again.
+#include <gtest/gtest.h>
+
+#include "remoteshell/core/prompt_set.h"
+#include "tests/remoteshell/ssh_test_support.h"
+
+namespace {
+
+using namespace ssh_testing;
+using testing_support::ScopedEnv;
+
+struct Answers {
+  std::string password;
+  std::vector<std::string> asked;  // every prompt text
+  size_t output_bytes = 0;
+};
+Answers* answers = nullptr;
+
+class SshLogin : public testing::Test {
+ protected:
+  SshLogin() {
+    answers = &answers_;
+    ShellConversation* conversation = conversation_current();
+    conversation->hooks.prompt = [](void*, PromptSet* prompts) {
+      for (int i = 0; i < prompts->count; ++i) answers->asked.push_back(prompts->items[i]->text);
+      if (prompts->count > 0) std::strncpy(prompts->items[0]->reply, answers->password.c_str(), 99);
+      return 1;
+    };
+    conversation->hooks.output = [](void*, int, const char*, int length) {
+      answers->output_bytes += static_cast<size_t>(length);
+      return 0;
+    };
+  }
+  ~SshLogin() override {
+    conversation_current()->hooks.prompt = nullptr;
+    conversation_current()->hooks.output = nullptr;
+    answers = nullptr;
+  }
+  SessionConfig Config(const char* command) const {
+    SessionConfig config = ClientConfig();
+    std::strcpy(config.user_name, account_.user().c_str());
+    std::strcpy(config.remote_command, command);
+    config.auth_ki = 1;
+    config.no_pty = 1;
+    return config;
+  }
+
+  TempFolder folder_;
+  ScopedEnv registry_{"MIRVALE_REGISTRY_ROOT", folder_ / "registry"};
+  TestAccount account_{"mirvaletest", "Secret-1"};
+  Answers answers_;
+};
+
+TEST_F(SshLogin, PasswordLoginRunsACommandWhoseOutputArrivesWholeWithItsExitStatus) {
+  Sshd sshd({"PasswordAuthentication yes", "KbdInteractiveAuthentication no", "MaxAuthTries 3"}, true, &account_);
+  ASSERT_TRUE(sshd.ready());
+  answers_.password = "Secret-1";
+  Outcome outcome = Converse(sshd.port(), Config("head -c 1048576 /dev/zero; exit 3"));
+  EXPECT_EQ(answers_.output_bytes, 1048576u) << outcome.AllEvents() << sshd.Log();
+  EXPECT_EQ(outcome.exit_status, 3);
+  EXPECT_TRUE(outcome.Logged("Sent password"));
+  EXPECT_TRUE(outcome.Logged("Access granted"));
+  EXPECT_TRUE(outcome.Logged("Opened channel for session"));
+  EXPECT_TRUE(outcome.Logged("Server sent command exit status 3"));
+  EXPECT_TRUE(outcome.Logged("Disconnected: All channels closed"));
+  EXPECT_EQ(outcome.fatal, "");
+  ASSERT_EQ(answers_.asked.size(), 1u);
+  EXPECT_EQ(answers_.asked[0], "mirvaletest@127.0.0.1's password: ");
+
+  // A wrong password is refused until the server gives up on us.
+  answers_ = Answers{};
+  answers_.password = "wrong";
+  Outcome refused = Converse(sshd.port(), Config("true"));
+  EXPECT_TRUE(refused.Logged("Access denied")) << refused.AllEvents();
+  EXPECT_FALSE(refused.Logged("Access granted"));
+  EXPECT_NE(refused.fatal, "");
+}
+
+TEST_F(SshLogin, KeyboardInteractiveThroughPamWithAPseudoTerminal) {
+  Sshd sshd({"UsePAM yes", "PasswordAuthentication no", "KbdInteractiveAuthentication yes"}, true, &account_);
+  ASSERT_TRUE(sshd.ready());
+  answers_.password = "Secret-1";
+  SessionConfig config = Config("echo hello; exit 0");
+  config.no_pty = 0;
+  Outcome outcome = Converse(sshd.port(), config);
+  EXPECT_TRUE(outcome.Logged("Access granted")) << outcome.AllEvents() << sshd.Log();
+  EXPECT_TRUE(outcome.Logged("Allocated pty (ospeed 38400bps, ispeed 38400bps)"));
+  EXPECT_FALSE(outcome.Logged("Sent password"));
+  EXPECT_EQ(outcome.exit_status, 0);
+  EXPECT_GE(answers_.output_bytes, 5u);
+  ASSERT_EQ(answers_.asked.size(), 1u);
+  EXPECT_EQ(answers_.asked[0], "Password: ");
+}
+
+TEST(SshLoginParsing, KeyboardInteractiveCountsAreCheckedAgainstThePacket) {
+  WireBuffer request;
+  request.put_string("name");
+  request.put_string("");
+  request.put_string("");
+  request.put_uint32(0x40000000);  // far more prompts than the packet holds
+  request.put_string("Password: ");
+  request.put_bool(false);
+  EXPECT_EQ(ssh2_ki_prompts(nullptr, request.bytes().data(), request.bytes().size()), nullptr);
+
+  WireBuffer none;
+  none.put_string("");
+  none.put_string("");
+  none.put_string("");
+  none.put_uint32(0);
+  PromptSet* empty = ssh2_ki_prompts(nullptr, none.bytes().data(), none.bytes().size());
+  ASSERT_NE(empty, nullptr);
+  EXPECT_EQ(empty->count, 0);
+  EXPECT_STREQ(empty->title, "SSH server authentication");
+  prompt_set_free(empty);
+
+  EXPECT_EQ(ssh2_window_add(0xFFFFFF00u, 0x1000u), 0xFFFFFFFFu);
+  EXPECT_EQ(ssh2_window_add(10, 20), 30u);
+}
+
+}  // namespace
