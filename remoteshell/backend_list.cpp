@@ -4,13 +4,13 @@
 
 #include "base/console.h"
 #include "platform/event_log.h"
+#include "remoteshell/ssh/ssh_backend.h"
 #include "remoteshell/terminal/raw_backend.h"
 #include "remoteshell/terminal/rlogin_backend.h"
 #include "remoteshell/terminal/telnet_backend.h"
 
-// SSH keeps its row so that settings naming it still resolve; its back end joins later.
 const BackendListEntry backend_list[] = {
-    {kProtocolSsh, "ssh", nullptr},
+    {kProtocolSsh, "ssh", &ssh_backend},
     {kProtocolTelnet, "telnet", &telnet_backend},
     {kProtocolRlogin, "rlogin", &rlogin_backend},
     {kProtocolRaw, "raw", &raw_backend},

@@ -106,6 +106,10 @@ def load_config(path):
 def conversation(channel, args):
     # Read for every connection, so that tests may change the configuration between scans.
     config = load_config(args.config)
+    if args.no_login:  # the SSH server logged in a user with privileges already
+        with logged_in_session(args.session_marker):
+            serve_commands(channel, args, config, PROMPT_ENABLED)
+        return
     channel.send("\r\n\r\nUser Access Verification\r\n\r\nUsername: ")
     user = channel.read_line(echo=True)
     channel.send("Password: ")
@@ -142,8 +146,7 @@ class logged_in_session:
         return False
 
 
-def serve_commands(channel, args, config):
-    prompt = PROMPT_USER
+def serve_commands(channel, args, config, prompt=PROMPT_USER):
     page = args.page
     while True:
         channel.send(prompt)
@@ -278,6 +281,7 @@ def main():
     parser.add_argument("--port-file", default="")
     parser.add_argument("--interval", type=float, default=0.0)
     parser.add_argument("--session-marker", default="")
+    parser.add_argument("--no-login", action="store_true")
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)

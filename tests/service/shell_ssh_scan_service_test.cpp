@@ -1,0 +1,101 @@
+// A shell pool scanned over SSH-2 through the real MirvaleSrv: OpenSSH sshd on loopback runs
+// the fake device's command line for a test account (one that exists only in sshd's mount
+// namespace), logged in by password.
+#include <gtest/gtest.h>
+
+#include "common/database_files.h"
+#include "common/settings_file.h"
+#include "platform/atomic_file.h"
+#include "tests/remoteshell/ssh_test_support.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/service_process.h"
+
+namespace mirvale {
+namespace {
+
+using namespace std::chrono_literals;
+using ssh_testing::Sshd;
+using ssh_testing::TestAccount;
+using testing_support::ServiceProcess;
+
+constexpr uint32_t kReloadSettings = 134;
+constexpr uint32_t kStartScan = 136;
+
+CMirvaleDoc SshPoolDoc(int port, const std::string& password) {
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  CPoolItem& pool = doc.m_mapPools.FindOrAdd("routers");
+  pool.m_bSsh = 1;
+  pool.m_nRetries = 1;
+  pool.m_nTimeout = 5;
+  pool.m_nShellPort = static_cast<uint32_t>(port);
+  pool.m_strShellUser = "mirvaletest";
+  pool.m_strShellPassword = password;
+  pool.m_strBackupCommand = "show running-config";
+  pool.m_pDevices.FindOrAdd("127.0.0.1") = CDeviceItem{"127.0.0.1", "255.255.255.255"};
+  doc.m_strScanPool = "routers";
+  doc.m_strScanUser = "admin";
+  return doc;
+}
+
+std::optional<ScanDatabase> WaitForFinishedScan(const ServiceProcess& service, const std::string& startedAfter) {
+  auto deadline = std::chrono::steady_clock::now() + 90s;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (auto bytes = platform::ReadWholeFile(service.ProgramFile("Mirvale.sdb"))) {
+      ScanDatabase scan = DecodeScanDatabase(*bytes);
+      if (scan.header.m_strScanStatus == "Finished" && scan.header.m_strScanStart != startedAfter) return scan;
+    }
+    std::this_thread::sleep_for(50ms);
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> StoredLines(const ServiceProcess& service) {
+  auto devices = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
+  const CDbItem* device = devices.Find("routers/127.0.0.1");
+  std::vector<std::string> lines;
+  if (device == nullptr) return lines;
+  for (size_t key = 1; const CDbQuery* query = device->m_pQueries.Find(std::to_string(key)); ++key)
+    lines.push_back(query->m_strValue);
+  return lines;
+}
+
+TEST(ShellSshScanService, StoresTheDeviceLinesAndAWrongPasswordIsALogonFailure) {
+  TestAccount account("mirvaletest", "Secret-1");
+  std::vector<std::string> config = testing_support::SampleConfiguration();
+  {
+    std::ofstream out(account.home() / "config.txt");
+    for (const auto& line : config) out << line << "\n";
+  }
+  std::string device = "/usr/bin/python3 " + std::string(MIRVALE_SOURCE_DIR) +
+                       "/tests/support/fake_device.py --mode stdio --no-login --page 400 --config " +
+                       account.home() / "config.txt";
+  Sshd sshd({"PasswordAuthentication yes", "KbdInteractiveAuthentication no", "MaxAuthTries 2", "ForceCommand " + device}, true,
+            &account);
+  ASSERT_TRUE(sshd.ready());
+
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                            EncodeSettings(SshPoolDoc(sshd.port(), "Secret-1"))));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto first = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(first);
+  ASSERT_TRUE(first->map.Find("routers/127.0.0.1"));
+  EXPECT_EQ(first->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes") << sshd.Log();
+  std::vector<std::string> expected{"show running-config"};
+  expected.insert(expected.end(), config.begin(), config.end());
+  EXPECT_EQ(StoredLines(service), expected);
+
+  std::this_thread::sleep_for(1100ms);
+  ASSERT_TRUE(platform::WriteFileAtomically(service.DataFolder() + "/Mirvale.ini",
+                                            EncodeSettings(SshPoolDoc(sshd.port(), "wrong"))));
+  ASSERT_EQ(service.Control(kReloadSettings), 0u);
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto second = WaitForFinishedScan(service, first->header.m_strScanStart);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure");
+}
+
+}  // namespace
+}  // namespace mirvale
