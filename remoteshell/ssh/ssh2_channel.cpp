@@ -33,10 +33,6 @@ constexpr uint32_t kLocalMaxPacket = 16384;
 // Our own cap on one data packet, whatever the server allows.
 constexpr uint32_t kDataChunkLimit = 32768;
 
-void write_error(SshSession* ssh, const char* text) {
-  backend_output(ssh->frontend, 1, text, static_cast<int>(std::strlen(text)));
-}
-
 void put_channel_request(WireBuffer& packet, const SshChannel& channel, const char* name, bool want_reply) {
   packet.put_byte(kMsgChannelRequest);
   packet.put_uint32(channel.remote_id);
@@ -214,7 +210,7 @@ void take_setup_reply(SshSession* ssh, uint8_t type, WireBuffer& body) {
       terminal_speeds(ssh->config, &ospeed, &ispeed);
       ssh_event(ssh, "Allocated pty (ospeed %dbps, ispeed %dbps)", ospeed, ispeed);
     } else {
-      write_error(ssh, "Server refused to allocate pty\r\n");
+      ssh_write_error(ssh, "Server refused to allocate pty\r\n");
     }
     return request_shell(ssh);
   }

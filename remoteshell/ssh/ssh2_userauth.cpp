@@ -26,10 +26,6 @@ constexpr int kReplySize = 100;
 // replies that must match) could be asked for ever: a few rounds, then the login is given up.
 constexpr int kPasswordChangeRounds = 3;
 
-void write_error(SshSession* ssh, const char* text) {
-  backend_output(ssh->frontend, 1, text, static_cast<int>(std::strlen(text)));
-}
-
 void unable_to_authenticate(SshSession* ssh) {
   ssh_disconnect(ssh, nullptr, "Unable to authenticate", 13, true);
 }
@@ -113,10 +109,10 @@ void take_failure(SshSession* ssh, WireBuffer& body) {
     ssh->auth.last = kAuthKeyboardInteractiveRefused;
   }
   if (partial) {
-    write_error(ssh, "Further authentication required\r\n");
+    ssh_write_error(ssh, "Further authentication required\r\n");
     ssh_event(ssh, "Further authentication required");
   } else if (ssh->auth.last == kAuthPassword || ssh->auth.last == kAuthKeyboardInteractive) {
-    write_error(ssh, "Access denied\r\n");
+    ssh_write_error(ssh, "Access denied\r\n");
     ssh_event(ssh, "Access denied");
   }
   next_attempt(ssh, methods);
@@ -125,10 +121,10 @@ void take_failure(SshSession* ssh, WireBuffer& body) {
 void take_password_change(SshSession* ssh, WireBuffer& body) {
   std::string server_prompt(body.get_string());
   if (ssh->auth.password_changes == 0) {
-    write_error(ssh, "Server requested password change\r\n");
+    ssh_write_error(ssh, "Server requested password change\r\n");
   } else {
     ssh_event(ssh, "Server rejected new password");
-    write_error(ssh, "Server rejected new password\r\n");
+    ssh_write_error(ssh, "Server rejected new password\r\n");
   }
   std::string fresh;
   while (fresh.empty()) {
@@ -147,7 +143,7 @@ void take_password_change(SshSession* ssh, WireBuffer& body) {
     if (first == second)
       fresh.swap(first);
     else
-      write_error(ssh, "Passwords do not match\r\n");
+      ssh_write_error(ssh, "Passwords do not match\r\n");
     wipe(first);
     wipe(second);
   }

@@ -255,6 +255,10 @@ void ssh_event(SshSession* ssh, const char* format, ...) {
   checked_free(text);
 }
 
+void ssh_write_error(SshSession* ssh, const char* text) {
+  backend_output(ssh->frontend, 1, text, static_cast<int>(std::strlen(text)));
+}
+
 void ssh_fatal(SshSession* ssh, const std::string& text) {
   if (ssh->state != kSshClosed) close_session(ssh, text.c_str());
 }

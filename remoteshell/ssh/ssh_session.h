@@ -184,6 +184,8 @@ int ssh_version_compare(const std::string& a, const std::string& b);
 
 // ---- session (ssh_backend.cpp) ----
 void ssh_event(SshSession* ssh, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Text for the user: the front end's error stream.
+void ssh_write_error(SshSession* ssh, const char* text);
 // A protocol error: logged, connection closed, reported as a fatal connection error.
 void ssh_fatal(SshSession* ssh, const std::string& text);
 // Our disconnect: DISCONNECT with the wire reason (when any) and an orderly close.

@@ -11,12 +11,8 @@ mirvale_add_benchmark(service_shell_bench
   LIBS mirvale_service mirvale_platform)
 target_compile_definitions(service_shell_bench PRIVATE MIRVALE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 
-mirvale_add_test(service_shell_scan_tests LABEL e2e
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_scan_service_test.cpp
-  LIBS mirvale_service mirvale_platform)
+mirvale_add_test(service_shell_scan_tests LABEL e2e SERIAL
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_scan_service_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
+  LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_service mirvale_platform)
 add_dependencies(service_shell_scan_tests MirvaleSrv)
 
-mirvale_add_test(service_shell_ssh_scan_tests LABEL e2e SERIAL
-  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_ssh_scan_service_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
-  LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_service mirvale_platform)
-add_dependencies(service_shell_ssh_scan_tests MirvaleSrv)

@@ -6,6 +6,7 @@
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
+#include "tests/remoteshell/ssh_test_support.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/service_process.h"
 
@@ -16,6 +17,8 @@ using namespace std::chrono_literals;
 using testing_support::FakeDevice;
 using testing_support::FakeDeviceOptions;
 using testing_support::ServiceProcess;
+using ssh_testing::Sshd;
+using ssh_testing::TestAccount;
 
 constexpr uint32_t kReloadSettings = 134;
 constexpr uint32_t kStartScan = 136;
@@ -47,6 +50,17 @@ bool UseProtocol(const ServiceProcess& service, const char* name, int port) {
   key->SetString("Protocol", name);
   key->SetDword("PortNumber", static_cast<uint32_t>(port));
   return true;
+}
+
+// The same pool over SSH-2: the device logs its user in with privileges already.
+CMirvaleDoc SshPoolDoc(int port, const std::string& password) {
+  CMirvaleDoc doc = ShellSettingsDoc(port, password);
+  CPoolItem& pool = *doc.m_mapPools.Find("routers");
+  pool.m_bTelnet = 0;
+  pool.m_bSsh = 1;
+  pool.m_nTimeout = 5;
+  pool.m_strShellUser = "mirvaletest";
+  return doc;
 }
 
 std::optional<ScanDatabase> WaitForFinishedScan(const ServiceProcess& service, const std::string& startedAfter) {
@@ -134,6 +148,46 @@ TEST(ShellScanService, TelnetPoolIsScannedThroughTheTelnetServer) {
   expected.insert(expected.end(), device.options().config.begin(), device.options().config.end());
   EXPECT_EQ(StoredLines(service), expected);
   EXPECT_TRUE(service.Stop());
+}
+
+// sshd on loopback runs the fake device's command line for a test account that exists only in
+// sshd's mount namespace, logged in by password.
+TEST(ShellScanService, OverSshStoresTheSameLinesAndAWrongPasswordIsALogonFailure) {
+  TestAccount account("mirvaletest", "Secret-1");
+  std::vector<std::string> config = testing_support::SampleConfiguration();
+  {
+    std::ofstream out(account.home() / "config.txt");
+    for (const auto& line : config) out << line << "\n";
+  }
+  std::string device = "/usr/bin/python3 " + std::string(MIRVALE_SOURCE_DIR) +
+                       "/tests/support/fake_device.py --mode stdio --no-login --page 400 --config " +
+                       account.home() / "config.txt";
+  Sshd sshd({"PasswordAuthentication yes", "KbdInteractiveAuthentication no", "MaxAuthTries 2",
+             "ForceCommand " + device},
+            true, &account);
+  ASSERT_TRUE(sshd.ready());
+
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                            EncodeSettings(SshPoolDoc(sshd.port(), "Secret-1"))));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto first = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(first);
+  ASSERT_TRUE(first->map.Find("routers/127.0.0.1"));
+  EXPECT_EQ(first->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes") << sshd.Log();
+  std::vector<std::string> expected{"show running-config"};
+  expected.insert(expected.end(), config.begin(), config.end());
+  EXPECT_EQ(StoredLines(service), expected);
+
+  std::this_thread::sleep_for(1100ms);
+  ASSERT_TRUE(platform::WriteFileAtomically(service.DataFolder() + "/Mirvale.ini",
+                                            EncodeSettings(SshPoolDoc(sshd.port(), "wrong"))));
+  ASSERT_EQ(service.Control(kReloadSettings), 0u);
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto second = WaitForFinishedScan(service, first->header.m_strScanStart);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure");
 }
 
 }  // namespace
