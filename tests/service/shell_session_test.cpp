@@ -106,19 +106,6 @@ TEST_F(ShellSessionTest, NothingListeningFailsToOpenQuickly) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 }
 
-TEST_F(ShellSessionTest, SshIsRefusedCleanlyWhileItsBackEndIsMissing) {
-  FakeDevice device(FakeDeviceOptions{.mode = "raw"});
-  UseProtocol("ssh", device.port());
-  testing_support::ScopedEnv eventLog("MIRVALE_EVENTLOG", registry_ / "events.log");
-  ShellSettings settings = Settings(device);
-  EXPECT_FALSE(ShellAnswers(conversations_, "127.0.0.1", settings));
-  ShellCollection result = CollectShellConfiguration(conversations_, "127.0.0.1", settings);
-  EXPECT_TRUE(result.lines.empty());
-  EXPECT_EQ(device.Received(), "") << "nothing reaches the device";
-  std::string events = platform::ReadWholeFile(registry_ / "events.log").value_or("");
-  EXPECT_NE(events.find("Protocol \"ssh\" is not available in this build"), std::string::npos) << events;
-}
-
 TEST_F(ShellSessionTest, ServiceStopEndsAConversationPromptly) {
   FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 20});
   UseProtocol("raw", device.port());
