@@ -13,11 +13,11 @@ using backend_testing::bytes;
 using backend_testing::Connection;
 using backend_testing::test_config;
 
-TEST(BackendList, ProtocolsFindTheirBackEndsAndSshFailsCleanly) {
+TEST(BackendList, ProtocolsFindTheirBackEndsAndAnUnknownOneFailsCleanly) {
   EXPECT_EQ(backend_for_protocol(kProtocolTelnet)->default_port, 23);
   EXPECT_NE(backend_for_protocol(kProtocolRaw), nullptr);
   EXPECT_NE(backend_for_protocol(kProtocolRlogin), nullptr);
-  EXPECT_EQ(backend_for_protocol(kProtocolSsh), nullptr);
+  EXPECT_EQ(backend_for_protocol(kProtocolSsh)->default_port, 22);
   EXPECT_EQ(backend_for_protocol(7), nullptr);
   EXPECT_STREQ(backend_list[0].name, "ssh");
   EXPECT_EQ(backend_list[4].name, nullptr);
