@@ -75,6 +75,15 @@ std::optional<ScanDatabase> WaitForFinishedScan(const ServiceProcess& service, c
   return std::nullopt;
 }
 
+// New settings (a second apart, so that the scan start differs), then a scan to its end.
+std::optional<ScanDatabase> ScanAgainWith(ServiceProcess& service, const CMirvaleDoc& doc,
+                                          const std::string& startedAfter) {
+  std::this_thread::sleep_for(1100ms);
+  if (!platform::WriteFileAtomically(service.DataFolder() + "/Mirvale.ini", EncodeSettings(doc))) return std::nullopt;
+  if (service.Control(kReloadSettings) != 0u || service.Control(kStartScan) != 0u) return std::nullopt;
+  return WaitForFinishedScan(service, startedAfter);
+}
+
 std::vector<std::string> StoredLines(const ServiceProcess& service, std::vector<std::string>* previous = nullptr) {
   auto devices = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
   const CDbItem* device = devices.Find("routers/127.0.0.1");
@@ -120,12 +129,7 @@ TEST(ShellScanService, ShellPoolStoresLinesMarksChangesAndLogonFailures) {
   EXPECT_EQ(previous[3], "hostname Router");
 
   // A wrong password is a logon failure.
-  std::this_thread::sleep_for(1100ms);
-  ASSERT_TRUE(platform::WriteFileAtomically(service.DataFolder() + "/Mirvale.ini",
-                                            EncodeSettings(ShellSettingsDoc(device.port(), "wrong"))));
-  ASSERT_EQ(service.Control(kReloadSettings), 0u);
-  ASSERT_EQ(service.Control(kStartScan), 0u);
-  auto third = WaitForFinishedScan(service, second->header.m_strScanStart);
+  auto third = ScanAgainWith(service, ShellSettingsDoc(device.port(), "wrong"), second->header.m_strScanStart);
   ASSERT_TRUE(third);
   EXPECT_EQ(third->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure");
 }
@@ -180,12 +184,7 @@ TEST(ShellScanService, OverSshStoresTheSameLinesAndAWrongPasswordIsALogonFailure
   expected.insert(expected.end(), config.begin(), config.end());
   EXPECT_EQ(StoredLines(service), expected);
 
-  std::this_thread::sleep_for(1100ms);
-  ASSERT_TRUE(platform::WriteFileAtomically(service.DataFolder() + "/Mirvale.ini",
-                                            EncodeSettings(SshPoolDoc(sshd.port(), "wrong"))));
-  ASSERT_EQ(service.Control(kReloadSettings), 0u);
-  ASSERT_EQ(service.Control(kStartScan), 0u);
-  auto second = WaitForFinishedScan(service, first->header.m_strScanStart);
+  auto second = ScanAgainWith(service, SshPoolDoc(sshd.port(), "wrong"), first->header.m_strScanStart);
   ASSERT_TRUE(second);
   EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure");
 }
