@@ -105,8 +105,10 @@ class TestAccount {
 class Sshd {
  public:
   explicit Sshd(const std::vector<std::string>& extra, bool base = true, const TestAccount* account = nullptr) {
-    // The privilege-separation folder sshd insists on; removed again when we made it.
-    if (access("/run/sshd", F_OK) != 0) made_run_folder_ = mkdir("/run/sshd", 0755) == 0;
+    // The privilege-separation folder sshd insists on. Never removed here: tests run in parallel
+    // and one sshd's folder must not vanish under another; scripts/test.sh removes it after the
+    // run when the run made it.
+    if (access("/run/sshd", F_OK) != 0) mkdir("/run/sshd", 0755);
     port_ = net_testing::unused_port();
     std::ofstream config(folder_ / "sshd_config");
     for (const auto& line : extra) config << line << "\n";
@@ -129,10 +131,7 @@ class Sshd {
     process_ = std::make_unique<ChildProcess>(argv);
     ready_ = WaitForTcpPort(port_);
   }
-  ~Sshd() {
-    process_.reset();
-    if (made_run_folder_) rmdir("/run/sshd");
-  }
+  ~Sshd() { process_.reset(); }
   int port() const { return port_; }
   bool ready() const { return ready_; }
   std::string Log() const {
@@ -153,7 +152,6 @@ class Sshd {
   std::unique_ptr<ChildProcess> process_;
   int port_ = 0;
   bool ready_ = false;
-  bool made_run_folder_ = false;
 };
 
 // Any program that serves on a port it is given through a placeholder "{port}".
