@@ -62,15 +62,22 @@ const char* message_name(const SshSession* ssh, uint8_t type) {
   return "unknown";
 }
 
-void log_packet_of(SshSession* ssh, int direction, const unsigned char* payload, size_t length) {
+// secret_from, when not 0, is where the payload's secrets start: from there on the log shows
+// nothing of it.
+void log_packet_of(SshSession* ssh, int direction, const unsigned char* payload, size_t length,
+                   size_t secret_from = 0) {
   if (ssh->log == nullptr || length == 0) return;
+  LogBlank blank{static_cast<int>(secret_from) - 1, static_cast<int>(length - secret_from), kLogBlank};
+  bool blanked = secret_from > 0 && secret_from < length;
   log_packet(ssh->log, direction, payload[0], message_name(ssh, payload[0]), payload + 1, static_cast<int>(length - 1),
-             nullptr, 0);
+             blanked ? &blank : nullptr, blanked ? 1 : 0);
 }
 
-// One framed, MACed and encrypted packet.
-std::vector<unsigned char> build_packet(SshSession* ssh, const std::vector<unsigned char>& payload) {
-  log_packet_of(ssh, kPacketOutgoing, payload.data(), payload.size());
+// One framed, MACed and encrypted packet. A secret payload is padded to at least
+// kSsh2SecretPacketLength bytes so that its length tells little about the secret.
+std::vector<unsigned char> build_packet(SshSession* ssh, const std::vector<unsigned char>& payload,
+                                        size_t secret_from = 0) {
+  log_packet_of(ssh, kPacketOutgoing, payload.data(), payload.size(), secret_from);
   SshDirection& out = ssh->out;
   Block compressed;
   const unsigned char* body = payload.data();
@@ -84,6 +91,7 @@ std::vector<unsigned char> build_packet(SshSession* ssh, const std::vector<unsig
   size_t unpadded = 5 + body_length;
   size_t padding = 4;
   while ((unpadded + padding) % b != 0) ++padding;
+  while (secret_from > 0 && unpadded + padding < kSsh2SecretPacketLength && padding + b <= 255) padding += b;
   size_t mac_length = out.mac != nullptr ? static_cast<size_t>(out.mac->mac_length) : 0;
   std::vector<unsigned char> packet(unpadded + padding + mac_length);
   write_be32(packet.data(), static_cast<uint32_t>(unpadded + padding - 4));
@@ -103,7 +111,7 @@ void write_to_socket(SshSession* ssh, const std::vector<unsigned char>& bytes) {
   ssh->bytes_sent += bytes.size();
 }
 
-void defer(SshSession* ssh, const std::vector<unsigned char>& payload, bool no_ignore) {
+void defer(SshSession* ssh, const std::vector<unsigned char>& payload, bool no_ignore, size_t secret_from = 0) {
   if (is_cbc(ssh->out) && ssh->deferred.empty() && !no_ignore) {
     WireBuffer ignore;
     ignore.put_byte(kMsgIgnore);
@@ -111,7 +119,7 @@ void defer(SshSession* ssh, const std::vector<unsigned char>& payload, bool no_i
     std::vector<unsigned char> packet = build_packet(ssh, ignore.bytes());
     ssh->deferred.insert(ssh->deferred.end(), packet.begin(), packet.end());
   }
-  std::vector<unsigned char> packet = build_packet(ssh, payload);
+  std::vector<unsigned char> packet = build_packet(ssh, payload, secret_from);
   ssh->deferred.insert(ssh->deferred.end(), packet.begin(), packet.end());
 }
 
@@ -217,28 +225,28 @@ void ssh2_receive(SshSession* ssh, const unsigned char* data, size_t length) {
   ssh->incoming_used = 0;
 }
 
-void ssh2_send_now(SshSession* ssh, const WireBuffer& payload) {
+void ssh2_send_now(SshSession* ssh, const WireBuffer& payload, size_t secret_from) {
   if (ssh->socket == nullptr) return;
   if (is_cbc(ssh->out)) {
-    defer(ssh, payload.bytes(), false);
+    defer(ssh, payload.bytes(), false, secret_from);
     send_deferred(ssh);
     return;
   }
-  write_to_socket(ssh, build_packet(ssh, payload.bytes()));
+  write_to_socket(ssh, build_packet(ssh, payload.bytes(), secret_from));
   ssh2_check_data_limit(ssh, true);
 }
 
-void ssh2_send(SshSession* ssh, const WireBuffer& payload) {
+void ssh2_send(SshSession* ssh, const WireBuffer& payload, size_t secret_from) {
   if (ssh->queueing)
-    ssh->queued.push_back(payload.bytes());
+    ssh->queued.push_back({payload.bytes(), secret_from});
   else
-    ssh2_send_now(ssh, payload);
+    ssh2_send_now(ssh, payload, secret_from);
 }
 
 void ssh2_flush_queue(SshSession* ssh) {
   if (ssh->queued.empty()) return;
-  std::vector<std::vector<unsigned char>> queued;
+  std::vector<SshQueuedPayload> queued;
   queued.swap(ssh->queued);
-  for (const auto& payload : queued) defer(ssh, payload, false);
+  for (const auto& item : queued) defer(ssh, item.payload, false, item.secret_from);
   send_deferred(ssh);
 }

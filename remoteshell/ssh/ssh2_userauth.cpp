@@ -1,5 +1,6 @@
-// SSH-2 user authentication: the "none" request, then keyboard-interactive and password
-// (with password change), every question asked through the conversation's prompt hook.
+// SSH-2 user authentication: the "none" request, then public keys (ssh2_publickey.cpp),
+// keyboard-interactive and password (with password change), every question asked through the
+// conversation's prompt hook.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -26,14 +27,6 @@ constexpr int kReplySize = 100;
 // replies that must match) could be asked for ever: a few rounds, then the login is given up.
 constexpr int kPasswordChangeRounds = 3;
 
-void unable_to_authenticate(SshSession* ssh) {
-  ssh_disconnect(ssh, nullptr, "Unable to authenticate", 13, true);
-}
-
-// Asks the front end; true when answered. Answers that come later are not taken by this
-// client (the service answers at once), so they count as cancelled.
-bool ask(SshSession* ssh, PromptSet* prompts) { return backend_prompt(ssh->frontend, prompts) > 0; }
-
 std::string reply_text(const Prompt* prompt) {
   return std::string(prompt->reply, strnlen(prompt->reply, static_cast<size_t>(prompt->reply_size)));
 }
@@ -41,13 +34,6 @@ std::string reply_text(const Prompt* prompt) {
 void wipe(std::string& text) {
   explicit_bzero(text.data(), text.size());
   text.clear();
-}
-
-void put_request_head(WireBuffer& request, SshSession* ssh, const char* method) {
-  request.put_byte(kMsgUserauthRequest);
-  request.put_string(ssh->auth.user);
-  request.put_string("ssh-connection");
-  request.put_string(method);
 }
 
 bool method_listed(std::string_view list, std::string_view method) {
@@ -62,7 +48,7 @@ bool method_listed(std::string_view list, std::string_view method) {
 
 void send_keyboard_interactive(SshSession* ssh) {
   WireBuffer request;
-  put_request_head(request, ssh, "keyboard-interactive");
+  ssh2_userauth_request_head(request, ssh, "keyboard-interactive");
   request.put_string("");
   request.put_string("");
   ssh2_send(ssh, request);
@@ -76,24 +62,26 @@ void send_password(SshSession* ssh) {
   prompts->title = text_format("SSH password");
   prompt_set_add(prompts, text_format("%.90s@%.90s's password: ", ssh->auth.user.c_str(), ssh->host.c_str()), 0,
                  kReplySize);
-  bool answered = ask(ssh, prompts);
+  bool answered = ssh2_userauth_ask(ssh, prompts);
   if (answered) {
     wipe(ssh->auth.password);
     ssh->auth.password = reply_text(prompts->items[0]);
   }
   prompt_set_free(prompts);
-  if (!answered) return unable_to_authenticate(ssh);
+  if (!answered) return ssh2_userauth_give_up(ssh);
   WireBuffer request;
-  put_request_head(request, ssh, "password");
+  ssh2_userauth_request_head(request, ssh, "password");
   request.put_bool(false);
+  size_t secret_from = request.bytes().size();
   request.put_string(ssh->auth.password);
-  ssh2_send(ssh, request);
+  ssh2_send(ssh, request, secret_from);
   ssh_event(ssh, "Sent password");
   ssh->auth.last = kAuthPassword;
   ssh->auth.step = kAuthAwaitPasswordReply;
 }
 
 void next_attempt(SshSession* ssh, std::string_view methods) {
+  if (method_listed(methods, "publickey") && ssh2_publickey_offer(ssh)) return;
   if (ssh->config.auth_ki && !ssh->auth.ki_refused && method_listed(methods, "keyboard-interactive"))
     return send_keyboard_interactive(ssh);
   if (method_listed(methods, "password")) return send_password(ssh);
@@ -101,7 +89,7 @@ void next_attempt(SshSession* ssh, std::string_view methods) {
 }
 
 void take_failure(SshSession* ssh, WireBuffer& body) {
-  std::string methods(body.get_string());
+  ssh->auth.methods = std::string(body.get_string());
   bool partial = body.get_bool();
   if (ssh->auth.step == kAuthAwaitKiReply && !ssh->auth.ki_answered) {
     ssh_event(ssh, "Keyboard-interactive authentication refused");
@@ -111,11 +99,16 @@ void take_failure(SshSession* ssh, WireBuffer& body) {
   if (partial) {
     ssh_write_error(ssh, "Further authentication required\r\n");
     ssh_event(ssh, "Further authentication required");
-  } else if (ssh->auth.last == kAuthPassword || ssh->auth.last == kAuthKeyboardInteractive) {
+  } else if (ssh->auth.last == kAuthPublicKeyOffered) {
+    ssh_write_error(ssh, "Server refused our key\r\n");
+    ssh_event(ssh, "Server refused public key");
+  } else if (ssh->auth.last == kAuthAgentKeyOffered) {
+    ssh_event(ssh, "Server refused public key");
+  } else if (ssh->auth.last != kAuthNone && ssh->auth.last != kAuthKeyboardInteractiveRefused) {
     ssh_write_error(ssh, "Access denied\r\n");
     ssh_event(ssh, "Access denied");
   }
-  next_attempt(ssh, methods);
+  ssh2_userauth_next(ssh);
 }
 
 void take_password_change(SshSession* ssh, WireBuffer& body) {
@@ -128,18 +121,18 @@ void take_password_change(SshSession* ssh, WireBuffer& body) {
   }
   std::string fresh;
   while (fresh.empty()) {
-    if (++ssh->auth.password_changes > kPasswordChangeRounds) return unable_to_authenticate(ssh);
+    if (++ssh->auth.password_changes > kPasswordChangeRounds) return ssh2_userauth_give_up(ssh);
     PromptSet* prompts = prompt_set_new(ssh->frontend);
     prompts->title = text_format("New SSH password");
     prompts->instructions = text_format("%s", server_prompt.c_str());
     prompts->instructions_shown = 1;
     prompt_set_add(prompts, text_format("Enter new password: "), 0, kReplySize);
     prompt_set_add(prompts, text_format("Confirm new password: "), 0, kReplySize);
-    bool answered = ask(ssh, prompts);
+    bool answered = ssh2_userauth_ask(ssh, prompts);
     std::string first = answered ? reply_text(prompts->items[0]) : "";
     std::string second = answered ? reply_text(prompts->items[1]) : "";
     prompt_set_free(prompts);
-    if (!answered) return unable_to_authenticate(ssh);
+    if (!answered) return ssh2_userauth_give_up(ssh);
     if (first == second)
       fresh.swap(first);
     else
@@ -148,12 +141,13 @@ void take_password_change(SshSession* ssh, WireBuffer& body) {
     wipe(second);
   }
   WireBuffer request;
-  put_request_head(request, ssh, "password");
+  ssh2_userauth_request_head(request, ssh, "password");
   request.put_bool(true);
+  size_t secret_from = request.bytes().size();
   request.put_string(ssh->auth.password);
   request.put_string(fresh);
   wipe(fresh);
-  ssh2_send(ssh, request);
+  ssh2_send(ssh, request, secret_from);
   ssh_event(ssh, "Sent new password");
 }
 
@@ -161,10 +155,10 @@ void take_info_request(SshSession* ssh, const unsigned char* body, size_t length
   PromptSet* prompts = ssh2_ki_prompts(ssh->frontend, body, length);
   if (prompts == nullptr) return ssh_fatal(ssh, "Malformed keyboard-interactive request from server");
   ssh->auth.ki_answered = true;
-  bool answered = prompts->count == 0 || ask(ssh, prompts);
+  bool answered = prompts->count == 0 || ssh2_userauth_ask(ssh, prompts);
   if (!answered) {
     prompt_set_free(prompts);
-    return unable_to_authenticate(ssh);
+    return ssh2_userauth_give_up(ssh);
   }
   WireBuffer response;
   response.put_byte(kMsgUserauthInfoResponse);
@@ -174,7 +168,7 @@ void take_info_request(SshSession* ssh, const unsigned char* body, size_t length
     response.put_string(prompt->reply, strnlen(prompt->reply, static_cast<size_t>(prompt->reply_size)));
   }
   prompt_set_free(prompts);
-  ssh2_send(ssh, response);
+  ssh2_send(ssh, response, 5);
 }
 
 bool auth_packet(SshSession* ssh, const unsigned char* payload, size_t length) {
@@ -199,6 +193,10 @@ bool auth_packet(SshSession* ssh, const unsigned char* payload, size_t length) {
         take_info_request(ssh, payload + 1, length - 1);
         return true;
       }
+      if (ssh->auth.step == kAuthAwaitAgentKeyOk || ssh->auth.step == kAuthAwaitKeyFileOk) {
+        ssh2_publickey_accepted(ssh);
+        return true;
+      }
       break;
     default: break;
   }
@@ -207,6 +205,24 @@ bool auth_packet(SshSession* ssh, const unsigned char* payload, size_t length) {
 }
 
 }  // namespace
+
+void ssh2_userauth_request_head(WireBuffer& request, SshSession* ssh, const char* method) {
+  request.put_byte(kMsgUserauthRequest);
+  request.put_string(ssh->auth.user);
+  request.put_string("ssh-connection");
+  request.put_string(method);
+}
+
+// Answers that come later are not taken by this client (the service answers at once), so they
+// count as cancelled.
+bool ssh2_userauth_ask(SshSession* ssh, PromptSet* prompts) { return backend_prompt(ssh->frontend, prompts) > 0; }
+
+void ssh2_userauth_next(SshSession* ssh) {
+  ssh->auth.step = kAuthAwaitReply;
+  next_attempt(ssh, ssh->auth.methods);
+}
+
+void ssh2_userauth_give_up(SshSession* ssh) { ssh_disconnect(ssh, nullptr, "Unable to authenticate", 13, true); }
 
 PromptSet* ssh2_ki_prompts(void* owner, const unsigned char* data, size_t length) {
   WireBuffer body(data, static_cast<std::ptrdiff_t>(length));
@@ -224,9 +240,9 @@ PromptSet* ssh2_ki_prompts(void* owner, const unsigned char* data, size_t length
   } else {
     prompts->title = text_format("SSH server authentication");
   }
-  prompts->instructions = text_format("Using keyboard-interactive authentication.%s%.*s",
-                                      instruction.empty() ? "" : "\n", static_cast<int>(instruction.size()),
-                                      instruction.data());
+  prompts->instructions =
+      text_format("Using keyboard-interactive authentication.%s%.*s", instruction.empty() ? "" : "\n",
+                  static_cast<int>(instruction.size()), instruction.data());
   prompts->instructions_shown = 1;
   for (uint32_t i = 0; i < count; ++i) {
     std::string_view text = body.get_string();
@@ -244,18 +260,20 @@ PromptSet* ssh2_ki_prompts(void* owner, const unsigned char* data, size_t length
 
 void ssh2_userauth_start(SshSession* ssh) {
   ssh->packet_handler = auth_packet;
+  ssh2_publickey_prepare(ssh);
+  if (ssh->state == kSshClosed) return;
   ssh->auth.user = std::string(ssh->config.user_name, strnlen(ssh->config.user_name, kUserNameLimit));
   if (ssh->auth.user.empty()) {
     PromptSet* prompts = prompt_set_new(ssh->frontend);
     prompts->title = text_format("SSH login name");
     prompt_set_add(prompts, text_format("login as: "), 1, kReplySize);
-    bool answered = ask(ssh, prompts);
+    bool answered = ssh2_userauth_ask(ssh, prompts);
     if (answered) ssh->auth.user = reply_text(prompts->items[0]);
     prompt_set_free(prompts);
     if (!answered) return ssh_disconnect(ssh, "No username provided", nullptr, 0, true);
   }
   WireBuffer request;
-  put_request_head(request, ssh, "none");
+  ssh2_userauth_request_head(request, ssh, "none");
   ssh2_send(ssh, request);
   ssh->auth.last = kAuthNone;
   ssh->auth.step = kAuthAwaitReply;

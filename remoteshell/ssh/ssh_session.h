@@ -54,6 +54,8 @@ inline constexpr size_t kSshVersionLineLimit = 255;
 // Text before the "SSH-" line is skipped, but only this much of it.
 inline constexpr size_t kSshPreBannerLimit = 64 * 1024;
 inline constexpr uint32_t kSsh2MaxPacketLength = 35000;
+// Packets carrying a password or answers are padded to at least this many bytes.
+inline constexpr size_t kSsh2SecretPacketLength = 256;
 inline constexpr int kSshThrottleBacklog = 32768;
 
 // One direction's algorithms with their contexts.
@@ -96,17 +98,48 @@ struct SshKexState {
   std::string deferred_reason;
 };
 
-// User authentication in progress (ssh2_userauth.cpp).
-enum SshAuthMethod { kAuthNone, kAuthPassword, kAuthKeyboardInteractive, kAuthKeyboardInteractiveRefused };
-enum SshAuthStep { kAuthAwaitReply, kAuthAwaitPasswordReply, kAuthAwaitKiReply, kAuthDone };
+// User authentication in progress (ssh2_userauth.cpp, ssh2_publickey.cpp).
+enum SshAuthMethod {
+  kAuthNone,
+  kAuthPassword,
+  kAuthKeyboardInteractive,
+  kAuthKeyboardInteractiveRefused,
+  kAuthPublicKeySigned,
+  kAuthPublicKeyOffered,  // a key file's key, refused unless PK_OK comes
+  kAuthAgentKeyOffered,
+};
+enum SshAuthStep {
+  kAuthAwaitReply,
+  kAuthAwaitPasswordReply,
+  kAuthAwaitKiReply,
+  kAuthAwaitAgentKeyOk,
+  kAuthAwaitKeyFileOk,
+  kAuthDone
+};
+struct SshAgentKey {
+  std::vector<unsigned char> blob;
+  std::string comment;
+};
 struct SshAuthState {
   SshAuthStep step = kAuthAwaitReply;
   SshAuthMethod last = kAuthNone;
   std::string user;
   std::string password;  // wiped once the server answered
+  std::string methods;   // the methods the server's last FAILURE allows
   bool ki_refused = false;
   bool ki_answered = false;  // a question came for this keyboard-interactive request
   int password_changes = 0;  // rounds of a password change the server asked for
+  // The agent's keys; when the key file's key is among them, only that one is used.
+  std::vector<SshAgentKey> agent_keys;
+  size_t agent_next = 0;
+  size_t agent_current = 0;
+  int agent_match = -1;
+  // The configured key file's public half.
+  std::vector<unsigned char> key_blob;
+  std::string key_algorithm;
+  std::string key_comment;
+  bool key_encrypted = false;
+  bool key_tried = false;
 };
 
 // The session channel (ssh2_channel.cpp). Windows are uint32 on the wire and saturate there.
@@ -120,6 +153,12 @@ struct SshChannel {
   uint32_t local_window = 0;
   bool close_sent = false;
   std::string outgoing;
+};
+
+// A payload held back while a key exchange runs (secret_from as for ssh2_send).
+struct SshQueuedPayload {
+  std::vector<unsigned char> payload;
+  size_t secret_from = 0;
 };
 
 struct SshSession {
@@ -154,7 +193,7 @@ struct SshSession {
   size_t incoming_used = 0;
   size_t first_block_done = 0;  // bytes of the packet at the front already decrypted
   bool queueing = false;
-  std::vector<std::vector<unsigned char>> queued;
+  std::vector<SshQueuedPayload> queued;
   std::vector<unsigned char> deferred;
   uint64_t deferred_bytes = 0;
   uint64_t bytes_sent = 0, bytes_received = 0;
@@ -196,10 +235,12 @@ void ssh2_dispatch(SshSession* ssh, const unsigned char* payload, size_t length,
 // ---- SSH-2 packet layer (ssh2_packet.cpp) ----
 // Assembles and dispatches packets from bytes received; stops when the session closes.
 void ssh2_receive(SshSession* ssh, const unsigned char* data, size_t length);
-// Sends a payload (type byte first): queued while a key exchange runs.
-void ssh2_send(SshSession* ssh, const WireBuffer& payload);
+// Sends a payload (type byte first): queued while a key exchange runs. secret_from, when not 0,
+// is the offset where the payload's secrets start (a password, answers): the packet is padded
+// to kSsh2SecretPacketLength bytes at least and the session log blanks the secrets.
+void ssh2_send(SshSession* ssh, const WireBuffer& payload, size_t secret_from = 0);
 // Sends now, past the queue (key-exchange messages, disconnect).
-void ssh2_send_now(SshSession* ssh, const WireBuffer& payload);
+void ssh2_send_now(SshSession* ssh, const WireBuffer& payload, size_t secret_from = 0);
 // At the end of a key exchange: every queued packet goes out.
 void ssh2_flush_queue(SshSession* ssh);
 // Installs a direction's chosen algorithms with their keys (contexts of the old ones freed).
@@ -215,6 +256,25 @@ void ssh2_userauth_start(SshSession* ssh);
 // prompt set; none when the request is malformed. The count is not trusted for allocation.
 struct PromptSet;
 PromptSet* ssh2_ki_prompts(void* owner, const unsigned char* body, size_t length);
+// USERAUTH_REQUEST up to and including the method name.
+void ssh2_userauth_request_head(WireBuffer& request, SshSession* ssh, const char* method);
+// Asks the front end; true when answered.
+bool ssh2_userauth_ask(SshSession* ssh, PromptSet* prompts);
+// The next method the server's last FAILURE allows, or the end of the conversation.
+void ssh2_userauth_next(SshSession* ssh);
+// Disconnects with "Unable to authenticate".
+void ssh2_userauth_give_up(SshSession* ssh);
+
+// ---- SSH-2 public-key authentication (ssh2_publickey.cpp) ----
+// Before the user name: reads the key file's public half and the agent's key list.
+void ssh2_publickey_prepare(SshSession* ssh);
+// Offers the next agent key or the key file's key; false when none is left.
+bool ssh2_publickey_offer(SshSession* ssh);
+// The server accepted the key just offered (PK_OK): the signed request.
+void ssh2_publickey_accepted(SshSession* ssh);
+// A signature blob as the last field of a request (quirk: short RSA signatures padded).
+void ssh2_put_signature(SshSession* ssh, WireBuffer& request, const unsigned char* signature, size_t signature_length,
+                        const std::vector<unsigned char>& public_blob);
 
 // ---- SSH-2 connection protocol (ssh2_channel.cpp) ----
 // After "Access granted": opens the session channel.
