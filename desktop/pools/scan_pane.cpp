@@ -410,7 +410,7 @@ void CConfigurationScanPane::OpenResults(QTreeWidgetItem* row) {
   if (!row) return;
   QString pool = poolCombo_->currentText();
   if (pool.isEmpty()) pool = QString::fromStdString(context_.app.Store().ScanHeader().m_strScanPool);
-  OpenScanResults(context_.app, row->text(0), row->text(1), row->text(3), pool, this);
+  OpenScanResults(context_.app, context_.detailPages, row->text(0), row->text(1), row->text(3), pool, this);
 }
 
 void CConfigurationScanPane::OpenScanMenu() {

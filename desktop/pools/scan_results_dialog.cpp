@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "common/desktop_database_store.h"
 #include "desktop/pools/pool_sorting.h"
-#include "desktop/pools/scan_command_page.h"
 #include "desktop/pools/scan_pane_rules.h"
 #include "desktop/pools/scan_results_model.h"
 #include "desktop/shell/color_list.h"
@@ -59,6 +59,66 @@ void SearchList(CColorListCtrl& list, const QString& text) {
   }
 }
 
+// Shows a stored value in its row: value, date, previous value and date (the date columns also
+// keep their seconds to sort by).
+void ShowStoredValue(QTreeWidgetItem& item, const QueryResultRow& row) {
+  item.setText(0, QString::fromStdString(row.label));
+  item.setData(0, kKeyRole, QString::fromStdString(row.key));
+  item.setText(1, QString::fromStdString(row.value));
+  item.setText(2, FormatScanTime(row.time));
+  item.setData(2, kSecondsRole, QString::fromStdString(row.time).toLongLong());
+  item.setText(3, QString::fromStdString(row.prevValue));
+  item.setText(4, FormatScanTime(row.prevTime));
+  item.setData(4, kSecondsRole, QString::fromStdString(row.prevTime).toLongLong());
+}
+
+void SelectListRow(CColorListCtrl& list, int row, bool selected) {
+  QTreeWidgetItem* item = list.topLevelItem(row);
+  if (!item) return;
+  item->setSelected(selected);
+  if (selected) list.scrollToItem(item);
+}
+
+// The stored values' list as the Query Properties page steps through it.
+class ScanValueRows : public StoredValueRows {
+ public:
+  explicit ScanValueRows(CColorListCtrl& list) : list_(list) {}
+  int RowCount() const override { return list_.topLevelItemCount(); }
+  Row At(int row) const override {
+    const QTreeWidgetItem* item = list_.topLevelItem(row);
+    return {item->text(0).toStdString(), item->text(1).toStdString(), item->text(2).toStdString(),
+            item->data(0, kKeyRole).toString().toStdString()};
+  }
+  void Select(int row, bool selected) override { SelectListRow(list_, row, selected); }
+  void Refresh(int row, const CDbQuery& stored) override {
+    if (QTreeWidgetItem* item = list_.topLevelItem(row)) ShowStoredValue(*item, QueryResultRowOf(stored.m_strKey, stored));
+  }
+
+ private:
+  CColorListCtrl& list_;
+};
+
+// One scan view as the Command Properties page steps through it.
+class ScanViewRows : public ConfigurationRows {
+ public:
+  ScanViewRows(CConfigurationScanResults& dialog, CColorListCtrl& view) : dialog_(dialog), view_(view) {}
+  std::vector<std::string> Lines() const override {
+    std::vector<std::string> lines;
+    for (int i = 0; i < view_.topLevelItemCount(); ++i) lines.push_back(view_.topLevelItem(i)->text(0).toStdString());
+    return lines;
+  }
+  std::string HeadingDate() const override {
+    const QString title = view_.headerItem()->text(0);
+    return title.mid(title.indexOf(QLatin1Char(':')) + 1).trimmed().toStdString();
+  }
+  void Select(int row, bool selected) override { SelectListRow(view_, row, selected); }
+  void Refill() override { dialog_.FillViews(); }
+
+ private:
+  CConfigurationScanResults& dialog_;
+  CColorListCtrl& view_;
+};
+
 CColorListCtrl* MakeView(QWidget* parent) {
   auto* view = new CColorListCtrl(parent);
   view->setColumnCount(1);
@@ -69,9 +129,10 @@ CColorListCtrl* MakeView(QWidget* parent) {
 
 }  // namespace
 
-CConfigurationScanResults::CConfigurationScanResults(CMirvaleApp& app, const QString& address, const QString& name,
-                                                     const QString& status, const QString& pool, QWidget* parent)
-    : QDialog(parent), app_(app), address_(address), pool_(pool) {
+CConfigurationScanResults::CConfigurationScanResults(CMirvaleApp& app, DetailPageOpeners pages, const QString& address,
+                                                     const QString& name, const QString& status, const QString& pool,
+                                                     QWidget* parent)
+    : QDialog(parent), app_(app), pages_(std::move(pages)), address_(address), pool_(pool) {
   setWindowTitle(QStringLiteral("Scan Results for ") + address);
   setObjectName(QStringLiteral("scanResults"));
   resize(760, 520);
@@ -123,10 +184,7 @@ CConfigurationScanResults::CConfigurationScanResults(CMirvaleApp& app, const QSt
   connect(searchLabel, &QPushButton::clicked, this, [this] { Search(); });
   connect(searchEdit_, &QLineEdit::returnPressed, this, [this] { Search(); });
   connect(list_->header(), &QHeaderView::sectionClicked, this, [this](int column) { SortList(column); });
-  connect(list_, &QTreeWidget::itemClicked, this, [this] {
-    list_->m_strSearch.clear();
-    list_->viewport()->update();
-  });
+  connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row) { OpenQueryPage(row); });
 
   const CPoolItem* poolItem = app.Document().m_mapPools.Find(pool.toStdString());
   CDbItem device;
@@ -141,12 +199,8 @@ CConfigurationScanResults::CConfigurationScanResults(CMirvaleApp& app, const QSt
     for (int side = 0; side < 2; ++side) {
       views_[side] = MakeView(splitter_);
       splitter_->addWidget(views_[side]);
-      connect(views_[side], &QTreeWidget::itemClicked, this, [this, side](QTreeWidgetItem* row) {
-        views_[side]->m_strSearch.clear();
-        views_[side]->viewport()->update();
-        if (row->text(0).trimmed().size() > 1)
-          OpenCommandPage(app_, *views_[side], views_[side]->indexOfTopLevelItem(row), pool_, address_, *this);
-      });
+      connect(views_[side], &QTreeWidget::itemClicked, this,
+              [this, side](QTreeWidgetItem* row) { OpenCommandPage(side, row); });
     }
     layout->insertWidget(layout->indexOf(list_), splitter_, 1);
     FillViews();
@@ -157,20 +211,27 @@ CConfigurationScanResults::CConfigurationScanResults(CMirvaleApp& app, const QSt
 
 void CConfigurationScanResults::FillQueries(const CDbItem& device) {
   list_->clear();
-  for (const QueryResultRow& row : QueryResultRows(device)) {
-    auto* item = new QueryResultItem(list_);
-    item->setText(0, QString::fromStdString(row.label));
-    item->setData(0, kKeyRole, QString::fromStdString(row.key));
-    item->setText(1, QString::fromStdString(row.value));
-    item->setText(2, FormatScanTime(row.time));
-    item->setData(2, kSecondsRole, QString::fromStdString(row.time).toLongLong());
-    item->setText(3, QString::fromStdString(row.prevValue));
-    item->setText(4, FormatScanTime(row.prevTime));
-    item->setData(4, kSecondsRole, QString::fromStdString(row.prevTime).toLongLong());
-  }
+  for (const QueryResultRow& row : QueryResultRows(device)) ShowStoredValue(*new QueryResultItem(list_), row);
   count_->setText(QString::number(list_->topLevelItemCount()));
   ascending_ = true;
   list_->sortItems(0, Qt::AscendingOrder);
+}
+
+void CConfigurationScanResults::OpenQueryPage(QTreeWidgetItem* row) {
+  list_->m_strSearch.clear();
+  list_->viewport()->update();
+  if (!row || !pages_.query) return;
+  ScanValueRows rows(*list_);
+  pages_.query(app_, {address_.toStdString(), pool_.toStdString()}, rows, list_->indexOfTopLevelItem(row), this);
+}
+
+void CConfigurationScanResults::OpenCommandPage(int side, QTreeWidgetItem* row) {
+  CColorListCtrl& view = *views_[side];
+  view.m_strSearch.clear();
+  view.viewport()->update();
+  if (!row || row->text(0).trimmed().size() <= 1 || !pages_.command) return;
+  ScanViewRows rows(*this, view);
+  pages_.command(app_, {address_.toStdString(), pool_.toStdString()}, rows, view.indexOfTopLevelItem(row), this);
 }
 
 void CConfigurationScanResults::FillViews() {
@@ -206,9 +267,10 @@ void CConfigurationScanResults::SortList(int column) {
   list_->sortItems(column, ascending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
-CConfigurationScanResults* OpenScanResults(CMirvaleApp& app, const QString& address, const QString& name,
-                                           const QString& status, const QString& pool, QWidget* parent) {
-  auto* dialog = new CConfigurationScanResults(app, address, name, status, pool, parent);
+CConfigurationScanResults* OpenScanResults(CMirvaleApp& app, const DetailPageOpeners& pages, const QString& address,
+                                           const QString& name, const QString& status, const QString& pool,
+                                           QWidget* parent) {
+  auto* dialog = new CConfigurationScanResults(app, pages, address, name, status, pool, parent);
   dialog->setAttribute(Qt::WA_DeleteOnClose);
   dialog->open();
   return dialog;

@@ -1,14 +1,17 @@
 #pragma once
 // CConfigurationScanResults: what the last scan found on one device. For an SNMP pool, the
-// stored values with their previous ones; for a shell pool, the configuration beside the one
-// before it in two scan views, where clicking a line opens its Command Properties.
+// stored values with their previous ones, where clicking a value opens its Query Properties; for
+// a shell pool, the configuration beside the one before it in two scan views, where clicking a
+// line opens its Command Properties. The pages are the results views', reached through pages.
 #include <QDialog>
 #include <vector>
 
 #include "common/device_records.h"
+#include "desktop/shell/detail_page_openers.h"
 
 class QLabel;
 class QLineEdit;
+class QTreeWidgetItem;
 
 namespace mirvale {
 
@@ -19,8 +22,8 @@ class CMirvaleApp;
 class CConfigurationScanResults : public QDialog {
   Q_OBJECT
  public:
-  CConfigurationScanResults(CMirvaleApp& app, const QString& address, const QString& name, const QString& status,
-                            const QString& pool, QWidget* parent = nullptr);
+  CConfigurationScanResults(CMirvaleApp& app, DetailPageOpeners pages, const QString& address, const QString& name,
+                            const QString& status, const QString& pool, QWidget* parent = nullptr);
 
   CColorListCtrl& List() const { return *list_; }
   CFlatSplitterWnd* Splitter() const { return splitter_; }
@@ -34,9 +37,12 @@ class CConfigurationScanResults : public QDialog {
 
  private:
   void FillQueries(const CDbItem& device);
+  void OpenQueryPage(QTreeWidgetItem* row);
+  void OpenCommandPage(int side, QTreeWidgetItem* row);
   void SortList(int column);
 
   CMirvaleApp& app_;
+  const DetailPageOpeners pages_;
   const QString address_;
   const QString pool_;
   bool ascending_ = true;
@@ -48,7 +54,8 @@ class CConfigurationScanResults : public QDialog {
 };
 
 // Opens the dialog window-modal over parent and returns at once; it deletes itself when closed.
-CConfigurationScanResults* OpenScanResults(CMirvaleApp& app, const QString& address, const QString& name,
-                                           const QString& status, const QString& pool, QWidget* parent);
+CConfigurationScanResults* OpenScanResults(CMirvaleApp& app, const DetailPageOpeners& pages, const QString& address,
+                                           const QString& name, const QString& status, const QString& pool,
+                                           QWidget* parent);
 
 }  // namespace mirvale

@@ -3,28 +3,17 @@
 #include <climits>
 
 namespace mirvale {
-namespace {
 
-size_t Indent(const std::string& line) {
-  size_t spaces = line.find_first_not_of(' ');
-  return spaces == std::string::npos ? line.size() : spaces;
+QueryResultRow QueryResultRowOf(const std::string& key, const CDbQuery& value) {
+  QueryResultRow row{value.m_strName.empty() ? value.m_strQueryOid : value.m_strName, key, value.m_strValue,
+                     value.m_strTime, value.m_strPrevValue, value.m_strPrevTime};
+  if (row.label.empty()) row.label = key;
+  return row;
 }
-
-std::string Trim(const std::string& text) {
-  const size_t first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return std::string();
-  return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-}  // namespace
 
 std::vector<QueryResultRow> QueryResultRows(const CDbItem& device) {
   std::vector<QueryResultRow> rows;
-  for (const auto& [key, value] : device.m_pQueries) {
-    rows.push_back({value->m_strName.empty() ? value->m_strQueryOid : value->m_strName, key, value->m_strValue,
-                    value->m_strTime, value->m_strPrevValue, value->m_strPrevTime});
-    if (rows.back().label.empty()) rows.back().label = key;
-  }
+  for (const auto& [key, value] : device.m_pQueries) rows.push_back(QueryResultRowOf(key, *value));
   return rows;
 }
 
@@ -47,23 +36,6 @@ ConfigurationPanes ConfigurationOf(const CDbItem& device) {
   if (panes.previousTime.empty()) panes.previous.clear();
   if (!panes.current.empty()) panes.currentTime = scanTime;
   return panes;
-}
-
-CommandPath CommandPathOf(const std::vector<std::string>& lines, size_t row) {
-  CommandPath path;
-  if (row >= lines.size()) return path;
-  path.parameters = Trim(lines[row]);
-  size_t smallest = Indent(lines[row]);
-  std::string enclosing;
-  for (size_t at = row; at-- > 0 && smallest > 0;) {
-    const size_t indent = Indent(lines[at]);
-    if (indent < smallest && !Trim(lines[at]).empty()) {
-      smallest = indent;
-      enclosing = enclosing.empty() ? lines[at] : lines[at] + "\\r" + enclosing;
-    }
-  }
-  path.command = enclosing.empty() ? lines[row] : enclosing;
-  return path;
 }
 
 bool ScanReachedDevice(const std::string& status) { return status.rfind("Finished", 0) == 0; }

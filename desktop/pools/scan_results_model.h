@@ -1,7 +1,7 @@
 #pragma once
 // What the Scan Results dialog shows of one device's stored record: for an SNMP pool one row
 // per stored value (current and previous), for a shell pool the configuration of the last scan
-// beside the one before it; and the command path of a configuration line.
+// beside the one before it.
 #include <string>
 #include <vector>
 
@@ -15,6 +15,7 @@ struct QueryResultRow {
   std::string value, time, prevValue, prevTime;
 };
 
+QueryResultRow QueryResultRowOf(const std::string& key, const CDbQuery& value);
 std::vector<QueryResultRow> QueryResultRows(const CDbItem& device);
 
 struct ConfigurationPanes {
@@ -26,15 +27,6 @@ struct ConfigurationPanes {
 
 // The lines are the values keyed "1", "2", ... up to the first missing number.
 ConfigurationPanes ConfigurationOf(const CDbItem& device);
-
-struct CommandPath {
-  std::string command;     // the enclosing lines joined by backslash and r, or the line itself
-  std::string parameters;  // the line, trimmed
-};
-
-// The command path of lines[row]: walking upward, each line less indented than every line
-// seen so far is put in front.
-CommandPath CommandPathOf(const std::vector<std::string>& lines, size_t row);
 
 // Whether a status text means the scan reached the device ("Finished ...").
 bool ScanReachedDevice(const std::string& status);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "desktop/results/detail_page_parts.h"
+#include "desktop/shell/detail_page_openers.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -28,7 +29,7 @@ class CommandPageSource : public PageRows {
 
 // Fills fields.name from the stored device at fields.pool and fields.address, when there is one.
 void FillDeviceName(CMirvaleApp& app, CommandFields& fields);
-// After a set that refilled rows: the row whose command path is the line sent; row when none is.
+// After a set that refilled rows: the last row showing the command and parameters sent; row when none does.
 int RowOfSent(const std::vector<std::string>& rows, const CommandFields& sent, int row);
 
 class CommandPage : public DetailPage {
@@ -48,5 +49,10 @@ class CommandPage : public DetailPage {
   QLineEdit *address_, *name_, *pool_, *date_, *command_;
   QPlainTextEdit* parameters_;
 };
+
+// Runs the "Command Properties" sheet over a configuration view (the Restore Devices dialog's or
+// another folder's), on row. Previous and next step over lines too short to send.
+void RunCommandProperties(CMirvaleApp& app, const RowsDevice& device, ConfigurationRows& rows, int row,
+                          QWidget* parent);
 
 }  // namespace mirvale

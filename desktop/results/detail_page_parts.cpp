@@ -86,11 +86,9 @@ void DetailPage::AddButtons(QFormLayout& form, QWidget* page, const QString& req
 void DetailPage::Move(int direction) {
   if (row_ < 0) return;
   rows_.Select(row_, false);
-  const int target = StepTo(row_, rows_.Step(row_, direction), rows_.RowCount());
-  if (target != row_) {
-    row_ = target;
-    if (rows_.Selectable(row_)) rows_.Select(row_, true);
-  }
+  // A step that cannot move (past the first or last row) leaves the row selected as it was.
+  row_ = StepTo(row_, rows_.Step(row_, direction), rows_.RowCount());
+  if (rows_.Selectable(row_)) rows_.Select(row_, true);
   ShowRow();
 }
 

@@ -97,4 +97,39 @@ void QueryPage::SetValue() {
   ShowRow();
 }
 
+namespace {
+
+// The page over a list of one device's stored values; each row names its value's key.
+class StoredValuesSource : public QueryPageSource {
+ public:
+  StoredValuesSource(CMirvaleApp& app, const RowsDevice& device, StoredValueRows& rows)
+      : app_(app), device_(device), rows_(rows) {}
+  int RowCount() const override { return rows_.RowCount(); }
+  QueryFields Row(int row) const override {
+    const StoredValueRows::Row shown = rows_.At(row);
+    QueryFields fields{device_.address, "", device_.pool, shown.query, "", shown.value, shown.date, "", "", ""};
+    FillStoredQuery(app_, fields, &shown.key);
+    return fields;
+  }
+  void Select(int row, bool selected) override { rows_.Select(row, selected); }
+  int AfterSet(int row, const QueryFields& sent) override {
+    CDbItem device;
+    if (const CDbQuery* result = StoredAsSent(app_, sent, device)) rows_.Refresh(row, *result);
+    return row;
+  }
+
+ private:
+  CMirvaleApp& app_;
+  const RowsDevice& device_;
+  StoredValueRows& rows_;
+};
+
+}  // namespace
+
+void RunQueryProperties(CMirvaleApp& app, const RowsDevice& device, StoredValueRows& rows, int row, QWidget* parent) {
+  StoredValuesSource source(app, device, rows);
+  QueryPage page(app, source, row, QStringLiteral("Query Properties"), parent);
+  page.exec();
+}
+
 }  // namespace mirvale

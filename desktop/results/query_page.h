@@ -6,6 +6,7 @@
 #include <string>
 
 #include "desktop/results/detail_page_parts.h"
+#include "desktop/shell/detail_page_openers.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -52,5 +53,9 @@ class QueryPage : public DetailPage {
   QLineEdit *address_, *name_, *pool_, *query_, *oid_, *value_, *date_, *prevDate_, *prevValue_;
   QPlainTextEdit* description_;
 };
+
+// Runs the "Query Properties" sheet over another folder's list of stored values (the Scan
+// Results dialog's), on row.
+void RunQueryProperties(CMirvaleApp& app, const RowsDevice& device, StoredValueRows& rows, int row, QWidget* parent);
 
 }  // namespace mirvale

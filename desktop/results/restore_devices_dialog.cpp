@@ -66,45 +66,14 @@ class RestoreQuerySource : public QueryPageSource {
   CConfigurationRestoreDevices& d_;
 };
 
-// The Command Properties page over one configuration view.
-class RestoreCommandSource : public CommandPageSource {
+// One configuration view as the Command Properties page steps through it.
+class RestoreViewRows : public ConfigurationRows {
  public:
-  RestoreCommandSource(CConfigurationRestoreDevices& dialog, CConfigurationRestoreView& view)
-      : d_(dialog), view_(view) {}
-  int RowCount() const override { return view_.List().topLevelItemCount(); }
-  CommandFields Row(int row) const override {
-    const std::vector<std::string> rows = view_.Rows();
-    CommandParts parts = RowCommand(rows, static_cast<size_t>(row));
-    CommandFields fields{d_.device_->currentText().toStdString(),
-                         "",
-                         d_.pool_->currentText().toStdString(),
-                         view_.HeadingDate(),
-                         parts.command,
-                         parts.parameters};
-    FillDeviceName(d_.app_, fields);
-    return fields;
-  }
+  RestoreViewRows(CConfigurationRestoreDevices& dialog, CConfigurationRestoreView& view) : d_(dialog), view_(view) {}
+  std::vector<std::string> Lines() const override { return view_.Rows(); }
+  std::string HeadingDate() const override { return view_.HeadingDate(); }
   void Select(int row, bool selected) override { SelectRow(view_.List(), row, selected); }
-  // Lines too short to restore are stepped over; at an end the page stays on the end row.
-  int Step(int row, int direction) const override {
-    const std::vector<std::string> rows = view_.Rows();
-    int target = row;
-    while (target + direction >= 0 && target + direction < static_cast<int>(rows.size())) {
-      target += direction;
-      if (Trim(rows[static_cast<size_t>(target)]).size() >= 2) break;
-    }
-    return target;
-  }
-  // An end row reached without a line long enough to restore is shown but not selected.
-  bool Selectable(int row) const override { return Trim(CellText(view_.List(), row, 0)).size() >= 2; }
-  int AfterSet(int row, const CommandFields& sent) override {
-    CDbItem device;
-    if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
-    d_.FillViews();
-    row = RowOfSent(view_.Rows(), sent, row);
-    SelectRow(view_.List(), row);
-    return row;
-  }
+  void Refill() override { d_.FillViews(); }
 
  private:
   CConfigurationRestoreDevices& d_;
@@ -338,9 +307,9 @@ void CConfigurationRestoreDevices::OnClickResults(int row) {
 
 void CConfigurationRestoreDevices::OnClickConfiguration(CConfigurationRestoreView& view, int row) {
   if (row < 0) return;
-  RestoreCommandSource source(*this, view);
-  CommandPage page(app_, source, row, QStringLiteral("Command Properties"), this);
-  page.exec();
+  RestoreViewRows rows(*this, view);
+  RunCommandProperties(app_, {device_->currentText().toStdString(), pool_->currentText().toStdString()}, rows, row,
+                       this);
 }
 
 void CConfigurationRestoreDevices::paintEvent(QPaintEvent*) { PaintDialogBand(*this); }

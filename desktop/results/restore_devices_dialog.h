@@ -47,7 +47,7 @@ class CConfigurationRestoreDevices : public QDialog {
 
  private:
   friend class RestoreQuerySource;
-  friend class RestoreCommandSource;
+  friend class RestoreViewRows;
   struct SnmpRow {
     std::vector<std::string> cells;  // Query, Value, Date, Prev Value, Prev Date
     std::vector<std::string> times;  // the stored times behind Date and Prev Date

@@ -176,13 +176,6 @@ CommandParts RowCommand(const std::vector<std::string>& rows, size_t position) {
   return {Trim(JoinPath(ancestors)), line};
 }
 
-std::string RowPath(const std::vector<std::string>& rows, size_t position) {
-  if (position >= rows.size()) return {};
-  std::vector<std::string> parts = AncestorTexts(rows, position);
-  parts.push_back(rows[position]);
-  return JoinPath(parts);
-}
-
 std::set<size_t> SelectChanges(const std::vector<StoredLine>& deviceLines,
                                const std::vector<std::string>& previousRows) {
   std::vector<std::string> stored;

@@ -58,8 +58,6 @@ std::vector<std::string> AncestorTexts(const std::vector<std::string>& rows, siz
 // What a page shows for a row and what a request carries: the ancestors joined by the marker
 // (or the row itself at the top level), and the row trimmed.
 CommandParts RowCommand(const std::vector<std::string>& rows, size_t position);
-// A row's full path as the pages match it after a set: ancestors, then the row as shown.
-std::string RowPath(const std::vector<std::string>& rows, size_t position);
 
 // ---- Walk 3: Select Changes of the Restore Devices dialog ----------------------------------
 struct StoredLine {

@@ -1,6 +1,8 @@
 #include "desktop/results/result_panes.h"
 
+#include "desktop/results/command_page.h"
 #include "desktop/results/compare_devices_dialog.h"
+#include "desktop/results/query_page.h"
 #include "desktop/results/reports_pane.h"
 #include "desktop/results/restore_devices_dialog.h"
 #include "desktop/results/set_devices_dialog.h"
@@ -25,6 +27,7 @@ void RegisterResultPanes(PaneRegistry& registry) {
     CConfigurationCompareDevices dialog(context.app, parent);
     dialog.exec();
   });
+  registry.RegisterDetailPages({RunQueryProperties, RunCommandProperties});
 }
 
 }  // namespace mirvale

@@ -44,7 +44,7 @@ CMirvaleView::CMirvaleView(CMirvaleApp& app, const PaneRegistry& registry, std::
     : QWidget(parent),
       registry_(registry),
       context_{app, std::move(route), [this] { return switcher_.LastMainCommand(); },
-               [this](PaneSlot slot) { return panes_[PaneIndex(slot)]; }} {
+               [this](PaneSlot slot) { return panes_[PaneIndex(slot)]; }, registry.DetailPages()} {
   setObjectName(QStringLiteral("mainView"));
   CreatePanes(registry);
 }

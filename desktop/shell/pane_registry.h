@@ -6,7 +6,9 @@
 #include <QString>
 #include <functional>
 #include <map>
+#include <utility>
 
+#include "desktop/shell/detail_page_openers.h"
 #include "desktop/shell/pane_slots.h"
 
 class QWidget;
@@ -27,6 +29,8 @@ struct PaneContext {
   // the settings pane shown, and the Home pane the Scan pane's status filter. Panes of another
   // folder are reached through an interface declared in desktop/shell, never by their headers.
   std::function<QWidget*(PaneSlot)> paneInSlot;
+  // The results views' Query and Command Properties pages, for the Scan Results dialog.
+  DetailPageOpeners detailPages;
 };
 
 // Builds a pane as a child of parent; it starts hidden and is only shown or hidden afterwards.
@@ -38,6 +42,7 @@ class PaneRegistry {
  public:
   void RegisterPane(PaneSlot slot, PaneFactory factory);
   void RegisterCommand(int command, CommandOpener opener);
+  void RegisterDetailPages(DetailPageOpeners openers) { detailPages_ = std::move(openers); }
 
   // Placeholder texts for slots and commands not filled (yet).
   void DescribePending(PaneSlot slot, QString description);
@@ -45,6 +50,7 @@ class PaneRegistry {
 
   const PaneFactory* Pane(PaneSlot slot) const;
   const CommandOpener* Command(int command) const;
+  const DetailPageOpeners& DetailPages() const { return detailPages_; }
   QString PendingDescription(PaneSlot slot) const;
   QString PendingDescription(int command) const;
 
@@ -53,6 +59,7 @@ class PaneRegistry {
   std::map<int, CommandOpener> commands_;
   std::map<PaneSlot, QString> pendingPanes_;
   std::map<int, QString> pendingCommands_;
+  DetailPageOpeners detailPages_;
 };
 
 }  // namespace mirvale

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -22,10 +23,11 @@
 #include "desktop/pools/add_query_dialog.h"
 #include "desktop/pools/pool_properties_dialog.h"
 #include "desktop/pools/protocol_dialogs.h"
-#include "desktop/pools/scan_command_page.h"
 #include "desktop/pools/scan_pane.h"
 #include "desktop/pools/scan_pool_button.h"
 #include "desktop/pools/scan_results_dialog.h"
+#include "desktop/results/command_page.h"
+#include "desktop/results/query_page.h"
 #include "desktop/shell/color_list.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/flat_splitter.h"
@@ -64,6 +66,29 @@ class PoolsScan : public ::testing::Test {
     ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
   }
 };
+
+// Clicks row of list as a user does.
+void ClickRow(QTreeWidget& list, QTreeWidgetItem* row) {
+  list.scrollToItem(row);
+  QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, list.visualItemRect(row).center());
+}
+
+// Once a modal Page opens (a click runs it in a loop of its own), hands it to look and closes it.
+template <typename Page>
+void WhenPageOpens(std::function<void(Page&)> look) {
+  auto* poll = new QTimer(qApp);
+  QObject::connect(poll, &QTimer::timeout, [poll, look] {
+    auto* page = qobject_cast<Page*>(QApplication::activeModalWidget());
+    if (!page) return;
+    poll->deleteLater();
+    poll->stop();
+    look(*page);
+    page->reject();
+  });
+  poll->start(10);
+}
+
+QString Field(QWidget& page, const char* name) { return page.findChild<QLineEdit*>(name)->text(); }
 
 QStringList Cells(const QTreeWidgetItem* row) {
   QStringList cells;
@@ -207,6 +232,15 @@ TEST_F(PoolsScan, PoolMadeThroughTheDialogsIsScannedAndItsDeviceResultsOpen) {
             (QStringList{"laConfig.1=12.00", "laConfig.2=12.00", "laConfig.3=12.00", "sysLocation=Lab 1"}));
   EXPECT_EQ(rows[4], "sysName=testhost");
   EXPECT_EQ(results->CountLabel().text(), "10");
+  // A value's row opens its Query Properties page.
+  QStringList shown;
+  WhenPageOpens<QueryPage>([&](QueryPage& page) {
+    shown << page.windowTitle() << Field(page, "Address") << Field(page, "Name") << Field(page, "Pool")
+          << Field(page, "Query") << Field(page, "Oid") << Field(page, "Value");
+  });
+  ClickRow(results->List(), results->List().topLevelItem(4));
+  EXPECT_EQ(shown, (QStringList{"Query Properties", "127.0.0.1", agentRow->text(1), "lab", "sysName",
+                                "1.3.6.1.2.1.1.5.0", "testhost"}));
   QPointer<CConfigurationScanResults> closing(results);
   results->close();
   ASSERT_TRUE(QTest::qWaitFor([&] { return closing.isNull(); }));
@@ -354,21 +388,26 @@ TEST_F(PoolsScan, ShellDeviceConfigurationAndALineSetBackThroughItsCommandPage) 
   EXPECT_EQ(results->View(1)->topLevelItemCount(), 0);
   EXPECT_EQ(results->View(1)->headerItem()->text(0), "Previous Configuration: ");
 
+  // A line's Command Properties page: its enclosing line, next and back, then the line set anew.
   const int row = static_cast<int>(lines.indexOf(" description core"));
-  auto* page = OpenCommandPage(desktop.App(), current, row, "sw", "127.0.0.1", *results);
-  EXPECT_EQ(page->command->text(), "interface GigabitEthernet0/1");
-  EXPECT_EQ(page->parameters->text(), "description core");
-  page->Next();
-  EXPECT_EQ(page->parameters->text(), "shutdown");
-  page->Previous();
-  page->parameters->setText("description edge");
-  page->SetCommand();  // waits in the wait dialog until the service has a result
+  QStringList shown;
+  WhenPageOpens<CommandPage>([&](CommandPage& page) {
+    auto* parameters = page.findChild<QPlainTextEdit*>("Parameters");
+    shown << page.windowTitle() << Field(page, "Command") << parameters->toPlainText();
+    page.Next();
+    shown << parameters->toPlainText();
+    page.Previous();
+    parameters->setPlainText("description edge");
+    page.SetParameters();  // waits in the wait dialog until the service has a result
+    shown << QString::number(page.CurrentRow()) << Field(page, "Command");
+  });
+  ClickRow(current, current.topLevelItem(row));
+  EXPECT_EQ(shown, (QStringList{"Command Properties", "interface GigabitEthernet0/1", "description core", "shutdown",
+                                QString::number(row), "interface GigabitEthernet0/1"}));
   EXPECT_TRUE(prompter.Texts().isEmpty()) << prompter.Texts().join("|").toStdString();
   EXPECT_NE(device.Received().find("configure terminal\rinterface GigabitEthernet0/1\rdescription edge\rend\r"),
             std::string::npos)
       << device.Received();
-  EXPECT_EQ(page->Row(), row);
-  EXPECT_EQ(page->command->text(), "interface GigabitEthernet0/1");
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 // The results views' rules without widgets, with the examples their views are built around.
+#include "desktop/results/command_page.h"
 #include "desktop/results/result_logic.h"
 
 #include <QLocale>
@@ -50,7 +51,13 @@ TEST(AncestorWalk, RowsAboveWithSmallerIndentOutermostFirst) {
   EXPECT_EQ(RowCommand(rows, 2).command, "interface e0\\rip address 10.0.0.1");
   EXPECT_EQ(RowCommand(rows, 3).command, "router rip");
   EXPECT_EQ(RowCommand(rows, 3).parameters, "router rip");
-  EXPECT_EQ(RowPath(rows, 2), "interface e0\\rip address 10.0.0.1\\r  standby 1");
+
+  // After a set the page follows the line sent: an indented one under its context (never the
+  // context itself), a top-level one by its new text; none found keeps the row.
+  const std::vector<std::string> after = {"interface e0", " shutdown", "interface e1", " shutdown", "hostname r2"};
+  EXPECT_EQ(RowOfSent(after, CommandFields{"", "", "", "", "interface e1", "shutdown"}, 0), 3);
+  EXPECT_EQ(RowOfSent(after, CommandFields{"", "", "", "", "hostname r1", "hostname r2"}, 0), 4);
+  EXPECT_EQ(RowOfSent(after, CommandFields{"", "", "", "", "interface e2", "shutdown"}, 1), 1);
 }
 
 std::vector<StoredLine> Current(std::initializer_list<const char*> lines) {

@@ -87,7 +87,7 @@ TEST_F(SettingsScreenshots, ActionPropertiesAndEmailServerSheets) {
   action.show();
   action.move(0, 0);
   EXPECT_FALSE(SaveScreenshot(action, "settings-action-properties").empty());
-  PaneContext context{desktop_->App(), [](int) {}, [] { return kCommandHome; }, nullptr};
+  PaneContext context{desktop_->App(), [](int) {}, [] { return kCommandHome; }, nullptr, {}};
   CConfigurationToolsActionsServer server(context, &desktop_->Frame());
   server.show();
   server.move(0, 0);
