@@ -88,6 +88,30 @@ void next_attempt(SshSession* ssh, std::string_view methods) {
   ssh_disconnect(ssh, nullptr, "No supported authentication methods available", 14, false);
 }
 
+// A round of attempts for one user name: the "none" request, then every method afresh. The
+// name is asked for when ask_name is set.
+void start_round(SshSession* ssh, bool ask_name) {
+  if (ask_name) {
+    PromptSet* prompts = prompt_set_new(ssh->frontend);
+    prompts->title = text_format("SSH login name");
+    prompt_set_add(prompts, text_format("login as: "), 1, kReplySize);
+    bool answered = ssh2_userauth_ask(ssh, prompts);
+    if (answered) ssh->auth.user = reply_text(prompts->items[0]).substr(0, kUserNameLimit);
+    prompt_set_free(prompts);
+    if (!answered) return ssh_disconnect(ssh, "No username provided", nullptr, 0, true);
+  }
+  SshAuthState& auth = ssh->auth;
+  auth.ki_refused = false;
+  auth.key_tried = false;
+  auth.password_changes = 0;
+  auth.agent_next = auth.agent_match >= 0 ? static_cast<size_t>(auth.agent_match) : 0;
+  WireBuffer request;
+  ssh2_userauth_request_head(request, ssh, "none");
+  ssh2_send(ssh, request);
+  auth.last = kAuthNone;
+  auth.step = kAuthAwaitReply;
+}
+
 void take_failure(SshSession* ssh, WireBuffer& body) {
   ssh->auth.methods = std::string(body.get_string());
   bool partial = body.get_bool();
@@ -107,6 +131,7 @@ void take_failure(SshSession* ssh, WireBuffer& body) {
   } else if (ssh->auth.last != kAuthNone && ssh->auth.last != kAuthKeyboardInteractiveRefused) {
     ssh_write_error(ssh, "Access denied\r\n");
     ssh_event(ssh, "Access denied");
+    if (ssh->auth.last == kAuthPassword && ssh->config.change_username) return start_round(ssh, true);
   }
   ssh2_userauth_next(ssh);
 }
@@ -263,18 +288,5 @@ void ssh2_userauth_start(SshSession* ssh) {
   ssh2_publickey_prepare(ssh);
   if (ssh->state == kSshClosed) return;
   ssh->auth.user = std::string(ssh->config.user_name, strnlen(ssh->config.user_name, kUserNameLimit));
-  if (ssh->auth.user.empty()) {
-    PromptSet* prompts = prompt_set_new(ssh->frontend);
-    prompts->title = text_format("SSH login name");
-    prompt_set_add(prompts, text_format("login as: "), 1, kReplySize);
-    bool answered = ssh2_userauth_ask(ssh, prompts);
-    if (answered) ssh->auth.user = reply_text(prompts->items[0]);
-    prompt_set_free(prompts);
-    if (!answered) return ssh_disconnect(ssh, "No username provided", nullptr, 0, true);
-  }
-  WireBuffer request;
-  ssh2_userauth_request_head(request, ssh, "none");
-  ssh2_send(ssh, request);
-  ssh->auth.last = kAuthNone;
-  ssh->auth.step = kAuthAwaitReply;
+  start_round(ssh, ssh->auth.user.empty());
 }

@@ -90,6 +90,7 @@ class Connection {
     ::send(server_, data.data(), data.size(), flags);
     Pump(40);
   }
+  void* handle() const { return handle_; }
   bool Logged(const std::string& line) const {
     for (const auto& event : capture_.events)
       if (event == line) return true;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "remoteshell/core/prompt_set.h"
+#include "tests/remoteshell/backend_test_support.h"
 #include "tests/remoteshell/ssh_test_support.h"
 
 namespace {
@@ -76,6 +77,15 @@ TEST_F(SshLogin, PasswordLoginRunsACommandWhoseOutputArrivesWholeWithItsExitStat
   EXPECT_TRUE(refused.Logged("Access denied")) << refused.AllEvents();
   EXPECT_FALSE(refused.Logged("Access granted"));
   EXPECT_NE(refused.fatal, "");
+
+  // With "ChangeUsername" a refused password brings the login name question back.
+  answers_ = Answers{};
+  answers_.password = "wrong";
+  SessionConfig change = Config("true");
+  change.change_username = 1;
+  Converse(sshd.port(), change);
+  ASSERT_GE(answers_.asked.size(), 2u);
+  EXPECT_EQ(answers_.asked[1], "login as: ");
 }
 
 TEST_F(SshLogin, KeyboardInteractiveThroughPamWithAPseudoTerminal) {
@@ -117,6 +127,37 @@ TEST(SshLoginParsing, KeyboardInteractiveCountsAreCheckedAgainstThePacket) {
 
   EXPECT_EQ(ssh2_window_add(0xFFFFFF00u, 0x1000u), 0xFFFFFFFFu);
   EXPECT_EQ(ssh2_window_add(10, 20), 30u);
+}
+
+// A packet's whole length on the wire (length field, then the rest) from the bytes sent.
+size_t WireLength(const std::string& sent) {
+  if (sent.size() < 4) return 0;
+  auto byte = [&](int i) { return static_cast<size_t>(static_cast<unsigned char>(sent[i])); };
+  return 4 + ((byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3));
+}
+
+TEST(SshLoginParsing, PasswordPacketsArePaddedSoTheirLengthTellsLittle) {
+  TempFolder home;
+  ScopedEnv seed("HOME", home.path());
+  backend_testing::Connection c(ssh_backend, ClientConfig());
+  c.Write("SSH-2.0-test\r\n");
+  c.Read();  // our version line and KEXINIT
+  auto* ssh = static_cast<SshSession*>(c.handle());
+  ASSERT_NE(ssh, nullptr);
+  WireBuffer request;
+  request.put_byte(50);
+  request.put_string("u");
+  request.put_string("ssh-connection");
+  request.put_string("password");
+  request.put_bool(false);
+  size_t secret_from = request.bytes().size();
+  request.put_string("pw");
+  ssh2_send_now(ssh, request, secret_from);
+  size_t padded = WireLength(c.Read());
+  EXPECT_GE(padded, 256u);
+  EXPECT_EQ(padded % 8, 0u);
+  ssh2_send_now(ssh, request);
+  EXPECT_LT(WireLength(c.Read()), 64u);
 }
 
 }  // namespace
