@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <utility>
 
 #include "common/desktop_database_store.h"
@@ -91,7 +92,8 @@ class ScanValueRows : public StoredValueRows {
   }
   void Select(int row, bool selected) override { SelectListRow(list_, row, selected); }
   void Refresh(int row, const CDbQuery& stored) override {
-    if (QTreeWidgetItem* item = list_.topLevelItem(row)) ShowStoredValue(*item, QueryResultRowOf(stored.m_strKey, stored));
+    if (QTreeWidgetItem* item = list_.topLevelItem(row))
+      ShowStoredValue(*item, QueryResultRowOf(stored.m_strKey, stored));
   }
 
  private:
@@ -212,6 +214,11 @@ CConfigurationScanResults::CConfigurationScanResults(CMirvaleApp& app, DetailPag
 void CConfigurationScanResults::FillQueries(const CDbItem& device) {
   list_->clear();
   for (const QueryResultRow& row : QueryResultRows(device)) ShowStoredValue(*new QueryResultItem(list_), row);
+  // Dates in the user's locale may not fit the usual 120 pixels: they are never cut short.
+  for (int column : {2, 4}) {
+    list_->resizeColumnToContents(column);
+    list_->setColumnWidth(column, std::max(120, list_->columnWidth(column)));
+  }
   count_->setText(QString::number(list_->topLevelItemCount()));
   ascending_ = true;
   list_->sortItems(0, Qt::AscendingOrder);

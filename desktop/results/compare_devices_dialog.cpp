@@ -103,9 +103,7 @@ CConfigurationCompareDevices::CConfigurationCompareDevices(CMirvaleApp& app, QWi
     : QDialog(parent), app_(app) {
   setObjectName(QStringLiteral("CompareDevices"));
   setWindowTitle(QStringLiteral("Compare Devices"));
-  pool_ = new QComboBox(this);
-  pool_->setObjectName(QStringLiteral("PoolCombo"));
-  pool_->setMinimumWidth(180);
+  pool_ = ChoiceCombo(*this, "PoolCombo", 180);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(10, 12, 10, 12);
   auto* poolRow = new QHBoxLayout;
@@ -117,12 +115,8 @@ CConfigurationCompareDevices::CConfigurationCompareDevices(CMirvaleApp& app, QWi
   const char* deviceLabels[] = {"Select first device address:", "Select second device address:"};
   for (int i = 0; i < 2; ++i) {
     Side& side = sides_[static_cast<size_t>(i)];
-    side.device = new QComboBox(this);
-    side.device->setObjectName(i ? QStringLiteral("SecondDevice") : QStringLiteral("FirstDevice"));
-    side.device->setMinimumWidth(180);
-    side.list = new CColorListCtrl(this);
-    side.list->setObjectName(i ? QStringLiteral("SecondList") : QStringLiteral("FirstList"));
-    side.list->setRootIsDecorated(false);
+    side.device = ChoiceCombo(*this, i ? "SecondDevice" : "FirstDevice", 180);
+    side.list = ResultList(*this, i ? "SecondList" : "FirstList");
     side.list->m_arrMarkedCols = {0, 1, 2};
     side.list->m_clrMark = QColor(255, 255, 153);
     SetListColumns(*side.list, {{QString(), 0}});

@@ -119,9 +119,7 @@ CConfigurationReportsPane::CConfigurationReportsPane(const PaneContext& context,
   search_->setFixedWidth(150);
   searchButton_ = new QPushButton(QStringLiteral("Go"), this);
   searchButton_->setObjectName(QStringLiteral("SearchButton"));
-  list_ = new CColorListCtrl(this);
-  list_->setObjectName(QStringLiteral("ReportList"));
-  list_->setRootIsDecorated(false);
+  list_ = ResultList(*this, "ReportList");
   list_->setUniformRowHeights(true);
   list_->setSortingEnabled(false);
   list_->header()->setSectionsClickable(true);

@@ -84,18 +84,12 @@ CConfigurationRestoreDevices::CConfigurationRestoreDevices(CMirvaleApp& app, QWi
     : QDialog(parent), app_(app) {
   setObjectName(QStringLiteral("RestoreDevices"));
   setWindowTitle(QStringLiteral("Restore Devices"));
-  pool_ = new QComboBox(this);
-  pool_->setObjectName(QStringLiteral("PoolCombo"));
-  device_ = new QComboBox(this);
-  device_->setObjectName(QStringLiteral("DeviceCombo"));
-  pool_->setMinimumWidth(200);
-  device_->setMinimumWidth(200);
+  pool_ = ChoiceCombo(*this, "PoolCombo", 200);
+  device_ = ChoiceCombo(*this, "DeviceCombo", 200);
   link_ = new LinkLabel(QString::fromLatin1(kSelectChanges), this);
   link_->setObjectName(QStringLiteral("SelectChanges"));
   count_ = new QLabel(this);
-  list_ = new CColorListCtrl(this);
-  list_->setObjectName(QStringLiteral("ResultList"));
-  list_->setRootIsDecorated(false);
+  list_ = ResultList(*this, "ResultList");
   SetListColumns(*list_, {{QString(), 0}});
   splitter_ = new CFlatSplitterWnd(this);
   current_ = new CConfigurationRestoreView(app, false, splitter_);
@@ -103,9 +97,7 @@ CConfigurationRestoreDevices::CConfigurationRestoreDevices(CMirvaleApp& app, QWi
   splitter_->addWidget(current_);
   splitter_->addWidget(previous_);
   splitter_->hide();
-  restore_ = new QPushButton(QStringLiteral("Restore Changes"), this);
-  restore_->setObjectName(QStringLiteral("RestoreChanges"));
-  restore_->setEnabled(false);
+  restore_ = RequestButton(*this, QStringLiteral("Restore Changes"), "RestoreChanges");
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
@@ -127,9 +119,7 @@ CConfigurationRestoreDevices::CConfigurationRestoreDevices(CMirvaleApp& app, QWi
   connect(list_->header(), &QHeaderView::sectionClicked, this, &CConfigurationRestoreDevices::SortBy);
   connect(list_, &QTreeWidget::itemChanged, this, &CConfigurationRestoreDevices::UpdateRestoreButton);
   connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
-    const QPoint cursor = list_->viewport()->mapFromGlobal(QCursor::pos());
-    if (cursor.x() >= 0 && cursor.x() <= 24 && list_->itemAt(cursor) == item) return;  // the tick box
-    OnClickResults(list_->indexOfTopLevelItem(item));
+    if (!ClickedTickBox(*list_, item)) OnClickResults(list_->indexOfTopLevelItem(item));
   });
   for (CConfigurationRestoreView* view : {current_, previous_}) {
     connect(view, &CConfigurationRestoreView::rowClicked, this,

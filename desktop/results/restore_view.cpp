@@ -12,10 +12,11 @@
 namespace mirvale {
 
 CConfigurationRestoreView::CConfigurationRestoreView(CMirvaleApp& app, bool previous, QWidget* parent)
-    : QWidget(parent), app_(app), previous_(previous), list_(new CColorListCtrl(this)) {
+    : QWidget(parent),
+      app_(app),
+      previous_(previous),
+      list_(ResultList(*this, previous ? "PreviousList" : "CurrentList")) {
   setObjectName(previous ? QStringLiteral("PreviousView") : QStringLiteral("CurrentView"));
-  list_->setObjectName(previous ? QStringLiteral("PreviousList") : QStringLiteral("CurrentList"));
-  list_->setRootIsDecorated(false);
   list_->setUniformRowHeights(true);
   list_->header()->setStretchLastSection(true);
   auto* layout = new QVBoxLayout(this);
@@ -24,10 +25,8 @@ CConfigurationRestoreView::CConfigurationRestoreView(CMirvaleApp& app, bool prev
   SetListColumns(*list_, {{QString(), 0}});
   connect(list_, &QTreeWidget::itemChanged, this, [this] { emit ticksChanged(); });
   connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
-    // A click that toggled the tick box only ticks; any other click opens the line.
-    const QPoint cursor = list_->viewport()->mapFromGlobal(QCursor::pos());
-    if (previous_ && cursor.x() >= 0 && cursor.x() <= 24 && list_->itemAt(cursor) == item) return;
-    emit rowClicked(list_->indexOfTopLevelItem(item));
+    // Only the previous side has tick boxes.
+    if (!(previous_ && ClickedTickBox(*list_, item))) emit rowClicked(list_->indexOfTopLevelItem(item));
   });
 }
 

@@ -3,6 +3,7 @@
 #include <QAbstractItemModel>
 #include <QBoxLayout>
 #include <QComboBox>
+#include <QCursor>
 #include <QDialog>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -53,6 +54,32 @@ void PaintPaneBackground(QWidget& widget) {
   painter.setClipPath(panel);
   painter.fillRect(widget.rect(), QColor(255, 255, 255));
   painter.fillRect(QRect(0, widget.height() - 50, widget.width() + 6, 50), QColor(239, 239, 239));
+}
+
+QComboBox* ChoiceCombo(QWidget& owner, const char* objectName, int minimumWidth) {
+  auto* combo = new QComboBox(&owner);
+  combo->setObjectName(QString::fromLatin1(objectName));
+  combo->setMinimumWidth(minimumWidth);
+  return combo;
+}
+
+CColorListCtrl* ResultList(QWidget& owner, const char* objectName) {
+  auto* list = new CColorListCtrl(&owner);
+  list->setObjectName(QString::fromLatin1(objectName));
+  list->setRootIsDecorated(false);
+  return list;
+}
+
+QPushButton* RequestButton(QWidget& owner, const QString& text, const char* objectName) {
+  auto* button = new QPushButton(text, &owner);
+  button->setObjectName(QString::fromLatin1(objectName));
+  button->setEnabled(false);
+  return button;
+}
+
+bool ClickedTickBox(const CColorListCtrl& list, const QTreeWidgetItem* item) {
+  const QPoint cursor = list.viewport()->mapFromGlobal(QCursor::pos());
+  return cursor.x() >= 0 && cursor.x() <= 24 && list.itemAt(cursor) == item;
 }
 
 void SetListColumns(CColorListCtrl& list, const std::vector<std::pair<QString, int>>& columns) {

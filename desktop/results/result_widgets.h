@@ -38,6 +38,14 @@ void PaintDialogBand(QWidget& widget);
 // The Reports pane's look: the blue gradient with the white rounded panel and its grey band.
 void PaintPaneBackground(QWidget& widget);
 
+// The views' controls, named for tests: a combo of choices at least minimumWidth wide, a flat
+// result list, and a request button that stays disabled until there is something to send.
+QComboBox* ChoiceCombo(QWidget& owner, const char* objectName, int minimumWidth);
+CColorListCtrl* ResultList(QWidget& owner, const char* objectName);
+QPushButton* RequestButton(QWidget& owner, const QString& text, const char* objectName);
+// Whether the click that reported item landed on its tick box (such a click only ticks).
+bool ClickedTickBox(const CColorListCtrl& list, const QTreeWidgetItem* item);
+
 // Replaces the list's columns (headings with widths; 0 keeps the default width).
 void SetListColumns(CColorListCtrl& list, const std::vector<std::pair<QString, int>>& columns);
 QTreeWidgetItem* AppendRow(CColorListCtrl& list, const std::vector<std::string>& cells, bool checkable = false);

@@ -142,9 +142,7 @@ class ChangeQuerySource : public QueryPageSource {
 CConfigurationSetDevices::CConfigurationSetDevices(CMirvaleApp& app, QWidget* parent) : QDialog(parent), app_(app) {
   setObjectName(QStringLiteral("SetDevices"));
   setWindowTitle(QStringLiteral("Set Devices"));
-  pool_ = new QComboBox(this);
-  pool_->setObjectName(QStringLiteral("PoolCombo"));
-  pool_->setMinimumWidth(180);
+  pool_ = ChoiceCombo(*this, "PoolCombo", 180);
   command_ = new DropDownCombo(false, this);
   command_->setObjectName(QStringLiteral("CommandCombo"));
   command_->setMinimumWidth(320);
@@ -153,9 +151,7 @@ CConfigurationSetDevices::CConfigurationSetDevices(CMirvaleApp& app, QWidget* pa
   value_->setEnabled(false);
   selectAll_ = new LinkLabel(QString::fromLatin1(kSelectAll), this);
   count_ = new QLabel(this);
-  list_ = new CColorListCtrl(this);
-  list_->setObjectName(QStringLiteral("DeviceList"));
-  list_->setRootIsDecorated(false);
+  list_ = ResultList(*this, "DeviceList");
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   SetListColumns(*list_, {{QStringLiteral("Device"), 100}, {QStringLiteral("Name"), 100}});
   picker_ = new QTreeWidget(this);
@@ -164,9 +160,7 @@ CConfigurationSetDevices::CConfigurationSetDevices(CMirvaleApp& app, QWidget* pa
   picker_->setHeaderHidden(true);
   picker_->installEventFilter(this);
   picker_->hide();
-  set_ = new QPushButton(QStringLiteral("Set Changes"), this);
-  set_->setObjectName(QStringLiteral("SetChanges"));
-  set_->setEnabled(false);
+  set_ = RequestButton(*this, QStringLiteral("Set Changes"), "SetChanges");
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(12, 12, 12, 12);
@@ -194,9 +188,7 @@ CConfigurationSetDevices::CConfigurationSetDevices(CMirvaleApp& app, QWidget* pa
   connect(list_, &QTreeWidget::itemChanged, this, &CConfigurationSetDevices::UpdateSetButton);
   connect(list_->header(), &QHeaderView::sectionClicked, this, &CConfigurationSetDevices::SortBy);
   connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item, int) {
-    const QPoint cursor = list_->viewport()->mapFromGlobal(QCursor::pos());
-    if (cursor.x() >= 0 && cursor.x() <= 24 && list_->itemAt(cursor) == item) return;  // the tick box
-    OnClickResults(list_->indexOfTopLevelItem(item));
+    if (!ClickedTickBox(*list_, item)) OnClickResults(list_->indexOfTopLevelItem(item));
   });
   connect(selectAll_, &LinkLabel::clicked, this, &CConfigurationSetDevices::OnSelectAll);
   connect(set_, &QPushButton::clicked, this, &CConfigurationSetDevices::OnSetChanges);

@@ -388,12 +388,14 @@ TEST_F(PoolsScan, ShellDeviceConfigurationAndALineSetBackThroughItsCommandPage) 
   EXPECT_EQ(results->View(1)->topLevelItemCount(), 0);
   EXPECT_EQ(results->View(1)->headerItem()->text(0), "Previous Configuration: ");
 
+  testing_support::SaveScreenshot(*results, "scan-results-shell");
   // A line's Command Properties page: its enclosing line, next and back, then the line set anew.
   const int row = static_cast<int>(lines.indexOf(" description core"));
   QStringList shown;
   WhenPageOpens<CommandPage>([&](CommandPage& page) {
     auto* parameters = page.findChild<QPlainTextEdit*>("Parameters");
     shown << page.windowTitle() << Field(page, "Command") << parameters->toPlainText();
+    testing_support::SaveScreenshot(page, "scan-command-page");
     page.Next();
     shown << parameters->toPlainText();
     page.Previous();

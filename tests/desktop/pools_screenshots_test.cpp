@@ -3,12 +3,15 @@
 // namespace; kept as <build>/screenshots/scan-pane-finished.png and pool-properties.png.
 #include <QImage>
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include "common/settings_file.h"
 #include "desktop/pools/pool_properties_dialog.h"
 #include "desktop/pools/scan_pane.h"
+#include "desktop/pools/scan_results_dialog.h"
+#include "desktop/results/query_page.h"
 #include "desktop/shell/color_list.h"
 #include "desktop/shell/command_ids.h"
 #include "platform/atomic_file.h"
@@ -70,6 +73,30 @@ TEST(PoolsScreenshots, ScanPaneAfterAFinishedScanAndPoolProperties) {
   ASSERT_FALSE(path.empty());
   EXPECT_EQ(properties.DeviceList().topLevelItemCount(), 1);
   EXPECT_EQ(properties.QueryList().topLevelItemCount(), 2);
+  properties.close();
+
+  // The agent's Scan Results and the Query Properties page of its name.
+  pane.OpenResults(pane.List().topLevelItem(0));
+  auto* results = pane.findChild<CConfigurationScanResults*>();
+  ASSERT_TRUE(results);
+  results->move(40, 40);
+  QTest::qWait(100);
+  EXPECT_FALSE(SaveScreenshot(*results, "scan-results").empty());
+  ASSERT_EQ(results->List().topLevelItemCount(), 2);
+  QTreeWidgetItem* name = results->List().findItems("sysName", Qt::MatchExactly).value(0);
+  ASSERT_TRUE(name);
+  std::string pagePath;
+  QTimer shoot;  // fires inside the page's own loop
+  shoot.setSingleShot(true);
+  QObject::connect(&shoot, &QTimer::timeout, [&] {
+    if (auto* page = qobject_cast<QueryPage*>(QApplication::activeModalWidget())) {
+      pagePath = SaveScreenshot(*page, "scan-results-query-page");
+      page->reject();
+    }
+  });
+  shoot.start(200);
+  QTest::mouseClick(results->List().viewport(), Qt::LeftButton, {}, results->List().visualItemRect(name).center());
+  EXPECT_FALSE(pagePath.empty());
 }
 
 }  // namespace
