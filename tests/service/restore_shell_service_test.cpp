@@ -1,5 +1,5 @@
 // A shell restore request through the real MirvaleSrv (control 144) to the fake device behind
-// busybox's telnet server, inside the test's own network namespace.
+// busybox's telnet server or OpenSSH's sshd, inside the test's own network namespace.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -11,6 +11,7 @@
 #include "tests/support/lab_pools.h"
 #include "tests/support/service_process.h"
 #include "tests/support/snmp_agent.h"
+#include "tests/support/ssh_device.h"
 
 namespace mirvale {
 namespace {
@@ -25,10 +26,11 @@ constexpr uint32_t kStartRestore = 144;
 const std::vector<std::string> kConfiguration = {"hostname Router", "interface GigabitEthernet0/1",
                                                  " description core", " shutdown", "end"};
 
-CMirvaleDoc ShellSettingsFor(const FakeDevice& device) {
+CMirvaleDoc ShellSettingsFor(const FakeDevice& device, const testing_support::SshDeviceServer* sshd) {
   CMirvaleDoc doc;
   ApplyServiceDefaults(doc);
-  testing_support::AddFakeDeviceTelnetPool(doc, "sw", device);
+  CPoolItem& pool = testing_support::AddFakeDeviceTelnetPool(doc, "sw", device);
+  if (sshd != nullptr) sshd->Serve(pool);
   // A command path and its lines, separated by CR LF with an empty line and blanks around.
   doc.m_mapRestore.Set("s1", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
                                           " description core \r\n\r\n shutdown", "", "admin"});
@@ -51,11 +53,18 @@ DeviceDatabaseMap DeviceWithOldLines() {
   return devices;
 }
 
-TEST(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
-  if (!testing_support::EnterPrivateNetwork()) GTEST_SKIP() << "needs root for a private network namespace";
-  FakeDevice device(FakeDeviceOptions{.mode = "telnet", .page = 100, .config = kConfiguration});
+class RestoreShellService : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
+  ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
+  FakeDevice device(FakeDeviceOptions{.mode = GetParam(), .page = 100, .config = kConfiguration});
+  std::unique_ptr<testing_support::SshDeviceServer> sshd;
+  if (GetParam() == "ssh") {
+    sshd = std::make_unique<testing_support::SshDeviceServer>(device.Command());
+    ASSERT_TRUE(sshd->ready());
+  }
   ServiceProcess service;
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(ShellSettingsFor(device))));
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(ShellSettingsFor(device, sshd.get()))));
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.db"), EncodeDeviceDatabase(DeviceWithOldLines())));
   ASSERT_TRUE(service.Start());
   ASSERT_EQ(service.Control(kStartRestore), 0u);
@@ -90,6 +99,9 @@ TEST(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(stored->m_pQueries.Find("1")->m_strPrevValue, "hostname Old");
 }
+
+INSTANTIATE_TEST_SUITE_P(Protocols, RestoreShellService, ::testing::Values("telnet", "ssh"),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace
 }  // namespace mirvale

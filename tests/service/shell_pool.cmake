@@ -1,15 +1,15 @@
-# A pool of telnet devices through the real MirvaleSrv, in the test's own network namespace.
+# A pool of telnet or SSH devices through the real MirvaleSrv, in the test's own network namespace.
 mirvale_add_test(service_shell_pool_tests LABEL e2e TIMEOUT 600
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/shell_pool_service_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
-  LIBS mirvale_service)
+  LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_service)
 add_dependencies(service_shell_pool_tests MirvaleSrv)
 
 mirvale_add_benchmark(service_shell_pool_bench
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/shell_pool_bench.cpp
     ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
-  LIBS mirvale_service mirvale_platform)
+  LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_service mirvale_platform)
 target_compile_definitions(service_shell_pool_bench PRIVATE
   MIRVALE_SOURCE_DIR="${CMAKE_SOURCE_DIR}" MIRVALE_BINARY_DIR="${CMAKE_BINARY_DIR}")

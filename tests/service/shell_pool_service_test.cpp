@@ -1,5 +1,6 @@
-// A pool of 32 telnet devices scanned through the real MirvaleSrv, with a restore request on one
-// of them while the scan runs: several conversations at once, never two with one device.
+// A pool of 32 devices, over telnet and over SSH-2, scanned through the real MirvaleSrv, with a
+// restore request on one of them while the scan runs: several conversations at once, never two
+// with one device.
 #include <gtest/gtest.h>
 
 #include "tests/service/shell_pool_support.h"
@@ -26,9 +27,16 @@ std::vector<std::string> StoredLines(const DeviceDatabaseMap& devices, const std
   return lines;
 }
 
-TEST(ShellPoolService, DevicesAreScannedAtOnceEachAloneWithItsDevice) {
+class ShellPoolService : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ShellPoolService, DevicesAreScannedAtOnceEachAloneWithItsDevice) {
   ASSERT_TRUE(testing_support::EnterPrivateNetwork());
-  ShellPool pool(kDevices, kRefusing);
+  // sshd takes one password for every address: a wrong one over SSH is the shell scan test's.
+  const int refusing = GetParam() == "telnet" ? kRefusing : -1;
+  ShellPool pool(kDevices, refusing, GetParam());
+  if (pool.sshd) {
+    ASSERT_TRUE(pool.sshd->ready()) << pool.sshd->Log();
+  }
   CMirvaleDoc doc = pool.Settings();
   doc.m_mapRestore.Set("r1", CRestoreItem{kPool, Address(kRestored), "Router", "interface GigabitEthernet0/1", "",
                                           " description restored", "", "admin"});
@@ -56,7 +64,7 @@ TEST(ShellPoolService, DevicesAreScannedAtOnceEachAloneWithItsDevice) {
     const CScanDbItem* status = scan->map.Find(std::string(kPool) + "/" + Address(i));
     ASSERT_TRUE(status) << Address(i);
     EXPECT_EQ(pool.devices[i]->Overlaps(), "") << Address(i);
-    if (i == kRefusing) {
+    if (i == refusing) {
       EXPECT_EQ(status->m_strStatus, "Failed due to logon failure");
       EXPECT_TRUE(StoredLines(devices, Address(i)).empty());
     } else {
@@ -67,6 +75,9 @@ TEST(ShellPoolService, DevicesAreScannedAtOnceEachAloneWithItsDevice) {
   EXPECT_NE(pool.devices[kRestored]->Received().find("interface GigabitEthernet0/1\rdescription restored\rend\r"),
             std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(Protocols, ShellPoolService, ::testing::Values("telnet", "ssh"),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace
 }  // namespace mirvale

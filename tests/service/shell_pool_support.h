@@ -1,8 +1,10 @@
 #pragma once
-// A shell pool of fake devices, each behind busybox's telnet server on its own loopback address
-// (127.0.0.1 up) and one common port, paging every 23 lines through 300-line configurations;
-// and the settings that make a pool of them for the real MirvaleSrv. Callers enter a network
-// namespace of their own first, so the addresses and the port are theirs alone.
+// A shell pool of fake devices, each on its own loopback address (127.0.0.1 up) and one common
+// port, paging every 23 lines through 300-line configurations: behind busybox's telnet server
+// each, or all behind one sshd listening on every address (the device is chosen by the address
+// the connection reached); and the settings that make a pool of them for the real MirvaleSrv.
+// Callers enter a network namespace of their own first, so the addresses and the port are
+// theirs alone.
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -15,6 +17,7 @@
 #include "platform/atomic_file.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/service_process.h"
+#include "tests/support/ssh_device.h"
 
 namespace shell_pool_testing {
 
@@ -30,17 +33,19 @@ inline std::vector<std::string> ThreeHundredLines() {
 inline std::string Address(int index) { return "127.0.0." + std::to_string(index + 1); }
 
 struct ShellPool {
-  // The device at refusingIndex (if any) expects another password than the pool's.
-  explicit ShellPool(int count, int refusingIndex = -1) {
+  // protocol: "telnet" or "ssh". Over telnet the device at refusingIndex (if any) expects
+  // another password than the pool's.
+  explicit ShellPool(int count, int refusingIndex = -1, const std::string& protocol = "telnet") {
     for (int i = 0; i < count; ++i) {
       devices.push_back(std::make_unique<testing_support::FakeDevice>(
-          testing_support::FakeDeviceOptions{.mode = "telnet",
+          testing_support::FakeDeviceOptions{.mode = protocol,
                                              .password = i == refusingIndex ? "other" : "secret",
                                              .page = 23,
                                              .config = ThreeHundredLines(),
                                              .address = Address(i),
                                              .port = kPort}));
     }
+    if (protocol == "ssh") ServeOverSsh();
   }
 
   mirvale::CMirvaleDoc Settings() const {
@@ -61,9 +66,29 @@ struct ShellPool {
     for (size_t i = 0; i < devices.size(); ++i)
       pool.m_pDevices.FindOrAdd(Address(static_cast<int>(i))) =
           mirvale::CDeviceItem{Address(static_cast<int>(i)), "255.255.255.255"};
+    if (sshd) {
+      sshd->Serve(pool);
+      pool.m_nShellPort = kPort;
+    }
     doc.m_strScanPool = kPool;
     doc.m_strScanUser = "admin";
     return doc;
+  }
+
+  // One sshd for every device: it listens on the common port of every address of the
+  // namespace (sshd takes no more than 16 listening addresses), and its ForceCommand runs the
+  // device of the address the connection reached (the third word of SSH_CONNECTION).
+  void ServeOverSsh() {
+    chmod(commands.path().c_str(), 0755);
+    std::ofstream script(commands / "device.sh");
+    script << "#!/bin/sh\nset -- $SSH_CONNECTION\ncase \"$3\" in\n";
+    for (size_t i = 0; i < devices.size(); ++i)
+      script << Address(static_cast<int>(i)) << ") exec " << devices[i]->Command() << " ;;\n";
+    script << "esac\nexit 1\n";
+    script.close();
+    chmod((commands / "device.sh").c_str(), 0755);
+    std::vector<std::string> listen{"ListenAddress 0.0.0.0:" + std::to_string(kPort)};
+    sshd = std::make_unique<testing_support::SshDeviceServer>(commands / "device.sh", listen);
   }
 
   // What a device's stored lines are: the command's echo, then the configuration.
@@ -74,6 +99,8 @@ struct ShellPool {
   }
 
   std::vector<std::unique_ptr<testing_support::FakeDevice>> devices;
+  testing_support::TempFolder commands;
+  std::unique_ptr<testing_support::SshDeviceServer> sshd;
 };
 
 inline std::optional<mirvale::ScanDatabase> WaitForFinishedScan(const testing_support::ServiceProcess& service,

@@ -6,9 +6,9 @@
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
-#include "tests/remoteshell/ssh_test_support.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/service_process.h"
+#include "tests/support/ssh_device.h"
 
 namespace mirvale {
 namespace {
@@ -17,8 +17,6 @@ using namespace std::chrono_literals;
 using testing_support::FakeDevice;
 using testing_support::FakeDeviceOptions;
 using testing_support::ServiceProcess;
-using ssh_testing::Sshd;
-using ssh_testing::TestAccount;
 
 constexpr uint32_t kReloadSettings = 134;
 constexpr uint32_t kStartScan = 136;
@@ -53,13 +51,11 @@ bool UseProtocol(const ServiceProcess& service, const char* name, int port) {
 }
 
 // The same pool over SSH-2: the device logs its user in with privileges already.
-CMirvaleDoc SshPoolDoc(int port, const std::string& password) {
-  CMirvaleDoc doc = ShellSettingsDoc(port, password);
+CMirvaleDoc SshPoolDoc(const testing_support::SshDeviceServer& sshd, const std::string& password) {
+  CMirvaleDoc doc = ShellSettingsDoc(sshd.port(), password);
   CPoolItem& pool = *doc.m_mapPools.Find("routers");
-  pool.m_bTelnet = 0;
-  pool.m_bSsh = 1;
+  sshd.Serve(pool, password);
   pool.m_nTimeout = 5;
-  pool.m_strShellUser = "mirvaletest";
   return doc;
 }
 
@@ -154,26 +150,16 @@ TEST(ShellScanService, TelnetPoolIsScannedThroughTheTelnetServer) {
   EXPECT_TRUE(service.Stop());
 }
 
-// sshd on loopback runs the fake device's command line for a test account that exists only in
-// sshd's mount namespace, logged in by password.
+// sshd on loopback runs the fake device's command line for its test account, logged in by
+// password.
 TEST(ShellScanService, OverSshStoresTheSameLinesAndAWrongPasswordIsALogonFailure) {
-  TestAccount account("mirvaletest", "Secret-1");
-  std::vector<std::string> config = testing_support::SampleConfiguration();
-  {
-    std::ofstream out(account.home() / "config.txt");
-    for (const auto& line : config) out << line << "\n";
-  }
-  std::string device = "/usr/bin/python3 " + std::string(MIRVALE_SOURCE_DIR) +
-                       "/tests/support/fake_device.py --mode stdio --no-login --page 400 --config " +
-                       account.home() / "config.txt";
-  Sshd sshd({"PasswordAuthentication yes", "KbdInteractiveAuthentication no", "MaxAuthTries 2",
-             "ForceCommand " + device},
-            true, &account);
+  FakeDevice device(FakeDeviceOptions{.mode = "ssh", .page = 400});
+  testing_support::SshDeviceServer sshd(device.Command());
   ASSERT_TRUE(sshd.ready());
 
   ServiceProcess service;
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
-                                            EncodeSettings(SshPoolDoc(sshd.port(), "Secret-1"))));
+                                            EncodeSettings(SshPoolDoc(sshd, "Secret-1"))));
   ASSERT_TRUE(service.Start());
   ASSERT_EQ(service.Control(kStartScan), 0u);
   auto first = WaitForFinishedScan(service, "");
@@ -181,10 +167,10 @@ TEST(ShellScanService, OverSshStoresTheSameLinesAndAWrongPasswordIsALogonFailure
   ASSERT_TRUE(first->map.Find("routers/127.0.0.1"));
   EXPECT_EQ(first->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes") << sshd.Log();
   std::vector<std::string> expected{"show running-config"};
-  expected.insert(expected.end(), config.begin(), config.end());
+  expected.insert(expected.end(), device.options().config.begin(), device.options().config.end());
   EXPECT_EQ(StoredLines(service), expected);
 
-  auto second = ScanAgainWith(service, SshPoolDoc(sshd.port(), "wrong"), first->header.m_strScanStart);
+  auto second = ScanAgainWith(service, SshPoolDoc(sshd, "wrong"), first->header.m_strScanStart);
   ASSERT_TRUE(second);
   EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure");
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The fake network device of the shell tests (tests/support/fake_device.py) as a raw TCP
-// service, as an rlogin service, or behind busybox's telnet server, all on 127.0.0.1, with a
+// service, as an rlogin service, behind busybox's telnet server, all on 127.0.0.1, or as the
+// command an SSH server runs for its user (the caller starts that server), with a
 // configuration of a few hundred indented lines and a log of every byte it received.
 #include <chrono>
 #include <csignal>
@@ -49,7 +50,7 @@ inline int UnusedLoopbackPort() {
 }
 
 struct FakeDeviceOptions {
-  std::string mode = "raw";  // "raw", "rlogin", "telnet" or "stream"
+  std::string mode = "raw";  // "raw", "rlogin", "telnet", "stream" or "ssh" (logged in already, nothing started)
   std::string user = "admin";
   std::string password = "secret";
   std::string enablePassword = "enablepw";
@@ -72,15 +73,13 @@ class FakeDevice {
                                        "--log", LogPath(), "--session-marker", folder_ / "session"};
     if (options_.mode == "telnet") {
       port_ = options_.port != 0 ? options_.port : UnusedLoopbackPort();
-      std::string wrapper = folder_ / "device.sh";
-      std::ofstream script(wrapper);
-      script << "#!/bin/sh\nexec";
-      for (const auto& argument : device) script << " '" << argument << "'";
-      script << " --mode stdio\n";
-      script.close();
-      chmod(wrapper.c_str(), 0755);
-      Start({"/bin/busybox", "telnetd", "-F", "-b", options_.address, "-p", std::to_string(port_), "-l", wrapper});
+      WriteCommand(device, "");
+      Start({"/bin/busybox", "telnetd", "-F", "-b", options_.address, "-p", std::to_string(port_), "-l", Command()});
       WaitForPort();
+    } else if (options_.mode == "ssh") {
+      // The SSH server runs the command as its test account, which must write the logs.
+      chmod(folder_.path().c_str(), 0777);
+      WriteCommand(device, " --no-login");
     } else {
       device.insert(device.end(), {"--mode", options_.mode, "--port-file", folder_ / "port", "--interval",
                                    std::to_string(options_.interval), "--address", options_.address, "--port",
@@ -99,6 +98,9 @@ class FakeDevice {
   FakeDevice& operator=(const FakeDevice&) = delete;
 
   int port() const { return port_; }
+  // The device's command line on its terminal (telnet and ssh modes): the program a telnet
+  // server runs, or an SSH server's ForceCommand.
+  std::string Command() const { return folder_ / "device.sh"; }
   const FakeDeviceOptions& options() const { return options_; }
   std::string ConfigPath() const { return folder_ / "config.txt"; }
   std::string LogPath() const { return folder_ / "received.log"; }
@@ -123,6 +125,15 @@ class FakeDevice {
   void WriteConfig() {
     std::ofstream out(ConfigPath(), std::ios::binary);
     for (const auto& line : options_.config) out << line << "\n";
+  }
+
+  void WriteCommand(const std::vector<std::string>& device, const std::string& extra) {
+    std::ofstream script(Command());
+    script << "#!/bin/sh\nexec";
+    for (const auto& argument : device) script << " '" << argument << "'";
+    script << " --mode stdio" << extra << "\n";
+    script.close();
+    chmod(Command().c_str(), 0755);
   }
 
   void Start(const std::vector<std::string>& arguments) {
