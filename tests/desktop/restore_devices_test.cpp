@@ -1,6 +1,6 @@
 // The Restore Devices dialog against a real MirvaleSrv in the test's own network namespace: an
 // SNMP value put back on snmpd (read back with snmpget), and the changed lines of one interface
-// put back on the fake device's command line over telnet, in one request.
+// put back on the fake device's command line over telnet and over SSH-2, in one request.
 #include <QComboBox>
 #include <QPushButton>
 
@@ -20,6 +20,7 @@
 #include "tests/support/fake_device.h"
 #include "tests/support/lab_pools.h"
 #include "tests/support/snmp_agent.h"
+#include "tests/support/ssh_device.h"
 
 namespace mirvale {
 namespace {
@@ -98,15 +99,23 @@ TEST_F(RestoreDevicesTest, PutsThePreviousSnmpValueBackOnTheAgent) {
   EXPECT_FALSE(dialog.RestoreButton().isEnabled());
 }
 
-TEST_F(RestoreDevicesTest, PutsSeveralChangedLinesOfOneInterfaceBackOverTelnet) {
+class RestoreShellLines : public RestoreDevicesTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(RestoreShellLines, PutsSeveralChangedLinesOfOneInterfaceBack) {
   using testing_support::FakeDevice;
   FakeDevice fake(testing_support::FakeDeviceOptions{
-      .mode = "telnet",
+      .mode = GetParam(),
       .page = 100,
       .config = {"hostname Router", "interface GigabitEthernet0/1", " description core", " no shutdown", "end"}});
   CMirvaleDoc settings;
   ApplyServiceDefaults(settings);
-  testing_support::AddFakeDeviceTelnetPool(settings, "sw", fake);
+  CPoolItem& pool = testing_support::AddFakeDeviceTelnetPool(settings, "sw", fake);
+  std::unique_ptr<testing_support::SshDeviceServer> sshd;
+  if (GetParam() == "ssh") {
+    sshd = std::make_unique<testing_support::SshDeviceServer>(fake.Command());
+    ASSERT_TRUE(sshd->ready());
+    sshd->Serve(pool);
+  }
   DeviceDatabaseMap devices;
   CDbItem& device = devices.FindOrAdd("sw/127.0.0.1");
   device = CDbItem{"sw", "127.0.0.1", "Router", "2000", "", "", "", {}};
@@ -136,6 +145,9 @@ TEST_F(RestoreDevicesTest, PutsSeveralChangedLinesOfOneInterfaceBackOverTelnet) 
   EXPECT_EQ(dialog.CurrentView().Rows().front(), "show running-config");
   EXPECT_FALSE(dialog.RestoreButton().isEnabled());
 }
+
+INSTANTIATE_TEST_SUITE_P(Protocols, RestoreShellLines, ::testing::Values("telnet", "ssh"),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace
 }  // namespace mirvale
