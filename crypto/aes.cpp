@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "crypto/aes_instructions.h"
 #include "crypto/aes_tables.h"
 #include "crypto/byte_order.h"
 #include "crypto/context_memory.h"
+#include "crypto/cpu_features.h"
 #include "crypto/secure_clear.h"
 
 namespace {
@@ -145,6 +147,8 @@ void store_block(unsigned char* bytes, const std::uint32_t* words, int nb) {
   for (int j = 0; j < nb; ++j) store_be32(bytes + 4 * j, words[j]);
 }
 
+bool uses_instructions(const AesContext* context) { return context->Nb == 4 && cpu_has_aes_instructions(); }
+
 }  // namespace
 
 AesContext* aes_make_context() {
@@ -186,12 +190,18 @@ bool aes_setup(AesContext* context, int block_bytes, const unsigned char* key, i
     for (int j = 0; j < nb; ++j)
       d[nb * round + j] = (round == 0 || round == context->Nr) ? source[j] : inverse_mix_column(source[j]);
   }
+  if (nb == 4) {
+    store_block(context->round_key_bytes, w, total);
+    store_block(context->inverse_round_key_bytes, d, total);
+  }
   return true;
 }
 
 void aes_set_iv(AesContext* context, const unsigned char* iv) { load_block(context->iv, iv, context->Nb); }
 
 void aes_encrypt_cbc(AesContext* context, unsigned char* buffer, std::size_t length) {
+  if (uses_instructions(context))
+    return aes_instructions_encrypt_cbc(context->round_key_bytes, context->Nr, context->iv, buffer, length / 16);
   const int nb = context->Nb;
   const std::size_t block_bytes = 4 * static_cast<std::size_t>(nb);
   std::uint32_t block[8];
@@ -206,6 +216,9 @@ void aes_encrypt_cbc(AesContext* context, unsigned char* buffer, std::size_t len
 }
 
 void aes_decrypt_cbc(AesContext* context, unsigned char* buffer, std::size_t length) {
+  if (uses_instructions(context))
+    return aes_instructions_decrypt_cbc(context->inverse_round_key_bytes, context->Nr, context->iv, buffer,
+                                        length / 16);
   const int nb = context->Nb;
   const std::size_t block_bytes = 4 * static_cast<std::size_t>(nb);
   std::uint32_t block[8], cipher_text[8];
@@ -220,6 +233,8 @@ void aes_decrypt_cbc(AesContext* context, unsigned char* buffer, std::size_t len
 }
 
 void aes_sdctr(AesContext* context, unsigned char* buffer, std::size_t length) {
+  if (uses_instructions(context))
+    return aes_instructions_sdctr(context->round_key_bytes, context->Nr, context->iv, buffer, length / 16);
   const int nb = context->Nb;
   const std::size_t block_bytes = 4 * static_cast<std::size_t>(nb);
   std::uint32_t keystream[8];

@@ -16,6 +16,9 @@ struct AesContext {
   std::uint32_t iv[8];  // chaining value or counter, big-endian words; 16-byte blocks use 4
   int Nb;               // block length in words
   int Nr;               // rounds
+  // Both schedules in byte order for the processor's AES instructions (16-byte blocks only).
+  unsigned char round_key_bytes[15 * 16];
+  unsigned char inverse_round_key_bytes[15 * 16];
 };
 
 AesContext* aes_make_context();

@@ -1,9 +1,11 @@
 #include "crypto/sha1.h"
 
 #include "crypto/byte_order.h"
+#include "crypto/cpu_features.h"
 #include "crypto/hash_block_buffer.h"
 #include "crypto/heap_hash_state.h"
 #include "crypto/secure_clear.h"
+#include "crypto/sha1_instructions.h"
 
 namespace {
 
@@ -38,6 +40,7 @@ namespace {
 }  // namespace
 
 void sha1_transform(std::uint32_t h[5], const unsigned char block[64]) {
+  if (cpu_has_sha_instructions()) return sha1_instructions_transform(h, block, 1);
   std::uint32_t w[16];
   for (int i = 0; i < 16; ++i) w[i] = load_be32(block + 4 * i);
   std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4];

@@ -8,4 +8,5 @@ mirvale_add_test(crypto_symmetric_tests LABEL unit
     ${CMAKE_CURRENT_LIST_DIR}/cipher_blowfish_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cipher_arcfour_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/crc32_detector_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/instruction_paths_test.cpp
   LIBS mirvale_crypto)

@@ -1,9 +1,14 @@
 // The SSH client beside OpenSSH's own client, both forced to aes128-ctr, hmac-sha1 and
-// diffie-hellman-group14-sha1 against the same sshd: connection set-up to where user
-// authentication starts, and 16 MiB sent through the transport (our client: IGNORE packets
-// before authentication; the OpenSSH client: standard input of a "cat > /dev/null" session).
-#include <benchmark/benchmark.h>
+// diffie-hellman-group14-sha1 against the same sshd, in one run: connection set-up to the
+// shell prompt, and 16 MiB of command output (the time of "head -c 16M /dev/zero" less the
+// time of "true", so both clients' set-up is taken off alike). The ratios close the output.
+#include <csignal>
+#include <map>
 
+#include <benchmark/benchmark.h>
+#include <sys/wait.h>
+
+#include "remoteshell/core/prompt_set.h"
 #include "tests/remoteshell/ssh_test_support.h"
 
 namespace {
@@ -11,23 +16,36 @@ namespace {
 using namespace ssh_testing;
 
 constexpr size_t kBulkBytes = 16 * 1024 * 1024;
-constexpr size_t kChunk = 32 * 1024;
+const std::string kBulkCommand = "head -c " + std::to_string(kBulkBytes) + " /dev/zero";
 
 struct Bench {
   TempFolder folder;
   testing_support::ScopedEnv registry{"MIRVALE_REGISTRY_ROOT", folder / "registry"};
   testing_support::ScopedEnv home{"HOME", folder.path()};
-  bool key_made = RunCommand("ssh-keygen -q -t ed25519 -N '' -f " + folder / "client" + " && cp " +
-                             folder / "client.pub " + folder / "authorized_keys") == 0;
+  TestAccount account{"mirvalebench", "Bench-pass-1"};
+  bool key_made =
+      RunCommand("ssh-keygen -q -t ed25519 -N '' -f " + folder / "client" + " && cp " + folder / "client.pub " +
+                 account.home() / "authorized_keys && chmod 644 " + account.home() / "authorized_keys") == 0;
   Sshd sshd{{"Ciphers aes128-ctr", "MACs hmac-sha1", "KexAlgorithms diffie-hellman-group14-sha1",
-             "HostKeyAlgorithms ssh-rsa", "AuthorizedKeysFile " + folder / "authorized_keys", "PermitRootLogin yes",
-             "LogLevel ERROR"}};
+             "HostKeyAlgorithms ssh-rsa", "AuthorizedKeysFile " + account.home() / "authorized_keys",
+             "PasswordAuthentication yes", "KbdInteractiveAuthentication no", "LogLevel ERROR"},
+            true,
+            &account};
 
-  std::string OpenSsh(const std::string& command) const {
-    return "ssh -F /dev/null -o BatchMode=yes -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null "
+  // OpenSSH's client logs in with the key, ours with the password.
+  std::string OpenSsh(const std::string& options) const {
+    return "exec ssh -F /dev/null -o BatchMode=yes -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null "
            "-o LogLevel=ERROR -c aes128-ctr -m hmac-sha1 -o KexAlgorithms=diffie-hellman-group14-sha1 "
-           "-o HostKeyAlgorithms=ssh-rsa -p " +
-           std::to_string(sshd.port()) + " " + command;
+           "-o HostKeyAlgorithms=ssh-rsa -o PasswordAuthentication=no -i " +
+           folder / "client" + " -p " + std::to_string(sshd.port()) + " " + options + " " + account.user() +
+           "@127.0.0.1";
+  }
+  SessionConfig Config(const std::string& command) const {
+    SessionConfig config = ClientConfig();
+    std::strcpy(config.user_name, account.user().c_str());
+    std::strcpy(config.remote_command, command.c_str());
+    config.no_pty = command.empty() ? 0 : 1;
+    return config;
   }
 };
 
@@ -40,89 +58,158 @@ double Seconds(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void BM_SetUpMirvale(benchmark::State& state) {
+// Mean seconds of each measurement, for the ratios.
+std::map<std::string, double> means;
+
+void Record(benchmark::State& state, const std::string& name, double total) {
+  means[name] = total / static_cast<double>(state.iterations());
+}
+
+struct Received {
+  std::string head;  // the first bytes, where the prompt shows
+  size_t bytes = 0;
+  std::string password;
+};
+Received* received = nullptr;
+
+// One conversation of our client with the password answered and the output counted; done
+// (when given) ends it early.
+Outcome RunOurs(const SessionConfig& config, std::function<bool()> done = {}, size_t* bytes = nullptr) {
+  Received mine;
+  mine.password = "Bench-pass-1";
+  received = &mine;
+  ShellConversation* conversation = conversation_current();
+  conversation->hooks.prompt = [](void*, PromptSet* prompts) {
+    if (prompts->count > 0) std::strncpy(prompts->items[0]->reply, received->password.c_str(), 99);
+    return 1;
+  };
+  conversation->hooks.output = [](void*, int, const char* data, int length) {
+    if (received->head.size() < 4096) received->head.append(data, static_cast<size_t>(length));
+    received->bytes += static_cast<size_t>(length);
+    return 0;
+  };
+  Outcome outcome =
+      Converse(Shared().sshd.port(), config,
+               done ? [&](SshSession*) { return !done(); } : std::function<bool(SshSession*)>(), "127.0.0.1", true);
+  if (done && !done()) outcome.fatal += " (ended before the prompt)";
+  conversation->hooks.prompt = nullptr;
+  conversation->hooks.output = nullptr;
+  received = nullptr;
+  if (bytes != nullptr) *bytes = mine.bytes;
+  return outcome;
+}
+
+bool ShowsPrompt(const std::string& text) { return text.find("$ ") != std::string::npos; }
+
+void BM_SetUpToPromptMirvale(benchmark::State& state) {
   Bench& bench = Shared();
+  double total = 0;
   for (auto _ : state) {
     auto start = std::chrono::steady_clock::now();
-    Outcome outcome = Converse(bench.sshd.port());
-    state.SetIterationTime(Seconds(start));
-    if (!outcome.accepted) state.SkipWithError("no userauth");
-  }
-}
-BENCHMARK(BM_SetUpMirvale)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-
-// OpenSSH's client up to its first ("none") authentication request and the refusal.
-void BM_SetUpOpenSsh(benchmark::State& state) {
-  Bench& bench = Shared();
-  std::string command = bench.OpenSsh(
-      "-o PubkeyAuthentication=no -o PasswordAuthentication=no "
-      "-o KbdInteractiveAuthentication=no -o GSSAPIAuthentication=no "
-      "nobody@127.0.0.1 true 2>/dev/null");
-  for (auto _ : state) {
-    auto start = std::chrono::steady_clock::now();
-    RunCommand(command);
-    state.SetIterationTime(Seconds(start));
-  }
-}
-BENCHMARK(BM_SetUpOpenSsh)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-
-void BM_BulkMirvale(benchmark::State& state) {
-  Bench& bench = Shared();
-  for (auto _ : state) {
-    std::chrono::steady_clock::time_point start;
-    double seconds = 0;
-    size_t sent = 0;
-    uint32_t answer_after = 0;
-    Outcome outcome = Converse(bench.sshd.port(), ClientConfig(), [&](SshSession* ssh) {
-      if (sent == 0) start = std::chrono::steady_clock::now();
-      if (sent < kBulkBytes) {
-        // A few packets per turn, so the socket's queue never holds much more than it sends.
-        for (int i = 0; i < 64 && sent < kBulkBytes; ++i, sent += kChunk) {
-          WireBuffer ignore;
-          ignore.put_byte(kMsgIgnore);
-          ignore.put_string(std::string(kChunk, 'x'));
-          ssh2_send(ssh, ignore);
-        }
-        if (sent >= kBulkBytes) {
-          // Before authentication the server answers a KEXINIT with UNIMPLEMENTED, once it has
-          // read everything before it.
-          WireBuffer unknown;
-          unknown.put_byte(kMsgKexInit);
-          ssh2_send(ssh, unknown);
-          answer_after = ssh->in.sequence;
-        }
-        return true;
-      }
-      if (ssh->in.sequence == answer_after) return true;
-      seconds = Seconds(start);
-      return false;
-    });
-    if (seconds == 0) {
-      state.SkipWithError((outcome.fatal + "\n" + outcome.AllEvents()).c_str());
-      break;
-    }
+    Outcome outcome = RunOurs(bench.Config(""), [] { return ShowsPrompt(received->head); });
+    double seconds = Seconds(start);
+    if (!outcome.fatal.empty()) state.SkipWithError((outcome.fatal + "\n" + outcome.AllEvents()).c_str());
     state.SetIterationTime(seconds);
+    total += seconds;
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBulkBytes));
+  Record(state, "setup mirvale", total);
 }
-BENCHMARK(BM_BulkMirvale)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SetUpToPromptMirvale)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
-// The session's set-up ("true") is timed apart and taken off.
-void BM_BulkOpenSsh(benchmark::State& state) {
+// OpenSSH's client with a terminal and a shell, read until the prompt shows.
+double OpenSshToPrompt(const std::string& command) {
+  int to_child[2], from_child[2];
+  if (pipe(to_child) != 0 || pipe(from_child) != 0) return 0;
+  auto start = std::chrono::steady_clock::now();
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(to_child[0], 0);
+    dup2(from_child[1], 1);
+    close(to_child[1]);
+    close(from_child[0]);
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(to_child[0]);
+  close(from_child[1]);
+  std::string text;
+  char buffer[4096];
+  ssize_t got;
+  while (!ShowsPrompt(text) && (got = read(from_child[0], buffer, sizeof buffer)) > 0)
+    text.append(buffer, static_cast<size_t>(got));
+  double seconds = ShowsPrompt(text) ? Seconds(start) : 0;
+  close(to_child[1]);
+  close(from_child[0]);
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+  return seconds;
+}
+
+void BM_SetUpToPromptOpenSsh(benchmark::State& state) {
   Bench& bench = Shared();
-  std::string login = bench.OpenSsh("-i " + bench.folder / "client" + " root@127.0.0.1 ");
+  double total = 0;
+  for (auto _ : state) {
+    double seconds = OpenSshToPrompt(bench.OpenSsh("-tt"));
+    if (seconds == 0) state.SkipWithError("no prompt from OpenSSH's client");
+    state.SetIterationTime(seconds);
+    total += seconds;
+  }
+  Record(state, "setup openssh", total);
+}
+BENCHMARK(BM_SetUpToPromptOpenSsh)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_OutputMirvale(benchmark::State& state) {
+  Bench& bench = Shared();
+  double total = 0;
   for (auto _ : state) {
     auto start = std::chrono::steady_clock::now();
-    RunCommand(login + "true");
+    Outcome empty = RunOurs(bench.Config("true"));
     double setup = Seconds(start);
     start = std::chrono::steady_clock::now();
-    RunCommand("head -c " + std::to_string(kBulkBytes) + " /dev/zero | " + login + "'cat > /dev/null'");
-    state.SetIterationTime(std::max(0.0, Seconds(start) - setup));
+    size_t bytes = 0;
+    Outcome bulk = RunOurs(bench.Config(kBulkCommand), {}, &bytes);
+    double seconds = std::max(1e-6, Seconds(start) - setup);
+    if (empty.exit_status != 0 || bulk.exit_status != 0 || bytes != kBulkBytes)
+      state.SkipWithError((bulk.fatal + "\n" + bulk.AllEvents()).c_str());
+    state.SetIterationTime(seconds);
+    total += seconds;
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBulkBytes));
+  Record(state, "bulk mirvale", total);
 }
-BENCHMARK(BM_BulkOpenSsh)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_OutputMirvale)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_OutputOpenSsh(benchmark::State& state) {
+  Bench& bench = Shared();
+  double total = 0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    RunCommand(bench.OpenSsh("") + " true </dev/null");
+    double setup = Seconds(start);
+    start = std::chrono::steady_clock::now();
+    RunCommand(bench.OpenSsh("") + " '" + kBulkCommand + "' </dev/null >/dev/null");
+    double seconds = std::max(1e-6, Seconds(start) - setup);
+    state.SetIterationTime(seconds);
+    total += seconds;
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBulkBytes));
+  Record(state, "bulk openssh", total);
+}
+BENCHMARK(BM_OutputOpenSsh)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  if (means.size() == 4) {
+    double setup = means["setup mirvale"] / means["setup openssh"];
+    double throughput = means["bulk openssh"] / means["bulk mirvale"];
+    std::printf("set-up to prompt: %.1f ms, OpenSSH %.1f ms, ratio %.2f (target at most 1.5)\n",
+                means["setup mirvale"] * 1e3, means["setup openssh"] * 1e3, setup);
+    std::printf("16 MiB output: %.1f MiB/s, OpenSSH %.1f MiB/s, throughput ratio %.2f (target at least 0.5)\n",
+                16 / means["bulk mirvale"], 16 / means["bulk openssh"], throughput);
+  }
+  return 0;
+}

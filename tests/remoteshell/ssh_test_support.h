@@ -221,11 +221,12 @@ struct Outcome {
 
 inline Outcome* current = nullptr;
 
-// Runs one conversation until it closes (or the time runs out). after_accept, when given,
-// takes over once "ssh-userauth" is accepted (the session stays open) and is called on every
-// turn until it returns false; the test then disconnects.
+// Runs one conversation until it closes (or the time runs out). after_accept, when given, is
+// called on every turn once "ssh-userauth" is accepted until it returns false; the test then
+// disconnects. Without login it takes over from user authentication (the session stays open).
 inline Outcome Converse(int port, SessionConfig config = ClientConfig(),
-                        std::function<bool(SshSession*)> after_accept = {}, const char* host = "127.0.0.1") {
+                        std::function<bool(SshSession*)> after_accept = {}, const char* host = "127.0.0.1",
+                        bool login = false) {
   Outcome outcome;
   current = &outcome;
   backend_set_event_sink([](void*, const char* text) { current->events.push_back(text); });
@@ -239,7 +240,7 @@ inline Outcome Converse(int port, SessionConfig config = ClientConfig(),
   auto* ssh = static_cast<SshSession*>(handle);
   static std::function<bool(SshSession*)>* hook = nullptr;
   hook = after_accept ? &after_accept : nullptr;
-  if (hook != nullptr) ssh->userauth_start = [](SshSession*) {};
+  if (hook != nullptr && !login) ssh->userauth_start = [](SshSession*) {};
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (outcome.open_error == nullptr && ssh->state != kSshClosed && std::chrono::steady_clock::now() < deadline) {
     net_run_once(5);
