@@ -55,11 +55,14 @@ AES_TARGET void aes_instructions_sdctr(const unsigned char* round_keys, int roun
   const __m128i first = round_key(round_keys, 0), last = round_key(round_keys, rounds);
   __m128i lanes[kLanes];
   for (; blocks >= kLanes; blocks -= kLanes, buffer += 16 * kLanes) {
+#pragma GCC unroll 8
     for (auto& lane : lanes) lane = _mm_xor_si128(counter.next(), first);
     for (int round = 1; round < rounds; ++round) {
       const __m128i key = round_key(round_keys, round);
+#pragma GCC unroll 8
       for (auto& lane : lanes) lane = _mm_aesenc_si128(lane, key);
     }
+#pragma GCC unroll 8
     for (std::size_t i = 0; i < kLanes; ++i)
       store(buffer + 16 * i, _mm_xor_si128(load(buffer + 16 * i), _mm_aesenclast_si128(lanes[i], last)));
   }
@@ -93,14 +96,17 @@ AES_TARGET void aes_instructions_decrypt_cbc(const unsigned char* inverse_round_
   const __m128i first = round_key(inverse_round_keys, 0), last = round_key(inverse_round_keys, rounds);
   __m128i lanes[kLanes], cipher_text[kLanes];
   for (; blocks >= kLanes; blocks -= kLanes, buffer += 16 * kLanes) {
+#pragma GCC unroll 8
     for (std::size_t i = 0; i < kLanes; ++i) {
       cipher_text[i] = load(buffer + 16 * i);
       lanes[i] = _mm_xor_si128(cipher_text[i], first);
     }
     for (int round = 1; round < rounds; ++round) {
       const __m128i key = round_key(inverse_round_keys, round);
+#pragma GCC unroll 8
       for (auto& lane : lanes) lane = _mm_aesdec_si128(lane, key);
     }
+#pragma GCC unroll 8
     for (std::size_t i = 0; i < kLanes; ++i) {
       store(buffer + 16 * i, _mm_xor_si128(_mm_aesdeclast_si128(lanes[i], last), chain));
       chain = cipher_text[i];

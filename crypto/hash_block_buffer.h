@@ -9,10 +9,10 @@
 #include <cstring>
 
 // Compresses every whole block of the input, carrying a partial block over in `block`.
-// Whole blocks of the input are compressed in place, without a copy.
-template <std::size_t BlockSize, typename Compress>
-inline void feed_hash_blocks(unsigned char (&block)[BlockSize], std::size_t& block_used, const void* data,
-                             std::size_t length, Compress compress) {
+// Whole blocks of the input are compressed in place, without a copy, as one run of blocks.
+template <std::size_t BlockSize, typename CompressRun>
+inline void feed_hash_block_runs(unsigned char (&block)[BlockSize], std::size_t& block_used, const void* data,
+                                 std::size_t length, CompressRun compress_run) {
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
   if (block_used) {
     const std::size_t take = std::min<std::size_t>(length, BlockSize - block_used);
@@ -21,14 +21,27 @@ inline void feed_hash_blocks(unsigned char (&block)[BlockSize], std::size_t& blo
     bytes += take;
     length -= take;
     if (block_used < BlockSize) return;
-    compress(block);
+    compress_run(block, std::size_t{1});
     block_used = 0;
   }
-  for (; length >= BlockSize; bytes += BlockSize, length -= BlockSize) compress(bytes);
+  if (const std::size_t whole = length / BlockSize; whole > 0) {
+    compress_run(bytes, whole);
+    bytes += whole * BlockSize;
+    length -= whole * BlockSize;
+  }
   if (length) {
     std::memcpy(block, bytes, length);
     block_used = length;
   }
+}
+
+// The same with a compression function that takes one block at a time.
+template <std::size_t BlockSize, typename Compress>
+inline void feed_hash_blocks(unsigned char (&block)[BlockSize], std::size_t& block_used, const void* data,
+                             std::size_t length, Compress compress) {
+  feed_hash_block_runs(block, block_used, data, length, [&compress](const unsigned char* blocks, std::size_t count) {
+    for (; count > 0; --count, blocks += BlockSize) compress(blocks);
+  });
 }
 
 // Feeds the padding that ends the message: 0x80, then zeros up to the encoded length, which

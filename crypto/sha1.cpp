@@ -86,6 +86,13 @@ void sha1_begin(Sha1State* state) {
 
 void sha1_feed(Sha1State* state, const void* data, std::size_t length) {
   add_hash_message_length(*state, length);
+  if (cpu_has_sha_instructions()) {
+    feed_hash_block_runs(state->block, state->block_used, data, length,
+                         [state](const unsigned char* blocks, std::size_t count) {
+                           sha1_instructions_transform(state->h, blocks, count);
+                         });
+    return;
+  }
   feed_hash_blocks(state->block, state->block_used, data, length,
                    [state](const unsigned char* block) { sha1_transform(state->h, block); });
 }
