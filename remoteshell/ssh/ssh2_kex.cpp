@@ -320,6 +320,7 @@ void take_newkeys(SshSession* ssh) {
     ssh_event(ssh, "%s", reason.c_str());
     ssh2_rekey(ssh, reason.c_str());
   }
+  ssh2_rekey_schedule(ssh);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/memory.h"
+#include "base/timers.h"
 #include "crypto/random_pool.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/core/settings_text.h"
@@ -157,6 +158,7 @@ void ssh_free(void* handle) {
   explicit_bzero(ssh->auth.password.data(), ssh->auth.password.size());
   if (ssh->socket != nullptr) socket_close(ssh->socket);
   keepalive_free(ssh->pinger);
+  timer_expire_context(ssh);
   if (ssh->random_held) random_release();
   delete ssh;
 }
@@ -165,6 +167,8 @@ void ssh_reconfigure(void* handle, SessionConfig* config) {
   SshSession* ssh = of(handle);
   if (ssh->pinger != nullptr) keepalive_reconfigure(ssh->pinger, &ssh->config, config);
   const char* reason = nullptr;
+  if (config->rekey_time != ssh->config.rekey_time && ssh->version == 2)
+    reason = ssh2_rekey_time_changed(ssh, config->rekey_time);
   uint64_t limit = parse_block_size(config->rekey_data);
   bool ciphers_changed =
       config->ssh2_des_cbc != ssh->config.ssh2_des_cbc ||

@@ -94,7 +94,8 @@ struct SshKexState {
   BigNumPtr e, f, k, p, g;
   std::vector<unsigned char> exchange_hash;
   std::vector<unsigned char> session_id;
-  uint32_t last_time = 0;
+  uint32_t last_time = 0;   // tick of the last exchange's end
+  uint32_t next_rekey = 0;  // tick at which "RekeyTime" asks for the next one
   std::string deferred_reason;
 };
 
@@ -307,6 +308,11 @@ void ssh2_gex_hash_request(SshSession* ssh, WireBuffer& hash_input);
 void ssh2_kex_send_init(SshSession* ssh);
 // Rekey for a local reason; a no-op while an exchange runs.
 void ssh2_rekey(SshSession* ssh, const char* reason);
+// After an exchange: its time, and the rekey timer when "RekeyTime" is set.
+void ssh2_rekey_schedule(SshSession* ssh);
+// A new non-zero "RekeyTime" counts from the last exchange: the timer moves there, or the
+// reason "timeout shortened" comes back when that moment has passed.
+const char* ssh2_rekey_time_changed(SshSession* ssh, int minutes);
 // After every sent or received packet: the data limit.
 void ssh2_check_data_limit(SshSession* ssh, bool sent);
 // Frees the exchange's Diffie-Hellman values.

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/tick.h"
 #include "platform/atomic_file.h"
 #include "tests/remoteshell/ssh_test_support.h"
 
@@ -157,6 +158,31 @@ TEST_F(SshEndToEnd, RekeysStartedByTheServerByVolumeAndByRequest) {
   EXPECT_TRUE(by_request.Logged("Initiating key re-exchange (at user request)"));
   EXPECT_EQ(by_request.kex_count, 2) << by_request.AllEvents();
   EXPECT_EQ(by_request.fatal, "");
+
+  // "RekeyTime" on the session thread's timers: the clock moves on an hour at once.
+  static uint64_t clock_offset = 0;
+  tick_source_override([] {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count()) +
+           clock_offset;
+  });
+  config.rekey_time = 60;
+  int turn = 0;
+  bool early = false;
+  Outcome by_time = Converse(quiet.port(), config, [&](SshSession* ssh) {
+    if (ssh->kex.in_progress) return true;
+    if (++turn == 1) clock_offset = 59 * 60000;  // not due yet
+    if (turn == 20) clock_offset = 61 * 60000;
+    early |= turn < 20 && current->Logged("Initiating key re-exchange (timeout)");
+    return turn < 20 || !current->Logged("Initiating key re-exchange (timeout)");
+  });
+  tick_source_override(nullptr);
+  EXPECT_EQ(by_time.fatal, "") << by_time.AllEvents();
+  EXPECT_FALSE(early);
+  EXPECT_EQ(std::count(by_time.events.begin(), by_time.events.end(), "Initiating key re-exchange (timeout)"), 1)
+      << by_time.AllEvents();
+  EXPECT_EQ(by_time.kex_count, 2) << by_time.AllEvents();
 }
 
 TEST_F(SshEndToEnd, DropbearWithItsOwnDefaults) {

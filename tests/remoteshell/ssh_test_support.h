@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/timers.h"
 #include "remoteshell/core/conversation.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/net/network.h"
@@ -244,6 +245,7 @@ inline Outcome Converse(int port, SessionConfig config = ClientConfig(),
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (outcome.open_error == nullptr && ssh->state != kSshClosed && std::chrono::steady_clock::now() < deadline) {
     net_run_once(5);
+    timers_run_due(nullptr);  // as the service's session loop does
     if (hook != nullptr && ssh->userauth_accepted && ssh->state != kSshClosed && !(*hook)(ssh))
       ssh_disconnect(ssh, nullptr, "test finished", 11, true);
   }
