@@ -2,7 +2,8 @@ mirvale_add_test(remoteshell_ssh_e2e_tests LABEL e2e SERIAL
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ssh_e2e_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
   LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_remoteshell mirvale_platform)
 target_compile_definitions(remoteshell_ssh_e2e_tests PRIVATE
-  MIRVALE_SSH_PEER="${CMAKE_CURRENT_LIST_DIR}/peers/ssh_paramiko_server.py")
+  MIRVALE_SSH_PEER="${CMAKE_CURRENT_LIST_DIR}/peers/ssh_paramiko_server.py"
+  MIRVALE_ASYNCSSH_PEER="${CMAKE_CURRENT_LIST_DIR}/peers/ssh_asyncssh_server.py")
 
 mirvale_add_test(remoteshell_ssh_tests LABEL unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ssh_transport_test.cpp

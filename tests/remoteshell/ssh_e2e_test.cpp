@@ -7,6 +7,7 @@
 
 #include "base/tick.h"
 #include "platform/atomic_file.h"
+#include "remoteshell/core/prompt_set.h"
 #include "tests/remoteshell/ssh_test_support.h"
 
 namespace {
@@ -185,6 +186,64 @@ TEST_F(SshEndToEnd, RekeysStartedByTheServerByVolumeAndByRequest) {
   EXPECT_EQ(by_time.kex_count, 2) << by_time.AllEvents();
 }
 
+// Rekeys while a logged-in command streams its output: sshd's "RekeyLimit 64K" for
+// server-initiated ones, our "RekeyBytes" for our own; the output arrives whole either way.
+std::string* streamed = nullptr;
+
+Outcome StreamWithRekeys(int port, const TestAccount& account, const char* rekey_bytes, std::string* output) {
+  streamed = output;
+  ShellConversation* conversation = conversation_current();
+  conversation->hooks.prompt = [](void*, PromptSet* prompts) {
+    if (prompts->count > 0) std::strcpy(prompts->items[0]->reply, "Rekey-pass-1");
+    return 1;
+  };
+  conversation->hooks.output = [](void*, int, const char* data, int length) {
+    streamed->append(data, static_cast<size_t>(length));
+    return 0;
+  };
+  SessionConfig config = ClientConfig();
+  std::strcpy(config.user_name, account.user().c_str());
+  std::strcpy(config.remote_command, "seq 1 100000");
+  std::strcpy(config.rekey_data, rekey_bytes);
+  config.no_pty = 1;
+  Outcome outcome = Converse(port, config);
+  conversation->hooks.prompt = nullptr;
+  conversation->hooks.output = nullptr;
+  streamed = nullptr;
+  return outcome;
+}
+
+TEST_F(SshEndToEnd, RekeysOfBothSidesWhileAShellCommandStreamsItsOutput) {
+  std::string expected;
+  for (int i = 1; i <= 100000; ++i) expected += std::to_string(i) + "\n";
+  TestAccount account("mirvalerekey", "Rekey-pass-1");
+  std::vector<std::string> login = {"PasswordAuthentication yes", "KbdInteractiveAuthentication no"};
+
+  std::vector<std::string> limited = login;
+  limited.insert(limited.begin(), "RekeyLimit 64K");
+  Sshd by_server(limited, true, &account);
+  ASSERT_TRUE(by_server.ready());
+  std::string output;
+  Outcome outcome = StreamWithRekeys(by_server.port(), account, "1G", &output);
+  EXPECT_EQ(outcome.fatal, "") << outcome.AllEvents();
+  EXPECT_EQ(outcome.exit_status, 0);
+  EXPECT_TRUE(output == expected) << output.size() << " bytes of " << expected.size();
+  EXPECT_GE(std::count(outcome.events.begin(), outcome.events.end(), "Server initiated key re-exchange"), 5)
+      << outcome.AllEvents();
+
+  Sshd plain(login, true, &account);
+  ASSERT_TRUE(plain.ready());
+  output.clear();
+  outcome = StreamWithRekeys(plain.port(), account, "64K", &output);
+  EXPECT_EQ(outcome.fatal, "") << outcome.AllEvents();
+  EXPECT_EQ(outcome.exit_status, 0);
+  EXPECT_TRUE(output == expected) << output.size() << " bytes of " << expected.size();
+  EXPECT_GE(
+      std::count(outcome.events.begin(), outcome.events.end(), "Initiating key re-exchange (too much data received)"),
+      5)
+      << outcome.AllEvents();
+}
+
 TEST_F(SshEndToEnd, DropbearWithItsOwnDefaults) {
   RunCommand("dropbearkey -t rsa -s 2048 -f " + folder_ / "dropbear_rsa" + " >/dev/null 2>&1");
   Server dropbear({"/usr/sbin/dropbear", "-F", "-E", "-s", "-r", folder_ / "dropbear_rsa", "-p", "127.0.0.1:{port}"});
@@ -210,6 +269,34 @@ TEST_F(SshEndToEnd, OldGroupExchangeRequestPlainZlibAndTripleDes) {
   EXPECT_TRUE(compressed.Logged("Initialised zlib (RFC1950) decompression"));
   EXPECT_TRUE(compressed.LoggedStart("Initialised triple-DES CBC client->server encryption")) << compressed.AllEvents();
   EXPECT_EQ(compressed.fatal, "");
+}
+
+// Ciphers no packaged OpenSSH or paramiko offers any more, against asyncssh; arcfour lies
+// below the warning threshold of the default order, where the unattended front end abandons.
+TEST_F(SshEndToEnd, BlowfishAndArcfourAgainstAsyncssh) {
+  SessionConfig arcfour_first = ClientConfig();
+  const int ciphers[kCipherCount] = {5, 3, 2, 1, 0, 4};
+  std::memcpy(arcfour_first.cipher_list, ciphers, sizeof ciphers);
+  for (const char* cipher : {"blowfish-cbc", "arcfour128", "arcfour256"}) {
+    Server server({"/usr/bin/python3", MIRVALE_ASYNCSSH_PEER, "{port}", HostKeys() / "rsa", "--cipher", cipher});
+    ASSERT_TRUE(server.ready()) << cipher;
+    Outcome outcome = Converse(server.port(), arcfour_first);
+    ExpectReachedUserAuth(outcome, cipher);
+    EXPECT_FALSE(outcome.LoggedStart("Initialised AES")) << outcome.AllEvents();
+  }
+
+  Server arcfour({"/usr/bin/python3", MIRVALE_ASYNCSSH_PEER, "{port}", HostKeys() / "rsa", "--cipher", "arcfour256"});
+  ASSERT_TRUE(arcfour.ready());
+  Outcome warned = Converse(arcfour.port());
+  EXPECT_TRUE(warned.Logged("Disconnected: User aborted at cipher warning")) << warned.AllEvents();
+  EXPECT_FALSE(warned.accepted);
+  EXPECT_EQ(warned.fatal, "");
+  std::string events = platform::ReadWholeFile(folder_ / "events.log").value_or("");
+  EXPECT_NE(events.find("The first client-to-server cipher supported by the server is arcfour256, which is "
+                        "below the configured warning threshold. Continue with connection? (y/n) Connection "
+                        "abandoned."),
+            std::string::npos)
+      << events;
 }
 
 TEST_F(SshEndToEnd, ServerVersionsSwitchQuirksOn) {
