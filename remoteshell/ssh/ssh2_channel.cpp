@@ -1,35 +1,19 @@
-// SSH-2 connection protocol: the one session channel (terminal, shell or command, data both
-// ways under the windows, exit status, close). Channels the server opens are refused; messages
-// for channels we do not hold are logged and ignored.
+// SSH-2 connection protocol: the session channel's set-up (X11 request, forwardings, terminal,
+// environment, shell or command), its data both ways under the windows, exit status and close,
+// and the dispatch of every channel message. Messages for channels we do not hold are logged
+// and ignored, never acted on.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "remoteshell/core/backend.h"
+#include "remoteshell/net/port_forward.h"
+#include "remoteshell/net/x11_forward.h"
 #include "remoteshell/ssh/ssh_session.h"
 
 namespace {
 
-enum : uint8_t {
-  kMsgGlobalRequest = 80,
-  kMsgRequestSuccess = 81,
-  kMsgRequestFailure = 82,
-  kMsgChannelOpen = 90,
-  kMsgOpenConfirmation = 91,
-  kMsgOpenFailure = 92,
-  kMsgWindowAdjust = 93,
-  kMsgChannelData = 94,
-  kMsgExtendedData = 95,
-  kMsgChannelEof = 96,
-  kMsgChannelClose = 97,
-  kMsgChannelRequest = 98,
-  kMsgChannelSuccess = 99,
-  kMsgChannelFailure = 100,
-};
-
-constexpr uint32_t kLocalWindow = 16384;
-constexpr uint32_t kLocalMaxPacket = 16384;
 // Our own cap on one data packet, whatever the server allows.
 constexpr uint32_t kDataChunkLimit = 32768;
 
@@ -47,6 +31,21 @@ void terminal_speeds(const SessionConfig& config, int* ospeed, int* ispeed) {
   if (std::sscanf(config.terminal_speed, "%d,%d", &o, &i) == 2) *ospeed = o, *ispeed = i;
 }
 
+void request_x11(SshSession* ssh) {
+  ssh_event(ssh, "Requesting X11 forwarding");
+  char name[32], cookie[40];
+  ssh->x11_auth = x11_invent_auth(name, sizeof name, cookie, sizeof cookie, ssh->config.x11_auth);
+  x11_auth_prepare(ssh->x11_auth, ssh->config.x11_display);
+  WireBuffer request;
+  put_channel_request(request, ssh->channel, "x11-req", true);
+  request.put_bool(false);
+  request.put_string(name);
+  request.put_string(cookie);
+  request.put_uint32(static_cast<uint32_t>(x11_screen_number(x11_display_name(ssh->config.x11_display).c_str())));
+  ssh2_send(ssh, request);
+  explicit_bzero(cookie, sizeof cookie);
+}
+
 void request_pty(SshSession* ssh) {
   int ospeed = 0, ispeed = 0;
   terminal_speeds(ssh->config, &ospeed, &ispeed);
@@ -58,6 +57,7 @@ void request_pty(SshSession* ssh) {
   request.put_uint32(0);
   request.put_uint32(0);
   WireBuffer modes;
+  ssh_encode_terminal_modes(ssh->config, true, modes);
   modes.put_byte(128);
   modes.put_uint32(static_cast<uint32_t>(ispeed));
   modes.put_byte(129);
@@ -65,7 +65,23 @@ void request_pty(SshSession* ssh) {
   modes.put_byte(0);
   request.put_string(modes.bytes().data(), modes.bytes().size());
   ssh2_send(ssh, request);
-  ssh->channel.step = kChannelPty;
+}
+
+// One "env" request per "Environment" entry; false when there is none.
+bool request_environment(SshSession* ssh) {
+  auto entries = ssh_list_entries(ssh->config.environment, sizeof ssh->config.environment);
+  if (entries.empty()) return false;
+  for (const auto& [name, value] : entries) {
+    WireBuffer request;
+    put_channel_request(request, ssh->channel, "env", true);
+    request.put_string(name);
+    request.put_string(value);
+    ssh2_send(ssh, request);
+  }
+  ssh->env_sent = static_cast<int>(entries.size());
+  ssh->env_replies = ssh->env_accepted = 0;
+  ssh_event(ssh, "Sent %d environment variables", ssh->env_sent);
+  return true;
 }
 
 void request_shell(SshSession* ssh) {
@@ -77,43 +93,97 @@ void request_shell(SshSession* ssh) {
     put_channel_request(request, ssh->channel, "shell", true);
   }
   ssh2_send(ssh, request);
-  ssh->channel.step = kChannelShell;
 }
 
-void send_close(SshSession* ssh) {
-  if (ssh->channel.close_sent) return;
-  WireBuffer close;
-  close.put_byte(kMsgChannelClose);
-  close.put_uint32(ssh->channel.remote_id);
-  ssh2_send(ssh, close);
-  ssh->channel.close_sent = true;
-}
-
-// Opens the local window again once the front end's backlog allows.
-void adjust_local_window(SshSession* ssh, int backlog) {
-  if (backlog < 0 || backlog >= static_cast<int>(kLocalWindow)) return;
-  uint32_t wanted = kLocalWindow - static_cast<uint32_t>(backlog);
+// The set-up requests in their order, from the one after `done`; each waits for its reply.
+void request_next(SshSession* ssh, SshChannelStep done) {
   SshChannel& channel = ssh->channel;
-  if (channel.step != kChannelOpen || wanted <= 2 * channel.local_window) return;
-  WireBuffer adjust;
-  adjust.put_byte(kMsgWindowAdjust);
-  adjust.put_uint32(channel.remote_id);
-  adjust.put_uint32(wanted - channel.local_window);
-  ssh2_send(ssh, adjust);
-  channel.local_window = wanted;
+  if (done == kChannelOpening && ssh->config.x11_forward) {
+    request_x11(ssh);
+    channel.step = kChannelX11;
+    return;
+  }
+  if (done <= kChannelX11) {
+    ssh_setup_port_forwardings(ssh);
+    if (!ssh->config.no_pty) {
+      request_pty(ssh);
+      channel.step = kChannelPty;
+      return;
+    }
+  }
+  if (done <= kChannelPty && request_environment(ssh)) {
+    channel.step = kChannelEnvironment;
+    return;
+  }
+  request_shell(ssh);
+  channel.step = kChannelShell;
 }
 
-void take_data(SshSession* ssh, WireBuffer& body, bool extended) {
+void take_environment_reply(SshSession* ssh, uint8_t type) {
+  if (type == kMsgChannelSuccess) ++ssh->env_accepted;
+  if (++ssh->env_replies < ssh->env_sent) return;
+  if (ssh->env_accepted == ssh->env_sent) {
+    ssh_event(ssh, "All environment variables successfully set");
+  } else if (ssh->env_accepted == 0) {
+    ssh_event(ssh, "All environment variables refused");
+    ssh_write_error(ssh, "Server refused to set environment variables\r\n");
+  } else {
+    ssh_event(ssh, "%d environment variables refused", ssh->env_sent - ssh->env_accepted);
+    ssh_write_error(ssh, "Server refused to set all environment variables\r\n");
+  }
+  request_next(ssh, kChannelEnvironment);
+}
+
+// The replies that move the session channel through its set-up.
+void take_setup_reply(SshSession* ssh, uint8_t type, WireBuffer& body) {
+  SshChannel& channel = ssh->channel;
+  switch (channel.step) {
+    case kChannelOpening:
+      if (type != kMsgOpenConfirmation) return ssh_fatal(ssh, "Server refused to open a session");
+      if (body.get_uint32() != channel.local_id)
+        return ssh_fatal(ssh, "Server's channel confirmation cited wrong channel");
+      channel.remote_id = body.get_uint32();
+      channel.remote_window = body.get_uint32();
+      channel.remote_max_packet = body.get_uint32();
+      if (body.failed()) return ssh_fatal(ssh, "Server refused to open a session");
+      ssh_event(ssh, "Opened channel for session");
+      return request_next(ssh, kChannelOpening);
+    case kChannelX11:
+      ssh->x11_enabled = type == kMsgChannelSuccess;
+      ssh_event(ssh, ssh->x11_enabled ? "X11 forwarding enabled" : "X11 forwarding refused");
+      return request_next(ssh, kChannelX11);
+    case kChannelPty:
+      if (type == kMsgChannelSuccess) {
+        int ospeed = 0, ispeed = 0;
+        terminal_speeds(ssh->config, &ospeed, &ispeed);
+        ssh_event(ssh, "Allocated pty (ospeed %dbps, ispeed %dbps)", ospeed, ispeed);
+      } else {
+        ssh_write_error(ssh, "Server refused to allocate pty\r\n");
+      }
+      return request_next(ssh, kChannelPty);
+    case kChannelEnvironment: return take_environment_reply(ssh, type);
+    case kChannelShell:
+      if (type != kMsgChannelSuccess) return ssh_fatal(ssh, "Server refused to start a shell/command");
+      ssh_event(ssh, "Started a shell/command");
+      channel.step = kChannelOpen;
+      ssh->state = kSshSession;
+      ssh2_channel_flush(ssh);
+      return;
+    default: return;
+  }
+}
+
+void take_data(SshChannel* channel, WireBuffer& body, bool extended) {
+  SshSession* ssh = channel->ssh;
   uint32_t data_type = extended ? body.get_uint32() : 0;
   std::string_view data = body.get_string();
   if (body.failed()) return ssh_fatal(ssh, "Malformed channel data from server");
-  SshChannel& channel = ssh->channel;
-  channel.local_window -= std::min<uint32_t>(channel.local_window, static_cast<uint32_t>(data.size()));
-  int backlog = 0;
-  // Only standard error is shown among the extended types; the others still use the window.
-  if (!extended || data_type == 1)
-    backlog = backend_output(ssh->frontend, extended ? 1 : 0, data.data(), static_cast<int>(data.size()));
-  adjust_local_window(ssh, backlog);
+  channel->local_window -= std::min<uint32_t>(channel->local_window, static_cast<uint32_t>(data.size()));
+  // Only standard error is taken among the extended types; the others still use the window.
+  if (extended && data_type != 1) return ssh2_adjust_local_window(channel, 0);
+  if (channel->type != kChannelMain) return ssh2_forwarded_data(channel, data);
+  int backlog = backend_output(ssh->frontend, extended ? 1 : 0, data.data(), static_cast<int>(data.size()));
+  ssh2_adjust_local_window(channel, backlog);
 }
 
 void log_exit_signal(SshSession* ssh, WireBuffer& body) {
@@ -142,43 +212,27 @@ void log_exit_signal(SshSession* ssh, WireBuffer& body) {
     ssh_event(ssh, "Server exited on signal");
 }
 
-void take_channel_request(SshSession* ssh, WireBuffer& body) {
+void take_channel_request(SshChannel* channel, WireBuffer& body) {
+  SshSession* ssh = channel->ssh;
   std::string name(body.get_string());
   bool want_reply = body.get_bool();
   bool ok = false;
-  if (name == "exit-status") {
+  if (channel->type == kChannelMain && name == "exit-status") {
     uint32_t status = body.get_uint32();
     if (!body.failed()) {
       ssh->exit_status = static_cast<int>(status);
       ssh_event(ssh, "Server sent command exit status %d", ssh->exit_status);
       ok = true;
     }
-  } else if (name == "exit-signal") {
+  } else if (channel->type == kChannelMain && name == "exit-signal") {
     log_exit_signal(ssh, body);
     ok = true;
   }
   if (!want_reply) return;
   WireBuffer reply;
   reply.put_byte(ok ? kMsgChannelSuccess : kMsgChannelFailure);
-  reply.put_uint32(ssh->channel.remote_id);
+  reply.put_uint32(channel->remote_id);
   ssh2_send(ssh, reply);
-}
-
-void refuse_channel_open(SshSession* ssh, WireBuffer& body) {
-  std::string type(body.get_string());
-  uint32_t sender = body.get_uint32();
-  const char* reason = type == "x11"               ? "X11 forwarding is not enabled"
-                       : type == "forwarded-tcpip" ? "Remote port is not recognised"
-                       : type == "auth-agent@openssh.com" ? "Agent forwarding is not enabled"
-                                                          : "Unsupported channel type requested";
-  ssh_event(ssh, "Rejected channel open: %s", reason);
-  WireBuffer failure;
-  failure.put_byte(kMsgOpenFailure);
-  failure.put_uint32(sender);
-  failure.put_uint32(2);
-  failure.put_string(reason);
-  failure.put_string("en");
-  ssh2_send(ssh, failure);
 }
 
 void take_global_request(SshSession* ssh, WireBuffer& body) {
@@ -189,36 +243,26 @@ void take_global_request(SshSession* ssh, WireBuffer& body) {
   ssh2_send(ssh, failure);
 }
 
-// The replies that move the session channel through its set-up.
-void take_setup_reply(SshSession* ssh, uint8_t type, WireBuffer& body) {
-  SshChannel& channel = ssh->channel;
-  if (channel.step == kChannelOpening) {
-    if (type != kMsgOpenConfirmation) return ssh_fatal(ssh, "Server refused to open a session");
-    if (body.get_uint32() != channel.local_id)
-      return ssh_fatal(ssh, "Server's channel confirmation cited wrong channel");
-    channel.remote_id = body.get_uint32();
-    channel.remote_window = body.get_uint32();
-    channel.remote_max_packet = body.get_uint32();
-    if (body.failed()) return ssh_fatal(ssh, "Server refused to open a session");
-    ssh_event(ssh, "Opened channel for session");
-    if (!ssh->config.no_pty) return request_pty(ssh);
-    return request_shell(ssh);
-  }
-  if (channel.step == kChannelPty) {
-    if (type == kMsgChannelSuccess) {
-      int ospeed = 0, ispeed = 0;
-      terminal_speeds(ssh->config, &ospeed, &ispeed);
-      ssh_event(ssh, "Allocated pty (ospeed %dbps, ispeed %dbps)", ospeed, ispeed);
-    } else {
-      ssh_write_error(ssh, "Server refused to allocate pty\r\n");
-    }
-    return request_shell(ssh);
-  }
-  if (type != kMsgChannelSuccess) return ssh_fatal(ssh, "Server refused to start a shell/command");
-  ssh_event(ssh, "Started a shell/command");
-  channel.step = kChannelOpen;
-  ssh->state = kSshSession;
-  ssh2_channel_flush(ssh);
+// The channel a message names: the session channel or a forwarded one; none when we hold no
+// such channel.
+SshChannel* find_channel(SshSession* ssh, uint32_t id) {
+  SshChannel& main = ssh->channel;
+  if (id == main.local_id && main.step != kChannelNone && main.step != kChannelClosed) return &main;
+  auto found = ssh->channels.find(id);
+  return found != ssh->channels.end() ? found->second.get() : nullptr;
+}
+
+// The server's CLOSE: the channel goes; with none left the session ends.
+void take_close(SshSession* ssh, SshChannel* channel) {
+  ssh2_forwarded_drop_connection(channel);
+  ssh2_channel_close(channel);
+  if (channel->type == kChannelMain)
+    channel->step = kChannelClosed;
+  else
+    ssh->channels.erase(channel->local_id);
+  bool main_open = ssh->channel.step != kChannelNone && ssh->channel.step != kChannelClosed;
+  if (!ssh->config.ssh_no_shell && !main_open && ssh->channels.empty())
+    ssh_disconnect(ssh, "All channels closed", nullptr, 0, true);
 }
 
 }  // namespace
@@ -228,18 +272,20 @@ uint32_t ssh2_window_add(uint32_t window, uint32_t increment) {
 }
 
 void ssh2_connection_start(SshSession* ssh) {
+  ssh->channel.ssh = ssh;
   if (ssh->config.ssh_no_shell) {
+    ssh_setup_port_forwardings(ssh);
     ssh->state = kSshSession;
     return;
   }
   ssh->channel.step = kChannelOpening;
-  ssh->channel.local_window = kLocalWindow;
+  ssh->channel.local_window = kSshLocalWindow;
   WireBuffer open;
   open.put_byte(kMsgChannelOpen);
   open.put_string("session");
   open.put_uint32(ssh->channel.local_id);
-  open.put_uint32(kLocalWindow);
-  open.put_uint32(kLocalMaxPacket);
+  open.put_uint32(kSshLocalWindow);
+  open.put_uint32(kSshLocalMaxPacket);
   ssh2_send(ssh, open);
 }
 
@@ -247,42 +293,51 @@ bool ssh2_connection_packet(SshSession* ssh, const unsigned char* payload, size_
   uint8_t type = payload[0];
   WireBuffer body(payload + 1, static_cast<std::ptrdiff_t>(length - 1));
   if (type == kMsgGlobalRequest) return take_global_request(ssh, body), true;
-  if (type == kMsgChannelOpen) return refuse_channel_open(ssh, body), true;
-  if (type == kMsgRequestSuccess || type == kMsgRequestFailure) return true;
+  if (type == kMsgChannelOpen) return ssh2_take_channel_open(ssh, body), true;
+  if (type == kMsgRequestSuccess || type == kMsgRequestFailure)
+    return ssh2_take_remote_forward_reply(ssh, type == kMsgRequestSuccess), true;
   if (type < kMsgOpenConfirmation || type > kMsgChannelFailure) return false;
 
-  SshChannel& channel = ssh->channel;
   uint32_t recipient = body.get_uint32();
-  bool ours = body.failed() == false && channel.step != kChannelNone && channel.step != kChannelClosed &&
-              recipient == channel.local_id;
-  if (channel.step == kChannelOpening && (type == kMsgOpenConfirmation || type == kMsgOpenFailure)) {
-    WireBuffer whole(payload + 1, static_cast<std::ptrdiff_t>(length - 1));
-    take_setup_reply(ssh, type, whole);
+  SshChannel* channel = body.failed() ? nullptr : find_channel(ssh, recipient);
+  if (channel == nullptr) {
+    ssh_event(ssh, "Ignored message type %d for unknown channel %u", type, recipient);
     return true;
   }
-  if (!ours) {
-    ssh_event(ssh, "Ignored message type %d for unknown channel %u", type, recipient);
+  if (type == kMsgOpenConfirmation || type == kMsgOpenFailure) {
+    if (channel == &ssh->channel && channel->step == kChannelOpening) {
+      WireBuffer whole(payload + 1, static_cast<std::ptrdiff_t>(length - 1));
+      take_setup_reply(ssh, type, whole);
+    } else if (channel->type == kChannelPortOpening) {
+      ssh2_take_forward_open_reply(ssh, channel, type, body);
+    } else {
+      ssh_event(ssh, "Ignored message type %d for open channel %u", type, recipient);
+    }
+    return true;
+  }
+  if (channel->type == kChannelPortOpening) {
+    ssh_event(ssh, "Ignored message type %d for half-open channel %u", type, recipient);
     return true;
   }
   switch (type) {
     case kMsgWindowAdjust:
-      channel.remote_window = ssh2_window_add(channel.remote_window, body.get_uint32());
-      ssh2_channel_flush(ssh);
+      channel->remote_window = ssh2_window_add(channel->remote_window, body.get_uint32());
+      ssh2_channel_flush(channel);
       break;
-    case kMsgChannelData: take_data(ssh, body, false); break;
-    case kMsgExtendedData: take_data(ssh, body, true); break;
-    case kMsgChannelEof: break;  // the session channel waits for CLOSE
-    case kMsgChannelClose:
-      send_close(ssh);
-      channel.step = kChannelClosed;
-      ssh_disconnect(ssh, "All channels closed", nullptr, 0, true);
+    case kMsgChannelData: take_data(channel, body, false); break;
+    case kMsgExtendedData: take_data(channel, body, true); break;
+    case kMsgChannelEof:
+      // The session channel waits for CLOSE; a forwarded connection ends here.
+      if (channel->type != kChannelMain) ssh2_forwarded_eof(channel);
       break;
-    case kMsgChannelRequest: take_channel_request(ssh, body); break;
+    case kMsgChannelClose: take_close(ssh, channel); break;
+    case kMsgChannelRequest: take_channel_request(channel, body); break;
     case kMsgChannelSuccess:
     case kMsgChannelFailure:
-      if (channel.step == kChannelPty || channel.step == kChannelShell) take_setup_reply(ssh, type, body);
+      if (channel == &ssh->channel && channel->step > kChannelOpening && channel->step < kChannelOpen)
+        take_setup_reply(ssh, type, body);
       break;
-    default: ssh_event(ssh, "Ignored message type %d for the session channel", type); break;
+    default: break;
   }
   return true;
 }
@@ -294,21 +349,41 @@ int ssh2_channel_send(SshSession* ssh, const char* data, int length) {
 }
 
 void ssh2_channel_flush(SshSession* ssh) {
-  SshChannel& channel = ssh->channel;
-  if (channel.step != kChannelOpen || ssh->state == kSshClosed) return;
-  // A server that allows packets of no size gets nothing, rather than empty packets for ever.
-  if (channel.remote_max_packet == 0) return;
-  while (!channel.outgoing.empty() && channel.remote_window > 0) {
-    size_t chunk = std::min<size_t>({channel.outgoing.size(), channel.remote_window, channel.remote_max_packet,
-                                     kDataChunkLimit});
-    WireBuffer packet;
-    packet.put_byte(kMsgChannelData);
-    packet.put_uint32(channel.remote_id);
-    packet.put_string(channel.outgoing.data(), chunk);
-    ssh2_send(ssh, packet);
-    channel.outgoing.erase(0, chunk);
-    channel.remote_window -= static_cast<uint32_t>(chunk);
-  }
+  if (ssh->channel.step == kChannelOpen) ssh2_channel_flush(&ssh->channel);
 }
 
-void ssh2_channel_unthrottle(SshSession* ssh, int backlog) { adjust_local_window(ssh, backlog); }
+void ssh2_channel_flush(SshChannel* channel) {
+  SshSession* ssh = channel->ssh;
+  if (ssh->state == kSshClosed || channel->close_sent) return;
+  // A server that allows packets of no size gets nothing, rather than empty packets for ever.
+  if (channel->remote_max_packet == 0) return;
+  while (!channel->outgoing.empty() && channel->remote_window > 0) {
+    size_t chunk = std::min<size_t>(
+        {channel->outgoing.size(), channel->remote_window, channel->remote_max_packet, kDataChunkLimit});
+    WireBuffer packet;
+    packet.put_byte(kMsgChannelData);
+    packet.put_uint32(channel->remote_id);
+    packet.put_string(channel->outgoing.data(), chunk);
+    ssh2_send(ssh, packet);
+    channel->outgoing.erase(0, chunk);
+    channel->remote_window -= static_cast<uint32_t>(chunk);
+  }
+  if (!channel->outgoing.empty()) return;
+  if (channel->port != nullptr) forward_unthrottle(channel->port);
+  if (channel->x11 != nullptr) x11_unthrottle(channel->x11);
+}
+
+void ssh2_adjust_local_window(SshChannel* channel, int backlog) {
+  if (backlog < 0 || backlog >= static_cast<int>(kSshLocalWindow)) return;
+  uint32_t wanted = kSshLocalWindow - static_cast<uint32_t>(backlog);
+  bool open = channel->type == kChannelMain ? channel->step == kChannelOpen : channel->type != kChannelPortOpening;
+  if (!open || channel->close_sent || wanted <= 2 * channel->local_window) return;
+  WireBuffer adjust;
+  adjust.put_byte(kMsgWindowAdjust);
+  adjust.put_uint32(channel->remote_id);
+  adjust.put_uint32(wanted - channel->local_window);
+  ssh2_send(channel->ssh, adjust);
+  channel->local_window = wanted;
+}
+
+void ssh2_channel_unthrottle(SshSession* ssh, int backlog) { ssh2_adjust_local_window(&ssh->channel, backlog); }

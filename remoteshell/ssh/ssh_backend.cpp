@@ -40,6 +40,7 @@ const char* const kDisconnectReasons[] = {"host not allowed to connect",
 // The closing path: no message means the server ended the connection.
 void close_session(SshSession* ssh, const char* message) {
   ssh->state = kSshClosed;
+  ssh2_connection_free(ssh);
   if (ssh->socket != nullptr) {
     socket_close(ssh->socket);
     ssh->socket = nullptr;
@@ -139,6 +140,7 @@ const char* ssh_open(void* frontend, void** handle, SessionConfig* config, const
   ssh->host = host;
   ssh->port = port < 0 ? kSshPort : port;
   ssh->userauth_start = ssh2_userauth_start;
+  ssh->channel.ssh = ssh;
   *handle = ssh;
   BackendConnectRequest request{
       frontend, config, host, ssh->port, 0, 1, no_delay, keep_alive, SocketOwner{&kSshSink, ssh}};
@@ -156,6 +158,7 @@ void ssh_free(void* handle) {
   ssh_direction_reset(ssh->kex.pending_in);
   ssh2_kex_clear(ssh->kex);
   explicit_bzero(ssh->auth.password.data(), ssh->auth.password.size());
+  ssh2_connection_free(ssh);
   if (ssh->socket != nullptr) socket_close(ssh->socket);
   keepalive_free(ssh->pinger);
   timer_expire_context(ssh);
@@ -179,8 +182,11 @@ void ssh_reconfigure(void* handle, SessionConfig* config) {
     reason = "cipher settings changed";
   else if (config->compression != ssh->config.compression)
     reason = "compression setting changed";
+  bool forwardings_changed = std::memcmp(config->port_forwardings, ssh->config.port_forwardings,
+                                         sizeof config->port_forwardings) != 0;
   ssh->config = *config;
   ssh->data_limit = limit;
+  if (forwardings_changed && ssh->state == kSshSession && ssh->version == 2) ssh_setup_port_forwardings(ssh);
   if (reason == nullptr || ssh->version != 2) return;
   if (!ssh->kex.in_progress)
     ssh2_rekey(ssh, reason);

@@ -4,7 +4,11 @@
 // exchange) and rekeying. Everything of one conversation lives here, nothing in globals.
 #include <cstdint>
 #include <deque>
+#include <map>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "crypto/algorithms.h"
@@ -12,6 +16,7 @@
 #include "crypto/wire_buffer.h"
 #include "remoteshell/core/backend.h"
 #include "remoteshell/core/keepalive.h"
+#include "remoteshell/net/forward_channel.h"
 #include "remoteshell/net/socket.h"
 
 struct AttackDetector;
@@ -46,7 +51,25 @@ enum Ssh2Message : uint8_t {
   kMsgGexInit = 32,
   kMsgGexReply = 33,
   kMsgGexRequest = 34,
+  // Connection protocol.
+  kMsgGlobalRequest = 80,
+  kMsgRequestSuccess = 81,
+  kMsgRequestFailure = 82,
+  kMsgChannelOpen = 90,
+  kMsgOpenConfirmation = 91,
+  kMsgOpenFailure = 92,
+  kMsgWindowAdjust = 93,
+  kMsgChannelData = 94,
+  kMsgExtendedData = 95,
+  kMsgChannelEof = 96,
+  kMsgChannelClose = 97,
+  kMsgChannelRequest = 98,
+  kMsgChannelSuccess = 99,
+  kMsgChannelFailure = 100,
 };
+// Our channels' window and maximum packet.
+inline constexpr uint32_t kSshLocalWindow = 16384;
+inline constexpr uint32_t kSshLocalMaxPacket = 16384;
 
 // Identification lines and the server's software version are cut here: a hostile server
 // cannot make either grow without limit.
@@ -143,16 +166,35 @@ struct SshAuthState {
   bool key_tried = false;
 };
 
-// The session channel (ssh2_channel.cpp). Windows are uint32 on the wire and saturate there.
-enum SshChannelStep { kChannelNone, kChannelOpening, kChannelPty, kChannelShell, kChannelOpen, kChannelClosed };
+// Channels (ssh2_channel.cpp): the session channel lives in the session record; forwarded
+// channels (X11, ports) are kept by local id. Windows are uint32 on the wire and saturate there.
+enum SshChannelStep {
+  kChannelNone,
+  kChannelOpening,
+  kChannelX11,
+  kChannelPty,
+  kChannelEnvironment,
+  kChannelShell,
+  kChannelOpen,
+  kChannelClosed
+};
+enum SshChannelType { kChannelMain = 0, kChannelX11Forward = 1, kChannelAgent = 2, kChannelPort = 3, kChannelPortOpening = 4 };
+struct ForwardingEnd;
+struct X11Connection;
+struct X11Auth;
+struct SshSession;
 struct SshChannel {
-  SshChannelStep step = kChannelNone;
+  SshSession* ssh = nullptr;
+  SshChannelType type = kChannelMain;
+  SshChannelStep step = kChannelNone;  // the session channel's set-up
   uint32_t local_id = 256;
   uint32_t remote_id = 0;
   uint32_t remote_window = 0;
   uint32_t remote_max_packet = 0;
   uint32_t local_window = 0;
   bool close_sent = false;
+  ForwardingEnd* port = nullptr;  // the forwarded connection, none once it is gone
+  X11Connection* x11 = nullptr;
   std::string outgoing;
 };
 
@@ -160,6 +202,22 @@ struct SshChannel {
 struct SshQueuedPayload {
   std::vector<unsigned char> payload;
   size_t secret_from = 0;
+};
+
+// One entry of "PortForwardings" (ssh_port_forwardings.cpp).
+enum SshForwardStatus { kForwardKeep, kForwardNew, kForwardRemove };
+struct SshPortForward {
+  SshForwardStatus status = kForwardNew;
+  char type = 'L';  // 'L' local, 'R' remote, 'D' dynamic
+  int family = 0;   // 0 any, 1 IPv4, 2 IPv6
+  std::string source_address;
+  int source_port = 0;
+  std::string source_text;  // as written: address and ":" when given, the port or its name
+  std::string destination_host;
+  int destination_port = 0;
+  ForwardingEnd* listener = nullptr;
+  bool remote_enabled = false;
+  bool SameAs(const SshPortForward& other) const;
 };
 
 struct SshSession {
@@ -210,7 +268,13 @@ struct SshSession {
   // connection protocol); false when the packet is not one it knows.
   bool (*packet_handler)(SshSession* ssh, const unsigned char* payload, size_t length) = nullptr;
   SshAuthState auth;
-  SshChannel channel;
+  SshChannel channel;  // the session channel
+  std::map<uint32_t, std::unique_ptr<SshChannel>> channels;  // forwarded channels by local id
+  std::vector<std::unique_ptr<SshPortForward>> forwardings;
+  std::deque<SshPortForward*> remote_replies;  // "tcpip-forward" requests awaiting their reply
+  X11Auth* x11_auth = nullptr;
+  bool x11_enabled = false;
+  int env_sent = 0, env_replies = 0, env_accepted = 0;
 };
 
 // ---- identification and quirks (ssh_identification.cpp) ----
@@ -277,18 +341,57 @@ void ssh2_publickey_accepted(SshSession* ssh);
 void ssh2_put_signature(SshSession* ssh, WireBuffer& request, const unsigned char* signature, size_t signature_length,
                         const std::vector<unsigned char>& public_blob);
 
-// ---- SSH-2 connection protocol (ssh2_channel.cpp) ----
+// ---- SSH-2 connection protocol (ssh2_channel.cpp, ssh2_forwarded_channel.cpp) ----
 // After "Access granted": opens the session channel.
 void ssh2_connection_start(SshSession* ssh);
 bool ssh2_connection_packet(SshSession* ssh, const unsigned char* payload, size_t length);
 // Data from the front end for the session channel; what stays queued.
 int ssh2_channel_send(SshSession* ssh, const char* data, int length);
-// Sends what the remote window and maximum packet allow.
+// Sends what the remote window and maximum packet allow on the session channel.
 void ssh2_channel_flush(SshSession* ssh);
+// Sends what a channel's remote window and maximum packet allow; a forwarded connection whose
+// channel queue emptied reads again.
+void ssh2_channel_flush(SshChannel* channel);
 // The front end's backlog drained to this many bytes: the local window may open again.
 void ssh2_channel_unthrottle(SshSession* ssh, int backlog);
+// Opens a channel's local window to 16384 minus the backlog when that doubles it at least.
+void ssh2_adjust_local_window(SshChannel* channel, int backlog);
 // Adds the server's WINDOW_ADJUST to a remote window, saturating at 2^32-1.
 uint32_t ssh2_window_add(uint32_t window, uint32_t increment);
+// Closes every forwarded connection and listener and frees the forwarded channels.
+void ssh2_connection_free(SshSession* ssh);
+// The lowest local channel id from 256 up that no channel holds.
+uint32_t ssh2_new_local_id(const SshSession* ssh);
+// Our CLOSE for a channel (once; a half-open one sends it when confirmed). The forwarded
+// connection is left as it is.
+void ssh2_channel_close(SshChannel* channel);
+// Channels the server opens ("x11", "forwarded-tcpip"; others refused).
+void ssh2_take_channel_open(SshSession* ssh, WireBuffer& body);
+// OPEN_CONFIRMATION / OPEN_FAILURE for a forwarding of ours.
+void ssh2_take_forward_open_reply(SshSession* ssh, SshChannel* channel, uint8_t type, WireBuffer& body);
+// Data, and EOF, from the server for a forwarded channel.
+void ssh2_forwarded_data(SshChannel* channel, std::string_view data);
+void ssh2_forwarded_eof(SshChannel* channel);
+// Closes a forwarded channel's connection (X11 or port), if it still has one.
+void ssh2_forwarded_drop_connection(SshChannel* channel);
+// The channel operations the socket side of forwarding calls.
+extern const ForwardChannelOps ssh2_forward_channel_ops;
+
+// ---- forwarding set-up and terminal modes (ssh_port_forwardings.cpp, ssh_terminal_modes.cpp) ----
+// Parses "PortForwardings" and starts, keeps or cancels the forwardings (session start and
+// reconfigure).
+void ssh_setup_port_forwardings(SshSession* ssh);
+// The reply to the oldest "tcpip-forward" request.
+void ssh2_take_remote_forward_reply(SshSession* ssh, bool success);
+// The remote forwarding for a port the server accepted a connection on; none when unknown.
+SshPortForward* ssh_find_remote_forward(SshSession* ssh, int port);
+// One "PortForwardings" entry ("name<TAB>value"); false (after logging) when it is dropped.
+bool ssh_parse_port_forward(SshSession* ssh, const char* name, const char* value, SshPortForward* out);
+// "TerminalModes" as pty-request mode bytes: opcode and uint32 (SSH-2) or one byte (SSH-1)
+// per entry; the speeds and the end byte are the caller's.
+void ssh_encode_terminal_modes(const SessionConfig& config, bool ssh2, WireBuffer& out);
+// The "name<TAB>value" entries of a settings list (an entry without a TAB has an empty value).
+std::vector<std::pair<std::string, std::string>> ssh_list_entries(const char* list, size_t capacity);
 
 // ---- SSH-2 key exchange (ssh2_kex.cpp, ssh2_group_exchange.cpp, ssh2_rekey.cpp) ----
 void ssh2_kex_start(SshSession* ssh);
