@@ -27,3 +27,13 @@ target_compile_definitions(remoteshell_ssh_bench PRIVATE MIRVALE_SOURCE_DIR="${C
 mirvale_add_test(remoteshell_ssh_login_e2e_tests LABEL e2e SERIAL
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ssh_login_e2e_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
   LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_remoteshell mirvale_platform)
+
+mirvale_add_test(remoteshell_ssh_forwarding_e2e_tests LABEL e2e SERIAL
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/ssh_forwarding_e2e_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
+  LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_remoteshell mirvale_platform)
+target_compile_definitions(remoteshell_ssh_forwarding_e2e_tests PRIVATE
+  MIRVALE_ECHO_PEER="${CMAKE_CURRENT_LIST_DIR}/peers/echo_server.py")
+
+mirvale_add_test(remoteshell_forwarding_tests LABEL unit
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/forwarding_test.cpp
+  LIBS mirvale_remoteshell_ssh_internals mirvale_remoteshell)

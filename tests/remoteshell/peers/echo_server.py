@@ -1,0 +1,37 @@
+#!/usr/bin/python3
+"""TCP echo on 127.0.0.1: `echo_server.py PORT` serves; `echo_server.py PORT TEXT` is a client
+that sends the text, prints what comes back once it is as long, and only then closes (it never
+half-closes, so a forwarding that ends on the first close still carries the reply)."""
+import socket
+import sys
+import threading
+
+
+def echo(connection):
+    with connection:
+        while data := connection.recv(4096):
+            connection.sendall(data)
+
+
+def client(port, text):
+    with socket.create_connection(("127.0.0.1", port), timeout=5) as connection:
+        connection.sendall(text.encode())
+        received = b""
+        while len(received) < len(text):
+            data = connection.recv(4096)
+            if not data:
+                break
+            received += data
+        print(received.decode())
+
+
+if len(sys.argv) > 2:
+    client(int(sys.argv[1]), sys.argv[2])
+    sys.exit(0)
+listener = socket.socket()
+listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+listener.bind(("127.0.0.1", int(sys.argv[1])))
+listener.listen()
+while True:
+    connection, _ = listener.accept()
+    threading.Thread(target=echo, args=(connection,), daemon=True).start()
