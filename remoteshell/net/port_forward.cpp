@@ -2,6 +2,7 @@
 // dialogue of dynamic forwarding.
 #include "remoteshell/net/port_forward.h"
 
+#include <set>
 #include <string>
 
 #include "base/memory.h"
@@ -23,6 +24,9 @@ struct ForwardingEnd {
 };
 
 namespace {
+
+// Connections that wait for their last bytes to go out; like the sockets, per session thread.
+thread_local std::set<ForwardingEnd*> finishing;
 
 ForwardingEnd* of(void* context) { return static_cast<ForwardingEnd*>(context); }
 
@@ -82,6 +86,7 @@ int sink_receive(void* context, int, const char* data, int length) {
 void sink_sent(void* context, int buffered) {
   ForwardingEnd* end = of(context);
   if (end->channel != nullptr) end->backend.ops->unthrottle(end->channel, buffered);
+  if (buffered == 0 && finishing.count(end) != 0) forward_close(end);
 }
 
 int sink_accepting(void* context, int handle);
@@ -171,11 +176,24 @@ const char* forward_connect(ForwardingEnd** out, const char* host, int port, voi
 
 void forward_close(ForwardingEnd* end) {
   if (end == nullptr) return;
+  finishing.erase(end);
   if (end->socket != nullptr) socket_close(end->socket);
   delete end;
 }
 
 void forward_terminate(ForwardingEnd* listener) { forward_close(listener); }
+
+void forward_finish(ForwardingEnd* end) {
+  end->channel = nullptr;
+  if (socket_write(end->socket, "", 0) == 0) return forward_close(end);
+  end->throttle_override = true;  // nothing more is read from it
+  update_frozen(end);
+  finishing.insert(end);
+}
+
+void forward_close_finishing() {
+  while (!finishing.empty()) forward_close(*finishing.begin());
+}
 
 void forward_unthrottle(ForwardingEnd* end) {
   end->throttled = false;

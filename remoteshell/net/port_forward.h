@@ -19,6 +19,11 @@ const char* forward_connect(ForwardingEnd** out, const char* host, int port, voi
 // Closes the connection (or listener) and releases it; the channel is not told.
 void forward_close(ForwardingEnd* end);
 void forward_terminate(ForwardingEnd* listener);
+// The channel ended: the connection closes once the bytes still queued for its peer are sent
+// (so the end of a reply is not cut off); the channel is not told of anything any more.
+void forward_finish(ForwardingEnd* end);
+// Closes the connections still finishing (at the end of the conversation).
+void forward_close_finishing();
 // The channel's queue emptied: reading may go on.
 void forward_unthrottle(ForwardingEnd* end);
 void forward_override_throttle(ForwardingEnd* end, bool on);

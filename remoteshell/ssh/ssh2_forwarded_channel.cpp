@@ -94,7 +94,9 @@ int op_send(void* handle, const char* data, int length) {
   if (channel->close_sent) return 0;
   channel->outgoing.append(data, static_cast<size_t>(length));
   ssh2_channel_flush(channel);
-  return static_cast<int>(channel->outgoing.size());
+  // A full SSH socket holds every forwarded connection back until it drains (sink_sent).
+  SshSession* ssh = channel->ssh;
+  return static_cast<int>(channel->outgoing.size()) + (ssh->throttled ? ssh->backlog : 0);
 }
 
 // The connection is going away by itself: the channel forgets it and closes.
@@ -148,8 +150,16 @@ void ssh2_channel_close(SshChannel* channel) {
     ssh_event(channel->ssh, "Forwarded port closed");
 }
 
+void ssh2_forwarded_unthrottle_all(SshSession* ssh) {
+  for (auto& [id, channel] : ssh->channels) {
+    if (!channel->outgoing.empty()) continue;
+    if (channel->port != nullptr) forward_unthrottle(channel->port);
+    if (channel->x11 != nullptr) x11_unthrottle(channel->x11);
+  }
+}
+
 void ssh2_forwarded_drop_connection(SshChannel* channel) {
-  if (channel->port != nullptr) forward_close(channel->port);
+  if (channel->port != nullptr) forward_finish(channel->port);
   if (channel->x11 != nullptr) x11_close(channel->x11);
   channel->port = nullptr;
   channel->x11 = nullptr;
@@ -215,6 +225,7 @@ void ssh2_forwarded_eof(SshChannel* channel) {
 void ssh2_connection_free(SshSession* ssh) {
   for (auto& [id, channel] : ssh->channels) ssh2_forwarded_drop_connection(channel.get());
   ssh->channels.clear();
+  forward_close_finishing();
   for (auto& forward : ssh->forwardings)
     if (forward->listener != nullptr) forward_terminate(forward->listener);
   ssh->forwardings.clear();

@@ -112,7 +112,9 @@ int sink_receive(void* context, int, const char* data, int length) {
 void sink_sent(void* context, int buffered) {
   SshSession* ssh = of(context);
   ssh->backlog = buffered;
-  if (buffered < kSshThrottleBacklog) ssh->throttled = false;
+  if (buffered >= kSshThrottleBacklog || !ssh->throttled) return;
+  ssh->throttled = false;
+  ssh2_forwarded_unthrottle_all(ssh);
 }
 
 // The device session is up only once the first key exchange has ended (ssh2_kex.cpp), not

@@ -26,21 +26,24 @@ const char* remote_bind_address(const SshSession* ssh, const SshPortForward& f) 
   return ssh->config.remote_ports_accept_all ? "0.0.0.0" : "127.0.0.1";
 }
 
+// "tcpip-forward" (reply wanted) or "cancel-tcpip-forward" (none) for a remote forwarding.
+void send_global_request(SshSession* ssh, const char* name, bool want_reply, const SshPortForward& f) {
+  WireBuffer request;
+  request.put_byte(kMsgGlobalRequest);
+  request.put_string(name);
+  request.put_bool(want_reply);
+  request.put_string(remote_bind_address(ssh, f));
+  request.put_uint32(static_cast<uint32_t>(f.source_port));
+  ssh2_send(ssh, request);
+}
+
 void cancel(SshSession* ssh, SshPortForward& f) {
   std::string what = std::string(f.type == 'L' ? "local" : f.type == 'R' ? "remote" : "dynamic") +
                      " port forwarding from " + (f.source_address.empty() ? "" : f.source_address + ":") +
                      std::to_string(f.source_port);
   if (f.type != 'D') what += " to " + destination_text(f);
   ssh_event(ssh, "Cancelling %s", what.c_str());
-  if (f.type == 'R' && ssh->version == 2 && f.remote_enabled) {
-    WireBuffer request;
-    request.put_byte(kMsgGlobalRequest);
-    request.put_string("cancel-tcpip-forward");
-    request.put_bool(false);
-    request.put_string(remote_bind_address(ssh, f));
-    request.put_uint32(static_cast<uint32_t>(f.source_port));
-    ssh2_send(ssh, request);
-  }
+  if (f.type == 'R' && ssh->version == 2 && f.remote_enabled) send_global_request(ssh, "cancel-tcpip-forward", false, f);
   if (f.listener != nullptr) forward_terminate(f.listener);
   f.listener = nullptr;
   for (auto& pending : ssh->remote_replies)
@@ -72,13 +75,7 @@ void start(SshSession* ssh, SshPortForward& f) {
     }
   }
   ssh_event(ssh, "Requesting remote port %s forward to %s", f.source_text.c_str(), destination_text(f).c_str());
-  WireBuffer request;
-  request.put_byte(kMsgGlobalRequest);
-  request.put_string("tcpip-forward");
-  request.put_bool(true);
-  request.put_string(remote_bind_address(ssh, f));
-  request.put_uint32(static_cast<uint32_t>(f.source_port));
-  ssh2_send(ssh, request);
+  send_global_request(ssh, "tcpip-forward", true, f);
   f.remote_enabled = true;  // held until the reply says otherwise, so a duplicate is caught
   ssh->remote_replies.push_back(&f);
 }

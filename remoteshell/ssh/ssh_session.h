@@ -372,7 +372,10 @@ void ssh2_take_forward_open_reply(SshSession* ssh, SshChannel* channel, uint8_t 
 // Data, and EOF, from the server for a forwarded channel.
 void ssh2_forwarded_data(SshChannel* channel, std::string_view data);
 void ssh2_forwarded_eof(SshChannel* channel);
-// Closes a forwarded channel's connection (X11 or port), if it still has one.
+// The SSH socket drained: forwarded connections whose channel has nothing queued read again.
+void ssh2_forwarded_unthrottle_all(SshSession* ssh);
+// Ends a forwarded channel's connection, if it still has one: X11 at once, a port connection
+// once it has sent on what it still holds.
 void ssh2_forwarded_drop_connection(SshChannel* channel);
 // The channel operations the socket side of forwarding calls.
 extern const ForwardChannelOps ssh2_forward_channel_ops;
