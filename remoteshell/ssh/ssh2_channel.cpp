@@ -40,9 +40,10 @@ void request_x11(SshSession* ssh) {
   put_channel_request(request, ssh->channel, "x11-req", true);
   request.put_bool(false);
   request.put_string(name);
+  size_t secret_from = request.bytes().size();  // the cookie is blanked in the session log
   request.put_string(cookie);
   request.put_uint32(static_cast<uint32_t>(x11_screen_number(x11_display_name(ssh->config.x11_display).c_str())));
-  ssh2_send(ssh, request);
+  ssh2_send(ssh, request, secret_from);
   explicit_bzero(cookie, sizeof cookie);
 }
 

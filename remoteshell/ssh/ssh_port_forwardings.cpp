@@ -9,9 +9,10 @@
 
 namespace {
 
-// A port number, or a service name looked up; 0 when neither.
+// A port number, or a service name looked up; 0 when neither (or beyond 65535).
 int port_of(const std::string& text) {
-  if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos) return std::atoi(text.c_str());
+  if (!text.empty() && text.find_first_not_of("0123456789") == std::string::npos)
+    return text.size() <= 5 && std::atoi(text.c_str()) <= 65535 ? std::atoi(text.c_str()) : 0;
   return text.empty() ? 0 : net_service_port(text.c_str());
 }
 
