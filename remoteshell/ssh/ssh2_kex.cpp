@@ -119,11 +119,55 @@ void send_kexinit(SshSession* ssh) {
   ssh2_send_now(ssh, packet);
 }
 
-bool warn(SshSession* ssh, const char* kind, const char* name, const char* abort_reason) {
-  // The service's front end answers at once; an answer that comes later is treated as no.
-  if (weak_algorithm_prompt(ssh->frontend, kind, name, nullptr, nullptr) > 0) return true;
-  ssh_disconnect(ssh, abort_reason, nullptr, 0, true);
-  return false;
+// The weak-algorithm warnings still to ask, in order; kex.warnings holds one bit for each.
+struct Warning {
+  unsigned bit;
+  const char* kind;
+  const char* abort_reason;
+};
+constexpr Warning kWarnings[] = {{1, "key-exchange algorithm", "User aborted at kex warning"},
+                                 {2, "client-to-server cipher", "User aborted at cipher warning"},
+                                 {4, "server-to-client cipher", "User aborted at cipher warning"}};
+
+const char* warned_name(const SshKexState& kex, unsigned bit) {
+  return bit == 1 ? kex.kex->name : bit == 2 ? kex.pending_out.cipher->name : kex.pending_in.cipher->name;
+}
+
+void answer_later(void* context, int answer);
+
+// The answer to the first warning still open: true to go on.
+bool take_warning_answer(SshSession* ssh, int answer) {
+  SshKexState& kex = ssh->kex;
+  for (const Warning& warning : kWarnings) {
+    if ((kex.warnings & warning.bit) == 0) continue;
+    kex.warnings &= ~warning.bit;
+    if (answer > 0) return true;
+    ssh_disconnect(ssh, warning.abort_reason, nullptr, 0, true);
+    return false;
+  }
+  return true;
+}
+
+// An answer that comes later freezes the session until it arrives (answer_later).
+bool ask_later(SshSession* ssh, int answer, SshKexQuestion question) {
+  if (answer >= 0) return false;
+  ssh->kex.question = question;
+  ssh->frozen = true;
+  return true;
+}
+
+// True when every warning was answered yes; false when the session ended or waits for an
+// answer.
+bool ask_warnings(SshSession* ssh) {
+  SshKexState& kex = ssh->kex;
+  for (const Warning& warning : kWarnings) {
+    if ((kex.warnings & warning.bit) == 0) continue;
+    int answer =
+        ssh->weak_algorithm_question(ssh->frontend, warning.kind, warned_name(kex, warning.bit), answer_later, ssh);
+    if (ask_later(ssh, answer, kQuestionWarning)) return false;
+    if (!take_warning_answer(ssh, answer)) return false;
+  }
+  return true;
 }
 
 bool fail_choice(SshSession* ssh, const char* what, std::string_view available, bool missing) {
@@ -132,6 +176,8 @@ bool fail_choice(SshSession* ssh, const char* what, std::string_view available, 
   ssh_fatal(ssh, text);
   return false;
 }
+
+void start_diffie_hellman(SshSession* ssh);
 
 // The server's KEXINIT: choose everything, warn, start Diffie-Hellman.
 bool take_server_kexinit(SshSession* ssh, const unsigned char* payload, size_t length) {
@@ -175,27 +221,24 @@ bool take_server_kexinit(SshSession* ssh, const unsigned char* payload, size_t l
   if (kex.pending_in.compression == nullptr)
     return fail_choice(ssh, "a server-to-client compression algorithm", lists[7], false);
 
-  if (kex_warned && !warn(ssh, "key-exchange algorithm", kex.kex->name, "User aborted at kex warning")) return false;
-  if (c2s_warned &&
-      !warn(ssh, "client-to-server cipher", kex.pending_out.cipher->name, "User aborted at cipher warning"))
-    return false;
-  if (s2c_warned &&
-      !warn(ssh, "server-to-client cipher", kex.pending_in.cipher->name, "User aborted at cipher warning"))
-    return false;
+  kex.warnings = (kex_warned ? 1u : 0u) | (c2s_warned ? 2u : 0u) | (s2c_warned ? 4u : 0u);
+  if (!ask_warnings(ssh)) return false;
+  start_diffie_hellman(ssh);
+  return true;
+}
 
+// After the choice and its warnings: the group (fixed, or asked for) and our e.
+void start_diffie_hellman(SshSession* ssh) {
+  SshKexState& kex = ssh->kex;
   kex.nbits = std::max(kex.pending_out.cipher->key_bits, kex.pending_in.cipher->key_bits);
   kex.nbits = std::min(kex.nbits, kex.kex->hash->digest_length * 8);
   ssh2_kex_clear(kex);
-  if (kex.kex->group_name == nullptr) {
-    ssh2_gex_request(ssh);
-    return true;
-  }
+  if (kex.kex->group_name == nullptr) return ssh2_gex_request(ssh);
   ssh_event(ssh, "Using Diffie-Hellman with standard group \"%s\"", kex.kex->group_name);
   kex.dh = dh_new_from_group(kex.kex);
   kex.p.reset(bn_copy(kex.dh->p));
   kex.g.reset(bn_copy(kex.dh->g));
   ssh2_kex_send_init(ssh);
-  return true;
 }
 
 std::vector<unsigned char> hash_bytes(const HashAlgorithm* hash, std::initializer_list<std::string_view> parts) {
@@ -240,6 +283,8 @@ void install_keys(SshSession* ssh, bool outgoing) {
     ssh_event(ssh, "Initialised %s %s", chosen.compression->display_name, outgoing ? "compression" : "decompression");
 }
 
+void take_host_key_answer(SshSession* ssh, int answer);
+
 void take_reply(SshSession* ssh, WireBuffer& body) {
   SshKexState& kex = ssh->kex;
   std::string_view host_blob = body.get_string();
@@ -277,14 +322,22 @@ void take_reply(SshSession* ssh, WireBuffer& body) {
   char* key_text = algorithm->key_text(key);
   char* fingerprint = algorithm->fingerprint(key);
   algorithm->free_key(key);
-  int answer = host_key_check_prompt(ssh->frontend, ssh->host.c_str(), ssh->port, algorithm->cache_type, key_text,
-                                     fingerprint, nullptr, nullptr);
-  if (answer > 0 && !kex.first_done) {
-    ssh_event(ssh, "Host key fingerprint is:");
-    ssh_event(ssh, "%s", fingerprint);
-  }
+  kex.fingerprint = fingerprint;
+  int answer = ssh->host_key_question(ssh->frontend, ssh->host.c_str(), ssh->port, algorithm->cache_type, key_text,
+                                      fingerprint, answer_later, ssh);
   checked_free(key_text);
   checked_free(fingerprint);
+  if (ask_later(ssh, answer, kQuestionHostKey)) return;
+  take_host_key_answer(ssh, answer);
+}
+
+// The front end's answer on the host key: NEWKEYS and our new keys, or our end.
+void take_host_key_answer(SshSession* ssh, int answer) {
+  SshKexState& kex = ssh->kex;
+  if (answer > 0 && !kex.first_done) {
+    ssh_event(ssh, "Host key fingerprint is:");
+    ssh_event(ssh, "%s", kex.fingerprint.c_str());
+  }
   if (answer <= 0) return ssh_disconnect(ssh, "User aborted at host key verification", nullptr, 0, true);
   if (!kex.first_done) kex.session_id = kex.exchange_hash;
 
@@ -296,6 +349,21 @@ void take_reply(SshSession* ssh, WireBuffer& body) {
   ssh->queueing = false;
   ssh2_flush_queue(ssh);
   kex.step = kKexAwaitNewKeys;
+}
+
+// An answer that came later: the exchange goes on where it waited, then the bytes that
+// arrived meanwhile are read (unless another question waits now).
+void answer_later(void* context, int answer) {
+  auto* ssh = static_cast<SshSession*>(context);
+  SshKexQuestion question = ssh->kex.question;
+  if (ssh->state == kSshClosed || question == kQuestionNone) return;
+  ssh->kex.question = kQuestionNone;
+  ssh->frozen = false;
+  if (question == kQuestionHostKey)
+    take_host_key_answer(ssh, answer);
+  else if (take_warning_answer(ssh, answer) && ask_warnings(ssh))
+    start_diffie_hellman(ssh);
+  if (!ssh->frozen) ssh2_receive(ssh, nullptr, 0);
 }
 
 void take_newkeys(SshSession* ssh) {
@@ -358,6 +426,10 @@ void ssh2_kex_packet(SshSession* ssh, const unsigned char* payload, size_t lengt
   SshKexState& kex = ssh->kex;
   uint8_t type = payload[0];
   WireBuffer body(payload + 1, static_cast<std::ptrdiff_t>(length - 1));
+  if (kex.question != kQuestionNone)
+    return ssh_fatal(ssh, kex.question == kQuestionHostKey
+                              ? "Unexpected data from server while waiting for user host key response"
+                              : "Unexpected data from server while waiting for user response");
   if (kex.ignore_next_packet) {
     kex.ignore_next_packet = false;
     return;

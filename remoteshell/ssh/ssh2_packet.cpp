@@ -217,7 +217,7 @@ void ssh2_install(SshDirection& target, SshDirection& chosen, const unsigned cha
 
 void ssh2_receive(SshSession* ssh, const unsigned char* data, size_t length) {
   ssh->incoming.insert(ssh->incoming.end(), data, data + length);
-  while (ssh->state != kSshClosed && read_packet(ssh)) {
+  while (ssh->state != kSshClosed && !ssh->frozen && read_packet(ssh)) {
   }
   if (ssh->state == kSshClosed) return;
   // Keep the unread tail at the front so the buffer never grows beyond about one packet.

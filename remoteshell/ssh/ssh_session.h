@@ -15,6 +15,7 @@
 #include "crypto/diffie_hellman.h"
 #include "crypto/wire_buffer.h"
 #include "remoteshell/core/backend.h"
+#include "remoteshell/core/frontend.h"
 #include "remoteshell/core/keepalive.h"
 #include "remoteshell/net/forward_channel.h"
 #include "remoteshell/net/socket.h"
@@ -95,6 +96,8 @@ struct SshDirection {
 void ssh_direction_reset(SshDirection& direction);
 
 enum SshKexStep { kKexIdle, kKexAwaitKexInit, kKexAwaitGroup, kKexAwaitReply, kKexAwaitNewKeys };
+// The front-end question whose answer comes later (the session is frozen meanwhile).
+enum SshKexQuestion { kQuestionNone, kQuestionWarning, kQuestionHostKey };
 
 // One key exchange in progress (and what the next one needs).
 struct SshKexState {
@@ -117,6 +120,9 @@ struct SshKexState {
   BigNumPtr e, f, k, p, g;
   std::vector<unsigned char> exchange_hash;
   std::vector<unsigned char> session_id;
+  unsigned warnings = 0;  // weak-algorithm warnings still to ask: 1 kex, 2 and 4 the ciphers
+  SshKexQuestion question = kQuestionNone;
+  std::string fingerprint;  // of the host key being asked about
   uint32_t last_time = 0;   // tick of the last exchange's end
   uint32_t next_rekey = 0;  // tick at which "RekeyTime" asks for the next one
   std::string deferred_reason;
@@ -178,7 +184,13 @@ enum SshChannelStep {
   kChannelOpen,
   kChannelClosed
 };
-enum SshChannelType { kChannelMain = 0, kChannelX11Forward = 1, kChannelAgent = 2, kChannelPort = 3, kChannelPortOpening = 4 };
+enum SshChannelType {
+  kChannelMain = 0,
+  kChannelX11Forward = 1,
+  kChannelAgent = 2,
+  kChannelPort = 3,
+  kChannelPortOpening = 4
+};
 struct ForwardingEnd;
 struct X11Connection;
 struct X11Auth;
@@ -251,6 +263,8 @@ struct SshSession {
   std::vector<unsigned char> incoming;  // bytes not yet consumed into packets
   size_t incoming_used = 0;
   size_t first_block_done = 0;  // bytes of the packet at the front already decrypted
+  // While a question to the user is open nothing received is read: bytes wait in incoming.
+  bool frozen = false;
   bool queueing = false;
   std::vector<SshQueuedPayload> queued;
   std::vector<unsigned char> deferred;
@@ -260,6 +274,12 @@ struct SshSession {
   uint32_t last_incoming_sequence = 0;
 
   SshKexState kex;
+  // The front end's questions (frontend.h), which may answer later through their callback.
+  int (*weak_algorithm_question)(void* frontend, const char* kind, const char* name, PromptAnswerCallback callback,
+                                 void* context) = weak_algorithm_prompt;
+  int (*host_key_question)(void* frontend, const char* host, int port, const char* key_type, const char* key_text,
+                           const char* fingerprint, PromptAnswerCallback callback,
+                           void* context) = host_key_check_prompt;
   bool userauth_accepted = false;
   // What follows the server's acceptance of "ssh-userauth" (user authentication, when it is
   // built); none ends the conversation there with an orderly DISCONNECT.
@@ -268,7 +288,7 @@ struct SshSession {
   // connection protocol); false when the packet is not one it knows.
   bool (*packet_handler)(SshSession* ssh, const unsigned char* payload, size_t length) = nullptr;
   SshAuthState auth;
-  SshChannel channel;  // the session channel
+  SshChannel channel;                                        // the session channel
   std::map<uint32_t, std::unique_ptr<SshChannel>> channels;  // forwarded channels by local id
   std::vector<std::unique_ptr<SshPortForward>> forwardings;
   std::deque<SshPortForward*> remote_replies;  // "tcpip-forward" requests awaiting their reply
@@ -298,7 +318,8 @@ void ssh_disconnect(SshSession* ssh, const char* client_reason, const char* wire
 void ssh2_dispatch(SshSession* ssh, const unsigned char* payload, size_t length, uint32_t sequence);
 
 // ---- SSH-2 packet layer (ssh2_packet.cpp) ----
-// Assembles and dispatches packets from bytes received; stops when the session closes.
+// Assembles and dispatches packets from bytes received; stops when the session closes or
+// freezes (the bytes wait for the thaw, which calls it again without new ones).
 void ssh2_receive(SshSession* ssh, const unsigned char* data, size_t length);
 // Sends a payload (type byte first): queued while a key exchange runs. secret_from, when not 0,
 // is the offset where the payload's secrets start (a password, answers): the packet is padded

@@ -171,13 +171,17 @@ TEST_F(SshEndToEnd, RekeysStartedByTheServerByVolumeAndByRequest) {
   config.rekey_time = 60;
   int turn = 0;
   bool early = false;
-  Outcome by_time = Converse(quiet.port(), config, [&](SshSession* ssh) {
-    if (ssh->kex.in_progress) return true;
-    if (++turn == 1) clock_offset = 59 * 60000;  // not due yet
-    if (turn == 20) clock_offset = 61 * 60000;
-    early |= turn < 20 && current->Logged("Initiating key re-exchange (timeout)");
-    return turn < 20 || !current->Logged("Initiating key re-exchange (timeout)");
-  });
+  Outcome by_time;
+  // On a thread of its own, whose timers go with it: the clock never runs back under them.
+  std::thread([&] {
+    by_time = Converse(quiet.port(), config, [&](SshSession* ssh) {
+      if (ssh->kex.in_progress) return true;
+      if (++turn == 1) clock_offset = 59 * 60000;  // not due yet
+      if (turn == 20) clock_offset = 61 * 60000;
+      early |= turn < 20 && current->Logged("Initiating key re-exchange (timeout)");
+      return turn < 20 || !current->Logged("Initiating key re-exchange (timeout)");
+    });
+  }).join();
   tick_source_override(nullptr);
   EXPECT_EQ(by_time.fatal, "") << by_time.AllEvents();
   EXPECT_FALSE(early);
@@ -269,6 +273,64 @@ TEST_F(SshEndToEnd, OldGroupExchangeRequestPlainZlibAndTripleDes) {
   EXPECT_TRUE(compressed.Logged("Initialised zlib (RFC1950) decompression"));
   EXPECT_TRUE(compressed.LoggedStart("Initialised triple-DES CBC client->server encryption")) << compressed.AllEvents();
   EXPECT_EQ(compressed.fatal, "");
+}
+
+// A front end that answers its questions later: on the session thread's timers, a moment
+// after it was asked. The session stays frozen meanwhile (sshd's NEWKEYS, sent right after its
+// reply, waits), and then goes on as the answer says.
+struct LaterAnswer {
+  PromptAnswerCallback callback = nullptr;
+  void* context = nullptr;
+  int answer = 1;
+  int asked = 0;
+} later;
+
+int AnswerSoon(PromptAnswerCallback callback, void* context) {
+  later.callback = callback;
+  later.context = context;
+  ++later.asked;
+  timer_schedule(
+      100, [](void*, uint32_t) { later.callback(later.context, later.answer); }, &later);
+  return -1;
+}
+
+Outcome ConverseAnsweringLater(int port, SessionConfig config, int answer) {
+  later = LaterAnswer{};
+  later.answer = answer;
+  prepare_session = [](SshSession* ssh) {
+    ssh->host_key_question = [](void*, const char*, int, const char*, const char*, const char*,
+                                PromptAnswerCallback callback, void* context) { return AnswerSoon(callback, context); };
+    ssh->weak_algorithm_question = [](void*, const char*, const char*, PromptAnswerCallback callback, void* context) {
+      return AnswerSoon(callback, context);
+    };
+  };
+  Outcome outcome = Converse(port, config);
+  prepare_session = nullptr;
+  timer_expire_context(&later);
+  return outcome;
+}
+
+TEST_F(SshEndToEnd, QuestionsAnsweredLaterFreezeTheSessionUntilTheAnswer) {
+  Sshd sshd({"KexAlgorithms diffie-hellman-group14-sha1", "Ciphers 3des-cbc,aes128-ctr"});
+  ASSERT_TRUE(sshd.ready());
+  Outcome yes = ConverseAnsweringLater(sshd.port(), ClientConfig(), 1);
+  ExpectReachedUserAuth(yes, "host key answered later");
+  EXPECT_EQ(later.asked, 1);
+  EXPECT_TRUE(yes.Logged("Host key fingerprint is:"));
+
+  Outcome no = ConverseAnsweringLater(sshd.port(), ClientConfig(), 0);
+  EXPECT_TRUE(no.Logged("Disconnected: User aborted at host key verification")) << no.AllEvents();
+  EXPECT_FALSE(no.accepted);
+  EXPECT_EQ(no.fatal, "");
+
+  // Triple-DES below the threshold: both cipher warnings, each answered later, then the key.
+  SessionConfig warned = ClientConfig();
+  const int ciphers[kCipherCount] = {2, 0, 1, 3, 5, 4};
+  std::memcpy(warned.cipher_list, ciphers, sizeof ciphers);
+  Outcome weak = ConverseAnsweringLater(sshd.port(), warned, 1);
+  ExpectReachedUserAuth(weak, "warnings answered later");
+  EXPECT_EQ(later.asked, 3);
+  EXPECT_TRUE(weak.Logged("Initialised triple-DES CBC client->server encryption")) << weak.AllEvents();
 }
 
 // Ciphers no packaged OpenSSH or paramiko offers any more, against asyncssh; arcfour lies

@@ -125,9 +125,9 @@ class Sshd {
                 "MACs +hmac-md5,hmac-sha1-96,hmac-sha1\n";
     config.close();
     std::vector<std::string> argv = account != nullptr ? account->Launcher() : std::vector<std::string>{};
-    for (const std::string& arg : {std::string("/usr/sbin/sshd"), std::string("-D"), std::string("-E"),
-                                   folder_ / "sshd.log", std::string("-f"), folder_ / "sshd_config", std::string("-p"),
-                                   std::to_string(port_)})
+    for (const std::string& arg :
+         {std::string("/usr/sbin/sshd"), std::string("-D"), std::string("-E"), folder_ / "sshd.log", std::string("-f"),
+          folder_ / "sshd_config", std::string("-p"), std::to_string(port_)})
       argv.push_back(arg);
     process_ = std::make_unique<ChildProcess>(argv);
     ready_ = WaitForTcpPort(port_);
@@ -221,6 +221,9 @@ struct Outcome {
 };
 
 inline Outcome* current = nullptr;
+// Called on every session Converse opens, before anything is received (tests stand in for
+// parts of the front end there).
+inline std::function<void(SshSession*)> prepare_session;
 
 // Runs one conversation until it closes (or the time runs out). after_accept, when given, is
 // called on every turn once "ssh-userauth" is accepted until it returns false; the test then
@@ -239,6 +242,7 @@ inline Outcome Converse(int port, SessionConfig config = ClientConfig(),
   outcome.open_error = ssh_backend.open(nullptr, &handle, &config, host, port, &canonical, 1, 0);
   std::free(canonical);
   auto* ssh = static_cast<SshSession*>(handle);
+  if (prepare_session && ssh != nullptr) prepare_session(ssh);
   static std::function<bool(SshSession*)>* hook = nullptr;
   hook = after_accept ? &after_accept : nullptr;
   if (hook != nullptr && !login) ssh->userauth_start = [](SshSession*) {};
