@@ -91,12 +91,18 @@ void sink_sent(void* context, int buffered) {
 
 int sink_accepting(void* context, int handle);
 
-const SocketEventSink kConnectionSink = {
-    .log = sink_log, .closing = sink_closing, .receive = sink_receive, .sent = sink_sent, .accepting = nullptr,
-    .connected = nullptr};
-const SocketEventSink kListenerSink = {
-    .log = sink_log, .closing = sink_closing, .receive = sink_receive, .sent = sink_sent,
-    .accepting = sink_accepting, .connected = nullptr};
+const SocketEventSink kConnectionSink = {.log = sink_log,
+                                         .closing = sink_closing,
+                                         .receive = sink_receive,
+                                         .sent = sink_sent,
+                                         .accepting = nullptr,
+                                         .connected = nullptr};
+const SocketEventSink kListenerSink = {.log = sink_log,
+                                       .closing = sink_closing,
+                                       .receive = sink_receive,
+                                       .sent = sink_sent,
+                                       .accepting = sink_accepting,
+                                       .connected = nullptr};
 
 int sink_accepting(void* context, int handle) {
   ForwardingEnd* listener = of(context);
@@ -115,8 +121,8 @@ int sink_accepting(void* context, int handle) {
   }
   end->socks.state = kSocksNone;
   socket_set_frozen(end->socket, 1);
-  end->channel = end->backend.ops->open(end->backend.backend, end, listener->host.c_str(), listener->port,
-                                        "forwarding");
+  end->channel =
+      end->backend.ops->open(end->backend.backend, end, listener->host.c_str(), listener->port, "forwarding");
   if (end->channel == nullptr) {
     forward_close(end);
     return 0;  // the handle is ours now and already closed
@@ -205,9 +211,7 @@ void forward_override_throttle(ForwardingEnd* end, bool on) {
   update_frozen(end);
 }
 
-int forward_send(ForwardingEnd* end, const char* data, int length) {
-  return socket_write(end->socket, data, length);
-}
+int forward_send(ForwardingEnd* end, const char* data, int length) { return socket_write(end->socket, data, length); }
 
 void forward_confirm(ForwardingEnd* end) {
   end->ready = true;

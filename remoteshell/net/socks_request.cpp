@@ -98,8 +98,8 @@ SocksResult socks_take(SocksRequest& s, const char* data, int length) {
       return result;
     }
     s.request[s.length++] = byte;
-    bool done = s.state == kSocks4Request || s.state == kSocks4HostName ? take_socks4(s, result)
-                                                                         : take_socks5(s, result);
+    bool done =
+        s.state == kSocks4Request || s.state == kSocks4HostName ? take_socks4(s, result) : take_socks5(s, result);
     if (done) {
       if (result.action == kSocksConnect) s.state = kSocksNone;
       return result;

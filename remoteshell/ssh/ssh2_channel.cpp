@@ -344,7 +344,8 @@ bool ssh2_connection_packet(SshSession* ssh, const unsigned char* payload, size_
 }
 
 int ssh2_channel_send(SshSession* ssh, const char* data, int length) {
-  if (length > 0 && ssh->channel.step != kChannelClosed) ssh->channel.outgoing.append(data, static_cast<size_t>(length));
+  if (length > 0 && ssh->channel.step != kChannelClosed)
+    ssh->channel.outgoing.append(data, static_cast<size_t>(length));
   ssh2_channel_flush(ssh);
   return static_cast<int>(ssh->channel.outgoing.size());
 }

@@ -76,8 +76,8 @@ const char* open_forwarded_port(SshSession* ssh, SshChannel* channel, WireBuffer
   ssh_event(ssh, "Attempting to forward remote port to %s:%d", forward->destination_host.c_str(),
             forward->destination_port);
   ForwardBackend backend{&ssh2_forward_channel_ops, ssh};
-  if (const char* error = forward_connect(&channel->port, forward->destination_host.c_str(),
-                                          forward->destination_port, channel, backend, ssh->config, forward->family)) {
+  if (const char* error = forward_connect(&channel->port, forward->destination_host.c_str(), forward->destination_port,
+                                          channel, backend, ssh->config, forward->family)) {
     ssh_event(ssh, "Port open failed: %s", error);
     return "Port open failed";
   }
@@ -173,9 +173,9 @@ void ssh2_take_channel_open(SshSession* ssh, WireBuffer& body) {
   if (body.failed()) return ssh_event(ssh, "Ignored malformed channel open request");
   bool known = type == "x11" || type == "forwarded-tcpip";
   if (!known) {
-    return send_open_failure(ssh, sender,
-                             type == "auth-agent@openssh.com" ? "Agent forwarding is not enabled"
-                                                              : "Unsupported channel type requested");
+    return send_open_failure(
+        ssh, sender,
+        type == "auth-agent@openssh.com" ? "Agent forwarding is not enabled" : "Unsupported channel type requested");
   }
   SshChannel* channel = new_channel(ssh, type == "x11" ? kChannelX11Forward : kChannelPort);
   channel->remote_id = sender;
@@ -203,8 +203,8 @@ void ssh2_take_forward_open_reply(SshSession* ssh, SshChannel* channel, uint8_t 
   }
   uint32_t code = body.get_uint32();
   std::string_view text = body.get_string();
-  ssh_event(ssh, "Forwarded connection refused by server: %s [%.*s]",
-            kOpenFailureReasons[code <= 4 ? code : 0], static_cast<int>(text.size()), text.data());
+  ssh_event(ssh, "Forwarded connection refused by server: %s [%.*s]", kOpenFailureReasons[code <= 4 ? code : 0],
+            static_cast<int>(text.size()), text.data());
   ssh2_forwarded_drop_connection(channel);
   ssh->channels.erase(channel->local_id);
 }

@@ -39,12 +39,15 @@ void send_global_request(SshSession* ssh, const char* name, bool want_reply, con
 }
 
 void cancel(SshSession* ssh, SshPortForward& f) {
-  std::string what = std::string(f.type == 'L' ? "local" : f.type == 'R' ? "remote" : "dynamic") +
+  std::string what = std::string(f.type == 'L'   ? "local"
+                                 : f.type == 'R' ? "remote"
+                                                 : "dynamic") +
                      " port forwarding from " + (f.source_address.empty() ? "" : f.source_address + ":") +
                      std::to_string(f.source_port);
   if (f.type != 'D') what += " to " + destination_text(f);
   ssh_event(ssh, "Cancelling %s", what.c_str());
-  if (f.type == 'R' && ssh->version == 2 && f.remote_enabled) send_global_request(ssh, "cancel-tcpip-forward", false, f);
+  if (f.type == 'R' && ssh->version == 2 && f.remote_enabled)
+    send_global_request(ssh, "cancel-tcpip-forward", false, f);
   if (f.listener != nullptr) forward_terminate(f.listener);
   f.listener = nullptr;
   for (auto& pending : ssh->remote_replies)
@@ -55,13 +58,12 @@ void start(SshSession* ssh, SshPortForward& f) {
   const char* family = family_text(f.family);
   if (f.type == 'L' || f.type == 'D') {
     ForwardBackend backend{&ssh2_forward_channel_ops, ssh};
-    const char* error = forward_add_listener(
-        f.type == 'L' ? f.destination_host.c_str() : nullptr, f.destination_port,
-        f.source_address.empty() ? nullptr : f.source_address.c_str(), f.source_port, backend, ssh->config, f.family,
-        &f.listener);
+    const char* error = forward_add_listener(f.type == 'L' ? f.destination_host.c_str() : nullptr, f.destination_port,
+                                             f.source_address.empty() ? nullptr : f.source_address.c_str(),
+                                             f.source_port, backend, ssh->config, f.family, &f.listener);
     if (f.type == 'L')
-      ssh_event(ssh, "Local %sport %s forwarding to %s%s%s", family, f.source_text.c_str(),
-                destination_text(f).c_str(), error != nullptr ? " failed: " : "", error != nullptr ? error : "");
+      ssh_event(ssh, "Local %sport %s forwarding to %s%s%s", family, f.source_text.c_str(), destination_text(f).c_str(),
+                error != nullptr ? " failed: " : "", error != nullptr ? error : "");
     else
       ssh_event(ssh, "Local %sport %s SOCKS dynamic forwarding%s%s", family, f.source_text.c_str(),
                 error != nullptr ? " failed: " : "", error != nullptr ? error : "");
@@ -122,7 +124,8 @@ bool ssh_parse_port_forward(SshSession* ssh, const char* name, const char* value
 
 void ssh_setup_port_forwardings(SshSession* ssh) {
   for (auto& f : ssh->forwardings) f->status = kForwardRemove;
-  for (const auto& [name, value] : ssh_list_entries(ssh->config.port_forwardings, sizeof ssh->config.port_forwardings)) {
+  for (const auto& [name, value] :
+       ssh_list_entries(ssh->config.port_forwardings, sizeof ssh->config.port_forwardings)) {
     auto parsed = std::make_unique<SshPortForward>();
     if (!ssh_parse_port_forward(ssh, name.c_str(), value.c_str(), parsed.get())) continue;
     bool known = false;

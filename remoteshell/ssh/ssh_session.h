@@ -189,7 +189,7 @@ enum SshChannelType {
   kChannelX11Forward = 1,
   kChannelAgent = 2,
   kChannelPort = 3,
-  kChannelPortOpening = 4
+  kChannelPortOpening = 4,  // waiting for the server's confirmation
 };
 struct ForwardingEnd;
 struct X11Connection;

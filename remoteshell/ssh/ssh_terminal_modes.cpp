@@ -2,6 +2,7 @@
 // versions, and the reader of the settings lists.
 #include <cstdlib>
 #include <cstring>
+
 #include <strings.h>
 
 #include "remoteshell/core/settings_text.h"
@@ -18,19 +19,19 @@ struct TerminalMode {
 };
 
 constexpr TerminalMode kModes[] = {
-    {"INTR", 1, kCharacter},    {"QUIT", 2, kCharacter},     {"ERASE", 3, kCharacter},   {"KILL", 4, kCharacter},
-    {"EOF", 5, kCharacter},     {"EOL", 6, kCharacter},      {"EOL2", 7, kCharacter},    {"START", 8, kCharacter},
-    {"STOP", 9, kCharacter},    {"SUSP", 10, kCharacter},    {"DSUSP", 11, kCharacter},  {"REPRINT", 12, kCharacter},
-    {"WERASE", 13, kCharacter}, {"LNEXT", 14, kCharacter},   {"FLUSH", 15, kCharacter},  {"SWTCH", 16, kCharacter},
-    {"STATUS", 17, kCharacter}, {"DISCARD", 18, kCharacter}, {"IGNPAR", 30, kBoolean},   {"PARMRK", 31, kBoolean},
-    {"INPCK", 32, kBoolean},    {"ISTRIP", 33, kBoolean},    {"INLCR", 34, kBoolean},    {"IGNCR", 35, kBoolean},
-    {"ICRNL", 36, kBoolean},    {"IUCLC", 37, kBoolean},     {"IXON", 38, kBoolean},     {"IXANY", 39, kBoolean},
-    {"IXOFF", 40, kBoolean},    {"IMAXBEL", 41, kBoolean},   {"ISIG", 50, kBoolean},     {"ICANON", 51, kBoolean},
-    {"XCASE", 52, kBoolean},    {"ECHO", 53, kBoolean},      {"ECHOE", 54, kBoolean},    {"ECHOK", 55, kBoolean},
-    {"ECHONL", 56, kBoolean},   {"NOFLSH", 57, kBoolean},    {"TOSTOP", 58, kBoolean},   {"IEXTEN", 59, kBoolean},
-    {"ECHOCTL", 60, kBoolean},  {"ECHOKE", 61, kBoolean},    {"PENDIN", 62, kBoolean},   {"OPOST", 70, kBoolean},
-    {"OLCUC", 71, kBoolean},    {"ONLCR", 72, kBoolean},     {"OCRNL", 73, kBoolean},    {"ONOCR", 74, kBoolean},
-    {"ONLRET", 75, kBoolean},   {"CS7", 90, kBoolean},       {"CS8", 91, kBoolean},      {"PARENB", 92, kBoolean},
+    {"INTR", 1, kCharacter},    {"QUIT", 2, kCharacter},     {"ERASE", 3, kCharacter},  {"KILL", 4, kCharacter},
+    {"EOF", 5, kCharacter},     {"EOL", 6, kCharacter},      {"EOL2", 7, kCharacter},   {"START", 8, kCharacter},
+    {"STOP", 9, kCharacter},    {"SUSP", 10, kCharacter},    {"DSUSP", 11, kCharacter}, {"REPRINT", 12, kCharacter},
+    {"WERASE", 13, kCharacter}, {"LNEXT", 14, kCharacter},   {"FLUSH", 15, kCharacter}, {"SWTCH", 16, kCharacter},
+    {"STATUS", 17, kCharacter}, {"DISCARD", 18, kCharacter}, {"IGNPAR", 30, kBoolean},  {"PARMRK", 31, kBoolean},
+    {"INPCK", 32, kBoolean},    {"ISTRIP", 33, kBoolean},    {"INLCR", 34, kBoolean},   {"IGNCR", 35, kBoolean},
+    {"ICRNL", 36, kBoolean},    {"IUCLC", 37, kBoolean},     {"IXON", 38, kBoolean},    {"IXANY", 39, kBoolean},
+    {"IXOFF", 40, kBoolean},    {"IMAXBEL", 41, kBoolean},   {"ISIG", 50, kBoolean},    {"ICANON", 51, kBoolean},
+    {"XCASE", 52, kBoolean},    {"ECHO", 53, kBoolean},      {"ECHOE", 54, kBoolean},   {"ECHOK", 55, kBoolean},
+    {"ECHONL", 56, kBoolean},   {"NOFLSH", 57, kBoolean},    {"TOSTOP", 58, kBoolean},  {"IEXTEN", 59, kBoolean},
+    {"ECHOCTL", 60, kBoolean},  {"ECHOKE", 61, kBoolean},    {"PENDIN", 62, kBoolean},  {"OPOST", 70, kBoolean},
+    {"OLCUC", 71, kBoolean},    {"ONLCR", 72, kBoolean},     {"OCRNL", 73, kBoolean},   {"ONOCR", 74, kBoolean},
+    {"ONLRET", 75, kBoolean},   {"CS7", 90, kBoolean},       {"CS8", 91, kBoolean},     {"PARENB", 92, kBoolean},
     {"PARODD", 93, kBoolean},
 };
 

@@ -1,9 +1,9 @@
 // The byte parsing of forwarding: SOCKS 4/4A/5 requests, X11 display names and the invented
 // X11 authorisation check, "PortForwardings" entries and the terminal-mode encoding.
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <string>
+
+#include <gtest/gtest.h>
 
 #include "crypto/des.h"
 #include "crypto/random_pool.h"
@@ -37,8 +37,8 @@ TEST(Socks, Version4And4A) {
 
   // 4A: the host name follows the user id; bytes behind the request are left to the caller.
   SocksRequest v4a;
-  SocksResult named = Take(v4a, Bytes({4, 1, 0x1F, 0x90, 0, 0, 0, 1}) + "me" + Bytes({0}) + "example.test" +
-                                    Bytes({0}) + "GET /");
+  SocksResult named =
+      Take(v4a, Bytes({4, 1, 0x1F, 0x90, 0, 0, 0, 1}) + "me" + Bytes({0}) + "example.test" + Bytes({0}) + "GET /");
   EXPECT_EQ(named.action, kSocksConnect);
   EXPECT_EQ(named.host, "example.test");
   EXPECT_EQ(named.port, 8080);
@@ -173,9 +173,9 @@ TEST_F(X11Auths, XdmAuthorisationChecksAddressTimeAndReplay) {
     return XdmData(auth, from, port, static_cast<uint32_t>(stamp));
   };
   auto verify = [&](const std::string& bytes, int port, std::time_t at) {
-    const char* result = x11_verify(address, port, auth, "XDM-AUTHORIZATION-1",
-                                    reinterpret_cast<const unsigned char*>(bytes.data()),
-                                    static_cast<int>(bytes.size()), at);
+    const char* result =
+        x11_verify(address, port, auth, "XDM-AUTHORIZATION-1", reinterpret_cast<const unsigned char*>(bytes.data()),
+                   static_cast<int>(bytes.size()), at);
     return std::string(result != nullptr ? result : "ok");
   };
   EXPECT_EQ(verify(data(address, 5000, now), 5000, now), "ok");

@@ -1,9 +1,9 @@
 // Port and X11 forwarding through OpenSSH sshd on loopback: a remote forwarding to a local echo
 // server, a local forwarding and a dynamic (SOCKS) forwarding used by local clients, and X11
 // connections to an Xvfb display whose cookie only the client knows.
-#include <gtest/gtest.h>
-
 #include <future>
+
+#include <gtest/gtest.h>
 
 #include "remoteshell/core/prompt_set.h"
 #include "tests/remoteshell/ssh_test_support.h"
@@ -84,9 +84,9 @@ TEST_F(SshForwarding, RemoteLocalAndDynamicForwardingsCarryData) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     std::string local = CommandOutput(std::string("/usr/bin/python3 ") + MIRVALE_ECHO_PEER + " " +
                                       std::to_string(local_port) + " through-local");
-    std::string socks = CommandOutput("curl -s --max-time 5 --socks5-hostname 127.0.0.1:" +
-                                      std::to_string(socks_port) + " http://localhost:" +
-                                      std::to_string(web.port()) + "/big | cmp - " + site / "big" + " && echo same");
+    std::string socks = CommandOutput("curl -s --max-time 5 --socks5-hostname 127.0.0.1:" + std::to_string(socks_port) +
+                                      " http://localhost:" + std::to_string(web.port()) + "/big | cmp - " +
+                                      site / "big" + " && echo same");
     return local + "\n" + socks;
   });
   Outcome outcome = Converse(sshd.port(), config);
@@ -95,8 +95,8 @@ TEST_F(SshForwarding, RemoteLocalAndDynamicForwardingsCarryData) {
   EXPECT_NE(output_.find("through-remote\n"), std::string::npos) << output_ << outcome.AllEvents() << sshd.Log();
   EXPECT_NE(output_.find("done"), std::string::npos);
   EXPECT_TRUE(outcome.Logged("Remote port forwarding from " + std::to_string(remote_port) + " enabled"));
-  EXPECT_TRUE(outcome.Logged("Local port " + std::to_string(local_port) + " forwarding to 127.0.0.1:" +
-                             std::to_string(echo.port())));
+  EXPECT_TRUE(outcome.Logged("Local port " + std::to_string(local_port) +
+                             " forwarding to 127.0.0.1:" + std::to_string(echo.port())));
   EXPECT_TRUE(outcome.Logged("Local port " + std::to_string(socks_port) + " SOCKS dynamic forwarding"));
   EXPECT_NE(from_clients.find("through-local"), std::string::npos) << from_clients << outcome.AllEvents();
   EXPECT_NE(from_clients.find("\nsame"), std::string::npos) << from_clients;
@@ -155,9 +155,9 @@ TEST_F(SshForwarding, X11ClientsReachTheDisplayOnlyWithTheInventedCookie) {
   ScopedEnv authority("XAUTHORITY", display.authority());
   Sshd sshd({"PasswordAuthentication yes", "X11Forwarding yes", "X11UseLocalhost yes"}, true, &account_);
   ASSERT_TRUE(sshd.ready());
-  SessionConfig config =
-      Config("echo screens=$(xdpyinfo | grep -c 'screen #0'); XAUTHORITY=$HOME/wrong xauth -q add $DISPLAY "
-             "MIT-MAGIC-COOKIE-1 00112233445566778899aabbccddeeff; XAUTHORITY=$HOME/wrong xdpyinfo; exit 0");
+  SessionConfig config = Config(
+      "echo screens=$(xdpyinfo | grep -c 'screen #0'); XAUTHORITY=$HOME/wrong xauth -q add $DISPLAY "
+      "MIT-MAGIC-COOKIE-1 00112233445566778899aabbccddeeff; XAUTHORITY=$HOME/wrong xdpyinfo; exit 0");
   config.x11_forward = 1;
   config.x11_auth = 1;
   std::snprintf(config.x11_display, sizeof config.x11_display, "127.0.0.1:%d", display.number());
