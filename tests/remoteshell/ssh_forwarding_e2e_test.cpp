@@ -73,21 +73,29 @@ TEST_F(SshForwarding, RemoteLocalAndDynamicForwardingsCarryData) {
 
   // The server's side uses the remote forwarding; our side uses the local and dynamic ones
   // while the command waits.
-  SessionConfig config = Config(std::string("sleep 1; /usr/bin/python3 ") + MIRVALE_ECHO_PEER + " " +
-                                std::to_string(remote_port) + " through-remote; sleep 3; echo done");
+  // The command ends once our clients are done (or after 20 seconds).
+  SessionConfig config =
+      Config(std::string("/usr/bin/python3 ") + MIRVALE_ECHO_PEER + " " + std::to_string(remote_port) +
+             " through-remote; for i in $(seq 100); do [ -e clients-done ] && break; sleep 0.2; "
+             "done; echo done");
   AddEntry(config.port_forwardings, sizeof config.port_forwardings, "R" + std::to_string(remote_port),
            "127.0.0.1:" + std::to_string(echo.port()));
   AddEntry(config.port_forwardings, sizeof config.port_forwardings, "L" + std::to_string(local_port),
            "127.0.0.1:" + std::to_string(echo.port()));
   AddEntry(config.port_forwardings, sizeof config.port_forwardings, "D" + std::to_string(socks_port), "");
   auto clients = std::async(std::launch::async, [&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    WaitForTcpPort(socks_port);  // the listeners are up once logged in
     std::string local = CommandOutput(std::string("/usr/bin/python3 ") + MIRVALE_ECHO_PEER + " " +
                                       std::to_string(local_port) + " through-local");
     std::string socks = CommandOutput("curl -s --max-time 5 --socks5-hostname 127.0.0.1:" + std::to_string(socks_port) +
                                       " http://localhost:" + std::to_string(web.port()) + "/big | cmp - " +
                                       site / "big" + " && echo same");
-    return local + "\n" + socks;
+    // Bytes right behind the SOCKS request wait for the channel and arrive first.
+    std::string early =
+        CommandOutput(std::string("/usr/bin/python3 ") + MIRVALE_ECHO_PEER + " " + std::to_string(socks_port) +
+                      " behind-the-request " + std::to_string(echo.port()));
+    std::ofstream(account_.home() / "clients-done").close();
+    return local + "\n" + socks + "\n" + early;
   });
   Outcome outcome = Converse(sshd.port(), config);
   std::string from_clients = clients.get();
@@ -100,6 +108,7 @@ TEST_F(SshForwarding, RemoteLocalAndDynamicForwardingsCarryData) {
   EXPECT_TRUE(outcome.Logged("Local port " + std::to_string(socks_port) + " SOCKS dynamic forwarding"));
   EXPECT_NE(from_clients.find("through-local"), std::string::npos) << from_clients << outcome.AllEvents();
   EXPECT_NE(from_clients.find("\nsame"), std::string::npos) << from_clients;
+  EXPECT_NE(from_clients.find("\nbehind-the-request"), std::string::npos) << from_clients;
   EXPECT_TRUE(outcome.Logged("Disconnected: All channels closed"));
   EXPECT_EQ(outcome.fatal, "");
 }
