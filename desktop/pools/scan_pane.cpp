@@ -8,8 +8,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QPainter>
-#include <QPainterPath>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -27,8 +25,8 @@
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/list_export.h"
 #include "desktop/shell/mirvale_app.h"
+#include "desktop/shell/pane_background.h"
 #include "desktop/shell/prompter.h"
-#include "desktop/shell/shell_colours.h"
 #include "desktop/shell/wait_cursor.h"
 #include "platform/service_control_codes.h"
 
@@ -508,21 +506,7 @@ void CConfigurationScanPane::ApplyStatusFilter() {
   m_nStatusFilter = kFilterNone;
 }
 
-void CConfigurationScanPane::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  const int w = width();
-  const int h = height();
-  for (int y = 0; y < h; ++y) p.fillRect(0, y, w, 1, ViewRowColour(y, h));
-  p.setRenderHint(QPainter::Antialiasing);
-  p.setPen(Qt::NoPen);
-  QPainterPath panel;
-  panel.addRoundedRect(QRectF(0, 0, w + 6, h), 5.5, 5.5);
-  p.fillPath(panel, palette().color(QPalette::Base));
-  p.save();
-  p.setClipRect(0, h - 50, w + 6, 50);
-  p.fillPath(panel, QColor(239, 239, 239));
-  p.restore();
-}
+void CConfigurationScanPane::paintEvent(QPaintEvent*) { PaintPaneBackground(*this); }
 
 void CConfigurationScanPane::resizeEvent(QResizeEvent*) {
   const int cx = width();

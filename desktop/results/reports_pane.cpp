@@ -17,6 +17,7 @@
 #include "desktop/shell/color_list.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/mirvale_app.h"
+#include "desktop/shell/pane_background.h"
 #include "desktop/shell/pane_registry.h"
 #include "desktop/shell/prompter.h"
 

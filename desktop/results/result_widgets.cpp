@@ -7,10 +7,8 @@
 #include <QDialog>
 #include <QGridLayout>
 #include <QHeaderView>
-#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 
 #include "common/mirvale_doc.h"
@@ -36,24 +34,6 @@ void PaintDialogBand(QWidget& widget) {
   QPainter painter(&widget);
   painter.fillRect(widget.rect(), QColor(255, 255, 255));
   painter.fillRect(QRect(0, widget.height() - 50, widget.width(), 50), QColor(239, 239, 239));
-}
-
-void PaintPaneBackground(QWidget& widget) {
-  QPainter painter(&widget);
-  const int h = std::max(1, widget.height());
-  for (int y = 0; y < h; ++y) {
-    const double t = static_cast<double>(y) / h;
-    painter.setPen(QColor(1 + int(82 * t), 103 + int(81 * t), 204 + int(43 * t)));
-    painter.drawLine(1, y, widget.width(), y);
-    painter.setPen(QColor(135, 135, 135));
-    painter.drawPoint(0, y);
-  }
-  painter.setRenderHint(QPainter::Antialiasing);
-  QPainterPath panel;
-  panel.addRoundedRect(QRectF(0, 0, widget.width() + 6, widget.height()), 5.5, 5.5);
-  painter.setClipPath(panel);
-  painter.fillRect(widget.rect(), QColor(255, 255, 255));
-  painter.fillRect(QRect(0, widget.height() - 50, widget.width() + 6, 50), QColor(239, 239, 239));
 }
 
 QComboBox* ChoiceCombo(QWidget& owner, const char* objectName, int minimumWidth) {

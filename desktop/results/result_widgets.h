@@ -35,8 +35,6 @@ class LinkLabel : public QLabel {
 
 // The dialogs' look: white client with a 50-pixel grey band along the bottom.
 void PaintDialogBand(QWidget& widget);
-// The Reports pane's look: the blue gradient with the white rounded panel and its grey band.
-void PaintPaneBackground(QWidget& widget);
 
 // The views' controls, named for tests: a combo of choices at least minimumWidth wide, a flat
 // result list, and a request button that stays disabled until there is something to send.
