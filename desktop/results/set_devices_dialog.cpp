@@ -127,11 +127,7 @@ class ChangeQuerySource : public QueryPageSource {
     CDbItem device;
     const CDbQuery* result = StoredAsSent(d_.app_, sent, device);
     if (!result) return row;
-    SetCellText(*d_.list_, row, 3, result->m_strValue);
-    SetCellText(*d_.list_, row, 4, FormatStoredTime(result->m_strTime));
-    SetCellText(*d_.list_, row, 5, result->m_strPrevValue);
-    if (!result->m_strPrevTime.empty()) SetCellText(*d_.list_, row, 6, FormatStoredTime(result->m_strPrevTime));
-    d_.SetRowTimes(row, result->m_strTime, result->m_strPrevTime);
+    d_.ShowStoredResult(row, *result);
     return row;
   }
 
@@ -249,6 +245,14 @@ void CConfigurationSetDevices::SortBy(int column) {
                             : CompareNatural(x, y);
     return ascending_ ? order < 0 : order > 0;
   });
+}
+
+void CConfigurationSetDevices::ShowStoredResult(int row, const CDbQuery& result) {
+  SetCellText(*list_, row, 3, result.m_strValue);
+  SetCellText(*list_, row, 4, FormatStoredTime(result.m_strTime));
+  SetCellText(*list_, row, 5, result.m_strPrevValue);
+  SetCellText(*list_, row, 6, FormatStoredTime(result.m_strPrevTime));  // empty stays empty
+  SetRowTimes(row, result.m_strTime, result.m_strPrevTime);
 }
 
 void CConfigurationSetDevices::SetRowTimes(int row, const std::string& first, const std::string& second) {
@@ -410,11 +414,7 @@ void CConfigurationSetDevices::Pick(QTreeWidgetItem* item) {
       const int row = result ? firstRowOf(device->m_strAddress) : -1;
       if (row < 0) continue;
       SetCellText(*list_, row, 2, result->m_strName.empty() ? result->m_strKey : result->m_strName);
-      SetCellText(*list_, row, 3, result->m_strValue);
-      SetCellText(*list_, row, 4, FormatStoredTime(result->m_strTime));
-      SetCellText(*list_, row, 5, result->m_strPrevValue);
-      if (!result->m_strPrevTime.empty()) SetCellText(*list_, row, 6, FormatStoredTime(result->m_strPrevTime));
-      SetRowTimes(row, result->m_strTime, result->m_strPrevTime);
+      ShowStoredResult(row, *result);
     }
     command_->clear();
     command_->addItem(QString::fromStdString(m_strPicked));
@@ -480,11 +480,7 @@ void CConfigurationSetDevices::OnSetChanges() {
           SetRowTimes(row, device.m_strScanTime);
         } else if (const CDbQuery* result = device.m_pQueries.Find(request.item.m_strOid)) {
           SetCellText(*list_, row, 2, picked);
-          SetCellText(*list_, row, 3, result->m_strValue);
-          SetCellText(*list_, row, 4, FormatStoredTime(result->m_strTime));
-          SetCellText(*list_, row, 5, result->m_strPrevValue);
-          if (!result->m_strPrevValue.empty()) SetCellText(*list_, row, 6, FormatStoredTime(result->m_strPrevTime));
-          SetRowTimes(row, result->m_strTime, result->m_strPrevTime);
+          ShowStoredResult(row, *result);
         }
       }
     }

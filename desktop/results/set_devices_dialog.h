@@ -17,6 +17,7 @@ namespace mirvale {
 
 class CColorListCtrl;
 class CMirvaleApp;
+struct CDbQuery;
 class DropDownCombo;
 class LinkLabel;
 struct CPoolItem;
@@ -55,6 +56,8 @@ class CConfigurationSetDevices : public QDialog {
   void FillSnmpPicker();
   std::string PickedOid() const;
   void SetRowTimes(int row, const std::string& first, const std::string& second = {});
+  // An SNMP row's Value, Date, Prev Value and Prev Date from the stored result.
+  void ShowStoredResult(int row, const CDbQuery& result);
 
   CMirvaleApp& app_;
   QComboBox* pool_;
