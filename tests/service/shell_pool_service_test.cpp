@@ -18,15 +18,6 @@ constexpr int kDevices = 32;
 constexpr int kRefusing = 7;
 constexpr int kRestored = 4;
 
-std::vector<std::string> StoredLines(const DeviceDatabaseMap& devices, const std::string& address) {
-  std::vector<std::string> lines;
-  const CDbItem* device = devices.Find(std::string(kPool) + "/" + address);
-  if (device == nullptr) return lines;
-  for (size_t key = 1; const CDbQuery* query = device->m_pQueries.Find(std::to_string(key)); ++key)
-    lines.push_back(query->m_strValue);
-  return lines;
-}
-
 class ShellPoolService : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(ShellPoolService, DevicesAreScannedAtOnceEachAloneWithItsDevice) {

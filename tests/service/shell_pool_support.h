@@ -103,6 +103,16 @@ struct ShellPool {
   std::unique_ptr<testing_support::SshDeviceServer> sshd;
 };
 
+// A device's stored lines in key order, or none.
+inline std::vector<std::string> StoredLines(const mirvale::DeviceDatabaseMap& devices, const std::string& address) {
+  std::vector<std::string> lines;
+  const mirvale::CDbItem* device = devices.Find(std::string(kPool) + "/" + address);
+  if (device == nullptr) return lines;
+  for (size_t key = 1; const mirvale::CDbQuery* query = device->m_pQueries.Find(std::to_string(key)); ++key)
+    lines.push_back(query->m_strValue);
+  return lines;
+}
+
 inline std::optional<mirvale::ScanDatabase> WaitForFinishedScan(const testing_support::ServiceProcess& service,
                                                                 const std::string& startedAfter,
                                                                 std::chrono::seconds limit) {
