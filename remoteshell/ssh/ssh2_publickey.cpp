@@ -173,7 +173,7 @@ Ssh2KeyResult* load_private_key(SshSession* ssh, const char** message) {
     prompts->title = text_format("SSH key passphrase");
     prompt_set_add(prompts, text_format("Passphrase for key \"%.100s\": ", ssh->auth.key_comment.c_str()), 0,
                    kReplySize);
-    bool answered = ssh2_userauth_ask(ssh, prompts);
+    bool answered = ssh_ask(ssh, prompts);
     Ssh2KeyResult* key = answered ? ssh2_key_file_load(file, prompts->items[0]->reply, message) : nullptr;
     prompt_set_free(prompts);
     if (!answered) {

@@ -22,19 +22,10 @@ enum : uint8_t {
 };
 
 constexpr size_t kUserNameLimit = 100;
-constexpr int kReplySize = 100;
+constexpr int kReplySize = kSshReplySize;
 // The service answers every question with the one configured password, so a change (two
 // replies that must match) could be asked for ever: a few rounds, then the login is given up.
 constexpr int kPasswordChangeRounds = 3;
-
-std::string reply_text(const Prompt* prompt) {
-  return std::string(prompt->reply, strnlen(prompt->reply, static_cast<size_t>(prompt->reply_size)));
-}
-
-void wipe(std::string& text) {
-  explicit_bzero(text.data(), text.size());
-  text.clear();
-}
 
 bool method_listed(std::string_view list, std::string_view method) {
   while (!list.empty()) {
@@ -58,17 +49,7 @@ void send_keyboard_interactive(SshSession* ssh) {
 }
 
 void send_password(SshSession* ssh) {
-  PromptSet* prompts = prompt_set_new(ssh->frontend);
-  prompts->title = text_format("SSH password");
-  prompt_set_add(prompts, text_format("%.90s@%.90s's password: ", ssh->auth.user.c_str(), ssh->host.c_str()), 0,
-                 kReplySize);
-  bool answered = ssh2_userauth_ask(ssh, prompts);
-  if (answered) {
-    wipe(ssh->auth.password);
-    ssh->auth.password = reply_text(prompts->items[0]);
-  }
-  prompt_set_free(prompts);
-  if (!answered) return ssh2_userauth_give_up(ssh);
+  if (!ssh_ask_password(ssh, ssh->auth.user, &ssh->auth.password)) return ssh2_userauth_give_up(ssh);
   WireBuffer request;
   ssh2_userauth_request_head(request, ssh, "password");
   request.put_bool(false);
@@ -91,15 +72,8 @@ void next_attempt(SshSession* ssh, std::string_view methods) {
 // A round of attempts for one user name: the "none" request, then every method afresh. The
 // name is asked for when ask_name is set.
 void start_round(SshSession* ssh, bool ask_name) {
-  if (ask_name) {
-    PromptSet* prompts = prompt_set_new(ssh->frontend);
-    prompts->title = text_format("SSH login name");
-    prompt_set_add(prompts, text_format("login as: "), 1, kReplySize);
-    bool answered = ssh2_userauth_ask(ssh, prompts);
-    if (answered) ssh->auth.user = reply_text(prompts->items[0]).substr(0, kUserNameLimit);
-    prompt_set_free(prompts);
-    if (!answered) return ssh_disconnect(ssh, "No username provided", nullptr, 0, true);
-  }
+  if (ask_name && !ssh_ask_login_name(ssh, &ssh->auth.user))
+    return ssh_disconnect(ssh, "No username provided", nullptr, 0, true);
   SshAuthState& auth = ssh->auth;
   auth.ki_refused = false;
   auth.key_tried = false;
@@ -153,17 +127,17 @@ void take_password_change(SshSession* ssh, WireBuffer& body) {
     prompts->instructions_shown = 1;
     prompt_set_add(prompts, text_format("Enter new password: "), 0, kReplySize);
     prompt_set_add(prompts, text_format("Confirm new password: "), 0, kReplySize);
-    bool answered = ssh2_userauth_ask(ssh, prompts);
-    std::string first = answered ? reply_text(prompts->items[0]) : "";
-    std::string second = answered ? reply_text(prompts->items[1]) : "";
+    bool answered = ssh_ask(ssh, prompts);
+    std::string first = answered ? ssh_reply_text(prompts->items[0]) : "";
+    std::string second = answered ? ssh_reply_text(prompts->items[1]) : "";
     prompt_set_free(prompts);
     if (!answered) return ssh2_userauth_give_up(ssh);
     if (first == second)
       fresh.swap(first);
     else
       ssh_write_error(ssh, "Passwords do not match\r\n");
-    wipe(first);
-    wipe(second);
+    ssh_wipe(first);
+    ssh_wipe(second);
   }
   WireBuffer request;
   ssh2_userauth_request_head(request, ssh, "password");
@@ -171,7 +145,7 @@ void take_password_change(SshSession* ssh, WireBuffer& body) {
   size_t secret_from = request.bytes().size();
   request.put_string(ssh->auth.password);
   request.put_string(fresh);
-  wipe(fresh);
+  ssh_wipe(fresh);
   ssh2_send(ssh, request, secret_from);
   ssh_event(ssh, "Sent new password");
 }
@@ -180,7 +154,7 @@ void take_info_request(SshSession* ssh, const unsigned char* body, size_t length
   PromptSet* prompts = ssh2_ki_prompts(ssh->frontend, body, length);
   if (prompts == nullptr) return ssh_fatal(ssh, "Malformed keyboard-interactive request from server");
   ssh->auth.ki_answered = true;
-  bool answered = prompts->count == 0 || ssh2_userauth_ask(ssh, prompts);
+  bool answered = prompts->count == 0 || ssh_ask(ssh, prompts);
   if (!answered) {
     prompt_set_free(prompts);
     return ssh2_userauth_give_up(ssh);
@@ -205,7 +179,7 @@ bool auth_packet(SshSession* ssh, const unsigned char* payload, size_t length) {
     case kMsgUserauthSuccess:
       ssh_event(ssh, "Access granted");
       ssh->auth.step = kAuthDone;
-      wipe(ssh->auth.password);
+      ssh_wipe(ssh->auth.password);
       ssh2_connection_start(ssh);
       return true;
     case kMsgUserauthFailure: take_failure(ssh, body); return true;
@@ -237,10 +211,6 @@ void ssh2_userauth_request_head(WireBuffer& request, SshSession* ssh, const char
   request.put_string("ssh-connection");
   request.put_string(method);
 }
-
-// Answers that come later are not taken by this client (the service answers at once), so they
-// count as cancelled.
-bool ssh2_userauth_ask(SshSession* ssh, PromptSet* prompts) { return backend_prompt(ssh->frontend, prompts) > 0; }
 
 void ssh2_userauth_next(SshSession* ssh) {
   ssh->auth.step = kAuthAwaitReply;

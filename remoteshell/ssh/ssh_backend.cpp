@@ -106,6 +106,7 @@ int sink_receive(void* context, int, const char* data, int length) {
     size -= used;
   }
   if (ssh->state != kSshClosed && ssh->version == 2 && size > 0) ssh2_receive(ssh, bytes, size);
+  if (ssh->state != kSshClosed && ssh->version == 1 && size > 0) ssh1_receive(ssh, bytes, size);
   return ssh->state == kSshClosed ? 0 : 1;
 }
 
@@ -159,6 +160,7 @@ void ssh_free(void* handle) {
   ssh_direction_reset(ssh->kex.pending_out);
   ssh_direction_reset(ssh->kex.pending_in);
   ssh2_kex_clear(ssh->kex);
+  ssh1_free(ssh);
   explicit_bzero(ssh->auth.password.data(), ssh->auth.password.size());
   ssh2_connection_free(ssh);
   if (ssh->socket != nullptr) socket_close(ssh->socket);
@@ -200,6 +202,10 @@ void ssh_reconfigure(void* handle, SessionConfig* config) {
 int ssh_send(void* handle, const char* data, int length) {
   SshSession* ssh = of(handle);
   if (ssh->socket == nullptr || ssh->state == kSshClosed) return 0;
+  if (ssh->version == 1) {
+    ssh1_session_send(ssh, data, length);
+    return ssh->throttled ? ssh->backlog : 0;
+  }
   int queued = ssh2_channel_send(ssh, data, length);
   return queued + (ssh->throttled ? ssh->backlog : 0);
 }
@@ -211,13 +217,30 @@ int ssh_buffered_size(void* handle) {
 }
 
 void ssh_resize(void* handle, int width, int height) {
-  of(handle)->width = width;
-  of(handle)->height = height;
+  SshSession* ssh = of(handle);
+  ssh->width = width;
+  ssh->height = height;
+  if (ssh->version == 1 && ssh->socket != nullptr) ssh1_resize(ssh);
+}
+
+// SSH-1 has no break, and IGNORE only for servers that can take it.
+void ssh1_send_special(SshSession* ssh, int code) {
+  if (code == kSpecialBreak) {
+    ssh_event(ssh, "Unable to send BREAK signal in SSH-1");
+  } else if ((code == kSpecialNoOperation || code == kSpecialKeepAlive) && (ssh->quirks & kQuirkIgnore1) == 0) {
+    WireBuffer ignore;
+    ignore.put_string("");
+    ssh1_send(ssh, kSsh1Ignore, ignore);
+  } else if (code == kSpecialEndOfFile) {
+    ssh1_send_eof(ssh);
+  }
 }
 
 void ssh_send_special(void* handle, int code) {
   SshSession* ssh = of(handle);
-  if (ssh->state == kSshBeforePackets || ssh->state == kSshClosed || ssh->version != 2) return;
+  if (ssh->state == kSshBeforePackets || ssh->state == kSshClosed) return;
+  if (ssh->version == 1) return ssh1_send_special(ssh, code);
+  if (ssh->version != 2) return;
   if (code == kSpecialNoOperation || code == kSpecialKeepAlive) {
     WireBuffer ignore;
     ignore.put_byte(kMsgIgnore);
@@ -234,7 +257,17 @@ const SpecialEntry kSsh2Specials[] = {
     {nullptr, kSpecialEndOfMenu},
 };
 
-const SpecialEntry* ssh_special_list(void*) { return kSsh2Specials; }
+const SpecialEntry kSsh1Specials[] = {
+    {"IGNORE message", kSpecialNoOperation},
+    {nullptr, kSpecialEndOfMenu},
+};
+const SpecialEntry kNoSpecials[] = {{nullptr, kSpecialEndOfMenu}};
+
+const SpecialEntry* ssh_special_list(void* handle) {
+  SshSession* ssh = of(handle);
+  if (ssh->version != 1) return kSsh2Specials;
+  return (ssh->quirks & kQuirkIgnore1) != 0 ? kNoSpecials : kSsh1Specials;
+}
 int ssh_is_connected(void* handle) { return of(handle)->socket != nullptr; }
 
 int ssh_exit_code(void* handle) {
@@ -245,14 +278,22 @@ int ssh_exit_code(void* handle) {
 
 int ssh_can_send(void* handle) {
   SshSession* ssh = of(handle);
+  if (ssh->version == 1) return ssh->socket != nullptr && ssh->state == kSshSession;
   return ssh->socket != nullptr && ssh->state == kSshSession && ssh->channel.step == kChannelOpen;
 }
-int ssh_line_option(void*, int) { return 0; }
+// Local echo (1) and local editing (0) go together: on only for SSH-1 without a pty.
+int ssh_line_option(void* handle, int option) {
+  return (option == 0 || option == 1) && of(handle)->ssh1.local_echo_editing ? 1 : 0;
+}
 void ssh_attach_line_discipline(void* handle, void* line_discipline) { of(handle)->line_discipline = line_discipline; }
 void ssh_attach_log(void* handle, SessionLog* log) { of(handle)->log = log; }
 void ssh_unthrottle(void* handle, int backlog) {
   SshSession* ssh = of(handle);
-  if (ssh->state != kSshClosed) ssh2_channel_unthrottle(ssh, backlog);
+  if (ssh->state == kSshClosed) return;
+  if (ssh->version == 1)
+    ssh1_unthrottle(ssh, backlog);
+  else
+    ssh2_channel_unthrottle(ssh, backlog);
 }
 int ssh_config_info(void* handle) { return of(handle)->version; }
 
@@ -286,6 +327,11 @@ void ssh_disconnect(SshSession* ssh, const char* client_reason, const char* wire
     packet.put_string(wire_reason);
     packet.put_string("en");
     ssh2_send_now(ssh, packet);
+  }
+  if (wire_reason != nullptr && ssh->version == 1 && ssh->socket != nullptr) {
+    WireBuffer packet;
+    packet.put_string(wire_reason);
+    ssh1_send(ssh, kSsh1Disconnect, packet);
   }
   ssh->close_expected = true;
   ssh->clean_exit = clean;

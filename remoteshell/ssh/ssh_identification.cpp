@@ -121,15 +121,16 @@ void finish_exchange(SshSession* ssh) {
   std::string ours = client_identification(ssh->version, version);
   ssh_event(ssh, "We claim version: %s", ours.c_str());
   if (ssh->version == 1) {
-    // The SSH-1 login is not part of this client yet: end here rather than hang.
-    ssh_fatal(ssh, "SSH-1 servers are not supported by this client");
-    return;
+    ours += "\n";
+    ssh->backlog = socket_write(ssh->socket, ours.data(), static_cast<int>(ours.size()));
+    ssh1_start(ssh);
+  } else {
+    ssh->client_ident = ours;
+    ssh->server_ident = line;
+    ours += "\r\n";
+    ssh->backlog = socket_write(ssh->socket, ours.data(), static_cast<int>(ours.size()));
+    ssh2_kex_start(ssh);
   }
-  ssh->client_ident = ours;
-  ssh->server_ident = line;
-  ours += "\r\n";
-  ssh->backlog = socket_write(ssh->socket, ours.data(), static_cast<int>(ours.size()));
-  ssh2_kex_start(ssh);
   if (ssh->state == kSshClosed) return;
   ssh_event(ssh, "Using SSH protocol version %d", ssh->version);
   ssh->state = kSshBeforeSize;

@@ -1,7 +1,8 @@
 #pragma once
 // The record of one SSH conversation and the steps its layers share: identification exchange
 // and server quirks, the SSH-2 packet layer, the key exchange (fixed groups and group
-// exchange) and rekeying. Everything of one conversation lives here, nothing in globals.
+// exchange) and rekeying, and the SSH-1 login and session. Everything of one conversation
+// lives here, nothing in globals.
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -13,6 +14,7 @@
 
 #include "crypto/algorithms.h"
 #include "crypto/diffie_hellman.h"
+#include "crypto/rsa.h"
 #include "crypto/wire_buffer.h"
 #include "remoteshell/core/backend.h"
 #include "remoteshell/core/frontend.h"
@@ -21,6 +23,8 @@
 #include "remoteshell/net/socket.h"
 
 struct AttackDetector;
+struct PromptSet;
+struct Prompt;
 struct SessionLog;
 
 enum SshState { kSshBeforePackets, kSshBeforeSize, kSshIntermediate, kSshSession, kSshClosed };
@@ -232,6 +236,105 @@ struct SshPortForward {
   bool SameAs(const SshPortForward& other) const;
 };
 
+// ---- SSH-1 packet framing (ssh1_packet.cpp) ----
+// Packets shorter than a type byte and CRC, or longer than any SSH-1 implementation sends, are
+// refused before anything is buffered for them.
+inline constexpr uint32_t kSsh1MinPacketLength = 5;
+inline constexpr uint32_t kSsh1MaxPacketLength = 262144;
+
+struct Ssh1PacketLayer {
+  const Ssh1CipherAlgorithm* cipher = nullptr;
+  void* cipher_ctx = nullptr;  // owned by the caller
+  const CompressionAlgorithm* compression = nullptr;
+  void* compress_ctx = nullptr;  // owned by the caller
+  void* decompress_ctx = nullptr;
+  AttackDetector* detector = nullptr;  // made on first use
+  std::vector<unsigned char> incoming;
+};
+// Type and payload framed: length, random padding, CRC-32, encrypted from the padding on.
+std::vector<unsigned char> ssh1_build_packet(Ssh1PacketLayer& layer, uint8_t type, const unsigned char* payload,
+                                             size_t length);
+// Appends received bytes and takes the next packet (type byte first): 1 with a packet, 0 when
+// more bytes are needed, -1 with the error text.
+int ssh1_read_packet(Ssh1PacketLayer& layer, const unsigned char* data, size_t length,
+                     std::vector<unsigned char>* packet, std::string* error);
+void ssh1_packet_layer_free(Ssh1PacketLayer& layer);
+
+// SSH-1 message numbers (protocol 1.5).
+enum Ssh1Message : uint8_t {
+  kSsh1Disconnect = 1,
+  kSsh1PublicKey = 2,
+  kSsh1SessionKey = 3,
+  kSsh1User = 4,
+  kSsh1AuthRsa = 6,
+  kSsh1AuthRsaChallenge = 7,
+  kSsh1AuthRsaResponse = 8,
+  kSsh1AuthPassword = 9,
+  kSsh1RequestPty = 10,
+  kSsh1WindowSize = 11,
+  kSsh1ExecShell = 12,
+  kSsh1ExecCmd = 13,
+  kSsh1Success = 14,
+  kSsh1Failure = 15,
+  kSsh1StdinData = 16,
+  kSsh1StdoutData = 17,
+  kSsh1StderrData = 18,
+  kSsh1Eof = 19,
+  kSsh1ExitStatus = 20,
+  kSsh1ChannelOpenConfirmation = 21,
+  kSsh1ChannelOpenFailure = 22,
+  kSsh1ChannelData = 23,
+  kSsh1ChannelClose = 24,
+  kSsh1ChannelCloseConfirmation = 25,
+  kSsh1X11Open = 27,
+  kSsh1PortOpen = 29,
+  kSsh1AgentOpen = 31,
+  kSsh1Ignore = 32,
+  kSsh1ExitConfirmation = 33,
+  kSsh1Debug = 36,
+  kSsh1RequestCompression = 37,
+  kSsh1AuthTis = 39,
+  kSsh1TisChallenge = 40,
+  kSsh1TisResponse = 41,
+  kSsh1AuthCcard = 70,
+  kSsh1CcardChallenge = 71,
+  kSsh1CcardResponse = 72,
+};
+
+// Where the SSH-1 login stands: what the next packet from the server answers.
+enum Ssh1Step {
+  kSsh1AwaitPublicKey,
+  kSsh1AwaitEncryption,
+  kSsh1AwaitUserReply,
+  kSsh1AwaitRsaChallenge,
+  kSsh1AwaitRsaResult,
+  kSsh1AwaitChallenge,  // TIS or CryptoCard
+  kSsh1AwaitAuthReply,  // password, TIS or CryptoCard response
+  kSsh1AwaitPtyReply,
+  kSsh1AwaitCompressionReply,
+  kSsh1Running,
+};
+
+struct Ssh1State {
+  Ssh1PacketLayer layer;
+  Ssh1Step step = kSsh1AwaitPublicKey;
+  unsigned char cookie[8] = {};
+  unsigned char session_id[16] = {};
+  uint32_t protocol_flags = 0, cipher_mask = 0, auth_mask = 0;
+  std::string user;
+  // Authentication: what was tried, and the key file's public part once read.
+  bool key_file_prepared = false, key_file_loaded = false, key_file_tried = false, key_file_encrypted = false;
+  bool tis_refused = false, ccard_refused = false;
+  uint8_t challenge_kind = 0;  // kSsh1AuthTis or kSsh1AuthCcard while its challenge is awaited
+  std::vector<unsigned char> key_blob;
+  std::string key_comment;
+  RsaKey key{};  // the private key while its challenge is answered
+  std::vector<unsigned char> deferred;
+  bool stdout_throttled = false;
+  bool eof_needed = false, size_needed = false;
+  bool local_echo_editing = false;  // no pty: the line discipline echoes and edits
+};
+
 struct SshSession {
   Socket* socket = nullptr;
   void* frontend = nullptr;
@@ -295,6 +398,7 @@ struct SshSession {
   X11Auth* x11_auth = nullptr;
   bool x11_enabled = false;
   int env_sent = 0, env_replies = 0, env_accepted = 0;
+  Ssh1State ssh1;
 };
 
 // ---- identification and quirks (ssh_identification.cpp) ----
@@ -344,8 +448,6 @@ struct PromptSet;
 PromptSet* ssh2_ki_prompts(void* owner, const unsigned char* body, size_t length);
 // USERAUTH_REQUEST up to and including the method name.
 void ssh2_userauth_request_head(WireBuffer& request, SshSession* ssh, const char* method);
-// Asks the front end; true when answered.
-bool ssh2_userauth_ask(SshSession* ssh, PromptSet* prompts);
 // The next method the server's last FAILURE allows, or the end of the conversation.
 void ssh2_userauth_next(SshSession* ssh);
 // Disconnects with "Unable to authenticate".
@@ -445,26 +547,50 @@ void ssh2_check_data_limit(SshSession* ssh, bool sent);
 // Frees the exchange's Diffie-Hellman values.
 void ssh2_kex_clear(SshKexState& kex);
 
-// ---- SSH-1 packet framing (ssh1_packet.cpp) ----
-// Packets shorter than a type byte and CRC, or longer than any SSH-1 implementation sends, are
-// refused before anything is buffered for them.
-inline constexpr uint32_t kSsh1MinPacketLength = 5;
-inline constexpr uint32_t kSsh1MaxPacketLength = 262144;
+// ---- questions through the conversation's prompt hook (ssh_prompts.cpp) ----
+inline constexpr int kSshReplySize = 100;
+// True when answered. Answers that come later are not taken by this client (the service
+// answers at once), so they count as cancelled.
+bool ssh_ask(SshSession* ssh, PromptSet* prompts);
+std::string ssh_reply_text(const Prompt* prompt);
+void ssh_wipe(std::string& text);
+// The "login as: " question; false when cancelled.
+bool ssh_ask_login_name(SshSession* ssh, std::string* user);
+// "UserName" (its first 100 characters), else the question; false when cancelled.
+bool ssh_login_name(SshSession* ssh, std::string* user);
+// The "SSH password" question for user@host; false when cancelled.
+bool ssh_ask_password(SshSession* ssh, const std::string& user, std::string* password);
 
-struct Ssh1PacketLayer {
-  const Ssh1CipherAlgorithm* cipher = nullptr;
-  void* cipher_ctx = nullptr;  // owned by the caller
-  const CompressionAlgorithm* compression = nullptr;
-  void* compress_ctx = nullptr;  // owned by the caller
-  void* decompress_ctx = nullptr;
-  AttackDetector* detector = nullptr;  // made on first use
-  std::vector<unsigned char> incoming;
-};
-// Type and payload framed: length, random padding, CRC-32, encrypted from the padding on.
-std::vector<unsigned char> ssh1_build_packet(Ssh1PacketLayer& layer, uint8_t type, const unsigned char* payload,
-                                             size_t length);
-// Appends received bytes and takes the next packet (type byte first): 1 with a packet, 0 when
-// more bytes are needed, -1 with the error text.
-int ssh1_read_packet(Ssh1PacketLayer& layer, const unsigned char* data, size_t length,
-                     std::vector<unsigned char>* packet, std::string* error);
-void ssh1_packet_layer_free(Ssh1PacketLayer& layer);
+// ---- SSH-1 (ssh1_transport.cpp, ssh1_login.cpp, ssh1_auth.cpp, ssh1_session.cpp) ----
+// After the identification exchange chose SSH-1.
+void ssh1_start(SshSession* ssh);
+// Assembles and dispatches packets from bytes received; stops when the session closes.
+void ssh1_receive(SshSession* ssh, const unsigned char* data, size_t length);
+// Sends a packet now; defer appends it to the buffer that ssh1_send_deferred writes at once.
+// password_at/password_length mark the bytes the packet log blanks (length 0: none).
+void ssh1_send(SshSession* ssh, uint8_t type, const WireBuffer& body, size_t password_at = 0,
+               size_t password_length = 0);
+void ssh1_defer(SshSession* ssh, uint8_t type, const WireBuffer& body, size_t password_at = 0,
+                size_t password_length = 0);
+void ssh1_send_deferred(SshSession* ssh);
+// The login's packets (public key, session key, user); then authentication and the session.
+void ssh1_login_packet(SshSession* ssh, uint8_t type, WireBuffer& body);
+// The next authentication round after a FAILURE; a packet for the round in progress.
+void ssh1_auth_next(SshSession* ssh);
+void ssh1_auth_packet(SshSession* ssh, uint8_t type, WireBuffer& body);
+// The 16-byte answer to an RSA challenge: the decrypted value's 32 low bytes, most significant
+// first, then the session identifier, through MD5. False when the challenge is not below the
+// modulus or the key cannot decrypt it.
+bool ssh1_rsa_response(const RsaKey& key, ConstBigNum challenge, const unsigned char session_id[16],
+                       unsigned char response[16]);
+// Authentication succeeded: forwardings, pty, compression, then the shell or command.
+void ssh1_session_start(SshSession* ssh);
+void ssh1_session_packet(SshSession* ssh, uint8_t type, WireBuffer& body);
+// Data from the front end as STDIN_DATA pieces.
+void ssh1_session_send(SshSession* ssh, const char* data, int length);
+void ssh1_unthrottle(SshSession* ssh, int backlog);
+// WINDOW_SIZE in the session (noted for later while the pty is set up).
+void ssh1_resize(SshSession* ssh);
+// EOF in the session (noted for later before it).
+void ssh1_send_eof(SshSession* ssh);
+void ssh1_free(SshSession* ssh);

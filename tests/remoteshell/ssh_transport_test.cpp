@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "crypto/random_pool.h"
+#include "crypto/ssh1_attack_detector.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/ssh/ssh_backend.h"
 #include "remoteshell/ssh/ssh_session.h"
@@ -65,6 +66,34 @@ TEST_F(SshTransport, ProtocolChoiceFollowsTheSetting) {
   Connection only1(ssh_backend, Config(0));
   only1.Write("SSH-2.0-new\n");
   EXPECT_EQ(fatal_message, "SSH protocol version 1 required by user but not provided by server");
+}
+
+// An SSH-1 server of version 1.3 is answered in 1.3; a first packet that is not a whole public
+// key packet ends the conversation.
+TEST_F(SshTransport, Ssh1PublicKeyPacketIsCheckedFirst) {
+  random_acquire();
+  struct Case {
+    uint8_t type;
+    std::string body;
+    const char* fatal;
+  } cases[] = {
+      {15, "", "Public key packet not received"},
+      {2, "abc", "SSH-1 public key packet stopped before random cookie"},
+      {2, std::string(8, 'c') + std::string("\0\0\0\x08\0\x02\x03", 7),
+       "Failed to read SSH-1 public keys from public key packet"},
+  };
+  for (const Case& item : cases) {
+    fatal_message.clear();
+    Connection c(ssh_backend, Config(1));
+    c.Write("SSH-1.3-old\n");
+    EXPECT_EQ(c.Read(), "SSH-1.3-Oskavel:_May_24_2012_11:06:10\n");
+    Ssh1PacketLayer plain;
+    std::vector<unsigned char> packet =
+        ssh1_build_packet(plain, item.type, reinterpret_cast<const unsigned char*>(item.body.data()), item.body.size());
+    c.Write(std::string(packet.begin(), packet.end()));
+    EXPECT_EQ(fatal_message, item.fatal);
+  }
+  random_release();
 }
 
 TEST_F(SshTransport, ForcedQuirkIsSetForAnyServer) {
@@ -166,6 +195,13 @@ TEST_F(Ssh1Framing, PacketsRoundTripPlainEncryptedAndCompressed) {
     ASSERT_EQ(packet_.size(), 3001u);
     EXPECT_EQ(packet_[3000], 'a' + round);
   }
+  // The longest packet allowed passes the attack detector, whose table stays bounded by it.
+  writer_.compression = reader_.compression = nullptr;
+  std::vector<unsigned char> longest(kSsh1MaxPacketLength - 5, 'x');
+  for (size_t i = 0; i < longest.size(); ++i) longest[i] = static_cast<unsigned char>(i * 7 + i / 256);
+  EXPECT_EQ(Read(ssh1_build_packet(writer_, 16, longest.data(), longest.size())), 1) << error_;
+  ASSERT_NE(reader_.detector, nullptr);
+  EXPECT_EQ(reader_.detector->size, 65536u);
   ssh1_3des.free_context(writer_.cipher_ctx);
   ssh1_3des.free_context(reader_.cipher_ctx);
   ssh_zlib.compress_free(writer_.compress_ctx);

@@ -1,6 +1,9 @@
 // A shell pool scanned through the real MirvaleSrv: the fake device as a raw TCP service on
-// 127.0.0.1, chosen through the client's default session.
+// 127.0.0.1 (chosen through the client's default session), behind busybox's telnet server,
+// behind sshd (SSH-2) and behind the scripted SSH-1 server.
 #include <gtest/gtest.h>
+
+#include <functional>
 
 #include "common/database_files.h"
 #include "common/settings_file.h"
@@ -92,6 +95,28 @@ std::vector<std::string> StoredLines(const ServiceProcess& service, std::vector<
   return lines;
 }
 
+// A scan of the SSH pool with the password "Secret-1" stores the device's lines; with a wrong
+// one it is a logon failure. peer_log tells what the server saw when the first scan fails.
+void ExpectScanThenLogonFailure(const std::function<CMirvaleDoc(const std::string& password)>& doc,
+                                const std::vector<std::string>& config,
+                                const std::function<std::string()>& peer_log) {
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc("Secret-1"))));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto first = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(first);
+  ASSERT_TRUE(first->map.Find("routers/127.0.0.1"));
+  EXPECT_EQ(first->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes") << peer_log();
+  std::vector<std::string> expected{"show running-config"};
+  expected.insert(expected.end(), config.begin(), config.end());
+  EXPECT_EQ(StoredLines(service), expected);
+
+  auto second = ScanAgainWith(service, doc("wrong"), first->header.m_strScanStart);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure");
+}
+
 TEST(ShellScanService, ShellPoolStoresLinesMarksChangesAndLogonFailures) {
   FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 400});
   ServiceProcess service;
@@ -156,23 +181,29 @@ TEST(ShellScanService, OverSshStoresTheSameLinesAndAWrongPasswordIsALogonFailure
   FakeDevice device(FakeDeviceOptions{.mode = "ssh", .page = 400});
   testing_support::SshDeviceServer sshd(device.Command());
   ASSERT_TRUE(sshd.ready());
+  ExpectScanThenLogonFailure([&](const std::string& password) { return SshPoolDoc(sshd, password); },
+                             device.options().config, [&] { return sshd.Log(); });
+}
 
-  ServiceProcess service;
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
-                                            EncodeSettings(SshPoolDoc(sshd, "Secret-1"))));
-  ASSERT_TRUE(service.Start());
-  ASSERT_EQ(service.Control(kStartScan), 0u);
-  auto first = WaitForFinishedScan(service, "");
-  ASSERT_TRUE(first);
-  ASSERT_TRUE(first->map.Find("routers/127.0.0.1"));
-  EXPECT_EQ(first->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes") << sshd.Log();
-  std::vector<std::string> expected{"show running-config"};
-  expected.insert(expected.end(), device.options().config.begin(), device.options().config.end());
-  EXPECT_EQ(StoredLines(service), expected);
-
-  auto second = ScanAgainWith(service, SshPoolDoc(sshd, "wrong"), first->header.m_strScanStart);
-  ASSERT_TRUE(second);
-  EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure");
+// The scripted SSH-1 server serves the fake device's command line to the user it logs in.
+TEST(ShellScanService, OverSsh1StoresTheSameLinesAndAWrongPasswordIsALogonFailure) {
+  FakeDevice device(FakeDeviceOptions{.mode = "ssh", .page = 400});
+  testing_support::TempFolder folder;
+  ssh_testing::Server server({"/usr/bin/python3", MIRVALE_SSH1_PEER, "--port", "{port}", "--report",
+                              folder / "report.txt", "--user", testing_support::kSshUser, "--password",
+                              testing_support::kSshPassword, "--config", device.ConfigPath()});
+  ASSERT_TRUE(server.ready());
+  auto doc = [&](const std::string& password) {
+    CMirvaleDoc settings = ShellSettingsDoc(server.port(), password);
+    CPoolItem& pool = *settings.m_mapPools.Find("routers");
+    pool.m_bTelnet = 0;
+    pool.m_bSsh = 1;
+    pool.m_nTimeout = 5;
+    pool.m_strShellUser = testing_support::kSshUser;
+    return settings;
+  };
+  ExpectScanThenLogonFailure(doc, device.options().config,
+                             [&] { return FakeDevice::ReadFile(folder / "report.txt"); });
 }
 
 }  // namespace

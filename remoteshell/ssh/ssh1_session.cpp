@@ -1,0 +1,217 @@
+// The SSH-1 session once logged in: pty, compression, shell or command, data both ways with
+// the front end's throttle, the exit status and the orderly end. This client sets up no
+// forwardings, so the server's X11, agent and port opens are refused and no channel is ever
+// held: a close for any channel names a nonexistent one.
+#include <algorithm>
+#include <cstdio>
+
+#include "remoteshell/core/backend.h"
+#include "remoteshell/ssh/ssh_session.h"
+
+namespace {
+
+constexpr size_t kStdinPiece = 512;
+constexpr uint32_t kCompressionLevel = 6;
+enum : uint8_t { kModeIspeed = 192, kModeOspeed = 193, kModeEnd = 0 };
+
+// The speeds of "TerminalSpeed" ("ospeed,ispeed"), 38400 each otherwise.
+void terminal_speeds(const SessionConfig& config, int* ospeed, int* ispeed) {
+  *ospeed = *ispeed = 38400;
+  int o = 0, i = 0;
+  if (std::sscanf(config.terminal_speed, "%d,%d", &o, &i) == 2) *ospeed = o, *ispeed = i;
+}
+
+void echo_and_edit_locally(SshSession* ssh) {
+  ssh->ssh1.local_echo_editing = true;
+  backend_line_discipline_refresh(ssh->line_discipline);
+}
+
+void send_window_size(SshSession* ssh) {
+  WireBuffer size;
+  size.put_uint32(static_cast<uint32_t>(ssh->height));
+  size.put_uint32(static_cast<uint32_t>(ssh->width));
+  size.put_uint32(0);
+  size.put_uint32(0);
+  ssh1_send(ssh, kSsh1WindowSize, size);
+}
+
+void start_shell(SshSession* ssh) {
+  Ssh1State& state = ssh->ssh1;
+  if (ssh->config.remote_command[0] != '\0') {
+    WireBuffer command;
+    command.put_string(ssh->config.remote_command);
+    ssh1_send(ssh, kSsh1ExecCmd, command);
+  } else {
+    ssh1_send(ssh, kSsh1ExecShell, WireBuffer());
+  }
+  ssh_event(ssh, "Started session");
+  ssh->state = kSshSession;
+  state.step = kSsh1Running;
+  if (state.size_needed && !ssh->config.no_pty) send_window_size(ssh);
+  if (state.eof_needed) ssh1_send(ssh, kSsh1Eof, WireBuffer());
+  state.size_needed = state.eof_needed = false;
+  backend_line_discipline_refresh(ssh->line_discipline);
+}
+
+void request_compression(SshSession* ssh) {
+  if (!ssh->config.compression) return start_shell(ssh);
+  WireBuffer level;
+  level.put_uint32(kCompressionLevel);
+  ssh1_send(ssh, kSsh1RequestCompression, level);
+  ssh->ssh1.step = kSsh1AwaitCompressionReply;
+}
+
+void take_compression_reply(SshSession* ssh, uint8_t type) {
+  if (type == kSsh1Failure) {
+    ssh_write_error(ssh, "Server refused to compress\r\n");
+    return start_shell(ssh);
+  }
+  if (type != kSsh1Success) return ssh_fatal(ssh, "Protocol confusion");
+  ssh_event(ssh, "Started compression");
+  Ssh1PacketLayer& layer = ssh->ssh1.layer;
+  layer.compression = &ssh_zlib;
+  layer.compress_ctx = ssh_zlib.compress_new();
+  layer.decompress_ctx = ssh_zlib.decompress_new();
+  ssh_event(ssh, "Initialised zlib (RFC1950) compression");
+  ssh_event(ssh, "Initialised zlib (RFC1950) decompression");
+  start_shell(ssh);
+}
+
+void request_pty(SshSession* ssh) {
+  if (ssh->config.no_pty) {
+    echo_and_edit_locally(ssh);
+    return request_compression(ssh);
+  }
+  int ospeed = 0, ispeed = 0;
+  terminal_speeds(ssh->config, &ospeed, &ispeed);
+  WireBuffer request;
+  request.put_string(ssh->config.terminal_type);
+  request.put_uint32(static_cast<uint32_t>(ssh->height));
+  request.put_uint32(static_cast<uint32_t>(ssh->width));
+  request.put_uint32(0);
+  request.put_uint32(0);
+  request.put_byte(kModeIspeed);
+  request.put_uint32(static_cast<uint32_t>(ispeed));
+  request.put_byte(kModeOspeed);
+  request.put_uint32(static_cast<uint32_t>(ospeed));
+  request.put_byte(kModeEnd);
+  ssh1_send(ssh, kSsh1RequestPty, request);
+  ssh->state = kSshIntermediate;
+  ssh->ssh1.step = kSsh1AwaitPtyReply;
+}
+
+void take_pty_reply(SshSession* ssh, uint8_t type) {
+  if (type == kSsh1Success) {
+    int ospeed = 0, ispeed = 0;
+    terminal_speeds(ssh->config, &ospeed, &ispeed);
+    ssh_event(ssh, "Allocated pty (ospeed %dbps, ispeed %dbps)", ospeed, ispeed);
+  } else if (type == kSsh1Failure) {
+    ssh_write_error(ssh, "Server refused to allocate pty\r\n");
+    echo_and_edit_locally(ssh);
+  } else {
+    return ssh_fatal(ssh, "Protocol confusion");
+  }
+  request_compression(ssh);
+}
+
+void take_output(SshSession* ssh, uint8_t type, WireBuffer& body) {
+  std::string_view data = body.get_string();
+  if (body.failed()) return ssh_fatal(ssh, "Incoming terminal data packet was badly formed");
+  int backlog = backend_output(ssh->frontend, type == kSsh1StderrData ? 1 : 0, data.data(),
+                               static_cast<int>(data.size()));
+  Ssh1State& state = ssh->ssh1;
+  if (backlog > kSshThrottleBacklog && !state.stdout_throttled && ssh->socket != nullptr) {
+    state.stdout_throttled = true;
+    socket_set_frozen(ssh->socket, 1);
+  }
+}
+
+void take_exit_status(SshSession* ssh, WireBuffer& body) {
+  ssh->exit_status = static_cast<int>(body.get_uint32());
+  ssh_event(ssh, "Server sent command exit status %d", ssh->exit_status);
+  ssh1_send(ssh, kSsh1ExitConfirmation, WireBuffer());
+  ssh_disconnect(ssh, nullptr, nullptr, 0, true);
+}
+
+void refuse_open(SshSession* ssh, uint8_t type, WireBuffer& body) {
+  uint32_t remote = body.get_uint32();
+  if (type == kSsh1X11Open) {
+    ssh_event(ssh, "Received X11 connect request");
+    ssh_event(ssh, "Rejected X11 connect request");
+  } else if (type == kSsh1PortOpen) {
+    std::string_view host = body.get_string();
+    uint32_t port = body.get_uint32();
+    ssh_event(ssh, "Rejected remote port open request for %.*s:%u",
+              static_cast<int>(std::min<size_t>(host.size(), 255)), host.data(), port);
+  }
+  WireBuffer failure;
+  failure.put_uint32(remote);
+  ssh1_send(ssh, kSsh1ChannelOpenFailure, failure);
+}
+
+void take_channel_message(SshSession* ssh, uint8_t type, WireBuffer& body) {
+  uint32_t channel = body.get_uint32();
+  if (type == kSsh1ChannelClose || type == kSsh1ChannelCloseConfirmation) {
+    char text[96];
+    std::snprintf(text, sizeof text, "Received CHANNEL_CLOSE%s for nonexistent channel %u\n",
+                  type == kSsh1ChannelClose ? "" : "_CONFIRMATION", channel);
+    return ssh_fatal(ssh, text);
+  }
+  ssh_event(ssh, "Ignored message type %d for unknown channel %u", type, channel);
+}
+
+}  // namespace
+
+void ssh1_session_start(SshSession* ssh) { request_pty(ssh); }
+
+void ssh1_session_packet(SshSession* ssh, uint8_t type, WireBuffer& body) {
+  Ssh1State& state = ssh->ssh1;
+  if (state.step == kSsh1AwaitPtyReply) return take_pty_reply(ssh, type);
+  if (state.step == kSsh1AwaitCompressionReply) return take_compression_reply(ssh, type);
+  switch (type) {
+    case kSsh1StdoutData:
+    case kSsh1StderrData: return take_output(ssh, type, body);
+    case kSsh1ExitStatus: return take_exit_status(ssh, body);
+    case kSsh1Success:
+    case kSsh1Failure: return;
+    case kSsh1X11Open:
+    case kSsh1PortOpen:
+    case kSsh1AgentOpen: return refuse_open(ssh, type, body);
+    case kSsh1ChannelOpenConfirmation:
+    case kSsh1ChannelOpenFailure:
+    case kSsh1ChannelData:
+    case kSsh1ChannelClose:
+    case kSsh1ChannelCloseConfirmation: return take_channel_message(ssh, type, body);
+    default: return ssh_fatal(ssh, "Strange packet received: type " + std::to_string(type));
+  }
+}
+
+void ssh1_session_send(SshSession* ssh, const char* data, int length) {
+  if (ssh->ssh1.step != kSsh1Running || length <= 0) return;
+  for (size_t at = 0; at < static_cast<size_t>(length) && ssh->state != kSshClosed; at += kStdinPiece) {
+    WireBuffer piece;
+    piece.put_string(data + at, std::min(kStdinPiece, static_cast<size_t>(length) - at));
+    ssh1_send(ssh, kSsh1StdinData, piece);
+  }
+}
+
+void ssh1_unthrottle(SshSession* ssh, int backlog) {
+  Ssh1State& state = ssh->ssh1;
+  if (!state.stdout_throttled || backlog >= kSshThrottleBacklog || ssh->socket == nullptr) return;
+  state.stdout_throttled = false;
+  socket_set_frozen(ssh->socket, 0);
+}
+
+void ssh1_resize(SshSession* ssh) {
+  if (ssh->state == kSshIntermediate) ssh->ssh1.size_needed = true;
+  if (ssh->state == kSshSession && !ssh->config.no_pty) send_window_size(ssh);
+}
+
+void ssh1_send_eof(SshSession* ssh) {
+  if (ssh->state != kSshSession) {
+    ssh->ssh1.eof_needed = true;
+    return;
+  }
+  ssh1_send(ssh, kSsh1Eof, WireBuffer());
+  ssh_event(ssh, "Sent EOF message");
+}
