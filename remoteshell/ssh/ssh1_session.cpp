@@ -14,13 +14,6 @@ constexpr size_t kStdinPiece = 512;
 constexpr uint32_t kCompressionLevel = 6;
 enum : uint8_t { kModeIspeed = 192, kModeOspeed = 193, kModeEnd = 0 };
 
-// The speeds of "TerminalSpeed" ("ospeed,ispeed"), 38400 each otherwise.
-void terminal_speeds(const SessionConfig& config, int* ospeed, int* ispeed) {
-  *ospeed = *ispeed = 38400;
-  int o = 0, i = 0;
-  if (std::sscanf(config.terminal_speed, "%d,%d", &o, &i) == 2) *ospeed = o, *ispeed = i;
-}
-
 void echo_and_edit_locally(SshSession* ssh) {
   ssh->ssh1.local_echo_editing = true;
   backend_line_discipline_refresh(ssh->line_discipline);
@@ -83,13 +76,14 @@ void request_pty(SshSession* ssh) {
     return request_compression(ssh);
   }
   int ospeed = 0, ispeed = 0;
-  terminal_speeds(ssh->config, &ospeed, &ispeed);
+  ssh_terminal_speeds(ssh->config, &ospeed, &ispeed);
   WireBuffer request;
   request.put_string(ssh->config.terminal_type);
   request.put_uint32(static_cast<uint32_t>(ssh->height));
   request.put_uint32(static_cast<uint32_t>(ssh->width));
   request.put_uint32(0);
   request.put_uint32(0);
+  ssh_encode_terminal_modes(ssh->config, false, request);
   request.put_byte(kModeIspeed);
   request.put_uint32(static_cast<uint32_t>(ispeed));
   request.put_byte(kModeOspeed);
@@ -103,7 +97,7 @@ void request_pty(SshSession* ssh) {
 void take_pty_reply(SshSession* ssh, uint8_t type) {
   if (type == kSsh1Success) {
     int ospeed = 0, ispeed = 0;
-    terminal_speeds(ssh->config, &ospeed, &ispeed);
+    ssh_terminal_speeds(ssh->config, &ospeed, &ispeed);
     ssh_event(ssh, "Allocated pty (ospeed %dbps, ispeed %dbps)", ospeed, ispeed);
   } else if (type == kSsh1Failure) {
     ssh_write_error(ssh, "Server refused to allocate pty\r\n");

@@ -24,13 +24,6 @@ void put_channel_request(WireBuffer& packet, const SshChannel& channel, const ch
   packet.put_bool(want_reply);
 }
 
-// The speeds of "TerminalSpeed" ("ospeed,ispeed"), 38400 each otherwise.
-void terminal_speeds(const SessionConfig& config, int* ospeed, int* ispeed) {
-  *ospeed = *ispeed = 38400;
-  int o = 0, i = 0;
-  if (std::sscanf(config.terminal_speed, "%d,%d", &o, &i) == 2) *ospeed = o, *ispeed = i;
-}
-
 void request_x11(SshSession* ssh) {
   ssh_event(ssh, "Requesting X11 forwarding");
   char name[32], cookie[40];
@@ -49,7 +42,7 @@ void request_x11(SshSession* ssh) {
 
 void request_pty(SshSession* ssh) {
   int ospeed = 0, ispeed = 0;
-  terminal_speeds(ssh->config, &ospeed, &ispeed);
+  ssh_terminal_speeds(ssh->config, &ospeed, &ispeed);
   WireBuffer request;
   put_channel_request(request, ssh->channel, "pty-req", true);
   request.put_string(ssh->config.terminal_type);
@@ -156,7 +149,7 @@ void take_setup_reply(SshSession* ssh, uint8_t type, WireBuffer& body) {
     case kChannelPty:
       if (type == kMsgChannelSuccess) {
         int ospeed = 0, ispeed = 0;
-        terminal_speeds(ssh->config, &ospeed, &ispeed);
+        ssh_terminal_speeds(ssh->config, &ospeed, &ispeed);
         ssh_event(ssh, "Allocated pty (ospeed %dbps, ispeed %dbps)", ospeed, ispeed);
       } else {
         ssh_write_error(ssh, "Server refused to allocate pty\r\n");

@@ -516,6 +516,8 @@ bool ssh_parse_port_forward(SshSession* ssh, const char* name, const char* value
 // "TerminalModes" as pty-request mode bytes: opcode and uint32 (SSH-2) or one byte (SSH-1)
 // per entry; the speeds and the end byte are the caller's.
 void ssh_encode_terminal_modes(const SessionConfig& config, bool ssh2, WireBuffer& out);
+// The speeds of "TerminalSpeed" ("ospeed,ispeed"), 38400 each otherwise.
+void ssh_terminal_speeds(const SessionConfig& config, int* ospeed, int* ispeed);
 // The "name<TAB>value" entries of a settings list (an entry without a TAB has an empty value).
 std::vector<std::pair<std::string, std::string>> ssh_list_entries(const char* list, size_t capacity);
 

@@ -1,5 +1,6 @@
 // "TerminalModes" encoded for the pty request (RFC 4254 section 8), shared by both protocol
 // versions, and the reader of the settings lists.
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -87,4 +88,10 @@ void ssh_encode_terminal_modes(const SessionConfig& config, bool ssh2, WireBuffe
       break;
     }
   }
+}
+
+void ssh_terminal_speeds(const SessionConfig& config, int* ospeed, int* ispeed) {
+  *ospeed = *ispeed = 38400;
+  int o = 0, i = 0;
+  if (std::sscanf(config.terminal_speed, "%d,%d", &o, &i) == 2) *ospeed = o, *ispeed = i;
 }

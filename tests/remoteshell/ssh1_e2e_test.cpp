@@ -89,14 +89,17 @@ class Ssh1Login : public testing::Test {
 
 TEST_F(Ssh1Login, TripleDesPasswordAmongIgnoresRunsACommandWithPtyAndExitStatus) {
   auto server = Start({"--ciphers", "3des,des", "--password", "twenty-char-password", "--output-kb", "100"});
-  Outcome outcome = Run(*server, Config(), "twenty-char-password");
+  SessionConfig config = Config();
+  static const char kModes[] = "ECHO\tVno\0";  // a mode's value goes as one byte in SSH-1
+  std::memcpy(config.terminal_modes, kModes, sizeof kModes);
+  Outcome outcome = Run(*server, config, "twenty-char-password");
   std::string report = Reported();
   EXPECT_EQ(outcome.fatal, "") << outcome.AllEvents() << report;
   EXPECT_TRUE(ReportHas("client SSH-1.5-Oskavel:_May_24_2012_11:06:10\n")) << Reported();
   EXPECT_TRUE(ReportHas("cipher 3\nsession key flags 1\nuser admin\npassword ok\n")) << Reported();
   // 20 characters: IGNORE messages of every other length from 16 to 23.
   EXPECT_TRUE(ReportHas("camouflage 16-23\n")) << Reported();
-  EXPECT_TRUE(ReportHas("pty xterm 80x24 [(192, 38400), (193, 38400)]\n")) << Reported();
+  EXPECT_TRUE(ReportHas("pty xterm 80x24 [(53, 0), (192, 38400), (193, 38400)]\n")) << Reported();
   EXPECT_TRUE(ReportHas("command show version\nexit confirmed\n")) << Reported();
   EXPECT_TRUE(outcome.Logged("Using 3DES encryption"));
   EXPECT_TRUE(outcome.Logged("Initialised triple-DES inner-CBC encryption"));
