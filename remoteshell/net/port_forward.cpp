@@ -14,7 +14,7 @@ struct ForwardingEnd {
   void* channel = nullptr;
   Socket* socket = nullptr;
   bool throttled = false;
-  bool throttle_override = false;
+  bool finishing = false;  // nothing more is read; closes once its output is sent
   bool ready = false;
   bool dynamic = false;
   SocksRequest socks;
@@ -26,12 +26,12 @@ struct ForwardingEnd {
 namespace {
 
 // Connections that wait for their last bytes to go out; like the sockets, per session thread.
-thread_local std::set<ForwardingEnd*> finishing;
+thread_local std::set<ForwardingEnd*> finishing_ends;
 
 ForwardingEnd* of(void* context) { return static_cast<ForwardingEnd*>(context); }
 
 void update_frozen(ForwardingEnd* end) {
-  socket_set_frozen(end->socket, end->throttled || end->throttle_override || !end->ready ? 1 : 0);
+  socket_set_frozen(end->socket, end->throttled || end->finishing || !end->ready ? 1 : 0);
 }
 
 void sink_log(void*, int, NetAddress*, int, const char*, int) {}
@@ -86,7 +86,7 @@ int sink_receive(void* context, int, const char* data, int length) {
 void sink_sent(void* context, int buffered) {
   ForwardingEnd* end = of(context);
   if (end->channel != nullptr) end->backend.ops->unthrottle(end->channel, buffered);
-  if (buffered == 0 && finishing.count(end) != 0) forward_close(end);
+  if (buffered == 0 && finishing_ends.count(end) != 0) forward_close(end);
 }
 
 int sink_accepting(void* context, int handle);
@@ -182,7 +182,7 @@ const char* forward_connect(ForwardingEnd** out, const char* host, int port, voi
 
 void forward_close(ForwardingEnd* end) {
   if (end == nullptr) return;
-  finishing.erase(end);
+  finishing_ends.erase(end);
   if (end->socket != nullptr) socket_close(end->socket);
   delete end;
 }
@@ -192,22 +192,17 @@ void forward_terminate(ForwardingEnd* listener) { forward_close(listener); }
 void forward_finish(ForwardingEnd* end) {
   end->channel = nullptr;
   if (socket_write(end->socket, "", 0) == 0) return forward_close(end);
-  end->throttle_override = true;  // nothing more is read from it
+  end->finishing = true;
   update_frozen(end);
-  finishing.insert(end);
+  finishing_ends.insert(end);
 }
 
 void forward_close_finishing() {
-  while (!finishing.empty()) forward_close(*finishing.begin());
+  while (!finishing_ends.empty()) forward_close(*finishing_ends.begin());
 }
 
 void forward_unthrottle(ForwardingEnd* end) {
   end->throttled = false;
-  update_frozen(end);
-}
-
-void forward_override_throttle(ForwardingEnd* end, bool on) {
-  end->throttle_override = on;
   update_frozen(end);
 }
 

@@ -26,7 +26,6 @@ void forward_finish(ForwardingEnd* end);
 void forward_close_finishing();
 // The channel's queue emptied: reading may go on.
 void forward_unthrottle(ForwardingEnd* end);
-void forward_override_throttle(ForwardingEnd* end, bool on);
 // Data from the channel towards the socket; returns the socket's backlog.
 int forward_send(ForwardingEnd* end, const char* data, int length);
 // The channel is confirmed: the socket is read again and bytes held back are sent on.

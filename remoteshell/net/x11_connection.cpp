@@ -17,7 +17,6 @@ struct X11Connection {
   int name_length = 0, data_length = 0;
   bool verified = false;
   bool throttled = false;
-  bool throttle_override = false;
   uint32_t peer_address = 0;
   int peer_port = -1;
   void* channel = nullptr;
@@ -43,7 +42,7 @@ void put16(const X11Connection* x, unsigned char* p, int value) {
   p[big_endian(x) ? 1 : 0] = static_cast<unsigned char>(value);
 }
 
-void update_frozen(X11Connection* x) { socket_set_frozen(x->socket, x->throttled || x->throttle_override ? 1 : 0); }
+void update_frozen(X11Connection* x) { socket_set_frozen(x->socket, x->throttled ? 1 : 0); }
 
 void sink_log(void*, int, NetAddress*, int, const char*, int) {}
 
@@ -191,10 +190,5 @@ void x11_close(X11Connection* x) {
 
 void x11_unthrottle(X11Connection* x) {
   x->throttled = false;
-  update_frozen(x);
-}
-
-void x11_override_throttle(X11Connection* x, bool on) {
-  x->throttle_override = on;
   update_frozen(x);
 }

@@ -49,4 +49,3 @@ int x11_send(X11Connection* connection, const char* data, int length);
 // Releases the connection and closes its socket; the channel is not told.
 void x11_close(X11Connection* connection);
 void x11_unthrottle(X11Connection* connection);
-void x11_override_throttle(X11Connection* connection, bool on);
