@@ -2,6 +2,7 @@
 // server, a local forwarding and a dynamic (SOCKS) forwarding used by local clients, and X11
 // connections to an Xvfb display whose cookie only the client knows.
 #include <future>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -25,6 +26,23 @@ void AddEntry(char* list, size_t capacity, const std::string& name, const std::s
   ASSERT_LT(end + entry.size() + 2, capacity);
   std::memcpy(list + end, entry.c_str(), entry.size() + 1);
   list[end + entry.size() + 1] = '\0';
+}
+
+// A free loopback port below the kernel's ephemeral range, so that no outgoing connection on
+// this busy machine takes it between our choice and the listener's bind.
+int ListenerPort() {
+  static std::mt19937 random(std::random_device{}());
+  for (;;) {
+    int port = 20000 + static_cast<int>(random() % 12000);
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    if (free) return port;
+  }
 }
 
 class SshForwarding : public testing::Test {
@@ -68,12 +86,11 @@ TEST_F(SshForwarding, RemoteLocalAndDynamicForwardingsCarryData) {
   RunCommand("head -c 2097152 /dev/urandom > " + site / "big");
   Server web({"/usr/bin/python3", "-m", "http.server", "--bind", "127.0.0.1", "--directory", site.path(), "{port}"});
   ASSERT_TRUE(echo.ready() && web.ready());
-  int remote_port = net_testing::unused_port(), local_port = net_testing::unused_port(),
-      socks_port = net_testing::unused_port();
+  int remote_port = ListenerPort(), local_port = ListenerPort(), socks_port = ListenerPort();
+  ASSERT_TRUE(remote_port != local_port && local_port != socks_port && socks_port != remote_port);
 
   // The server's side uses the remote forwarding; our side uses the local and dynamic ones
-  // while the command waits.
-  // The command ends once our clients are done (or after 20 seconds).
+  // while the command waits for our clients to be done (20 seconds at most).
   SessionConfig config =
       Config(std::string("/usr/bin/python3 ") + MIRVALE_ECHO_PEER + " " + std::to_string(remote_port) +
              " through-remote; for i in $(seq 100); do [ -e clients-done ] && break; sleep 0.2; "
@@ -84,7 +101,10 @@ TEST_F(SshForwarding, RemoteLocalAndDynamicForwardingsCarryData) {
            "127.0.0.1:" + std::to_string(echo.port()));
   AddEntry(config.port_forwardings, sizeof config.port_forwardings, "D" + std::to_string(socks_port), "");
   auto clients = std::async(std::launch::async, [&] {
-    WaitForTcpPort(socks_port);  // the listeners are up once logged in
+    if (!WaitForTcpPort(socks_port, std::chrono::seconds(15))) {
+      std::ofstream(account_.home() / "clients-done").close();
+      return std::string("no listener");
+    }
     std::string local = CommandOutput(std::string("/usr/bin/python3 ") + MIRVALE_ECHO_PEER + " " +
                                       std::to_string(local_port) + " through-local");
     std::string socks = CommandOutput("curl -s --max-time 5 --socks5-hostname 127.0.0.1:" + std::to_string(socks_port) +
