@@ -160,7 +160,8 @@ TEST_F(SshEndToEnd, RekeysStartedByTheServerByVolumeAndByRequest) {
   EXPECT_EQ(by_request.kex_count, 2) << by_request.AllEvents();
   EXPECT_EQ(by_request.fatal, "");
 
-  // "RekeyTime" on the session thread's timers: the clock moves on an hour at once.
+  // "RekeyTime" on the session thread's timers: the clock moves on an hour at once. Then a
+  // shorter "RekeyTime" whose moment has passed already rekeys at once.
   static uint64_t clock_offset = 0;
   tick_source_override([] {
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -172,14 +173,21 @@ TEST_F(SshEndToEnd, RekeysStartedByTheServerByVolumeAndByRequest) {
   int turn = 0;
   bool early = false;
   Outcome by_time;
+  auto logged = [](const char* line) { return std::count(current->events.begin(), current->events.end(), line); };
   // On a thread of its own, whose timers go with it: the clock never runs back under them.
   std::thread([&] {
     by_time = Converse(quiet.port(), config, [&](SshSession* ssh) {
       if (ssh->kex.in_progress) return true;
       if (++turn == 1) clock_offset = 59 * 60000;  // not due yet
       if (turn == 20) clock_offset = 61 * 60000;
-      early |= turn < 20 && current->Logged("Initiating key re-exchange (timeout)");
-      return turn < 20 || !current->Logged("Initiating key re-exchange (timeout)");
+      early |= turn < 20 && logged("Initiating key re-exchange (timeout)") > 0;
+      if (turn < 20 || logged("Initiating key re-exchange (timeout)") == 0) return true;
+      if (logged("Initiating key re-exchange (timeout shortened)") > 0) return false;
+      clock_offset = 64 * 60000;
+      SessionConfig shorter = config;
+      shorter.rekey_time = 2;
+      ssh_backend.reconfigure(ssh, &shorter);
+      return true;
     });
   }).join();
   tick_source_override(nullptr);
@@ -187,7 +195,8 @@ TEST_F(SshEndToEnd, RekeysStartedByTheServerByVolumeAndByRequest) {
   EXPECT_FALSE(early);
   EXPECT_EQ(std::count(by_time.events.begin(), by_time.events.end(), "Initiating key re-exchange (timeout)"), 1)
       << by_time.AllEvents();
-  EXPECT_EQ(by_time.kex_count, 2) << by_time.AllEvents();
+  EXPECT_TRUE(by_time.Logged("Initiating key re-exchange (timeout shortened)"));
+  EXPECT_EQ(by_time.kex_count, 3) << by_time.AllEvents();
 }
 
 // Rekeys while a logged-in command streams its output: sshd's "RekeyLimit 64K" for
