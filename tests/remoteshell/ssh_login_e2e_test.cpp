@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "remoteshell/core/prompt_set.h"
+#include "remoteshell/core/session_log.h"
 #include "tests/remoteshell/backend_test_support.h"
 #include "tests/remoteshell/ssh_test_support.h"
 
@@ -136,7 +137,7 @@ size_t WireLength(const std::string& sent) {
   return 4 + ((byte(0) << 24) | (byte(1) << 16) | (byte(2) << 8) | byte(3));
 }
 
-TEST(SshLoginParsing, PasswordPacketsArePaddedSoTheirLengthTellsLittle) {
+TEST(SshLoginParsing, PasswordPacketsArePaddedAndBlankedInThePacketLog) {
   TempFolder home;
   ScopedEnv seed("HOME", home.path());
   backend_testing::Connection c(ssh_backend, ClientConfig());
@@ -151,13 +152,24 @@ TEST(SshLoginParsing, PasswordPacketsArePaddedSoTheirLengthTellsLittle) {
   request.put_string("password");
   request.put_bool(false);
   size_t secret_from = request.bytes().size();
-  request.put_string("pw");
+  request.put_string("Secret-9");
+  // The packet log shows the password as X's.
+  SessionConfig logged = ClientConfig();
+  logged.log_type = kLogPackets;
+  std::strcpy(logged.log_file_name.path, (home / "packets.log").c_str());
+  ssh->log = logging_open_context(nullptr, &logged);
   ssh2_send_now(ssh, request, secret_from);
+  logging_free_context(ssh->log);
+  ssh->log = nullptr;
+  std::ifstream log_file(home / "packets.log");
+  std::string log((std::istreambuf_iterator<char>(log_file)), std::istreambuf_iterator<char>());
+  EXPECT_NE(log.find("XX XX XX XX XX XX XX XX XX XX XX XX"), std::string::npos) << log;
+  EXPECT_EQ(log.find("Secret"), std::string::npos) << log;
   size_t padded = WireLength(c.Read());
   EXPECT_GE(padded, 256u);
   EXPECT_EQ(padded % 8, 0u);
   ssh2_send_now(ssh, request);
-  EXPECT_LT(WireLength(c.Read()), 64u);
+  EXPECT_LT(WireLength(c.Read()), 128u);
 }
 
 }  // namespace
