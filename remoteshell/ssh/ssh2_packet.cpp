@@ -59,6 +59,7 @@ const char* message_name(const SshSession* ssh, uint8_t type) {
   if (gex && type == 32) return "SSH2_MSG_KEX_DH_GEX_INIT";
   if (gex && type == 33) return "SSH2_MSG_KEX_DH_GEX_REPLY";
   if (gex && type == 34) return "SSH2_MSG_KEX_DH_GEX_REQUEST";
+  if (const char* name = ssh2_userauth_message_name(ssh, type)) return name;
   return "unknown";
 }
 

@@ -217,6 +217,24 @@ void ssh2_userauth_next(SshSession* ssh) {
   next_attempt(ssh, ssh->auth.methods);
 }
 
+const char* ssh2_userauth_message_name(const SshSession* ssh, uint8_t type) {
+  switch (type) {
+    case kMsgUserauthRequest: return "SSH2_MSG_USERAUTH_REQUEST";
+    case kMsgUserauthFailure: return "SSH2_MSG_USERAUTH_FAILURE";
+    case kMsgUserauthSuccess: return "SSH2_MSG_USERAUTH_SUCCESS";
+    case kMsgUserauthBanner: return "SSH2_MSG_USERAUTH_BANNER";
+    default: break;
+  }
+  // Types 60 and 61 mean what the method being tried makes them mean.
+  SshAuthStep step = ssh->auth.step;
+  if (type == kMsgUserauth60 && (step == kAuthAwaitAgentKeyOk || step == kAuthAwaitKeyFileOk))
+    return "SSH2_MSG_USERAUTH_PK_OK";
+  if (type == kMsgUserauth60 && step == kAuthAwaitPasswordReply) return "SSH2_MSG_USERAUTH_PASSWD_CHANGEREQ";
+  if (type == kMsgUserauth60 && step == kAuthAwaitKiReply) return "SSH2_MSG_USERAUTH_INFO_REQUEST";
+  if (type == kMsgUserauthInfoResponse && step == kAuthAwaitKiReply) return "SSH2_MSG_USERAUTH_INFO_RESPONSE";
+  return nullptr;
+}
+
 void ssh2_userauth_give_up(SshSession* ssh) { ssh_disconnect(ssh, nullptr, "Unable to authenticate", 13, true); }
 
 PromptSet* ssh2_ki_prompts(void* owner, const unsigned char* data, size_t length) {

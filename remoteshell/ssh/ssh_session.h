@@ -450,6 +450,9 @@ PromptSet* ssh2_ki_prompts(void* owner, const unsigned char* body, size_t length
 void ssh2_userauth_request_head(WireBuffer& request, SshSession* ssh, const char* method);
 // The next method the server's last FAILURE allows, or the end of the conversation.
 void ssh2_userauth_next(SshSession* ssh);
+// The packet-log name of a user-authentication message (60 and 61 by the method being tried);
+// null for other types.
+const char* ssh2_userauth_message_name(const SshSession* ssh, uint8_t type);
 // Disconnects with "Unable to authenticate".
 void ssh2_userauth_give_up(SshSession* ssh);
 

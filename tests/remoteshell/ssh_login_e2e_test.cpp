@@ -165,6 +165,7 @@ TEST(SshLoginParsing, PasswordPacketsArePaddedAndBlankedInThePacketLog) {
   std::string log((std::istreambuf_iterator<char>(log_file)), std::istreambuf_iterator<char>());
   EXPECT_NE(log.find("XX XX XX XX XX XX XX XX XX XX XX XX"), std::string::npos) << log;
   EXPECT_EQ(log.find("Secret"), std::string::npos) << log;
+  EXPECT_NE(log.find("(SSH2_MSG_USERAUTH_REQUEST)"), std::string::npos) << log;
   size_t padded = WireLength(c.Read());
   EXPECT_GE(padded, 256u);
   EXPECT_EQ(padded % 8, 0u);
