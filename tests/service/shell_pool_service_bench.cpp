@@ -30,18 +30,29 @@ bool StartServiceWith(testing_support::ServiceProcess& service, const mirvale::C
          service.Start();
 }
 
-// Devices per second of one scan of the whole pool; nullopt unless every device stored its lines.
-std::optional<double> PoolRate(const std::string& protocol) {
+// Devices per second of one scan of the whole pool; nullopt (and why) unless every device
+// stored its lines.
+std::optional<double> PoolRate(const std::string& protocol, std::string& failure) {
+  failure = protocol + ": ";
   ShellPool pool(kDevices, -1, protocol);
-  if (pool.sshd && !pool.sshd->ready()) return std::nullopt;
   testing_support::ServiceProcess service;
-  if (!StartServiceWith(service, pool.Settings())) return std::nullopt;
+  if ((pool.sshd && !pool.sshd->ready()) || !StartServiceWith(service, pool.Settings())) {
+    failure += "sshd or the service did not start";
+    return std::nullopt;
+  }
   auto start = Clock::now();
-  if (service.Control(kStartScan) != 0u) return std::nullopt;
-  if (!WaitForFinishedScan(service, "", 600s)) return std::nullopt;
+  if (service.Control(kStartScan) != 0u || !WaitForFinishedScan(service, "", 600s)) {
+    failure += "the scan did not finish";
+    return std::nullopt;
+  }
   double took = Seconds(Clock::now() - start);
-  for (int i = 0; i < kDevices; ++i)
-    if (ServiceStoredLines(service, Address(i)) != ShellPool::Expected()) return std::nullopt;
+  for (int i = 0; i < kDevices; ++i) {
+    size_t stored = ServiceStoredLines(service, Address(i)).size();
+    if (stored != ShellPool::Expected().size()) {
+      failure += Address(i) + " stored " + std::to_string(stored) + " lines";
+      return std::nullopt;
+    }
+  }
   return kDevices / took;
 }
 
@@ -52,10 +63,11 @@ void BM_ServiceShellPoolOverTelnetAndSsh(benchmark::State& state) {
   }
   for (auto _ : state) {
     // One after the other: both serve the common port on every address.
-    std::optional<double> telnet = PoolRate("telnet");
-    std::optional<double> ssh = PoolRate("ssh");
+    std::string failure;
+    std::optional<double> telnet = PoolRate("telnet", failure);
+    std::optional<double> ssh = telnet ? PoolRate("ssh", failure) : std::nullopt;
     if (!telnet || !ssh) {
-      state.SkipWithError("a scan failed or a device stored fewer lines than it holds");
+      state.SkipWithError(failure.c_str());
       return;
     }
     state.counters["telnet_devices_per_s"] = *telnet;
@@ -156,8 +168,12 @@ void BM_FirstStoredLineOverSshBesideOpenSsh(benchmark::State& state) {
     auto scan = WaitForFinishedScan(service, "", 120s);
     double scanned = Seconds(Clock::now() - start);
     std::optional<OpenSshTimes> openssh = RunOpenSsh(kPort, askpass);
-    if (stored == 0 || !scan || !openssh || ServiceStoredLines(service, Address(0)) != ShellPool::Expected()) {
-      state.SkipWithError("the service or ssh -tt did not give the whole configuration");
+    if (stored == 0 || !scan || ServiceStoredLines(service, Address(0)) != ShellPool::Expected()) {
+      state.SkipWithError("the service did not store the whole configuration");
+      return;
+    }
+    if (!openssh) {
+      state.SkipWithError("ssh -tt did not show the whole configuration");
       return;
     }
     state.counters["service_first_stored_line_s"] = stored;
