@@ -1,5 +1,5 @@
-// SSH-1 authentication rounds, one per FAILURE from the server: RSA key file, TIS, CryptoCard
-// and password (with IGNORE camouflage, or the padding the quirk versions need). Every answer
+// SSH-1 authentication rounds, one per FAILURE from the server: agent keys (ssh1_agent.cpp),
+// RSA key file, TIS, CryptoCard and password (with IGNORE camouflage, or the padding the quirk versions need). Every answer
 // comes through the conversation's prompt hook.
 #include <cstring>
 
@@ -213,12 +213,12 @@ void take_rsa_challenge(SshSession* ssh, uint8_t type, WireBuffer& body) {
   state.step = kSsh1AwaitRsaResult;
 }
 
-void authenticated(SshSession* ssh) {
+}  // namespace
+
+void ssh1_authenticated(SshSession* ssh) {
   ssh_event(ssh, "Authentication successful");
   ssh1_session_start(ssh);
 }
-
-}  // namespace
 
 bool ssh1_rsa_response(const RsaKey& key, ConstBigNum challenge, const unsigned char session_id[16],
                        unsigned char response[16]) {
@@ -244,6 +244,7 @@ void ssh1_auth_next(SshSession* ssh) {
   Ssh1State& state = ssh->ssh1;
   bool rsa_usable = (ssh->quirks & kQuirkRsa1) == 0;
   if (rsa_usable && !state.key_file_prepared) prepare_key_file(ssh);
+  if (rsa_usable && ssh1_agent_offer(ssh)) return;
   if (rsa_usable && state.key_file_loaded && !state.key_file_tried && try_key_file(ssh)) return;
   if (ssh->state == kSshClosed) return;
   if (ssh->config.auth_tis && (state.auth_mask & kAuthTisBit) != 0 && !state.tis_refused)
@@ -259,14 +260,16 @@ void ssh1_auth_next(SshSession* ssh) {
 
 void ssh1_auth_packet(SshSession* ssh, uint8_t type, WireBuffer& body) {
   switch (ssh->ssh1.step) {
+    case kSsh1AwaitAgentChallenge:
+    case kSsh1AwaitAgentResult: return ssh1_agent_packet(ssh, type, body);
     case kSsh1AwaitRsaChallenge: return take_rsa_challenge(ssh, type, body);
     case kSsh1AwaitRsaResult:
-      if (type == kSsh1Success) return authenticated(ssh);
+      if (type == kSsh1Success) return ssh1_authenticated(ssh);
       if (type == kSsh1Failure) return ssh1_auth_next(ssh);
       return ssh_fatal(ssh, "Bizarre response to RSA authentication response");
     case kSsh1AwaitChallenge: return take_challenge(ssh, type, body);
     case kSsh1AwaitAuthReply:
-      if (type == kSsh1Success) return authenticated(ssh);
+      if (type == kSsh1Success) return ssh1_authenticated(ssh);
       if (type == kSsh1Failure) {
         ssh_event(ssh, "Authentication refused");
         return ssh1_auth_next(ssh);

@@ -122,6 +122,8 @@ void dispatch(SshSession* ssh, const std::vector<unsigned char>& packet) {
     case kSsh1AwaitPublicKey:
     case kSsh1AwaitEncryption:
     case kSsh1AwaitUserReply: return ssh1_login_packet(ssh, type, body);
+    case kSsh1AwaitAgentChallenge:
+    case kSsh1AwaitAgentResult:
     case kSsh1AwaitRsaChallenge:
     case kSsh1AwaitRsaResult:
     case kSsh1AwaitChallenge:

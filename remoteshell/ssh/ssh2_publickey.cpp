@@ -26,23 +26,6 @@ constexpr int kReplySize = 100;
 // asked again only a few times before the key file is given up.
 constexpr int kPassphraseRounds = 3;
 
-// One agent exchange: the message (type byte first) framed with its length; the reply's body
-// (type byte first) when one came.
-std::vector<unsigned char> ask_agent(const WireBuffer& message) {
-  WireBuffer framed;
-  framed.put_string(message.bytes().data(), message.bytes().size());
-  void* reply = nullptr;
-  int reply_length = 0;
-  agent_query(framed.bytes().data(), static_cast<int>(framed.bytes().size()), &reply, &reply_length, nullptr, nullptr);
-  std::vector<unsigned char> body;
-  if (reply != nullptr && reply_length > 4) {
-    const auto* bytes = static_cast<const unsigned char*>(reply);
-    body.assign(bytes + 4, bytes + reply_length);
-  }
-  agent_free_reply(reply, reply_length);
-  return body;
-}
-
 // The algorithm name at the start of a public blob.
 std::string blob_algorithm(const std::vector<unsigned char>& blob) {
   WireBuffer reader(blob.data(), static_cast<std::ptrdiff_t>(blob.size()));
@@ -104,7 +87,7 @@ void read_agent(SshSession* ssh) {
   ssh_event(ssh, "Mirshagent is running. Requesting keys.");
   WireBuffer request;
   request.put_byte(kAgentRequestIdentities);
-  std::vector<unsigned char> reply = ask_agent(request);
+  std::vector<unsigned char> reply = ssh_agent_ask(request);
   if (reply.empty() || reply[0] != kAgentIdentitiesAnswer || !read_agent_keys(ssh, reply)) return;
   SshAuthState& auth = ssh->auth;
   ssh_event(ssh, "Mirshagent has %d SSH-2 keys", static_cast<int>(auth.agent_keys.size()));
@@ -151,7 +134,7 @@ void sign_with_agent(SshSession* ssh) {
   sign.put_string(blob.data(), blob.size());
   sign.put_string(data.bytes().data(), data.bytes().size());
   sign.put_uint32(0);
-  std::vector<unsigned char> reply = ask_agent(sign);
+  std::vector<unsigned char> reply = ssh_agent_ask(sign);
   WireBuffer answer(reply.data(), static_cast<std::ptrdiff_t>(reply.size()));
   bool signed_ok = answer.get_byte() == kAgentSignResponse;
   std::string_view signature = answer.get_string();
@@ -287,4 +270,19 @@ void ssh2_publickey_accepted(SshSession* ssh) {
     sign_with_agent(ssh);
   else
     sign_with_key_file(ssh);
+}
+
+std::vector<unsigned char> ssh_agent_ask(const WireBuffer& message) {
+  WireBuffer framed;
+  framed.put_string(message.bytes().data(), message.bytes().size());
+  void* reply = nullptr;
+  int reply_length = 0;
+  agent_query(framed.bytes().data(), static_cast<int>(framed.bytes().size()), &reply, &reply_length, nullptr, nullptr);
+  std::vector<unsigned char> body;
+  if (reply != nullptr && reply_length > 4) {
+    const auto* bytes = static_cast<const unsigned char*>(reply);
+    body.assign(bytes + 4, bytes + reply_length);
+  }
+  agent_free_reply(reply, reply_length);
+  return body;
 }

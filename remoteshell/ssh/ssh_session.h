@@ -306,6 +306,8 @@ enum Ssh1Step {
   kSsh1AwaitPublicKey,
   kSsh1AwaitEncryption,
   kSsh1AwaitUserReply,
+  kSsh1AwaitAgentChallenge,
+  kSsh1AwaitAgentResult,
   kSsh1AwaitRsaChallenge,
   kSsh1AwaitRsaResult,
   kSsh1AwaitChallenge,  // TIS or CryptoCard
@@ -325,6 +327,9 @@ struct Ssh1State {
   // Authentication: what was tried, and the key file's public part once read.
   bool key_file_prepared = false, key_file_loaded = false, key_file_tried = false, key_file_encrypted = false;
   bool tis_refused = false, ccard_refused = false;
+  bool agent_tried = false;
+  std::vector<std::vector<unsigned char>> agent_keys;  // public blobs: bits, exponent, modulus
+  size_t agent_next = 0;
   uint8_t challenge_kind = 0;  // kSsh1AuthTis or kSsh1AuthCcard while its challenge is awaited
   std::vector<unsigned char> key_blob;
   std::string key_comment;
@@ -457,6 +462,9 @@ const char* ssh2_userauth_message_name(const SshSession* ssh, uint8_t type);
 void ssh2_userauth_give_up(SshSession* ssh);
 
 // ---- SSH-2 public-key authentication (ssh2_publickey.cpp) ----
+// One agent exchange (both versions): the message (type byte first) framed with its length;
+// the reply's body (type byte first), empty when none came.
+std::vector<unsigned char> ssh_agent_ask(const WireBuffer& message);
 // Before the user name: reads the key file's public half and the agent's key list.
 void ssh2_publickey_prepare(SshSession* ssh);
 // Offers the next agent key or the key file's key; false when none is left.
@@ -583,6 +591,11 @@ void ssh1_login_packet(SshSession* ssh, uint8_t type, WireBuffer& body);
 // The next authentication round after a FAILURE; a packet for the round in progress.
 void ssh1_auth_next(SshSession* ssh);
 void ssh1_auth_packet(SshSession* ssh, uint8_t type, WireBuffer& body);
+// Agent keys, one per round: true when an offer went out. Then the server's replies to it.
+bool ssh1_agent_offer(SshSession* ssh);
+void ssh1_agent_packet(SshSession* ssh, uint8_t type, WireBuffer& body);
+// Authentication ended with SUCCESS: the session starts.
+void ssh1_authenticated(SshSession* ssh);
 // The 16-byte answer to an RSA challenge: the decrypted value's 32 low bytes, most significant
 // first, then the session identifier, through MD5. False when the challenge is not below the
 // modulus or the key cannot decrypt it.

@@ -136,6 +136,30 @@ TEST_F(Ssh1Login, BlowfishCompressedRsaKeyFileLogin) {
   EXPECT_EQ(outcome.exit_status, 3);
 }
 
+// The agent holds the configured key file's key: only that key is offered, and the agent answers
+// the challenge (the file itself is not read for its private part).
+TEST_F(Ssh1Login, AgentAnswersTheChallengeForTheKeyFilesKey) {
+  std::string key = MakeKey("");
+  std::string socket_path = folder_ / "agent";
+  ChildProcess agent({"/usr/bin/python3", Script(), "--agent-socket", socket_path, "--agent-key", key});
+  for (int i = 0; i < 250 && access(socket_path.c_str(), F_OK) != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ScopedEnv auth_socket("SSH_AUTH_SOCK", socket_path);
+  auto server = Start({"--auth", "rsa,password", "--authorized-key", key, "--challenge-leading-zero"});
+  SessionConfig config = Config();
+  config.try_agent = 1;
+  std::strcpy(config.public_key_file.path, key.c_str());
+  Outcome outcome = Run(*server, config, "secret");
+  EXPECT_EQ(outcome.fatal, "") << outcome.AllEvents() << Reported();
+  EXPECT_TRUE(outcome.Logged("Mirshagent has 1 SSH-1 keys"));
+  EXPECT_TRUE(outcome.Logged("Mirshagent key #0 matches configured key file"));
+  EXPECT_TRUE(outcome.Logged("Sending Mirshagent's response"));
+  EXPECT_TRUE(outcome.Logged("Mirshagent's response accepted"));
+  EXPECT_FALSE(outcome.LoggedStart("Trying public key"));
+  EXPECT_TRUE(ReportHas("rsa response ok\nauthenticated\n")) << Reported();
+  EXPECT_TRUE(answers_.asked.empty());
+}
+
 // Single DES only after the warning, which this unattended client declines unless the list
 // puts DES above it; TIS and CryptoCard challenges answered through the prompt hook.
 TEST_F(Ssh1Login, SingleDesWithTisOrCryptoCard) {

@@ -4,6 +4,7 @@ checks what the client sends and serves either one command or the fake device's 
 
   ssh1_server.py --port N --report R [options]        serve connections until killed
   ssh1_server.py --make-key PATH [--passphrase P]     write an SSH-1 private key file
+  ssh1_server.py --agent-socket S --agent-key PATH    an SSH-1 agent holding an unencrypted key
 
 Checks: the double-encrypted session key and its padding, the cookie, every packet's CRC, the
 IGNORE lengths around a camouflaged password (or, for the quirk versions, the length-padded or
@@ -426,13 +427,57 @@ class Connection:
         self.report("exit confirmed")
 
 
-def read_public_key(path):
+def key_file_reader(path):
+    """A reader at the key file's public key (bit count, modulus, exponent)."""
     with open(path, "rb") as source:
-        data = source.read()
-    r = Reader(data[len(KEY_FILE_MAGIC) + 5:])
+        return Reader(source.read()[len(KEY_FILE_MAGIC) + 5:])
+
+
+def read_public_key(path):
+    r = key_file_reader(path)
     r.u32()
-    n = r.mp()
-    return n, r.mp()
+    return r.mp(), r.mp()
+
+
+def read_key_file(path):
+    """n, e and d of an unencrypted key file."""
+    r = key_file_reader(path)
+    r.u32()
+    n, e = r.mp(), r.mp()
+    r.string()
+    r.take(4)
+    return n, e, r.mp()
+
+
+def serve_agent(args):
+    """The SSH-1 agent messages: the identity list (1 -> 2) and the challenge answer (3 -> 4)."""
+    n, e, d = read_key_file(args.agent_key)
+    listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+    listener.bind(args.agent_socket)
+    listener.listen(4)
+    while True:
+        sock, _ = listener.accept()
+        conn = Connection(sock, args, None, None)
+        try:
+            while True:
+                r = Reader(conn.recv_exact(struct.unpack(">I", conn.recv_exact(4))[0]))
+                kind = r.take(1)[0]
+                if kind == 1:
+                    reply = b"\2" + struct.pack(">II", 1, n.bit_length()) + mp(e) + mp(n) + string(b"agent key")
+                elif kind == 3:
+                    r.u32(), r.mp()
+                    if r.mp() != n:
+                        reply = b"\5"
+                    else:
+                        challenge = unpad_type2(pow(r.mp(), d, n).to_bytes((n.bit_length() + 7) // 8, "big"))
+                        reply = b"\4" + hashlib.md5(challenge[-32:].rjust(32, b"\0") + r.take(16)).digest()
+                else:
+                    reply = b"\5"
+                sock.sendall(string(reply))
+        except (Closed, CheckFailed, OSError):
+            pass
+        finally:
+            sock.close()
 
 
 def write_key_file(path, passphrase):
@@ -458,6 +503,8 @@ def write_key_file(path, passphrase):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--make-key")
+    parser.add_argument("--agent-socket")
+    parser.add_argument("--agent-key")
     parser.add_argument("--passphrase", default="")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--report")
@@ -479,6 +526,9 @@ def main():
     args = parser.parse_args()
     if args.make_key:
         write_key_file(args.make_key, args.passphrase)
+        return
+    if args.agent_socket:
+        serve_agent(args)
         return
     server_key, host_key = RsaKey(768), RsaKey(1024)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
