@@ -1,5 +1,6 @@
 #include "remoteshell/net/net_address.h"
 
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -120,6 +121,10 @@ void net_address_text(const NetAddress* address, char* buffer, int size) {
     buffer[size - 1] = '\0';
     return;
   }
+  if (address->current->ai_family == AF_UNIX) {
+    std::snprintf(buffer, static_cast<size_t>(size), "%s", address->unix_path.sun_path);
+    return;
+  }
   const void* bytes =
       address->current->ai_family == AF_INET
           ? static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(address->current->ai_addr)->sin_addr)
@@ -131,6 +136,7 @@ int net_is_localhost_name(const char* host) { return std::strcmp(host, "localhos
 
 int net_address_is_local(const NetAddress* address) {
   if (address->current == nullptr) return 0;
+  if (address->current->ai_family == AF_UNIX) return 1;
   if (address->current->ai_family == AF_INET6)
     return IN6_IS_ADDR_LOOPBACK(&reinterpret_cast<sockaddr_in6*>(address->current->ai_addr)->sin6_addr);
   if (address->current->ai_family == AF_INET)
@@ -162,9 +168,21 @@ int net_service_port(const char* name) {
   return entry != nullptr ? ntohs(static_cast<uint16_t>(entry->s_port)) : 0;
 }
 
-NetAddress* net_unix_address(const char*) {
+NetAddress* net_unix_address(const char* path) {
   NetAddress* address = address_new();
-  address->error = "unix sockets not supported on this platform";
+  if (path == nullptr || std::strlen(path) >= sizeof address->unix_path.sun_path) {
+    address->error = "Unix socket path too long";
+    return address;
+  }
+  address->unix_path.sun_family = AF_UNIX;
+  std::strcpy(address->unix_path.sun_path, path);
+  addrinfo& entry = address->unix_entry;
+  entry.ai_family = AF_UNIX;
+  entry.ai_socktype = SOCK_STREAM;
+  entry.ai_addr = reinterpret_cast<sockaddr*>(&address->unix_path);
+  entry.ai_addrlen = sizeof address->unix_path;
+  address->current = &entry;
+  address->family = AF_UNIX;
   return address;
 }
 
@@ -175,7 +193,7 @@ bool net_address_sockaddr(const NetAddress* address, int port, sockaddr_storage*
   *length = address->current->ai_addrlen;
   if (out->ss_family == AF_INET)
     reinterpret_cast<sockaddr_in*>(out)->sin_port = htons(static_cast<uint16_t>(port));
-  else
+  else if (out->ss_family == AF_INET6)
     reinterpret_cast<sockaddr_in6*>(out)->sin6_port = htons(static_cast<uint16_t>(port));
   return true;
 }

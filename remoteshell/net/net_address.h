@@ -3,13 +3,17 @@
 #include <cstdint>
 
 #include <netdb.h>
+#include <sys/un.h>
 
 struct NetAddress {
   const char* error;  // none on success
-  int family;         // AF_INET, AF_INET6 or AF_UNSPEC
+  int family;         // AF_INET, AF_INET6, AF_UNIX or AF_UNSPEC
   addrinfo* chain;    // the resolver's answer, owned
   addrinfo* current;
   char host_name[512];  // for an address the proxy resolves
+  // A Unix-domain socket: current points at unix_entry, which points at unix_path.
+  addrinfo unix_entry;
+  sockaddr_un unix_path;
 };
 
 enum NetAddressType { kNetAddressIpv4 = 1, kNetAddressIpv6 = 2, kNetAddressName = 3 };
@@ -31,6 +35,8 @@ void net_address_bytes(const NetAddress* address, unsigned char* bytes);
 void net_address_free(NetAddress* address);
 // Port of a service name; 0 when unknown.
 int net_service_port(const char* name);
+// A Unix-domain socket's path as an address to connect to (the port is unused); an error
+// when the path does not fit.
 NetAddress* net_unix_address(const char* path);
 
 // The current address with its family and size, for connect and bind; false when none.

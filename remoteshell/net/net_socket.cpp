@@ -224,7 +224,8 @@ int net_try_connect(NetSocket* socket) {
     socket->handle = ::socket(target.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (socket->handle < 0) error = errno;
   }
-  if (error == 0) {
+  // A Unix-domain socket has no TCP options and no local port to bind.
+  if (error == 0 && target.ss_family != AF_UNIX) {
     if (socket->oob_inline) set_flag(socket->handle, SOL_SOCKET, SO_OOBINLINE);
     if (socket->no_delay) set_flag(socket->handle, IPPROTO_TCP, TCP_NODELAY);
     if (socket->keep_alive) set_flag(socket->handle, SOL_SOCKET, SO_KEEPALIVE);

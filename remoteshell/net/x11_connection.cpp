@@ -121,7 +121,8 @@ const char* x11_connect(X11Connection** out, const char* display, void* channel,
   NetAddress* address = nullptr;
   int port = 0;
   if (host == "unix") {
-    address = net_unix_address(nullptr);
+    // The local display's socket, where the X server of this machine listens.
+    address = net_unix_address(("/tmp/.X11-unix/X" + std::to_string(number)).c_str());
   } else {
     char* canonical = nullptr;
     address = proxy_lookup_host(host.c_str(), &canonical, config);
@@ -142,7 +143,8 @@ const char* x11_connect(X11Connection** out, const char* display, void* channel,
     x->peer_port = peer_port;
   }
   SocketOwner owner{&kX11Sink, x};
-  x->socket = net_connect_via_proxy(address, host.c_str(), port, 0, 1, 0, 1, &owner, config);
+  x->socket = host == "unix" ? net_new_connection(address, port, 0, 1, 0, 1, &owner)
+                              : net_connect_via_proxy(address, host.c_str(), port, 0, 1, 0, 1, &owner, config);
   if (const char* error = socket_last_error(x->socket)) {
     x11_close(x);
     return error;

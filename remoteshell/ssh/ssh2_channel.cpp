@@ -1,4 +1,5 @@
-// SSH-2 connection protocol: the session channel's set-up (X11 request, forwardings, terminal,
+// SSH-2 connection protocol: the session channel's set-up (X11 request, forwardings, agent
+// forwarding, terminal,
 // environment, shell or command), its data both ways under the windows, exit status and close,
 // and the dispatch of every channel message. Messages for channels we do not hold are logged
 // and ignored, never acted on.
@@ -99,11 +100,15 @@ void request_next(SshSession* ssh, SshChannelStep done) {
   }
   if (done <= kChannelX11) {
     ssh_setup_port_forwardings(ssh);
-    if (!ssh->config.no_pty) {
-      request_pty(ssh);
-      channel.step = kChannelPty;
+    if (ssh2_request_agent_forwarding(ssh)) {
+      channel.step = kChannelAgentForward;
       return;
     }
+  }
+  if (done <= kChannelAgentForward && !ssh->config.no_pty) {
+    request_pty(ssh);
+    channel.step = kChannelPty;
+    return;
   }
   if (done <= kChannelPty && request_environment(ssh)) {
     channel.step = kChannelEnvironment;
@@ -146,6 +151,10 @@ void take_setup_reply(SshSession* ssh, uint8_t type, WireBuffer& body) {
       ssh->x11_enabled = type == kMsgChannelSuccess;
       ssh_event(ssh, ssh->x11_enabled ? "X11 forwarding enabled" : "X11 forwarding refused");
       return request_next(ssh, kChannelX11);
+    case kChannelAgentForward:
+      ssh->agent_forwarding = type == kMsgChannelSuccess;
+      ssh_event(ssh, ssh->agent_forwarding ? "Agent forwarding enabled" : "Agent forwarding refused");
+      return request_next(ssh, kChannelAgentForward);
     case kChannelPty:
       if (type == kMsgChannelSuccess) {
         int ospeed = 0, ispeed = 0;

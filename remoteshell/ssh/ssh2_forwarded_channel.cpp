@@ -1,5 +1,5 @@
-// SSH-2 forwarded channels: the ones the server opens (X11 connections, connections to our
-// remote forwardings), the ones we open for accepted local and dynamic connections, and the
+// SSH-2 forwarded channels: the ones the server opens (X11 connections, agent channels,
+// connections to our remote forwardings), the ones we open for accepted local and dynamic connections, and the
 // channel operations the socket side of forwarding calls.
 #include "remoteshell/net/port_forward.h"
 #include "remoteshell/net/x11_forward.h"
@@ -171,17 +171,18 @@ void ssh2_take_channel_open(SshSession* ssh, WireBuffer& body) {
   uint32_t window = body.get_uint32();
   uint32_t max_packet = body.get_uint32();
   if (body.failed()) return ssh_event(ssh, "Ignored malformed channel open request");
-  bool known = type == "x11" || type == "forwarded-tcpip";
-  if (!known) {
-    return send_open_failure(
-        ssh, sender,
-        type == "auth-agent@openssh.com" ? "Agent forwarding is not enabled" : "Unsupported channel type requested");
-  }
-  SshChannel* channel = new_channel(ssh, type == "x11" ? kChannelX11Forward : kChannelPort);
+  bool agent = type == "auth-agent@openssh.com";
+  if (agent && !ssh->agent_forwarding) return send_open_failure(ssh, sender, "Agent forwarding is not enabled");
+  if (!agent && type != "x11" && type != "forwarded-tcpip")
+    return send_open_failure(ssh, sender, "Unsupported channel type requested");
+  SshChannel* channel =
+      new_channel(ssh, agent ? kChannelAgent : type == "x11" ? kChannelX11Forward : kChannelPort);
   channel->remote_id = sender;
   channel->remote_window = window;
   channel->remote_max_packet = max_packet;
-  const char* refusal = type == "x11" ? open_x11(ssh, channel, body) : open_forwarded_port(ssh, channel, body);
+  const char* refusal = agent            ? nullptr
+                        : type == "x11" ? open_x11(ssh, channel, body)
+                                        : open_forwarded_port(ssh, channel, body);
   if (refusal != nullptr) {
     ssh->channels.erase(channel->local_id);
     return send_open_failure(ssh, sender, refusal);
@@ -210,6 +211,7 @@ void ssh2_take_forward_open_reply(SshSession* ssh, SshChannel* channel, uint8_t 
 }
 
 void ssh2_forwarded_data(SshChannel* channel, std::string_view data) {
+  if (channel->type == kChannelAgent) return ssh2_agent_data(channel, data);
   int backlog = 0;
   auto length = static_cast<int>(data.size());
   if (channel->port != nullptr) backlog = forward_send(channel->port, data.data(), length);

@@ -177,11 +177,12 @@ struct SshAuthState {
 };
 
 // Channels (ssh2_channel.cpp): the session channel lives in the session record; forwarded
-// channels (X11, ports) are kept by local id. Windows are uint32 on the wire and saturate there.
+// channels (X11, agent, ports) are kept by local id. Windows are uint32 on the wire and saturate there.
 enum SshChannelStep {
   kChannelNone,
   kChannelOpening,
   kChannelX11,
+  kChannelAgentForward,
   kChannelPty,
   kChannelEnvironment,
   kChannelShell,
@@ -212,7 +213,12 @@ struct SshChannel {
   ForwardingEnd* port = nullptr;  // the forwarded connection, none once it is gone
   X11Connection* x11 = nullptr;
   std::string outgoing;
+  std::string agent_message;  // an agent channel's request so far (length field and body)
 };
+
+// The largest agent request a forwarded agent channel takes; a longer announced length closes
+// the channel before anything is stored for it.
+inline constexpr uint32_t kAgentForwardMessageLimit = 256 * 1024;
 
 // A payload held back while a key exchange runs (secret_from as for ssh2_send).
 struct SshQueuedPayload {
@@ -402,6 +408,7 @@ struct SshSession {
   std::deque<SshPortForward*> remote_replies;  // "tcpip-forward" requests awaiting their reply
   X11Auth* x11_auth = nullptr;
   bool x11_enabled = false;
+  bool agent_forwarding = false;  // the server accepted our agent-forwarding request
   int env_sent = 0, env_replies = 0, env_accepted = 0;
   Ssh1State ssh1;
 };
@@ -499,7 +506,7 @@ uint32_t ssh2_new_local_id(const SshSession* ssh);
 // Our CLOSE for a channel (once; a half-open one sends it when confirmed). The forwarded
 // connection is left as it is.
 void ssh2_channel_close(SshChannel* channel);
-// Channels the server opens ("x11", "forwarded-tcpip"; others refused).
+// Channels the server opens ("x11", "forwarded-tcpip", the agent channel; others refused).
 void ssh2_take_channel_open(SshSession* ssh, WireBuffer& body);
 // OPEN_CONFIRMATION / OPEN_FAILURE for a forwarding of ours.
 void ssh2_take_forward_open_reply(SshSession* ssh, SshChannel* channel, uint8_t type, WireBuffer& body);
@@ -513,6 +520,14 @@ void ssh2_forwarded_unthrottle_all(SshSession* ssh);
 void ssh2_forwarded_drop_connection(SshChannel* channel);
 // The channel operations the socket side of forwarding calls.
 extern const ForwardChannelOps ssh2_forward_channel_ops;
+
+// ---- agent forwarding (ssh2_agent_forward.cpp) ----
+// Asks for agent forwarding on the session channel; false (nothing sent) unless "AgentFwd" is
+// set and an agent answers.
+bool ssh2_request_agent_forwarding(SshSession* ssh);
+// Data from the server on an agent channel: each whole request goes to the agent and its
+// answer (or the failure message) back on the channel.
+void ssh2_agent_data(SshChannel* channel, std::string_view data);
 
 // ---- forwarding set-up and terminal modes (ssh_port_forwardings.cpp, ssh_terminal_modes.cpp) ----
 // Parses "PortForwardings" and starts, keeps or cancels the forwardings (session start and

@@ -1,5 +1,6 @@
 // The byte parsing of forwarding: SOCKS 4/4A/5 requests, X11 display names and the invented
-// X11 authorisation check, "PortForwardings" entries and the terminal-mode encoding.
+// X11 authorisation check, "PortForwardings" entries, the terminal-mode encoding and the
+// assembly of forwarded agent requests.
 #include <cstring>
 #include <string>
 
@@ -293,6 +294,46 @@ TEST_F(SshChannels, WindowsPacketSizesAndUnknownChannels) {
   EXPECT_EQ(events_.front(), "Ignored message type 93 for unknown channel 999");
   EXPECT_EQ(ssh_.state, kSshSession);
   EXPECT_EQ(ssh_.channel.step, kChannelOpen);
+}
+
+TEST_F(SshChannels, AgentChannelsAnswerEachRequestAndRefuseOversizedLengths) {
+  testing_support::ScopedEnv no_agent("SSH_AUTH_SOCK", "");
+  auto open_agent_channel = [&](uint32_t sender) {
+    WireBuffer open;
+    open.put_byte(kMsgChannelOpen);
+    open.put_string("auth-agent@openssh.com");
+    open.put_uint32(sender);
+    open.put_uint32(0);  // no remote window: the answers stay queued where the test sees them
+    open.put_uint32(16384);
+    ssh2_connection_packet(&ssh_, open.bytes().data(), open.bytes().size());
+    return ssh_.channels.empty() ? nullptr : std::prev(ssh_.channels.end())->second.get();
+  };
+  auto data = [&](SshChannel* channel, const std::string& bytes) {
+    WireBuffer packet;
+    packet.put_byte(kMsgChannelData);
+    packet.put_uint32(channel->local_id);
+    packet.put_string(bytes.data(), bytes.size());
+    ssh2_connection_packet(&ssh_, packet.bytes().data(), packet.bytes().size());
+  };
+  EXPECT_EQ(open_agent_channel(1), nullptr);
+  EXPECT_EQ(events_.back(), "Rejected channel open: Agent forwarding is not enabled");
+
+  ssh_.agent_forwarding = true;
+  SshChannel* channel = open_agent_channel(2);
+  ASSERT_NE(channel, nullptr);
+  // A request split over packets is answered once whole; with no agent, by the failure message.
+  data(channel, Bytes({0, 0}));
+  data(channel, Bytes({0, 1}));
+  EXPECT_TRUE(channel->outgoing.empty());
+  data(channel, Bytes({11}));
+  EXPECT_EQ(channel->outgoing, Bytes({0, 0, 0, 1, 5}));
+
+  // A length beyond the limit closes the channel before any body is stored.
+  data(channel, Bytes({0, 0x10, 0, 1}) + std::string(100, 'x'));
+  EXPECT_TRUE(channel->close_sent);
+  EXPECT_TRUE(channel->agent_message.empty());
+  EXPECT_EQ(events_.back(), "Agent request of 1048577 bytes refused: longer than 262144");
+  EXPECT_EQ(channel->outgoing, Bytes({0, 0, 0, 1, 5}));
 }
 
 }  // namespace

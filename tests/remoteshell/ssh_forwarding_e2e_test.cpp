@@ -153,7 +153,27 @@ TEST_F(SshForwarding, EnvironmentAndTerminalModesReachTheSession) {
   EXPECT_NE(output_.find("quit = ^\\;"), std::string::npos);
 }
 
-// Xvfb on a free display, listening on TCP, with a cookie in an authority file of its own.
+TEST_F(SshForwarding, ForwardedAgentListsItsKeyOnTheServer) {
+  RunCommand("ssh-keygen -q -t ed25519 -N '' -C forwarded -f " + folder_ / "key" + " >/dev/null");
+  std::string fingerprint = CommandOutput("ssh-keygen -l -f " + folder_ / "key.pub" + " | cut -d' ' -f2");
+  ASSERT_FALSE(fingerprint.empty());
+  Agent agent({folder_ / "key"});
+  ASSERT_EQ(agent.added(), 1);
+  ScopedEnv use_agent("SSH_AUTH_SOCK", agent.socket());
+  Sshd sshd({"PasswordAuthentication yes", "AllowAgentForwarding yes"}, true, &account_);
+  ASSERT_TRUE(sshd.ready());
+  SessionConfig config = Config("ssh-add -l; exit 0");
+  config.agent_forwarding = 1;
+  Outcome outcome = Converse(sshd.port(), config);
+
+  EXPECT_TRUE(outcome.Logged("Requesting OpenSSH-style agent forwarding")) << outcome.AllEvents();
+  EXPECT_TRUE(outcome.Logged("Agent forwarding enabled")) << sshd.Log();
+  EXPECT_NE(output_.find(fingerprint + " forwarded (ED25519)"), std::string::npos) << output_;
+  EXPECT_EQ(outcome.exit_status, 0);
+}
+
+// Xvfb on a free display, listening on TCP and on its Unix socket, with a cookie in an
+// authority file of its own.
 class Xvfb {
  public:
   Xvfb() {
@@ -164,8 +184,13 @@ class Xvfb {
     RunCommand("xauth -q -f " + authority() + " add :" + std::to_string(number_) +
                " MIT-MAGIC-COOKIE-1 0123456789abcdef0123456789abcdef 2>/dev/null");
     process_ = std::make_unique<ChildProcess>(std::vector<std::string>{
-        "/usr/bin/Xvfb", ":" + std::to_string(number_), "-listen", "tcp", "-nolisten", "unix", "-auth", authority()});
+        "/usr/bin/Xvfb", ":" + std::to_string(number_), "-listen", "tcp", "-auth", authority()});
     ready_ = WaitForTcpPort(6000 + number_);
+  }
+  ~Xvfb() {
+    process_.reset();
+    // The socket folder goes too when this display made it and no other display uses it.
+    if (!socket_folder_existed_) rmdir("/tmp/.X11-unix");
   }
   std::string authority() const { return folder_ / "xauthority"; }
   int number() const { return number_; }
@@ -173,6 +198,7 @@ class Xvfb {
 
  private:
   TempFolder folder_;
+  bool socket_folder_existed_ = access("/tmp/.X11-unix", F_OK) == 0;
   int number_ = 0;
   std::unique_ptr<ChildProcess> process_;
   bool ready_ = false;
@@ -197,6 +223,16 @@ TEST_F(SshForwarding, X11ClientsReachTheDisplayOnlyWithTheInventedCookie) {
   EXPECT_NE(output_.find("screens=1\n"), std::string::npos) << output_;
   EXPECT_NE(output_.find("Mirsh X11 proxy: MIT-MAGIC-COOKIE-1 data did not match"), std::string::npos) << output_;
   EXPECT_EQ(outcome.exit_status, 0);
+
+  // The same display through its local socket.
+  output_.clear();
+  config = Config("echo screens=$(xdpyinfo | grep -c 'screen #0')");
+  config.x11_forward = 1;
+  config.x11_auth = 1;
+  std::snprintf(config.x11_display, sizeof config.x11_display, "unix:%d", display.number());
+  Outcome local = Converse(sshd.port(), config);
+  EXPECT_TRUE(local.Logged("Opening X11 forward connection succeeded")) << local.AllEvents();
+  EXPECT_NE(output_.find("screens=1\n"), std::string::npos) << output_;
 }
 
 }  // namespace

@@ -20,24 +20,6 @@ struct Seen {
 };
 Seen* seen = nullptr;
 
-// ssh-agent in the foreground on a socket of its own, holding the keys given.
-class Agent {
- public:
-  explicit Agent(const std::vector<std::string>& keys) {
-    process_ = std::make_unique<ChildProcess>(std::vector<std::string>{"/usr/bin/ssh-agent", "-D", "-a", socket()});
-    struct stat info {};
-    for (int i = 0; i < 200 && stat(socket().c_str(), &info) != 0; ++i) usleep(10000);
-    for (const auto& key : keys) added_ += RunCommand("SSH_AUTH_SOCK=" + socket() + " ssh-add -q " + key) == 0;
-  }
-  std::string socket() const { return folder_ / "agent.sock"; }
-  int added() const { return added_; }
-
- private:
-  TempFolder folder_;
-  std::unique_ptr<ChildProcess> process_;
-  int added_ = 0;
-};
-
 class SshPublicKey : public keyfile_test::KeyFiles {
  protected:
   SshPublicKey() {
