@@ -377,10 +377,7 @@ void take_newkeys(SshSession* ssh) {
   kex.step = kKexIdle;
   if (first) {
     backend_connected(ssh->frontend);
-    WireBuffer request;
-    request.put_byte(kMsgServiceRequest);
-    request.put_string("ssh-userauth");
-    ssh2_send(ssh, request);
+    ssh2_request_service(ssh, ssh->config.ssh_no_auth ? "ssh-connection" : "ssh-userauth");
   }
   if (!kex.deferred_reason.empty()) {
     std::string reason;

@@ -271,6 +271,20 @@ PromptSet* ssh2_ki_prompts(void* owner, const unsigned char* data, size_t length
   return prompts;
 }
 
+void ssh2_request_service(SshSession* ssh, const char* service) {
+  ssh->service_requested = service;
+  WireBuffer request;
+  request.put_byte(kMsgServiceRequest);
+  request.put_string(service);
+  ssh2_send(ssh, request);
+}
+
+void ssh2_userauth_skip(SshSession* ssh) {
+  ssh->packet_handler = auth_packet;
+  ssh->auth.step = kAuthDone;
+  ssh2_connection_start(ssh);
+}
+
 void ssh2_userauth_start(SshSession* ssh) {
   ssh->packet_handler = auth_packet;
   ssh2_publickey_prepare(ssh);

@@ -71,9 +71,16 @@ void take_disconnect(SshSession* ssh, WireBuffer& body) {
   close_session(ssh, message.c_str());
 }
 
-// The server accepted "ssh-userauth": user authentication begins.
-void take_service_accept(SshSession* ssh) {
-  ssh->userauth_accepted = true;
+// The server's answer to our service request. "ssh-userauth" refused: ask for
+// "ssh-connection" instead; that refused too ends the conversation.
+void take_service_reply(SshSession* ssh, uint8_t type) {
+  bool connection = std::strcmp(ssh->service_requested, "ssh-connection") == 0;
+  if (type != kMsgServiceAccept) {
+    if (connection) return ssh_fatal(ssh, "Server refused service request");
+    return ssh2_request_service(ssh, "ssh-connection");
+  }
+  ssh->service_accepted = true;
+  if (connection) return ssh2_userauth_skip(ssh);
   if (ssh->userauth_start != nullptr) ssh->userauth_start(ssh);
 }
 
@@ -356,7 +363,7 @@ void ssh2_dispatch(SshSession* ssh, const unsigned char* payload, size_t length,
     default: break;
   }
   if (!ssh->kex.first_done || (type >= 20 && type <= 49)) return ssh2_kex_packet(ssh, payload, length);
-  if (type == kMsgServiceAccept && !ssh->userauth_accepted) return take_service_accept(ssh);
+  if (!ssh->service_accepted && ssh->service_requested != nullptr) return take_service_reply(ssh, type);
   if (ssh->packet_handler != nullptr && ssh->packet_handler(ssh, payload, length)) return;
   if (type != kMsgUnimplemented) answer_unimplemented(ssh, sequence);
 }

@@ -394,7 +394,10 @@ struct SshSession {
   int (*host_key_question)(void* frontend, const char* host, int port, const char* key_type, const char* key_text,
                            const char* fingerprint, PromptAnswerCallback callback,
                            void* context) = host_key_check_prompt;
-  bool userauth_accepted = false;
+  // The service asked for after the first key exchange ("ssh-userauth", or "ssh-connection"
+  // with "SshNoAuth" or when user authentication is refused), and whether it was accepted.
+  const char* service_requested = nullptr;
+  bool service_accepted = false;
   // What follows the server's acceptance of "ssh-userauth" (user authentication, when it is
   // built); none ends the conversation there with an orderly DISCONNECT.
   void (*userauth_start)(SshSession* ssh) = nullptr;
@@ -452,8 +455,12 @@ void ssh2_install(SshDirection& target, SshDirection& chosen, const unsigned cha
 inline uint32_t ssh2_next_sequence(const SshSession* ssh) { return ssh->out.sequence; }
 
 // ---- SSH-2 user authentication (ssh2_userauth.cpp) ----
+// Sends SERVICE_REQUEST for the service named and remembers it.
+void ssh2_request_service(SshSession* ssh, const char* service);
 // Starts authentication once "ssh-userauth" is accepted.
 void ssh2_userauth_start(SshSession* ssh);
+// "ssh-connection" was accepted without user authentication: the connection protocol begins.
+void ssh2_userauth_skip(SshSession* ssh);
 // Keyboard-interactive questions of one INFO_REQUEST (from the byte after its type) as a
 // prompt set; none when the request is malformed. The count is not trusted for allocation.
 struct PromptSet;

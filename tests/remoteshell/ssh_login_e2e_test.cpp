@@ -87,6 +87,15 @@ TEST_F(SshLogin, PasswordLoginRunsACommandWhoseOutputArrivesWholeWithItsExitStat
   Converse(sshd.port(), change);
   ASSERT_GE(answers_.asked.size(), 2u);
   EXPECT_EQ(answers_.asked[1], "login as: ");
+
+  // "SshNoAuth" asks for the connection service straight away, which sshd refuses.
+  answers_ = Answers{};
+  SessionConfig no_auth = Config("true");
+  no_auth.ssh_no_auth = 1;
+  Outcome skipped = Converse(sshd.port(), no_auth);
+  EXPECT_TRUE(skipped.Logged("Disconnection message text: bad service request ssh-connection")) << skipped.AllEvents();
+  EXPECT_TRUE(answers_.asked.empty());
+  EXPECT_FALSE(skipped.accepted);
 }
 
 TEST_F(SshLogin, KeyboardInteractiveThroughPamWithAPseudoTerminal) {

@@ -268,10 +268,10 @@ inline Outcome Converse(int port, SessionConfig config = ClientConfig(),
   while (outcome.open_error == nullptr && ssh->state != kSshClosed && std::chrono::steady_clock::now() < deadline) {
     net_run_once(5);
     timers_run_due(nullptr);  // as the service's session loop does
-    if (hook != nullptr && ssh->userauth_accepted && ssh->state != kSshClosed && !(*hook)(ssh))
+    if (hook != nullptr && ssh->service_accepted && ssh->state != kSshClosed && !(*hook)(ssh))
       ssh_disconnect(ssh, nullptr, "test finished", 11, true);
   }
-  outcome.accepted = ssh->userauth_accepted;
+  outcome.accepted = ssh->service_accepted;
   outcome.version = ssh->version;
   outcome.exit_status = ssh->exit_status;
   ssh_backend.free(handle);
