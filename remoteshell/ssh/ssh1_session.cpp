@@ -1,10 +1,9 @@
-// The SSH-1 session once logged in: pty, compression, shell or command, data both ways with
-// the front end's throttle, the exit status and the orderly end. This client sets up no
-// forwardings, so the server's X11, agent and port opens are refused and no channel is ever
-// held: a close for any channel names a nonexistent one.
+// The SSH-1 session once logged in: agent forwarding, port forwardings, pty, compression,
+// shell or command, data both ways with the front end's throttle, the exit status and the
+// orderly end. The forwarded channels themselves are in ssh1_channels.cpp.
 #include <algorithm>
-#include <cstdio>
 
+#include "platform/ssh_agent.h"
 #include "remoteshell/core/backend.h"
 #include "remoteshell/ssh/ssh_session.h"
 
@@ -127,39 +126,36 @@ void take_exit_status(SshSession* ssh, WireBuffer& body) {
   ssh_disconnect(ssh, nullptr, nullptr, 0, true);
 }
 
-void refuse_open(SshSession* ssh, uint8_t type, WireBuffer& body) {
-  uint32_t remote = body.get_uint32();
-  if (type == kSsh1X11Open) {
-    ssh_event(ssh, "Received X11 connect request");
-    ssh_event(ssh, "Rejected X11 connect request");
-  } else if (type == kSsh1PortOpen) {
-    std::string_view host = body.get_string();
-    uint32_t port = body.get_uint32();
-    ssh_event(ssh, "Rejected remote port open request for %.*s:%u",
-              static_cast<int>(std::min<size_t>(host.size(), 255)), host.data(), port);
-  }
-  WireBuffer failure;
-  failure.put_uint32(remote);
-  ssh1_send(ssh, kSsh1ChannelOpenFailure, failure);
+// Port forwardings, then the pty; the servers' replies to remote forwarding requests come
+// before the pty's and are matched in order.
+void set_up_forwardings(SshSession* ssh) {
+  ssh_setup_port_forwardings(ssh);
+  request_pty(ssh);
 }
 
-void take_channel_message(SshSession* ssh, uint8_t type, WireBuffer& body) {
-  uint32_t channel = body.get_uint32();
-  if (type == kSsh1ChannelClose || type == kSsh1ChannelCloseConfirmation) {
-    char text[96];
-    std::snprintf(text, sizeof text, "Received CHANNEL_CLOSE%s for nonexistent channel %u\n",
-                  type == kSsh1ChannelClose ? "" : "_CONFIRMATION", channel);
-    return ssh_fatal(ssh, text);
-  }
-  ssh_event(ssh, "Ignored message type %d for unknown channel %u", type, channel);
+void request_agent_forwarding(SshSession* ssh) {
+  if (!ssh->config.agent_forwarding || !agent_exists()) return set_up_forwardings(ssh);
+  ssh_event(ssh, "Requesting agent forwarding");
+  ssh1_send(ssh, kSsh1AgentRequestForwarding, WireBuffer());
+  ssh->ssh1.step = kSsh1AwaitAgentForwardingReply;
+}
+
+void take_agent_forwarding_reply(SshSession* ssh, uint8_t type) {
+  if (type != kSsh1Success && type != kSsh1Failure) return ssh_fatal(ssh, "Protocol confusion");
+  ssh->agent_forwarding = type == kSsh1Success;
+  ssh_event(ssh, ssh->agent_forwarding ? "Agent forwarding enabled" : "Agent forwarding refused");
+  set_up_forwardings(ssh);
 }
 
 }  // namespace
 
-void ssh1_session_start(SshSession* ssh) { request_pty(ssh); }
+void ssh1_session_start(SshSession* ssh) { request_agent_forwarding(ssh); }
 
 void ssh1_session_packet(SshSession* ssh, uint8_t type, WireBuffer& body) {
   Ssh1State& state = ssh->ssh1;
+  if ((type == kSsh1Success || type == kSsh1Failure) && !ssh->remote_replies.empty())
+    return ssh2_take_remote_forward_reply(ssh, type == kSsh1Success);
+  if (state.step == kSsh1AwaitAgentForwardingReply) return take_agent_forwarding_reply(ssh, type);
   if (state.step == kSsh1AwaitPtyReply) return take_pty_reply(ssh, type);
   if (state.step == kSsh1AwaitCompressionReply) return take_compression_reply(ssh, type);
   switch (type) {
@@ -168,15 +164,9 @@ void ssh1_session_packet(SshSession* ssh, uint8_t type, WireBuffer& body) {
     case kSsh1ExitStatus: return take_exit_status(ssh, body);
     case kSsh1Success:
     case kSsh1Failure: return;
-    case kSsh1X11Open:
-    case kSsh1PortOpen:
-    case kSsh1AgentOpen: return refuse_open(ssh, type, body);
-    case kSsh1ChannelOpenConfirmation:
-    case kSsh1ChannelOpenFailure:
-    case kSsh1ChannelData:
-    case kSsh1ChannelClose:
-    case kSsh1ChannelCloseConfirmation: return take_channel_message(ssh, type, body);
-    default: return ssh_fatal(ssh, "Strange packet received: type " + std::to_string(type));
+    default:
+      if (ssh1_channel_packet(ssh, type, body)) return;
+      return ssh_fatal(ssh, "Strange packet received: type " + std::to_string(type));
   }
 }
 
@@ -193,7 +183,7 @@ void ssh1_unthrottle(SshSession* ssh, int backlog) {
   Ssh1State& state = ssh->ssh1;
   if (!state.stdout_throttled || backlog >= kSshThrottleBacklog || ssh->socket == nullptr) return;
   state.stdout_throttled = false;
-  socket_set_frozen(ssh->socket, 0);
+  if (state.throttle_count == 0) socket_set_frozen(ssh->socket, 0);
 }
 
 void ssh1_resize(SshSession* ssh) {

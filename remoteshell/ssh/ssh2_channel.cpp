@@ -358,6 +358,7 @@ void ssh2_channel_flush(SshSession* ssh) {
 
 void ssh2_channel_flush(SshChannel* channel) {
   SshSession* ssh = channel->ssh;
+  if (ssh->version == 1) return ssh1_channel_flush(channel);
   if (ssh->state == kSshClosed || channel->close_sent) return;
   // A server that allows packets of no size gets nothing, rather than empty packets for ever.
   if (channel->remote_max_packet == 0) return;
@@ -378,6 +379,7 @@ void ssh2_channel_flush(SshChannel* channel) {
 }
 
 void ssh2_adjust_local_window(SshChannel* channel, int backlog) {
+  if (channel->ssh->version == 1) return ssh1_channel_unthrottle(channel, backlog);
   if (backlog < 0 || backlog >= static_cast<int>(kSshLocalWindow)) return;
   uint32_t wanted = kSshLocalWindow - static_cast<uint32_t>(backlog);
   bool open = channel->type == kChannelMain ? channel->step == kChannelOpen : channel->type != kChannelPortOpening;

@@ -112,6 +112,7 @@ void op_unthrottle(void* handle, int buffered) { ssh2_adjust_local_window(of(han
 void* op_open(void* backend, ForwardingEnd* end, const char* host, int port, const char* origin) {
   auto* ssh = static_cast<SshSession*>(backend);
   if (ssh->state == kSshClosed) return nullptr;
+  if (ssh->version == 1) return ssh1_open_port(ssh, end, host, port, origin);
   SshChannel* channel = new_channel(ssh, kChannelPortOpening);
   channel->port = end;
   ssh_event(ssh, "Opening forwarded connection to %s:%d", host, port);
@@ -142,6 +143,7 @@ uint32_t ssh2_new_local_id(const SshSession* ssh) {
 }
 
 void ssh2_channel_close(SshChannel* channel) {
+  if (channel->ssh->version == 1) return ssh1_channel_close(channel);
   if (channel->close_sent) return;
   channel->close_sent = true;
   if (channel->type != kChannelPortOpening && channel->ssh->state != kSshClosed) send_close_packet(channel);

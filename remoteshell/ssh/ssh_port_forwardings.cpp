@@ -78,7 +78,15 @@ void start(SshSession* ssh, SshPortForward& f) {
     }
   }
   ssh_event(ssh, "Requesting remote port %s forward to %s", f.source_text.c_str(), destination_text(f).c_str());
-  send_global_request(ssh, "tcpip-forward", true, f);
+  if (ssh->version == 1) {
+    WireBuffer request;
+    request.put_uint32(static_cast<uint32_t>(f.source_port));
+    request.put_string(f.destination_host);
+    request.put_uint32(static_cast<uint32_t>(f.destination_port));
+    ssh1_send(ssh, kSsh1PortForwardRequest, request);
+  } else {
+    send_global_request(ssh, "tcpip-forward", true, f);
+  }
   f.remote_enabled = true;  // held until the reply says otherwise, so a duplicate is caught
   ssh->remote_replies.push_back(&f);
 }

@@ -214,7 +214,19 @@ struct SshChannel {
   X11Connection* x11 = nullptr;
   std::string outgoing;
   std::string agent_message;  // an agent channel's request so far (length field and body)
+  unsigned ssh1_closes = 0;   // SSH-1: the Ssh1CloseBits sent and received
+  bool ssh1_throttling = false;  // SSH-1: this channel's connection holds the SSH socket frozen
 };
+// SSH-1 close state: the channel is freed once all four are set.
+enum Ssh1CloseBits : unsigned {
+  kSsh1CloseSent = 1,
+  kSsh1CloseConfirmationSent = 2,
+  kSsh1CloseReceived = 4,
+  kSsh1CloseConfirmationReceived = 8,
+  kSsh1AllCloses = 15,
+};
+// SSH-1 channel data goes out in pieces of at most this size.
+inline constexpr size_t kSsh1DataChunk = 16384;
 
 // The largest agent request a forwarded agent channel takes; a longer announced length closes
 // the channel before anything is stored for it.
@@ -293,7 +305,9 @@ enum Ssh1Message : uint8_t {
   kSsh1ChannelClose = 24,
   kSsh1ChannelCloseConfirmation = 25,
   kSsh1X11Open = 27,
+  kSsh1PortForwardRequest = 28,
   kSsh1PortOpen = 29,
+  kSsh1AgentRequestForwarding = 30,
   kSsh1AgentOpen = 31,
   kSsh1Ignore = 32,
   kSsh1ExitConfirmation = 33,
@@ -318,6 +332,7 @@ enum Ssh1Step {
   kSsh1AwaitRsaResult,
   kSsh1AwaitChallenge,  // TIS or CryptoCard
   kSsh1AwaitAuthReply,  // password, TIS or CryptoCard response
+  kSsh1AwaitAgentForwardingReply,
   kSsh1AwaitPtyReply,
   kSsh1AwaitCompressionReply,
   kSsh1Running,
@@ -342,6 +357,7 @@ struct Ssh1State {
   RsaKey key{};  // the private key while its challenge is answered
   std::vector<unsigned char> deferred;
   bool stdout_throttled = false;
+  int throttle_count = 0;  // forwarded channels whose backlog holds the socket frozen
   bool eof_needed = false, size_needed = false;
   bool local_echo_editing = false;  // no pty: the line discipline echoes and edits
 };
@@ -633,4 +649,15 @@ void ssh1_unthrottle(SshSession* ssh, int backlog);
 void ssh1_resize(SshSession* ssh);
 // EOF in the session (noted for later before it).
 void ssh1_send_eof(SshSession* ssh);
+// ---- SSH-1 forwarded channels (ssh1_channels.cpp) ----
+// Opens, open replies, data and closes of forwarded channels; false for other packets.
+bool ssh1_channel_packet(SshSession* ssh, uint8_t type, WireBuffer& body);
+// Sends a channel's queued data as CHANNEL_DATA.
+void ssh1_channel_flush(SshChannel* channel);
+// Our CLOSE (once; a half-open channel sends it when confirmed).
+void ssh1_channel_close(SshChannel* channel);
+// PORT_OPEN for a connection accepted by a local forwarding: the new half-open channel.
+void* ssh1_open_port(SshSession* ssh, ForwardingEnd* end, const char* host, int port, const char* origin);
+// The channel's connection buffers this much: below the backlog limit the socket may read again.
+void ssh1_channel_unthrottle(SshChannel* channel, int buffered);
 void ssh1_free(SshSession* ssh);

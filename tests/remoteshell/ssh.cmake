@@ -42,4 +42,5 @@ mirvale_add_test(remoteshell_ssh1_e2e_tests LABEL e2e SERIAL
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/ssh1_e2e_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
   LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_remoteshell mirvale_platform)
 target_compile_definitions(remoteshell_ssh1_e2e_tests PRIVATE
-  MIRVALE_SSH1_PEER="${CMAKE_CURRENT_LIST_DIR}/peers/ssh1_server.py")
+  MIRVALE_SSH1_PEER="${CMAKE_CURRENT_LIST_DIR}/peers/ssh1_server.py"
+  MIRVALE_ECHO_PEER="${CMAKE_CURRENT_LIST_DIR}/peers/echo_server.py")

@@ -232,6 +232,49 @@ TEST_F(Ssh1Login, RefusalsEndTheConversation) {
   EXPECT_EQ(Run(*stray, Config(), "secret").fatal, "Received CHANNEL_CLOSE for nonexistent channel 5\n");
 }
 
+// The server asks for our remote forwarding and opens a connection on it, which reaches the
+// echo server; it connects to our local forwarding's port itself and relays what our PORT_OPEN
+// carries. Both channels close with both messages each way.
+TEST_F(Ssh1Login, RemoteAndLocalPortForwardingsCarryData) {
+  Server echo({"/usr/bin/python3", MIRVALE_ECHO_PEER, "{port}"});
+  ASSERT_TRUE(echo.ready());
+  int remote_port = ListenerPort(), local_port = ListenerPort();
+  auto server = Start({"--connect-local", std::to_string(local_port)});
+  SessionConfig config = Config();
+  std::string target = "127.0.0.1:" + std::to_string(echo.port());
+  AddEntry(config.port_forwardings, sizeof config.port_forwardings, "R" + std::to_string(remote_port), target);
+  AddEntry(config.port_forwardings, sizeof config.port_forwardings, "L" + std::to_string(local_port), target);
+  Outcome outcome = Run(*server, config, "secret");
+  EXPECT_EQ(outcome.fatal, "") << outcome.AllEvents() << Reported();
+  EXPECT_TRUE(ReportHas("port forward request " + std::to_string(remote_port) + " to " + target + "\n")) << Reported();
+  EXPECT_TRUE(ReportHas("remote forward echoed ping over ssh-1\nremote forward channel closed\n")) << Reported();
+  EXPECT_TRUE(ReportHas("port open to " + target + "\nlocal forward relayed HELLO FORWARD\n")) << Reported();
+  EXPECT_TRUE(ReportHas("local forward channel closed\nexit confirmed\n")) << Reported();
+  EXPECT_TRUE(outcome.Logged("Remote port forwarding from " + std::to_string(remote_port) + " enabled"));
+  EXPECT_TRUE(outcome.Logged("Received remote port open request for " + target));
+  EXPECT_TRUE(outcome.Logged("Forwarded port opened successfully"));
+  EXPECT_EQ(outcome.exit_status, 3);
+}
+
+// With "AgentFwd" the server's agent channel reaches the agent: a request split over two
+// packets is answered whole.
+TEST_F(Ssh1Login, ForwardedAgentAnswersOnItsChannel) {
+  std::string key = MakeKey("");
+  std::string socket_path = folder_ / "agent";
+  ChildProcess agent({"/usr/bin/python3", Script(), "--agent-socket", socket_path, "--agent-key", key});
+  for (int i = 0; i < 250 && access(socket_path.c_str(), F_OK) != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ScopedEnv auth_socket("SSH_AUTH_SOCK", socket_path);
+  auto server = Start({"--agent-open"});
+  SessionConfig config = Config();
+  config.agent_forwarding = 1;
+  Outcome outcome = Run(*server, config, "secret");
+  EXPECT_EQ(outcome.fatal, "") << outcome.AllEvents() << Reported();
+  EXPECT_TRUE(outcome.Logged("Agent forwarding enabled"));
+  EXPECT_TRUE(ReportHas("agent forwarding request\n")) << Reported();
+  EXPECT_TRUE(ReportHas("agent answered type 2 with 1 keys\nagent channel closed\nexit confirmed\n")) << Reported();
+}
+
 TEST(Ssh1Answers, RsaChallengesMustBeBelowTheModulusAndAnswersKeepLeadingZeros) {
   // p = 61, q = 53: n = 3233, e = 17, d = 2753.
   RsaKey key{};

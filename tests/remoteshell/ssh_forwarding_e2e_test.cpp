@@ -2,7 +2,6 @@
 // server, a local forwarding and a dynamic (SOCKS) forwarding used by local clients, and X11
 // connections to an Xvfb display whose cookie only the client knows.
 #include <future>
-#include <random>
 
 #include <gtest/gtest.h>
 
@@ -17,33 +16,6 @@ using testing_support::CommandOutput;
 using testing_support::ScopedEnv;
 
 std::string* output = nullptr;
-
-// Appends a "name<TAB>value" entry to a settings list.
-void AddEntry(char* list, size_t capacity, const std::string& name, const std::string& value) {
-  size_t end = 0;
-  while (end < capacity && list[end] != '\0') end += std::strlen(list + end) + 1;
-  std::string entry = name + "\t" + value;
-  ASSERT_LT(end + entry.size() + 2, capacity);
-  std::memcpy(list + end, entry.c_str(), entry.size() + 1);
-  list[end + entry.size() + 1] = '\0';
-}
-
-// A free loopback port below the kernel's ephemeral range, so that no outgoing connection on
-// this busy machine takes it between our choice and the listener's bind.
-int ListenerPort() {
-  static std::mt19937 random(std::random_device{}());
-  for (;;) {
-    int port = 20000 + static_cast<int>(random() % 12000);
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(fd);
-    if (free) return port;
-  }
-}
 
 class SshForwarding : public testing::Test {
  protected:

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,8 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <gtest/gtest.h>
 
 #include "base/timers.h"
 #include "remoteshell/core/conversation.h"
@@ -47,6 +50,33 @@ inline bool WaitForTcpPort(int port, std::chrono::milliseconds limit = std::chro
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
+}
+
+// Appends a "name<TAB>value" entry to a settings list.
+inline void AddEntry(char* list, size_t capacity, const std::string& name, const std::string& value) {
+  size_t end = 0;
+  while (end < capacity && list[end] != '\0') end += std::strlen(list + end) + 1;
+  std::string entry = name + "\t" + value;
+  ASSERT_LT(end + entry.size() + 2, capacity);
+  std::memcpy(list + end, entry.c_str(), entry.size() + 1);
+  list[end + entry.size() + 1] = '\0';
+}
+
+// A free loopback port below the kernel's ephemeral range, so that no outgoing connection on
+// this busy machine takes it between our choice and the listener's bind.
+inline int ListenerPort() {
+  static std::mt19937 random(std::random_device{}());
+  for (;;) {
+    int port = 20000 + static_cast<int>(random() % 12000);
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bool free = bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(fd);
+    if (free) return port;
+  }
 }
 
 inline int RunCommand(const std::string& command) { return std::system(command.c_str()); }

@@ -35,7 +35,8 @@ DISCONNECT, PUBLIC_KEY, SESSION_KEY, USER = 1, 2, 3, 4
 AUTH_RSA, AUTH_RSA_CHALLENGE, AUTH_RSA_RESPONSE, AUTH_PASSWORD = 6, 7, 8, 9
 REQUEST_PTY, WINDOW_SIZE, EXEC_SHELL, EXEC_CMD, SUCCESS, FAILURE = 10, 11, 12, 13, 14, 15
 STDIN_DATA, STDOUT_DATA, STDERR_DATA, EOF, EXIT_STATUS = 16, 17, 18, 19, 20
-CHANNEL_CLOSE = 24
+OPEN_CONFIRMATION, OPEN_FAILURE, CHANNEL_DATA, CHANNEL_CLOSE, CLOSE_CONFIRMATION = 21, 22, 23, 24, 25
+PORT_FORWARD_REQUEST, PORT_OPEN, AGENT_REQUEST_FORWARDING, AGENT_OPEN = 28, 29, 30, 31
 IGNORE, EXIT_CONFIRMATION, DEBUG, REQUEST_COMPRESSION = 32, 33, 36, 37
 AUTH_TIS, TIS_CHALLENGE, TIS_RESPONSE = 39, 40, 41
 AUTH_CCARD, CCARD_CHALLENGE, CCARD_RESPONSE = 70, 71, 72
@@ -176,6 +177,8 @@ class Connection:
         self.ignores = []  # IGNORE string lengths since the last other packet
         self.pending_camouflage = None  # password length whose IGNOREs are still being counted
         self.failures = 0
+        self.forward_target = None  # (port, host, port) of the client's remote forwarding
+        self.our_channel = None
 
     def report(self, line):
         with open(self.args.report, "a") as out:
@@ -358,8 +361,16 @@ class Connection:
 
     def prepare_session(self):
         while True:
-            kind, r = self.expect(REQUEST_PTY, REQUEST_COMPRESSION, WINDOW_SIZE, EXEC_SHELL, EXEC_CMD, EOF)
-            if kind == REQUEST_PTY:
+            kind, r = self.expect(REQUEST_PTY, REQUEST_COMPRESSION, WINDOW_SIZE, EXEC_SHELL, EXEC_CMD, EOF,
+                                  PORT_FORWARD_REQUEST, AGENT_REQUEST_FORWARDING)
+            if kind == PORT_FORWARD_REQUEST:
+                self.forward_target = (r.u32(), r.string().decode(), r.u32())
+                self.report("port forward request %d to %s:%d" % self.forward_target)
+                self.send(SUCCESS)
+            elif kind == AGENT_REQUEST_FORWARDING:
+                self.report("agent forwarding request")
+                self.send(SUCCESS)
+            elif kind == REQUEST_PTY:
                 term, rows, cols = r.string().decode(), r.u32(), r.u32()
                 r.u32(), r.u32()
                 modes_seen = []
@@ -390,7 +401,88 @@ class Connection:
         self.send(STDERR_DATA, string(b"to stderr\r\n"))
         for _ in range(self.args.output_kb):
             self.send(STDOUT_DATA, string(b"0123456789abcdef" * 64))
+        if self.forward_target:
+            self.open_remote_forward()
+        if self.args.connect_local:
+            self.relay_local_forward()
+        if self.args.agent_open:
+            self.ask_forwarded_agent()
         return 3
+
+    # -- forwarded channels (our channel numbers 7 and up; the client's are its own) --
+
+    def channel_packet(self, *kinds):
+        """The next channel packet of these kinds, its channel number checked against ours."""
+        kind, r = self.expect(*kinds)
+        if r.u32() != self.our_channel:
+            raise CheckFailed("packet for a channel not ours")
+        return kind, r
+
+    def close_channel(self, client_channel, what):
+        """Our CLOSE; the client answers with its CLOSE and CLOSE_CONFIRMATION; ours ends it."""
+        self.send(CHANNEL_CLOSE, struct.pack(">I", client_channel))
+        seen = {self.channel_packet(CHANNEL_CLOSE, CLOSE_CONFIRMATION)[0],
+                self.channel_packet(CHANNEL_CLOSE, CLOSE_CONFIRMATION)[0]}
+        if seen != {CHANNEL_CLOSE, CLOSE_CONFIRMATION}:
+            raise CheckFailed("%s channel not closed both ways" % what)
+        self.send(CLOSE_CONFIRMATION, struct.pack(">I", client_channel))
+        self.report("%s channel closed" % what)
+
+    def open_remote_forward(self):
+        """A connection to the forwarded port: the client connects it to the target, which echoes."""
+        self.our_channel = 7
+        _, host, port = self.forward_target
+        self.send(PORT_OPEN, struct.pack(">I", self.our_channel) + string(host.encode()) + struct.pack(">I", port))
+        kind, r = self.channel_packet(OPEN_CONFIRMATION, OPEN_FAILURE)
+        if kind == OPEN_FAILURE:
+            self.report("remote port open refused")
+            return
+        client_channel = r.u32()
+        self.send(CHANNEL_DATA, struct.pack(">I", client_channel) + string(b"ping over ssh-1"))
+        echoed = b""
+        while len(echoed) < 15:
+            echoed += self.channel_packet(CHANNEL_DATA)[1].string()
+        self.report("remote forward echoed " + echoed.decode())
+        self.close_channel(client_channel, "remote forward")
+
+    def relay_local_forward(self):
+        """Connects to the client's local forwarding and answers the PORT_OPEN it makes, upper-casing."""
+        local = socket.create_connection(("127.0.0.1", self.args.connect_local))
+        local.sendall(b"hello forward")
+        kind, r = self.expect(PORT_OPEN)
+        client_channel, host, port = r.u32(), r.string().decode(), r.u32()
+        self.report("port open to %s:%d" % (host, port))
+        self.our_channel = 8
+        self.send(OPEN_CONFIRMATION, struct.pack(">II", client_channel, self.our_channel))
+        got = b""
+        while len(got) < 13:
+            got += self.channel_packet(CHANNEL_DATA)[1].string()
+        self.send(CHANNEL_DATA, struct.pack(">I", client_channel) + string(got.upper()))
+        back = b""
+        while len(back) < 13:
+            back += local.recv(64)
+        self.report("local forward relayed " + back.decode())
+        local.close()
+        # The client's connection ended: its CLOSE first, then our CLOSE and both confirmations.
+        self.channel_packet(CHANNEL_CLOSE)
+        self.send(CHANNEL_CLOSE, struct.pack(">I", client_channel))
+        self.send(CLOSE_CONFIRMATION, struct.pack(">I", client_channel))
+        self.channel_packet(CLOSE_CONFIRMATION)
+        self.report("local forward channel closed")
+
+    def ask_forwarded_agent(self):
+        """An agent channel: the identity request in two pieces, the answer in as many as it comes."""
+        self.our_channel = 9
+        self.send(AGENT_OPEN, struct.pack(">I", self.our_channel))
+        client_channel = self.channel_packet(OPEN_CONFIRMATION)[1].u32()
+        request = struct.pack(">IB", 1, 1)
+        self.send(CHANNEL_DATA, struct.pack(">I", client_channel) + string(request[:3]))
+        self.send(CHANNEL_DATA, struct.pack(">I", client_channel) + string(request[3:]))
+        answer = b""
+        while len(answer) < 4 or len(answer) < 4 + struct.unpack(">I", answer[:4])[0]:
+            answer += self.channel_packet(CHANNEL_DATA)[1].string()
+        self.report("agent answered type %d with %d keys" % (answer[4], struct.unpack(">I", answer[5:9])[0]))
+        self.close_channel(client_channel, "agent")
 
     def run_shell(self):
         def read():
@@ -520,6 +612,8 @@ def main():
     parser.add_argument("--corrupt-crc", action="store_true")
     parser.add_argument("--stray-close", action="store_true")
     parser.add_argument("--compression", action="store_true")
+    parser.add_argument("--connect-local", type=int, help="the client's local forwarding port to connect to")
+    parser.add_argument("--agent-open", action="store_true")
     parser.add_argument("--output-kb", type=int, default=0)
     parser.add_argument("--config", help="the fake device's configuration: the shell serves its command line")
     parser.add_argument("--page", type=int, default=400)
