@@ -67,6 +67,15 @@ class Ssh1Login : public testing::Test {
     RunCommand("/usr/bin/python3 " + Script() + " --make-key " + path + " --passphrase '" + passphrase + "'");
     return path;
   }
+  // The scripted SSH-1 agent holding the key, named by SSH_AUTH_SOCK for the rest of the test.
+  void StartAgent(const std::string& key) {
+    std::string socket_path = folder_ / "agent";
+    agent_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"/usr/bin/python3", Script(), "--agent-socket", socket_path, "--agent-key", key});
+    for (int i = 0; i < 250 && access(socket_path.c_str(), F_OK) != 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    auth_socket_ = std::make_unique<ScopedEnv>("SSH_AUTH_SOCK", socket_path);
+  }
   std::string Report() const { return folder_ / "report.txt"; }
   std::string Reported() const {
     std::ifstream in(Report());
@@ -85,6 +94,8 @@ class Ssh1Login : public testing::Test {
   TempFolder folder_;
   ScopedEnv registry_{"MIRVALE_REGISTRY_ROOT", folder_ / "registry"};
   Answers answers_;
+  std::unique_ptr<ChildProcess> agent_;
+  std::unique_ptr<ScopedEnv> auth_socket_;
 };
 
 TEST_F(Ssh1Login, TripleDesPasswordAmongIgnoresRunsACommandWithPtyAndExitStatus) {
@@ -140,11 +151,7 @@ TEST_F(Ssh1Login, BlowfishCompressedRsaKeyFileLogin) {
 // the challenge (the file itself is not read for its private part).
 TEST_F(Ssh1Login, AgentAnswersTheChallengeForTheKeyFilesKey) {
   std::string key = MakeKey("");
-  std::string socket_path = folder_ / "agent";
-  ChildProcess agent({"/usr/bin/python3", Script(), "--agent-socket", socket_path, "--agent-key", key});
-  for (int i = 0; i < 250 && access(socket_path.c_str(), F_OK) != 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ScopedEnv auth_socket("SSH_AUTH_SOCK", socket_path);
+  StartAgent(key);
   auto server = Start({"--auth", "rsa,password", "--authorized-key", key, "--challenge-leading-zero"});
   SessionConfig config = Config();
   config.try_agent = 1;
@@ -260,11 +267,7 @@ TEST_F(Ssh1Login, RemoteAndLocalPortForwardingsCarryData) {
 // packets is answered whole.
 TEST_F(Ssh1Login, ForwardedAgentAnswersOnItsChannel) {
   std::string key = MakeKey("");
-  std::string socket_path = folder_ / "agent";
-  ChildProcess agent({"/usr/bin/python3", Script(), "--agent-socket", socket_path, "--agent-key", key});
-  for (int i = 0; i < 250 && access(socket_path.c_str(), F_OK) != 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  ScopedEnv auth_socket("SSH_AUTH_SOCK", socket_path);
+  StartAgent(key);
   auto server = Start({"--agent-open"});
   SessionConfig config = Config();
   config.agent_forwarding = 1;
