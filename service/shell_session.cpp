@@ -261,8 +261,10 @@ bool CShellSession::SendText(const std::string& text) {
   return accepted;
 }
 
+// Key exchange and login take a round of the retries each, as reads do, so that a device slow
+// to log in on a busy machine is not taken for a logon failure.
 bool CShellSession::WaitForSshSession() {
-  auto deadline = std::chrono::steady_clock::now() + Timeout();
+  auto deadline = std::chrono::steady_clock::now() + Timeout() * Attempts();
   while (alive_ && !Stopping() && std::chrono::steady_clock::now() < deadline) {
     {
       std::lock_guard lock(conversation_.lock);
