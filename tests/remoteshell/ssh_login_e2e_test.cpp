@@ -13,33 +13,8 @@ namespace {
 using namespace ssh_testing;
 using testing_support::ScopedEnv;
 
-struct Answers {
-  std::string password;
-  std::vector<std::string> asked;  // every prompt text
-  size_t output_bytes = 0;
-};
-Answers* answers = nullptr;
-
 class SshLogin : public testing::Test {
  protected:
-  SshLogin() {
-    answers = &answers_;
-    ShellConversation* conversation = conversation_current();
-    conversation->hooks.prompt = [](void*, PromptSet* prompts) {
-      for (int i = 0; i < prompts->count; ++i) answers->asked.push_back(prompts->items[i]->text);
-      if (prompts->count > 0) std::strncpy(prompts->items[0]->reply, answers->password.c_str(), 99);
-      return 1;
-    };
-    conversation->hooks.output = [](void*, int, const char*, int length) {
-      answers->output_bytes += static_cast<size_t>(length);
-      return 0;
-    };
-  }
-  ~SshLogin() override {
-    conversation_current()->hooks.prompt = nullptr;
-    conversation_current()->hooks.output = nullptr;
-    answers = nullptr;
-  }
   SessionConfig Config(const char* command) const {
     SessionConfig config = ClientConfig();
     std::strcpy(config.user_name, account_.user().c_str());
@@ -52,15 +27,15 @@ class SshLogin : public testing::Test {
   TempFolder folder_;
   ScopedEnv registry_{"MIRVALE_REGISTRY_ROOT", folder_ / "registry"};
   TestAccount account_{"mirvaletest", "Secret-1"};
-  Answers answers_;
+  LoginAnswers answers_;
 };
 
 TEST_F(SshLogin, PasswordLoginRunsACommandWhoseOutputArrivesWholeWithItsExitStatus) {
   Sshd sshd({"PasswordAuthentication yes", "KbdInteractiveAuthentication no", "MaxAuthTries 3"}, true, &account_);
   ASSERT_TRUE(sshd.ready());
-  answers_.password = "Secret-1";
+  answers_.reply = "Secret-1";
   Outcome outcome = Converse(sshd.port(), Config("head -c 1048576 /dev/zero; exit 3"));
-  EXPECT_EQ(answers_.output_bytes, 1048576u) << outcome.AllEvents() << sshd.Log();
+  EXPECT_EQ(answers_.output.size(), 1048576u) << outcome.AllEvents() << sshd.Log();
   EXPECT_EQ(outcome.exit_status, 3);
   EXPECT_TRUE(outcome.Logged("Sent password"));
   EXPECT_TRUE(outcome.Logged("Access granted"));
@@ -72,16 +47,14 @@ TEST_F(SshLogin, PasswordLoginRunsACommandWhoseOutputArrivesWholeWithItsExitStat
   EXPECT_EQ(answers_.asked[0], "mirvaletest@127.0.0.1's password: ");
 
   // A wrong password is refused until the server gives up on us.
-  answers_ = Answers{};
-  answers_.password = "wrong";
+  answers_.Reset("wrong");
   Outcome refused = Converse(sshd.port(), Config("true"));
   EXPECT_TRUE(refused.Logged("Access denied")) << refused.AllEvents();
   EXPECT_FALSE(refused.Logged("Access granted"));
   EXPECT_NE(refused.fatal, "");
 
   // With "ChangeUsername" a refused password brings the login name question back.
-  answers_ = Answers{};
-  answers_.password = "wrong";
+  answers_.Reset("wrong");
   SessionConfig change = Config("true");
   change.change_username = 1;
   Converse(sshd.port(), change);
@@ -89,7 +62,7 @@ TEST_F(SshLogin, PasswordLoginRunsACommandWhoseOutputArrivesWholeWithItsExitStat
   EXPECT_EQ(answers_.asked[1], "login as: ");
 
   // "SshNoAuth" asks for the connection service straight away, which sshd refuses.
-  answers_ = Answers{};
+  answers_.Reset();
   SessionConfig no_auth = Config("true");
   no_auth.ssh_no_auth = 1;
   Outcome skipped = Converse(sshd.port(), no_auth);
@@ -101,7 +74,7 @@ TEST_F(SshLogin, PasswordLoginRunsACommandWhoseOutputArrivesWholeWithItsExitStat
 TEST_F(SshLogin, KeyboardInteractiveThroughPamWithAPseudoTerminal) {
   Sshd sshd({"UsePAM yes", "PasswordAuthentication no", "KbdInteractiveAuthentication yes"}, true, &account_);
   ASSERT_TRUE(sshd.ready());
-  answers_.password = "Secret-1";
+  answers_.reply = "Secret-1";
   SessionConfig config = Config("echo hello; exit 0");
   config.no_pty = 0;
   Outcome outcome = Converse(sshd.port(), config);
@@ -109,7 +82,7 @@ TEST_F(SshLogin, KeyboardInteractiveThroughPamWithAPseudoTerminal) {
   EXPECT_TRUE(outcome.Logged("Allocated pty (ospeed 38400bps, ispeed 38400bps)"));
   EXPECT_FALSE(outcome.Logged("Sent password"));
   EXPECT_EQ(outcome.exit_status, 0);
-  EXPECT_GE(answers_.output_bytes, 5u);
+  EXPECT_GE(answers_.output.size(), 5u);
   ASSERT_EQ(answers_.asked.size(), 1u);
   EXPECT_EQ(answers_.asked[0], "Password: ");
 }

@@ -13,38 +13,15 @@ namespace {
 using namespace ssh_testing;
 using testing_support::ScopedEnv;
 
-struct Seen {
-  std::string answer;
-  std::vector<std::string> asked;  // every prompt text
-  std::string errors;              // what was written to the error stream
-};
-Seen* seen = nullptr;
-
 class SshPublicKey : public keyfile_test::KeyFiles {
  protected:
   SshPublicKey() {
-    seen = &seen_;
-    ShellConversation* conversation = conversation_current();
-    conversation->hooks.prompt = [](void*, PromptSet* prompts) {
-      for (int i = 0; i < prompts->count; ++i) seen->asked.push_back(prompts->items[i]->text);
-      if (prompts->count > 0) std::strncpy(prompts->items[0]->reply, seen->answer.c_str(), 99);
-      return 1;
-    };
-    conversation->hooks.output = [](void*, int is_stderr, const char* data, int length) {
-      if (is_stderr) seen->errors.append(data, static_cast<size_t>(length));
-      return 0;
-    };
     // Only the keys named here are allowed in; sshd reads the file as the account.
     std::ofstream keys(account_.home() / "authorized_keys");
     keys << keyfile_test::read_file(path("openssh_rsa.pub")) << keyfile_test::read_file(path("openssh_dsa.pub"));
     keys.close();
     chmod((account_.home() / "authorized_keys").c_str(), 0644);
     RunCommand("ssh-keygen -q -t ed25519 -N '' -f " + stray_ / "key" + " >/dev/null");
-  }
-  ~SshPublicKey() override {
-    conversation_current()->hooks.prompt = nullptr;
-    conversation_current()->hooks.output = nullptr;
-    seen = nullptr;
   }
   std::vector<std::string> SshdConfig(const std::string& extra) const {
     return {extra, "PubkeyAcceptedAlgorithms +ssh-rsa,ssh-dss", "KbdInteractiveAuthentication no",
@@ -60,8 +37,7 @@ class SshPublicKey : public keyfile_test::KeyFiles {
     return config;
   }
   Outcome Login(const Sshd& sshd, const std::string& key_file, bool try_agent, const std::string& answer = "") {
-    seen_ = Seen{};
-    seen_.answer = answer;
+    seen_.Reset(answer);
     return Converse(sshd.port(), Config(key_file, try_agent));
   }
 
@@ -70,7 +46,7 @@ class SshPublicKey : public keyfile_test::KeyFiles {
   ScopedEnv no_agent_{"SSH_AUTH_SOCK", ""};
   TestAccount account_{"mirvaletest", "Secret-1"};
   TempFolder stray_;  // a key the server does not know
-  Seen seen_;
+  LoginAnswers seen_;
 };
 
 TEST_F(SshPublicKey, RsaAndDsaKeyFilesLogInWithoutAPasswordAndAWrongPassphraseIsGivenUp) {

@@ -24,6 +24,7 @@
 #include "base/timers.h"
 #include "remoteshell/core/conversation.h"
 #include "remoteshell/core/frontend.h"
+#include "remoteshell/core/prompt_set.h"
 #include "remoteshell/net/network.h"
 #include "remoteshell/ssh/ssh_backend.h"
 #include "remoteshell/ssh/ssh_session.h"
@@ -242,6 +243,51 @@ inline SessionConfig ClientConfig() {
 }
 
 // What one conversation left behind.
+// For as long as it lives, answers every login question with one reply (in the first prompt)
+// and keeps the questions asked and what the server wrote to each stream.
+struct LoginAnswers {
+  std::string reply;
+  std::vector<std::string> asked;  // every prompt text
+  std::string output;              // the standard output stream
+  std::string errors;              // the error stream
+
+  LoginAnswers() {
+    current_answers() = this;
+    ShellConversation* conversation = conversation_current();
+    conversation->hooks.prompt = [](void*, PromptSet* prompts) {
+      LoginAnswers* answers = current_answers();
+      for (int i = 0; i < prompts->count; ++i) answers->asked.push_back(prompts->items[i]->text);
+      if (prompts->count > 0) std::strncpy(prompts->items[0]->reply, answers->reply.c_str(), 99);
+      return 1;
+    };
+    conversation->hooks.output = [](void*, int is_stderr, const char* data, int length) {
+      (is_stderr ? current_answers()->errors : current_answers()->output).append(data, static_cast<size_t>(length));
+      return 0;
+    };
+  }
+  ~LoginAnswers() {
+    conversation_current()->hooks.prompt = nullptr;
+    conversation_current()->hooks.output = nullptr;
+    current_answers() = nullptr;
+  }
+  LoginAnswers(const LoginAnswers&) = delete;
+  LoginAnswers& operator=(const LoginAnswers&) = delete;
+
+  // Starts afresh for the next conversation, answering this.
+  void Reset(std::string answer = "") {
+    reply = std::move(answer);
+    asked.clear();
+    output.clear();
+    errors.clear();
+  }
+
+ private:
+  static LoginAnswers*& current_answers() {
+    static LoginAnswers* current = nullptr;
+    return current;
+  }
+};
+
 struct Outcome {
   const char* open_error = nullptr;
   std::vector<std::string> events;
