@@ -1,4 +1,4 @@
-// SSH-1 forwarded channels: the agent channels and port connections the server opens, the
+// SSH-1 forwarded channels: the X11 and agent channels and port connections the server opens, the
 // port connections we open for accepted local connections, their data and their close. SSH-1
 // has no windows: data goes out as it comes, and a channel ends once both sides have sent
 // both CLOSE and CLOSE_CONFIRMATION.
@@ -95,12 +95,27 @@ void take_agent_open(SshSession* ssh, WireBuffer& body) {
   send_open_confirmation(channel);
 }
 
-// X11 forwarding is not requested over SSH-1, so every X11 open is refused.
+// The open names no originator (this client never offers the flag for it), so the connection
+// is checked by its cookie alone.
 void take_x11_open(SshSession* ssh, WireBuffer& body) {
   uint32_t remote = body.get_uint32();
   ssh_event(ssh, "Received X11 connect request");
-  ssh_event(ssh, "Rejected X11 connect request");
-  send_on(ssh, kSsh1ChannelOpenFailure, remote);
+  if (!ssh->x11_enabled) {
+    ssh_event(ssh, "Rejected X11 connect request");
+    return send_on(ssh, kSsh1ChannelOpenFailure, remote);
+  }
+  SshChannel* channel = new_channel(ssh, kChannelX11Forward);
+  channel->remote_id = remote;
+  ForwardBackend backend{&ssh2_forward_channel_ops, ssh};
+  if (x11_connect(&channel->x11, ssh->config.x11_display, channel, backend, ssh->x11_auth, nullptr, 0, ssh->config) !=
+      nullptr) {
+    ssh_event(ssh, "Opening X11 forward connection failed");
+    ssh->channels.erase(channel->local_id);
+    return send_on(ssh, kSsh1ChannelOpenFailure, remote);
+  }
+  ssh_event(ssh, "Opening X11 forward connection succeeded");
+  send_open_confirmation(channel);
+  ssh_event(ssh, "Opened X11 forward channel");
 }
 
 SshChannel* find(SshSession* ssh, uint32_t id) {

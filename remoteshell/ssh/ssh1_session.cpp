@@ -1,10 +1,12 @@
-// The SSH-1 session once logged in: agent forwarding, port forwardings, pty, compression,
+// The SSH-1 session once logged in: agent and X11 forwarding, port forwardings, pty, compression,
 // shell or command, data both ways with the front end's throttle, the exit status and the
 // orderly end. The forwarded channels themselves are in ssh1_channels.cpp.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/ssh_agent.h"
 #include "remoteshell/core/backend.h"
+#include "remoteshell/net/x11_forward.h"
 #include "remoteshell/ssh/ssh_session.h"
 
 namespace {
@@ -133,8 +135,36 @@ void set_up_forwardings(SshSession* ssh) {
   request_pty(ssh);
 }
 
+// The server's protocol flag saying X11 requests carry the screen number.
+constexpr uint32_t kSsh1ScreenNumberFlag = 1;
+
+void request_x11(SshSession* ssh) {
+  if (!ssh->config.x11_forward) return set_up_forwardings(ssh);
+  ssh_event(ssh, "Requesting X11 forwarding");
+  char name[32], cookie[40];
+  ssh->x11_auth = x11_invent_auth(name, sizeof name, cookie, sizeof cookie, ssh->config.x11_auth);
+  x11_auth_prepare(ssh->x11_auth, ssh->config.x11_display);
+  WireBuffer request;
+  request.put_string(name);
+  size_t cookie_at = request.bytes().size() + 4;  // the cookie is blanked in the session log
+  request.put_string(cookie);
+  size_t cookie_length = std::strlen(cookie);
+  if (ssh->ssh1.protocol_flags & kSsh1ScreenNumberFlag)
+    request.put_uint32(static_cast<uint32_t>(x11_screen_number(x11_display_name(ssh->config.x11_display).c_str())));
+  ssh1_send(ssh, kSsh1X11RequestForwarding, request, cookie_at, cookie_length);
+  explicit_bzero(cookie, sizeof cookie);
+  ssh->ssh1.step = kSsh1AwaitX11Reply;
+}
+
+void take_x11_reply(SshSession* ssh, uint8_t type) {
+  if (type != kSsh1Success && type != kSsh1Failure) return ssh_fatal(ssh, "Protocol confusion");
+  ssh->x11_enabled = type == kSsh1Success;
+  ssh_event(ssh, ssh->x11_enabled ? "X11 forwarding enabled" : "X11 forwarding refused");
+  set_up_forwardings(ssh);
+}
+
 void request_agent_forwarding(SshSession* ssh) {
-  if (!ssh->config.agent_forwarding || !agent_exists()) return set_up_forwardings(ssh);
+  if (!ssh->config.agent_forwarding || !agent_exists()) return request_x11(ssh);
   ssh_event(ssh, "Requesting agent forwarding");
   ssh1_send(ssh, kSsh1AgentRequestForwarding, WireBuffer());
   ssh->ssh1.step = kSsh1AwaitAgentForwardingReply;
@@ -144,7 +174,7 @@ void take_agent_forwarding_reply(SshSession* ssh, uint8_t type) {
   if (type != kSsh1Success && type != kSsh1Failure) return ssh_fatal(ssh, "Protocol confusion");
   ssh->agent_forwarding = type == kSsh1Success;
   ssh_event(ssh, ssh->agent_forwarding ? "Agent forwarding enabled" : "Agent forwarding refused");
-  set_up_forwardings(ssh);
+  request_x11(ssh);
 }
 
 }  // namespace
@@ -156,6 +186,7 @@ void ssh1_session_packet(SshSession* ssh, uint8_t type, WireBuffer& body) {
   if ((type == kSsh1Success || type == kSsh1Failure) && !ssh->remote_replies.empty())
     return ssh2_take_remote_forward_reply(ssh, type == kSsh1Success);
   if (state.step == kSsh1AwaitAgentForwardingReply) return take_agent_forwarding_reply(ssh, type);
+  if (state.step == kSsh1AwaitX11Reply) return take_x11_reply(ssh, type);
   if (state.step == kSsh1AwaitPtyReply) return take_pty_reply(ssh, type);
   if (state.step == kSsh1AwaitCompressionReply) return take_compression_reply(ssh, type);
   switch (type) {

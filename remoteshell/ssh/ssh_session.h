@@ -309,6 +309,7 @@ enum Ssh1Message : uint8_t {
   kSsh1PortOpen = 29,
   kSsh1AgentRequestForwarding = 30,
   kSsh1AgentOpen = 31,
+  kSsh1X11RequestForwarding = 34,
   kSsh1Ignore = 32,
   kSsh1ExitConfirmation = 33,
   kSsh1Debug = 36,
@@ -333,6 +334,7 @@ enum Ssh1Step {
   kSsh1AwaitChallenge,  // TIS or CryptoCard
   kSsh1AwaitAuthReply,  // password, TIS or CryptoCard response
   kSsh1AwaitAgentForwardingReply,
+  kSsh1AwaitX11Reply,
   kSsh1AwaitPtyReply,
   kSsh1AwaitCompressionReply,
   kSsh1Running,

@@ -1,7 +1,8 @@
 // SSH-1 logins and sessions against the scripted SSH-1 server (tests/remoteshell/peers), which
 // checks the session key, every CRC, the password camouflage or the quirk versions' padding
 // and the RSA answer, and writes what passed to its report: each cipher, compression, every
-// authentication method, and the refusals that end a conversation.
+// authentication method, the forwarded channels (port, agent, X11) it opens or accepts, and the
+// refusals that end a conversation.
 #include <gtest/gtest.h>
 
 #include "crypto/md5.h"
@@ -276,6 +277,26 @@ TEST_F(Ssh1Login, ForwardedAgentAnswersOnItsChannel) {
   EXPECT_TRUE(outcome.Logged("Agent forwarding enabled"));
   EXPECT_TRUE(ReportHas("agent forwarding request\n")) << Reported();
   EXPECT_TRUE(ReportHas("agent answered type 2 with 1 keys\nagent channel closed\nexit confirmed\n")) << Reported();
+}
+
+// The server's X11 client presents the invented cookie; the display (an echo server) gets the
+// setup with the display's own authorisation, none here, in its place.
+TEST_F(Ssh1Login, X11ConnectionReachesTheDisplayWithTheInventedCookieReplaced) {
+  Server display({"/usr/bin/python3", MIRVALE_ECHO_PEER, "{port}"});
+  ASSERT_TRUE(display.ready() && display.port() > 6000);
+  ScopedEnv authority("XAUTHORITY", folder_ / "no-xauthority");
+  auto server = Start({});
+  SessionConfig config = Config();
+  config.x11_forward = 1;
+  config.x11_auth = 1;
+  std::snprintf(config.x11_display, sizeof config.x11_display, "127.0.0.1:%d.0", display.port() - 6000);
+  Outcome outcome = Run(*server, config, "secret");
+  EXPECT_EQ(outcome.fatal, "") << outcome.AllEvents() << Reported();
+  EXPECT_TRUE(ReportHas("x11 request MIT-MAGIC-COOKIE-1 screen 0\n")) << Reported();
+  EXPECT_TRUE(ReportHas("x11 display got auth name length 0 data length 0\nx11 channel closed\n")) << Reported();
+  EXPECT_TRUE(outcome.Logged("X11 forwarding enabled"));
+  EXPECT_TRUE(outcome.Logged("Opened X11 forward channel"));
+  EXPECT_TRUE(outcome.Logged("Forwarded X11 connection terminated"));
 }
 
 TEST(Ssh1Answers, RsaChallengesMustBeBelowTheModulusAndAnswersKeepLeadingZeros) {

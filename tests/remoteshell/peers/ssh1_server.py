@@ -37,6 +37,7 @@ REQUEST_PTY, WINDOW_SIZE, EXEC_SHELL, EXEC_CMD, SUCCESS, FAILURE = 10, 11, 12, 1
 STDIN_DATA, STDOUT_DATA, STDERR_DATA, EOF, EXIT_STATUS = 16, 17, 18, 19, 20
 OPEN_CONFIRMATION, OPEN_FAILURE, CHANNEL_DATA, CHANNEL_CLOSE, CLOSE_CONFIRMATION = 21, 22, 23, 24, 25
 PORT_FORWARD_REQUEST, PORT_OPEN, AGENT_REQUEST_FORWARDING, AGENT_OPEN = 28, 29, 30, 31
+X11_OPEN, X11_REQUEST_FORWARDING = 27, 34
 IGNORE, EXIT_CONFIRMATION, DEBUG, REQUEST_COMPRESSION = 32, 33, 36, 37
 AUTH_TIS, TIS_CHALLENGE, TIS_RESPONSE = 39, 40, 41
 AUTH_CCARD, CCARD_CHALLENGE, CCARD_RESPONSE = 70, 71, 72
@@ -179,6 +180,7 @@ class Connection:
         self.failures = 0
         self.forward_target = None  # (port, host, port) of the client's remote forwarding
         self.our_channel = None
+        self.x11_auth = None  # (protocol name, cookie) of the client's X11 request
 
     def report(self, line):
         with open(self.args.report, "a") as out:
@@ -362,7 +364,13 @@ class Connection:
     def prepare_session(self):
         while True:
             kind, r = self.expect(REQUEST_PTY, REQUEST_COMPRESSION, WINDOW_SIZE, EXEC_SHELL, EXEC_CMD, EOF,
-                                  PORT_FORWARD_REQUEST, AGENT_REQUEST_FORWARDING)
+                                  PORT_FORWARD_REQUEST, AGENT_REQUEST_FORWARDING, X11_REQUEST_FORWARDING)
+            if kind == X11_REQUEST_FORWARDING:
+                # Our protocol flags announce the screen number, so it follows the cookie.
+                self.x11_auth = (r.string(), bytes.fromhex(r.string().decode()))
+                self.report("x11 request %s screen %d" % (self.x11_auth[0].decode(), r.u32()))
+                self.send(SUCCESS)
+                continue
             if kind == PORT_FORWARD_REQUEST:
                 self.forward_target = (r.u32(), r.string().decode(), r.u32())
                 self.report("port forward request %d to %s:%d" % self.forward_target)
@@ -407,7 +415,25 @@ class Connection:
             self.relay_local_forward()
         if self.args.agent_open:
             self.ask_forwarded_agent()
+        if self.x11_auth:
+            self.connect_x11()
         return 3
+
+    def connect_x11(self):
+        """An X11 client's setup with the cookie we were given: the client passes it on to its
+        display (an echo server here) with the display's own authorisation in its place."""
+        self.our_channel = 10
+        self.send(X11_OPEN, struct.pack(">I", self.our_channel))
+        client_channel = self.channel_packet(OPEN_CONFIRMATION)[1].u32()
+        name, cookie = self.x11_auth
+        setup = b"l\0" + struct.pack("<HHHHxx", 11, 0, len(name), len(cookie))
+        setup += name + b"\0" * (-len(name) % 4) + cookie + b"\0" * (-len(cookie) % 4)
+        self.send(CHANNEL_DATA, struct.pack(">I", client_channel) + string(setup))
+        echoed = b""
+        while len(echoed) < 12:
+            echoed += self.channel_packet(CHANNEL_DATA)[1].string()
+        self.report("x11 display got auth name length %d data length %d" % struct.unpack("<HH", echoed[6:10]))
+        self.close_channel(client_channel, "x11")
 
     # -- forwarded channels (our channel numbers 7 and up; the client's are its own) --
 
