@@ -156,11 +156,12 @@ void request_x11(SshSession* ssh) {
   ssh->ssh1.step = kSsh1AwaitX11Reply;
 }
 
-void take_x11_reply(SshSession* ssh, uint8_t type) {
+// SUCCESS or FAILURE to an agent or X11 forwarding request, noted in the flag; then the next step.
+void take_forwarding_reply(SshSession* ssh, uint8_t type, bool* enabled, const char* what, void (*next)(SshSession*)) {
   if (type != kSsh1Success && type != kSsh1Failure) return ssh_fatal(ssh, "Protocol confusion");
-  ssh->x11_enabled = type == kSsh1Success;
-  ssh_event(ssh, ssh->x11_enabled ? "X11 forwarding enabled" : "X11 forwarding refused");
-  set_up_forwardings(ssh);
+  *enabled = type == kSsh1Success;
+  ssh_event(ssh, "%s forwarding %s", what, *enabled ? "enabled" : "refused");
+  next(ssh);
 }
 
 void request_agent_forwarding(SshSession* ssh) {
@@ -168,13 +169,6 @@ void request_agent_forwarding(SshSession* ssh) {
   ssh_event(ssh, "Requesting agent forwarding");
   ssh1_send(ssh, kSsh1AgentRequestForwarding, WireBuffer());
   ssh->ssh1.step = kSsh1AwaitAgentForwardingReply;
-}
-
-void take_agent_forwarding_reply(SshSession* ssh, uint8_t type) {
-  if (type != kSsh1Success && type != kSsh1Failure) return ssh_fatal(ssh, "Protocol confusion");
-  ssh->agent_forwarding = type == kSsh1Success;
-  ssh_event(ssh, ssh->agent_forwarding ? "Agent forwarding enabled" : "Agent forwarding refused");
-  request_x11(ssh);
 }
 
 }  // namespace
@@ -185,8 +179,10 @@ void ssh1_session_packet(SshSession* ssh, uint8_t type, WireBuffer& body) {
   Ssh1State& state = ssh->ssh1;
   if ((type == kSsh1Success || type == kSsh1Failure) && !ssh->remote_replies.empty())
     return ssh2_take_remote_forward_reply(ssh, type == kSsh1Success);
-  if (state.step == kSsh1AwaitAgentForwardingReply) return take_agent_forwarding_reply(ssh, type);
-  if (state.step == kSsh1AwaitX11Reply) return take_x11_reply(ssh, type);
+  if (state.step == kSsh1AwaitAgentForwardingReply)
+    return take_forwarding_reply(ssh, type, &ssh->agent_forwarding, "Agent", request_x11);
+  if (state.step == kSsh1AwaitX11Reply)
+    return take_forwarding_reply(ssh, type, &ssh->x11_enabled, "X11", set_up_forwardings);
   if (state.step == kSsh1AwaitPtyReply) return take_pty_reply(ssh, type);
   if (state.step == kSsh1AwaitCompressionReply) return take_compression_reply(ssh, type);
   switch (type) {
