@@ -14,34 +14,8 @@ namespace {
 using namespace ssh_testing;
 using testing_support::ScopedEnv;
 
-struct Answers {
-  std::string reply;
-  std::vector<std::string> asked;  // every prompt text
-  std::string output;
-};
-Answers* answers = nullptr;
-
 class Ssh1Login : public testing::Test {
  protected:
-  Ssh1Login() {
-    answers = &answers_;
-    ShellConversation* conversation = conversation_current();
-    conversation->hooks.prompt = [](void*, PromptSet* prompts) {
-      for (int i = 0; i < prompts->count; ++i) answers->asked.push_back(prompts->items[i]->text);
-      if (prompts->count > 0) std::strncpy(prompts->items[0]->reply, answers->reply.c_str(), 99);
-      return 1;
-    };
-    conversation->hooks.output = [](void*, int, const char* data, int length) {
-      answers->output.append(data, static_cast<size_t>(length));
-      return 0;
-    };
-  }
-  ~Ssh1Login() override {
-    conversation_current()->hooks.prompt = nullptr;
-    conversation_current()->hooks.output = nullptr;
-    answers = nullptr;
-  }
-
   // A server with these options; the report starts empty for each.
   std::unique_ptr<Server> Start(std::vector<std::string> options) {
     std::remove(Report().c_str());
@@ -52,8 +26,7 @@ class Ssh1Login : public testing::Test {
     return server;
   }
   Outcome Run(const Server& server, SessionConfig config, const std::string& reply) {
-    answers_ = Answers{};
-    answers_.reply = reply;
+    answers_.Reset(reply);
     return Converse(server.port(), config);
   }
   SessionConfig Config(const char* command = "show version") const {
@@ -94,7 +67,7 @@ class Ssh1Login : public testing::Test {
 
   TempFolder folder_;
   ScopedEnv registry_{"MIRVALE_REGISTRY_ROOT", folder_ / "registry"};
-  Answers answers_;
+  LoginAnswers answers_;
   std::unique_ptr<ChildProcess> agent_;
   std::unique_ptr<ScopedEnv> auth_socket_;
 };

@@ -248,8 +248,8 @@ inline SessionConfig ClientConfig() {
 struct LoginAnswers {
   std::string reply;
   std::vector<std::string> asked;  // every prompt text
-  std::string output;              // the standard output stream
-  std::string errors;              // the error stream
+  std::string output;              // both streams as they came
+  std::string errors;              // the error stream alone
 
   LoginAnswers() {
     current_answers() = this;
@@ -261,7 +261,8 @@ struct LoginAnswers {
       return 1;
     };
     conversation->hooks.output = [](void*, int is_stderr, const char* data, int length) {
-      (is_stderr ? current_answers()->errors : current_answers()->output).append(data, static_cast<size_t>(length));
+      current_answers()->output.append(data, static_cast<size_t>(length));
+      if (is_stderr) current_answers()->errors.append(data, static_cast<size_t>(length));
       return 0;
     };
   }
