@@ -282,12 +282,12 @@ void ssh2_connection_start(SshSession* ssh) {
     return;
   }
   ssh->channel.step = kChannelOpening;
-  ssh->channel.local_window = kSshLocalWindow;
+  ssh->channel.local_window = kSshSessionWindow;
   WireBuffer open;
   open.put_byte(kMsgChannelOpen);
   open.put_string("session");
   open.put_uint32(ssh->channel.local_id);
-  open.put_uint32(kSshLocalWindow);
+  open.put_uint32(kSshSessionWindow);
   open.put_uint32(kSshLocalMaxPacket);
   ssh2_send(ssh, open);
 }
@@ -380,8 +380,9 @@ void ssh2_channel_flush(SshChannel* channel) {
 
 void ssh2_adjust_local_window(SshChannel* channel, int backlog) {
   if (channel->ssh->version == 1) return ssh1_channel_unthrottle(channel, backlog);
-  if (backlog < 0 || backlog >= static_cast<int>(kSshLocalWindow)) return;
-  uint32_t wanted = kSshLocalWindow - static_cast<uint32_t>(backlog);
+  uint32_t full = channel->type == kChannelMain ? kSshSessionWindow : kSshLocalWindow;
+  if (backlog < 0 || backlog >= static_cast<int>(full)) return;
+  uint32_t wanted = full - static_cast<uint32_t>(backlog);
   bool open = channel->type == kChannelMain ? channel->step == kChannelOpen : channel->type != kChannelPortOpening;
   if (!open || channel->close_sent || wanted <= 2 * channel->local_window) return;
   WireBuffer adjust;

@@ -74,6 +74,11 @@ enum Ssh2Message : uint8_t {
 };
 // Our channels' window and maximum packet.
 inline constexpr uint32_t kSshLocalWindow = 16384;
+// The session channel's window is wider: with 16384 bytes in flight every packet of a long
+// configuration listing waits a round trip for its window adjust, and bulk output runs at a
+// third of what the server can send. The service takes the output as it comes, so the wider
+// window costs at most this much memory per conversation.
+inline constexpr uint32_t kSshSessionWindow = 262144;
 inline constexpr uint32_t kSshLocalMaxPacket = 16384;
 
 // Identification lines and the server's software version are cut here: a hostile server
@@ -520,7 +525,7 @@ void ssh2_channel_flush(SshSession* ssh);
 void ssh2_channel_flush(SshChannel* channel);
 // The front end's backlog drained to this many bytes: the local window may open again.
 void ssh2_channel_unthrottle(SshSession* ssh, int backlog);
-// Opens a channel's local window to 16384 minus the backlog when that doubles it at least.
+// Opens a channel's local window to its full size minus the backlog when that doubles it at least.
 void ssh2_adjust_local_window(SshChannel* channel, int backlog);
 // Adds the server's WINDOW_ADJUST to a remote window, saturating at 2^32-1.
 uint32_t ssh2_window_add(uint32_t window, uint32_t increment);

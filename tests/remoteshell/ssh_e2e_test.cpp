@@ -216,7 +216,7 @@ Outcome StreamWithRekeys(int port, const TestAccount& account, const char* rekey
   };
   SessionConfig config = ClientConfig();
   std::strcpy(config.user_name, account.user().c_str());
-  std::strcpy(config.remote_command, "seq 1 100000");
+  std::strcpy(config.remote_command, "seq 1 400000");
   std::strcpy(config.rekey_data, rekey_bytes);
   config.no_pty = 1;
   Outcome outcome = Converse(port, config);
@@ -228,7 +228,7 @@ Outcome StreamWithRekeys(int port, const TestAccount& account, const char* rekey
 
 TEST_F(SshEndToEnd, RekeysOfBothSidesWhileAShellCommandStreamsItsOutput) {
   std::string expected;
-  for (int i = 1; i <= 100000; ++i) expected += std::to_string(i) + "\n";
+  for (int i = 1; i <= 400000; ++i) expected += std::to_string(i) + "\n";
   TestAccount account("mirvalerekey", "Rekey-pass-1");
   std::vector<std::string> login = {"PasswordAuthentication yes", "KbdInteractiveAuthentication no"};
 
