@@ -34,6 +34,7 @@
 #include "platform/atomic_file.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
+#include "tests/support/lab_pools.h"
 #include "tests/desktop/support/recording_prompter.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/snmp_agent.h"
@@ -344,18 +345,9 @@ TEST_F(PoolsScan, ShellDeviceConfigurationAndALineSetBackThroughItsCommandPage) 
   ServiceProcess service;
   CMirvaleDoc doc;
   ApplyServiceDefaults(doc);
-  CPoolItem& pool = doc.m_mapPools.FindOrAdd("sw");
-  pool.m_bTelnet = 1;
-  pool.m_nRetries = 1;
+  CPoolItem& pool = testing_support::AddFakeDeviceTelnetPool(doc, "sw", device);
   pool.m_nTimeout = 2;
-  pool.m_nShellPort = static_cast<uint32_t>(device.port());
-  pool.m_strShellUser = device.options().user;
-  pool.m_strShellPassword = device.options().password;
-  pool.m_strPrivilegedCommand = "enable";
-  pool.m_strPrivilegedPassword = device.options().enablePassword;
-  pool.m_strBackupCommand = "show running-config";
-  pool.m_strRestoreStart = "configure terminal";
-  pool.m_strRestoreEnd = "end";
+  pool.m_strRestoreSave.clear();
   pool.m_pDevices.Set("127.0.0.1", CDeviceItem{"127.0.0.1", "255.255.255.255"});
   WriteSettings(service, doc);
   ASSERT_TRUE(service.Start());
