@@ -200,6 +200,11 @@ void MibImport::ReadText(std::string_view text) {
     if (!definition) continue;
     candidate.definition = {definition->first, definition->second};
     names_[name] = candidate.definition;
+    // Results are named by query name plus instance: "ifX.1" would be instance 1 of "ifX".
+    if (Has(name, ".")) {
+      refused_.insert(name);
+      continue;
+    }
     candidates_[name] = std::move(candidate);
   }
 }
@@ -237,6 +242,13 @@ std::vector<std::string> MibFilesOf(const std::string& path) {
     if (entry.is_regular_file(error)) files.push_back(entry.path().string());
   std::sort(files.begin(), files.end());
   return files;
+}
+
+std::string DottedNamesMessage(const std::set<std::string>& names) {
+  if (names.empty()) return std::string();
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  return "Name can't include '.' character, not added: " + list;
 }
 
 std::string QueriesAddedMessage(long count) {

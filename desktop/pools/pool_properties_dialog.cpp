@@ -362,7 +362,10 @@ void CConfigurationPoolProperties::ImportMibs(const QString& path, bool writable
     ++added;
   }
   SortQueries();
-  ShowInformation(this, QString::fromStdString(QueriesAddedMessage(added)));
+  std::string message = QueriesAddedMessage(added);
+  if (const std::string refused = DottedNamesMessage(import.RefusedNames()); !refused.empty())
+    message += "\n" + refused;
+  ShowInformation(this, QString::fromStdString(message));
 }
 
 void CConfigurationPoolProperties::OpenProtocolDetails() {

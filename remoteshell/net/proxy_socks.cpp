@@ -150,6 +150,18 @@ int connect_reply(ProxySocket* proxy) {
   return proxy_finish(proxy);
 }
 
+// One step of the negotiation over the bytes received so far.
+int socks5_receive(ProxySocket* proxy) {
+  switch (proxy->state) {
+    case kMethodReply: return method_reply(proxy);
+    case kPasswordReply: return password_reply(proxy);
+    case kChapMessage:
+    case kChapAttribute: return chap_step(proxy);
+    case kConnectReply: return connect_reply(proxy);
+    default: return proxy_fail(proxy, "Proxy error: Unexpected proxy error", kProxyUnexpectedErrorCode);
+  }
+}
+
 }  // namespace
 
 int proxy_socks4_step(ProxySocket* proxy, int change) {
@@ -182,24 +194,12 @@ int proxy_socks5_step(ProxySocket* proxy, int change) {
     return 1;
   }
   if (change != kProxyReceived) return 1;
-  switch (proxy->state) {
-    case kMethodReply: {
-      int result = method_reply(proxy);
-      if (result == 0 || proxy->has_error || proxy->received.empty()) return result;
-      return proxy_socks5_step(proxy, change);
-    }
-    case kPasswordReply: {
-      int result = password_reply(proxy);
-      if (result == 0 || proxy->has_error || proxy->received.empty()) return result;
-      return proxy_socks5_step(proxy, change);
-    }
-    case kChapMessage:
-    case kChapAttribute: {
-      int result = chap_step(proxy);
-      if (result == 0 || proxy->has_error || proxy->state != kConnectReply || proxy->received.empty()) return result;
-      return connect_reply(proxy);
-    }
-    case kConnectReply: return connect_reply(proxy);
-    default: return proxy_fail(proxy, "Proxy error: Unexpected proxy error", kProxyUnexpectedErrorCode);
+  // A reply may arrive a byte at a time: go on only while a step takes bytes or moves on.
+  for (;;) {
+    int state = proxy->state;
+    size_t unread = proxy->received.size();
+    int result = socks5_receive(proxy);
+    if (result == 0 || proxy->has_error || proxy->state <= 0 || proxy->received.empty()) return result;
+    if (proxy->state == state && proxy->received.size() == unread) return 1;
   }
 }

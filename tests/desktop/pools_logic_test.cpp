@@ -87,17 +87,21 @@ TEST(MibImport, FixturesChainsCyclesTruncationAndImportsLine) {
             "direct OBJECT-TYPE\n  ACCESS read-write\n  ::= { enterprises 9 }\n"
             "looped OBJECT-TYPE\n  ACCESS read-write\n  ::= { loopA 3 }\n"
             "odd OBJECT-TYPE\n  ACCESS read-write\n  ::= { system x7 }\n"
+            "host.sThing OBJECT-TYPE\n  ACCESS read-write\n  ::= { system 9 }\n"
             "cut OBJECT-TYPE\n  ACCESS read-write\n  DESCRIPTION \"never ends\n");
   MibImport import;
   for (const std::string& file : MibFilesOf(folder.path())) ASSERT_TRUE(import.ReadFile(file));
   EXPECT_FALSE(import.ReadFile(folder / "missing.txt"));
   using Pairs = std::vector<std::pair<std::string, std::string>>;
   // The chain crosses files (system is defined on the IMPORTS line's tail); the circle, the
-  // undefined root, the malformed number and the definition cut by the end of file add nothing.
+  // undefined root, the malformed number, the dotted name (a query name holds no dot) and the
+  // definition cut by the end of file add nothing.
   EXPECT_EQ(OidsAndNames(import.Resolve(false)),
             (Pairs{{"1.3.6.1.2.1.1.4", "sysContact"}, {"1.3.6.1.2.1.1.1", "sysDescr"}}));
   EXPECT_EQ(OidsAndNames(import.Resolve(true)), (Pairs{{"1.3.6.1.2.1.1.4", "sysContact"}}));
   EXPECT_EQ(import.Resolve(false)[1].m_strDescription, "A textual description\r\nof the entity.");
+  EXPECT_EQ(DottedNamesMessage(import.RefusedNames()), "Name can't include '.' character, not added: host.sThing");
+  EXPECT_EQ(DottedNamesMessage({}), "");
   EXPECT_EQ(QueriesAddedMessage(0), "No new queries were added.");
   EXPECT_EQ(QueriesAddedMessage(1), "1 query was added.");
   EXPECT_EQ(QueriesAddedMessage(8), "8 queries were added.");

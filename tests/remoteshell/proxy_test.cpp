@@ -1,5 +1,6 @@
-// The proxy layer's rules: which destinations go direct, the telnet command's expansion, and
-// the HTTP proxy's request and reply parsing against a proxy played by the test.
+// The proxy layer's rules: which destinations go direct, the telnet command's expansion, a
+// SOCKS 5 answer arriving in pieces, and the HTTP proxy's request and reply parsing against a
+// proxy played by the test.
 #include "remoteshell/net/proxy.h"
 
 #include <cstring>
@@ -12,6 +13,7 @@
 #include "remoteshell/net/proxy_socket.h"
 #include "remoteshell/terminal/raw_backend.h"
 #include "tests/remoteshell/net_test_support.h"
+#include "tests/remoteshell/proxy_link.h"
 
 namespace {
 
@@ -76,6 +78,30 @@ TEST(ProxyTelnetCommand, KeywordsAndEscapesExpand) {
   EXPECT_EQ(proxy_expand_telnet_command(&proxy), "router1 2222 bob:pw via 127.0.0.1:8080 100% %z\r\n\tA\\xZZ\\%\\q");
   net_address_free(proxy.remote);
   proxy.remote = nullptr;
+}
+
+TEST(Socks5Negotiation, AnswersSplitAnywhereStillProgress) {
+  SessionConfig config = ProxyConfig(2);
+  std::strcpy(config.proxy_username, "alice");
+  std::strcpy(config.proxy_password, "s3cret");
+  using namespace std::string_literals;
+  const std::string answer =
+      "\x05\x02\x01\x00\x05\x00\x00\x01\x7f\x00\x00\x01\x00\x16"
+      "banner"s;
+  // A byte at a time, and pieces that end inside each reply.
+  for (size_t piece : {1, 3}) {
+    proxy_testing::Negotiation socks(2, config, "far.example");
+    for (size_t at = 0; at < answer.size(); at += piece) ASSERT_TRUE(socks.Receive(answer.substr(at, piece)));
+    EXPECT_TRUE(socks.Done());
+    EXPECT_EQ(socks.sent(),
+              "\x05\x03\x00\x03\x02"
+              "\x01\x05"
+              "alice\x06s3cret"
+              "\x05\x01\x00\x03\x0b"
+              "far.example\x00\x16"s);
+    EXPECT_EQ(socks.owner().delivered, "banner");
+    EXPECT_EQ(socks.owner().error, "");
+  }
 }
 
 // The raw back end through an HTTP proxy played by the test on a loopback socket.
