@@ -4,8 +4,12 @@
 #include <cstring>
 #include <system_error>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include "base/console.h"
 #include "base/memory.h"
+#include "base/tick.h"
 #include "base/timers.h"
 #include "platform/event_log.h"
 #include "remoteshell/backend_list.h"
@@ -20,7 +24,13 @@
 namespace mirvale {
 namespace {
 
-constexpr int kPollTurnMs = 1;
+// After output, one short turn tells whether more follows at once (the output signal's
+// meaning); otherwise the session thread sleeps until the network, a timer or the worker wakes
+// it, and at the latest after the idle bound.
+constexpr int kQuietTurnMs = 1;
+constexpr int kIdleWaitMs = 100;
+// A prompt is short: of a longer line only its end is kept for recognising it.
+constexpr size_t kScreenLineLimit = 4096;
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 constexpr size_t kUserNameLimit = 100;
 
@@ -33,7 +43,10 @@ void WipeText(std::string& text) {
 
 CShellSession::CShellSession(const ManualEvent* serviceStop, ShellSessionLimits limits,
                              ShellConversations* conversations)
-    : serviceStop_(serviceStop), limits_(limits), conversations_(conversations) {
+    : serviceStop_(serviceStop),
+      limits_(limits),
+      conversations_(conversations),
+      wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   conversation_.owner = this;
   conversation_.hooks.output = &CShellSession::OutputSink;
   conversation_.hooks.prompt = &CShellSession::AnswerPrompts;
@@ -65,6 +78,8 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
   {
     std::lock_guard lock(conversation_.lock);
     lines_.clear();
+    screen_.clear();
+    promptWatch_ = PromptWatch();
     heldBytes_ = 0;
     overflow_ = outputSeen_ = outputThisTurn_ = false;
   }
@@ -85,6 +100,7 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
 
 void CShellSession::Close() {
   stop_ = true;
+  WakeEventLoop();
   if (thread_.joinable()) thread_.join();
   WipeText(settings_.m_strShellPassword);
   WipeText(settings_.m_strPrivilegedPassword);
@@ -154,10 +170,27 @@ void CShellSession::ThreadProc() {
   ended_.Set();
 }
 
+void CShellSession::WakeEventLoop() {
+  uint64_t one = 1;
+  if (wake_) (void)!write(wake_.get(), &one, sizeof one);
+}
+
+int CShellSession::IdleWaitMs(bool timersPending, uint32_t nextTimer) {
+  if (!timersPending) return kIdleWaitMs;
+  uint32_t now = tick_count();
+  if (!tick_is_before(now, nextTimer)) return 0;
+  return static_cast<int>(std::min<uint32_t>(nextTimer - now, kIdleWaitMs));
+}
+
 void CShellSession::EventLoop() {
   bool outputPending = false;
+  bool timersPending = false;
+  uint32_t nextTimer = 0;
   while (!stop_) {
-    bool alive = net_run_once(kPollTurnMs, &conversation_.lock) != 0;
+    int waitMs = outputPending ? kQuietTurnMs : IdleWaitMs(timersPending, nextTimer);
+    // Without its wake descriptor the loop polls as it did in one-turn steps.
+    if (!wake_) waitMs = kQuietTurnMs;
+    bool alive = net_run_once(waitMs, &conversation_.lock, wake_.get()) != 0;
     std::lock_guard lock(conversation_.lock);
     if (overflow_ && alive_) {
       backend_event_line(&conversation_, "Device output exceeded the limit; conversation ended");
@@ -176,8 +209,7 @@ void CShellSession::EventLoop() {
       outputPending = false;
     }
     outputThisTurn_ = false;
-    uint32_t next = 0;
-    timers_run_due(&next);
+    timersPending = timers_run_due(&nextTimer);
   }
 }
 
@@ -191,7 +223,12 @@ int CShellSession::OutputSink(void* owner, int, const char* data, int length) {
     session->overflow_ = true;
     return kBackendFreezeThreshold + 1;
   }
-  AppendOutputChunk(session->lines_, std::string_view(data, static_cast<size_t>(length)));
+  std::string_view chunk(data, static_cast<size_t>(length));
+  AppendOutputChunk(session->lines_, chunk);
+  std::vector<std::string>& screen = session->screen_;
+  AppendOutputChunk(screen, chunk);
+  if (screen.size() > 1) screen.erase(screen.begin(), screen.end() - 1);
+  if (screen.back().size() > kScreenLineLimit) screen.back().erase(0, screen.back().size() - kScreenLineLimit);
   session->heldBytes_ += static_cast<size_t>(length);
   session->outputSeen_ = session->outputThisTurn_ = true;
   return 0;
@@ -226,6 +263,7 @@ bool CShellSession::Login() {
       if (text->empty()) continue;
       if (SendText(*text + "\r")) ReadLines(answer);
     }
+    LearnPrompt();
     return alive_;
   }
   if (settings_.m_bSsh) {
@@ -234,9 +272,15 @@ bool CShellSession::Login() {
     // connection or runs out the time.
     if (!WaitForSshSession()) return false;
     if (ReadLines(answer) < 1) return false;
+    LearnPrompt();
     return alive_;
   }
   return false;
+}
+
+void CShellSession::LearnPrompt() {
+  std::lock_guard lock(conversation_.lock);
+  promptWatch_.Learn(screen_.empty() ? std::string_view() : std::string_view(screen_.back()));
 }
 
 void CShellSession::SendScript(const std::string& script) {
@@ -257,6 +301,9 @@ bool CShellSession::SendText(const std::string& text) {
     if (conversation_.backend_handle == nullptr) break;
     conversation_.backend->send(conversation_.backend_handle, text.data(), static_cast<int>(text.size()));
     accepted = conversation_.backend->can_send(conversation_.backend_handle) != 0;
+    // What the send left queued goes out once the socket takes it: the event loop watches for
+    // that from its next wait on.
+    WakeEventLoop();
   }
   return accepted;
 }
@@ -290,12 +337,16 @@ int CShellSession::ReadLines(std::vector<std::string>& lines) {
   int counted = 0;
   for (int attempt = 0; attempt < Attempts() && alive_ && counted == 0 && !Stopping(); ++attempt) {
     auto cutOff = std::chrono::steady_clock::now() + limits_.readWindow;
-    while (WaitForOutput(Timeout())) {
+    std::chrono::milliseconds wait = Timeout();
+    while (WaitForOutput(wait)) {
       output_.Reset();
+      bool waitsForInput = false;
       {
         std::lock_guard lock(conversation_.lock);
         counted = static_cast<int>(lines_.size());
+        waitsForInput = !lines_.empty() && promptWatch_.Waits(screen_.back(), lines_.back());
       }
+      wait = waitsForInput ? limits_.settle : std::chrono::milliseconds(Timeout());
       if (std::chrono::steady_clock::now() > cutOff) {
         EventLine("Device output did not pause; conversation ended");
         alive_ = false;

@@ -11,9 +11,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/unix_socket.h"
 #include "remoteshell/core/conversation.h"
 #include "service/manual_event.h"
 #include "service/shell_conversations.h"
+#include "service/shell_prompt_watch.h"
 #include "service/shell_session_limits.h"
 #include "service/shell_session_settings.h"
 
@@ -39,7 +41,9 @@ class CShellSession {
   void SendScript(const std::string& script);
   // True when the back end takes data after the send. Drops the output read so far.
   bool SendText(const std::string& text);
-  // Appends the output lines to the list; the number of lines counted once output paused.
+  // Appends the output lines to the list; the number of lines counted once output paused. The
+  // read ends once a whole time-out passed without output, or sooner, once the settle time
+  // passed without more after the output stopped where the device evidently waits for input.
   int ReadLines(std::vector<std::string>& lines);
   void Close();
 
@@ -54,11 +58,17 @@ class CShellSession {
   static void Connected(void* owner);
 
   void ThreadProc();
+  // Once logged in: the line the device shows now is its prompt.
+  void LearnPrompt();
   void EventLoop();
   // An event line of this conversation from the worker thread.
   void EventLine(const char* text);
   // Waits for the output signal in short slices so that a service stop is seen.
   bool WaitForOutput(std::chrono::milliseconds timeout);
+  // Ends the session thread's wait for network events, so that it sees what the worker changed.
+  void WakeEventLoop();
+  // How long the event loop may wait for network events: up to the next timer, within a bound.
+  static int IdleWaitMs(bool timersPending, uint32_t nextTimer);
   // SSH: waits until the client has logged in and opened its session channel.
   bool WaitForSshSession();
   std::chrono::seconds Timeout() const;
@@ -78,10 +88,13 @@ class CShellSession {
   ManualEvent ended_;
   ManualEvent closed_;  // the connection ended under the event loop
   ManualEvent output_;
+  platform::UniqueFd wake_;  // eventfd of the session thread's wait
 
   // The client's state of this conversation; its lock guards what follows too.
   ShellConversation conversation_;
   std::vector<std::string> lines_;
+  std::vector<std::string> screen_;  // the line the device's output stands on, since the connection opened
+  PromptWatch promptWatch_;
   size_t heldBytes_ = 0;
   bool overflow_ = false;
   bool outputSeen_ = false;

@@ -3,11 +3,13 @@
 // failed send or of the socket), out-of-band while urgent data waits (unless it comes inline),
 // write once writing would no longer block, accept while connections wait.
 #include <cerrno>
+#include <cstdint>
 #include <mutex>
 #include <vector>
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "remoteshell/net/net_socket_record.h"
 
@@ -101,25 +103,32 @@ std::unique_lock<std::mutex> take(std::mutex* guard) {
   return guard != nullptr ? std::unique_lock<std::mutex>(*guard) : std::unique_lock<std::mutex>();
 }
 
-int wait_guarded(int timeout_ms, std::mutex* guard) {
+// A readable wake descriptor ends the wait; it is drained here, so each wake counts once.
+int wait_guarded(int timeout_ms, std::mutex* guard, int wake_fd) {
   std::vector<pollfd> watched;
   {
     auto lock = take(guard);
     if (!poll_list(watched)) return 1;
   }
+  if (wake_fd >= 0) watched.push_back(pollfd{wake_fd, POLLIN, 0});
   int ready;
   do {
     ready = poll(watched.data(), watched.size(), timeout_ms);
   } while (ready < 0 && errno == EINTR);
+  if (ready > 0 && wake_fd >= 0 && (watched.back().revents & POLLIN)) {
+    uint64_t count;
+    (void)!read(wake_fd, &count, sizeof count);
+    --ready;
+  }
   return ready < 0 ? 0 : ready;
 }
 
 }  // namespace
 
-int net_wait(int timeout_ms) { return wait_guarded(timeout_ms, nullptr); }
+int net_wait(int timeout_ms) { return wait_guarded(timeout_ms, nullptr, -1); }
 
-int net_run_once(int timeout_ms, std::mutex* guard) {
-  wait_guarded(timeout_ms, guard);
+int net_run_once(int timeout_ms, std::mutex* guard, int wake_fd) {
+  wait_guarded(timeout_ms, guard, wake_fd);
   auto lock = take(guard);
   std::vector<int> handles;
   int cursor = 0;

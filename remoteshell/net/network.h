@@ -45,5 +45,8 @@ int net_socket_events(int handle, uint32_t codes[6]);
 int net_wait(int timeout_ms);
 // One turn of an event loop: wait, then fetch and dispatch every socket's events. Returns 0
 // when an owner reported that the session must end. With a guard (the conversation's lock),
-// the poll list is built and the events are dispatched under it; the wait itself is not.
-int net_run_once(int timeout_ms, std::mutex* guard = nullptr);
+// the poll list is built and the events are dispatched under it; the wait itself is not. A
+// wake descriptor (an eventfd) that becomes readable ends the wait early: the owner's other
+// threads write it after changing what the poll list would hold (a send that filled the socket)
+// or to end the loop.
+int net_run_once(int timeout_ms, std::mutex* guard = nullptr, int wake_fd = -1);
