@@ -1,9 +1,9 @@
 // A shell pool scanned through the real MirvaleSrv: the fake device as a raw TCP service on
 // 127.0.0.1 (chosen through the client's default session), behind busybox's telnet server,
 // behind sshd (SSH-2) and behind the scripted SSH-1 server.
-#include <gtest/gtest.h>
-
 #include <functional>
+
+#include <gtest/gtest.h>
 
 #include "common/database_files.h"
 #include "common/settings_file.h"
@@ -98,8 +98,7 @@ std::vector<std::string> StoredLines(const ServiceProcess& service, std::vector<
 // A scan of the SSH pool with the password "Secret-1" stores the device's lines; with a wrong
 // one it is a logon failure. peer_log tells what the server saw when the first scan fails.
 void ExpectScanThenLogonFailure(const std::function<CMirvaleDoc(const std::string& password)>& doc,
-                                const std::vector<std::string>& config,
-                                const std::function<std::string()>& peer_log) {
+                                const std::vector<std::string>& config, const std::function<std::string()>& peer_log) {
   ServiceProcess service;
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc("Secret-1"))));
   ASSERT_TRUE(service.Start());
@@ -175,6 +174,31 @@ TEST(ShellScanService, TelnetPoolIsScannedThroughTheTelnetServer) {
   EXPECT_TRUE(service.Stop());
 }
 
+// A read that ends early must not cut a device that pauses mid-page (half a second, within the
+// one-second time-out), nor lose lines of one whose prompt changes with every command and whose
+// pager text is no pager prompt, which is read at the time-out's pace.
+TEST(ShellScanService, PausingDeviceAndDeviceWithoutKnownPromptKeepEveryLine) {
+  FakeDevice pausing(FakeDeviceOptions{.mode = "telnet", .page = 100, .pause = 0.5});
+  FakeDevice odd(FakeDeviceOptions{.mode = "telnet", .page = 150, .numberedPrompt = true, .pager = " Next page? "});
+  ServiceProcess service;
+  ASSERT_TRUE(UseProtocol(service, "telnet", pausing.port()));
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                            EncodeSettings(ShellSettingsDoc(pausing.port(), "secret"))));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto first = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(first);
+  std::vector<std::string> expected{"show running-config"};
+  expected.insert(expected.end(), pausing.options().config.begin(), pausing.options().config.end());
+  EXPECT_EQ(StoredLines(service), expected);
+
+  ASSERT_TRUE(UseProtocol(service, "telnet", odd.port()));
+  auto second = ScanAgainWith(service, ShellSettingsDoc(odd.port(), "secret"), first->header.m_strScanStart);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes");
+  EXPECT_EQ(StoredLines(service), expected);
+}
+
 // sshd on loopback runs the fake device's command line for its test account, logged in by
 // password.
 TEST(ShellScanService, OverSshStoresTheSameLinesAndAWrongPasswordIsALogonFailure) {
@@ -202,8 +226,7 @@ TEST(ShellScanService, OverSsh1StoresTheSameLinesAndAWrongPasswordIsALogonFailur
     pool.m_strShellUser = testing_support::kSshUser;
     return settings;
   };
-  ExpectScanThenLogonFailure(doc, device.options().config,
-                             [&] { return FakeDevice::ReadFile(folder / "report.txt"); });
+  ExpectScanThenLogonFailure(doc, device.options().config, [&] { return FakeDevice::ReadFile(folder / "report.txt"); });
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "service/shell_prompt_watch.h"
 #include "service/shell_session_text.h"
 
 namespace mirvale {
@@ -61,6 +62,43 @@ TEST(ShellStoredLine, BackspacesAndTrailingBlanks) {
   EXPECT_EQ(CleanShellLine("\b\bx"), "x");
   EXPECT_EQ(CleanShellLine("    "), "");
   EXPECT_EQ(CleanShellLine("  keep leading  \t"), "  keep leading");
+}
+
+// A read may end early only where the device evidently waits: anything else, a line in
+// transfer above all, waits out the time-out.
+TEST(ShellPromptWatch, LoginQuestionsThenTheLearnedPromptAndItsModesAndPagers) {
+  PromptWatch watch;
+  EXPECT_TRUE(watch.Waits("Username: ", "Username: "));
+  EXPECT_TRUE(watch.Waits("Router>", "Router>"));
+  EXPECT_FALSE(watch.Waits("Username: ", ""));  // the question came before the text was sent
+  EXPECT_FALSE(watch.Waits("Last login: today", "Last login: today"));
+
+  watch.Learn("Router#  ");
+  EXPECT_FALSE(watch.Waits("Password: ", "Password: "));
+  EXPECT_TRUE(watch.Waits("Router#", "Router#"));
+  EXPECT_TRUE(watch.Waits("Router# ", " "));  // the echo of a space typed at the prompt
+  EXPECT_TRUE(watch.Waits("Router(config-if)#", "Router(config-if)#"));
+  EXPECT_TRUE(watch.Waits("Router>", "Router>"));
+  EXPECT_FALSE(watch.Waits("Router2#", "Router2#"));
+  EXPECT_FALSE(watch.Waits("Router#show run", "show run"));
+  EXPECT_FALSE(watch.Waits("Router(a)(b)#", "Router(a)(b)#"));
+  EXPECT_FALSE(watch.Waits(" ip address 10.0.0", " ip address 10.0.0"));
+
+  EXPECT_TRUE(watch.Waits(" --More-- ", " --More-- "));
+  EXPECT_TRUE(watch.Waits("<--- More --->", "<--- More --->"));
+  EXPECT_TRUE(watch.Waits("---(more 45%)---", "---(more 45%)---"));
+  EXPECT_FALSE(watch.Waits(" --More--  ", " "));  // the echo of the key that answered it
+  EXPECT_FALSE(watch.Waits(" --More-- \b\b\b\b\b\b\b\b\b\b", "\b\b\b\b\b\b\b\b\b\b"));
+  EXPECT_FALSE(watch.Waits(" description more uplinks", " description more uplinks"));
+}
+
+TEST(ShellPromptWatch, PromptWithoutMarkIsRecognisedOnlyAsItStands) {
+  PromptWatch watch;
+  watch.Learn("switch");
+  EXPECT_TRUE(watch.Waits("switch", "switch"));
+  EXPECT_FALSE(watch.Waits("switch(config)", "switch(config)"));
+  watch.Learn("");
+  EXPECT_FALSE(watch.Waits("", ""));
 }
 
 }  // namespace

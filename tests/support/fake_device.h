@@ -6,16 +6,17 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
-#include <vector>
 
 #include "tests/support/scoped_env.h"
 
@@ -57,20 +58,41 @@ struct FakeDeviceOptions {
   int page = 23;
   std::string erase = "backspace";  // or "ansi"
   std::vector<std::string> config = SampleConfiguration();
-  double interval = 0;  // stream: seconds between lines
+  double interval = 0;                // stream: seconds between lines
   std::string address = "127.0.0.1";  // where the server listens
   int port = 0;                       // its port (0: any free one)
+  double pause = 0;                   // seconds of silence in the middle of a line of the second page
+  bool numberedPrompt = false;        // "Router0>", "Router1#", ...: the count of commands run
+  std::string pager = " --More-- ";
 };
 
 class FakeDevice {
  public:
   explicit FakeDevice(FakeDeviceOptions options) : options_(std::move(options)) {
     WriteConfig();
-    std::vector<std::string> device = {"/usr/bin/python3", std::string(MIRVALE_SOURCE_DIR) + "/tests/support/fake_device.py",
-                                       "--user", options_.user, "--password", options_.password,
-                                       "--enable-password", options_.enablePassword, "--config", ConfigPath(),
-                                       "--page", std::to_string(options_.page), "--erase", options_.erase,
-                                       "--log", LogPath(), "--session-marker", folder_ / "session"};
+    std::vector<std::string> device = {"/usr/bin/python3",
+                                       std::string(MIRVALE_SOURCE_DIR) + "/tests/support/fake_device.py",
+                                       "--user",
+                                       options_.user,
+                                       "--password",
+                                       options_.password,
+                                       "--enable-password",
+                                       options_.enablePassword,
+                                       "--config",
+                                       ConfigPath(),
+                                       "--page",
+                                       std::to_string(options_.page),
+                                       "--erase",
+                                       options_.erase,
+                                       "--log",
+                                       LogPath(),
+                                       "--session-marker",
+                                       folder_ / "session",
+                                       "--pause",
+                                       std::to_string(options_.pause),
+                                       "--pager",
+                                       options_.pager};
+    if (options_.numberedPrompt) device.push_back("--numbered-prompt");
     if (options_.mode == "telnet") {
       port_ = options_.port != 0 ? options_.port : UnusedLoopbackPort();
       WriteCommand(device, "");
@@ -150,8 +172,10 @@ class FakeDevice {
   void ReadPortFile() {
     for (int i = 0; i < 500 && port_ == 0; ++i) {
       std::string text = ReadFile(folder_ / "port");
-      if (!text.empty()) port_ = std::stoi(text);
-      else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (!text.empty())
+        port_ = std::stoi(text);
+      else
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
   }
 

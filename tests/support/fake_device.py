@@ -3,7 +3,9 @@
 
 Login and password prompts, an "enable" step, a "--More--" pager that erases itself with
 backspaces or with cursor positioning (ESC [24;1H), and "show running-config" printing the
-configuration file given. Every byte received is appended to the byte log.
+configuration file given. Every byte received is appended to the byte log. A slow device pauses
+once in the middle of a line of its second page (--pause); an odd one numbers its prompt with the
+commands it ran and shows another pager text (--numbered-prompt, --pager).
 
 Modes: --stdio (behind a telnet server, on its terminal), --raw (a TCP server on 127.0.0.1) and
 --rlogin (a TCP server speaking RFC 1282 before the conversation); --stream sends lines for
@@ -75,22 +77,30 @@ class Channel:
                 self.send(chr(c))
 
 
-def erase_pager(channel, style):
+def erase_pager(channel, style, pager):
     if style == "ansi":
-        channel.send("\x1b[24;1H" + " " * len(PAGER) + "\x1b[24;1H")
+        channel.send("\x1b[24;1H" + " " * len(pager) + "\x1b[24;1H")
     else:
-        channel.send("\b" * len(PAGER) + " " * len(PAGER) + "\b" * len(PAGER))
+        channel.send("\b" * len(pager) + " " * len(pager) + "\b" * len(pager))
 
 
-def show_config(channel, config, page, style):
+def show_config(channel, config, page, args):
+    pager = getattr(args, "pager", PAGER)
+    pause = getattr(args, "pause", 0.0)
+    pause_at = page + page // 2 if page else len(config) // 2
     shown = 0
     for line in config:
+        if pause and shown == pause_at:
+            half = len(line) // 2
+            channel.send(line[:half])
+            time.sleep(pause)
+            line = line[half:]
         channel.send(line + "\r\n")
         shown += 1
         if page and shown % page == 0 and shown < len(config):
-            channel.send(PAGER)
+            channel.send(pager)
             key = channel.byte()
-            erase_pager(channel, style)
+            erase_pager(channel, args.erase, pager)
             if key in (ord("q"), 3):
                 return
 
@@ -148,9 +158,12 @@ class logged_in_session:
 
 def serve_commands(channel, args, config, prompt=PROMPT_USER):
     page = args.page
+    commands = 0
     while True:
-        channel.send(prompt)
+        channel.send(prompt.replace("Router", "Router%d" % commands) if getattr(args, "numbered_prompt", False)
+                     else prompt)
         command = channel.read_line(echo=True).strip()
+        commands += 1 if command else 0
         if command == "enable":
             channel.send("Password: ")
             secret = channel.read_line(echo=False)
@@ -164,7 +177,7 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
             if prompt != PROMPT_ENABLED:
                 channel.send("% Invalid input detected\r\n")
                 continue
-            show_config(channel, config, page, args.erase)
+            show_config(channel, config, page, args)
         elif command == "configure terminal" and prompt == PROMPT_ENABLED:
             prompt = "Router(config)#"
         elif command == "end" and prompt != PROMPT_USER:
@@ -282,6 +295,9 @@ def main():
     parser.add_argument("--interval", type=float, default=0.0)
     parser.add_argument("--session-marker", default="")
     parser.add_argument("--no-login", action="store_true")
+    parser.add_argument("--pause", type=float, default=0.0)
+    parser.add_argument("--numbered-prompt", action="store_true")
+    parser.add_argument("--pager", default=PAGER)
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)
