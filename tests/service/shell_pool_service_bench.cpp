@@ -1,6 +1,10 @@
 // The real MirvaleSrv scanning a pool of 32 devices with 300-line configurations over telnet and
-// over SSH-2 (devices per second, one run each), and the time to the first stored line of one
-// device over SSH-2 beside OpenSSH's `ssh -tt` typing the same command into the same sshd.
+// over SSH-2 (devices per second), beside 16 OpenSSH `ssh -tt` clients at once typing the same
+// commands into the same sshd; and the median time one device's collection takes over each
+// protocol beside one `ssh -tt` listing.
+#include <algorithm>
+#include <atomic>
+
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -16,11 +20,13 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint32_t kStartScan = 136;
 constexpr int kDevices = 32;
+constexpr int kOpenSshClients = 16;  // as many as the service's conversations at once
 
 double Seconds(Clock::duration took) { return std::chrono::duration<double>(took).count(); }
 
 // The device's stored lines in the service's database, or none.
-std::vector<std::string> ServiceStoredLines(const testing_support::ServiceProcess& service, const std::string& address) {
+std::vector<std::string> ServiceStoredLines(const testing_support::ServiceProcess& service,
+                                            const std::string& address) {
   auto bytes = platform::ReadWholeFile(service.ProgramFile("Mirvale.db"));
   return bytes ? StoredLines(mirvale::DecodeDeviceDatabase(*bytes), address) : std::vector<std::string>{};
 }
@@ -30,63 +36,42 @@ bool StartServiceWith(testing_support::ServiceProcess& service, const mirvale::C
          service.Start();
 }
 
-// Devices per second of one scan of the whole pool; nullopt (and why) unless every device
-// stored its lines.
-std::optional<double> PoolRate(const std::string& protocol, std::string& failure) {
-  failure = protocol + ": ";
-  ShellPool pool(kDevices, -1, protocol);
+// Seconds of one scan of the pool through a service started for it; nullopt (and why) unless
+// every device stored its lines.
+std::optional<double> ScanSeconds(const ShellPool& pool, std::string& failure) {
   testing_support::ServiceProcess service;
   if ((pool.sshd && !pool.sshd->ready()) || !StartServiceWith(service, pool.Settings())) {
-    failure += "sshd or the service did not start";
+    failure = "sshd or the service did not start";
     return std::nullopt;
   }
   auto start = Clock::now();
-  if (service.Control(kStartScan) != 0u || !WaitForFinishedScan(service, "", 600s)) {
-    failure += "the scan did not finish";
+  if (service.Control(kStartScan) != 0u || !WaitForFinishedScan(service, "", 600s, 5ms)) {
+    failure = "the scan did not finish";
     return std::nullopt;
   }
   double took = Seconds(Clock::now() - start);
-  for (int i = 0; i < kDevices; ++i) {
-    size_t stored = ServiceStoredLines(service, Address(i)).size();
-    if (stored != ShellPool::Expected().size()) {
-      failure += Address(i) + " stored " + std::to_string(stored) + " lines";
+  for (size_t i = 0; i < pool.devices.size(); ++i) {
+    std::string address = Address(static_cast<int>(i));
+    if (ServiceStoredLines(service, address) != ShellPool::Expected()) {
+      failure = address + " did not store its configuration";
       return std::nullopt;
     }
   }
-  return kDevices / took;
+  return took;
 }
-
-void BM_ServiceShellPoolOverTelnetAndSsh(benchmark::State& state) {
-  if (!testing_support::EnterPrivateNetwork()) {
-    state.SkipWithError("needs root for a network namespace");
-    return;
-  }
-  for (auto _ : state) {
-    // One after the other: both serve the common port on every address.
-    std::string failure;
-    std::optional<double> telnet = PoolRate("telnet", failure);
-    std::optional<double> ssh = telnet ? PoolRate("ssh", failure) : std::nullopt;
-    if (!telnet || !ssh) {
-      state.SkipWithError(failure.c_str());
-      return;
-    }
-    state.counters["telnet_devices_per_s"] = *telnet;
-    state.counters["ssh_devices_per_s"] = *ssh;
-  }
-}
-BENCHMARK(BM_ServiceShellPoolOverTelnetAndSsh)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 // `ssh -tt` with the password from an askpass script, typing what the service sends: the
-// backup command, a space at each pager, "exit" at the prompt after the listing.
-struct OpenSshTimes {
-  double firstLine = 0;  // the command's echo line, the service's first stored line
-  double wholeListing = 0;
-};
-
-std::optional<OpenSshTimes> RunOpenSsh(int port, const std::string& askpass) {
+// backup command, a space at each pager, "exit" at the prompt after the listing. The seconds
+// the whole listing took, or nullopt.
+std::optional<double> RunOpenSsh(const std::string& address, const std::string& askpass) {
   int in[2];
   int out[2];
-  if (pipe(in) != 0 || pipe(out) != 0) return std::nullopt;
+  if (pipe(in) != 0) return std::nullopt;
+  if (pipe(out) != 0) {
+    close(in[0]);
+    close(in[1]);
+    return std::nullopt;
+  }
   auto start = Clock::now();
   pid_t child = fork();
   if (child == 0) {
@@ -96,19 +81,20 @@ std::optional<OpenSshTimes> RunOpenSsh(int port, const std::string& askpass) {
     for (int fd : {in[0], in[1], out[0], out[1]}) close(fd);
     setenv("SSH_ASKPASS", askpass.c_str(), 1);
     setenv("SSH_ASKPASS_REQUIRE", "force", 1);
-    execlp("ssh", "ssh", "-tt", "-F", "/dev/null", "-p", std::to_string(port).c_str(), "-o",
+    execlp("ssh", "ssh", "-tt", "-F", "/dev/null", "-p", std::to_string(kPort).c_str(), "-o",
            "StrictHostKeyChecking=no", "-o", "UserKnownHostsFile=/dev/null", "-o", "PubkeyAuthentication=no", "-o",
-           "PreferredAuthentications=password", "-l", testing_support::kSshUser, "127.0.0.1", static_cast<char*>(nullptr));
+           "PreferredAuthentications=password", "-l", testing_support::kSshUser, address.c_str(),
+           static_cast<char*>(nullptr));
     _exit(127);
   }
   close(in[0]);
   close(out[1]);
   std::string seen;
-  OpenSshTimes times;
+  double wholeListing = 0;
   bool commandSent = false;
   size_t scanned = 0;
   auto deadline = start + 60s;
-  while (Clock::now() < deadline && times.wholeListing == 0) {
+  while (Clock::now() < deadline && wholeListing == 0) {
     pollfd ready{out[0], POLLIN, 0};
     if (poll(&ready, 1, 100) <= 0) continue;
     char buffer[4096];
@@ -122,14 +108,12 @@ std::optional<OpenSshTimes> RunOpenSsh(int port, const std::string& askpass) {
       scanned = seen.size();
     }
     if (!commandSent) continue;
-    if (times.firstLine == 0 && seen.find("show running-config\r\n") != std::string::npos)
-      times.firstLine = Seconds(Clock::now() - start);
     for (size_t at; (at = seen.find("--More--", scanned)) != std::string::npos;) {
       type(" ");
       scanned = at + 8;
     }
     if (seen.find("end\r\nRouter#", scanned > 20 ? scanned - 20 : 0) != std::string::npos) {
-      times.wholeListing = Seconds(Clock::now() - start);
+      wholeListing = Seconds(Clock::now() - start);
       type("exit\r");
     }
   }
@@ -137,52 +121,118 @@ std::optional<OpenSshTimes> RunOpenSsh(int port, const std::string& askpass) {
   close(out[0]);
   kill(child, SIGTERM);
   waitpid(child, nullptr, 0);
-  if (times.wholeListing == 0) return std::nullopt;
-  return times;
+  if (wholeListing == 0) return std::nullopt;
+  return wholeListing;
 }
 
-void BM_FirstStoredLineOverSshBesideOpenSsh(benchmark::State& state) {
+// The askpass script OpenSSH's client takes the test account's password from.
+struct AskPass {
+  AskPass() {
+    std::ofstream(path) << "#!/bin/sh\necho '" << testing_support::kSshPassword << "'\n";
+    chmod(path.c_str(), 0755);
+  }
+  testing_support::TempFolder folder;
+  const std::string path = folder / "askpass.sh";
+};
+
+// Devices per second of 16 `ssh -tt` clients at once over the pool's devices.
+std::optional<double> OpenSshRate(const ShellPool& pool) {
+  AskPass askpass;
+  std::atomic<size_t> next{0};
+  std::atomic<bool> failed{false};
+  auto start = Clock::now();
+  std::vector<std::thread> clients;
+  for (int i = 0; i < kOpenSshClients; ++i) {
+    clients.emplace_back([&] {
+      for (size_t device; (device = next++) < pool.devices.size();)
+        if (!RunOpenSsh(Address(static_cast<int>(device)), askpass.path)) failed = true;
+    });
+  }
+  for (auto& client : clients) client.join();
+  if (failed) return std::nullopt;
+  return static_cast<double>(pool.devices.size()) / Seconds(Clock::now() - start);
+}
+
+void BM_ServiceShellPoolBesideOpenSsh(benchmark::State& state) {
   if (!testing_support::EnterPrivateNetwork()) {
     state.SkipWithError("needs root for a network namespace");
     return;
   }
-  ShellPool pool(1, -1, "ssh");
-  testing_support::ServiceProcess service;
-  mirvale::CMirvaleDoc doc = pool.Settings();
-  if (!pool.sshd->ready() || !StartServiceWith(service, doc)) {
-    state.SkipWithError("sshd or the service did not start");
-    return;
-  }
-  testing_support::TempFolder folder;
-  const std::string askpass = folder / "askpass.sh";
-  std::ofstream(askpass) << "#!/bin/sh\necho '" << testing_support::kSshPassword << "'\n";
-  chmod(askpass.c_str(), 0755);
   for (auto _ : state) {
-    auto start = Clock::now();
-    if (service.Control(kStartScan) != 0u) break;
-    double stored = 0;
-    while (stored == 0 && Clock::now() < start + 120s) {
-      if (!ServiceStoredLines(service, Address(0)).empty()) stored = Seconds(Clock::now() - start);
-      else std::this_thread::sleep_for(5ms);
+    // One after the other: both serve the common port on every address.
+    std::string failure;
+    std::optional<double> telnet;
+    {
+      ShellPool pool(kDevices, -1, "telnet");
+      telnet = ScanSeconds(pool, failure);
     }
-    auto scan = WaitForFinishedScan(service, "", 120s);
-    double scanned = Seconds(Clock::now() - start);
-    std::optional<OpenSshTimes> openssh = RunOpenSsh(kPort, askpass);
-    if (stored == 0 || !scan || ServiceStoredLines(service, Address(0)) != ShellPool::Expected()) {
-      state.SkipWithError("the service did not store the whole configuration");
+    if (!telnet) {
+      state.SkipWithError(("telnet: " + failure).c_str());
       return;
     }
+    ShellPool pool(kDevices, -1, "ssh");
+    std::optional<double> ssh = ScanSeconds(pool, failure);
+    if (!ssh) {
+      state.SkipWithError(("ssh: " + failure).c_str());
+      return;
+    }
+    std::optional<double> openssh = OpenSshRate(pool);
     if (!openssh) {
-      state.SkipWithError("ssh -tt did not show the whole configuration");
+      state.SkipWithError("ssh -tt did not show every configuration");
       return;
     }
-    state.counters["service_first_stored_line_s"] = stored;
-    state.counters["service_whole_scan_s"] = scanned;
-    state.counters["openssh_first_line_s"] = openssh->firstLine;
-    state.counters["openssh_whole_listing_s"] = openssh->wholeListing;
+    state.counters["telnet_devices_per_s"] = kDevices / *telnet;
+    state.counters["ssh_devices_per_s"] = kDevices / *ssh;
+    state.counters["openssh_devices_per_s"] = *openssh;
+    state.counters["telnet_to_openssh"] = kDevices / *telnet / *openssh;
+    state.counters["ssh_to_openssh"] = kDevices / *ssh / *openssh;
   }
 }
-BENCHMARK(BM_FirstStoredLineOverSshBesideOpenSsh)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_ServiceShellPoolBesideOpenSsh)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// One device's collection: the whole scan of a pool of that device alone (probe, login, backup
+// command, 13 pages, prompt), the median of several, beside one `ssh -tt` listing.
+void BM_OneDeviceCollection(benchmark::State& state) {
+  if (!testing_support::EnterPrivateNetwork()) {
+    state.SkipWithError("needs root for a network namespace");
+    return;
+  }
+  constexpr int kRuns = 5;
+  for (auto _ : state) {
+    std::string failure;
+    for (const char* protocol : {"telnet", "ssh"}) {
+      ShellPool pool(1, -1, protocol);
+      std::vector<double> runs;
+      for (int run = 0; run < kRuns; ++run) {
+        std::optional<double> took = ScanSeconds(pool, failure);
+        if (!took) {
+          state.SkipWithError((std::string(protocol) + ": " + failure).c_str());
+          return;
+        }
+        runs.push_back(*took);
+      }
+      state.counters[std::string(protocol) + "_median_s"] = Median(runs);
+      if (!pool.sshd) continue;
+      AskPass askpass;
+      std::vector<double> listings;
+      for (int run = 0; run < kRuns; ++run) {
+        std::optional<double> took = RunOpenSsh(Address(0), askpass.path);
+        if (!took) {
+          state.SkipWithError("ssh -tt did not show the whole configuration");
+          return;
+        }
+        listings.push_back(*took);
+      }
+      state.counters["openssh_median_s"] = Median(listings);
+    }
+  }
+}
+BENCHMARK(BM_OneDeviceCollection)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
 

@@ -116,16 +116,16 @@ inline std::vector<std::string> StoredLines(const mirvale::DeviceDatabaseMap& de
   return lines;
 }
 
-inline std::optional<mirvale::ScanDatabase> WaitForFinishedScan(const testing_support::ServiceProcess& service,
-                                                                const std::string& startedAfter,
-                                                                std::chrono::seconds limit) {
+inline std::optional<mirvale::ScanDatabase> WaitForFinishedScan(
+    const testing_support::ServiceProcess& service, const std::string& startedAfter, std::chrono::seconds limit,
+    std::chrono::milliseconds poll = std::chrono::milliseconds(50)) {
   auto deadline = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < deadline) {
     if (auto bytes = platform::ReadWholeFile(service.ProgramFile("Mirvale.sdb"))) {
       mirvale::ScanDatabase scan = mirvale::DecodeScanDatabase(*bytes);
       if (scan.header.m_strScanStatus == "Finished" && scan.header.m_strScanStart != startedAfter) return scan;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(poll);
   }
   return std::nullopt;
 }
