@@ -1,6 +1,7 @@
 #include "platform/service_control.h"
 
 #include <cerrno>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -8,6 +9,7 @@
 
 #include "platform/folders.h"
 #include "platform/registry.h"
+#include "platform/service_control_unit.h"
 #include "platform/unix_socket.h"
 
 namespace platform {
@@ -87,10 +89,35 @@ bool DeleteServiceEntry(std::string_view name) {
   return DeleteRegistryKey(ServiceRegistryKeyPath(name));
 }
 
-bool ChangeServiceStartType(std::string_view name, StartType type) {
-  if (!IsServiceInstalled(name)) return false;
+std::optional<StartType> QueryServiceStartType(std::string_view name) {
+  if (!ServiceControlUsesSystemd()) {
+    auto registration = QueryServiceRegistration(name);
+    return registration ? std::optional(registration->startType) : std::nullopt;
+  }
+  // is-enabled answers with the state word on its first line; anything else is an error text.
+  SystemctlOutput output = RunSystemctl({"is-enabled", SystemdUnitName(name)});
+  const std::string state = output.text.substr(0, output.text.find('\n'));
+  if (state == "enabled" || state == "enabled-runtime") return StartType::Automatic;
+  for (const char* other : {"disabled", "static", "indirect", "generated", "transient", "linked", "linked-runtime",
+                            "masked", "masked-runtime", "alias"})
+    if (state == other) return StartType::OnDemand;
+  return std::nullopt;
+}
+
+ServiceCallResult ChangeServiceStartType(std::string_view name, StartType type) {
+  if (ServiceControlUsesSystemd()) {
+    ServiceCallResult result =
+        CallSystemctl({type == StartType::Automatic ? "enable" : "disable", SystemdUnitName(name)});
+    // The entry only follows systemd; an operator who may not write it changes nothing that counts.
+    if (result)
+      if (auto key = RegistryKey::Open(ServiceRegistryKeyPath(name)))
+        key->SetDword("Start", static_cast<uint32_t>(type));
+    return result;
+  }
+  if (!IsServiceInstalled(name)) return ServiceCallResult::Failed();
   auto key = RegistryKey::Open(ServiceRegistryKeyPath(name));
-  return key && key->SetDword("Start", static_cast<uint32_t>(type));
+  return key && key->SetDword("Start", static_cast<uint32_t>(type)) ? ServiceCallResult::Done()
+                                                                    : ServiceCallResult::Failed();
 }
 
 namespace {
@@ -134,7 +161,9 @@ ServiceState QueryServiceState(const std::string& socketPath) {
   return static_cast<ServiceState>(*answer);
 }
 
-bool StartInstalledService(std::string_view name) {
+namespace {
+
+bool LaunchDetached(std::string_view name) {
   auto registration = QueryServiceRegistration(name);
   if (!registration || access(registration->programPath.c_str(), X_OK) != 0) return false;
   const std::string& program = registration->programPath;
@@ -159,6 +188,19 @@ bool StartInstalledService(std::string_view name) {
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+ServiceCallResult StartInstalledService(std::string_view name) {
+  if (ServiceControlUsesSystemd()) return CallSystemctl({"start", SystemdUnitName(name)});
+  return LaunchDetached(name) ? ServiceCallResult::Done() : ServiceCallResult::Failed();
+}
+
+ServiceCallResult StopInstalledService(std::string_view name) {
+  if (ServiceControlUsesSystemd()) return CallSystemctl({"stop", SystemdUnitName(name)});
+  SendServiceControl(kControlStop, ControlSocketPath(), std::chrono::seconds(30));
+  return ServiceCallResult::Done();
 }
 
 }  // namespace platform

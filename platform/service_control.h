@@ -1,9 +1,10 @@
 #pragma once
-// Stand-in for the service control manager. Installed services are entries of the registry
-// store (key "HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\<name>"); a running service
-// listens on the Unix stream socket "<run folder>/control", where a client sends a control
-// code as a 4-byte little-endian number and reads back a 4-byte little-endian status once the
-// service's handler has returned.
+// The service control manager. Installed services are entries of the registry store (key
+// "HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Services\<name>"); a running service listens on
+// the Unix stream socket "<run folder>/control", where a client sends a control code as a 4-byte
+// little-endian number and reads back a 4-byte little-endian status once the service's handler
+// has returned. When systemd runs the machine, it starts and stops the service and keeps its
+// start type (the unit's enablement); elsewhere the service runs as a process of its own.
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "platform/service_control_codes.h"
+#include "platform/systemctl.h"
 
 namespace platform {
 
@@ -38,7 +40,12 @@ bool CreateServiceEntry(const ServiceRegistration& registration);
 // Removes the service's entry; true when it no longer exists.
 bool DeleteServiceEntry(std::string_view name);
 
-bool ChangeServiceStartType(std::string_view name, StartType type);
+// The start type: under systemd the unit's enablement (enabled = automatic), else the entry's.
+// nullopt when it cannot be told.
+std::optional<StartType> QueryServiceStartType(std::string_view name);
+
+// Under systemd enables or disables the unit, and the entry follows; else changes the entry.
+ServiceCallResult ChangeServiceStartType(std::string_view name, StartType type);
 
 // Sends one control code and waits until the service's handler has returned (no limit when
 // timeout is zero). nullopt when nothing listens or the answer does not arrive.
@@ -49,8 +56,12 @@ std::optional<uint32_t> SendServiceControl(uint32_t code, const std::string& soc
 // too busy with another request to answer.
 ServiceState QueryServiceState(const std::string& socketPath = ControlSocketPath());
 
-// Launches the registered program detached from this process (new session, standard streams on
-// /dev/null). False when the service is not installed or its program cannot be started.
-bool StartInstalledService(std::string_view name);
+// Under systemd starts the unit; else launches the registered program detached from this
+// process (new session, standard streams on /dev/null). Fails when the service is not installed
+// or cannot be started.
+ServiceCallResult StartInstalledService(std::string_view name);
+
+// Under systemd stops the unit; else asks a running service to stop (nothing running is fine).
+ServiceCallResult StopInstalledService(std::string_view name);
 
 }  // namespace platform

@@ -2,10 +2,12 @@
 
 #include <cctype>
 #include <cerrno>
+
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
+#include "platform/polkit_rule.h"
 
 namespace platform {
 
@@ -14,13 +16,37 @@ namespace {
 constexpr const char* kCarriedVariables[] = {"MIRVALE_PROGRAM_FOLDER", "MIRVALE_COMMON_APPDATA", "MIRVALE_RUN_DIR",
                                              "MIRVALE_REGISTRY_ROOT", "MIRVALE_EVENTLOG"};
 
-// systemd's quoting: double quotes, with backslash, quote, "%" and "$" escaped.
-std::string Quoted(std::string_view text) {
+// What the service's work leaves room to take away: it runs as root for PAM logons (reading
+// the shadow file), run actions in children that take another account's ids, raw ICMP, privileged
+// source ports for rlogin and its files' group; programs of run actions must not gain privileges
+// of their own. The system folders stay read-only; home folders, /tmp and devices stay visible
+// because run actions, key files and X11 forwarding may use them.
+constexpr const char* kHardening =
+    "NoNewPrivileges=yes\n"
+    "CapabilityBoundingSet=CAP_NET_RAW CAP_NET_BIND_SERVICE CAP_SETUID CAP_SETGID CAP_CHOWN CAP_FOWNER "
+    "CAP_DAC_OVERRIDE CAP_DAC_READ_SEARCH CAP_KILL CAP_AUDIT_WRITE\n"
+    "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6 AF_NETLINK\n"
+    "RestrictNamespaces=yes\n"
+    "RestrictRealtime=yes\n"
+    "RestrictSUIDSGID=yes\n"
+    "LockPersonality=yes\n"
+    "SystemCallArchitectures=native\n"
+    "ProtectKernelTunables=yes\n"
+    "ProtectKernelModules=yes\n"
+    "ProtectKernelLogs=yes\n"
+    "ProtectControlGroups=yes\n"
+    "ProtectClock=yes\n"
+    "ProtectHostname=yes\n"
+    "ProtectSystem=full\n";
+
+// systemd's quoting: double quotes, with backslash and quote escaped and "%" doubled; "$" is
+// doubled only on a command line, the one place where systemd expands variables.
+std::string Quoted(std::string_view text, bool commandLine = false) {
   std::string out = "\"";
   for (char c : text) {
     if (c == '\\' || c == '"') out += '\\';
     if (c == '%') out += '%';
-    if (c == '$') out += '$';
+    if (c == '$' && commandLine) out += '$';
     if (c == '\n' || c == '\r') c = ' ';
     out += c;
   }
@@ -55,11 +81,20 @@ std::string SystemdUnitPath(std::string_view serviceName) {
 std::string SystemdUnitText(const ServiceRegistration& registration) {
   std::string text = "[Unit]\nDescription=" + SingleLine(registration.description) + "\n";
   text += "After=network-online.target\nWants=network-online.target\n\n[Service]\nType=simple\n";
-  text += "ExecStart=" + Quoted(registration.programPath) + "\n";
+  text += "ExecStart=" + Quoted(registration.programPath, /*commandLine=*/true) + "\n";
   for (const char* variable : kCarriedVariables) {
     if (auto value = GetEnv(variable)) text += "Environment=" + Quoted(std::string(variable) + "=" + *value) + "\n";
   }
-  text += "KillSignal=SIGTERM\nTimeoutStopSec=30\n\n[Install]\nWantedBy=multi-user.target\n";
+  text += "KillSignal=SIGTERM\nTimeoutStopSec=30\n";
+  text += kHardening;
+  // The service writes its settings and databases beside the program, its data and run files in
+  // their folders; "-" lets a folder that does not exist yet pass.
+  const std::string programFolder =
+      GetEnv("MIRVALE_PROGRAM_FOLDER")
+          .value_or(registration.programPath.substr(0, registration.programPath.rfind('/')));
+  for (const std::string& folder : {programFolder, DataFolder(), RunFolder()})
+    if (!folder.empty()) text += "ReadWritePaths=" + Quoted("-" + folder) + "\n";
+  text += "\n[Install]\nWantedBy=multi-user.target\n";
   return text;
 }
 
@@ -72,6 +107,33 @@ bool WriteSystemdUnit(const ServiceRegistration& registration) {
 
 bool RemoveSystemdUnit(std::string_view serviceName) {
   return unlink(SystemdUnitPath(serviceName).c_str()) == 0 || errno == ENOENT;
+}
+
+ServiceCallResult InstallServiceUnit(const ServiceRegistration& registration) {
+  const std::string& name = registration.name;
+  if (!WriteSystemdUnit(registration) || !WritePolkitRule(name)) {
+    RemoveSystemdUnit(name);
+    return ServiceCallResult::Failed();
+  }
+  if (!ServiceControlUsesSystemd()) return ServiceCallResult::Done();
+  const std::string unit = SystemdUnitName(name);
+  ServiceCallResult result = CallSystemctl({"daemon-reload"});
+  if (result) result = CallSystemctl({registration.startType == StartType::Automatic ? "enable" : "disable", unit});
+  if (!result) {
+    RemovePolkitRule(name);
+    RemoveSystemdUnit(name);
+    CallSystemctl({"daemon-reload"});
+  }
+  return result;
+}
+
+ServiceCallResult RemoveServiceUnit(std::string_view serviceName) {
+  const bool systemd = ServiceControlUsesSystemd();
+  if (systemd && FileExists(SystemdUnitPath(serviceName))) {
+    if (auto disabled = CallSystemctl({"disable", SystemdUnitName(serviceName)}); !disabled) return disabled;
+  }
+  if (!RemoveSystemdUnit(serviceName) || !RemovePolkitRule(serviceName)) return ServiceCallResult::Failed();
+  return systemd ? CallSystemctl({"daemon-reload"}) : ServiceCallResult::Done();
 }
 
 }  // namespace platform

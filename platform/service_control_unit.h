@@ -1,10 +1,12 @@
 #pragma once
 // The systemd unit that lets a real installation start the registered service at boot. It is
-// written beside the registry entry when a program registers as a service.
+// written beside the registry entry when a program registers as a service, with the polkit rule
+// that lets the operators start it; systemd is told when it runs the machine.
 #include <string>
 #include <string_view>
 
 #include "platform/service_control.h"
+#include "platform/systemctl.h"
 
 namespace platform {
 
@@ -21,5 +23,13 @@ std::string SystemdUnitText(const ServiceRegistration& registration);
 
 bool WriteSystemdUnit(const ServiceRegistration& registration);
 bool RemoveSystemdUnit(std::string_view serviceName);
+
+// Writes the unit and the polkit rule; under systemd then reloads it and enables the unit for
+// an automatic start or disables it for a start on demand. A failure leaves neither file.
+ServiceCallResult InstallServiceUnit(const ServiceRegistration& registration);
+
+// Under systemd disables the unit (stop it first: StopInstalledService); removes the unit and
+// the rule, then reloads systemd.
+ServiceCallResult RemoveServiceUnit(std::string_view serviceName);
 
 }  // namespace platform

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the service MirvaleSrv in a local folder (./local:
-# program, data, run, registry and unit folders) and opens the desktop program Mirvale against
-# it. Closing the desktop program stops the service. Without a display the service runs alone in
+# program, data, run, registry, unit and polkit folders; never through systemd) and opens the
+# desktop program Mirvale against it. Closing the desktop program stops the service. Without a display the service runs alone in
 # the foreground, and the script says how to run the desktop program under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +12,8 @@ mkdir -p "$local_dir"/{program,data,run,registry,units}
 cp build/bin/MirvaleSrv build/bin/Mirvale "$local_dir/program/"
 export MIRVALE_PROGRAM_FOLDER="$local_dir/program" MIRVALE_COMMON_APPDATA="$local_dir/data" \
        MIRVALE_RUN_DIR="$local_dir/run" MIRVALE_REGISTRY_ROOT="$local_dir/registry" \
-       MIRVALE_EVENTLOG="$local_dir/events.log" MIRVALE_SYSTEMD_DIR="$local_dir/units"
+       MIRVALE_EVENTLOG="$local_dir/events.log" MIRVALE_SYSTEMD_DIR="$local_dir/units" \
+       MIRVALE_POLKIT_RULES_DIR="$local_dir/polkit" MIRVALE_SYSTEMD_MARKER="$local_dir/no-systemd"
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   cat <<TEXT

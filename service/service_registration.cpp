@@ -21,8 +21,10 @@ const std::string kAppIdRoot = "HKEY_CLASSES_ROOT\\AppID";
 std::string AppIdKeyPath() { return kAppIdRoot + "\\" + kAppId; }
 std::string ModuleKeyPath() { return kAppIdRoot + "\\" + kModuleName + ".EXE"; }
 
-void Complain(const char* text) {
+// The text, and below it the service manager's own words when it gave any.
+void Complain(const char* text, const std::string& managerSaid = {}) {
   std::fprintf(stderr, "%s: %s\n", std::string(platform::kMirvaleServiceName).c_str(), text);
+  if (!managerSaid.empty()) std::fprintf(stderr, "%s\n", managerSaid.c_str());
 }
 
 std::string ThisProgram() {
@@ -55,9 +57,9 @@ bool InstallService() {
     Complain("Couldn't create service");
     return false;
   }
-  if (!platform::WriteSystemdUnit(registration)) {
+  if (auto unit = platform::InstallServiceUnit(registration); !unit) {
     platform::DeleteServiceEntry(name);
-    Complain("Couldn't create service");
+    Complain("Couldn't create service", unit.message);
     return false;
   }
   return true;
@@ -70,13 +72,18 @@ bool RemoveService() {
     Complain("Couldn't open service manager");
     return false;
   }
-  // A running service is asked to stop; nothing listening is fine.
-  platform::SendServiceControl(platform::kControlStop, platform::ControlSocketPath(), std::chrono::seconds(30));
+  if (auto stopped = platform::StopInstalledService(name); !stopped) {
+    Complain("Service could not be deleted", stopped.message);
+    return false;
+  }
+  if (auto unit = platform::RemoveServiceUnit(name); !unit) {
+    Complain("Service could not be deleted", unit.message);
+    return false;
+  }
   if (!platform::DeleteServiceEntry(name)) {
     Complain("Service could not be deleted");
     return false;
   }
-  platform::RemoveSystemdUnit(name);
   return true;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // Registering the program: "RegServer" records the program's application identifier,
-// "Service" also installs it as a service (registry entry and systemd unit), "UnregServer"
-// removes both. Failures are told on standard error with the service's name.
+// "Service" also installs it as a service (registry entry, systemd unit and the operators' polkit
+// rule; systemd enables the unit when it runs the machine), "UnregServer" stops, disables and
+// removes them. Failures are told on standard error with the service's name.
 #include <string>
 
 namespace mirvale {

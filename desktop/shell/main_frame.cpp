@@ -97,6 +97,8 @@ void CMainFrame::FinishStartup() {
   }
   raise();
   activateWindow();
+  const std::string refusal = app_.TakeLaunchRefusal();
+  if (!refusal.empty()) ShowWarning(this, QString::fromStdString(refusal));
   const int first = app_.Document().m_mapPools.empty() ? kCommandScan : kCommandHome;
   dispatchCommand(first);
   startupFinished_ = true;

@@ -61,7 +61,17 @@ bool CMirvaleApp::CommitSettings(QWidget* parent) {
 
 bool CMirvaleApp::IsServiceRunning() const { return mirvale::IsServiceRunning(); }
 
-bool CMirvaleApp::LaunchService() { return mirvale::LaunchService(options_.servicePolling); }
+bool CMirvaleApp::LaunchService() {
+  LaunchResult result = mirvale::LaunchService(options_.servicePolling);
+  std::lock_guard lock(refusalLock_);
+  launchRefusal_ = std::move(result.refusal);
+  return result.running;
+}
+
+std::string CMirvaleApp::TakeLaunchRefusal() {
+  std::lock_guard lock(refusalLock_);
+  return std::exchange(launchRefusal_, {});
+}
 
 void CMirvaleApp::StartDatabaseThread() {
   m_store.LoadScanDatabase();

@@ -63,7 +63,11 @@ class CMirvaleApp : public QObject {
   const DesktopDatabaseStore& Store() const { return m_store; }
 
   bool IsServiceRunning() const;
+  // Starts the service and waits for it; a refusal of the service manager is kept for
+  // TakeLaunchRefusal, since the start-up loading runs off the GUI thread.
   bool LaunchService();
+  // The service manager's words on the last refused start (empty when none), once.
+  std::string TakeLaunchRefusal();
   // Loads the scan database, then the device database, then starts listening for notices.
   void StartDatabaseThread();
   // The start-up loading: starts the service when it does not run, then StartDatabaseThread.
@@ -88,6 +92,8 @@ class CMirvaleApp : public QObject {
   DesktopDatabaseStore m_store;
   mutable std::mutex listenerLock_;
   std::unique_ptr<NoticeListener> listener_;
+  std::mutex refusalLock_;
+  std::string launchRefusal_;
 };
 
 }  // namespace mirvale

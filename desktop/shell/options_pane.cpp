@@ -8,6 +8,7 @@
 
 #include "desktop/shell/auto_scan_page.h"
 #include "desktop/shell/mirvale_app.h"
+#include "desktop/shell/prompter.h"
 #include "desktop/shell/settings_widgets.h"
 #include "platform/service_control.h"
 
@@ -175,8 +176,8 @@ void CConfigurationToolsOptions::showEvent(QShowEvent* event) {
 void CConfigurationToolsOptions::Reload() {
   reloading_ = true;
   // A service that is not installed leaves the radios and the remembered mode as they were.
-  if (auto registration = platform::QueryServiceRegistration(platform::kMirvaleServiceName)) {
-    m_bServiceAutoStart = registration->startType == platform::StartType::Automatic;
+  if (auto startType = platform::QueryServiceStartType(platform::kMirvaleServiceName)) {
+    m_bServiceAutoStart = *startType == platform::StartType::Automatic;
     (m_bServiceAutoStart ? automaticRadio : manualRadio)->setChecked(true);
   }
   const OptionsForm form = OptionsFormOf(context_.app.Document());
@@ -232,15 +233,13 @@ OptionsForm CConfigurationToolsOptions::Form() const {
 
 void CConfigurationToolsOptions::BeforeCommit() {
   CMirvaleDoc scratch;
-  switch (CollectOptions(Form(), m_bServiceAutoStart, scratch)) {
-    case StartModeChange::Automatic:
-      platform::ChangeServiceStartType(platform::kMirvaleServiceName, platform::StartType::Automatic);
-      break;
-    case StartModeChange::OnDemand:
-      platform::ChangeServiceStartType(platform::kMirvaleServiceName, platform::StartType::OnDemand);
-      break;
-    case StartModeChange::None: break;
-  }
+  const StartModeChange change = CollectOptions(Form(), m_bServiceAutoStart, scratch);
+  if (change == StartModeChange::None) return;
+  auto changed = platform::ChangeServiceStartType(platform::kMirvaleServiceName, change == StartModeChange::Automatic
+                                                                                     ? platform::StartType::Automatic
+                                                                                     : platform::StartType::OnDemand);
+  // The service manager's refusal is shown in its own words; the other settings are still saved.
+  if (!changed && !changed.message.empty()) ShowWarning(this, QString::fromStdString(changed.message));
 }
 
 void CConfigurationToolsOptions::CollectInto(CMirvaleDoc& doc) { CollectOptions(Form(), m_bServiceAutoStart, doc); }

@@ -8,13 +8,14 @@ namespace mirvale {
 
 bool IsServiceRunning() { return platform::QueryServiceState() == platform::ServiceState::Running; }
 
-bool LaunchService(const ServicePolling& polling) {
-  if (!platform::StartInstalledService(platform::kMirvaleServiceName)) return false;
+LaunchResult LaunchService(const ServicePolling& polling) {
+  if (auto started = platform::StartInstalledService(platform::kMirvaleServiceName); !started)
+    return {false, started.message};
   for (int check = 0; check < polling.checks; ++check) {
-    if (IsServiceRunning()) return true;
+    if (IsServiceRunning()) return {true, {}};
     if (check + 1 < polling.checks) std::this_thread::sleep_for(polling.pause);
   }
-  return false;
+  return {};
 }
 
 }  // namespace mirvale

@@ -1,9 +1,9 @@
 #pragma once
 // Makes sure the service runs: asks its control socket for its state and, when it is not
-// running, starts the installed service through the platform launcher and polls its state
+// running, starts the installed service through the service manager and polls its state
 // once a second for up to 60 checks.
 #include <chrono>
-#include <functional>
+#include <string>
 
 namespace mirvale {
 
@@ -15,8 +15,13 @@ struct ServicePolling {
 // True when the service answers that it is running.
 bool IsServiceRunning();
 
-// Starts the installed service and waits for it; true once it runs. False at once when the
-// launcher cannot start it, or after the last check that found it not running.
-bool LaunchService(const ServicePolling& polling = {});
+struct LaunchResult {
+  bool running = false;
+  std::string refusal;  // the service manager's words when it refused the start
+};
+
+// Starts the installed service and waits for it; running once it runs. Not running at once when
+// the service manager cannot start it, or after the last check that found it not running.
+LaunchResult LaunchService(const ServicePolling& polling = {});
 
 }  // namespace mirvale

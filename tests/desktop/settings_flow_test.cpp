@@ -31,6 +31,7 @@
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
 #include "tests/service/email_sink_process.h"
+#include "tests/support/fake_systemctl.h"
 
 namespace mirvale {
 namespace {
@@ -174,6 +175,31 @@ TEST_F(SettingsFlow, OptionsSaveCommitsScheduleLoggingAndStartModeAndCancelKeeps
   desktop.Command(kCommandOptions);
   EXPECT_EQ(options.fileEdit->text(), "/tmp/mirvale-audit.log");
   EXPECT_EQ(options.scanList->topLevelItem(0)->text(1), "Daily");
+}
+
+TEST_F(SettingsFlow, UnderSystemdStartAndStartModeGoThroughItAndItsRefusalsAreShown) {
+  ASSERT_TRUE(service_.Register());  // the stored start type says automatic
+  desktop_ = std::make_unique<DesktopHarness>(service_);
+  testing_support::ScopedFakeSystemctl systemctl;
+  systemctl.Refuse("start", "Failed to start oskavel-mirvale.service: Access denied");
+  ASSERT_TRUE(desktop_->Start());
+  EXPECT_EQ(prompter_.Texts(), QStringList{"Failed to start oskavel-mirvale.service: Access denied"});
+  EXPECT_EQ(systemctl.TakeCalls(), "start oskavel-mirvale.service\n");
+
+  // The radios show systemd's enablement; a refused change is shown, the rest is still saved.
+  ASSERT_TRUE(service_.Start());
+  desktop_->Command(kCommandTools);
+  desktop_->Command(kCommandOptions);
+  auto& options = PaneIn<CConfigurationToolsOptions>(PaneSlot::Options);
+  EXPECT_TRUE(options.manualRadio->isChecked());
+  options.automaticRadio->click();
+  options.scanLogCheck->click();
+  systemctl.Refuse("enable", "Failed to enable unit: Access denied");
+  QTest::mouseClick(Bar().findChild<QPushButton*>("saveButton"), Qt::LeftButton);
+  EXPECT_EQ(prompter_.Texts().back(), "Failed to enable unit: Access denied");
+  EXPECT_EQ(systemctl.TakeCalls(), "is-enabled oskavel-mirvale.service\nenable oskavel-mirvale.service\n");
+  EXPECT_TRUE(ServiceHasTheDocument());
+  EXPECT_EQ(DecodeSettings(ServiceIni()).m_bScanLog, 1u);
 }
 
 TEST_F(SettingsFlow, ActionPagesRefuseAndSaveKeepsTheListsCheckState) {

@@ -23,6 +23,8 @@ class ServiceControl : public ::testing::Test {
   ScopedEnv root{"MIRVALE_REGISTRY_ROOT", temp / "registry"};
   ScopedEnv run{"MIRVALE_RUN_DIR", temp.path()};
   ScopedEnv systemd{"MIRVALE_SYSTEMD_DIR", temp / "units"};
+  ScopedEnv polkit{"MIRVALE_POLKIT_RULES_DIR", temp / "polkit"};
+  ScopedEnv noSystemd{"MIRVALE_SYSTEMD_MARKER", temp / "no-systemd"};
 
   platform::ServiceRegistration Registration(const std::string& program = "/usr/bin/true") {
     return {"Oskavel Mirvale", "Oskavel Mirvale", "Network devices configuration monitor.", program,

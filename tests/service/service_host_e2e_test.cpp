@@ -6,6 +6,7 @@
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
 #include "platform/service_control.h"
+#include "tests/support/fake_systemctl.h"
 #include "tests/support/service_process.h"
 
 using namespace std::chrono_literals;
@@ -248,7 +249,13 @@ TEST_F(ServiceHost, TheRegisteredProgramStartsDetachedAndStopsByCode) {
   ScopedEnv registry("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
   ScopedEnv events("MIRVALE_EVENTLOG", service.EventLogPath());
   ScopedEnv units("MIRVALE_SYSTEMD_DIR", service.Root() + "/units");
+  ScopedEnv rules("MIRVALE_POLKIT_RULES_DIR", service.Root() + "/polkit");
+  ScopedEnv noSystemd("MIRVALE_SYSTEMD_MARKER", service.Root() + "/no-systemd");
   ASSERT_TRUE(service.Register());
+  auto lines = service.EventLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(),
+                       "Service control without systemd: the service runs as a process of its own"),
+            1);
   ASSERT_TRUE(platform::StartInstalledService("Oskavel Mirvale"));
   auto deadline = std::chrono::steady_clock::now() + 20s;
   while (platform::QueryServiceState() != platform::ServiceState::Running && std::chrono::steady_clock::now() < deadline)
@@ -257,4 +264,38 @@ TEST_F(ServiceHost, TheRegisteredProgramStartsDetachedAndStopsByCode) {
   EXPECT_EQ(platform::SendServiceControl(platform::kControlStop), 0u);
   EXPECT_TRUE(service.WaitForEventLine("Service stopped"));
   EXPECT_EQ(platform::QueryServiceState(), platform::ServiceState::Stopped);
+}
+
+TEST_F(ServiceHost, UnderSystemdRegistrationEnablesTheUnitAndUnregistrationTakesItAway) {
+  testing_support::ScopedEnv root("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
+  testing_support::FakeSystemctl systemctl;
+  for (const auto& [name, value] : systemctl.Environment()) service.SetEnv(name, value);
+  const std::string unit = service.Root() + "/units/oskavel-mirvale.service";
+  const std::string rule = service.Root() + "/polkit/50-oskavel-mirvale.rules";
+  ASSERT_TRUE(service.Register());
+  EXPECT_EQ(systemctl.TakeCalls(), "daemon-reload\nenable oskavel-mirvale.service\n");
+  EXPECT_TRUE(platform::FileExists(unit));
+  EXPECT_TRUE(platform::FileExists(rule));
+  auto lines = service.EventLines();
+  EXPECT_EQ(lines, std::vector<std::string>{"Service control through systemd"}) << "said once";
+
+  // A second registration replaces the first: stopped, disabled and reloaded before.
+  ASSERT_TRUE(service.Register());
+  EXPECT_EQ(systemctl.TakeCalls(),
+            "stop oskavel-mirvale.service\ndisable oskavel-mirvale.service\ndaemon-reload\n"
+            "daemon-reload\nenable oskavel-mirvale.service\n");
+
+  // A refused stop keeps everything, and says why in systemd's words.
+  systemctl.Refuse("stop", "Failed to stop oskavel-mirvale.service: Access denied");
+  EXPECT_EQ(service.RunCommand({"-UnregServer"}), 0);
+  EXPECT_TRUE(platform::FileExists(unit));
+  EXPECT_EQ(platform::ReadWholeFile(service.OutputPath()).value_or(""),
+            "Oskavel Mirvale: Service could not be deleted\nFailed to stop oskavel-mirvale.service: Access denied\n");
+  systemctl.TakeCalls();
+  systemctl.Allow("stop");
+  EXPECT_EQ(service.RunCommand({"-UnregServer"}), 0);
+  EXPECT_EQ(systemctl.TakeCalls(), "stop oskavel-mirvale.service\ndisable oskavel-mirvale.service\ndaemon-reload\n");
+  EXPECT_FALSE(platform::FileExists(unit));
+  EXPECT_FALSE(platform::FileExists(rule));
+  EXPECT_FALSE(platform::IsServiceInstalled("Oskavel Mirvale"));
 }

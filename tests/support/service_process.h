@@ -40,6 +40,9 @@ class ServiceProcess {
     env_["MIRVALE_REGISTRY_ROOT"] = temp_ / "registry";
     env_["MIRVALE_EVENTLOG"] = EventLogPath();
     env_["MIRVALE_SYSTEMD_DIR"] = temp_ / "units";
+    env_["MIRVALE_POLKIT_RULES_DIR"] = temp_ / "polkit";
+    // The service runs as a process of its own, also on a machine that systemd runs.
+    env_["MIRVALE_SYSTEMD_MARKER"] = temp_ / "no-systemd";
     // Registration must not add a group to the machine: tests share root's.
     env_["MIRVALE_OPERATOR_GROUP"] = "root";
     platform::CreateFolderLevels(DataFolder());
