@@ -1,5 +1,8 @@
 #include "service/data_store.h"
 
+#include <algorithm>
+#include <charconv>
+
 #include "common/status_texts.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
@@ -64,19 +67,17 @@ std::chrono::steady_clock::time_point ServiceDataStore::SaveScanChangesWhenDue(s
   return now + interval;
 }
 
-void ServiceDataStore::BeginScanStatus(std::time_t now) {
+void ServiceDataStore::BeginScanStatus(std::time_t now, const std::string& pool, long total) {
   std::lock_guard lock(m_csData);
   scanRunning_ = true;
   header_.m_strScanStatus = kScanRunning;
-  header_.m_strScanStart = SecondsText(now);
-  m_mapScan.clear();
-  SaveScanDatabase();
-}
-
-void ServiceDataStore::SetScanPoolAndTotal(const std::string& pool, long total) {
-  std::lock_guard lock(m_csData);
-  header_.m_strScanTotal = std::to_string(total);
+  std::time_t previous = 0;
+  std::from_chars(header_.m_strScanStart.data(), header_.m_strScanStart.data() + header_.m_strScanStart.size(),
+                  previous);
+  header_.m_strScanStart = SecondsText(std::max(now, previous + 1));
   header_.m_strScanPool = pool;
+  header_.m_strScanTotal = std::to_string(total);
+  m_mapScan.clear();
   SaveScanDatabase();
 }
 
@@ -115,8 +116,8 @@ bool ServiceDataStore::AddDevice(const std::string& pool, const std::string& add
   return true;
 }
 
-void ServiceDataStore::UpdateDevice(const std::string& pool, const std::string& address,
-                                    const std::string& scanTime, const std::string& status) {
+void ServiceDataStore::UpdateDevice(const std::string& pool, const std::string& address, const std::string& scanTime,
+                                    const std::string& status) {
   std::lock_guard lock(m_csData);
   CDbItem* item = m_mapDatabase.Find(DeviceKey(pool, address));
   if (!item) return;
@@ -165,7 +166,8 @@ bool ServiceDataStore::StoreQueryValue(const std::string& pool, const std::strin
 
 bool ServiceDataStore::StoreSetValue(const std::string& pool, const std::string& address, const std::string& time,
                                      const std::string& key, const std::string& value) {
-  return StoreValue(pool, address, time, key, [](CDbQuery&) {}, value);
+  return StoreValue(
+      pool, address, time, key, [](CDbQuery&) {}, value);
 }
 
 bool ServiceDataStore::FindQueryValue(const std::string& deviceKey, const std::string& valueKey,

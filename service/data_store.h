@@ -37,10 +37,11 @@ class ServiceDataStore {
   void NoteScanChange();
   std::chrono::steady_clock::time_point SaveScanChangesWhenDue(std::chrono::milliseconds interval);
 
-  // A pool scan starts: running flag on, status "Running", start time, empty scan map, saved.
-  void BeginScanStatus(std::time_t now);
-  // The scan's address list is built: pool name and address count, saved.
-  void SetScanPoolAndTotal(const std::string& pool, long total);
+  // A pool scan starts: running flag on, status "Running", its start time, pool and address
+  // count, an empty scan map, saved in one write. The start time is later than the previous
+  // scan's (one second on when both fall in the same second): a follower tells its own scan
+  // from the one before by the start time and pool, so no two scans may share them.
+  void BeginScanStatus(std::time_t now, const std::string& pool, long total);
   // The scan ends: status "Finished", then the device and the scan database are saved.
   void FinishScanStatus();
   void EndScanRunning() { scanRunning_ = false; }
@@ -71,8 +72,8 @@ class ServiceDataStore {
   std::string ScanDatabasePath() const;
 
  private:
-  bool StoreValue(const std::string& pool, const std::string& address, const std::string& time,
-                  const std::string& key, const std::function<void(CDbQuery&)>& describe, const std::string& value);
+  bool StoreValue(const std::string& pool, const std::string& address, const std::string& time, const std::string& key,
+                  const std::function<void(CDbQuery&)>& describe, const std::string& value);
 
   std::string programFolder_;
   mutable std::recursive_mutex m_csData;

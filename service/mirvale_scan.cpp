@@ -75,14 +75,12 @@ bool CMirvaleScan::StopRequested() const {
 void CMirvaleScan::Run() {
   std::lock_guard scanLock(owner_.ScanLock());
   ServiceDataStore& data = owner_.Data();
-  data.BeginScanStatus(owner_.Now());
   auto settings = owner_.Settings();
-  if (const CPoolItem* found = settings->m_mapPools.Find(request_.pool)) {
-    // A copy the device threads share read-only, whatever a reload does to the settings.
-    auto pool = std::make_shared<const CPoolItem>(*found);
-    data.SetScanPoolAndTotal(request_.pool, static_cast<long>(CountPoolAddresses(*pool)));
-    ScanDevices(settings, pool);
-  }
+  const CPoolItem* found = settings->m_mapPools.Find(request_.pool);
+  // A copy the device threads share read-only, whatever a reload does to the settings.
+  auto pool = found ? std::make_shared<const CPoolItem>(*found) : nullptr;
+  data.BeginScanStatus(owner_.Now(), request_.pool, pool ? static_cast<long>(CountPoolAddresses(*pool)) : 0);
+  if (pool) ScanDevices(settings, pool);
   data.FinishScanStatus();
   SendUpdateNotice();
   // A long scan may outlive the switches it started with: the exports follow the current ones.

@@ -2,8 +2,9 @@
 // A pool's addresses in scan order, produced one at a time: for each network or device of the
 // pool, in the map's order, a device (mask "255.255.255.255") gives its address text as it
 // stands (it may be a host name), a network gives every address between its network number and
-// its broadcast address, both excluded (see PoolNetwork). Big networks are never held in
-// memory as a list.
+// its broadcast address, both excluded (see PoolNetwork). An address that an earlier entry
+// already gave is given once only (a device inside a network of the same pool is scanned once).
+// Big networks are never held in memory as a list.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -12,7 +13,7 @@
 
 namespace mirvale {
 
-// How many addresses the pool expands to.
+// How many distinct addresses the pool expands to.
 uint64_t CountPoolAddresses(const CPoolItem& pool);
 
 // Calls visit for each address in order until it returns false.

@@ -1,12 +1,32 @@
 #include "desktop/pools/scan_follower.h"
 
+#include <charconv>
+
 #include "common/desktop_database_store.h"
 #include "common/status_texts.h"
 
 namespace mirvale {
 
-ScanFollower::ScanFollower(DesktopDatabaseStore& store, std::chrono::milliseconds interval, QObject* parent)
-    : QObject(parent), store_(store), interval_(interval) {}
+namespace {
+
+constexpr int kMaxUnreadableWaits = 60;
+
+long long Seconds(const std::string& text) {
+  long long value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+}  // namespace
+
+bool RequestedScan::IsOwnScan(const ScanDatabaseHeader& header) const {
+  const long long start = Seconds(header.m_strScanStart);
+  return header.m_strScanPool == pool && start >= requestedAt && start > knownStart;
+}
+
+ScanFollower::ScanFollower(DesktopDatabaseStore& store, RequestedScan requested, std::chrono::milliseconds interval,
+                           QObject* parent)
+    : QObject(parent), store_(store), requested_(std::move(requested)), interval_(interval) {}
 
 ScanFollower::~ScanFollower() {
   {
@@ -35,9 +55,22 @@ bool ScanFollower::WaitOrStop() {
 }
 
 void ScanFollower::Run() {
-  while (store_.LoadScanDatabase()) {
+  // Before its scan has begun the service may not have written the scan database yet: an
+  // unreadable one ends the following only after a minute of such waits.
+  int unreadableWaits = 0;
+  bool ownSeen = false;
+  for (;;) {
+    if (!store_.LoadScanDatabase()) {
+      if (ownSeen || ++unreadableWaits > kMaxUnreadableWaits || !WaitOrStop()) break;
+      continue;
+    }
     auto snapshot = std::make_shared<ScanSnapshot>();
     snapshot->header = store_.ScanHeader();
+    if (!requested_.IsOwnScan(snapshot->header)) {
+      if (!WaitOrStop()) break;
+      continue;
+    }
+    ownSeen = true;
     store_.CopyScanMap(snapshot->map);
     const bool finished = snapshot->header.m_strScanStatus == kScanFinished;
     std::shared_ptr<const ScanSnapshot> posted = std::move(snapshot);

@@ -3,6 +3,10 @@
 // second and posts what it read to the GUI thread as a snapshot; when the scan database says
 // "Finished" (or can no longer be read) it reloads the device database and posts the end. It
 // never touches a widget, and the GUI thread never waits for it.
+//
+// The service answers the start request before its scan thread has written anything (and a
+// scan already running keeps it waiting), so what the scan database holds at first is an
+// earlier scan's. A database whose header is not the requested scan's is read past, unposted.
 #include <QObject>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +20,17 @@ namespace mirvale {
 
 class DesktopDatabaseStore;
 
+// Which scan database header belongs to the scan the pane asked for: the requested pool,
+// started no earlier than the request's second and later than the scan known before it (the
+// service never gives two scans the same start second).
+struct RequestedScan {
+  std::string pool;
+  long long requestedAt = 0;  // seconds since 1970
+  long long knownStart = 0;   // start of the scan database read before the request
+
+  bool IsOwnScan(const ScanDatabaseHeader& header) const;
+};
+
 struct ScanSnapshot {
   ScanDatabaseHeader header;
   ScanDatabaseMap map;
@@ -24,9 +39,8 @@ struct ScanSnapshot {
 class ScanFollower : public QObject {
   Q_OBJECT
  public:
-  explicit ScanFollower(DesktopDatabaseStore& store,
-                        std::chrono::milliseconds interval = std::chrono::milliseconds(1000),
-                        QObject* parent = nullptr);
+  ScanFollower(DesktopDatabaseStore& store, RequestedScan requested,
+               std::chrono::milliseconds interval = std::chrono::milliseconds(1000), QObject* parent = nullptr);
   ~ScanFollower() override;  // stops following and waits for the thread
 
   void Start();
@@ -42,6 +56,7 @@ class ScanFollower : public QObject {
   bool WaitOrStop();  // false when asked to stop
 
   DesktopDatabaseStore& store_;
+  const RequestedScan requested_;
   const std::chrono::milliseconds interval_;
   mutable std::mutex lock_;
   std::condition_variable wake_;

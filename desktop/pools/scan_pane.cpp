@@ -201,12 +201,19 @@ void CConfigurationScanPane::StartScan() {
   if (pool.isEmpty() || busy_) return;
   WaitCursor wait;
   CMirvaleApp& app = context_.app;
+  RequestedScan requested{pool.toStdString(), static_cast<long long>(std::time(nullptr)),
+                          QString::fromStdString(app.Store().ScanHeader().m_strScanStart).toLongLong()};
   app.WithDocument([&](CMirvaleDoc& doc) {
     doc.m_strScanPool = pool.toStdString();
     doc.m_strScanUser = app.UserName();
   });
-  if (!app.CommitSettings(this)) return;
-  if (!SendServiceRequest(app, platform::ControlStartScan)) {
+  // A service that does not run is what the administrator needs to hear of, not the settings.
+  const CommitResult committed = app.Commit();
+  if (committed == CommitResult::Failed) {
+    ShowInformation(this, QStringLiteral("Settings failed, please check your access permissions."));
+    return;
+  }
+  if (committed == CommitResult::ServiceAbsent || !SendServiceRequest(app, platform::ControlStartScan)) {
     ShowInformation(this, QString::fromLatin1(kServiceNotResponding));
     return;
   }
@@ -222,7 +229,7 @@ void CConfigurationScanPane::StartScan() {
   progress_->setValue(0);
   progress_->show();
   progressLabel_->show();
-  follower_ = std::make_unique<ScanFollower>(app.Store());
+  follower_ = std::make_unique<ScanFollower>(app.Store(), std::move(requested));
   connect(follower_.get(), &ScanFollower::snapshotRead, this,
           [this](std::shared_ptr<const ScanSnapshot> snapshot) { ApplySnapshot(*snapshot); });
   connect(follower_.get(), &ScanFollower::scanEnded, this, [this] { ScanEnded(); });
@@ -260,7 +267,8 @@ void CConfigurationScanPane::ApplySnapshot(const ScanSnapshot& snapshot) {
   list_->setUpdatesEnabled(true);
   const int count = list_->topLevelItemCount();
   if (progress_->isVisible()) {
-    if (progress_->maximum() == 0) progress_->setRange(0, ProgressTotal(snapshot.header.m_strScanTotal));
+    const int total = ProgressTotal(snapshot.header.m_strScanTotal);
+    if (progress_->maximum() != total) progress_->setRange(0, total);
     if (progress_->value() != count) progress_->setValue(std::min(count, progress_->maximum()));
   } else if (stopLabel_->isVisible()) {
     stopLabel_->setText(stopLabel_->text() + QStringLiteral("."));
@@ -389,8 +397,8 @@ bool CConfigurationScanPane::ExportTo(const QString& path, const QString& select
     for (int column = 0; column < list_->columnCount(); ++column)
       cells.push_back(list_->topLevelItem(i)->text(column).toStdString());
   }
-  const std::string file = path.toStdString();
-  if (ExportListToFile(file, ExportTypeFor(file, selectedFilter.toStdString()), titles, rows)) return true;
+  const std::string file = ExportPathFor(path.toStdString(), selectedFilter.toStdString());
+  if (ExportListToFile(file, ExportTypeFor(file), titles, rows)) return true;
   ShowInformation(this, QString::fromLatin1(kExportFailedText));
   return false;
 }

@@ -53,7 +53,8 @@ class CConfigurationScanPane : public QWidget, public ScanStatusFilter {
   void ModifyPool();
   void DeletePool();
   void Search();
-  // Writes the list to path as the chosen file type (CSV unless the filter or path says text).
+  // Writes the list to path (given the chosen filter's extension when it has neither ".csv" nor
+  // ".txt"): text for ".txt", else CSV.
   // False when it could not be written (already shown).
   bool ExportTo(const QString& path, const QString& selectedFilter = QString());
   void SortByColumn(int column);  // a header click

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -24,6 +25,7 @@
 #include "desktop/pools/pool_properties_dialog.h"
 #include "desktop/pools/protocol_dialogs.h"
 #include "desktop/pools/scan_pane.h"
+#include "desktop/pools/scan_pane_rules.h"
 #include "desktop/pools/scan_pool_button.h"
 #include "desktop/pools/scan_results_dialog.h"
 #include "desktop/results/command_page.h"
@@ -31,12 +33,13 @@
 #include "desktop/shell/color_list.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/flat_splitter.h"
+#include "desktop/shell/home_pane.h"
 #include "platform/atomic_file.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
-#include "tests/support/lab_pools.h"
 #include "tests/desktop/support/recording_prompter.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/lab_pools.h"
 #include "tests/support/snmp_agent.h"
 
 // Readable failures for Qt texts.
@@ -335,6 +338,86 @@ TEST_F(PoolsScan, PoolOf254AddressesIsFollowedLiveWithoutFreezingTheWindow) {
   // The pane's own work per pass is a few milliseconds; the bound only catches a window that
   // waits on a file or a lock (a busy machine alone can delay the timer by several tenths of a second).
   EXPECT_LT(longest, 2000) << "the window froze while the scan was followed";
+}
+
+// Three pools scanned back to back, each followed from its own start: every earlier scan's
+// "Finished" database is read past, so each pane shows its own pool's rows, time and count,
+// and Stop Scan stays usable. Then, after a service restart, a value changed on the agent is
+// counted as a change on Home.
+TEST_F(PoolsScan, ScansBackToBackAreEachFollowedAndAChangeAfterARestartIsCounted) {
+  SnmpAgent agent({"rocommunity public default", "rwcommunity private default", "sysName testhost"},
+                  "udp:127.0.0.1:161");
+  ASSERT_TRUE(agent.Ready()) << agent.LogText();
+  ServiceProcess service;
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  auto addPool = [&](const std::string& name, std::initializer_list<CDeviceItem> entries) {
+    CPoolItem& pool = testing_support::AddSnmpV1Pool(doc, name);
+    pool.m_nTimeout = 1;
+    pool.m_bAllQueries = 0;
+    pool.m_pQueries.Set("1.3.6.1.2.1.1.4", CQueryItem{"1.3.6.1.2.1.1.4", "sysContact", ""});
+    for (const CDeviceItem& entry : entries) pool.m_pDevices.Set(entry.m_strAddress, entry);
+  };
+  addPool("one", {{"127.0.0.1", "255.255.255.255"}});
+  // A device inside the pool's own network is one address of the six, scanned once.
+  addPool("overlap", {{"127.0.2.0", "255.255.255.248"}, {"127.0.2.3", "255.255.255.255"}});
+  addPool("sixty", {{"127.0.3.0", "255.255.255.192"}});
+  WriteSettings(service, doc);
+  ASSERT_TRUE(service.Start());
+  RecordingPrompter prompter;
+  DesktopHarness desktop(service);
+  ASSERT_TRUE(desktop.Start());
+  desktop.Command(kCommandScan);
+  CConfigurationScanPane& pane = ScanPane(desktop);
+
+  struct Expected {
+    QString pool;
+    int total;
+    bool stop;
+  };
+  for (const Expected& scan : {Expected{"one", 1, false}, Expected{"overlap", 6, false}, Expected{"sixty", 62, true}}) {
+    SCOPED_TRACE(scan.pool.toStdString());
+    pane.SelectPool(scan.pool);
+    QSignalSpy ended(&pane, &CConfigurationScanPane::followingEnded);
+    pane.StartScan();
+    ASSERT_TRUE(pane.StopButton().isEnabled());
+    if (scan.stop) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return pane.Progress().maximum() == scan.total; }, 20000));
+      ASSERT_EQ(ended.count(), 0) << "the previous scan's end was taken for this one's";
+      QTest::mouseClick(&pane.StopButton(), Qt::LeftButton);
+      EXPECT_TRUE(pane.StopLabel().isVisible());
+    }
+    ASSERT_TRUE(ended.wait(120000));
+    const ScanDatabaseHeader header = desktop.App().Store().ScanHeader();
+    EXPECT_EQ(header.m_strScanPool, scan.pool.toStdString());
+    EXPECT_EQ(pane.Progress().maximum(), scan.total);
+    const int rows = pane.List().topLevelItemCount();
+    if (scan.stop) {
+      EXPECT_LT(rows, scan.total);
+    } else {
+      EXPECT_EQ(rows, scan.total);
+    }
+    EXPECT_EQ(pane.CounterLabel().text(), QString("%1 of %2 Devices Found.").arg(rows).arg(scan.total));
+    const QString prefix = scan.pool == "one" ? "127.0.0." : scan.pool == "overlap" ? "127.0.2." : "127.0.3.";
+    for (int i = 0; i < rows; ++i) {
+      EXPECT_TRUE(pane.List().topLevelItem(i)->text(0).startsWith(prefix))
+          << Cells(pane.List().topLevelItem(i)).join("|").toStdString();
+      EXPECT_EQ(pane.List().topLevelItem(i)->text(2), FormatScanTime(header.m_strScanStart));
+    }
+  }
+
+  ASSERT_TRUE(service.Stop().has_value());
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(QProcess::execute("snmpset", {"-v1", "-cprivate", "127.0.0.1", "1.3.6.1.2.1.1.4.0", "s", "changed"}), 0);
+  pane.SelectPool("one");
+  QSignalSpy ended(&pane, &CConfigurationScanPane::followingEnded);
+  pane.StartScan();
+  ASSERT_TRUE(ended.wait(60000));
+  EXPECT_EQ(Cells(pane.List().topLevelItem(0)).last(), "Finished with changes");
+  desktop.Command(kCommandHome);
+  auto& home = *static_cast<CConfigurationHome*>(desktop.View().Pane(PaneSlot::Home));
+  EXPECT_EQ(home.Summary().Count(DeviceGroup::Changed), 1);
+  EXPECT_TRUE(prompter.Texts().isEmpty()) << prompter.Texts().join("|").toStdString();
 }
 
 TEST_F(PoolsScan, ShellDeviceConfigurationAndALineSetBackThroughItsCommandPage) {

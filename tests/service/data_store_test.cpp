@@ -96,15 +96,15 @@ TEST_F(DataStore, PreviousLinesAreTheLastScansLinesUpToTheFirstGap) {
 
 TEST_F(DataStore, ScanStatusIsSavedAtEachStepAndTheDatabaseReloads) {
   store.SetScanRecord("p1", "10.0.0.1", "r1", "Collecting Information...");
-  store.BeginScanStatus(1765274400);
+  store.BeginScanStatus(1765274400, "p1", 254);
   auto running = ReadScanDatabaseFile(store.ScanDatabasePath());
   ASSERT_TRUE(running);
   EXPECT_EQ(running->header.m_strScanStatus, "Running");
   EXPECT_EQ(running->header.m_strScanStart, "1765274400");
   EXPECT_TRUE(running->map.empty());
+  EXPECT_EQ(running->header.m_strScanPool, "p1");
+  EXPECT_EQ(running->header.m_strScanTotal, "254");
   EXPECT_TRUE(store.ScanRunning());
-
-  store.SetScanPoolAndTotal("p1", 254);
   // Device statuses reach the file once the last save is old enough, and at the end.
   store.SetScanRecord("p1", "10.0.0.2", "r2", "No response from device");
   store.NoteScanChange();
@@ -120,11 +120,16 @@ TEST_F(DataStore, ScanStatusIsSavedAtEachStepAndTheDatabaseReloads) {
   EXPECT_EQ(finished->header.m_strScanTotal, "254");
   EXPECT_EQ(finished->header.m_strScanStatus, "Finished");
   EXPECT_EQ(finished->map.Find("p1/10.0.0.1")->m_strStatus, "Finished without changes");
+  // A scan begun within the second of the previous one starts a second later.
+  store.BeginScanStatus(1765274400, "p2", 3);
+  EXPECT_EQ(ReadScanDatabaseFile(store.ScanDatabasePath())->header.m_strScanStart, "1765274401");
+  store.FinishScanStatus();
 
   ServiceDataStore again(temp.path());
   again.LoadDatabase();
   CDbQuery record;
-  again.WithDatabases([](DeviceDatabaseMap& devices, ScanDatabaseMap&) { EXPECT_TRUE(devices.Contains("p1/10.0.0.1")); });
+  again.WithDatabases(
+      [](DeviceDatabaseMap& devices, ScanDatabaseMap&) { EXPECT_TRUE(devices.Contains("p1/10.0.0.1")); });
 }
 
 TEST_F(DataStore, MissingDatabaseLoadsEmptyWithoutWaiting) {

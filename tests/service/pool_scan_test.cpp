@@ -1,12 +1,12 @@
-#include "service/mirvale_scan.h"
-
 #include <atomic>
 #include <condition_variable>
-#include <gtest/gtest.h>
 #include <set>
+
+#include <gtest/gtest.h>
 
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
+#include "service/mirvale_scan.h"
 #include "service/pool_address_list.h"
 #include "tests/support/scoped_env.h"
 
@@ -53,6 +53,16 @@ TEST(PoolAddressList, NetworksExpandWithoutNetworkAndBroadcast) {
   ASSERT_EQ(list.size(), 254u);
   EXPECT_EQ(std::set<std::string>(list.begin(), list.end()).size(), 254u);
   EXPECT_EQ(list.front(), "10.0.0.1");
+  // An address that two entries give is scanned and counted once, by the first entry in the
+  // map's (text) order.
+  EXPECT_EQ(
+      Addresses(PoolOf({{"10.0.0.0", "255.255.255.248"},
+                        {"10.0.0.3", "255.255.255.255"},
+                        {"10.0.0.7", "255.255.255.255"},
+                        {"10.0.0.10", "255.255.255.255"},
+                        {"10.0.0.8", "255.255.255.248"}})),
+      (std::vector<std::string>{"10.0.0.1", "10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5", "10.0.0.6", "10.0.0.10",
+                                "10.0.0.7", "10.0.0.9", "10.0.0.11", "10.0.0.12", "10.0.0.13", "10.0.0.14"}));
 }
 
 TEST(PoolAddressList, BigNetworksAreCountedAndWalkedInOrder) {
