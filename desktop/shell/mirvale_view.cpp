@@ -16,8 +16,10 @@
 namespace mirvale {
 namespace {
 
-// Tools, Actions and Export scroll vertically when the view is lower than they were built.
-bool Scrolls(PaneSlot slot) { return slot == PaneSlot::Tools || slot == PaneSlot::Actions || slot == PaneSlot::Export; }
+// Tools and the three settings panes scroll vertically when the view is lower than they were built.
+bool Scrolls(PaneSlot slot) {
+  return slot == PaneSlot::Tools || slot == PaneSlot::Options || slot == PaneSlot::Actions || slot == PaneSlot::Export;
+}
 
 struct PanePlace {
   int x, y, heightLess;  // height = H - heightLess

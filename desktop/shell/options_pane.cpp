@@ -75,7 +75,6 @@ CConfigurationToolsOptions::CConfigurationToolsOptions(const PaneContext& contex
   removalCheck = new QCheckBox(QStringLiteral("Enable automatic removal of log records older than:"), this);
   keepSpin = new QSpinBox(this);
   keepSpin->setRange(1, 999);
-  keepSpin->setSpecialValueText(QStringLiteral(" "));
   unitCombo = new QComboBox(this);
   unitCombo->addItems({QStringLiteral("Minutes"), QStringLiteral("Hours"), QStringLiteral("Days")});
   auto* keepRow = new QHBoxLayout();
@@ -161,9 +160,12 @@ void CConfigurationToolsOptions::ApplyRemovalRule() {
   const bool on = removalCheck->isChecked();
   keepSpin->setEnabled(on);
   unitCombo->setEnabled(on);
+  // Off, the age box is empty: a value below the range that alone reads blank. On, the range is
+  // 1 to 999 and every value shows (1 too).
+  keepSpin->setSpecialValueText(on ? QString() : QStringLiteral(" "));
+  keepSpin->setMinimum(on ? 1 : 0);
   if (!on) {
-    keepSpin->setValue(keepSpin->minimum());
-    keepSpin->clear();
+    keepSpin->setValue(0);
     unitCombo->setCurrentIndex(-1);
   }
 }

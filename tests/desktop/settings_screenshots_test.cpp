@@ -1,6 +1,14 @@
 // Screenshots of the Home pane over a stored scan and of the settings panes with content, on a
 // private Xvfb display against a real MirvaleSrv, kept as <build>/screenshots/settings-*.png.
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -79,6 +87,40 @@ TEST_F(SettingsScreenshots, HomeToolsOptionsActionsExport) {
   Shot(kCommandOptions, "options");
   Shot(kCommandActions, "actions");
   Shot(kCommandExport, "export");
+}
+
+// At the smallest window the settings panes keep every control whole: none overlaps another,
+// and a pane taller than the view scrolls.
+TEST_F(SettingsScreenshots, SettingsPanesAtTheSmallestWindowScrollWithoutOverlaps) {
+  desktop_->Frame().resize(790, 560);
+  for (const auto& [command, name] : {std::pair{kCommandOptions, "options"}, std::pair{kCommandActions, "actions"},
+                                      std::pair{kCommandExport, "export"}}) {
+    SCOPED_TRACE(name);
+    Shot(command, std::string("small-") + name);
+    QWidget* pane = desktop_->View().Pane(command == kCommandOptions   ? PaneSlot::Options
+                                          : command == kCommandActions ? PaneSlot::Actions
+                                                                       : PaneSlot::Export);
+    auto* scroller = qobject_cast<QScrollArea*>(pane->parentWidget()->parentWidget());
+    ASSERT_TRUE(scroller);
+    if (pane->minimumHeight() > scroller->viewport()->height()) {
+      EXPECT_GE(scroller->verticalScrollBar()->maximum(), pane->minimumHeight() - scroller->viewport()->height());
+    }
+    std::vector<std::pair<QWidget*, QRect>> controls;
+    for (QWidget* child : pane->findChildren<QWidget*>()) {
+      const bool control = qobject_cast<QAbstractButton*>(child) || qobject_cast<QLineEdit*>(child) ||
+                           qobject_cast<QComboBox*>(child) || qobject_cast<QAbstractSpinBox*>(child) ||
+                           qobject_cast<QAbstractItemView*>(child) || qobject_cast<QLabel*>(child);
+      if (!control || !child->isVisibleTo(pane) || child->parentWidget() != pane) continue;
+      controls.emplace_back(child, child->geometry());
+    }
+    for (size_t i = 0; i < controls.size(); ++i)
+      for (size_t j = i + 1; j < controls.size(); ++j)
+        EXPECT_FALSE(controls[i].second.intersects(controls[j].second))
+            << controls[i].first->metaObject()->className() << " '"
+            << controls[i].first->property("text").toString().toStdString() << "' overlaps "
+            << controls[j].first->metaObject()->className() << " '"
+            << controls[j].first->property("text").toString().toStdString() << "'";
+  }
 }
 
 TEST_F(SettingsScreenshots, ActionPropertiesAndEmailServerSheets) {
