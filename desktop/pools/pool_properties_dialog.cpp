@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <set>
@@ -21,6 +22,7 @@
 #include "desktop/pools/device_list_import.h"
 #include "desktop/pools/mib_import.h"
 #include "desktop/pools/mib_options_dialog.h"
+#include "desktop/pools/mib_path_browser.h"
 #include "desktop/pools/pool_sorting.h"
 #include "desktop/pools/protocol_dialogs.h"
 #include "desktop/pools/refusal.h"
@@ -179,6 +181,7 @@ CConfigurationPoolProperties::CConfigurationPoolProperties(CMirvaleApp& app, con
   image_.settings.m_nRetries = 0;
   image_.settings.m_nTimeout = 0;
   allQueries_->setChecked(true);
+  SetQueryButtons(false);
   if (!presetName_.isEmpty()) {
     nameEdit_->setText(presetName_);
     nameEdit_->setEnabled(false);
@@ -243,6 +246,21 @@ void CConfigurationPoolProperties::ChooseProtocol(ProtocolChoice choice) {
 
 void CConfigurationPoolProperties::ApplyLayout(ProtocolChoice choice) {
   queriesGroup_->setVisible(choice != ProtocolChoice::Shell);
+  if (!isVisible()) return;
+  // The dialog grows or shrinks by the query part: centred again over its owner and kept on the
+  // screen, so OK and Cancel stay within reach.
+  layout()->activate();
+  QRect frame = frameGeometry();
+  const QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+  frame.moveCenter(owner ? owner->frameGeometry().center() : frame.center());
+  if (const QScreen* shown = screen()) {
+    const QRect area = shown->availableGeometry();
+    frame.moveBottom(std::min(frame.bottom(), area.bottom()));
+    frame.moveRight(std::min(frame.right(), area.right()));
+    frame.moveTop(std::max(frame.top(), area.top()));
+    frame.moveLeft(std::max(frame.left(), area.left()));
+  }
+  move(frame.topLeft());
 }
 
 void CConfigurationPoolProperties::SetQueryButtons(bool enabled) {
@@ -391,14 +409,12 @@ void CConfigurationPoolProperties::OpenAddQuery(int row) {
 }
 
 void CConfigurationPoolProperties::OpenAddMibs() {
-  QFileDialog browser(this, QStringLiteral("Select MIB file or folder:"));
-  browser.setFileMode(QFileDialog::AnyFile);
-  browser.setOption(QFileDialog::DontConfirmOverwrite);
+  MibPathBrowser browser(this);
   browser.setDirectory(QStringLiteral("/usr/share/snmp/mibs"));
-  if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty()) return;
+  if (browser.exec() != QDialog::Accepted) return;
   CConfigurationMibOptions options(this);
   if (options.exec() != QDialog::Accepted) return;
-  ImportMibs(browser.selectedFiles().front(), options.WritableOnly());
+  ImportMibs(browser.ChosenPath(), options.WritableOnly());
 }
 
 void CConfigurationPoolProperties::OpenCopyPool() {

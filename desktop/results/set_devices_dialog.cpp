@@ -5,8 +5,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -507,7 +509,29 @@ void CConfigurationSetDevices::OnClickResults(int row) {
 }
 
 bool CConfigurationSetDevices::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == picker_ && event->type() == QEvent::Hide) command_->setFocus();
+  if (watched == picker_) {
+    // The picker closes without a pick on Escape, on a click outside it and when it loses the
+    // focus, as a drop-down list does; the tree's own handling would keep it open.
+    switch (event->type()) {
+      case QEvent::Hide: command_->setFocus(); break;
+      case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+          picker_->hide();
+          return true;
+        }
+        break;
+      case QEvent::MouseButtonPress:
+        if (!picker_->rect().contains(static_cast<QMouseEvent*>(event)->position().toPoint())) {
+          picker_->hide();
+          return true;
+        }
+        break;
+      case QEvent::FocusOut:
+        if (static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) picker_->hide();
+        break;
+      default: break;
+    }
+  }
   return QDialog::eventFilter(watched, event);
 }
 

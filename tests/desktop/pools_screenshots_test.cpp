@@ -1,13 +1,19 @@
 // Screenshots of the Scan pane after a finished scan and of the Pool Properties dialog, on a
 // private Xvfb display against a real MirvaleSrv and snmpd in the test's own network
 // namespace; kept as <build>/screenshots/scan-pane-finished.png and pool-properties.png.
+#include <QFileInfo>
 #include <QImage>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTimer>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
 #include "common/settings_file.h"
+#include "desktop/pools/mib_path_browser.h"
 #include "desktop/pools/pool_properties_dialog.h"
 #include "desktop/pools/scan_pane.h"
 #include "desktop/pools/scan_results_dialog.h"
@@ -74,6 +80,41 @@ TEST(PoolsScreenshots, ScanPaneAfterAFinishedScanAndPoolProperties) {
   EXPECT_EQ(properties.DeviceList().topLevelItemCount(), 1);
   EXPECT_EQ(properties.QueryList().topLevelItemCount(), 2);
   properties.close();
+
+  // A new pool: its query buttons wait for "Collect specific queries"; choosing SNMP grows the
+  // dialog, which stays whole on the screen.
+  CConfigurationPoolProperties fresh(desktop.App(), QString(), &desktop.Frame());
+  fresh.show();
+  QTest::qWait(100);
+  EXPECT_FALSE(fresh.AddMibsButton().isEnabled());
+  const int shellHeight = fresh.frameGeometry().height();
+  QTest::mouseClick(&fresh.ProtocolRadio(ProtocolChoice::SnmpV1), Qt::LeftButton);
+  QTest::qWait(100);
+  EXPECT_GT(fresh.frameGeometry().height(), shellHeight);
+  EXPECT_TRUE(fresh.screen()->availableGeometry().contains(fresh.frameGeometry()))
+      << fresh.frameGeometry().height() << " high at " << fresh.frameGeometry().top();
+  EXPECT_FALSE(SaveScreenshot(fresh, "pool-properties-new-snmp").empty());
+  fresh.close();
+
+  // The MIB browser takes a folder as the choice: the one selected, or the one shown.
+  testing_support::TempFolder mibs;
+  std::filesystem::create_directory(mibs / "vendor");
+  MibPathBrowser browser(&desktop.Frame());
+  browser.setDirectory(QString::fromStdString(mibs.path()));
+  browser.show();
+  QTest::qWait(100);
+  browser.selectFile(QString::fromStdString(mibs / "vendor"));
+  browser.accept();
+  EXPECT_EQ(browser.result(), QDialog::Accepted);
+  EXPECT_EQ(browser.ChosenPath(), QString::fromStdString(mibs / "vendor"));
+  MibPathBrowser shown(&desktop.Frame());
+  shown.setDirectory(QString::fromStdString(mibs.path()));
+  shown.show();
+  QTest::qWait(100);
+  shown.accept();
+  EXPECT_EQ(shown.result(), QDialog::Accepted);
+  EXPECT_EQ(QFileInfo(shown.ChosenPath()).canonicalFilePath(),
+            QFileInfo(QString::fromStdString(mibs.path())).canonicalFilePath());
 
   // The agent's Scan Results and the Query Properties page of its name.
   pane.OpenResults(pane.List().topLevelItem(0));

@@ -1,10 +1,14 @@
 // The Set Devices dialog against a real MirvaleSrv and snmpd with a read-write community in the
 // test's own network namespace: the picker merges the pool's stored results, and Set Changes
 // changes the agent's value on every ticked device.
+#include <QApplication>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <functional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -87,6 +91,21 @@ TEST(SetDevices, PicksFromTheMergedResultsAndSetsTheValueOnTheAgent) {
   EXPECT_EQ(dialog.ValueEdit().text(), "shutdown");
   EXPECT_EQ(CellText(dialog.List(), 0, 2), "interface e0\\rshutdown");
   EXPECT_EQ(CellText(dialog.List(), 1, 2), "");
+  // The picker closes without a pick on Escape, on a click outside it and on focus loss.
+  dialog.show();
+  for (const auto& close : std::vector<std::function<void()>>{
+           [&] { QTest::keyClick(&dialog.Picker(), Qt::Key_Escape); },
+           [&] { QTest::mouseClick(&dialog.Picker(), Qt::LeftButton, {}, QPoint(-20, -20)); },
+           [&] {
+             QFocusEvent away(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+             QApplication::sendEvent(&dialog.Picker(), &away);
+           }}) {
+    dialog.OnDropdownCommand();
+    ASSERT_TRUE(dialog.Picker().isVisible());
+    close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dialog.Picker().isVisible(); }, 2000));
+    EXPECT_EQ(dialog.Picked(), "interface e0\\rshutdown");
+  }
 
   Choose(dialog.PoolCombo(), "lab");
   dialog.OnDropdownCommand();
