@@ -94,7 +94,7 @@ SnmpV3Form SnmpV3Form::FromPool(const CPoolItem& pool) {
 
 std::optional<std::string> SnmpV3Form::Refuse() const {
   if (securityName.empty()) return "Invalid user or security name, please try again.";
-  if (contextName.empty()) return "Invalid context name, please try again.";
+  // An empty context name is the agent's default context (the usual one): accepted.
   // SNMPv3 has no privacy without authentication: such a pool could never be read.
   if (authProtocol == 1 && privacyProtocol != 1) return "Invalid privacy protocol, please try again.";
   return std::nullopt;

@@ -1,10 +1,12 @@
 #pragma once
 // CConfigurationToolsActionsFormat: the "Email Format" sheet, the subject and body templates of
-// the action e-mails. OK writes them and commits the settings document at once.
+// the action e-mails. OK (or Apply after a change) writes them and commits the settings document
+// at once.
 #include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 #include "desktop/shell/pane_registry.h"
 
@@ -15,12 +17,14 @@ class CConfigurationToolsActionsFormat : public QDialog {
  public:
   CConfigurationToolsActionsFormat(const PaneContext& context, QWidget* parent);
 
+  void Apply();
   void accept() override;
 
   QCheckBox* subjectCheck;
   QLineEdit* subject;
   QCheckBox* bodyCheck;
   QPlainTextEdit* body;
+  QPushButton* applyButton;
 
  private:
   PaneContext context_;

@@ -5,8 +5,10 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include "desktop/shell/mirvale_app.h"
+#include "desktop/shell/settings_widgets.h"
 
 namespace mirvale {
 
@@ -50,6 +52,7 @@ CConfigurationToolsActionsServer::CConfigurationToolsActionsServer(const PaneCon
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(apply, &QPushButton::clicked, this, [this, apply] {
+    if (Refused()) return;
     Apply();
     apply->setEnabled(false);
   });
@@ -72,6 +75,31 @@ CConfigurationToolsActionsServer::CConfigurationToolsActionsServer(const PaneCon
     connect(edit, &QLineEdit::textEdited, apply, [apply] { apply->setEnabled(true); });
 }
 
+namespace {
+
+// A host name (letters, digits and inner hyphens in dot-separated labels) or a dotted address.
+bool PlausibleServer(const QString& server) {
+  static const QRegularExpression host(QStringLiteral(
+      "^[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?(\\.[A-Za-z0-9]([A-Za-z0-9-]{0,61}[A-Za-z0-9])?)*\\.?$"));
+  return server.size() <= 253 && host.match(server).hasMatch();
+}
+
+}  // namespace
+
+bool CConfigurationToolsActionsServer::Refused() {
+  bool numeric = false;
+  const int number = port->text().toInt(&numeric);
+  if (!numeric || number < 1 || number > 65535) {
+    ShowRefusal(this, QStringLiteral("Invalid SMTP port, please try again."));
+    return true;
+  }
+  if (!PlausibleServer(server->text())) {
+    ShowRefusal(this, QStringLiteral("Invalid SMTP server, please try again."));
+    return true;
+  }
+  return false;
+}
+
 void CConfigurationToolsActionsServer::Apply() {
   context_.app.WithDocument([&](CMirvaleDoc& doc) {
     doc.m_strSmtpPort = port->text().toStdString();
@@ -85,6 +113,7 @@ void CConfigurationToolsActionsServer::Apply() {
 }
 
 void CConfigurationToolsActionsServer::accept() {
+  if (Refused()) return;
   Apply();
   QDialog::accept();
 }

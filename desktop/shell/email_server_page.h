@@ -1,6 +1,7 @@
 #pragma once
 // CConfigurationToolsActionsServer: the "Email Server" sheet. OK (or Apply after a change)
-// writes the SMTP settings into the settings document and commits it at once.
+// writes the SMTP settings into the settings document and commits it at once; a port outside 1
+// to 65535 or a server that is no host name or address is refused first.
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,8 @@ class CConfigurationToolsActionsServer : public QDialog {
   QLabel* minutes;
 
  private:
+  bool Refused();
+
   PaneContext context_;
 };
 

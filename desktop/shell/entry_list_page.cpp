@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
@@ -20,7 +21,7 @@ EntryListPage::EntryListPage(Kind kind, const QString& title, const QString& tex
   auto* inputRow = new QHBoxLayout();
   input = new QLineEdit(this);
   if (managers) {
-    // A dotted IPv4 address, as the address control takes it.
+    // A dotted IPv4 address, as the address control takes it; Add waits for all four numbers.
     input->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("^((25[0-5]|2[0-4]\\d|1?\\d?\\d)\\.){0,3}(25[0-5]|2[0-4]\\d|1?\\d?\\d)?$")),
         input));
@@ -34,14 +35,30 @@ EntryListPage::EntryListPage(Kind kind, const QString& title, const QString& tex
       new QLabel(managers ? QStringLiteral("Current managers") : QStringLiteral("Current recipients"), this));
   list = new QListWidget(this);
   layout->addWidget(list, 1);
-  auto* remove = new SettingsLink(managers ? QStringLiteral("Remove manager") : QStringLiteral("Remove recipient"), this,
-                               QColor(0, 70, 213), 13);
+  auto* remove = new SettingsLink(managers ? QStringLiteral("Remove manager") : QStringLiteral("Remove recipient"),
+                                  this, QColor(0, 70, 213), 13);
   layout->addWidget(remove);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  // The test sheet keeps an Apply button: it sends the test as OK does, without closing.
+  const bool test = kind == Kind::TestRecipients;
+  auto* buttons = new QDialogButtonBox(
+      QDialogButtonBox::Ok | QDialogButtonBox::Cancel | (test ? QDialogButtonBox::Apply : QDialogButtonBox::NoButton),
+      this);
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(input, &QLineEdit::textChanged, this, [this] { addButton->setEnabled(!input->text().isEmpty()); });
+  if (test) {
+    applyButton = buttons->button(QDialogButtonBox::Apply);
+    applyButton->setEnabled(false);
+    connect(applyButton, &QPushButton::clicked, this, [this] {
+      if (!Refused()) {
+        Confirmed();
+        applyButton->setEnabled(false);
+      }
+    });
+    connect(list->model(), &QAbstractItemModel::rowsInserted, applyButton, [this] { applyButton->setEnabled(true); });
+    connect(list->model(), &QAbstractItemModel::rowsRemoved, applyButton, [this] { applyButton->setEnabled(true); });
+  }
+  connect(input, &QLineEdit::textChanged, this, [this] { addButton->setEnabled(InputComplete()); });
   connect(addButton, &QPushButton::clicked, this, &EntryListPage::AddEntry);
   connect(remove, &SettingsLink::clicked, this, &EntryListPage::RemoveSelected);
   for (const QString& entry : SplitEntries(text)) list->addItem(entry);
@@ -55,9 +72,15 @@ QStringList EntryListPage::Entries() const {
 
 QString EntryListPage::Text() const { return JoinEntries(Entries()); }
 
+bool EntryListPage::InputComplete() const {
+  if (kind_ != Kind::TrapManagers) return !input->text().isEmpty();
+  static const QRegularExpression fourNumbers(QStringLiteral("^\\d+\\.\\d+\\.\\d+\\.\\d+$"));
+  return fourNumbers.match(input->text()).hasMatch();
+}
+
 void EntryListPage::AddEntry() {
   const QString entry = input->text();
-  if (entry.isEmpty()) return;
+  if (!InputComplete()) return;
   if (Entries().contains(entry)) {
     ShowRefusal(this, kind_ == Kind::TrapManagers ? QStringLiteral("Manager already exists")
                                                   : QStringLiteral("Recipient already exists"));
@@ -72,6 +95,12 @@ void EntryListPage::RemoveSelected() {
 }
 
 void EntryListPage::accept() {
+  if (Refused()) return;
+  Confirmed();
+  QDialog::accept();
+}
+
+bool EntryListPage::Refused() {
   if (list->count() == 0) {
     switch (kind_) {
       case Kind::MailRecipients:
@@ -82,10 +111,9 @@ void EntryListPage::accept() {
         ShowRefusal(this, QStringLiteral("No recipients selected, please add recipient."));
         break;
     }
-    return;
+    return true;
   }
-  Confirmed();
-  QDialog::accept();
+  return false;
 }
 
 }  // namespace mirvale

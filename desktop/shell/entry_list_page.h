@@ -25,12 +25,16 @@ class EntryListPage : public QDialog {
   QLineEdit* input;
   QPushButton* addButton;
   QListWidget* list;
+  QPushButton* applyButton = nullptr;  // the test sheet's only
 
  protected:
   // Work of a confirmed page before it closes (the test page commits and sends).
   virtual void Confirmed() {}
 
  private:
+  bool InputComplete() const;  // what Add takes: a complete address for a manager
+  bool Refused();              // an empty list, refused with the kind's message
+
   Kind kind_;
 };
 

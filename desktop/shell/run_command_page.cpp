@@ -63,6 +63,13 @@ void CConfigurationToolsActionCmdRun::accept() {
     ShowRefusal(this, QStringLiteral("Invalid command line, please try again."));
     return;
   }
+  // The stored text ends each field with ";": one inside a field would move the fields after it.
+  for (const QLineEdit* field : {command, domain, user, password, parameters}) {
+    if (field->text().contains(QLatin1Char(';'))) {
+      ShowRefusal(this, QStringLiteral("Run command fields can't include ';' character, please try again."));
+      return;
+    }
+  }
   QDialog::accept();
 }
 

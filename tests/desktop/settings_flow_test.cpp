@@ -22,6 +22,7 @@
 #include "desktop/shell/export_pane.h"
 #include "desktop/shell/home_pane.h"
 #include "desktop/shell/options_pane.h"
+#include "desktop/shell/run_command_page.h"
 #include "desktop/shell/save_cancel_bar.h"
 #include "desktop/shell/settings_widgets.h"
 #include "desktop/shell/tools_pane.h"
@@ -263,6 +264,21 @@ TEST_F(SettingsFlow, ActionPagesRefuseAndSaveKeepsTheListsCheckState) {
   EXPECT_EQ(PressOk(page), QDialog::Accepted);
   EXPECT_EQ(work.Find("Shell")->m_strQuery, "interface eth1\\r description up");
   EXPECT_EQ(work.Find("Shell")->m_strMailRecipients, "");
+
+  // Input that could not work is not taken: a manager address of three numbers, a ";" inside
+  // a run-command field (the stored text separates the fields with it).
+  const qsizetype shown = prompter_.Texts().size();
+  EntryListPage managers(EntryListPage::Kind::TrapManagers, "Snmp Trap", "", nullptr);
+  managers.input->setText("10.0.0");
+  EXPECT_FALSE(managers.addButton->isEnabled());
+  managers.AddEntry();
+  EXPECT_EQ(managers.list->count(), 0);
+  CConfigurationToolsActionCmdRun run("", nullptr);
+  run.command->setText("/usr/local/bin/notify");
+  run.parameters->setText("$device;$pool");
+  EXPECT_NE(PressOk(run), QDialog::Accepted);
+  EXPECT_EQ(prompter_.Texts().mid(shown),
+            QStringList{"Run command fields can't include ';' character, please try again."});
 }
 
 TEST_F(SettingsFlow, TestEmailReachesARealSmtpSink) {
@@ -274,7 +290,12 @@ TEST_F(SettingsFlow, TestEmailReachesARealSmtpSink) {
   ScriptedDialogs dialogs({[&](QDialog& d) {
                              auto& page = dynamic_cast<CConfigurationToolsActionsServer&>(d);
                              page.server->setText("127.0.0.1");
+                             page.port->setText("99999999");
+                             EXPECT_NE(PressOk(d), QDialog::Accepted);
+                             page.server->setText("no such host!");
                              page.port->setText(QString::number(sink.port()));
+                             EXPECT_NE(PressOk(d), QDialog::Accepted);
+                             page.server->setText("127.0.0.1");
                              page.sender->setText("mirvale@example.net");
                              page.timeout->setValue(page.timeout->maximum());
                              return PressOk(d);
@@ -284,12 +305,19 @@ TEST_F(SettingsFlow, TestEmailReachesARealSmtpSink) {
                              EXPECT_NE(PressOk(d), QDialog::Accepted);
                              page.input->setText("admin@example.net");
                              page.AddEntry();
-                             return PressOk(d);
+                             // Apply sends the test as OK does, and the sheet stays.
+                             EXPECT_TRUE(page.applyButton->isEnabled());
+                             page.applyButton->click();
+                             EXPECT_FALSE(page.applyButton->isEnabled());
+                             d.reject();
+                             return d.result();
                            }});
   actions.OpenServer();
   EXPECT_EQ(DecodeSettings(ServiceIni()).m_strSmtpTimeout, "10");
   actions.OpenTest();
-  EXPECT_EQ(prompter_.Texts(), QStringList{"No recipients selected, please add recipient."});
+  EXPECT_EQ(prompter_.Texts(),
+            (QStringList{"Invalid SMTP port, please try again.", "Invalid SMTP server, please try again.",
+                         "No recipients selected, please add recipient."}));
   EXPECT_EQ(DecodeSettings(ServiceIni()).m_strTestRecipients, "admin@example.net;");
   ASSERT_TRUE(QTest::qWaitFor([&] { return !sink.Messages().empty(); }, 20000)) << "no test e-mail arrived";
   const auto mails = sink.Messages();
