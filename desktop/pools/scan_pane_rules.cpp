@@ -7,6 +7,7 @@
 
 #include "common/settings_file.h"
 #include "common/status_texts.h"
+#include "desktop/shell/await_without_freezing.h"
 #include "desktop/shell/mirvale_app.h"
 #include "platform/service_control.h"
 
@@ -42,8 +43,11 @@ int ProgressTotal(const std::string& total) {
 }
 
 bool SendServiceRequest(const CMirvaleApp& app, uint32_t code) {
-  auto status = platform::SendServiceControl(code, platform::ControlSocketPath(), app.Options().controlTimeout);
-  return status && *status == platform::kControlDone;
+  const auto timeout = app.Options().controlTimeout;
+  return AwaitWithoutFreezing([code, timeout] {
+    auto status = platform::SendServiceControl(code, platform::ControlSocketPath(), timeout);
+    return status && *status == platform::kControlDone;
+  });
 }
 
 }  // namespace mirvale

@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include "common/settings_file.h"
+#include "desktop/shell/await_without_freezing.h"
 #include "desktop/shell/notice_listener.h"
 #include "desktop/shell/prompter.h"
 #include "platform/folders.h"
 #include "platform/notice_socket.h"
 #include "platform/service_control.h"
+#include "platform/unix_socket.h"
 
 namespace mirvale {
 namespace {
@@ -44,19 +46,30 @@ bool CMirvaleApp::LoadSettings() {
   return read;
 }
 
-bool CMirvaleApp::CommitSettings(QWidget* parent) {
+CommitResult CMirvaleApp::Commit() {
   CMirvaleDoc snapshot = WithDocument([](CMirvaleDoc& doc) { return doc; });
   const auto timeout = options_.controlTimeout;
-  bool saved = DesktopSaveSettings(
-      snapshot, m_strDataFolder,
-      [timeout] {
-        auto status =
-            platform::SendServiceControl(platform::ControlReloadSettings, platform::ControlSocketPath(), timeout);
-        return status && *status == platform::kControlDone;
-      },
-      options_.fileRetry);
-  if (!saved) ShowInformation(parent, QStringLiteral("Settings failed, please check your access permissions."));
-  return saved;
+  // A service that does not run is not asked again: the retries are for files and busy services.
+  bool serviceAbsent = false;
+  const bool saved = AwaitWithoutFreezing([&] {
+    return DesktopSaveSettings(
+        snapshot, m_strDataFolder,
+        [&serviceAbsent, timeout] {
+          const std::string socket = platform::ControlSocketPath();
+          auto status = platform::SendServiceControl(platform::ControlReloadSettings, socket, timeout);
+          serviceAbsent = !status && !platform::ConnectUnixStream(socket, /*nonBlocking=*/false);
+          return serviceAbsent || (status && *status == platform::kControlDone);
+        },
+        options_.fileRetry);
+  });
+  if (!saved) return CommitResult::Failed;
+  return serviceAbsent ? CommitResult::ServiceAbsent : CommitResult::Committed;
+}
+
+bool CMirvaleApp::CommitSettings(QWidget* parent) {
+  if (Commit() == CommitResult::Committed) return true;
+  ShowInformation(parent, QStringLiteral("Settings failed, please check your access permissions."));
+  return false;
 }
 
 bool CMirvaleApp::IsServiceRunning() const { return mirvale::IsServiceRunning(); }

@@ -28,6 +28,9 @@ struct AppOptions {
   std::chrono::milliseconds restorePoll{1000};      // the set/restore follower's pause between reads
 };
 
+// What a commit of the settings came to; with the service absent the file is written all the same.
+enum class CommitResult { Committed, Failed, ServiceAbsent };
+
 class CMirvaleApp : public QObject {
   Q_OBJECT
  public:
@@ -54,8 +57,10 @@ class CMirvaleApp : public QObject {
   // Reads Mirvale.ini from the program folder; a file that cannot be read whole leaves the
   // document as it was.
   bool LoadSettings();
-  // Writes the document to the data folder and tells the service (control code 134). Any
-  // failure is shown: "Settings failed, please check your access permissions."
+  // Writes the document to the data folder and tells the service (control code 134), off the
+  // GUI thread while the windows keep painting; a service that does not run is not waited for.
+  CommitResult Commit();
+  // Commit, with any failure shown: "Settings failed, please check your access permissions."
   bool CommitSettings(QWidget* parent);
 
   // The store of the device and scan databases (its own lock guards every use).

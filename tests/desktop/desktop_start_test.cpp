@@ -6,11 +6,13 @@
 #include <QSignalSpy>
 #include <QTextBrowser>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include "common/settings_file.h"
 #include "common/status_texts.h"
+#include "desktop/pools/scan_pane.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/flat_tool_bar.h"
 #include "desktop/shell/help_window.h"
@@ -18,6 +20,7 @@
 #include "platform/atomic_file.h"
 #include "platform/notice_socket.h"
 #include "platform/service_control.h"
+#include "platform/unix_socket.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
@@ -64,7 +67,9 @@ TEST(DesktopStart, WithoutServiceOrReadableSettingsOpensScanAndReportsFailedSave
   std::string whole = EncodeSettings(OnePoolSettings());
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), whole.substr(0, whole.size() / 2)));
   RecordingPrompter prompter;
-  DesktopHarness desktop(service);
+  AppOptions options = testing_support::QuickAppOptions();
+  options.controlTimeout = std::chrono::milliseconds(300);
+  DesktopHarness desktop(service, options);
   // A file that breaks off part-way leaves the document as it was: no pool, no scan.
   EXPECT_TRUE(desktop.App().Document().m_mapPools.empty());
   EXPECT_TRUE(desktop.App().Document().m_strScanPool.empty());
@@ -76,6 +81,25 @@ TEST(DesktopStart, WithoutServiceOrReadableSettingsOpensScanAndReportsFailedSave
   EXPECT_FALSE(desktop.App().CommitSettings(&desktop.Frame()));
   ASSERT_EQ(prompter.Texts(), QStringList{"Settings failed, please check your access permissions."});
   EXPECT_EQ(prompter.Icons().front(), QMessageBox::Information);
+  // Start Scan names the absent service.
+  desktop.App().WithDocument([](CMirvaleDoc& doc) { doc = OnePoolSettings(); });
+  auto& scan = *static_cast<CConfigurationScanPane*>(desktop.View().Pane(PaneSlot::Scan));
+  scan.SelectPool("lab");
+  scan.StartScan();
+  EXPECT_EQ(prompter.Texts().last(), "Service not responding, please check your access permissions.");
+  EXPECT_FALSE(scan.Busy());
+
+  // A service that takes requests but never answers: the window goes on painting while the
+  // commit waits out its tries.
+  platform::UniqueFd silent = platform::ListenUnixStream(service.ControlSocket(), 0600, 16);
+  ASSERT_TRUE(silent);
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(20);
+  EXPECT_FALSE(desktop.App().CommitSettings(&desktop.Frame()));
+  EXPECT_GT(ticks, 5) << "the window froze while the commit waited";
+  EXPECT_EQ(prompter.Texts().last(), "Settings failed, please check your access permissions.");
 }
 
 TEST(DesktopStart, ToolBandSwitchesPanesAndSettingsPanesGoBack) {
