@@ -1,5 +1,9 @@
 #include "service/email_message.h"
 
+#include <algorithm>
+
+#include "service/email_base64.h"
+
 namespace mirvale {
 
 namespace {
@@ -20,7 +24,30 @@ std::string OneLine(std::string_view text) {
   return out;
 }
 
+// Encoded words of at most 75 characters: "=?UTF-8?B?" and "?=" take 12, leaving 63 for the
+// base64 text, which carries 45 bytes (whole characters only, so a word never splits one).
+constexpr size_t kEncodedWordBytes = 45;
+
+bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
 }  // namespace
+
+std::string EncodeHeaderText(std::string_view text) {
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x80 && (byte >= 0x20 || byte == '\t');
+  });
+  if (plain) return std::string(text);
+  std::string encoded;
+  while (!text.empty()) {
+    size_t take = std::min(text.size(), kEncodedWordBytes);
+    while (take < text.size() && take > 1 && IsUtf8Continuation(text[take])) --take;
+    if (!encoded.empty()) encoded += "\r\n ";
+    encoded += "=?UTF-8?B?" + Base64Encode(text.substr(0, take)) + "?=";
+    text.remove_prefix(take);
+  }
+  return encoded;
+}
 
 std::vector<std::string> SplitRecipients(std::string_view recipients) {
   std::vector<std::string> parts;
@@ -65,11 +92,11 @@ std::string DotStuff(std::string_view text) {
   return out;
 }
 
-std::string BuildMessageData(std::string_view sender, std::string_view recipient,
-                             std::string_view subject, std::string_view body) {
+std::string BuildMessageData(std::string_view sender, std::string_view recipient, std::string_view subject,
+                             std::string_view body) {
   std::string message = "from:<" + OneLine(sender) + ">\r\n";
   message += "to:<" + OneLine(recipient) + ">\r\n";
-  message += "subject: " + OneLine(subject) + "\r\n";
+  message += "subject: " + EncodeHeaderText(OneLine(subject)) + "\r\n";
   message += "\r\n";
   message += body;
   message += "\r\n";

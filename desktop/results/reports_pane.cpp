@@ -306,7 +306,8 @@ void CConfigurationReportsPane::OnExportResults() {
       this, QStringLiteral("Export Results"), QString(),
       QStringLiteral("CSV (Comma delimited) (*.csv);;Text (Tab delimited) (*.txt)"), &filter);
   if (path.isEmpty()) return;
-  ExportResultsTo(path.toStdString(), ExportTypeFor(path.toStdString(), filter.toStdString()));
+  const std::string file = ExportPathFor(path.toStdString(), filter.toStdString());
+  ExportResultsTo(file, ExportTypeFor(file));
 }
 
 void CConfigurationReportsPane::OnClickResults(int row) {

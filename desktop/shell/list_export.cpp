@@ -1,5 +1,6 @@
 #include "desktop/shell/list_export.h"
 
+#include <cctype>
 #include <fstream>
 
 namespace mirvale {
@@ -29,16 +30,22 @@ std::string TextCell(const std::string& cell) {
   return flat;
 }
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+bool EndsWithNoCase(const std::string& text, const std::string& end) {
+  if (text.size() < end.size()) return false;
+  for (size_t i = 0; i < end.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[text.size() - end.size() + i])) != end[i]) return false;
+  return true;
 }
 
 }  // namespace
 
-ListExportType ExportTypeFor(const std::string& path, const std::string& selectedFilter) {
-  if (selectedFilter.find("*.txt") != std::string::npos) return ListExportType::Text;
-  if (selectedFilter.empty() && EndsWith(path, ".txt")) return ListExportType::Text;
-  return ListExportType::Csv;
+std::string ExportPathFor(const std::string& path, const std::string& selectedFilter) {
+  if (EndsWithNoCase(path, ".csv") || EndsWithNoCase(path, ".txt")) return path;
+  return path + (selectedFilter.find("*.txt") != std::string::npos ? ".txt" : ".csv");
+}
+
+ListExportType ExportTypeFor(const std::string& path) {
+  return EndsWithNoCase(path, ".txt") ? ListExportType::Text : ListExportType::Csv;
 }
 
 std::string FormatExportLine(const std::vector<std::string>& cells, ListExportType type) {

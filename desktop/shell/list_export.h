@@ -10,8 +10,11 @@ namespace mirvale {
 
 enum class ListExportType { Csv, Text };
 
-// The file type a save dialog's chosen filter or path stands for: text for "*.txt", else CSV.
-ListExportType ExportTypeFor(const std::string& path, const std::string& selectedFilter);
+// The path a save dialog's choice stands for: a name that ends in neither ".csv" nor ".txt" gets
+// the chosen filter's extension (".csv" unless the text filter was chosen).
+std::string ExportPathFor(const std::string& path, const std::string& selectedFilter);
+// The file type the path's extension stands for: text for ".txt", else CSV.
+ListExportType ExportTypeFor(const std::string& path);
 
 std::string FormatExportLine(const std::vector<std::string>& cells, ListExportType type);
 

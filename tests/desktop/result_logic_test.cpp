@@ -1,5 +1,4 @@
 // The results views' rules without widgets, with the examples their views are built around.
-#include "desktop/results/command_page.h"
 #include "desktop/results/result_logic.h"
 
 #include <QLocale>
@@ -9,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "desktop/results/command_page.h"
 #include "desktop/shell/list_export.h"
 #include "tests/support/scoped_env.h"
 
@@ -158,9 +158,12 @@ TEST(ListExport, QuotesCsvFlattensTextGuardsFormulasAndReportsFailures) {
   EXPECT_EQ(FormatExportLine({"a,b", "say \"hi\"", "two\r\nlines", "=1+2", "-3", "plain"}, ListExportType::Csv),
             "\"a,b\",\"say \"\"hi\"\"\",\"two\r\nlines\",'=1+2,'-3,plain\r\n");
   EXPECT_EQ(FormatExportLine({"a\tb", "c\r\nd", "@x", "e,f"}, ListExportType::Text), "a b\tc  d\t'@x\te,f\r\n");
-  EXPECT_EQ(ExportTypeFor("/tmp/r.csv", "Text (Tab delimited) (*.txt)"), ListExportType::Text);
-  EXPECT_EQ(ExportTypeFor("/tmp/r.txt", ""), ListExportType::Text);
-  EXPECT_EQ(ExportTypeFor("/tmp/a.txt.d/r.csv", "CSV (Comma delimited) (*.csv)"), ListExportType::Csv);
+  // The path's own extension decides; a typed name without one gets the chosen filter's.
+  EXPECT_EQ(ExportPathFor("/tmp/r.txt", "CSV (Comma delimited) (*.csv)"), "/tmp/r.txt");
+  EXPECT_EQ(ExportTypeFor("/tmp/r.TXT"), ListExportType::Text);
+  EXPECT_EQ(ExportPathFor("/tmp/a.txt.d/r", "CSV (Comma delimited) (*.csv)"), "/tmp/a.txt.d/r.csv");
+  EXPECT_EQ(ExportPathFor("/tmp/r", "Text (Tab delimited) (*.txt)"), "/tmp/r.txt");
+  EXPECT_EQ(ExportTypeFor("/tmp/a.txt.d/r.csv"), ListExportType::Csv);
 
   testing_support::TempFolder folder;
   const std::string path = folder / "r.csv";

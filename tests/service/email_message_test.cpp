@@ -1,8 +1,9 @@
+#include "service/email_message.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/smtp_connection.h"
 #include "service/email_base64.h"
-#include "service/email_message.h"
 #include "service/email_settings.h"
 
 using namespace mirvale;
@@ -48,6 +49,20 @@ TEST(EmailMessage, LineBreaksInTheSubjectCannotAddHeaders) {
   EXPECT_NE(data.find("subject: hi  bcc: victim@x\r\n"), std::string::npos);
   EXPECT_TRUE(HasLineBreak("a\nb"));
   EXPECT_FALSE(HasLineBreak("a b"));
+}
+
+TEST(EmailMessage, NonAsciiSubjectsGoOutAsEncodedWordsOfWholeCharacters) {
+  EXPECT_NE(BuildMessageData("f", "t", "\u00c4nderung am Ger\u00e4t", "b")
+                .find("subject: =?UTF-8?B?w4RuZGVydW5nIGFtIEdlcsOkdA==?=\r\n\r\n"),
+            std::string::npos);
+  // 50 two-byte characters: words of 22, 22 and 6 characters, never half of one.
+  std::string accents;
+  for (int i = 0; i < 50; ++i) accents += "\u00e9";
+  EXPECT_EQ(EncodeHeaderText(accents),
+            "=?UTF-8?B?w6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6k=?=\r\n"
+            " =?UTF-8?B?w6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6k=?=\r\n"
+            " =?UTF-8?B?w6nDqcOpw6nDqcOp?=");
+  EXPECT_EQ(EncodeHeaderText("Plain ASCII\tstays"), "Plain ASCII\tstays");
 }
 
 TEST(SmtpReply, JudgesTheCodeAtTheStartOfTheLastLine) {
