@@ -2,7 +2,8 @@
 # Runs every test: installs what is missing, checks the include order and runs the remote-shell
 # tests under ThreadSanitizer, builds, runs the unit and end-to-end tests, then them again with
 # everything (MirvaleSrv too) built under AddressSanitizer (leak detection on) and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, and the desktop program's start-up and its tests under both
+# sanitizer builds and ThreadSanitizer (scripts/test-desktop-sanitizers.sh).
 # Benchmarks (label bench) are not run here: scripts/bench.sh runs them.
 #
 # The tests run as root (CI does). A test that skipped or did not run fails the run: a skipped
@@ -68,6 +69,11 @@ finish() {
 
 check_stage threads build-tsan/Testing/junit-threads.xml
 run_stage main build
+
+rm -f build-desktop-asan/Testing/junit-desktop-asan.xml build-desktop-tsan/Testing/junit-desktop-tsan.xml
+bash scripts/test-desktop-sanitizers.sh || failed=1
+check_stage desktop-asan build-desktop-asan/Testing/junit-desktop-asan.xml
+check_stage desktop-tsan build-desktop-tsan/Testing/junit-desktop-tsan.xml
 
 # Sanitizer findings of every process (the tests and the MirvaleSrv they start) go to files, so
 # that a fault in a child the test only talks to is not lost with its output.
