@@ -11,6 +11,7 @@
 #include "service/audit_lines.h"
 #include "service/device_scan_texts.h"
 #include "service/mirvale_frm.h"
+#include "service/service_log.h"
 #include "service/shell_session_channels.h"
 #include "service/snmp_pool_settings.h"
 
@@ -55,25 +56,33 @@ bool CConfigurationDevice::Probe(std::string& name) {
   if (!services_.snmp.Request(SnmpRequestMode::Get, job_.address, snmp_, std::span(&identity, 1))) return false;
   if (name.empty()) {
     SnmpValueSlot sysName{kSysName, ""};
-    if (services_.snmp.Request(SnmpRequestMode::Get, job_.address, snmp_, std::span(&sysName, 1)))
-      name = sysName.value;
+    if (services_.snmp.Request(SnmpRequestMode::Get, job_.address, snmp_, std::span(&sysName, 1))) name = sysName.value;
   }
+  return true;
+}
+
+bool CConfigurationDevice::WalkStopped() const { return Stopping() || (job_.stopScan && job_.stopScan->IsSet()); }
+
+bool CConfigurationDevice::WalkStep(std::span<SnmpValueSlot> slots, int prefixArcs) {
+  if (WalkStopped() || walkValuesLeft_ == 0) return false;
+  if (!services_.snmp.Request(SnmpRequestMode::GetNext, job_.address, snmp_, slots, prefixArcs)) return false;
+  if (--walkValuesLeft_ == 0)
+    LogServiceWarning("SNMP walk of " + job_.address + " stopped after " + std::to_string(kMaxWalkValuesPerDevice) +
+                      " values");
   return true;
 }
 
 std::string CConfigurationDevice::WalkInterfaces() {
   std::string interfaces;
   SnmpValueSlot slot{kIfIndex, ""};
-  while (!Stopping() &&
-         services_.snmp.Request(SnmpRequestMode::GetNext, job_.address, snmp_, std::span(&slot, 1), kTablePrefixArcs))
-    interfaces += slot.value + ";";
+  while (WalkStep(std::span(&slot, 1), kTablePrefixArcs)) interfaces += slot.value + ";";
   return interfaces;
 }
 
 std::string CConfigurationDevice::WalkAddressTable() {
   std::string addresses;
   SnmpValueSlot pair[2] = {{kIpAdEntAddr, ""}, {kIpAdEntIfIndex, ""}};
-  while (!Stopping() && services_.snmp.Request(SnmpRequestMode::GetNext, job_.address, snmp_, pair, kTablePrefixArcs)) {
+  while (WalkStep(pair, kTablePrefixArcs)) {
     const std::string& address = pair[0].value;
     if (address != "0.0.0.0" && address != "127.0.0.1") addresses += address + "/" + pair[1].value + ";";
   }
@@ -95,7 +104,7 @@ bool CConfigurationDevice::ProcessQueries(const std::string& name, const std::st
   // Values of a pool that collects everything belong to no query: the empty identifier keeps
   // them through a prune.
   const std::string storedOid = snmp_.m_bAllQueries ? std::string() : oid;
-  while (services_.snmp.Request(SnmpRequestMode::GetNext, job_.address, snmp_, std::span(&slot, 1), prefixArcs)) {
+  while (WalkStep(std::span(&slot, 1), prefixArcs)) {
     std::string instance = QueryInstanceName(oid, queryName, slot.oid);
     CheckQueryActions(job_.settings, services_.actions, services_.data, subject, slot.oid, instance, slot.value);
     if (services_.data.StoreQueryValue(job_.pool, job_.address, job_.scanStart, slot.oid, storedOid, instance,
@@ -109,7 +118,7 @@ bool CConfigurationDevice::CollectQueries(const std::string& name) {
   if (snmp_.m_bAllQueries) return ProcessQueries(name, "1", "");
   bool changed = false;
   for (const auto& [key, query] : job_.poolSettings->m_pQueries) {
-    if (Stopping()) break;
+    if (WalkStopped()) break;
     if (ProcessQueries(name, query->m_strOid, query->m_strName)) changed = true;
   }
   return changed;
@@ -126,7 +135,8 @@ bool CConfigurationDevice::CollectShellLines(const std::string& name, const Shel
   long counter = 0;
   for (const auto& line : stored.lines) {
     CheckActions(job_.settings, services_.actions, subject, line, previous);
-    if (services_.data.StoreQueryValue(job_.pool, job_.address, job_.scanStart, std::to_string(++counter), "", "", line))
+    if (services_.data.StoreQueryValue(job_.pool, job_.address, job_.scanStart, std::to_string(++counter), "", "",
+                                       line))
       changed = true;
   }
   return changed;
@@ -166,9 +176,8 @@ void CConfigurationDevice::Run() {
     bool changed = shellAnswered && CollectShellLines(name, shellSettings, logonFailed);
     if (snmpAnswered && CollectQueries(name)) changed = true;
     // A stopping service leaves "Collecting Information..." in place.
-    if (!Stopping()) status = shellAnswered && logonFailed ? kStatusLogonFailed
-                              : changed                    ? kStatusChanged
-                                                           : kStatusUnchanged;
+    if (!Stopping())
+      status = shellAnswered && logonFailed ? kStatusLogonFailed : changed ? kStatusChanged : kStatusUnchanged;
     services_.data.SetScanRecord(job_.pool, job_.address, name, status);
     services_.data.UpdateDevice(job_.pool, job_.address, job_.scanStart, status);
     services_.data.NoteScanChange();

@@ -4,6 +4,7 @@
 // then walks the pool's queries, storing each value beside its previous one and checking the
 // action rules, and records the final status and an audit line.
 #include <ctime>
+#include <span>
 #include <string>
 
 #include "common/mirvale_doc.h"
@@ -32,6 +33,12 @@ struct DeviceScanServices {
   static DeviceScanServices Of(CMirvaleFrm& owner, CSnmpClient& snmp, ShellConversations* shell = nullptr);
 };
 
+// The values one device scan walks at most, over all its walks together: the full tree of a
+// large chassis switch (thousands of interfaces with every column of their tables, its address,
+// ARP and forwarding tables) is well below it, while an agent that answers for ever costs no
+// more than about 50 MB and a few seconds of the scan.
+inline constexpr long kMaxWalkValuesPerDevice = 100000;
+
 class CConfigurationDevice {
  public:
   CConfigurationDevice(DeviceScanServices services, DeviceScanJob job);
@@ -44,6 +51,10 @@ class CConfigurationDevice {
  private:
   bool Stopping() const { return services_.serviceStop.IsSet(); }
   bool Probe(std::string& name);
+  // A stop request (code 137 or the service stopping) ends every walk at its next step.
+  bool WalkStopped() const;
+  // One get-next step of a walk, within the device's share of walked values.
+  bool WalkStep(std::span<SnmpValueSlot> slots, int prefixArcs);
   std::string WalkInterfaces();
   std::string WalkAddressTable();
   bool EchoAnswers() const;
@@ -56,6 +67,7 @@ class CConfigurationDevice {
   DeviceScanJob job_;
   SnmpSettings snmp_;
   std::time_t scanTime_ = 0;
+  long walkValuesLeft_ = kMaxWalkValuesPerDevice;
 };
 
 }  // namespace mirvale

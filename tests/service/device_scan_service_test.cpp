@@ -1,6 +1,8 @@
 // Pool scans through the real MirvaleSrv: /29 networks of loopback addresses with snmpd,
 // all inside the test's own network namespace; an SNMPv3 pool; the actions a change fires.
+#include <algorithm>
 #include <cstdlib>
+#include <iostream>
 
 #include <gtest/gtest.h>
 
@@ -347,6 +349,65 @@ TEST(DeviceScanService, AChangedValueFiresItsRulesActionsAndNoOthers) {
   EXPECT_FALSE(platform::FileExists(folder / "elsewhere"));
   EXPECT_EQ(mail.Messages().size(), 1u);
   EXPECT_EQ(traps.LogText().find("Action=elsewhere"), std::string::npos) << traps.LogText();
+  EXPECT_TRUE(service.Stop());
+}
+
+// An agent whose walks never end beside snmpd in one pool: a stop (137) ends the scan within a
+// second and keeps what both devices gave; a scan left alone ends at the device's share of values.
+TEST(DeviceScanService, EndlessWalkEndsAtAStopAndAtTheDevicesShare) {
+  if (!testing_support::EnterPrivateNetwork()) GTEST_SKIP() << "needs root for a private network namespace";
+  SnmpAgent agent({"rocommunity public default", "rwcommunity private default"}, "udp:127.0.0.1:161");
+  ASSERT_TRUE(agent.Ready()) << agent.LogText();
+  testing_support::ChildProcess endless({"/usr/bin/python3",
+                                         std::string(MIRVALE_SOURCE_DIR) + "/tests/service/peers/endless_snmp_agent.py",
+                                         "127.0.0.2", "161"});
+  testing_support::TempFolder folder;
+  CSnmpClient client(folder / "snmpv3_boot_counter");
+  SnmpSettings probe;
+  probe.m_bSnmpV1 = 1;
+  probe.m_strReadCommunity = "public";
+  ASSERT_TRUE(WaitFor([&] {
+    SnmpValueSlot name{"1.3.6.1.2.1.1.5.0", ""};
+    return client.Request(SnmpRequestMode::Get, "127.0.0.2", probe, std::span(&name, 1));
+  }));
+  ASSERT_TRUE(SetLocation(client, "Lab 1"));
+  CMirvaleDoc settings = LabSettings();
+  settings.m_mapPools.Find("lab")->m_pDevices.FindOrAdd("127.0.0.0") = CDeviceItem{"127.0.0.0", "255.255.255.252"};
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(settings)));
+  ASSERT_TRUE(service.Start());
+
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  std::this_thread::sleep_for(1500ms);
+  auto stopped = std::chrono::steady_clock::now();
+  ASSERT_EQ(service.Control(137), 0u);
+  auto first = WaitForFinishedScan(service, "", 5s);
+  ASSERT_TRUE(first) << "the stop did not end the scan";
+  auto stopTime = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stopped);
+  std::cout << "scan ended " << stopTime.count() << " ms after the stop\n";
+  EXPECT_LT(stopTime, 1000ms);
+  auto devices = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
+  ASSERT_TRUE(devices.Contains("lab/127.0.0.1") && devices.Contains("lab/127.0.0.2"));
+  ASSERT_TRUE(devices.Find("lab/127.0.0.1")->m_pQueries.Find("1.3.6.1.2.1.1.6.0"));
+  EXPECT_EQ(devices.Find("lab/127.0.0.1")->m_pQueries.Find("1.3.6.1.2.1.1.6.0")->m_strValue, "Lab 1");
+  EXPECT_EQ(devices.Find("lab/127.0.0.2")->m_strInterfaces.rfind("row;row;", 0), 0u);
+
+  std::this_thread::sleep_for(1100ms);
+  auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto second = WaitForFinishedScan(service, first->header.m_strScanStart, 120s);
+  ASSERT_TRUE(second) << "the next scan did not end";
+  std::cout << "a scan of the endless agent took "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count()
+            << " ms\n";
+  devices = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
+  const std::string& interfaces = devices.Find("lab/127.0.0.2")->m_strInterfaces;
+  EXPECT_EQ(std::count(interfaces.begin(), interfaces.end(), ';'), 100000);
+  EXPECT_NE(platform::ReadWholeFile(service.OutputPath())
+                .value_or("")
+                .find("SNMP walk of 127.0.0.2 stopped after 100000 values"),
+            std::string::npos);
+  EXPECT_EQ(second->map.Find("lab/127.0.0.1")->m_strStatus, "Finished without changes");
   EXPECT_TRUE(service.Stop());
 }
 

@@ -1,0 +1,64 @@
+#!/usr/bin/python3
+"""An SNMPv1 agent whose walks never end: every get-next is answered with an identifier just
+after the requested one (one arc deeper up to 12 arcs, then the next instance), for ever.
+It answers the get of sysObjectID and sysName like any device.
+Usage: endless_snmp_agent.py ADDRESS PORT
+"""
+import os
+import socket
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "support"))
+from snmp_odd_agent import decode, decode_oid, encode_oid, tlv  # noqa: E402
+
+SYS_OBJECT_ID = (1, 3, 6, 1, 2, 1, 1, 2, 0)
+SYS_NAME = (1, 3, 6, 1, 2, 1, 1, 5, 0)
+
+
+def next_of(name):
+    return name + (1,) if len(name) < 12 else name[:-1] + (name[-1] + 1,)
+
+
+def answer(request):
+    _, message, _ = decode(request, 0)
+    _, version, pos = decode(message, 0)
+    _, community, pos = decode(message, pos)
+    pdu_tag, pdu, _ = decode(message, pos)
+    _, request_id, pos = decode(pdu, 0)
+    _, _, pos = decode(pdu, pos)
+    _, _, pos = decode(pdu, pos)
+    _, bindings, _ = decode(pdu, pos)
+    out, status, pos = b"", 0, 0
+    while pos < len(bindings):
+        _, binding, pos = decode(bindings, pos)
+        name = decode_oid(decode(binding, 0)[1])
+        if pdu_tag == 0xA1:
+            name = next_of(name)
+            value = tlv(0x04, b"row")
+        elif name == SYS_OBJECT_ID:
+            value = encode_oid((1, 3, 6, 1, 4, 1, 99999))
+        elif name == SYS_NAME:
+            value = tlv(0x04, b"endless")
+        else:
+            status, value = 2, tlv(0x05, b"")
+        out += tlv(0x30, encode_oid(name) + value)
+    index = b"\x01" if status else b"\x00"
+    response = (tlv(0x02, version) + tlv(0x04, community) +
+                tlv(0xA2, tlv(0x02, request_id) + tlv(0x02, bytes([status])) + tlv(0x02, index) +
+                    tlv(0x30, out)))
+    return tlv(0x30, response)
+
+
+def main():
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.bind((sys.argv[1], int(sys.argv[2])))
+    while True:
+        data, peer = sock.recvfrom(65535)
+        try:
+            sock.sendto(answer(data), peer)
+        except (IndexError, ValueError):
+            pass
+
+
+if __name__ == "__main__":
+    main()
