@@ -5,6 +5,7 @@
 
 #include "base/memory.h"
 #include "crypto/host_key_text.h"
+#include "crypto/public_key_limits.h"
 #include "crypto/secure_clear.h"
 #include "crypto/sha1.h"
 #include "crypto/sha512.h"
@@ -96,6 +97,7 @@ void dsa_free_key(DsaKey* key) {
 }
 
 void* dsa_key_from_public_blob(const unsigned char* blob, int length) {
+  if (!public_key_size_refusal(blob, length).empty()) return nullptr;
   WireBuffer reader(blob, length);
   return read_public(reader);
 }
@@ -123,6 +125,7 @@ unsigned char* dsa_private_blob(void* key, int* length) {
 
 void* dsa_key_from_blobs(const unsigned char* public_blob, int public_length, const unsigned char* private_blob,
                          int private_length) {
+  if (!public_key_size_refusal(public_blob, public_length).empty()) return nullptr;
   WireBuffer public_reader(public_blob, public_length);
   DsaKey* key = read_public(public_reader);
   if (!key) return nullptr;

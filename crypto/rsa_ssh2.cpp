@@ -4,6 +4,7 @@
 
 #include "base/memory.h"
 #include "crypto/host_key_text.h"
+#include "crypto/public_key_limits.h"
 #include "crypto/rsa.h"
 #include "crypto/sha1.h"
 #include "crypto/wire_buffer.h"
@@ -49,6 +50,7 @@ bool has_private_parts(const RsaKey* key) { return key->private_exponent && key-
 }  // namespace
 
 void* rsa2_key_from_public_blob(const unsigned char* blob, int length) {
+  if (!public_key_size_refusal(blob, length).empty()) return nullptr;
   WireBuffer reader(blob, length);
   return read_public(reader);
 }
@@ -82,6 +84,7 @@ unsigned char* rsa2_private_blob(void* key, int* length) {
 
 void* rsa2_key_from_blobs(const unsigned char* public_blob, int public_length, const unsigned char* private_blob,
                           int private_length) {
+  if (!public_key_size_refusal(public_blob, public_length).empty()) return nullptr;
   WireBuffer public_reader(public_blob, public_length);
   RsaKey* key = read_public(public_reader);
   if (!key) return nullptr;

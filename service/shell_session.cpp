@@ -51,6 +51,7 @@ CShellSession::CShellSession(const ManualEvent* serviceStop, ShellSessionLimits 
   conversation_.hooks.output = &CShellSession::OutputSink;
   conversation_.hooks.prompt = &CShellSession::AnswerPrompts;
   conversation_.hooks.connected = &CShellSession::Connected;
+  conversation_.hooks.login_refused = &CShellSession::LoginRefused;
 }
 
 CShellSession::CShellSession(ShellConversations& conversations)
@@ -74,6 +75,8 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
   settings_ = settings;
   alive_ = false;
   stop_ = false;
+  loginRefused_ = false;
+  logonFailed_ = false;
   for (ManualEvent* signal : {&connected_, &ended_, &closed_, &output_}) signal->Reset();
   {
     std::lock_guard lock(conversation_.lock);
@@ -122,6 +125,12 @@ void CShellSession::ThreadProc() {
     host = host.substr(at + 1);
   }
 
+  {
+    // Up to 16 conversations run at once: each event line names its device.
+    std::lock_guard lock(conversation_.lock);
+    conversation_.device = host + ":" + std::to_string(config.port);
+  }
+
   const SessionBackend* backend = backend_for_protocol(config.protocol);
   if (backend != nullptr) {
     // The log is there from the first step, so that the lookup and the negotiation while the
@@ -144,7 +153,7 @@ void CShellSession::ThreadProc() {
     }
     if (error != nullptr) {
       platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Warning,
-                            "Connection to " + host + " failed: " + error);
+                            "Connection to " + conversation_.device + " failed: " + error);
       backend_event_line(&conversation_, error);
     } else {
       alive_ = true;
@@ -249,6 +258,8 @@ int CShellSession::AnswerPrompts(void* owner, PromptSet* prompts) {
 
 void CShellSession::Connected(void* owner) { static_cast<CShellSession*>(owner)->connected_.Set(); }
 
+void CShellSession::LoginRefused(void* owner) { static_cast<CShellSession*>(owner)->loginRefused_ = true; }
+
 void CShellSession::EventLine(const char* text) {
   std::lock_guard lock(conversation_.lock);
   backend_event_line(&conversation_, text);
@@ -256,13 +267,18 @@ void CShellSession::EventLine(const char* text) {
 
 bool CShellSession::Login() {
   std::vector<std::string> answer;
+  // Telnet tells a refused login from a lost connection by nothing: every failure counts.
+  logonFailed_ = true;
   if (settings_.m_bTelnet) {
     if (ReadLines(answer) == 0) return false;
-    for (const std::string* text : {&settings_.m_strShellUser, &settings_.m_strShellPassword,
-                                    &settings_.m_strPrivilegedCommand, &settings_.m_strPrivilegedPassword}) {
-      if (text->empty()) continue;
-      if (SendText(*text + "\r")) ReadLines(answer);
-    }
+    auto answered = [&](const std::string& text) {
+      if (SendText(text + "\r")) ReadLines(answer);
+    };
+    for (const std::string* text : {&settings_.m_strShellUser, &settings_.m_strShellPassword})
+      if (!text->empty()) answered(*text);
+    // A command like the scripts: "enable\r" and "enable" both send enable and one CR.
+    for (const std::string& piece : ScriptPieces(settings_.m_strPrivilegedCommand)) answered(piece);
+    if (!settings_.m_strPrivilegedPassword.empty()) answered(settings_.m_strPrivilegedPassword);
     LearnPrompt();
     return alive_;
   }
@@ -270,7 +286,11 @@ bool CShellSession::Login() {
     // Logged in once the session channel is up: after a password, keyboard-interactive
     // answers or a key alone (when no question ever comes). A refused login ends the
     // connection or runs out the time.
-    if (!WaitForSshSession()) return false;
+    if (!WaitForSshSession()) {
+      // Refused, or the time ran out on a connection still up; else it failed on the way.
+      logonFailed_ = loginRefused_ || (alive_ && !Stopping());
+      return false;
+    }
     if (ReadLines(answer) < 1) return false;
     LearnPrompt();
     return alive_;

@@ -38,6 +38,9 @@ class CShellSession {
   // True when the connection came up within the time-out. Always followed by Close.
   bool Open(const std::string& address, const ShellSettings& settings);
   bool Login();
+  // After a failed Login: true when the device refused the login or never answered it, false
+  // when the connection failed on the way (lost, or ended by a transport error).
+  bool LogonFailed() const { return logonFailed_; }
   void SendScript(const std::string& script);
   // True when the back end takes data after the send. Drops the output read so far.
   bool SendText(const std::string& text);
@@ -56,6 +59,7 @@ class CShellSession {
   static int OutputSink(void* owner, int is_stderr, const char* data, int length);
   static int AnswerPrompts(void* owner, PromptSet* prompts);
   static void Connected(void* owner);
+  static void LoginRefused(void* owner);
 
   void ThreadProc();
   // Once logged in: the line the device shows now is its prompt.
@@ -84,6 +88,8 @@ class CShellSession {
   std::thread thread_;
   std::atomic<bool> alive_{false};
   std::atomic<bool> stop_{false};
+  std::atomic<bool> loginRefused_{false};
+  bool logonFailed_ = false;
   ManualEvent connected_;
   ManualEvent ended_;
   ManualEvent closed_;  // the connection ended under the event loop

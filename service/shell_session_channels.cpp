@@ -24,14 +24,16 @@ StoredShellLines CollectStoredShellLines(ShellConversations& conversations, cons
 bool SendShellRequestToDevice(ShellConversations& conversations, const std::string& address, const CPoolItem& pool,
                               const std::string& command, const std::string& value) {
   ShellSettings settings = ShellSettingsFromPool(pool);
-  bool answered = false;
-  for (int attempt = 0; attempt < std::max(1, settings.m_nRetries) && !answered; ++attempt) {
+  // Lines that brought no answer are sent again; lines the device rejected are not.
+  auto outcome = ShellRequestOutcome::Unanswered;
+  for (int attempt = 0; attempt < std::max(1, settings.m_nRetries) && outcome == ShellRequestOutcome::Unanswered;
+       ++attempt) {
     CShellSession session(conversations);
     if (session.Stopping()) break;
-    if (session.Open(address, settings) && session.Login()) answered = SendShellRequest(session, command, value);
+    if (session.Open(address, settings) && session.Login()) outcome = SendShellRequest(session, command, value);
     session.Close();
   }
-  return answered;
+  return outcome == ShellRequestOutcome::Answered;
 }
 
 }  // namespace mirvale

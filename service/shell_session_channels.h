@@ -12,7 +12,7 @@ namespace mirvale {
 // A device's configuration lines in their stored form (backspaces applied, trailing blanks
 // cut), with the logon outcome.
 struct StoredShellLines {
-  bool logonFailed = true;
+  bool logonFailed = false;
   std::vector<std::string> lines;
 };
 StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
@@ -22,7 +22,8 @@ StoredShellLines CollectStoredShellLines(ShellConversations& conversations, cons
                                          const ShellSettings& settings);
 
 // One set or restore request: up to the pool's retries conversations of open, log in and
-// SendShellRequest, until a sent line brought an answer.
+// SendShellRequest, until a sent line brought an answer; true when it was answered and no
+// answer held an error line.
 bool SendShellRequestToDevice(ShellConversations& conversations, const std::string& address, const CPoolItem& pool,
                               const std::string& command, const std::string& value);
 

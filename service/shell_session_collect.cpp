@@ -9,7 +9,6 @@ namespace {
 
 constexpr const char* kPagerKey = " ";
 constexpr const char* kEnterKey = "\r";
-constexpr const char* kScriptSeparator = "\\r";
 
 // Each space shows the next page; the pager prompt ends the page before it and goes. An empty
 // or blank answer ends the paging, and so do the limits and the service's stop.
@@ -55,7 +54,7 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
       continue;
     }
     if (!session.Login()) {
-      result.logonFailed = true;
+      result.logonFailed = session.LogonFailed();
       session.Close();
       continue;
     }
@@ -69,11 +68,16 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
   return result;
 }
 
-bool SendShellRequest(CShellSession& session, const std::string& command, const std::string& value) {
+ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value) {
   const ShellSettings& settings = session.Settings();
   bool answered = false;
+  bool rejected = false;
+  auto note = [&rejected](const std::vector<std::string>& answer) {
+    if (std::any_of(answer.begin(), answer.end(), [](const std::string& line) { return IsDeviceErrorLine(line); }))
+      rejected = true;
+  };
   session.SendScript(settings.m_strRestoreStart);
-  session.SendScript(command + kScriptSeparator);
+  session.SendScript(OneLineScript(command));
   size_t start = 0;
   while (start <= value.size()) {
     size_t end = value.find_first_of("\r\n", start);
@@ -84,6 +88,7 @@ bool SendShellRequest(CShellSession& session, const std::string& command, const 
     if (session.SendText(line + "\r")) {
       std::vector<std::string> answer;
       if (session.ReadLines(answer) > 0) answered = true;
+      note(answer);
     }
   }
   session.SendScript(settings.m_strRestoreEnd);
@@ -92,7 +97,9 @@ bool SendShellRequest(CShellSession& session, const std::string& command, const 
   // last command (the save) before the conversation is closed.
   std::vector<std::string> lastAnswer;
   session.ReadLines(lastAnswer);
-  return answered;
+  note(lastAnswer);
+  if (rejected) return ShellRequestOutcome::Rejected;
+  return answered ? ShellRequestOutcome::Answered : ShellRequestOutcome::Unanswered;
 }
 
 }  // namespace mirvale

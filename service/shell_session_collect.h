@@ -9,7 +9,7 @@
 namespace mirvale {
 
 struct ShellCollection {
-  bool logonFailed = true;  // cleared once a login succeeded
+  bool logonFailed = false;        // the last login was refused or not answered
   std::vector<std::string> lines;  // as received; CleanShellLine gives the stored form
 };
 
@@ -26,9 +26,15 @@ bool ShellAnswers(ShellConversations& conversations, const std::string& address,
 ShellCollection CollectShellConfiguration(ShellConversations& conversations, const std::string& address,
                                           const ShellSettings& settings, ShellPagingLimits limits = {});
 
+enum class ShellRequestOutcome {
+  Unanswered,  // no value line brought an answer
+  Answered,    // answered, and no answer held an error line
+  Rejected,    // the device answered a sent line with an error line
+};
+
 // Sends a shell set or restore request inside an open, logged-in conversation: the pool's
 // restore start, the command path as one line, each non-empty line of the value (trimmed), the
-// restore end and, when set, the restore save. True when any value line brought an answer.
-bool SendShellRequest(CShellSession& session, const std::string& command, const std::string& value);
+// restore end and, when set, the restore save.
+ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value);
 
 }  // namespace mirvale

@@ -38,8 +38,10 @@ std::string ExpandControls(std::string_view piece) {
   for (size_t i = 0; i < piece.size();) {
     if (piece.substr(i, kControlPrefix.size()) == kControlPrefix && i + kControlPrefix.size() < piece.size()) {
       char c = piece[i + kControlPrefix.size()];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 1);
-      else if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 1);
+      if (c >= 'A' && c <= 'Z')
+        c = static_cast<char>(c - 'A' + 1);
+      else if (c >= 'a' && c <= 'z')
+        c = static_cast<char>(c - 'a' + 1);
       out += c;
       i += kControlPrefix.size() + 1;
     } else {
@@ -66,8 +68,10 @@ void AppendOutputChunk(std::vector<std::string>& lines, std::string_view chunk) 
 
   bool storedOne = false;
   auto store = [&](std::string line) {
-    if (!storedOne && hadLines) lines.back() = std::move(line);
-    else lines.push_back(std::move(line));
+    if (!storedOne && hadLines)
+      lines.back() = std::move(line);
+    else
+      lines.push_back(std::move(line));
     storedOne = true;
   };
   size_t start = 0;
@@ -89,6 +93,19 @@ std::vector<std::string> ScriptPieces(std::string_view script) {
   }
   if (start < script.size()) pieces.push_back(ExpandControls(TrimBoth(script.substr(start))));
   return pieces;
+}
+
+std::string OneLineScript(std::string_view command) {
+  std::string script(command);
+  if (!command.ends_with(kScriptSeparator)) script += kScriptSeparator;
+  return script;
+}
+
+bool IsDeviceErrorLine(std::string_view line) {
+  size_t start = line.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return false;
+  line.remove_prefix(start);
+  return line.starts_with("% ") || line.starts_with("Error");
 }
 
 std::string CleanShellLine(std::string_view line) {

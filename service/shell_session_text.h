@@ -17,6 +17,14 @@ void AppendOutputChunk(std::vector<std::string>& lines, std::string_view chunk);
 // not), trimmed, with "CNTL/x" turned into the control character of the letter x.
 std::vector<std::string> ScriptPieces(std::string_view script);
 
+// A command typed as one line: the script that sends it once, whether or not it already ends
+// with the separator.
+std::string OneLineScript(std::string_view command);
+
+// A line by which a device rejects what it was sent: one starting with "% " (as in
+// "% Invalid input") or with "Error". Console messages such as "%SYS-5-CONFIG_I: ..." are not.
+bool IsDeviceErrorLine(std::string_view line);
+
 // A collected line as stored: backspaces applied, trailing white space removed.
 std::string CleanShellLine(std::string_view line);
 

@@ -85,6 +85,9 @@ void backend_event_line(void* frontend, const char* text);
 int backend_prompt(void* frontend, PromptSet* prompts);
 // The session with the device is up; called once per connection.
 void backend_connected(void* frontend);
+// The device refused the login (an attempt turned down, or no way left to log in), as opposed
+// to a connection that failed on the way.
+void backend_login_refused(void* frontend);
 void backend_event_printf(void* frontend, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // The connection ended from the far side; nothing to do in the service.
 void backend_remote_exit(void* frontend);

@@ -25,6 +25,11 @@ void backend_connected(void* frontend) {
   if (auto hook = conversation->hooks.connected) hook(conversation->owner);
 }
 
+void backend_login_refused(void* frontend) {
+  ShellConversation* conversation = conversation_of(frontend);
+  if (auto hook = conversation->hooks.login_refused) hook(conversation->owner);
+}
+
 void backend_event_line(void* frontend, const char* text) {
   log_event(frontend, text);
   ShellConversation* conversation = conversation_of(frontend);

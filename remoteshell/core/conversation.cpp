@@ -17,6 +17,11 @@ ShellConversation* conversation_of(void* frontend) {
   return frontend != nullptr ? static_cast<ShellConversation*>(frontend) : conversation_current();
 }
 
+std::string conversation_event_text(void* frontend, const char* text) {
+  const std::string& device = conversation_of(frontend)->device;
+  return device.empty() ? std::string(text) : device + ": " + text;
+}
+
 ConversationScope::ConversationScope(ShellConversation* conversation) : previous_(bound) { bound = conversation; }
 
 ConversationScope::~ConversationScope() { bound = previous_; }

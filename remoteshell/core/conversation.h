@@ -9,6 +9,7 @@
 // ConversationScope so that calls made without a handle (the network layer's event lines) find
 // it. Only the random pool and the host-key cache are shared, each behind its own lock.
 #include <mutex>
+#include <string>
 
 #include "remoteshell/core/session_config.h"
 
@@ -27,6 +28,8 @@ struct ConversationHooks {
   void (*event_line)(void* owner, const char* text) = nullptr;
   // The session with the device is up (through a proxy: the device, not the proxy).
   void (*connected)(void* owner) = nullptr;
+  // The device refused the login (see backend_login_refused).
+  void (*login_refused)(void* owner) = nullptr;
   // A fatal error of this connection; the conversation ends, the process goes on.
   void (*fatal)(void* owner, const char* message) = nullptr;
 };
@@ -38,6 +41,9 @@ struct ShellConversation {
   SessionLog* log = nullptr;  // receives the event lines once set
   const SessionBackend* backend = nullptr;
   void* backend_handle = nullptr;
+  // The device as "address:port", set by an owner that runs several conversations at once: it
+  // then begins every event line of the conversation.
+  std::string device;
   // Held by the session thread around each turn's poll list and dispatch, and by every other
   // thread around its calls into the back end and the event lines it writes.
   std::mutex lock;
@@ -48,6 +54,9 @@ struct ShellConversation {
 ShellConversation* conversation_current();
 // The conversation a front-end handle names; none names the current one.
 ShellConversation* conversation_of(void* frontend);
+
+// The text of an event line of the conversation, named by its device when it has one.
+std::string conversation_event_text(void* frontend, const char* text);
 
 // Binds a conversation to the calling thread for the scope's life.
 class ConversationScope {

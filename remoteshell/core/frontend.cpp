@@ -93,7 +93,7 @@ std::string read_answer() {
 // The question and the answer given without a console, for the event log and the session log.
 void log_unattended(platform::EventType type, const std::string& question, const std::string& answer) {
   std::string line = question + answer;
-  platform::ReportEvent(kRemoteShellEventSource, type, line);
+  platform::ReportEvent(kRemoteShellEventSource, type, conversation_event_text(nullptr, line.c_str()));
   log_event(nullptr, line.c_str());
 }
 
@@ -159,7 +159,8 @@ int log_file_exists_prompt(void*, const char* file_name, PromptAnswerCallback, v
 void console_set_log_context(SessionLog* log) { conversation_current()->log = log; }
 
 void log_event(void* frontend, const char* text) {
-  if (SessionLog* log = conversation_of(frontend)->log) log_event_line(log, text);
+  if (SessionLog* log = conversation_of(frontend)->log)
+    log_event_line(log, conversation_event_text(frontend, text).c_str());
 }
 
 void set_connection_fatal_handler(ConnectionFatalHandler handler) { conversation_current()->hooks.fatal = handler; }
@@ -169,7 +170,8 @@ void connection_fatal_exit(void* frontend, const char* format, ...) {
   va_start(arguments, format);
   char* message = text_format_va(format, arguments);
   va_end(arguments);
-  platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Error, std::string("FATAL ERROR: ") + message);
+  platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Error,
+                        "FATAL ERROR: " + conversation_event_text(frontend, message));
   log_event(frontend, message);
   ShellConversation* conversation = conversation_of(frontend);
   if (auto handler = conversation->hooks.fatal) handler(conversation->owner, message);

@@ -7,6 +7,7 @@
 #include "crypto/key_file.h"
 #include "crypto/md5.h"
 #include "crypto/random_pool.h"
+#include "remoteshell/core/backend.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/core/prompt_set.h"
 #include "remoteshell/ssh/ssh_session.h"
@@ -20,7 +21,10 @@ constexpr size_t kPaddedPasswordLength = 64;
 // asked for ever: after this many the key file is given up.
 constexpr int kPassphraseAttempts = 3;
 
-void unable_to_authenticate(SshSession* ssh) { ssh_disconnect(ssh, nullptr, "Unable to authenticate", 0, true); }
+void unable_to_authenticate(SshSession* ssh) {
+  backend_login_refused(ssh->frontend);
+  ssh_disconnect(ssh, nullptr, "Unable to authenticate", 0, true);
+}
 
 const char* key_file(const SshSession* ssh) { return ssh->config.public_key_file.path; }
 
@@ -272,6 +276,7 @@ void ssh1_auth_packet(SshSession* ssh, uint8_t type, WireBuffer& body) {
       if (type == kSsh1Success) return ssh1_authenticated(ssh);
       if (type == kSsh1Failure) {
         ssh_event(ssh, "Authentication refused");
+        backend_login_refused(ssh->frontend);
         return ssh1_auth_next(ssh);
       }
       return ssh_fatal(ssh, "Strange packet received, type " + std::to_string(type));

@@ -5,6 +5,7 @@
 
 #include "base/memory.h"
 #include "crypto/md5.h"
+#include "crypto/public_key_limits.h"
 #include "crypto/random_pool.h"
 #include "remoteshell/core/backend.h"
 #include "remoteshell/core/frontend.h"
@@ -114,6 +115,10 @@ void take_public_key(SshSession* ssh, uint8_t type, WireBuffer& body) {
   KeyPtr server_key = read_key(body);
   KeyPtr host_key = server_key ? read_key(body) : nullptr;
   if (!host_key) return ssh_fatal(ssh, "Failed to read SSH-1 public keys from public key packet");
+  for (const KeyPtr* key : {&server_key, &host_key}) {
+    std::string refusal = rsa_key_size_refusal((*key)->modulus, (*key)->exponent);
+    if (!refusal.empty()) return ssh_fatal(ssh, "Server's public key refused: " + refusal);
+  }
 
   char fingerprint[512];
   rsa_fingerprint_text(fingerprint, sizeof fingerprint, host_key.get());
@@ -135,8 +140,8 @@ void take_public_key(SshSession* ssh, uint8_t type, WireBuffer& body) {
 
   std::vector<char> key_text(static_cast<size_t>(rsa_key_text_size(host_key.get())));
   rsa_key_text(key_text.data(), host_key.get());
-  int answer = host_key_check_prompt(ssh->frontend, ssh->host.c_str(), ssh->port, "rsa", key_text.data(),
-                                     fingerprint, nullptr, nullptr);
+  int answer = host_key_check_prompt(ssh->frontend, ssh->host.c_str(), ssh->port, "rsa", key_text.data(), fingerprint,
+                                     nullptr, nullptr);
   if (answer <= 0) return ssh_disconnect(ssh, "User aborted at host key verification", nullptr, 0, true);
 
   unsigned char session_key[kSessionKeyLength];

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/memory.h"
+#include "crypto/public_key_limits.h"
 #include "crypto/random_pool.h"
 #include "crypto/secure_clear.h"
 #include "remoteshell/core/frontend.h"
@@ -312,6 +313,8 @@ void take_reply(SshSession* ssh, WireBuffer& body) {
   kex.exchange_hash = hash_bytes(kex.kex->hash, {view(exchange.bytes())});
 
   const HostKeyAlgorithm* algorithm = kex.host_key;
+  std::string refusal = public_key_size_refusal(wire_bytes(host_blob), static_cast<int>(host_blob.size()));
+  if (!refusal.empty()) return ssh_fatal(ssh, "Server's host key refused: " + refusal);
   void* key = algorithm->key_from_public_blob(wire_bytes(host_blob), static_cast<int>(host_blob.size()));
   if (key == nullptr ||
       !algorithm->verify_signature(key, wire_bytes(signature), static_cast<int>(signature.size()),

@@ -66,6 +66,7 @@ void next_attempt(SshSession* ssh, std::string_view methods) {
   if (ssh->config.auth_ki && !ssh->auth.ki_refused && method_listed(methods, "keyboard-interactive"))
     return send_keyboard_interactive(ssh);
   if (method_listed(methods, "password")) return send_password(ssh);
+  backend_login_refused(ssh->frontend);
   ssh_disconnect(ssh, nullptr, "No supported authentication methods available", 14, false);
 }
 
@@ -94,6 +95,7 @@ void take_failure(SshSession* ssh, WireBuffer& body) {
     ssh->auth.ki_refused = true;
     ssh->auth.last = kAuthKeyboardInteractiveRefused;
   }
+  if (!partial && ssh->auth.last != kAuthNone) backend_login_refused(ssh->frontend);
   if (partial) {
     ssh_write_error(ssh, "Further authentication required\r\n");
     ssh_event(ssh, "Further authentication required");
@@ -235,7 +237,10 @@ const char* ssh2_userauth_message_name(const SshSession* ssh, uint8_t type) {
   return nullptr;
 }
 
-void ssh2_userauth_give_up(SshSession* ssh) { ssh_disconnect(ssh, nullptr, "Unable to authenticate", 13, true); }
+void ssh2_userauth_give_up(SshSession* ssh) {
+  backend_login_refused(ssh->frontend);
+  ssh_disconnect(ssh, nullptr, "Unable to authenticate", 13, true);
+}
 
 PromptSet* ssh2_ki_prompts(void* owner, const unsigned char* data, size_t length) {
   WireBuffer body(data, static_cast<std::ptrdiff_t>(length));

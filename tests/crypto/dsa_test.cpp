@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "crypto/public_key_limits.h"
 #include "crypto/sha1.h"
 #include "crypto/wire_buffer.h"
 #include "base/memory.h"
@@ -248,6 +249,12 @@ TEST(DsaHostileInput, UnusableGroupsAreRefused)
   EXPECT_FALSE(accepted(blob({{23}, {11}, {4}, {}})));   // y = 0
   EXPECT_FALSE(accepted(blob({{23}, {11}, {4}, {23}})));  // y = p
   EXPECT_FALSE(accepted(blob({{0x97}, {11}, {4}, {8}})));  // negative p
+  std::vector<unsigned char> wide_p(1025, 0xFF);  // 8193 bits
+  wide_p[0] = 1;
+  EXPECT_FALSE(accepted(blob({wide_p, {11}, {4}, {8}})));
+  std::vector<unsigned char> wide = blob({wide_p, {11}, {4}, {8}});
+  EXPECT_EQ(public_key_size_refusal(wide.data(), static_cast<int>(wide.size())),
+            "DSA prime p of 8193 bits is larger than the 8192 bits accepted");
   std::vector<unsigned char> big_q(22, 0xFF);
   big_q[0] = 0;
   std::vector<unsigned char> bigger_p(23, 0xFF);

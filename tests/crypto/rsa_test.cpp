@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "crypto/public_key_limits.h"
 #include "crypto/random_pool.h"
 #include "crypto/wire_buffer.h"
 #include "base/memory.h"
@@ -250,6 +251,24 @@ TEST(RsaHostileInput, MalformedPublicBlobsAreRefused)
   for (std::size_t cut = 0; cut < good.size(); ++cut)
     EXPECT_TRUE(refused(std::vector<unsigned char>(good.begin(), good.begin() + cut)));
   EXPECT_EQ(rsa2_public_bits(good.data(), 3), -1);
+
+  // Sizes: a modulus of 16384 bits and an exponent of 64 bits are the largest taken.
+  std::vector<unsigned char> largest(2049, 0xFF), wider(2049, 0xFF);
+  largest[0] = 0;
+  wider[0] = 1;
+  std::vector<unsigned char> e64(9, 0xFF), e65(10, 0xFF);
+  e64[0] = 0;
+  e65[0] = 0;
+  e65[1] = 1;
+  EXPECT_FALSE(refused(blob_with("ssh-rsa", e64, largest)));
+  EXPECT_TRUE(refused(blob_with("ssh-rsa", e65, largest)));
+  EXPECT_TRUE(refused(blob_with("ssh-rsa", {0x03}, wider)));
+  std::vector<unsigned char> too_wide = blob_with("ssh-rsa", {0x03}, wider);
+  EXPECT_EQ(public_key_size_refusal(too_wide.data(), static_cast<int>(too_wide.size())),
+            "RSA modulus of 16385 bits is larger than the 16384 bits accepted");
+  std::vector<unsigned char> long_exponent = blob_with("ssh-rsa", e65, largest);
+  EXPECT_EQ(public_key_size_refusal(long_exponent.data(), static_cast<int>(long_exponent.size())),
+            "RSA exponent of 65 bits is larger than the 64 bits accepted");
 }
 
 TEST(RsaHostileInput, UnusableKeysDoNotCrash)

@@ -34,6 +34,9 @@ CMirvaleDoc ShellSettingsFor(const FakeDevice& device, const testing_support::Ss
   // A command path and its lines, separated by CR LF with an empty line and blanks around.
   doc.m_mapRestore.Set("s1", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
                                           " description core \r\n\r\n shutdown", "", "admin"});
+  // A line the device rejects, with the command path typed with its own \r.
+  doc.m_mapRestore.Set("s2", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/2\\r", "",
+                                          "bogus line", "", "admin"});
   return doc;
 }
 
@@ -72,16 +75,19 @@ TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
   std::optional<CMirvaleDoc> done;
   for (auto deadline = std::chrono::steady_clock::now() + 120s; !done && std::chrono::steady_clock::now() < deadline;) {
     CMirvaleDoc doc = DecodeSettings(platform::ReadWholeFile(service.ProgramFile("Mirvale.ini")).value_or(""));
-    if (!doc.m_mapRestore.Find("s1")->m_strResult.empty()) done = doc;
+    if (!doc.m_mapRestore.Find("s2")->m_strResult.empty()) done = doc;
     else std::this_thread::sleep_for(100ms);
   }
   ASSERT_TRUE(done) << "the request received no result";
-  EXPECT_EQ(done->m_mapRestore.Find("s1")->m_strResult, "Successful");
+  EXPECT_EQ(done->m_mapRestore.Find("s1")->m_strResult, "Successful") << "a console line is no error";
+  EXPECT_EQ(done->m_mapRestore.Find("s2")->m_strResult, "Failed");
 
   std::string received = device.Received();
   EXPECT_NE(received.find("configure terminal\rinterface GigabitEthernet0/1\rdescription core\rshutdown\rend\r"
                           "write memory\r"),
             std::string::npos)
+      << received;
+  EXPECT_NE(received.find("configure terminal\rinterface GigabitEthernet0/2\rbogus line\rend\r"), std::string::npos)
       << received;
   EXPECT_EQ(received.find("show running-config"), received.rfind("show running-config"))
       << "the configuration is collected once after the request";

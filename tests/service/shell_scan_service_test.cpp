@@ -1,7 +1,9 @@
 // A shell pool scanned through the real MirvaleSrv: the fake device as a raw TCP service on
 // 127.0.0.1 (chosen through the client's default session), behind busybox's telnet server,
 // behind sshd (SSH-2) and behind the scripted SSH-1 server.
+#include <algorithm>
 #include <functional>
+#include <iostream>
 
 #include <gtest/gtest.h>
 
@@ -155,13 +157,15 @@ TEST(ShellScanService, ShellPoolStoresLinesMarksChangesAndLogonFailures) {
 }
 
 // The same pool behind busybox's telnet server: the service negotiates telnet, logs on and
-// stores the configuration.
+// stores the configuration. The privileged command typed with its \r is sent as the command and
+// one CR, as the scripts are.
 TEST(ShellScanService, TelnetPoolIsScannedThroughTheTelnetServer) {
   FakeDevice device(FakeDeviceOptions{.mode = "telnet", .page = 100});
   ServiceProcess service;
   ASSERT_TRUE(UseProtocol(service, "telnet", device.port()));
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
-                                            EncodeSettings(ShellSettingsDoc(device.port(), "secret"))));
+  CMirvaleDoc doc = ShellSettingsDoc(device.port(), "secret");
+  doc.m_mapPools.Find("routers")->m_strPrivilegedCommand = "enable\\r";
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
   ASSERT_TRUE(service.Start());
   ASSERT_EQ(service.Control(kStartScan), 0u);
   auto scan = WaitForFinishedScan(service, "");
@@ -171,6 +175,9 @@ TEST(ShellScanService, TelnetPoolIsScannedThroughTheTelnetServer) {
   std::vector<std::string> expected{"show running-config"};
   expected.insert(expected.end(), device.options().config.begin(), device.options().config.end());
   EXPECT_EQ(StoredLines(service), expected);
+  std::string received = device.Received();
+  EXPECT_EQ(received.find("\\r"), std::string::npos) << received;
+  EXPECT_NE(received.find("enable\r"), std::string::npos) << received;
   EXPECT_TRUE(service.Stop());
 }
 
@@ -227,6 +234,72 @@ TEST(ShellScanService, OverSsh1StoresTheSameLinesAndAWrongPasswordIsALogonFailur
     return settings;
   };
   ExpectScanThenLogonFailure(doc, device.options().config, [&] { return FakeDevice::ReadFile(folder / "report.txt"); });
+}
+
+// Scripted SSH servers that misbehave, each alone in the pool: host keys too large to check
+// are refused at once, and a server that closes after the key exchange is no logon failure.
+class HostileSshServer {
+ public:
+  explicit HostileSshServer(const std::string& mode)
+      : server_({"/usr/bin/python3", MIRVALE_SOURCE_DIR "/tests/service/peers/ssh_hostile_server.py", "{port}", mode}) {
+  }
+  bool ready() const { return server_.ready(); }
+  CMirvaleDoc Pool() const {
+    CMirvaleDoc doc = ShellSettingsDoc(server_.port(), "secret");
+    CPoolItem& pool = *doc.m_mapPools.Find("routers");
+    pool.m_bTelnet = 0;
+    pool.m_bSsh = 1;
+    pool.m_nTimeout = kTimeoutSeconds;
+    return doc;
+  }
+  std::string Device() const { return "127.0.0.1:" + std::to_string(server_.port()); }
+  static constexpr int kTimeoutSeconds = 5;
+
+ private:
+  ssh_testing::Server server_;
+};
+
+bool HasEventLine(const ServiceProcess& service, const std::string& line) {
+  auto lines = service.EventLines();
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+TEST(ShellScanService, OversizedHostKeysAreRefusedAtOnce) {
+  for (const auto& [mode, refusal] :
+       {std::pair{"rsa-16385", "RSA modulus of 16385 bits is larger than the 16384 bits accepted"},
+        {"rsa-11400", "RSA modulus of 91199 bits is larger than the 16384 bits accepted"}}) {
+    HostileSshServer server(mode);
+    ASSERT_TRUE(server.ready()) << mode;
+    ServiceProcess service;
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(server.Pool())));
+    ASSERT_TRUE(service.Start());
+    auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(service.Control(kStartScan), 0u);
+    ASSERT_TRUE(WaitForFinishedScan(service, "")) << mode;
+    auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    std::cout << mode << ": scan " << took.count() << " ms\n";
+    EXPECT_LT(took, std::chrono::seconds(2 * HostileSshServer::kTimeoutSeconds)) << mode;
+    EXPECT_TRUE(HasEventLine(service, "FATAL ERROR: " + server.Device() + ": Server's host key refused: " + refusal))
+        << mode;
+  }
+}
+
+TEST(ShellScanService, ServerClosingAfterKeyExchangeIsNoLogonFailure) {
+  HostileSshServer server("close-at-kex");
+  ASSERT_TRUE(server.ready());
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(server.Pool())));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto scan = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(scan);
+  ASSERT_TRUE(scan->map.Find("routers/127.0.0.1"));
+  // However the connection ends, the event line names the device.
+  std::string events;
+  for (const auto& line : service.EventLines()) events += line + "\n";
+  EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes") << events;
+  EXPECT_NE(events.find("FATAL ERROR: " + server.Device() + ": "), std::string::npos) << events;
+  EXPECT_NE(events.find(server.Device() + ": The server's host key is not cached"), std::string::npos) << events;
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 // The service's shell conversation against the fake device: directly over raw TCP, through
 // busybox's telnet server, and over rlogin (RFC 1282 peer).
-#include <gtest/gtest.h>
-
 #include <chrono>
+
+#include <gtest/gtest.h>
 
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
@@ -132,11 +132,11 @@ TEST_F(ShellSessionTest, TelnetServerPathCollectsTheConfiguration) {
   EXPECT_EQ(Stored(result.lines), Expected(device));
 }
 
-
 TEST_F(ShellSessionTest, TelnetNegotiationWithTheServerIsLogged) {
   FakeDevice device(FakeDeviceOptions{.mode = "telnet"});
   UseProtocol("telnet", device.port());
-  // The conversation's event lines reach its session log (the packet mode keeps them).
+  // The conversation's event lines reach its session log (the packet mode keeps them), each
+  // naming the device.
   std::string logFile = registry_.path() + "/session.log";
   auto key = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings", true);
   key->SetDword("LogType", 3);
@@ -147,7 +147,9 @@ TEST_F(ShellSessionTest, TelnetNegotiationWithTheServerIsLogged) {
   std::string log = platform::ReadWholeFile(logFile).value_or("");
   for (const char* line : {"client:\tWILL NAWS", "server:\tDO NAWS", "client:\tSB NAWS 80,24", "server:\tWILL ECHO",
                            "server:\tWILL SGA", "client:\tDO ECHO"})
-    EXPECT_NE(log.find(std::string("Event Log: ") + line + "\r\n"), std::string::npos) << line;
+    EXPECT_NE(log.find("Event Log: 127.0.0.1:" + std::to_string(device.port()) + ": " + line + "\r\n"),
+              std::string::npos)
+        << line;
 }
 
 TEST_F(ShellSessionTest, PoolSettingsGiveStoredLines) {
@@ -218,7 +220,8 @@ TEST_F(ShellSessionTest, SendShellRequestSendsPathAndValueLines) {
   settings.m_strRestoreEnd = "end";
   ASSERT_TRUE(session_.Open("127.0.0.1", settings));
   ASSERT_TRUE(session_.Login());
-  EXPECT_TRUE(SendShellRequest(session_, "interface Gi0/1", "description a\r\n\r\n ip address 1.2.3.4 255.0.0.0 "));
+  EXPECT_EQ(SendShellRequest(session_, "interface Gi0/1", "description a\r\n\r\n ip address 1.2.3.4 255.0.0.0 "),
+            ShellRequestOutcome::Answered);
   session_.Close();
   std::string received = device.Received();
   EXPECT_NE(received.find("configure terminal\rinterface Gi0/1\rdescription a\rip address 1.2.3.4 255.0.0.0\rend\r"),

@@ -5,7 +5,9 @@ Login and password prompts, an "enable" step, a "--More--" pager that erases its
 backspaces or with cursor positioning (ESC [24;1H), and "show running-config" printing the
 configuration file given. Every byte received is appended to the byte log. A slow device pauses
 once in the middle of a line of its second page (--pause); an odd one numbers its prompt with the
-commands it ran and shows another pager text (--numbered-prompt, --pager).
+commands it ran and shows another pager text (--numbered-prompt, --pager). In configuration mode
+a line beginning with "bogus" is rejected ("% Invalid input ...") and "shutdown" brings a
+console message.
 
 Modes: --stdio (behind a telnet server, on its terminal), --raw (a TCP server on 127.0.0.1) and
 --rlogin (a TCP server speaking RFC 1282 before the conversation); --stream sends lines for
@@ -182,6 +184,10 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
             prompt = "Router(config)#"
         elif command == "end" and prompt != PROMPT_USER:
             prompt = PROMPT_ENABLED
+        elif command == "shutdown" and prompt != PROMPT_USER:
+            channel.send("%LINK-5-CHANGED: Interface changed state to administratively down\r\n")
+        elif command.startswith("bogus") and prompt != PROMPT_USER:
+            channel.send("           ^\r\n% Invalid input detected at '^' marker.\r\n")
         elif command in ("exit", "quit", "logout"):
             return
         elif command and prompt == PROMPT_USER:
