@@ -1,7 +1,10 @@
 #include "platform/service_control_server.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <exception>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,8 +18,41 @@ namespace platform {
 
 namespace {
 
-// A client that connects but never sends its code must not hold the handler thread.
-constexpr int kCodeWaitMs = 5000;
+using Clock = std::chrono::steady_clock;
+
+// A client that connects but never sends its code is dropped after this long.
+constexpr auto kCodeWait = std::chrono::seconds(5);
+// Clients whose codes are still awaited; beyond them the one waiting longest is dropped.
+constexpr size_t kMaxWaitingClients = 64;
+
+// A client whose code is being read.
+struct WaitingClient {
+  UniqueFd fd;
+  unsigned char code[4] = {};
+  size_t got = 0;
+  Clock::time_point deadline;
+};
+
+ControlCaller CallerOf(int client) {
+  ControlCaller caller;
+  ucred credentials{};
+  socklen_t length = sizeof credentials;
+  if (getsockopt(client, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0 && length == sizeof credentials)
+    caller = {credentials.pid, credentials.uid, credentials.gid};
+  return caller;
+}
+
+// False when the client is done with: closed, failed, or its code complete.
+bool ReadMore(WaitingClient& waiting) {
+  for (;;) {
+    ssize_t got = recv(waiting.fd.get(), waiting.code + waiting.got, sizeof waiting.code - waiting.got, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+    if (got <= 0) return false;
+    waiting.got += static_cast<size_t>(got);
+    return waiting.got < sizeof waiting.code;
+  }
+}
 
 }  // namespace
 
@@ -32,8 +68,8 @@ std::unique_ptr<ControlSocketServer> ControlSocketServer::Listen(const std::stri
     unlink(path.c_str());
     return nullptr;
   }
-  return std::unique_ptr<ControlSocketServer>(new ControlSocketServer(
-      path, std::move(listener), UniqueFd(pipeFds[0]), UniqueFd(pipeFds[1]), std::move(handler)));
+  return std::unique_ptr<ControlSocketServer>(new ControlSocketServer(path, std::move(listener), UniqueFd(pipeFds[0]),
+                                                                      UniqueFd(pipeFds[1]), std::move(handler)));
 }
 
 ControlSocketServer::ControlSocketServer(std::string path, UniqueFd listener, UniqueFd wakeRead, UniqueFd wakeWrite,
@@ -43,6 +79,7 @@ ControlSocketServer::ControlSocketServer(std::string path, UniqueFd listener, Un
       wakeRead_(std::move(wakeRead)),
       wakeWrite_(std::move(wakeWrite)),
       handler_(std::move(handler)) {
+  handlerThread_ = std::thread([this] { Handle(); });
   thread_ = std::thread([this] { Serve(); });
 }
 
@@ -51,41 +88,81 @@ ControlSocketServer::~ControlSocketServer() {
   while (write(wakeWrite_.get(), &wake, 1) < 0 && errno == EINTR) {
   }
   if (thread_.joinable()) thread_.join();
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  queued_.notify_all();
+  if (handlerThread_.joinable()) handlerThread_.join();
   unlink(path_.c_str());
 }
 
 void ControlSocketServer::Serve() {
+  std::vector<WaitingClient> waiting;
   for (;;) {
-    pollfd waiting[2] = {{listener_.get(), POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
-    int ready = poll(waiting, 2, -1);
-    if (ready < 0) {
-      if (errno == EINTR) continue;
-      return;
+    std::vector<pollfd> polled = {{listener_.get(), POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
+    auto now = Clock::now();
+    auto due = now + kCodeWait;
+    for (const auto& client : waiting) {
+      polled.push_back({client.fd.get(), POLLIN, 0});
+      due = std::min(due, client.deadline);
     }
-    if (waiting[1].revents != 0) return;
-    if ((waiting[0].revents & POLLIN) == 0) continue;
-    UniqueFd client(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-    if (client) AnswerOne(client.get());
+    auto waitMs = std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count() + 1;
+    int ready = poll(polled.data(), polled.size(), static_cast<int>(std::max<long long>(waitMs, 0)));
+    if (ready < 0 && errno != EINTR) return;
+    if (polled[1].revents != 0) return;
+    now = Clock::now();
+    // Clients first, so that the slots of those done are free for the new ones.
+    std::vector<WaitingClient> still;
+    for (size_t i = 0; i < waiting.size(); ++i) {
+      WaitingClient& client = waiting[i];
+      bool open = ready <= 0 || polled[i + 2].revents == 0 || ReadMore(client);
+      if (client.got == sizeof client.code)
+        Queue(std::move(client.fd), DecodeLittleEndian32(client.code));
+      else if (open && now < client.deadline)
+        still.push_back(std::move(client));
+    }
+    waiting = std::move(still);
+    if (ready > 0 && (polled[0].revents & POLLIN) != 0) {
+      UniqueFd client(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK));
+      if (!client) continue;
+      if (waiting.size() >= kMaxWaitingClients) waiting.erase(waiting.begin());
+      waiting.push_back(WaitingClient{std::move(client), {}, 0, now + kCodeWait});
+    }
   }
 }
 
-void ControlSocketServer::AnswerOne(int client) {
-  unsigned char request[4];
-  if (!ReceiveExactly(client, request, sizeof request, kCodeWaitMs)) return;
-  // A request that fails with an exception is answered as failed; the service goes on.
-  ControlCaller caller;
-  ucred credentials{};
-  socklen_t length = sizeof credentials;
-  if (getsockopt(client, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0 && length == sizeof credentials)
-    caller = {credentials.pid, credentials.uid, credentials.gid};
-  uint32_t status = kControlFailed;
-  try {
-    status = handler_(DecodeLittleEndian32(request), caller);
-  } catch (const std::exception&) {
+void ControlSocketServer::Queue(UniqueFd client, uint32_t code) {
+  // The answer is written when the handler returns: blocking, the 4 bytes always fit.
+  fcntl(client.get(), F_SETFL, fcntl(client.get(), F_GETFL) & ~O_NONBLOCK);
+  ControlCaller caller = CallerOf(client.get());
+  {
+    std::lock_guard lock(mutex_);
+    requests_.push_back(Request{std::move(client), code, caller});
   }
-  unsigned char answer[4];
-  EncodeLittleEndian32(status, answer);
-  SendAll(client, answer, sizeof answer);
+  queued_.notify_one();
+}
+
+void ControlSocketServer::Handle() {
+  for (;;) {
+    Request request;
+    {
+      std::unique_lock lock(mutex_);
+      queued_.wait(lock, [this] { return stopping_ || !requests_.empty(); });
+      if (stopping_) return;
+      request = std::move(requests_.front());
+      requests_.pop_front();
+    }
+    // A request that fails with an exception is answered as failed; the service goes on.
+    uint32_t status = kControlFailed;
+    try {
+      status = handler_(request.code, request.caller);
+    } catch (const std::exception&) {
+    }
+    unsigned char answer[4];
+    EncodeLittleEndian32(status, answer);
+    SendAll(request.client.get(), answer, sizeof answer);
+  }
 }
 
 }  // namespace platform

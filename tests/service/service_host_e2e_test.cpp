@@ -1,11 +1,15 @@
 // The real MirvaleSrv in folders of its own, driven over its control socket.
 #include <gtest/gtest.h>
 
+#include <iostream>
+#include <vector>
+
 #include "common/database_files.h"
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
 #include "platform/service_control.h"
+#include "platform/unix_socket.h"
 #include "tests/support/fake_systemctl.h"
 #include "tests/support/service_process.h"
 
@@ -92,6 +96,22 @@ TEST_F(ServiceHost, UnknownCodesAreBadRequestsAndTheServiceGoesOn) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "Bad service request"), 2);
   EXPECT_EQ(service.Control(platform::kControlInterrogate), 4u);
   EXPECT_TRUE(service.Stop());
+}
+
+// Ten clients that connect and send nothing: another client's request is answered at once, and
+// a stop still ends the service promptly.
+TEST_F(ServiceHost, SilentControlClientsDelayNobody) {
+  StartRegistered();
+  std::vector<platform::UniqueFd> silent;
+  for (int i = 0; i < 10; ++i) silent.push_back(platform::ConnectUnixStream(service.ControlSocket(), false));
+  auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(service.Control(platform::kControlInterrogate), 4u);
+  auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+  std::cout << "interrogate answered in " << took.count() << " ms beside 10 silent clients\n";
+  EXPECT_LT(took, 1000ms);
+  auto stopped = service.Stop();
+  ASSERT_TRUE(stopped);
+  EXPECT_LT(*stopped, kStopBound);
 }
 
 TEST_F(ServiceHost, ASecondInstanceLeavesTheRunningServiceAlone) {
