@@ -3,7 +3,8 @@
 # tests under ThreadSanitizer, builds, runs the unit and end-to-end tests, then them again with
 # everything (MirvaleSrv too) built under AddressSanitizer (leak detection on) and
 # UndefinedBehaviorSanitizer, and the desktop program's start-up and its tests under both
-# sanitizer builds and ThreadSanitizer (scripts/test-desktop-sanitizers.sh).
+# sanitizer builds and ThreadSanitizer (scripts/test-desktop-sanitizers.sh); at last every fuzz
+# target replays its kept inputs and is fuzzed briefly (scripts/test-fuzz.sh).
 # Benchmarks (label bench) are not run here: scripts/bench.sh runs them.
 #
 # The tests run as root (CI does). A test that skipped or did not run fails the run: a skipped
@@ -90,4 +91,6 @@ if compgen -G "$sanitizer_logs/*" >/dev/null; then
   done
   failed=1
 fi
+# Fuzz targets: each target's kept inputs replayed, then each fuzzed for 10 seconds.
+bash scripts/test-fuzz.sh || failed=1
 finish

@@ -1,0 +1,54 @@
+// Session settings and the host-key cache as the store's value files hold them, which a user
+// may edit: the same bytes stand for the default session and for the cache. Loading must give
+// a session within its bounds, and a lookup any answer, whatever the file says. The store is
+// a folder of this process, removed at its end.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
+
+#include "base/store_paths.h"
+#include "platform/registry.h"
+#include "remoteshell/core/host_key_cache.h"
+#include "remoteshell/core/settings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The value files of the two keys, made once.
+std::vector<fs::path> ValueFiles() {
+  static const std::vector<fs::path> files = [] {
+    static const fs::path root = fs::temp_directory_path() / ("mirvale-fuzz-store-" + std::to_string(getpid()));
+    fs::create_directories(root);
+    setenv("MIRVALE_REGISTRY_ROOT", root.c_str(), 1);
+    std::atexit([] {
+      std::error_code ignored;
+      fs::remove_all(root, ignored);
+    });
+    for (const std::string& path :
+         {std::string(kSessionsRegistryPath) + "\\Default%20Settings", std::string(kHostKeysRegistryPath)})
+      platform::RegistryKey::Open(path, true)->SetString("made", "1");
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+      if (entry.path().filename() == ".values") found.push_back(entry.path());
+    if (found.size() != 2) __builtin_trap();
+    return found;
+  }();
+  return files;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
+  for (const fs::path& file : ValueFiles())
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  SessionConfig config{};
+  settings_load_defaults("", &config);
+  if (config.port < 1 || config.port > 65535 || config.terminal_width < 1) __builtin_trap();
+  host_key_cache_lookup("device.example", 22, "rsa2", "0x23,0xc0ffee");
+  host_key_cache_lookup("device.example", 22, "rsa", "0x23,0xc0ffee");
+  return 0;
+}
