@@ -2,7 +2,7 @@
 // a size the first byte picks. Our answers go to a recorder; the output to the owner's sink.
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/terminal/telnet_session.h"
-#include "tests/remoteshell/proxy_link.h"
+#include "tests/remoteshell/recording_socket.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   if (size < 1) return 0;
@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     return true;
   }();
   (void)ready;
-  proxy_testing::Link link{{&proxy_testing::kLinkOps}, {}};
+  socket_testing::Link link{{&socket_testing::kLinkOps}, {}};
   TelnetSession telnet;
   telnet.socket = &link;
   const size_t piece = 1 + data[0];

@@ -5,33 +5,9 @@
 #include <string>
 
 #include "remoteshell/net/proxy_socket.h"
+#include "tests/remoteshell/recording_socket.h"
 
 namespace proxy_testing {
-
-// The connection to the proxy.
-struct Link : Socket {
-  std::string written;
-};
-
-inline Link* link_of(Socket* socket) { return static_cast<Link*>(socket); }
-
-inline const NetSocketOps kLinkOps = {
-    [](Socket*, const SocketOwner*) { return SocketOwner{}; },
-    [](Socket*) {},
-    [](Socket* socket, const char* data, int length) {
-      link_of(socket)->written.append(data, static_cast<size_t>(length));
-      return 0;
-    },
-    [](Socket* socket, const char* data, int length) {
-      link_of(socket)->written.append(data, static_cast<size_t>(length));
-      return 0;
-    },
-    [](Socket*) {},
-    [](Socket*, void*) {},
-    [](Socket*) -> void* { return nullptr; },
-    [](Socket*, int) {},
-    [](Socket*) -> const char* { return nullptr; },
-};
 
 // What the owner heard.
 struct Owner {
@@ -98,7 +74,7 @@ class Negotiation {
   const std::string& sent() const { return link_.written; }
 
  private:
-  Link link_{{&kLinkOps}, {}};
+  socket_testing::Link link_{{&socket_testing::kLinkOps}, {}};
   Owner owner_;
   ProxySocket proxy_;
 };
