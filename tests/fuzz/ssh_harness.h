@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "base/memory.h"
+#include "crypto/crc32.h"
 #include "crypto/random_pool.h"
 #include "remoteshell/core/conversation.h"
 #include "remoteshell/core/prompt_set.h"
@@ -128,13 +129,33 @@ class SshPeer {
     packet.append(padding, '\0');
     Receive(reinterpret_cast<const unsigned char*>(packet.data()), packet.size());
   }
+  // One SSH-1 packet (type byte first). The session key is ours alone, so the fuzz input
+  // cannot encrypt: once the client switches encryption on, it is switched off again and both
+  // sides go on in the clear (the encrypted layer has a target of its own).
+  void ReceiveSsh1Payload(const unsigned char* payload, size_t size) {
+    const uint32_t length = static_cast<uint32_t>(size + 4);
+    std::string packet = {static_cast<char>(length >> 24), static_cast<char>(length >> 16),
+                          static_cast<char>(length >> 8), static_cast<char>(length)};
+    packet.append(8 - length % 8, '\0');
+    packet.append(reinterpret_cast<const char*>(payload), size);
+    const uint32_t crc = crc32_buffer(packet.data() + 4, packet.size() - 4);
+    packet += {static_cast<char>(crc >> 24), static_cast<char>(crc >> 16), static_cast<char>(crc >> 8),
+               static_cast<char>(crc)};
+    if (!Closed()) ssh1_receive(ssh_, reinterpret_cast<const unsigned char*>(packet.data()), packet.size());
+    Ssh1PacketLayer& layer = ssh_->ssh1.layer;
+    if (layer.cipher != nullptr) {
+      layer.cipher->free_context(layer.cipher_ctx);
+      layer.cipher = nullptr;
+      layer.cipher_ctx = nullptr;
+    }
+  }
   // The input as payloads, each behind a two-byte length; stops when the session ends.
-  void ReceivePayloads(const unsigned char* data, size_t size) {
+  void ReceivePayloads(const unsigned char* data, size_t size, bool ssh1 = false) {
     size_t at = 0;
     while (size - at >= 2 && !Closed()) {
       const size_t length = std::min<size_t>((size_t{data[at]} << 8) | data[at + 1], size - at - 2);
       at += 2;
-      if (length > 0) ReceivePayload(data + at, length);
+      if (length > 0) ssh1 ? ReceiveSsh1Payload(data + at, length) : ReceivePayload(data + at, length);
       at += length;
     }
   }
