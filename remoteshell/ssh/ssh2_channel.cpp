@@ -303,6 +303,13 @@ bool ssh2_connection_packet(SshSession* ssh, const unsigned char* payload, size_
 
   uint32_t recipient = body.get_uint32();
   SshChannel* channel = body.failed() ? nullptr : find_channel(ssh, recipient);
+  // A server that closes or asks of a channel we do not hold has lost track of the connection.
+  if (channel == nullptr && type == kMsgChannelClose)
+    return ssh_fatal(ssh, "Received CHANNEL_CLOSE for nonexistent channel " + std::to_string(recipient) + "\n"), true;
+  if (channel == nullptr && type == kMsgChannelRequest) {
+    std::string reason = "Received channel request for nonexistent channel " + std::to_string(recipient);
+    return ssh_disconnect(ssh, nullptr, reason.c_str(), 2, false), true;
+  }
   if (channel == nullptr) {
     ssh_event(ssh, "Ignored message type %d for unknown channel %u", type, recipient);
     return true;
@@ -318,6 +325,8 @@ bool ssh2_connection_packet(SshSession* ssh, const unsigned char* payload, size_
     }
     return true;
   }
+  if (channel->type == kChannelPortOpening && type == kMsgChannelClose)
+    return ssh_fatal(ssh, "Received CHANNEL_CLOSE for half-open channel " + std::to_string(recipient) + "\n"), true;
   if (channel->type == kChannelPortOpening) {
     ssh_event(ssh, "Ignored message type %d for half-open channel %u", type, recipient);
     return true;

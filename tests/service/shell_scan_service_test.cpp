@@ -302,5 +302,23 @@ TEST(ShellScanService, ServerClosingAfterKeyExchangeIsNoLogonFailure) {
   EXPECT_NE(events.find(server.Device() + ": The server's host key is not cached"), std::string::npos) << events;
 }
 
+// A server closing, or asking of, a channel the client never had ends the connection.
+TEST(ShellScanService, MessagesForAnUnknownChannelEndTheConnection) {
+  for (const auto& [mode, fatal] :
+       {std::pair{"unknown-close", "Received CHANNEL_CLOSE for nonexistent channel 4242 "},
+        {"unknown-request", "Disconnected: Received channel request for nonexistent channel 4242"}}) {
+    HostileSshServer server(mode);
+    ASSERT_TRUE(server.ready()) << mode;
+    ServiceProcess service;
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(server.Pool())));
+    ASSERT_TRUE(service.Start());
+    ASSERT_EQ(service.Control(kStartScan), 0u);
+    ASSERT_TRUE(WaitForFinishedScan(service, "")) << mode;
+    std::string events;
+    for (const auto& line : service.EventLines()) events += line + "\n";
+    EXPECT_NE(events.find("FATAL ERROR: " + server.Device() + ": " + fatal + "\n"), std::string::npos) << events;
+  }
+}
+
 }  // namespace
 }  // namespace mirvale

@@ -5,6 +5,8 @@ usage: ssh_hostile_server.py PORT MODE
   rsa-16385      offers a 16385-bit RSA host key (with a signature that cannot be right)
   rsa-11400      offers an RSA host key whose modulus and exponent are 11,400 bytes each
   close-at-kex   finishes the key exchange properly (paramiko), then closes before any login
+  unknown-close  logs any password in, opens the shell, then closes a channel it never opened
+  unknown-request  the same with a request for a channel it never opened
 Serves connections on 127.0.0.1 until killed."""
 import hashlib
 import os
@@ -97,10 +99,61 @@ def serve_close_at_kex(conn, host_key):
     transport.close()
 
 
+def serve_unknown_channel(conn, host_key, mode):
+    import paramiko
+    from paramiko.common import cMSG_CHANNEL_CLOSE, cMSG_CHANNEL_REQUEST
+
+    class Device(paramiko.ServerInterface):
+        def __init__(self):
+            self.shell = threading.Event()
+
+        def get_allowed_auths(self, username):
+            return "password"
+
+        def check_auth_password(self, username, password):
+            return paramiko.AUTH_SUCCESSFUL
+
+        def check_channel_request(self, kind, chanid):
+            return paramiko.OPEN_SUCCEEDED
+
+        def check_channel_pty_request(self, *args):
+            return True
+
+        def check_channel_shell_request(self, channel):
+            self.shell.set()
+            return True
+
+    transport = paramiko.Transport(conn)
+    options = transport.get_security_options()
+    options.key_types = ["ssh-rsa"]
+    options.kex = ["diffie-hellman-group14-sha1"]
+    transport.add_server_key(host_key)
+    device = Device()
+    transport.start_server(server=device)
+    channel = transport.accept(30)
+    if channel is None or not device.shell.wait(30):
+        return
+    channel.send(b"Router#")
+    message = paramiko.Message()
+    if mode == "unknown-close":
+        message.add_byte(cMSG_CHANNEL_CLOSE)
+        message.add_int(4242)
+    else:
+        message.add_byte(cMSG_CHANNEL_REQUEST)
+        message.add_int(4242)
+        message.add_string("exit-status")
+        message.add_boolean(False)
+        message.add_int(0)
+    transport._send_user_message(message)
+    transport.join(30)
+
+
 def serve(conn, mode, host_key):
     try:
         if mode == "close-at-kex":
             serve_close_at_kex(conn, host_key)
+        elif mode.startswith("unknown-"):
+            serve_unknown_channel(conn, host_key, mode)
         else:
             serve_oversized(conn, mode)
     except (EOFError, OSError):
@@ -112,7 +165,7 @@ def serve(conn, mode, host_key):
 def main():
     port, mode = int(sys.argv[1]), sys.argv[2]
     host_key = None
-    if mode == "close-at-kex":
+    if mode == "close-at-kex" or mode.startswith("unknown-"):
         import paramiko
         host_key = paramiko.RSAKey.generate(1024)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
