@@ -3,6 +3,7 @@
 #include "base/memory.h"
 #include "crypto/crc32.h"
 #include "crypto/random_pool.h"
+#include "crypto/secure_clear.h"
 #include "crypto/ssh1_attack_detector.h"
 #include "remoteshell/ssh/ssh_session.h"
 
@@ -33,6 +34,7 @@ std::vector<unsigned char> ssh1_build_packet(Ssh1PacketLayer& layer, uint8_t typ
     if (layer.compression->compress(layer.compress_ctx, body.data(), static_cast<int>(body.size()), &block,
                                     &block_length))
       body.assign(block, block + block_length);
+    secure_clear(block, static_cast<size_t>(block_length > 0 ? block_length : 0));
     checked_free(block);
   }
   uint32_t packet_length = static_cast<uint32_t>(body.size() + 4);
@@ -77,7 +79,7 @@ int ssh1_read_packet(Ssh1PacketLayer& layer, const unsigned char* data, size_t l
   }
   const unsigned char* body = bytes + (padded - packet_length);
   packet->assign(body, body + packet_length - 4);
-  layer.incoming.erase(layer.incoming.begin(), layer.incoming.begin() + static_cast<long>(4 + padded));
+  wiped_erase_front(layer.incoming, 4 + padded);
   if (compressing(layer)) {
     unsigned char* block = nullptr;
     int block_length = 0;
@@ -89,6 +91,7 @@ int ssh1_read_packet(Ssh1PacketLayer& layer, const unsigned char* data, size_t l
       return -1;
     }
     packet->assign(block, block + block_length);
+    secure_clear(block, static_cast<size_t>(block_length));
     checked_free(block);
   }
   return 1;

@@ -2,9 +2,11 @@
 // the queue that holds other packets while a key exchange runs, and the CBC defence (an
 // IGNORE before user data so that no packet starts on an IV the attacker knows).
 #include <algorithm>
+#include <span>
 
 #include "base/memory.h"
 #include "crypto/random_pool.h"
+#include "crypto/secure_clear.h"
 #include "remoteshell/core/session_log.h"
 #include "remoteshell/ssh/ssh_session.h"
 
@@ -38,7 +40,10 @@ bool compresses(const SshDirection& direction) {
 struct Block {
   unsigned char* data = nullptr;
   int length = 0;
-  ~Block() { checked_free(data); }
+  ~Block() {
+    secure_clear(data, static_cast<size_t>(length > 0 ? length : 0));
+    checked_free(data);
+  }
 };
 
 const char* message_name(const SshSession* ssh, uint8_t type) {
@@ -76,7 +81,7 @@ void log_packet_of(SshSession* ssh, int direction, const unsigned char* payload,
 
 // One framed, MACed and encrypted packet. A secret payload is padded to at least
 // kSsh2SecretPacketLength bytes so that its length tells little about the secret.
-std::vector<unsigned char> build_packet(SshSession* ssh, const std::vector<unsigned char>& payload,
+std::vector<unsigned char> build_packet(SshSession* ssh, std::span<const unsigned char> payload,
                                         size_t secret_from = 0) {
   log_packet_of(ssh, kPacketOutgoing, payload.data(), payload.size(), secret_from);
   SshDirection& out = ssh->out;
@@ -112,7 +117,7 @@ void write_to_socket(SshSession* ssh, const std::vector<unsigned char>& bytes) {
   ssh->bytes_sent += bytes.size();
 }
 
-void defer(SshSession* ssh, const std::vector<unsigned char>& payload, bool no_ignore, size_t secret_from = 0) {
+void defer(SshSession* ssh, std::span<const unsigned char> payload, bool no_ignore, size_t secret_from = 0) {
   if (is_cbc(ssh->out) && ssh->deferred.empty() && !no_ignore) {
     WireBuffer ignore;
     ignore.put_byte(kMsgIgnore);
@@ -222,7 +227,7 @@ void ssh2_receive(SshSession* ssh, const unsigned char* data, size_t length) {
   }
   if (ssh->state == kSshClosed) return;
   // Keep the unread tail at the front so the buffer never grows beyond about one packet.
-  ssh->incoming.erase(ssh->incoming.begin(), ssh->incoming.begin() + static_cast<long>(ssh->incoming_used));
+  wiped_erase_front(ssh->incoming, ssh->incoming_used);
   ssh->incoming_used = 0;
 }
 
@@ -239,7 +244,7 @@ void ssh2_send_now(SshSession* ssh, const WireBuffer& payload, size_t secret_fro
 
 void ssh2_send(SshSession* ssh, const WireBuffer& payload, size_t secret_from) {
   if (ssh->queueing)
-    ssh->queued.push_back({payload.bytes(), secret_from});
+    ssh->queued.push_back({WipedVector(payload.bytes().begin(), payload.bytes().end()), secret_from});
   else
     ssh2_send_now(ssh, payload, secret_from);
 }

@@ -16,6 +16,7 @@
 #include "crypto/diffie_hellman.h"
 #include "crypto/rsa.h"
 #include "crypto/wire_buffer.h"
+#include "crypto/wiped_vector.h"
 #include "remoteshell/core/backend.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/core/keepalive.h"
@@ -239,7 +240,7 @@ inline constexpr uint32_t kAgentForwardMessageLimit = 256 * 1024;
 
 // A payload held back while a key exchange runs (secret_from as for ssh2_send).
 struct SshQueuedPayload {
-  std::vector<unsigned char> payload;
+  WipedVector payload;
   size_t secret_from = 0;
 };
 
@@ -272,7 +273,7 @@ struct Ssh1PacketLayer {
   void* compress_ctx = nullptr;  // owned by the caller
   void* decompress_ctx = nullptr;
   AttackDetector* detector = nullptr;  // made on first use
-  std::vector<unsigned char> incoming;
+  WipedVector incoming;  // decrypted in place
 };
 // Type and payload framed: length, random padding, CRC-32, encrypted from the padding on.
 std::vector<unsigned char> ssh1_build_packet(Ssh1PacketLayer& layer, uint8_t type, const unsigned char* payload,
@@ -397,7 +398,7 @@ struct SshSession {
 
   // SSH-2 packet layer.
   SshDirection out, in;
-  std::vector<unsigned char> incoming;  // bytes not yet consumed into packets
+  WipedVector incoming;  // bytes not yet consumed into packets, decrypted in place
   size_t incoming_used = 0;
   size_t first_block_done = 0;  // bytes of the packet at the front already decrypted
   // While a question to the user is open nothing received is read: bytes wait in incoming.
