@@ -13,8 +13,10 @@ namespace platform {
 
 namespace {
 
-constexpr const char* kCarriedVariables[] = {"MIRVALE_PROGRAM_FOLDER", "MIRVALE_COMMON_APPDATA", "MIRVALE_RUN_DIR",
-                                             "MIRVALE_REGISTRY_ROOT", "MIRVALE_EVENTLOG"};
+// The operators' group travels too: the service gives its files to the group the polkit rule names.
+constexpr const char* kCarriedVariables[] = {"MIRVALE_PROGRAM_FOLDER", "MIRVALE_COMMON_APPDATA",
+                                             "MIRVALE_RUN_DIR",        "MIRVALE_REGISTRY_ROOT",
+                                             "MIRVALE_EVENTLOG",       "MIRVALE_OPERATOR_GROUP"};
 
 // What the service's work leaves room to take away: it runs as root for PAM logons (reading
 // the shadow file), run actions in children that take another account's ids, raw ICMP, privileged

@@ -17,7 +17,7 @@ std::string SystemdUnitName(std::string_view serviceName);
 // MIRVALE_SYSTEMD_DIR (else /etc/systemd/system) joined with the unit name.
 std::string SystemdUnitPath(std::string_view serviceName);
 
-// The unit text: runs the program with no argument in the foreground. MIRVALE_* folder
+// The unit text: runs the program with no argument in the foreground. MIRVALE_* folder and group
 // overrides of the registering process are carried over, so the service finds the same files.
 std::string SystemdUnitText(const ServiceRegistration& registration);
 

@@ -97,6 +97,7 @@ TEST_F(SystemdControl, RefusalsCarrySystemdsWordsAndLeaveNothingHalfDone) {
 TEST_F(SystemdControl, SystemdAnalyzeAcceptsTheUnitWithAwkwardFolders) {
   ScopedEnv data("MIRVALE_COMMON_APPDATA", temp / "data 100% $HOME \"quoted\"");
   ScopedEnv program("MIRVALE_PROGRAM_FOLDER", temp.path());
+  ScopedEnv group("MIRVALE_OPERATOR_GROUP", "ops");
   ASSERT_TRUE(platform::WriteSystemdUnit(Registration()));
   std::string verdict = CommandOutput("systemd-analyze verify '" + UnitPath() + "' 2>&1; echo \"status $?\"");
   EXPECT_EQ(verdict, "status 0");
@@ -106,6 +107,7 @@ TEST_F(SystemdControl, SystemdAnalyzeAcceptsTheUnitWithAwkwardFolders) {
       << text;
   EXPECT_NE(text.find("ReadWritePaths=\"-" + temp.path() + "/data 100%% $HOME \\\"quoted\\\"/Oskavel/Mirvale\"\n"),
             std::string::npos);
+  EXPECT_NE(text.find("Environment=\"MIRVALE_OPERATOR_GROUP=ops\"\n"), std::string::npos) << "as the polkit rule";
   EXPECT_NE(text.find("NoNewPrivileges=yes\n"), std::string::npos);
 }
 
