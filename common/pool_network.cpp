@@ -14,7 +14,14 @@ PoolNetwork MakeNetwork(std::string_view address, uint32_t mask) {
   return PoolNetwork::FromEntry(address, HostOrderToAddress(mask));
 }
 
+bool OneRunFromTheTop(uint32_t mask) { return (~mask & (~mask + 1)) == 0; }
+
 }  // namespace
+
+bool IsContiguousMask(std::string_view mask) {
+  auto number = ParseIpv4(mask);
+  return number && OneRunFromTheTop(*number);
+}
 
 PoolNetwork PoolNetwork::FromEntry(std::string_view address, std::string_view mask) {
   PoolNetwork entry;
@@ -29,6 +36,12 @@ PoolNetwork PoolNetwork::FromEntry(std::string_view address, std::string_view ma
   auto maskNumber = ParseIpv4(mask);
   auto addressNumber = ParseIpv4(address);
   if (!maskNumber || !addressNumber) return entry;
+  if (!OneRunFromTheTop(*maskNumber)) {
+    entry.scattered_ = true;
+    entry.mask_ = *maskNumber;
+    entry.network_ = *addressNumber & *maskNumber;
+    return entry;
+  }
   entry.usable_ = true;
   entry.mask_ = *maskNumber;
   entry.hostBits_ = static_cast<uint32_t>(std::countr_zero(uint64_t{*maskNumber} | (uint64_t{1} << 32)));
@@ -59,6 +72,15 @@ bool PoolNetwork::Contains(uint32_t address) const {
   if (single_) return address == network_;
   uint64_t hostMask = (uint64_t{1} << hostBits_) - 1;
   return (address & ~static_cast<uint32_t>(hostMask)) == network_;
+}
+
+}  // namespace mirvale
+
+namespace mirvale {
+
+bool PoolNetwork::MayCover(std::string_view address) const {
+  if (!scattered_) return Contains(address);
+  return (AddressToHostOrder(address) & mask_) == network_;
 }
 
 }  // namespace mirvale

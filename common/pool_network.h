@@ -8,11 +8,15 @@
 
 namespace mirvale {
 
+// Whether the text is a dotted mask whose one-bits are a single run from the top
+// ("255.255.255.0"); "255.0.255.0" is not, nor is a text that is not a dotted address.
+bool IsContiguousMask(std::string_view mask);
+
 class PoolNetwork {
  public:
   // A pool entry: the mask exactly "255.255.255.255" makes it one device, whose address text
-  // may be a host name; any other mask a network. A mask that is not a dotted address makes
-  // an entry that lists and contains nothing.
+  // may be a host name; any other mask a network. A mask that is not a dotted address, or
+  // whose one-bits are not one run, makes an entry that lists and contains nothing.
   static PoolNetwork FromEntry(std::string_view address, std::string_view mask);
   // An action rule's start address and prefix length (n <= 0: everything, n >= 32: one address).
   static PoolNetwork FromPrefixLength(std::string_view address, long bits);
@@ -32,11 +36,18 @@ class PoolNetwork {
   // the network, network number and broadcast address included, or is the device.
   bool Contains(std::string_view address) const;
   bool Contains(uint32_t address) const;
+  // Whether a prune must keep the address: what Contains says, and for a mask whose bits are
+  // not one run every address that agrees with the entry in the mask's one-bits, since
+  // nobody can tell which of those was meant.
+  bool MayCover(std::string_view address) const;
+  // A mask whose one-bits are not one run: the entry is skipped by scans and prunes.
+  bool HasScatteredMask() const { return scattered_; }
 
  private:
   std::string device_;  // a single device's address text
   bool single_ = false;
   bool usable_ = false;
+  bool scattered_ = false;
   uint32_t network_ = 0;
   uint32_t mask_ = 0;
   uint32_t hostBits_ = 0;  // the mask's trailing zero bits

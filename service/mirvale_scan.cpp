@@ -79,6 +79,7 @@ void CMirvaleScan::Run() {
   const CPoolItem* found = settings->m_mapPools.Find(request_.pool);
   // A copy the device threads share read-only, whatever a reload does to the settings.
   auto pool = found ? std::make_shared<const CPoolItem>(*found) : nullptr;
+  if (pool) LogScatteredMasks(request_.pool, *pool, "scan");
   data.BeginScanStatus(owner_.Now(), request_.pool, pool ? static_cast<long>(CountPoolAddresses(*pool)) : 0);
   if (pool) ScanDevices(settings, pool);
   data.FinishScanStatus();

@@ -4,6 +4,7 @@
 
 #include "common/ipv4_address.h"
 #include "common/pool_network.h"
+#include "service/service_log.h"
 
 namespace mirvale {
 
@@ -72,6 +73,14 @@ void ForEachPoolAddress(const CPoolItem& pool, const std::function<bool(const st
   const std::vector<PoolNetwork> entries = PoolEntries(pool);
   for (size_t i = 0; i < entries.size(); ++i)
     if (!VisitNewAddresses(entries, i, visit)) return;
+}
+
+void LogScatteredMasks(const std::string& poolName, const CPoolItem& pool, const std::string& doing) {
+  for (const auto& [key, item] : pool.m_pDevices) {
+    if (!PoolNetwork::FromEntry(item->m_strAddress, item->m_strMask).HasScatteredMask()) continue;
+    LogServiceWarning("Pool " + poolName + ": the mask " + item->m_strMask + " of " + item->m_strAddress +
+                      " is not one run of bits; the " + doing + " skips it");
+  }
 }
 
 }  // namespace mirvale

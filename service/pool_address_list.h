@@ -19,4 +19,8 @@ uint64_t CountPoolAddresses(const CPoolItem& pool);
 // Calls visit for each address in order until it returns false.
 void ForEachPoolAddress(const CPoolItem& pool, const std::function<bool(const std::string&)>& visit);
 
+// Logs each network of the pool whose mask's one-bits are not one run: scans list none of its
+// addresses and prunes keep every address it might cover. doing: "scan" or "prune".
+void LogScatteredMasks(const std::string& poolName, const CPoolItem& pool, const std::string& doing);
+
 }  // namespace mirvale

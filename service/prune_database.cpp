@@ -21,7 +21,7 @@ bool QueryStillWanted(const CPoolItem& pool, const std::string& queryOid) {
 
 bool PoolCoversAddress(const CPoolItem& pool, const std::string& address) {
   for (const auto& [key, device] : pool.m_pDevices) {
-    if (PoolNetwork::FromEntry(device->m_strAddress, device->m_strMask).Contains(address)) return true;
+    if (PoolNetwork::FromEntry(device->m_strAddress, device->m_strMask).MayCover(address)) return true;
   }
   return false;
 }

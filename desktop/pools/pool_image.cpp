@@ -4,6 +4,7 @@
 
 #include "common/desktop_database_store.h"
 #include "common/pool_network.h"
+#include "desktop/pools/small_dialog_rules.h"
 
 namespace mirvale {
 
@@ -39,6 +40,9 @@ std::optional<std::string> RefusePool(const std::string& name, bool isNew, bool 
   if (isNew && nameExists) return "Pool name already exists, please try again.";
   if (!image.HasProtocol()) return "Invalid protocol parameters, please try again.";
   if (image.devices.empty()) return "Invalid devices list, please try again.";
+  for (const auto& [key, device] : image.devices) {
+    if (PoolNetwork::FromEntry(device->m_strAddress, device->m_strMask).HasScatteredMask()) return kMaskNotOneRun;
+  }
   if (choice != ProtocolChoice::Shell && !image.settings.m_bAllQueries && image.queries.empty())
     return "Invalid queries list, please try again.";
   return std::nullopt;
@@ -66,7 +70,7 @@ bool PrunePool(DesktopDatabaseStore& store, const std::string& poolName, const C
         changed = store.RemoveDbQuery(key, queryKey) || changed;
     }
     bool covered = false;
-    for (const PoolNetwork& network : networks) covered = covered || network.Contains(device->m_strAddress);
+    for (const PoolNetwork& network : networks) covered = covered || network.MayCover(device->m_strAddress);
     if (!covered) changed = store.RemoveDbItem(key) || changed;
   }
   return changed;

@@ -3,6 +3,7 @@
 #include <bit>
 
 #include "common/ipv4_address.h"
+#include "common/pool_network.h"
 #include "desktop/pools/pool_image.h"
 
 namespace mirvale {
@@ -12,8 +13,9 @@ std::optional<std::string> RefuseNetwork(const std::string& network, const std::
   if (network.empty() || mask.empty()) return "Invalid devices properties, please try again.";
   for (const std::string& existing : existingNetworks)
     if (existing == network) return "Network already exists, please try again.";
-  // The one-bits are counted, contiguous or not: a mask wider than a /24 would list too many.
   auto maskNumber = ParseIpv4(mask);
+  // A scattered mask would scan one set of addresses and prune by another.
+  if (maskNumber && !IsContiguousMask(mask)) return kMaskNotOneRun;
   if (!maskNumber || std::popcount(*maskNumber) < 24) return kMaskTooBig;
   if (!ParseIpv4(network)) return "Invalid devices properties, please try again.";
   return std::nullopt;

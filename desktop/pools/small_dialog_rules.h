@@ -10,6 +10,8 @@ namespace mirvale {
 inline constexpr char kDefaultNetworkMask[] = "255.255.255.0";
 inline constexpr char kSingleDeviceMask[] = "255.255.255.255";
 inline constexpr char kMaskTooBig[] = "Mask too big, please set multiple class c networks.";
+inline constexpr char kMaskNotOneRun[] =
+    "Invalid mask, its bits must be one run from the left (such as 255.255.255.0), please try again.";
 
 // existingNetworks: column 0 of the device list.
 std::optional<std::string> RefuseNetwork(const std::string& network, const std::string& mask,

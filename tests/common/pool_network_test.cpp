@@ -39,3 +39,20 @@ TEST(PoolNetwork, DevicesAndPrefixLengths) {
   EXPECT_TRUE(PoolNetwork::FromPrefixLength("10.0.0.5", 0).Contains("192.168.1.1"));
   EXPECT_FALSE(PoolNetwork::FromPrefixLength("10.0.0.5", 40).Contains("10.0.0.4"));
 }
+
+TEST(PoolNetwork, AScatteredMaskListsNothingAndKeepsWhatItMightCover) {
+  EXPECT_TRUE(IsContiguousMask("255.255.255.0"));
+  EXPECT_TRUE(IsContiguousMask("0.0.0.0"));
+  EXPECT_TRUE(IsContiguousMask("255.255.255.255"));
+  EXPECT_FALSE(IsContiguousMask("255.0.255.0"));
+  EXPECT_FALSE(IsContiguousMask("255.255.255.1"));
+  EXPECT_FALSE(IsContiguousMask("mask"));
+  PoolNetwork scattered = PoolNetwork::FromEntry("10.5.7.0", "255.0.255.0");
+  EXPECT_TRUE(scattered.HasScatteredMask());
+  EXPECT_EQ(scattered.HostCount(), 0u);
+  EXPECT_FALSE(scattered.Contains("10.0.7.1"));
+  EXPECT_TRUE(scattered.MayCover("10.5.7.9"));
+  EXPECT_TRUE(scattered.MayCover("10.0.7.1"));
+  EXPECT_FALSE(scattered.MayCover("10.5.8.9"));
+  EXPECT_FALSE(PoolNetwork::FromEntry("10.5.7.0", "255.255.255.0").HasScatteredMask());
+}

@@ -145,6 +145,9 @@ TEST(PoolRules, PoolPropertiesRefusalsInOrder) {
   EXPECT_EQ(RefusePool("lab", false, true, image, ProtocolChoice::SnmpV1), "Invalid queries list, please try again.");
   image.settings.m_bAllQueries = 1;
   EXPECT_EQ(RefusePool("lab", false, true, image, ProtocolChoice::SnmpV1), std::nullopt);
+  image.devices.Set("10.5.7.0", CDeviceItem{"10.5.7.0", "255.0.255.0"});  // stored by an earlier version
+  EXPECT_EQ(RefusePool("lab", false, true, image, ProtocolChoice::SnmpV1),
+            "Invalid mask, its bits must be one run from the left (such as 255.255.255.0), please try again.");
   EXPECT_EQ(NameEditRule("xNew Pool"), "x");
   EXPECT_EQ(NameEditRule("New Poolx"), std::nullopt);
 }
@@ -156,6 +159,10 @@ TEST(PoolRules, SmallDialogRefusals) {
   EXPECT_EQ(RefuseNetwork("10.1.0.0", "255.255.0.0", networks), "Mask too big, please set multiple class c networks.");
   EXPECT_EQ(RefuseNetwork("10.1.0.0", "0.0.0.0", networks), "Mask too big, please set multiple class c networks.");
   EXPECT_EQ(RefuseNetwork("10.1.0.7", "255.255.255.255", networks), std::nullopt);
+  EXPECT_EQ(RefuseNetwork("10.5.7.0", "255.0.255.0", networks),
+            "Invalid mask, its bits must be one run from the left (such as 255.255.255.0), please try again.");
+  EXPECT_EQ(RefuseNetwork("10.5.7.0", "255.255.0.255", networks),
+            "Invalid mask, its bits must be one run from the left (such as 255.255.255.0), please try again.");
 
   EXPECT_EQ(RefuseCopyName("", false, true), "Empty pool name, please try again.");
   EXPECT_EQ(RefuseCopyName("New Pool", false, true), "Invalid pool name, please try again.");

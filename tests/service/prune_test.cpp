@@ -99,3 +99,15 @@ TEST_F(Prune, NetworksGivenWithHostBitsKeepWhatTheScanCoversAndNamesCompareAsAll
   EXPECT_TRUE(devices.Contains("core/router.example"));
   EXPECT_TRUE(scans.Contains("core/router.example"));
 }
+
+TEST_F(Prune, AScatteredMaskPrunesNothingItMightCover) {
+  settings.m_mapPools.Find("core")->m_pDevices.clear();
+  AddEntry("10.5.7.0", "255.0.255.0");
+  Device("core", "10.5.7.9");
+  Device("core", "10.0.7.1");
+  Device("core", "10.5.8.9");
+  PruneRecords(devices, scans, settings);
+  EXPECT_TRUE(devices.Contains("core/10.5.7.9"));
+  EXPECT_TRUE(devices.Contains("core/10.0.7.1"));
+  EXPECT_FALSE(devices.Contains("core/10.5.8.9"));
+}
