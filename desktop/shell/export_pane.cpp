@@ -148,9 +148,11 @@ void CConfigurationToolsExport::SetUpDataSource() {
   DataSourceSetupDialog setup(kind, this);
   if (RunDialog(setup) != QDialog::Accepted) return;
   WaitCursorScope wait;
-  if (!WriteDataSource(kind, setup.Setup())) return;
+  const DataSourceFileSnapshot before = DataSourceFileSnapshot::Take();
+  if (!WriteDataSource(kind, setup.Setup())) return before.Restore();
   std::optional<std::string> connection = ConnectDataSource();
   if (!connection) {
+    before.Restore();
     ShowInformation(this, QStringLiteral("Failed open database, please check your settings and try again."));
     return;
   }

@@ -2,11 +2,18 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <vector>
 
+#include <fcntl.h>
 #include <odbcinst.h>
 #include <sql.h>
 #include <sqlext.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/atomic_file.h"
 
 namespace mirvale {
 
@@ -34,11 +41,57 @@ struct OdbcHandles {
   }
 };
 
+std::string UserDataSourceFile() {
+  if (const char* named = std::getenv("ODBCINI"); named && *named) return named;
+  const char* home = std::getenv("HOME");
+  return std::string(home ? home : "") + "/.odbc.ini";
+}
+
+// The file is made (or kept) 0600 before the installer writes the password into it; the
+// installer rewrites it in place, so the mode stays.
+void KeepDataSourceFilePrivate() {
+  const std::string path = UserDataSourceFile();
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  fchmod(fd, 0600);
+  close(fd);
+}
+
 }  // namespace
+
+DataSourceFileSnapshot DataSourceFileSnapshot::Take() {
+  DataSourceFileSnapshot snapshot;
+  snapshot.path_ = UserDataSourceFile();
+  struct stat info {};
+  if (lstat(snapshot.path_.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+    snapshot.content_ = platform::ReadWholeFile(snapshot.path_);
+    snapshot.mode_ = info.st_mode & 07777;
+  }
+  return snapshot;
+}
+
+void DataSourceFileSnapshot::Restore() const {
+  if (!content_) {
+    unlink(path_.c_str());
+    return;
+  }
+  int fd = open(path_.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  size_t done = 0;
+  while (done < content_->size()) {
+    ssize_t written = write(fd, content_->data() + done, content_->size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) break;
+    done += static_cast<size_t>(written);
+  }
+  fchmod(fd, mode_);
+  close(fd);
+}
 
 const char* DriverOf(DatabaseKind kind) { return kind == DatabaseKind::Server ? "MirvaleServer" : "MirvaleFile"; }
 
 bool WriteDataSource(DatabaseKind kind, const DataSourceSetup& setup) {
+  KeepDataSourceFilePrivate();
   SQLSetConfigMode(ODBC_USER_DSN);
   bool written =
       SQLWriteDSNToIni(kDataSourceName, DriverOf(kind)) && WriteAttribute("Description", kDataSourceDescription);
@@ -50,6 +103,7 @@ bool WriteDataSource(DatabaseKind kind, const DataSourceSetup& setup) {
               WriteAttribute("Username", setup.user) && WriteAttribute("Password", setup.password);
   }
   SQLSetConfigMode(ODBC_BOTH_DSN);
+  KeepDataSourceFilePrivate();
   return written;
 }
 

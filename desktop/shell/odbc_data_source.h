@@ -23,8 +23,22 @@ struct DataSourceSetup {
 };
 
 // Writes the user data source "MirvaleDB" for the kind's driver with its description and the
-// set-up's attributes. False when the installer refuses.
+// set-up's attributes into the user's data source file ($ODBCINI, else ~/.odbc.ini), which it
+// keeps at mode 0600: it holds the password in clear. False when the installer refuses.
 bool WriteDataSource(DatabaseKind kind, const DataSourceSetup& setup);
+
+// The user's data source file as it was before a set-up, put back whole (content and mode, or
+// no file) when the set-up fails, so a failed attempt leaves no password and no change behind.
+class DataSourceFileSnapshot {
+ public:
+  static DataSourceFileSnapshot Take();
+  void Restore() const;
+
+ private:
+  std::string path_;
+  std::optional<std::string> content_;  // none: there was no file
+  unsigned mode_ = 0600;
+};
 
 // Connects to "MirvaleDB" and answers the driver's complete connection text; none when the
 // connection cannot be opened.
