@@ -7,20 +7,25 @@
 #include "platform/atomic_file.h"
 #include "platform/event_log.h"
 #include "platform/service_control_codes.h"
+#include "platform/stored_file.h"
 
 namespace mirvale {
 
 namespace {
 
+// A /16 of devices (65,534) at 16 KiB each: some 100 values of 80 bytes with their previous
+// values and the device's own texts, with room to spare.
+constexpr uint64_t kMaxDatabaseFileBytes = uint64_t{1} << 30;
+
 template <typename Result, typename Decode>
 std::optional<Result> ReadFile(const std::string& path, ReadFailure* failure, Decode decode) {
-  auto bytes = platform::ReadWholeFile(path);
-  if (!bytes) {
-    if (failure) *failure = {false, "cannot be read"};
+  platform::StoredFileRead read = platform::ReadStoredFile(path, kMaxDatabaseFileBytes);
+  if (!read.bytes) {
+    if (failure) *failure = {false, read.refusal, read.missing};
     return std::nullopt;
   }
   try {
-    return decode(*bytes);
+    return decode(*read.bytes);
   } catch (const ArchiveError& error) {
     if (failure) *failure = {true, error.what()};
     return std::nullopt;
@@ -88,18 +93,16 @@ bool ServiceLoadDeviceDatabase(const std::string& path, DeviceDatabaseMap& map,
         return true;
       },
       policy);
-  if (!read && platform::FileExists(path)) MoveUnreadableFileAside(path, failure.reason);
+  if (!read && !failure.missing) MoveUnreadableFileAside(path, failure.reason);
   return read;
 }
 
 bool MoveUnreadableFileAside(const std::string& path, std::string_view reason) {
-  const std::string aside = path + ".bad";
-  bool moved = std::rename(path.c_str(), aside.c_str()) == 0;
+  std::optional<std::string> aside = platform::MoveAsideKeepingEarlier(path);
   std::string text = "The file " + path + " cannot be read (" + std::string(reason) + "); ";
-  text += moved ? "it was moved to " + aside + "."
-                : "it could not be moved aside and is left in place.";
+  text += aside ? "it was moved to " + *aside + "." : "it could not be moved aside and is left in place.";
   platform::ReportEvent(platform::kMirvaleServiceName, platform::EventType::Error, text);
-  return moved;
+  return aside.has_value();
 }
 
 }  // namespace mirvale

@@ -65,21 +65,22 @@ bool SaveScanDatabaseFile(const std::string& path, const ScanDatabaseHeader& hea
 struct ReadFailure {
   bool malformed = false;  // the file was read but does not hold the layout
   std::string reason;
+  bool missing = false;  // there is no file
 };
 
-// One attempt each; nullopt when the file cannot be read or parsed.
-std::optional<DeviceDatabaseMap> ReadDeviceDatabaseFile(const std::string& path,
-                                                        ReadFailure* failure = nullptr);
-std::optional<ScanDatabase> ReadScanDatabaseFile(const std::string& path,
-                                                 ReadFailure* failure = nullptr);
+// One attempt each; nullopt when the file cannot be read or parsed. Only a regular file is read
+// (never through a symbolic link), up to a bound that holds a /16 of devices.
+std::optional<DeviceDatabaseMap> ReadDeviceDatabaseFile(const std::string& path, ReadFailure* failure = nullptr);
+std::optional<ScanDatabase> ReadScanDatabaseFile(const std::string& path, ReadFailure* failure = nullptr);
 
 // The service's start: reads the device database with the policy's attempts into map. A file
-// that exists but still cannot be read or parsed is moved aside to "<path>.bad" and logged, so the
+// that exists but still cannot be read or parsed is moved aside to "<path>.bad-<time>" and logged, so the
 // next save does not silently replace it; map then keeps what it held. True when read.
 bool ServiceLoadDeviceDatabase(const std::string& path, DeviceDatabaseMap& map,
                                const platform::RetryPolicy& policy = {});
 
-// Renames an unreadable stored file to "<path>.bad" and logs it; false when the rename failed.
+// Renames an unreadable stored file to "<path>.bad-<time>", never over an earlier copy, and
+// logs it; false when the rename failed.
 bool MoveUnreadableFileAside(const std::string& path, std::string_view reason);
 
 }  // namespace mirvale

@@ -7,6 +7,7 @@
 #include "common/database_files.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
+#include "platform/stored_file.h"
 
 namespace mirvale {
 
@@ -14,6 +15,13 @@ namespace {
 
 // The file holds the SMTP, SNMP and shell passwords: the service's operators read it, nobody else.
 constexpr unsigned kSettingsFileMode = 0640;
+// Pools with a /16 of single devices and restore requests carrying whole configurations fit
+// many times over.
+constexpr uint64_t kMaxSettingsFileBytes = uint64_t{64} << 20;
+
+platform::StoredFileRead ReadSettingsFile(const std::string& path) {
+  return platform::ReadStoredFile(path, kMaxSettingsFileBytes);
+}
 
 }  // namespace
 
@@ -54,10 +62,10 @@ bool DesktopLoadSettings(CMirvaleDoc& doc, const std::string& programFolder,
   const std::string path = platform::JoinPath(programFolder, kSettingsFileName);
   return platform::Retry(
       [&] {
-        auto bytes = platform::ReadWholeFile(path);
-        if (!bytes) return false;
+        auto read = ReadSettingsFile(path);
+        if (!read.bytes) return false;
         try {
-          doc = DecodeSettings(*bytes);
+          doc = DecodeSettings(*read.bytes);
           return true;
         } catch (const ArchiveError&) {
           return false;
@@ -81,22 +89,25 @@ bool DesktopSaveSettings(const CMirvaleDoc& doc, const std::string& dataFolder,
       policy);
 }
 
-bool ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFolder) {
+SettingsLoad ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFolder) {
   const std::string path = platform::JoinPath(programFolder, kSettingsFileName);
   // Settings the administrator made are never overwritten unseen: a file that is there but
   // cannot be read or parsed is moved aside first.
-  if (auto bytes = platform::ReadWholeFile(path)) {
+  auto read = ReadSettingsFile(path);
+  if (read.bytes) {
     try {
-      doc = DecodeSettings(*bytes);
-      return true;
+      doc = DecodeSettings(*read.bytes);
+      return SettingsLoad::Read;
     } catch (const ArchiveError& error) {
-      if (!MoveUnreadableFileAside(path, error.what())) return false;
+      if (!MoveUnreadableFileAside(path, error.what())) return SettingsLoad::Failed;
     }
-  } else if (platform::FileExists(path) && !MoveUnreadableFileAside(path, "cannot be opened")) {
-    return false;
+  } else if (!read.missing && !MoveUnreadableFileAside(path, read.refusal)) {
+    return SettingsLoad::Failed;
   }
   ApplyServiceDefaults(doc);
-  return platform::WriteFileAtomically(path, EncodeSettings(doc), kSettingsFileMode, platform::FileGroup::Operators);
+  return platform::WriteFileAtomically(path, EncodeSettings(doc), kSettingsFileMode, platform::FileGroup::Operators)
+             ? SettingsLoad::Defaults
+             : SettingsLoad::Failed;
 }
 
 bool ServiceSaveSettings(const CMirvaleDoc& doc, const std::string& programFolder,
@@ -116,8 +127,13 @@ SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& progra
   const std::string source = platform::JoinPath(dataFolder, kSettingsFileName);
   const std::string target = platform::JoinPath(programFolder, kSettingsFileName);
 
-  auto bytes = platform::ReadWholeFile(source);
-  if (!bytes) return result;
+  auto read = ReadSettingsFile(source);
+  if (!read.bytes) {
+    // Anything but a plain file (a link, a FIFO, a device) is refused, and the service goes on.
+    if (!read.missing) MoveUnreadableFileAside(source, read.refusal);
+    return result;
+  }
+  const std::string* bytes = &*read.bytes;
   CMirvaleDoc fresh;
   try {
     fresh = DecodeSettings(*bytes);

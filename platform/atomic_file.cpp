@@ -38,9 +38,13 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, unsi
   if (fd < 0) return false;
   SetFileGroup(fd, group);
   bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
-  ok = (close(fd) == 0) && ok;
+  int error = errno;
+  if (close(fd) != 0 && ok) ok = false, error = errno;
   if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
+  if (ok) error = errno;
   unlink(temporary.c_str());
+  // The caller may tell why (a full disk).
+  errno = error;
   return false;
 }
 

@@ -12,7 +12,7 @@ namespace platform {
 enum class FileGroup { Owner, Operators };
 
 // Writes content to path atomically with the given permission bits. False (and the old file
-// untouched) on any failure.
+// untouched) on any failure, with errno telling why.
 bool WriteFileAtomically(const std::string& path, std::string_view content, unsigned mode = 0644,
                          FileGroup group = FileGroup::Owner);
 

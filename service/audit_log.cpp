@@ -1,16 +1,22 @@
 #include "service/audit_log.h"
 
 #include <cerrno>
+#include <cstring>
+
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/atomic_file.h"
+#include "platform/run_account.h"
 #include "service/local_time_text.h"
 
 namespace mirvale {
 
 namespace {
+
+// The retention pass reads the whole file; a larger one is left alone.
+constexpr uint64_t kMaxAuditFileBytes = uint64_t{1} << 30;
 
 bool WriteAll(int fd, const std::string& text) {
   size_t done = 0;
@@ -25,27 +31,29 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
-void AppendQueuedLines(AuditQueue& queue, const AuditLogSettings& settings) {
+// Appends the queued lines in one write; a write that fails part way (a full disk) is cut back
+// to the last whole line already there, and the lines stay queued for the next flush.
+bool AppendQueuedLines(AuditQueue& queue, const AuditLogSettings& settings, std::string& reason) {
   std::vector<std::string> lines = queue.Snapshot();
-  if (lines.empty()) return;
+  if (lines.empty()) return true;
+  bool created = false;
+  platform::UniqueFd fd = platform::OpenForAppendAsRunAccount(settings.file, 0640, created, reason);
+  if (!fd) return false;
   std::string text;
-  // Creating the file exclusively tells a new file from an existing one without a race; only
-  // the flush that creates it writes the headers.
-  int fd = open(settings.file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0640);
-  if (fd >= 0) {
-    platform::SetFileGroup(fd, platform::FileGroup::Operators);
-    // Each header is put in front of the queue in turn, so with both forms the comma header
-    // ends up first.
-    if (settings.forms.commas) text += kAuditCommaHeader;
-    if (settings.forms.tabs) text += kAuditTabHeader;
-  } else if (errno == EEXIST) {
-    fd = open(settings.file.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-  }
-  if (fd < 0) return;
+  // Each header is put in front of the queue in turn, so with both forms the comma header
+  // ends up first.
+  if (created && settings.forms.commas) text += kAuditCommaHeader;
+  if (created && settings.forms.tabs) text += kAuditTabHeader;
   for (const auto& line : lines) text += line;
-  bool written = WriteAll(fd, text);
-  written = close(fd) == 0 && written;
-  if (written) queue.DropFront(lines.size());
+  struct stat before {};
+  fstat(fd.get(), &before);
+  if (!WriteAll(fd.get(), text) || fsync(fd.get()) != 0) {
+    reason = std::strerror(errno);
+    if (ftruncate(fd.get(), before.st_size) != 0) reason += "; the last line may be torn";
+    return false;
+  }
+  queue.DropFront(lines.size());
+  return true;
 }
 
 std::string_view DateField(std::string_view line) {
@@ -53,9 +61,10 @@ std::string_view DateField(std::string_view line) {
   return end == std::string_view::npos ? line : line.substr(0, end);
 }
 
-void ApplyRetention(const AuditLogSettings& settings, std::time_t now) {
-  auto content = platform::ReadWholeFile(settings.file);
-  if (!content) return;
+bool ApplyRetention(const AuditLogSettings& settings, std::time_t now, std::string& reason) {
+  bool missing = false;
+  auto content = platform::ReadAsRunAccount(settings.file, kMaxAuditFileBytes, missing, reason);
+  if (!content) return missing;
   std::string kept;
   bool dropped = false;
   size_t start = 0;
@@ -71,10 +80,8 @@ void ApplyRetention(const AuditLogSettings& settings, std::time_t now) {
     }
     kept.append(line);
   }
-  if (!dropped) return;
-  struct stat info {};
-  unsigned mode = stat(settings.file.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0640;
-  platform::WriteFileAtomically(settings.file, kept, mode, platform::FileGroup::Operators);
+  if (!dropped) return true;
+  return platform::ReplaceAsRunAccount(settings.file, kept, 0640, reason);
 }
 
 }  // namespace
@@ -89,10 +96,10 @@ bool IsAuditRecordOld(long long ageSeconds, uint32_t keep, uint32_t keepUnit) {
   }
 }
 
-void FlushAuditLog(AuditQueue& queue, const AuditLogSettings& settings, std::time_t now) {
-  if (settings.file.empty()) return;
-  AppendQueuedLines(queue, settings);
-  if (settings.keep != 0) ApplyRetention(settings, now);
+bool FlushAuditLog(AuditQueue& queue, const AuditLogSettings& settings, std::time_t now, std::string& reason) {
+  if (settings.file.empty()) return true;
+  if (!AppendQueuedLines(queue, settings, reason)) return false;
+  return settings.keep == 0 || ApplyRetention(settings, now, reason);
 }
 
 }  // namespace mirvale

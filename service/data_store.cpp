@@ -50,6 +50,11 @@ void ServiceDataStore::SaveScanDatabase() {
   scanFile_.Write(std::move(snapshot));
 }
 
+void ServiceDataStore::SaveFailedFilesAgain() {
+  if (deviceFile_.Failing()) SaveDatabase();
+  if (scanFile_.Failing()) SaveScanDatabase();
+}
+
 void ServiceDataStore::NoteScanChange() {
   std::lock_guard lock(m_csData);
   scanChanged_ = true;

@@ -30,6 +30,9 @@ class ServiceDataStore {
   // under the lock and written after it, so stores go on while the disk works.
   void SaveDatabase();
   void SaveScanDatabase();
+  // Saves again each file whose last save failed (a full disk), so what it holds reaches disk
+  // once there is room.
+  void SaveFailedFilesAgain();
 
   // Status changes of a running scan: the device threads note them, the pool scan writes them
   // once the last save of Mirvale.sdb is interval old, so a scan of many addresses does not

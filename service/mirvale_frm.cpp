@@ -1,9 +1,17 @@
 #include "service/mirvale_frm.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "common/settings_file.h"
+#include "platform/folders.h"
+#include "platform/run_account.h"
+#include "platform/stored_file.h"
 #include "service/action_rules.h"
 #include "service/audit_log.h"
+#include "service/pool_address_list.h"
 #include "service/prune_database.h"
+#include "service/service_log.h"
 #include "service/update_notice.h"
 
 namespace mirvale {
@@ -18,6 +26,18 @@ AuditLogSettings AuditSettingsOf(const CMirvaleDoc& settings) {
   audit.keep = settings.m_nLogKeep;
   audit.keepUnit = settings.m_nLogKeepUnit;
   return audit;
+}
+
+constexpr unsigned kStoredFileMode = 0640;
+
+// Temporary files of saves that a crash cut short are removed, and files an earlier version
+// left readable by every account are brought to the operators' group.
+void TidyStoredFiles(const std::string& programFolder) {
+  const std::vector<std::string> names{kSettingsFileName, kDeviceDatabaseFileName, kScanDatabaseFileName};
+  if (int removed = platform::RemoveSaveLeftovers(programFolder, names))
+    LogServiceMessage("Removed " + std::to_string(removed) + " temporary files that interrupted saves left in " +
+                      programFolder);
+  for (const auto& name : names) platform::RestrictOwnFile(platform::JoinPath(programFolder, name), kStoredFileMode);
 }
 
 bool AuditLogWanted(const CMirvaleDoc& settings) {
@@ -59,11 +79,13 @@ ActionHooks CMirvaleFrm::MakeActionStarters() {
 }
 
 void CMirvaleFrm::Load() {
+  TidyStoredFiles(m_strProgramFolder);
   {
     std::lock_guard change(settingsChangeMutex_);
     auto doc = std::make_shared<CMirvaleDoc>();
     doc->m_strDocName = kServiceVersionText;
-    ServiceLoadSettings(*doc, m_strProgramFolder);
+    onDefaults_ = ServiceLoadSettings(*doc, m_strProgramFolder) != SettingsLoad::Read;
+    if (!doc->m_strLogFile.empty()) platform::RestrictRunAccountFile(doc->m_strLogFile, kStoredFileMode);
     std::lock_guard lock(settingsMutex_);
     m_pDoc = std::move(doc);
   }
@@ -98,6 +120,13 @@ void CMirvaleFrm::Tick(std::time_t now) {
     m_tLastAuditFlush = now;
   }
   for (const auto& pool : scheduler_.DuePools(*settings, now)) StartScan(true, pool, "System");
+  data_.SaveFailedFilesAgain();
+  if (settingsNotice_.Failing()) {
+    std::lock_guard changing(settingsChangeMutex_);
+    platform::RetryPolicy once;
+    once.attempts = 1;
+    settingsNotice_.Note(ServiceSaveSettings(*Settings(), m_strProgramFolder, once), std::strerror(errno));
+  }
 }
 
 void CMirvaleFrm::StartScan(bool automatic, const std::string& pool, const std::string& user) {
@@ -138,6 +167,7 @@ void CMirvaleFrm::ReloadSettings() {
     auto doc = std::make_shared<CMirvaleDoc>(*Settings());
     reload = ServiceReloadSettings(*doc, m_strProgramFolder, m_strDataFolder);
     if (!reload.reloaded) return;
+    onDefaults_ = false;
     std::lock_guard lock(settingsMutex_);
     m_pDoc = std::move(doc);
   }
@@ -149,6 +179,7 @@ bool CMirvaleFrm::UpdateSettings(const std::function<void(CMirvaleDoc&)>& change
   auto doc = std::make_shared<CMirvaleDoc>(*Settings());
   change(*doc);
   bool saved = ServiceSaveSettings(*doc, m_strProgramFolder);
+  settingsNotice_.Note(saved, std::strerror(errno));
   std::lock_guard lock(settingsMutex_);
   m_pDoc = std::move(doc);
   return saved;
@@ -160,7 +191,14 @@ std::shared_ptr<const CMirvaleDoc> CMirvaleFrm::Settings() const {
 }
 
 void CMirvaleFrm::PruneDatabase() {
+  if (onDefaults_) {
+    LogServiceWarning(
+        "Prune skipped: the service runs on default settings because its settings file could not be "
+        "read; nothing is deleted until settings are loaded again");
+    return;
+  }
   auto settings = Settings();
+  for (const auto& [name, pool] : settings->m_mapPools) LogScatteredMasks(name, *pool, "prune");
   auto lock = data_.Lock();
   data_.WithDatabases([&](DeviceDatabaseMap& devices, ScanDatabaseMap& scans) {
     PruneRecords(devices, scans, *settings);
@@ -189,6 +227,16 @@ void CMirvaleFrm::QueueSetAudit(std::time_t when, const std::string& user, const
   audit_.Append(SetAuditLines(AuditSettingsOf(*settings).forms, when, user, oid, value, pool, address, name, result));
 }
 
-void CMirvaleFrm::FlushAuditLog(std::time_t now) { mirvale::FlushAuditLog(audit_, AuditSettingsOf(*Settings()), now); }
+void CMirvaleFrm::FlushAuditLog(std::time_t now) {
+  AuditLogSettings audit = AuditSettingsOf(*Settings());
+  std::string reason;
+  bool written = mirvale::FlushAuditLog(audit_, audit, now, reason);
+  std::lock_guard lock(auditNoticeMutex_);
+  if (!auditNotice_ || auditFile_ != audit.file) {
+    auditFile_ = audit.file;
+    auditNotice_ = std::make_unique<FailureNotice>("Writing the audit log " + audit.file);
+  }
+  auditNotice_->Note(written, reason);
+}
 
 }  // namespace mirvale

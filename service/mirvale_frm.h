@@ -3,6 +3,7 @@
 // the data store, the scan lock, the audit queue and the worker threads. Run ticks until the
 // service stops: it flushes the audit log every 60 seconds and starts the automatic scans that
 // fall due. The control handler calls the other operations.
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <functional>
@@ -14,6 +15,7 @@
 #include "service/audit_queue.h"
 #include "service/auto_scan_scheduler.h"
 #include "service/data_store.h"
+#include "service/failure_notice.h"
 #include "service/manual_event.h"
 #include "service/service_jobs.h"
 #include "service/worker_threads.h"
@@ -106,6 +108,13 @@ class CMirvaleFrm {
   std::mutex stopScanMutex_;
   std::shared_ptr<ManualEvent> m_hStopScanEvent;
   std::time_t m_tLastAuditFlush = 0;
+  // Set while the settings are the defaults that stood in for a missing or unreadable file:
+  // they hold no pools, so a prune would delete every stored device.
+  std::atomic<bool> onDefaults_{false};
+  FailureNotice settingsNotice_{"Saving the settings"};
+  std::mutex auditNoticeMutex_;
+  std::string auditFile_;
+  std::unique_ptr<FailureNotice> auditNotice_;
   ManualEvent loaded_;
 
   // Last, so that it is destroyed first: its destructor waits for threads that use the rest.

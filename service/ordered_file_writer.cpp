@@ -1,5 +1,8 @@
 #include "service/ordered_file_writer.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/atomic_file.h"
 
 namespace mirvale {
@@ -10,7 +13,11 @@ bool OrderedFileWriter::Write(Snapshot snapshot) {
   std::lock_guard lock(writeMutex_);
   if (snapshot.number <= written_) return false;
   // Device configurations: readable by the service's operators only.
-  if (!platform::WriteFileAtomically(path_, snapshot.bytes, 0640, platform::FileGroup::Operators)) return false;
+  if (!platform::WriteFileAtomically(path_, snapshot.bytes, 0640, platform::FileGroup::Operators)) {
+    notice_.Note(false, std::strerror(errno));
+    return false;
+  }
+  notice_.Note(true);
   written_ = snapshot.number;
   return true;
 }

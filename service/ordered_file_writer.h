@@ -6,6 +6,8 @@
 #include <mutex>
 #include <string>
 
+#include "service/failure_notice.h"
+
 namespace mirvale {
 
 class OrderedFileWriter {
@@ -15,18 +17,21 @@ class OrderedFileWriter {
     std::string bytes;
   };
 
-  explicit OrderedFileWriter(std::string path) : path_(std::move(path)) {}
+  explicit OrderedFileWriter(std::string path) : path_(std::move(path)), notice_("Saving " + path_) {}
 
   // Called under the lock that guards what the bytes encode.
   Snapshot Take(std::string bytes);
   // One attempt; false when the snapshot is outdated or the file cannot be written.
   bool Write(Snapshot snapshot);
+  // Whether the last write failed, so that the content waits in memory for another save.
+  bool Failing() const { return notice_.Failing(); }
 
  private:
   const std::string path_;
   uint64_t taken_ = 0;  // guarded by the caller's lock
   std::mutex writeMutex_;
   uint64_t written_ = 0;
+  FailureNotice notice_;
 };
 
 }  // namespace mirvale

@@ -1,6 +1,9 @@
 #include "service/run_program_thread.h"
 
+#include <unistd.h>
+
 #include "platform/logon_process.h"
+#include "platform/run_account.h"
 #include "service/run_program_logon.h"
 #include "service/service_log.h"
 
@@ -20,6 +23,14 @@ RunOutcome CConfigurationRunThread::Run() const {
       LogServiceWarning("Run action " + program_ + ": logon of " + user_ + " failed (" +
                         (logon.ok ? std::string("no such account") : logon.reason) + "); nothing run");
       return RunOutcome::LogonFailed;
+    }
+  } else if (geteuid() == 0) {
+    // Operators write the settings, so a program they name never runs as root.
+    account = platform::LookUpAccount(platform::RunAccountName());
+    if (!account) {
+      LogServiceWarning("Run action " + program_ + ": the account " + platform::RunAccountName() +
+                        " does not exist; nothing run");
+      return RunOutcome::NotStarted;
     }
   }
   platform::ProgramRun run = platform::RunProgramAndWait(program_, arguments_, account ? &*account : nullptr);

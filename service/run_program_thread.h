@@ -2,7 +2,9 @@
 // The run-program action: one program, started with an argument vector (no shell), optionally
 // as another account, and waited for. With a user name or password given, the program runs only
 // after that account has logged on: a failed logon runs nothing rather than running the
-// program as the service's own account. The domain is kept for the record and not used.
+// program as the service's own account. Without credentials a service running as root runs the
+// program as its unprivileged account (see run_account.h). The domain is kept for the record
+// and not used.
 #include <string>
 #include <vector>
 

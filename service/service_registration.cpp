@@ -7,6 +7,7 @@
 
 #include "platform/operator_group.h"
 #include "platform/registry.h"
+#include "platform/run_account.h"
 #include "platform/service_control.h"
 #include "platform/service_control_unit.h"
 
@@ -92,6 +93,8 @@ int RegisterServer(bool asService) {
   if (!RemoveService()) return 1;
   // The accounts that may drive the service and read what it stores join this group.
   if (!platform::EnsureOperatorGroup()) Complain("Couldn't create the group of the service's operators");
+  // Run actions without credentials and files at paths the settings choose use this account.
+  if (!platform::EnsureRunAccount()) Complain("Couldn't create the service's unprivileged account");
   auto appId = platform::RegistryKey::Open(AppIdKeyPath(), true);
   auto module = platform::RegistryKey::Open(ModuleKeyPath(), true);
   if (!appId || !module || !appId->SetString("", kModuleName) || !module->SetString("AppID", kAppId)) {

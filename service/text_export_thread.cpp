@@ -1,7 +1,7 @@
 #include "service/text_export_thread.h"
 
-#include "platform/atomic_file.h"
 #include "platform/folders.h"
+#include "platform/run_account.h"
 #include "service/service_log.h"
 
 namespace mirvale {
@@ -27,8 +27,11 @@ bool CConfigurationExportText::Run() const {
     LogServiceWarning("Text export skipped: no export folder is set");
     return false;
   }
-  if (platform::WriteFileAtomically(target->path, FormatTextExport(rows_, target->form))) return true;
-  LogServiceWarning("Text export to " + target->path + " failed");
+  // The folder comes from the settings, which operators write: the file is written with the
+  // unprivileged account's rights only, readable by the operators.
+  std::string reason;
+  if (platform::ReplaceAsRunAccount(target->path, FormatTextExport(rows_, target->form), 0640, reason)) return true;
+  LogServiceWarning("Text export to " + target->path + " failed (" + reason + ")");
   return false;
 }
 

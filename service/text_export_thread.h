@@ -1,7 +1,8 @@
 #pragma once
 // The text export: the device database as Mirvale.txt (tab form) or Mirvale.csv (comma form)
 // in the export folder. The file is written under a temporary name and renamed into place, so a
-// reader never sees half a file and a failed export leaves the previous one whole.
+// reader never sees half a file and a failed export leaves the previous one whole. It is written
+// with the rights of the service's unprivileged account and created 0640 in the operators' group.
 #include <optional>
 #include <string>
 #include <vector>

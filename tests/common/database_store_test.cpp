@@ -10,10 +10,12 @@
 #include "platform/atomic_file.h"
 #include "tests/common/counting_retry_policy.h"
 #include "tests/common/record_samples.h"
+#include "tests/support/aside_copies.h"
 #include "tests/support/scoped_env.h"
 
 using namespace mirvale;
 using namespace record_samples;
+using testing_support::AsideCopies;
 using testing_support::ScopedEnv;
 using testing_support::TempFolder;
 
@@ -65,7 +67,7 @@ TEST(ServiceDatabaseFiles, StartupLoadMovesAnUnparsableFileAside) {
   EXPECT_EQ(counting.pauses, 4);
   EXPECT_TRUE(map.empty());
   EXPECT_FALSE(std::filesystem::exists(folder / "Mirvale.db"));
-  EXPECT_TRUE(std::filesystem::exists(folder / "Mirvale.db.bad"));
+  EXPECT_EQ(AsideCopies(folder.path(), "Mirvale.db").size(), 1u);
   EXPECT_NE(platform::ReadWholeFile(folder / "events.log").value_or("").find("Mirvale.db"), std::string::npos);
 }
 
@@ -76,7 +78,9 @@ TEST(ServiceDatabaseFiles, StartupLoadMovesAFileThatCannotBeOpenedAside) {
   CountingPolicy counting;
   DeviceDatabaseMap map;
   EXPECT_FALSE(ServiceLoadDeviceDatabase(folder / "Mirvale.db", map, counting.policy()));
-  EXPECT_TRUE(std::filesystem::is_directory(folder / "Mirvale.db.bad"));
+  auto aside = AsideCopies(folder.path(), "Mirvale.db");
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_TRUE(std::filesystem::is_directory(aside[0]));
   EXPECT_TRUE(SaveDeviceDatabaseFile(folder / "Mirvale.db", map));
 }
 
@@ -85,7 +89,7 @@ TEST(ServiceDatabaseFiles, StartupLoadOfAMissingFileLeavesNothingBehind) {
   CountingPolicy counting;
   DeviceDatabaseMap map;
   EXPECT_FALSE(ServiceLoadDeviceDatabase(folder / "Mirvale.db", map, counting.policy()));
-  EXPECT_FALSE(std::filesystem::exists(folder / "Mirvale.db.bad"));
+  EXPECT_TRUE(AsideCopies(folder.path(), "Mirvale.db").empty());
   ASSERT_TRUE(SaveDeviceDatabaseFile(folder / "Mirvale.db", SampleDeviceDatabase()));
   EXPECT_TRUE(ServiceLoadDeviceDatabase(folder / "Mirvale.db", map, counting.policy()));
   EXPECT_EQ(map, SampleDeviceDatabase());
@@ -128,7 +132,7 @@ TEST_F(StoreTest, FailedDeviceLoadLeavesWhatWasInMemory) {
   store.CopyDatabaseMap(devices);
   EXPECT_EQ(devices, SampleDeviceDatabase());
   // The desktop program never moves or writes the service's files.
-  EXPECT_FALSE(std::filesystem::exists(folder / "Mirvale.db.bad"));
+  EXPECT_TRUE(AsideCopies(folder.path(), "Mirvale.db").empty());
 }
 
 TEST_F(StoreTest, LookupsAndRemovals) {

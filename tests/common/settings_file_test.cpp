@@ -1,19 +1,23 @@
 // Loading and saving Mirvale.ini in both programs, with their retries and the defaults of a
 // new file.
-#include <gtest/gtest.h>
+#include "common/settings_file.h"
 
 #include <filesystem>
 
-#include "common/settings_file.h"
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
 #include "platform/atomic_file.h"
 #include "tests/common/archive_test_support.h"
 #include "tests/common/counting_retry_policy.h"
 #include "tests/common/record_samples.h"
+#include "tests/support/aside_copies.h"
 #include "tests/support/scoped_env.h"
 
 using archive_test::Hex;
 using namespace mirvale;
 using namespace record_samples;
+using testing_support::AsideCopies;
 using testing_support::ScopedEnv;
 using testing_support::TempFolder;
 
@@ -34,7 +38,7 @@ std::string Slurp(const std::string& path) { return platform::ReadWholeFile(path
 TEST(ServiceSettings, FirstStartWritesTheDefaults) {
   TempFolder folder;
   CMirvaleDoc doc;
-  ASSERT_TRUE(ServiceLoadSettings(doc, folder.path()));
+  ASSERT_EQ(ServiceLoadSettings(doc, folder.path()), SettingsLoad::Defaults);
   std::string bytes = Slurp(folder / "Mirvale.ini");
   EXPECT_EQ(bytes.size(), 182u);
   EXPECT_EQ(Hex(bytes), kDefaultsHex);
@@ -47,7 +51,7 @@ TEST(ServiceSettings, ReadsAnExistingFile) {
   TempFolder folder;
   ASSERT_TRUE(platform::WriteFileAtomically(folder / "Mirvale.ini", EncodeSettings(SampleDocument())));
   CMirvaleDoc doc;
-  ASSERT_TRUE(ServiceLoadSettings(doc, folder.path()));
+  ASSERT_EQ(ServiceLoadSettings(doc, folder.path()), SettingsLoad::Read);
   EXPECT_EQ(doc, SampleDocument());
   EXPECT_EQ(Slurp(folder / "Mirvale.ini"), EncodeSettings(SampleDocument()));
 }
@@ -61,9 +65,11 @@ TEST(ServiceSettings, UnparsableFileIsMovedAsideAndLogged) {
 
   CMirvaleDoc doc = SampleDocument();
   doc.m_bExportText = 1;
-  ASSERT_TRUE(ServiceLoadSettings(doc, folder.path()));
-  EXPECT_EQ(Slurp(folder / "Mirvale.ini.bad"), truncated);
-  EXPECT_NE(Slurp(folder / "events.log").find("Mirvale.ini.bad"), std::string::npos);
+  ASSERT_EQ(ServiceLoadSettings(doc, folder.path()), SettingsLoad::Defaults);
+  auto aside = AsideCopies(folder.path(), "Mirvale.ini");
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_EQ(Slurp(aside[0]), truncated);
+  EXPECT_NE(Slurp(folder / "events.log").find(aside[0]), std::string::npos);
   // Defaults over what the document held; the broken file is not half-applied.
   EXPECT_EQ(doc.m_bExportText, 0u);
   EXPECT_EQ(doc.m_strSmtpPort, "25");
@@ -136,7 +142,7 @@ TEST(ServiceSettings, ReloadOfABrokenDesktopFileKeepsTheWorkingSettings) {
   EXPECT_FALSE(reload.reloaded);
   EXPECT_EQ(doc, SampleDocument());
   EXPECT_EQ(Slurp(program / "Mirvale.ini"), EncodeSettings(doc));
-  EXPECT_TRUE(std::filesystem::exists(data / "Mirvale.ini.bad"));
+  EXPECT_EQ(AsideCopies(data.path(), "Mirvale.ini").size(), 1u);
 }
 
 TEST(DesktopSettings, LoadReadsAtOnceWhenTheFileIsThere) {
@@ -189,7 +195,27 @@ TEST(ServiceSettings, FileThatCannotBeOpenedIsMovedAsideNotOverwritten) {
   // A folder in the file's place cannot be read, whoever runs the test.
   std::filesystem::create_directory(folder / "Mirvale.ini");
   CMirvaleDoc doc;
-  ASSERT_TRUE(ServiceLoadSettings(doc, folder.path()));
-  EXPECT_TRUE(std::filesystem::is_directory(folder / "Mirvale.ini.bad"));
+  ASSERT_EQ(ServiceLoadSettings(doc, folder.path()), SettingsLoad::Defaults);
+  auto aside = AsideCopies(folder.path(), "Mirvale.ini");
+  ASSERT_EQ(aside.size(), 1u);
+  EXPECT_TRUE(std::filesystem::is_directory(aside[0]));
   EXPECT_EQ(Slurp(folder / "Mirvale.ini").size(), 182u);
+}
+
+TEST(ServiceSettings, LinksAndFifosAreRefusedAndEveryBadCopyIsKept) {
+  TempFolder folder;
+  ScopedEnv eventLog("MIRVALE_EVENTLOG", folder / "events.log");
+  std::filesystem::create_symlink("/dev/zero", folder / "Mirvale.ini");
+  CMirvaleDoc doc;
+  ASSERT_EQ(ServiceLoadSettings(doc, folder.path()), SettingsLoad::Defaults);
+  std::filesystem::remove(folder / "Mirvale.ini");
+  ASSERT_EQ(mkfifo((folder / "Mirvale.ini").c_str(), 0600), 0);
+  ASSERT_EQ(ServiceLoadSettings(doc, folder.path()), SettingsLoad::Defaults);
+  auto aside = AsideCopies(folder.path(), "Mirvale.ini");
+  ASSERT_EQ(aside.size(), 2u) << "a second bad start kept the first copy";
+  EXPECT_TRUE(std::filesystem::is_symlink(aside[0]));
+  EXPECT_TRUE(std::filesystem::is_fifo(aside[1]));
+  const std::string events = Slurp(folder / "events.log");
+  EXPECT_NE(events.find("symbolic link"), std::string::npos) << events;
+  EXPECT_NE(events.find("not a regular file"), std::string::npos) << events;
 }

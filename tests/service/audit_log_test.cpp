@@ -1,6 +1,9 @@
 #include "service/audit_log.h"
 
+#include <csignal>
+
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
@@ -23,7 +26,14 @@ class AuditLog : public ::testing::Test {
     return ScanAuditLines({true, false}, when, "System", "core", "10.0.0.1", "r1", status)[0];
   }
 
+  bool Flush() {
+    std::string reason;
+    return FlushAuditLog(queue, settings, kNow, reason);
+  }
+
   testing_support::ScopedEnv tz{"TZ", "UTC"};
+  // As root the file is written with this account's rights.
+  testing_support::ScopedEnv account{"MIRVALE_RUN_ACCOUNT", "root"};
   testing_support::TempFolder temp;
   AuditLogSettings settings{{true, false}, "", 0, 0};
   AuditQueue queue;
@@ -54,7 +64,7 @@ TEST_F(AuditLog, ValuesCannotBreakARecord) {
 TEST_F(AuditLog, NewFileStartsWithTheHeadersCommaFormFirstThenTheQueuedLines) {
   settings.forms = {true, true};
   queue.Append(ScanAuditLines(settings.forms, kNow, "System", "core", "10.0.0.1", "r1", "Finished with changes"));
-  FlushAuditLog(queue, settings, kNow);
+  Flush();
   auto lines = ScanAuditLines(settings.forms, kNow, "System", "core", "10.0.0.1", "r1", "Finished with changes");
   EXPECT_EQ(File(),
             "Date,User,Operation,Pool,Ip,Name,Status\r\n"
@@ -62,7 +72,7 @@ TEST_F(AuditLog, NewFileStartsWithTheHeadersCommaFormFirstThenTheQueuedLines) {
                 lines[0] + lines[1]);
   EXPECT_EQ(queue.Size(), 0u);
   queue.Append(lines[0]);
-  FlushAuditLog(queue, settings, kNow);
+  Flush();
   EXPECT_EQ(File(),
             "Date,User,Operation,Pool,Ip,Name,Status\r\n"
             "Date\tUser\tOperation\tPool\tIp\tName\tStatus\r\n" +
@@ -72,13 +82,13 @@ TEST_F(AuditLog, NewFileStartsWithTheHeadersCommaFormFirstThenTheQueuedLines) {
 TEST_F(AuditLog, BlockedFileKeepsTheQueueAndGetsOneHeaderLater) {
   settings.file = temp / "later/audit.log";
   queue.Append(Line(kNow - 30));
-  FlushAuditLog(queue, settings, kNow);
+  Flush();
   queue.Append(Line(kNow - 20));
-  FlushAuditLog(queue, settings, kNow);
+  Flush();
   EXPECT_EQ(queue.Size(), 2u);
   ASSERT_TRUE(platform::CreateFolderLevels(temp / "later"));
   queue.Append(Line(kNow - 10));
-  FlushAuditLog(queue, settings, kNow);
+  Flush();
   EXPECT_EQ(File(), std::string(kTabHeader) + Line(kNow - 30) + Line(kNow - 20) + Line(kNow - 10));
   EXPECT_EQ(queue.Size(), 0u);
 }
@@ -97,7 +107,7 @@ TEST_F(AuditLog, RetentionInHoursAndDays) {
   std::string young = Line(kNow - (3600 + 59 * 60));
   std::string old = Line(kNow - 2 * 3600);
   ASSERT_TRUE(platform::WriteFileAtomically(settings.file, std::string(kTabHeader) + old + young, 0640));
-  FlushAuditLog(queue, settings, kNow);  // nothing queued: the retention still applies
+  Flush();  // nothing queued: the retention still applies
   EXPECT_EQ(File(), std::string(kTabHeader) + young);
 
   settings.keep = 2;
@@ -105,7 +115,7 @@ TEST_F(AuditLog, RetentionInHoursAndDays) {
   std::string day2 = Line(kNow - 48 * 3600);
   std::string day1 = Line(kNow - (47 * 3600 + 59 * 60));
   ASSERT_TRUE(platform::WriteFileAtomically(settings.file, day2 + day1));
-  FlushAuditLog(queue, settings, kNow);
+  Flush();
   EXPECT_EQ(File(), day1);
 }
 
@@ -115,6 +125,28 @@ TEST_F(AuditLog, LongRecordsAreJudgedWhole) {
   std::string longOld = ScanAuditLines({true, false}, kNow - 7200, "System", "core", "10.0.0.1",
                                        std::string(3000, 'n'), "Finished with changes")[0];
   ASSERT_TRUE(platform::WriteFileAtomically(settings.file, longOld + Line(kNow)));
-  FlushAuditLog(queue, settings, kNow);
+  Flush();
   EXPECT_EQ(File(), Line(kNow));
+}
+
+TEST_F(AuditLog, AFullDiskLeavesWholeLinesAndWritesEachLineOnceLater) {
+  queue.Append(Line(kNow - 30));
+  ASSERT_TRUE(Flush());
+  const std::string before = File();
+  // A size limit stands in for a full disk: the write stops part way through the next lines.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit tight = old;
+  tight.rlim_cur = before.size() + 10;
+  setrlimit(RLIMIT_FSIZE, &tight);
+  queue.Append(Line(kNow - 20));
+  queue.Append(Line(kNow - 10));
+  bool written = Flush();
+  setrlimit(RLIMIT_FSIZE, &old);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(File(), before);
+  EXPECT_EQ(queue.Size(), 2u);
+  ASSERT_TRUE(Flush());
+  EXPECT_EQ(File(), before + Line(kNow - 20) + Line(kNow - 10));
 }

@@ -28,6 +28,8 @@ class MainWorker : public ::testing::Test {
   }
 
   testing_support::ScopedEnv tz{"TZ", "UTC"};
+  // As root the audit file is written with this account's rights.
+  testing_support::ScopedEnv runAccount{"MIRVALE_RUN_ACCOUNT", "root"};
   testing_support::TempFolder temp;
   std::atomic<int> textExports{0};
   std::atomic<int> databaseExports{0};

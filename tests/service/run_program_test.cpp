@@ -111,15 +111,21 @@ TEST_F(RunProgram, AFailedLogonRunsNothing) {
   EXPECT_FALSE(platform::FileExists(Record()));
 }
 
-TEST_F(RunProgram, WithoutCredentialsTheServiceAccountRunsIt) {
+TEST_F(RunProgram, WithoutCredentialsTheUnprivilegedAccountRunsItNeverRoot) {
+  {
+    testing_support::ScopedEnv missing("MIRVALE_RUN_ACCOUNT", "no-such-account-x");
+    EXPECT_EQ(CConfigurationRunThread(program_, {"a"}, "", "DOMAIN", "").Run(), RunOutcome::NotStarted);
+    EXPECT_FALSE(platform::FileExists(Record()));
+  }
+  testing_support::ScopedEnv runAccount("MIRVALE_RUN_ACCOUNT", account_.name());
   ASSERT_EQ(CConfigurationRunThread(program_, {"a"}, "", "DOMAIN", "").Run(), RunOutcome::Ran);
   std::string record = platform::ReadWholeFile(Record()).value_or("");
-  EXPECT_EQ(record.substr(0, 2), "0\n");
-  EXPECT_NE(record.find("[a]\n"), std::string::npos);
+  EXPECT_EQ(record, std::to_string(account_.uid()) + "\nhome=/nonexistent\n/\n[a]\n");
 }
 
 TEST_F(RunProgram, AProgramThatCannotStartIsSkipped) {
-  EXPECT_EQ(CConfigurationRunThread(folder_ / "absent", {}, "", "", "").Run(), RunOutcome::NotStarted);
+  EXPECT_EQ(CConfigurationRunThread(folder_ / "absent", {}, account_.name(), "", kPassword).Run(),
+            RunOutcome::NotStarted);
   platform::WriteFileAtomically(folder_ / "not-executable", "#!/bin/sh\n", 0644);
   EXPECT_EQ(CConfigurationRunThread(folder_ / "not-executable", {}, account_.name(), "", kPassword).Run(),
             RunOutcome::NotStarted);

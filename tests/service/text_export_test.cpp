@@ -36,6 +36,8 @@ class TextExport : public ::testing::Test {
   }
 
   ScopedEnv utc_{"TZ", "UTC"};
+  // As root the file is written with this account's rights.
+  ScopedEnv runAccount_{"MIRVALE_RUN_ACCOUNT", "root"};
 };
 
 }  // namespace

@@ -45,6 +45,9 @@ class ServiceProcess {
     env_["MIRVALE_SYSTEMD_MARKER"] = temp_ / "no-systemd";
     // Registration must not add a group to the machine: tests share root's.
     env_["MIRVALE_OPERATOR_GROUP"] = "root";
+    // Nor an account: run actions and settings-chosen files keep root's rights unless a test
+    // names an unprivileged account of its own.
+    env_["MIRVALE_RUN_ACCOUNT"] = "root";
     platform::CreateFolderLevels(DataFolder());
   }
   ~ServiceProcess() {

@@ -1,0 +1,209 @@
+#include "platform/run_account.h"
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/atomic_file.h"
+#include "platform/folders.h"
+#include "platform/logon_process.h"
+
+namespace platform {
+
+namespace {
+
+// The C library changes groups for every thread of the process; the system call itself changes
+// only the calling thread's.
+bool SetThreadGroups(const std::vector<gid_t>& groups) {
+  return syscall(SYS_setgroups, groups.size(), groups.data()) == 0;
+}
+
+// For this thread only, file access takes the run account's file-system user and group ids and
+// groups until the object ends; root's file capabilities lapse with the user id meanwhile.
+class ScopedRunAccountRights {
+ public:
+  explicit ScopedRunAccountRights(std::string& reason) {
+    if (geteuid() != 0) {
+      ok_ = true;
+      return;
+    }
+    auto account = LookUpAccount(RunAccountName());
+    if (!account) {
+      reason = "the account " + RunAccountName() + " does not exist";
+      return;
+    }
+    int count = getgroups(0, nullptr);
+    groups_.resize(static_cast<size_t>(count > 0 ? count : 0));
+    if (count > 0 && getgroups(count, groups_.data()) < 0) groups_.clear();
+    switched_ = true;
+    // setfsuid answers the previous id, so each change is read back.
+    ok_ = SetThreadGroups(account->groups);
+    setfsgid(account->gid);
+    setfsuid(account->uid);
+    ok_ = ok_ && static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) == account->uid &&
+          static_cast<gid_t>(setfsgid(static_cast<gid_t>(-1))) == account->gid;
+    if (!ok_) reason = "the rights of " + RunAccountName() + " could not be taken";
+  }
+  ~ScopedRunAccountRights() {
+    if (!switched_) return;
+    int error = errno;
+    setfsuid(geteuid());
+    setfsgid(getegid());
+    SetThreadGroups(groups_);
+    errno = error;
+  }
+  ScopedRunAccountRights(const ScopedRunAccountRights&) = delete;
+  ScopedRunAccountRights& operator=(const ScopedRunAccountRights&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_ = false;
+  bool switched_ = false;
+  std::vector<gid_t> groups_;
+};
+
+UniqueFd OpenAsAccount(const std::string& path, int flags, unsigned mode, std::string& reason) {
+  int fd = -1;
+  {
+    ScopedRunAccountRights rights(reason);
+    if (!rights.ok()) return UniqueFd();
+    fd = open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+  }
+  if (fd < 0) {
+    reason = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
+    return UniqueFd();
+  }
+  UniqueFd opened(fd);
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    reason = "it is not a regular file";
+    errno = EINVAL;
+    return UniqueFd();
+  }
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return opened;
+}
+
+// A file this process has just created exclusively is its own to give the mode and the group.
+void ShareCreatedFile(int fd, unsigned mode) {
+  SetFileGroup(fd, FileGroup::Operators);
+  fchmod(fd, mode);
+}
+
+bool WriteAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t written = write(fd, data.data(), data.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<size_t>(written));
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RestrictRunAccountFile(const std::string& path, unsigned mode) {
+  std::string reason;
+  UniqueFd fd = OpenAsAccount(path, O_RDONLY, 0, reason);
+  auto account = geteuid() == 0 ? LookUpAccount(RunAccountName()) : std::nullopt;
+  struct stat info {};
+  if (!fd || fstat(fd.get(), &info) != 0 || info.st_uid != (account ? account->uid : geteuid())) return false;
+  SetFileGroup(fd.get(), FileGroup::Operators);
+  return fchmod(fd.get(), mode) == 0;
+}
+
+std::string RunAccountName() { return GetEnv("MIRVALE_RUN_ACCOUNT").value_or(kRunAccountName); }
+
+bool EnsureRunAccount() {
+  const std::string name = RunAccountName();
+  if (LookUpAccount(name)) return true;
+  pid_t child = fork();
+  if (child == 0) {
+    execl("/usr/sbin/useradd", "useradd", "--system", "--no-create-home", "--home-dir", "/nonexistent", "--shell",
+          "/usr/sbin/nologin", "--user-group", name.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) return false;
+  return LookUpAccount(name).has_value();
+}
+
+UniqueFd OpenForAppendAsRunAccount(const std::string& path, unsigned mode, bool& created, std::string& reason) {
+  // Creating exclusively tells a new file from an existing one without a race.
+  created = true;
+  UniqueFd fd = OpenAsAccount(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL, mode, reason);
+  if (fd) {
+    ShareCreatedFile(fd.get(), mode);
+    return fd;
+  }
+  if (errno != EEXIST) return fd;
+  created = false;
+  return OpenAsAccount(path, O_WRONLY | O_APPEND, 0, reason);
+}
+
+std::optional<std::string> ReadAsRunAccount(const std::string& path, uint64_t maxBytes, bool& missing,
+                                            std::string& reason) {
+  UniqueFd fd = OpenAsAccount(path, O_RDONLY, 0, reason);
+  missing = !fd && errno == ENOENT;
+  if (!fd) return std::nullopt;
+  std::string content;
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = read(fd.get(), buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      reason = std::strerror(errno);
+      return std::nullopt;
+    }
+    if (got == 0) return content;
+    if (content.size() + static_cast<size_t>(got) > maxBytes) {
+      reason = "it is larger than " + std::to_string(maxBytes) + " bytes";
+      return std::nullopt;
+    }
+    content.append(buffer, static_cast<size_t>(got));
+  }
+}
+
+bool ReplaceAsRunAccount(const std::string& path, std::string_view content, unsigned mode, std::string& reason) {
+  std::string temporary = path + ".tmp-XXXXXX";
+  int fd = -1;
+  {
+    ScopedRunAccountRights rights(reason);
+    if (!rights.ok()) return false;
+    fd = mkostemp(temporary.data(), O_CLOEXEC);
+  }
+  if (fd < 0) {
+    reason = std::strerror(errno);
+    return false;
+  }
+  ShareCreatedFile(fd, mode);
+  bool ok = WriteAll(fd, content) && fsync(fd) == 0;
+  int error = errno;
+  ok = close(fd) == 0 && ok;
+  if (ok) {
+    ScopedRunAccountRights rights(reason);
+    ok = rights.ok() && rename(temporary.c_str(), path.c_str()) == 0;
+    error = errno;
+    if (!ok) unlink(temporary.c_str());
+  } else {
+    ScopedRunAccountRights rights(reason);
+    unlink(temporary.c_str());
+  }
+  if (!ok) {
+    if (reason.empty()) reason = std::strerror(error);
+    errno = error;
+  }
+  return ok;
+}
+
+}  // namespace platform

@@ -1,0 +1,34 @@
+#pragma once
+// The programs' own stored files (settings, databases) live in folders that the operators'
+// group may write, so a file found there is not trusted: it is opened without following a
+// symbolic link and without waiting on a FIFO, taken only when it is a regular file with no
+// other name, and read up to a bound.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct StoredFileRead {
+  std::optional<std::string> bytes;  // set when the file was read whole
+  bool missing = false;              // no file at the path
+  std::string refusal;               // why it was not read, for the log
+};
+
+StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes);
+
+// Brings a file that this process's account owns to the given mode in the operators' group.
+// Anything else at the path (a link, a FIFO, someone else's file) is left as it is; false then.
+bool RestrictOwnFile(const std::string& path, unsigned mode);
+
+// Removes the temporary files that an interrupted atomic save of one of the named files left
+// in the folder ("<name>.tmp-" and six characters), when they are this account's own regular
+// files. Returns how many were removed.
+int RemoveSaveLeftovers(const std::string& folder, const std::vector<std::string>& names);
+
+// Renames the file to "<path>.bad-<UTC time>" (with "-2", "-3"... when that name is taken),
+// never over an earlier copy; the new name, or nullopt when the rename failed.
+std::optional<std::string> MoveAsideKeepingEarlier(const std::string& path);
+
+}  // namespace platform
