@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "common/settings_file.h"
 #include "desktop/shell/action_properties_page.h"
@@ -362,8 +363,12 @@ TEST_F(SettingsFlow, ExportSetsUpADataSourceThatIsqlOpens) {
     exportPane.SetUpDataSource();
     EXPECT_EQ(prompter_.Texts(), QStringList{"Failed open database, please check your settings and try again."});
     EXPECT_TRUE(exportPane.databaseEdit->text().isEmpty());
+    EXPECT_EQ(platform::ReadWholeFile(odbc + "/odbc.ini"), "") << "a failed connection leaves the file as it was";
     exportPane.SetUpDataSource();
   }
+  struct stat info {};
+  ASSERT_EQ(stat((odbc + "/odbc.ini").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u) << "the file holds the password";
   const QString connection = exportPane.databaseEdit->text();
   EXPECT_TRUE(connection.contains("DSN=MirvaleDB")) << connection.toStdString();
   EXPECT_TRUE(connection.contains(QString::fromStdString("DBQ=" + database))) << connection.toStdString();
