@@ -74,6 +74,14 @@ TEST_F(Screenshots, EveryPaneAsTheToolBandShowsIt) {
     desktop.Command(command);
     Save(std::string("pane-") + name);
   }
+  // And at the smallest window the program allows.
+  desktop.Frame().resize(790, 560);
+  desktop.Command(kCommandHome);
+  Save("small-pane-home");
+  for (auto [command, name] : panes) {
+    desktop.Command(command);
+    Save(std::string("small-pane-") + name);
+  }
 }
 
 TEST_F(Screenshots, HelpWindow) {
