@@ -177,6 +177,10 @@ TEST_F(SettingsFlow, OptionsSaveCommitsScheduleLoggingAndStartModeAndCancelKeeps
   desktop.Command(kCommandOptions);
   EXPECT_EQ(options.fileEdit->text(), "/tmp/mirvale-audit.log");
   EXPECT_EQ(options.scanList->topLevelItem(0)->text(1), "Daily");
+  // The stored age of 1 shows as "1"; with removal off the box is empty.
+  EXPECT_EQ(options.keepSpin->text(), "1");
+  options.removalCheck->click();
+  EXPECT_EQ(options.keepSpin->text().trimmed(), "");
 }
 
 TEST_F(SettingsFlow, UnderSystemdStartAndStartModeGoThroughItAndItsRefusalsAreShown) {
