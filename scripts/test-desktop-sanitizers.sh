@@ -23,7 +23,7 @@ stage() {
   echo "== $name: ctest -R '$tests' in $dir"
   # Address-space randomisation wider than ThreadSanitizer's layout makes its start fail at random.
   ASAN_OPTIONS="detect_leaks=1:log_path=$logs/asan" UBSAN_OPTIONS="print_stacktrace=1:log_path=$logs/ubsan" \
-    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 log_path=$logs/tsan" \
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 log_path=$logs/tsan suppressions=$(pwd)/scripts/tsan-qt.supp" \
     setarch "$(uname -m)" -R ctest --test-dir "$dir" -R "$tests" --no-tests=error --output-on-failure \
     --parallel 3 --timeout 1800 --output-junit "$(pwd)/$dir/Testing/junit-$name.xml" || status=1
   if compgen -G "$logs/*" >/dev/null; then
