@@ -97,7 +97,7 @@ SystemctlOutput RunSystemctl(const std::vector<std::string>& arguments, std::chr
     }
     pollfd waiting{readEnd.get(), POLLIN, 0};
     int ready = poll(&waiting, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0 && errno != EINTR) break;
     if (ready <= 0) continue;
     char buffer[1024];
     ssize_t got = read(readEnd.get(), buffer, sizeof buffer);

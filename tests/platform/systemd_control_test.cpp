@@ -136,3 +136,14 @@ console.log([
   EXPECT_TRUE(platform::RemovePolkitRule("Oskavel Mirvale"));
   EXPECT_FALSE(platform::FileExists(RulePath()));
 }
+
+TEST(Systemctl, OneThatHangsIsKilledAtTheLimit) {
+  TempFolder bin;
+  ASSERT_TRUE(platform::WriteFileAtomically(bin / "systemctl", "#!/bin/sh\nexec sleep 30\n", 0755));
+  ScopedEnv path("PATH", bin.path() + ":" + platform::GetEnv("PATH").value_or("/usr/bin:/bin"));
+  const auto started = std::chrono::steady_clock::now();
+  auto output = platform::RunSystemctl({"start", "oskavel-mirvale.service"}, std::chrono::milliseconds(300));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  EXPECT_EQ(output.exitCode, -1);
+  EXPECT_EQ(output.text, "systemctl did not answer in time");
+}
