@@ -39,14 +39,16 @@ bool AppendQueuedLines(AuditQueue& queue, const AuditLogSettings& settings, std:
   bool created = false;
   platform::UniqueFd fd = platform::OpenForAppendAsRunAccount(settings.file, 0640, created, reason);
   if (!fd) return false;
+  struct stat before {};
+  fstat(fd.get(), &before);
+  // A file that a failed first flush left empty still gets its headers.
+  created = created || before.st_size == 0;
   std::string text;
   // Each header is put in front of the queue in turn, so with both forms the comma header
   // ends up first.
   if (created && settings.forms.commas) text += kAuditCommaHeader;
   if (created && settings.forms.tabs) text += kAuditTabHeader;
   for (const auto& line : lines) text += line;
-  struct stat before {};
-  fstat(fd.get(), &before);
   if (!WriteAll(fd.get(), text) || fsync(fd.get()) != 0) {
     reason = std::strerror(errno);
     if (ftruncate(fd.get(), before.st_size) != 0) reason += "; the last line may be torn";

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "common/database_files.h"
 #include "common/settings_file.h"
@@ -14,6 +15,7 @@
 #include "tests/support/lab_pools.h"
 #include "tests/support/service_process.h"
 #include "tests/support/snmp_agent.h"
+#include "tests/support/temporary_account.h"
 #include "tests/support/wait_for.h"
 
 namespace mirvale {
@@ -280,10 +282,14 @@ TEST(DeviceScanService, AChangedValueFiresItsRulesActionsAndNoOthers) {
   ASSERT_TRUE(traps.Ready());
   email_testing::SmtpSinkProcess mail;
   ASSERT_GT(mail.port(), 0);
+  // Run actions without credentials run as the service's unprivileged account, never as root.
+  testing_support::TemporaryAccount runAccount("mvrun");
+  ASSERT_TRUE(runAccount.Made());
   testing_support::TempFolder folder;
+  chmod(folder.path().c_str(), 0777);
   std::string program = folder / "record.sh";
   ASSERT_TRUE(platform::WriteFileAtomically(
-      program, "#!/bin/sh\nout=\"$1\"; shift\nprintf '[%s]\\n' \"$@\" > \"$out\"\n", 0755));
+      program, "#!/bin/sh\nout=\"$1\"; shift\nprintf '[%s]\\n' \"$(id -u)\" \"$@\" > \"$out\"\n", 0755));
 
   CMirvaleDoc settings = AgentOnlySettings();
   settings.m_strSmtpServer = "127.0.0.1";
@@ -313,6 +319,7 @@ TEST(DeviceScanService, AChangedValueFiresItsRulesActionsAndNoOthers) {
 
   SetLocationBySnmpset("Lab 1");
   ServiceProcess service;
+  service.SetEnv("MIRVALE_RUN_ACCOUNT", runAccount.Name());
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(settings)));
   ASSERT_TRUE(service.Start());
   ASSERT_EQ(service.Control(kStartScan), 0u);
@@ -324,7 +331,8 @@ TEST(DeviceScanService, AChangedValueFiresItsRulesActionsAndNoOthers) {
   ASSERT_TRUE(WaitForFinishedScan(service, first->header.m_strScanStart)) << "the second scan did not finish";
 
   ASSERT_TRUE(WaitFor([&] { return platform::FileExists(folder / "located"); }));
-  EXPECT_EQ(platform::ReadWholeFile(folder / "located").value_or(""), "[lab]\n[127.0.0.1]\n[localhost]\n[located]\n");
+  EXPECT_EQ(platform::ReadWholeFile(folder / "located").value_or(""),
+            "[" + std::to_string(runAccount.Uid()) + "]\n[lab]\n[127.0.0.1]\n[localhost]\n[located]\n");
   ASSERT_TRUE(WaitFor([&] { return mail.Messages().size() == 1; }));
   email_testing::ReceivedMail sent = mail.Messages()[0];
   EXPECT_EQ(sent.envelope, "mail_from=mirvale@example.org\nrcpt_to=ops@example.org\nlogin=\n");
