@@ -65,7 +65,9 @@ bool CConfigurationDevice::WalkStopped() const { return Stopping() || (job_.stop
 
 bool CConfigurationDevice::WalkStep(std::span<SnmpValueSlot> slots, int prefixArcs) {
   if (WalkStopped() || walkValuesLeft_ == 0) return false;
-  if (!services_.snmp.Request(SnmpRequestMode::GetNext, job_.address, snmp_, slots, prefixArcs)) return false;
+  if (!services_.snmp.Request(SnmpRequestMode::GetNext, job_.address, snmp_, slots, prefixArcs,
+                              [this] { return WalkStopped(); }))
+    return false;
   if (--walkValuesLeft_ == 0)
     LogServiceWarning("SNMP walk of " + job_.address + " stopped after " + std::to_string(kMaxWalkValuesPerDevice) +
                       " values");

@@ -122,19 +122,19 @@ bool CSnmpClient::AdvanceBootCounter() {
 }
 
 bool CSnmpClient::Request(SnmpRequestMode mode, const std::string& address, const SnmpSettings& settings,
-                          std::span<SnmpValueSlot> slots, int prefixArcs) {
+                          std::span<SnmpValueSlot> slots, int prefixArcs, const std::function<bool()>& stopped) {
   if (slots.empty()) return false;
-  if (!settings.m_bSnmpV3) return Exchange(mode, address, settings, slots, prefixArcs);
+  if (!settings.m_bSnmpV3) return Exchange(mode, address, settings, slots, prefixArcs, stopped);
   // Traps go out as SNMPv1 only.
   if (mode == SnmpRequestMode::Trap) return false;
   std::lock_guard lock(version3Lock_);
-  bool result = AdvanceBootCounter() && Exchange(mode, address, settings, slots, prefixArcs);
+  bool result = AdvanceBootCounter() && Exchange(mode, address, settings, slots, prefixArcs, stopped);
   snmp_library::ForgetUsmUsers();
   return result;
 }
 
 bool CSnmpClient::Exchange(SnmpRequestMode mode, const std::string& address, const SnmpSettings& settings,
-                           std::span<SnmpValueSlot> slots, int prefixArcs) {
+                           std::span<SnmpValueSlot> slots, int prefixArcs, const std::function<bool()>& stopped) {
   auto ipv4 = platform::ResolveIpv4(address);
   if (!ipv4) return false;
   auto session = SnmpSession::Open(*ipv4, mode == SnmpRequestMode::Trap ? kTrapPort : kAgentPort, settings);
@@ -146,7 +146,7 @@ bool CSnmpClient::Exchange(SnmpRequestMode mode, const std::string& address, con
   }
   SnmpPdu request(snmp_pdu_create(mode == SnmpRequestMode::Get ? SNMP_MSG_GET : SNMP_MSG_GETNEXT));
   if (!AddBindings(request.get(), slots, false)) return false;
-  auto answer = session->Exchange(std::move(request));
+  auto answer = session->Exchange(std::move(request), stopped);
   return answer && TakeAnswer(mode, *answer, slots, prefixArcs);
 }
 
@@ -168,8 +168,8 @@ bool CSnmpClient::ExchangeSet(const std::string& address, const SnmpSettings& se
   SnmpPdu get(snmp_pdu_create(SNMP_MSG_GET));
   snmp_add_null_var(get.get(), arcs->data(), arcs->size());
   auto current = session->Exchange(std::move(get));
-  if (!current || current->command == SNMP_MSG_REPORT || current->errstat != SNMP_ERR_NOERROR ||
-      !current->variables || IsException(current->variables->type))
+  if (!current || current->command == SNMP_MSG_REPORT || current->errstat != SNMP_ERR_NOERROR || !current->variables ||
+      IsException(current->variables->type))
     return false;
 
   auto value = snmp_text::EncodeValue(current->variables->type, slot.value);

@@ -1,7 +1,10 @@
 #include "service/snmp_session.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <vector>
+
+#include <net-snmp/library/large_fd_set.h>
 
 #include "service/snmp_value_text.h"
 
@@ -51,7 +54,7 @@ bool ConfigureUsm(netsnmp_session& session, const SnmpSettings& settings, Derive
 
   bool authenticate = settings.m_nSecurityLevel >= 2;
   bool encrypt = settings.m_nSecurityLevel >= 3;
-  session.securityLevel = encrypt ? SNMP_SEC_LEVEL_AUTHPRIV
+  session.securityLevel = encrypt        ? SNMP_SEC_LEVEL_AUTHPRIV
                           : authenticate ? SNMP_SEC_LEVEL_AUTHNOPRIV
                                          : SNMP_SEC_LEVEL_NOAUTH;
   if (!authenticate) return true;
@@ -114,9 +117,56 @@ std::unique_ptr<SnmpSession> SnmpSession::Open(const std::string& ipv4, int port
   return std::unique_ptr<SnmpSession>(new SnmpSession(handle, version3));
 }
 
-SnmpSession::~SnmpSession() { snmp_sess_close(handle_); }
+SnmpSession::~SnmpSession() {
+  snmp_sess_close(handle_);
+  if (answer_.response) snmp_free_pdu(answer_.response);
+}
 
-SnmpPdu SnmpSession::Exchange(SnmpPdu request) {
+namespace {
+
+// How often an exchange that can be stopped looks whether it is to stop.
+constexpr long kStopCheckMicroseconds = 50000;
+
+int TakeAsyncAnswer(int operation, netsnmp_session*, int, netsnmp_pdu* pdu, void* magic) {
+  auto* answer = static_cast<SnmpSession::AsyncAnswer*>(magic);
+  answer->done = true;
+  if (operation == NETSNMP_CALLBACK_OP_RECEIVED_MESSAGE && pdu && !answer->response)
+    answer->response = snmp_clone_pdu(pdu);
+  return 1;
+}
+
+}  // namespace
+
+SnmpPdu SnmpSession::ExchangeUntilStopped(SnmpPdu request, const std::function<bool()>& stopped) {
+  answer_ = {};
+  if (snmp_sess_async_send(handle_, request.get(), &TakeAsyncAnswer, &answer_) == 0) return nullptr;
+  request.release();  // sent: the library frees it
+  netsnmp_large_fd_set readable;
+  netsnmp_large_fd_set_init(&readable, FD_SETSIZE);
+  while (!answer_.done && !stopped()) {
+    int count = 0;
+    int block = 0;
+    timeval due{};
+    NETSNMP_LARGE_FD_ZERO(&readable);
+    snmp_sess_select_info2(handle_, &count, &readable, &due, &block);
+    timeval slice{0, kStopCheckMicroseconds};
+    if (block == 0 && timercmp(&due, &slice, <)) slice = due;
+    int ready = netsnmp_large_fd_set_select(count, &readable, nullptr, nullptr, &slice);
+    if (ready > 0)
+      snmp_sess_read2(handle_, &readable);
+    else if (ready == 0)
+      snmp_sess_timeout(handle_);  // retransmits, or gives up once the time-out has passed
+    else if (errno != EINTR)
+      break;
+  }
+  netsnmp_large_fd_set_cleanup(&readable);
+  SnmpPdu answer(answer_.response);
+  answer_.response = nullptr;
+  return answer;
+}
+
+SnmpPdu SnmpSession::Exchange(SnmpPdu request, const std::function<bool()>& stopped) {
+  if (stopped) return ExchangeUntilStopped(std::move(request), stopped);
   netsnmp_pdu* response = nullptr;
   // The library takes the request in every case.
   int status = snmp_sess_synch_response(handle_, request.release(), &response);

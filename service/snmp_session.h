@@ -2,6 +2,7 @@
 // One Net-SNMP single-session handle (its own socket), so requests of many threads run in
 // parallel. SNMPv3 sessions add a user to the library's global USM table: open and use them
 // only under the client's SNMPv3 lock.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -31,16 +32,26 @@ class SnmpSession {
   bool IsVersion3() const { return version3_; }
 
   // Sends a request and waits for its answer (the session's time-out and retries); nullptr on
-  // time-out or send failure.
-  SnmpPdu Exchange(SnmpPdu request);
+  // time-out or send failure, and as soon as stopped, when given, says so.
+  SnmpPdu Exchange(SnmpPdu request, const std::function<bool()>& stopped = {});
+
+  // What an exchange that can be stopped receives; kept with the session, which may still call
+  // back into it until it is closed.
+  struct AsyncAnswer {
+    netsnmp_pdu* response = nullptr;
+    bool done = false;
+  };
 
   // Sends a message that has no answer (a trap).
   bool Send(SnmpPdu message);
 
  private:
   SnmpSession(void* handle, bool version3) : handle_(handle), version3_(version3) {}
+  SnmpPdu ExchangeUntilStopped(SnmpPdu request, const std::function<bool()>& stopped);
+
   void* handle_;
   bool version3_;
+  AsyncAnswer answer_;
 };
 
 }  // namespace mirvale

@@ -1,18 +1,21 @@
 #!/usr/bin/python3
 """An SNMPv1 agent whose walks never end: every get-next is answered with an identifier just
 after the requested one (one arc deeper up to 12 arcs, then the next instance), for ever.
-It answers the get of sysObjectID and sysName like any device.
-Usage: endless_snmp_agent.py ADDRESS PORT
+It answers the get of sysObjectID and sysName like any device; with a delay, each get-next
+only after that many seconds.
+Usage: endless_snmp_agent.py ADDRESS PORT [DELAY]
 """
 import os
 import socket
 import sys
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "support"))
 from snmp_odd_agent import decode, decode_oid, encode_oid, tlv  # noqa: E402
 
 SYS_OBJECT_ID = (1, 3, 6, 1, 2, 1, 1, 2, 0)
 SYS_NAME = (1, 3, 6, 1, 2, 1, 1, 5, 0)
+DELAY = float(sys.argv[3]) if len(sys.argv) > 3 else 0.0
 
 
 def next_of(name):
@@ -33,6 +36,7 @@ def answer(request):
         _, binding, pos = decode(bindings, pos)
         name = decode_oid(decode(binding, 0)[1])
         if pdu_tag == 0xA1:
+            time.sleep(DELAY)
             name = next_of(name)
             value = tlv(0x04, b"row")
         elif name == SYS_OBJECT_ID:
