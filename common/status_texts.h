@@ -12,6 +12,16 @@ inline constexpr const char* kStatusLogonFailed = "Failed due to logon failure";
 inline constexpr const char* kStatusChanged = "Finished with changes";
 inline constexpr const char* kStatusUnchanged = "Finished without changes";
 
+// A status in the failure group: the device did not answer the scan's questions, or the logon
+// failed.
+inline bool IsFailureStatus(std::string_view status) {
+  return status.find("No response") != std::string_view::npos || status.find("Failed") != std::string_view::npos;
+}
+
+// The result of a set or restore request in the settings; only "Successful" counts as success.
+inline constexpr const char* kRequestSuccessful = "Successful";
+inline constexpr const char* kRequestFailed = "Failed";
+
 // The state of the scan in the scan database's header.
 inline constexpr const char* kScanRunning = "Running";
 inline constexpr const char* kScanFinished = "Finished";

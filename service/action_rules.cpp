@@ -3,22 +3,15 @@
 #include <vector>
 
 #include "common/pool_network.h"
-#include "service/prefix_length.h"
+#include "common/text_trim.h"
 #include "service/local_time_text.h"
 #include "service/placeholders.h"
+#include "service/prefix_length.h"
 #include "service/wildcard_match.h"
 
 namespace mirvale {
 
 namespace {
-
-std::string CutBlanks(const std::string& text) {
-  const char* blanks = " \t\r\n";
-  size_t first = text.find_first_not_of(blanks);
-  if (first == std::string::npos) return {};
-  size_t last = text.find_last_not_of(blanks);
-  return text.substr(first, last - first + 1);
-}
 
 void StartActions(const std::shared_ptr<const CMirvaleDoc>& settings, const ActionHooks& start,
                   const std::string& actionName, const CActionItem& action, const ActionSubject& subject) {
@@ -72,7 +65,7 @@ RunCommandFields SplitRunCommand(const std::string& command) {
 
 void CheckActions(const std::shared_ptr<const CMirvaleDoc>& settings, const ActionHooks& start,
                   const ActionSubject& subject, const std::string& line, const PreviousLines& previous) {
-  const std::string cut = CutBlanks(line);
+  const std::string cut = Trim(line);
   WalkActions(settings, start, subject, [&](const CActionItem& action) {
     if (!WildcardMatch(cut, action.m_strValue)) return false;
     if (!action.m_bChangesOnly) return true;

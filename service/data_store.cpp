@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "common/configuration_lines.h"
 #include "common/status_texts.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
@@ -195,12 +196,9 @@ PreviousLines ServiceDataStore::CollectPreviousLines(const std::string& pool, co
   PreviousLines lines;
   const CDbItem* device = m_mapDatabase.Find(DeviceKey(pool, address));
   if (!device) return lines;
-  for (long number = 1;; ++number) {
-    const CDbQuery* line = device->m_pQueries.Find(std::to_string(number));
-    if (!line) break;
-    if (!line->m_strValue.empty() && line->m_strTime == device->m_strScanTime)
-      lines[line->m_strValue] = std::to_string(number);
-  }
+  const std::vector<const CDbQuery*> stored = ConfigurationLines(*device);
+  for (size_t position = 0; position < stored.size(); ++position)
+    if (IsCurrentLine(*stored[position], *device)) lines[stored[position]->m_strValue] = ConfigurationLineKey(position);
   return lines;
 }
 

@@ -4,11 +4,12 @@
 #include <charconv>
 #include <chrono>
 
+#include "common/configuration_lines.h"
 #include "common/status_texts.h"
 #include "platform/icmp_echo.h"
 #include "platform/reverse_lookup.h"
 #include "service/action_rules.h"
-#include "service/audit_lines.h"
+#include "service/audit_entries.h"
 #include "service/device_scan_texts.h"
 #include "service/mirvale_frm.h"
 #include "service/service_log.h"
@@ -134,27 +135,21 @@ bool CConfigurationDevice::CollectShellLines(const std::string& name, const Shel
   bool changed = false;
   PreviousLines previous = services_.data.CollectPreviousLines(job_.pool, job_.address);
   ActionSubject subject{job_.pool, job_.address, name, scanTime_};
-  long counter = 0;
-  for (const auto& line : stored.lines) {
+  for (size_t position = 0; position < stored.lines.size(); ++position) {
+    const std::string& line = stored.lines[position];
     CheckActions(job_.settings, services_.actions, subject, line, previous);
-    if (services_.data.StoreQueryValue(job_.pool, job_.address, job_.scanStart, std::to_string(++counter), "", "",
+    if (services_.data.StoreQueryValue(job_.pool, job_.address, job_.scanStart, ConfigurationLineKey(position), "", "",
                                        line))
       changed = true;
   }
   return changed;
 }
 
-void CConfigurationDevice::QueueAudit(const std::string& name, const std::string& status) {
-  if (!job_.settings || !job_.settings->m_bScanLog) return;
-  AuditForms forms{job_.settings->m_bLogText != 0, job_.settings->m_bLogCsv != 0};
-  services_.audit.Append(ScanAuditLines(forms, scanTime_, job_.user, job_.pool, job_.address, name, status));
-}
-
 void CConfigurationDevice::Run() {
   std::string name = platform::ReverseLookup(job_.address).value_or("");
   // Derived once for this device; the copy wipes its passwords when the scan ends.
   const ShellSettings shellSettings = job_.poolSettings ? ShellSettingsFromPool(*job_.poolSettings) : ShellSettings{};
-  bool shellAnswered = services_.shell && job_.poolSettings && UsesShell(shellSettings) &&
+  bool shellAnswered = services_.shell && job_.poolSettings && job_.poolSettings->IsShellPool() &&
                        ShellAnswers(*services_.shell, job_.address, shellSettings);
   bool snmpAnswered = job_.poolSettings && Probe(name);
   std::string interfaces;
@@ -184,7 +179,8 @@ void CConfigurationDevice::Run() {
     services_.data.UpdateDevice(job_.pool, job_.address, job_.scanStart, status);
     services_.data.NoteScanChange();
   }
-  QueueAudit(name, status);
+  if (job_.settings)
+    QueueScanAudit(services_.audit, *job_.settings, scanTime_, job_.user, job_.pool, job_.address, name, status);
 }
 
 }  // namespace mirvale

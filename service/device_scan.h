@@ -61,7 +61,6 @@ class CConfigurationDevice {
   bool CollectQueries(const std::string& name);
   // Stores the device's shell lines; true when any changed. logonFailed tells the outcome.
   bool CollectShellLines(const std::string& name, const ShellSettings& settings, bool& logonFailed);
-  void QueueAudit(const std::string& name, const std::string& status);
 
   DeviceScanServices services_;
   DeviceScanJob job_;

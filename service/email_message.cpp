@@ -2,19 +2,12 @@
 
 #include <algorithm>
 
+#include "common/text_trim.h"
 #include "service/email_base64.h"
 
 namespace mirvale {
 
 namespace {
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
 
 std::string OneLine(std::string_view text) {
   std::string out(text);
@@ -55,8 +48,8 @@ std::vector<std::string> SplitRecipients(std::string_view recipients) {
     size_t separator = recipients.find(';');
     std::string_view part = recipients.substr(0, separator);
     recipients = separator == std::string_view::npos ? std::string_view() : recipients.substr(separator + 1);
-    part = Trim(part);
-    if (!part.empty()) parts.emplace_back(part);
+    std::string trimmed = Trim(part);
+    if (!trimmed.empty()) parts.push_back(std::move(trimmed));
   }
   return parts;
 }

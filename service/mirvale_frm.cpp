@@ -8,6 +8,7 @@
 #include "platform/run_account.h"
 #include "platform/stored_file.h"
 #include "service/action_rules.h"
+#include "service/audit_entries.h"
 #include "service/audit_log.h"
 #include "service/pool_address_list.h"
 #include "service/prune_database.h"
@@ -20,8 +21,7 @@ namespace {
 
 AuditLogSettings AuditSettingsOf(const CMirvaleDoc& settings) {
   AuditLogSettings audit;
-  audit.forms.tabs = settings.m_bLogText != 0;
-  audit.forms.commas = settings.m_bLogCsv != 0;
+  audit.forms = AuditFormsOf(settings);
   audit.file = settings.m_strLogFile;
   audit.keep = settings.m_nLogKeep;
   audit.keepUnit = settings.m_nLogKeepUnit;
@@ -211,21 +211,6 @@ void CMirvaleFrm::PruneDatabase() {
 }
 
 void CMirvaleFrm::SendTestMail() { mirvale::SendTestMail(Settings(), actionStarters_, timing_.clock()); }
-
-void CMirvaleFrm::QueueScanAudit(std::time_t scanStart, const std::string& user, const std::string& pool,
-                                 const std::string& address, const std::string& name, const std::string& status) {
-  auto settings = Settings();
-  if (!settings->m_bScanLog) return;
-  audit_.Append(ScanAuditLines(AuditSettingsOf(*settings).forms, scanStart, user, pool, address, name, status));
-}
-
-void CMirvaleFrm::QueueSetAudit(std::time_t when, const std::string& user, const std::string& oid,
-                                const std::string& value, const std::string& pool, const std::string& address,
-                                const std::string& name, const std::string& result) {
-  auto settings = Settings();
-  if (!settings->m_bChangesLog) return;
-  audit_.Append(SetAuditLines(AuditSettingsOf(*settings).forms, when, user, oid, value, pool, address, name, result));
-}
 
 void CMirvaleFrm::FlushAuditLog(std::time_t now) {
   AuditLogSettings audit = AuditSettingsOf(*Settings());

@@ -57,14 +57,6 @@ class CMirvaleFrm {
   // The last flush, once the worker and the threads it started have ended.
   void FlushAuditLogAtStop();
 
-  // Audit producers: queue one device's scan result (when m_bScanLog is on) or one set or
-  // restore request (when m_bChangesLog is on), in each switched-on form.
-  void QueueScanAudit(std::time_t scanStart, const std::string& user, const std::string& pool,
-                      const std::string& address, const std::string& name, const std::string& status);
-  void QueueSetAudit(std::time_t when, const std::string& user, const std::string& oid, const std::string& value,
-                     const std::string& pool, const std::string& address, const std::string& name,
-                     const std::string& result);
-
   // For the worker threads.
   std::shared_ptr<const CMirvaleDoc> Settings() const;
   // Changes the settings (copy, change, save Mirvale.ini, publish); serialised with reloads.

@@ -1,19 +1,15 @@
 #include "service/restore_configuration.h"
 
+#include "common/configuration_lines.h"
+#include "common/status_texts.h"
 #include "service/action_rules.h"
-#include "service/audit_lines.h"
+#include "service/audit_entries.h"
 #include "service/local_time_text.h"
 #include "service/mirvale_frm.h"
 #include "service/service_log.h"
 #include "service/snmp_pool_settings.h"
 
 namespace mirvale {
-namespace {
-
-bool IsShellPool(const CPoolItem& pool) { return pool.m_bSsh || pool.m_bTelnet; }
-bool IsSnmpPool(const CPoolItem& pool) { return pool.m_bSnmpV1 || pool.m_bSnmpV3; }
-
-}  // namespace
 
 CConfigurationRestore::CConfigurationRestore(CMirvaleFrm& owner, RestoreChannels channels)
     : owner_(owner), channels_(std::move(channels)) {}
@@ -28,7 +24,7 @@ void CConfigurationRestore::Run() {
     if (owner_.ServiceStop().IsSet()) break;
     const std::time_t now = owner_.Now();
     request.item.m_strResult = CarryOut(*settings, request.item, now);
-    QueueAudit(request.item, now);
+    QueueSetAudit(owner_.Audit(), *owner_.Settings(), now, request.item);
     done.push_back(std::move(request));
   }
 
@@ -44,12 +40,12 @@ void CConfigurationRestore::Run() {
 std::string CConfigurationRestore::CarryOut(const CMirvaleDoc& settings, const CRestoreItem& request,
                                             std::time_t now) {
   const CPoolItem* pool = settings.m_mapPools.Find(request.m_strPool);
-  if (!pool) return kRestoreFailed;
+  if (!pool) return kRequestFailed;
   bool successful = false;
-  if (IsShellPool(*pool)) successful = SetByShell(*pool, request);
+  if (pool->IsShellPool()) successful = SetByShell(*pool, request);
   // A request already carried out through the shell is not sent a second time by SNMP.
-  if (!successful && IsSnmpPool(*pool)) successful = SetBySnmp(*pool, request, now);
-  return successful ? kRestoreSuccessful : kRestoreFailed;
+  if (!successful && pool->IsSnmpPool()) successful = SetBySnmp(*pool, request, now);
+  return successful ? kRequestSuccessful : kRequestFailed;
 }
 
 bool CConfigurationRestore::SetByShell(const CPoolItem& pool, const CRestoreItem& request) {
@@ -75,15 +71,6 @@ bool CConfigurationRestore::SetBySnmp(const CPoolItem& pool, const CRestoreItem&
   return true;
 }
 
-void CConfigurationRestore::QueueAudit(const CRestoreItem& request, std::time_t now) {
-  const auto settings = owner_.Settings();
-  if (!settings->m_bChangesLog) return;
-  const AuditForms forms{settings->m_bLogText != 0, settings->m_bLogCsv != 0};
-  owner_.Audit().Append(SetAuditLines(forms, now, request.m_strUser, request.m_strOid, request.m_strValue,
-                                      request.m_strPool, request.m_strAddress, request.m_strName,
-                                      request.m_strResult));
-}
-
 void CConfigurationRestore::RestoreByCommands(const RecollectionList& devices) {
   if (!channels_.collectShellLines) return;
   const std::time_t now = owner_.Now();
@@ -101,11 +88,9 @@ void CConfigurationRestore::RestoreByCommands(const RecollectionList& devices) {
     if (!lines.empty()) {
       const PreviousLines previous = owner_.Data().CollectPreviousLines(poolName, address);
       const ActionSubject subject{poolName, address, name, now};
-      long counter = 0;
-      for (const auto& line : lines) {
-        const std::string key = std::to_string(++counter);
-        CheckActions(settings, owner_.ActionStarters(), subject, line, previous);
-        owner_.Data().StoreSetValue(poolName, address, time, key, line);
+      for (size_t position = 0; position < lines.size(); ++position) {
+        CheckActions(settings, owner_.ActionStarters(), subject, lines[position], previous);
+        owner_.Data().StoreSetValue(poolName, address, time, ConfigurationLineKey(position), lines[position]);
       }
     }
     owner_.Data().UpdateDevice(poolName, address, time, "");

@@ -53,7 +53,6 @@ class CConfigurationRestore {
   std::string CarryOut(const CMirvaleDoc& settings, const CRestoreItem& request, std::time_t now);
   bool SetByShell(const CPoolItem& pool, const CRestoreItem& request);
   bool SetBySnmp(const CPoolItem& pool, const CRestoreItem& request, std::time_t now);
-  void QueueAudit(const CRestoreItem& request, std::time_t now);
 
   CMirvaleFrm& owner_;
   RestoreChannels channels_;

@@ -11,9 +11,6 @@
 
 namespace mirvale {
 
-inline constexpr char kRestoreSuccessful[] = "Successful";
-inline constexpr char kRestoreFailed[] = "Failed";
-
 struct RestoreRequest {
   std::string key;  // the request's key in m_mapRestore
   CRestoreItem item;

@@ -17,7 +17,7 @@ void PageThrough(CShellSession& session, std::vector<std::string>& collected, co
     if (!session.SendText(kPagerKey)) return;
     std::vector<std::string> fresh;
     if (session.ReadLines(fresh) == 0 || fresh.empty()) return;
-    if (TrimBoth(fresh.back()).empty()) return;
+    if (Trim(fresh.back()).empty()) return;
     if (!collected.empty()) collected.pop_back();
     if (collected.size() + fresh.size() > limits.lines) return;
     collected.insert(collected.end(), fresh.begin(), fresh.end());
@@ -29,7 +29,7 @@ void DropTrailingPrompt(CShellSession& session, std::vector<std::string>& collec
   std::vector<std::string> answer;
   session.ReadLines(answer);
   if (answer.empty()) return;
-  std::string prompt = TrimBoth(answer.back());
+  std::string prompt = Trim(answer.back());
   while (!collected.empty() && collected.back() == prompt) collected.pop_back();
 }
 
@@ -82,7 +82,7 @@ ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& 
   while (start <= value.size()) {
     size_t end = value.find_first_of("\r\n", start);
     if (end == std::string::npos) end = value.size();
-    std::string line = TrimBoth(std::string_view(value).substr(start, end - start));
+    std::string line = Trim(std::string_view(value).substr(start, end - start));
     start = end + 1;
     if (line.empty()) continue;
     if (session.SendText(line + "\r")) {

@@ -31,7 +31,4 @@ struct ShellSettings {
 
 ShellSettings ShellSettingsFromPool(const CPoolItem& pool);
 
-// A pool whose telnet or SSH flag is set is reached through the shell.
-inline bool UsesShell(const ShellSettings& settings) { return settings.m_bSsh || settings.m_bTelnet; }
-
 }  // namespace mirvale

@@ -8,14 +8,6 @@ namespace {
 constexpr std::string_view kScriptSeparator = "\\r";
 constexpr std::string_view kControlPrefix = "CNTL/";
 
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
-
-std::string TrimRight(std::string_view text) {
-  size_t end = text.size();
-  while (end > 0 && IsBlank(text[end - 1])) --end;
-  return std::string(text.substr(0, end));
-}
-
 void RemoveEscapes(std::string& text) { std::erase(text, '\x1b'); }
 
 // "[24;1H" and its like start a new line.
@@ -53,12 +45,6 @@ std::string ExpandControls(std::string_view piece) {
 
 }  // namespace
 
-std::string TrimBoth(std::string_view text) {
-  size_t start = 0;
-  while (start < text.size() && IsBlank(text[start])) ++start;
-  return TrimRight(text.substr(start));
-}
-
 void AppendOutputChunk(std::vector<std::string>& lines, std::string_view chunk) {
   bool hadLines = !lines.empty();
   std::string text = hadLines ? lines.back() : std::string();
@@ -88,10 +74,10 @@ std::vector<std::string> ScriptPieces(std::string_view script) {
   size_t start = 0;
   for (size_t sep = script.find(kScriptSeparator); sep != std::string_view::npos;
        sep = script.find(kScriptSeparator, start)) {
-    pieces.push_back(ExpandControls(TrimBoth(script.substr(start, sep - start))));
+    pieces.push_back(ExpandControls(Trim(script.substr(start, sep - start))));
     start = sep + kScriptSeparator.size();
   }
-  if (start < script.size()) pieces.push_back(ExpandControls(TrimBoth(script.substr(start))));
+  if (start < script.size()) pieces.push_back(ExpandControls(Trim(script.substr(start))));
   return pieces;
 }
 

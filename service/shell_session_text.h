@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/text_trim.h"
+
 namespace mirvale {
 
 // Adds one chunk of terminal output to the line list. The list's last entry is the unfinished
@@ -27,7 +29,5 @@ bool IsDeviceErrorLine(std::string_view line);
 
 // A collected line as stored: backspaces applied, trailing white space removed.
 std::string CleanShellLine(std::string_view line);
-
-std::string TrimBoth(std::string_view text);
 
 }  // namespace mirvale

@@ -1,18 +1,12 @@
 #include "service/trap_thread.h"
 
+#include "common/text_trim.h"
+
 namespace mirvale {
 namespace {
 
 constexpr const char* kTrapIdentifier = "1.3.6.1.3.1";
 constexpr int kTrapPrefixArcs = 6;
-
-std::string_view Trimmed(std::string_view text) {
-  constexpr std::string_view blanks = " \t\r\n\v\f";
-  size_t first = text.find_first_not_of(blanks);
-  if (first == std::string_view::npos) return {};
-  size_t last = text.find_last_not_of(blanks);
-  return text.substr(first, last - first + 1);
-}
 
 SnmpSettings TrapSettings() {
   SnmpSettings settings;
@@ -33,8 +27,8 @@ std::vector<std::string> CConfigurationTrapThread::SplitManagers(std::string_vie
   std::vector<std::string> parts;
   while (!managers.empty()) {
     size_t separator = managers.find(';');
-    std::string_view part = Trimmed(managers.substr(0, separator));
-    if (!part.empty()) parts.emplace_back(part);
+    std::string part = Trim(managers.substr(0, separator));
+    if (!part.empty()) parts.push_back(std::move(part));
     managers = separator == std::string_view::npos ? std::string_view() : managers.substr(separator + 1);
   }
   return parts;

@@ -7,19 +7,13 @@
 #include <optional>
 #include <sstream>
 
+#include "common/text_trim.h"
+
 namespace mirvale {
 namespace {
 
 // Resolution stops after this many links: definitions may refer to each other in a circle.
 constexpr int kMaxChainLength = 256;
-
-std::string Trim(std::string_view text) {
-  size_t first = 0;
-  while (first < text.size() && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
-  size_t last = text.size();
-  while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
-  return std::string(text.substr(first, last - first));
-}
 
 bool Has(std::string_view line, std::string_view what) { return line.find(what) != std::string_view::npos; }
 

@@ -18,9 +18,7 @@ PoolImage PoolImage::FromPool(const CPoolItem& pool) {
   return image;
 }
 
-bool PoolImage::HasProtocol() const {
-  return settings.m_bTelnet || settings.m_bSsh || settings.m_bSnmpV1 || settings.m_bSnmpV3;
-}
+bool PoolImage::HasProtocol() const { return settings.IsShellPool() || settings.IsSnmpPool(); }
 
 ProtocolChoice ChoiceOfPool(const CPoolItem& pool) {
   ProtocolChoice choice = ProtocolChoice::Shell;

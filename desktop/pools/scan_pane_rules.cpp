@@ -19,7 +19,7 @@ bool StatusMatchesFilter(const std::string& status, int filter) {
     case kFilterChanged: return has(kStatusChanged);
     case kFilterUnchanged: return has(kStatusUnchanged);
     case kFilterUnreachable: return has(kStatusUnreachable);
-    case kFilterFailed: return has("No response") || has("Failed");
+    case kFilterFailed: return IsFailureStatus(status);
     default: return false;
   }
 }

@@ -1,6 +1,6 @@
 #include "desktop/pools/scan_results_model.h"
 
-#include <climits>
+#include "common/configuration_lines.h"
 
 namespace mirvale {
 
@@ -20,10 +20,8 @@ std::vector<QueryResultRow> QueryResultRows(const CDbItem& device) {
 ConfigurationPanes ConfigurationOf(const CDbItem& device) {
   ConfigurationPanes panes;
   const std::string& scanTime = device.m_strScanTime;
-  for (long number = 1; number < LONG_MAX; ++number) {
-    const CDbQuery* line = device.m_pQueries.Find(std::to_string(number));
-    if (!line) break;
-    const bool current = !line->m_strValue.empty() && line->m_strTime == scanTime;
+  for (const CDbQuery* line : ConfigurationLines(device)) {
+    const bool current = IsCurrentLine(*line, device);
     if (current) panes.current.push_back(line->m_strValue);
     if (!line->m_strPrevValue.empty() && line->m_strPrevTime != scanTime) {
       panes.previous.push_back(line->m_strPrevValue);

@@ -163,7 +163,7 @@ void CConfigurationCompareDevices::OnSelendokPool() {
     side.list->clear();
   }
   if (!pool) return;
-  shell_ = !IsSnmpPool(*pool);
+  shell_ = !pool->IsSnmpPool();
   for (Side& side : sides_) {
     if (shell_)
       SetListColumns(*side.list, {{QString(), 0}});

@@ -318,7 +318,7 @@ void CConfigurationReportsPane::OnClickResults(int row) {
   if (row < 0 || row >= static_cast<int>(rows_.size())) return;
   const CPoolItem* pool = app_.Document().m_mapPools.Find(rows_[static_cast<size_t>(row)].cells[2]);
   if (!pool) return;
-  const bool shell = IsShellPool(*pool), snmp = IsSnmpPool(*pool);
+  const bool shell = pool->IsShellPool(), snmp = pool->IsSnmpPool();
   if (shell && rows_[static_cast<size_t>(row)].cells.size() == 5) {
     ReportsCommandSource source(*this);
     CommandPage page(app_, source, row, QStringLiteral("Report Properties"), window());

@@ -138,13 +138,13 @@ void CConfigurationRestoreDevices::OnSelchangePool() {
   rows_.clear();
   const CPoolItem* pool = Pool();
   if (!pool) return;
-  if (IsShellPool(*pool)) {
+  if (pool->IsShellPool()) {
     list_->hide();
     splitter_->show();
     count_->clear();
     FillViews();
   }
-  if (IsSnmpPool(*pool)) {
+  if (pool->IsSnmpPool()) {
     splitter_->hide();
     list_->show();
     SetListColumns(*list_, {{QStringLiteral("Query"), std::max(150, list_->viewport()->width() - 400)},
@@ -180,7 +180,7 @@ void CConfigurationRestoreDevices::OnSelchangeDevice() {
   WaitCursor wait;
   const CPoolItem* pool = Pool();
   if (!pool) return;
-  if (IsShellPool(*pool) && !IsSnmpPool(*pool)) {
+  if (pool->IsShellPool() && !pool->IsSnmpPool()) {
     FillViews();
     UpdateRestoreButton();
     return;

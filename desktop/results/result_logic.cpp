@@ -11,7 +11,6 @@
 namespace mirvale {
 namespace {
 
-bool IsBlank(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 int Sign(long long value) { return value < 0 ? -1 : value > 0 ? 1 : 0; }
@@ -57,14 +56,14 @@ std::optional<long long> StoredSeconds(std::string_view text) {
 
 // The full path of a line for the Select Changes comparison: CR-joined ancestors, then the line.
 std::string ComparisonPath(const std::vector<std::string>& lines, size_t position) {
-  std::string ancestors = Trim(JoinPath(AncestorTexts(lines, position), "\r"));
+  std::string ancestors = Trim(JoinCommandPath(AncestorTexts(lines, position), "\r"));
   std::string line = Trim(lines[position]);
   return ancestors.empty() ? line : ancestors + "\r" + line;
 }
 
 }  // namespace
 
-std::string JoinPath(const std::vector<std::string>& parts, std::string_view separator) {
+std::string JoinCommandPath(const std::vector<std::string>& parts, std::string_view separator) {
   std::string joined;
   for (size_t i = 0; i < parts.size(); ++i) {
     if (i) joined += separator;
@@ -81,44 +80,16 @@ CommandParts SplitCommandCell(std::string_view cell) {
 
 std::string LastPathPart(std::string_view path) { return SplitCommandCell(path).parameters; }
 
-std::string TrimLeft(std::string_view text) {
-  size_t start = 0;
-  while (start < text.size() && IsBlank(text[start])) ++start;
-  return std::string(text.substr(start));
-}
-
-std::string TrimRight(std::string_view text) {
-  size_t end = text.size();
-  while (end > 0 && IsBlank(text[end - 1])) --end;
-  return std::string(text.substr(0, end));
-}
-
-std::string Trim(std::string_view text) { return TrimLeft(TrimRight(text)); }
-
 size_t Indent(std::string_view text) {
   size_t count = 0;
   while (count < text.size() && IsBlank(text[count])) ++count;
   return count;
 }
 
-std::vector<const CDbQuery*> ConfigurationLines(const CDbItem& device) {
-  std::vector<const CDbQuery*> lines;
-  for (size_t number = 1;; ++number) {
-    const CDbQuery* line = device.m_pQueries.Find(std::to_string(number));
-    if (!line) break;
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-bool IsCurrentLine(const CDbQuery& line, const CDbItem& device) {
-  return !line.m_strValue.empty() && line.m_strTime == device.m_strScanTime;
-}
-
 std::string StackWalkLine::Path() const {
   std::vector<std::string> parts = parents;
   parts.push_back(text);
-  return JoinPath(parts);
+  return JoinCommandPath(parts);
 }
 
 std::vector<StackWalkLine> ForwardStackWalk(const std::vector<std::string>& lines) {
@@ -173,7 +144,7 @@ CommandParts RowCommand(const std::vector<std::string>& rows, size_t position) {
   std::string line = Trim(rows[position]);
   std::vector<std::string> ancestors = AncestorTexts(rows, position);
   if (ancestors.empty()) return {line, line};
-  return {Trim(JoinPath(ancestors)), line};
+  return {Trim(JoinCommandPath(ancestors)), line};
 }
 
 std::set<size_t> SelectChanges(const std::vector<StoredLine>& deviceLines,
@@ -274,9 +245,6 @@ std::string FormatStoredTime(std::string_view seconds) {
   return QLocale().toString(time, QLocale::ShortFormat).toStdString();
 }
 
-bool IsShellPool(const CPoolItem& pool) { return pool.m_bTelnet || pool.m_bSsh; }
-bool IsSnmpPool(const CPoolItem& pool) { return pool.m_bSnmpV1 || pool.m_bSnmpV3; }
-
 std::vector<std::string> DeviceAddresses(const DeviceDatabaseMap& devices, const std::string* pool) {
   std::vector<std::string> addresses;
   for (const auto& [key, device] : devices) {
@@ -350,7 +318,7 @@ std::vector<ReportRow> BuildReport(ReportKind kind, const DeviceDatabaseMap& dev
       return r;
     };
     if (kind == ReportKind::ShellDevices) {
-      if (!IsShellPool(*pool)) continue;
+      if (!pool->IsShellPool()) continue;
       std::vector<const CDbQuery*> lines = ConfigurationLines(*device);
       std::vector<std::string> texts;
       for (const CDbQuery* line : lines) texts.push_back(line->m_strValue);
@@ -364,7 +332,7 @@ std::vector<ReportRow> BuildReport(ReportKind kind, const DeviceDatabaseMap& dev
       }
       continue;
     }
-    if (!IsSnmpPool(*pool)) continue;
+    if (!pool->IsSnmpPool()) continue;
     for (const auto& [key, result] : device->m_pQueries) {
       std::string deviceCell = device->m_strAddress;
       if (kind == ReportKind::SnmpInterfaces) {

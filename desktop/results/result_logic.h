@@ -9,9 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include "common/configuration_lines.h"
 #include "common/database_files.h"
 #include "common/pool_records.h"
 #include "common/record_map.h"
+#include "common/text_trim.h"
 
 namespace mirvale {
 
@@ -19,7 +21,7 @@ namespace mirvale {
 // The two characters backslash and r that join a line's context and the line (never a CR).
 inline constexpr std::string_view kPathMarker = "\\r";
 
-std::string JoinPath(const std::vector<std::string>& parts, std::string_view separator = kPathMarker);
+std::string JoinCommandPath(const std::vector<std::string>& parts, std::string_view separator = kPathMarker);
 // A command cell split at its last marker; a cell without one fills both with the whole text.
 struct CommandParts {
   std::string command;     // the context: the text before the last marker
@@ -29,16 +31,7 @@ CommandParts SplitCommandCell(std::string_view cell);
 // The text after the last marker (all of it without one).
 std::string LastPathPart(std::string_view path);
 
-std::string TrimLeft(std::string_view text);
-std::string TrimRight(std::string_view text);
-std::string Trim(std::string_view text);
 size_t Indent(std::string_view text);  // leading white-space characters
-
-// ---- Configuration lines --------------------------------------------------------------------
-// A device's configuration lines are its results under "1", "2", ... up to the first gap.
-std::vector<const CDbQuery*> ConfigurationLines(const CDbItem& device);
-// A line of the device's last scan: a value, stored with the device's scan time.
-bool IsCurrentLine(const CDbQuery& line, const CDbItem& device);
 
 // ---- Walk 1: forward stack walk (Shell Devices Report, Set Devices picker) ------------------
 // Lines of one character or none are skipped; a deeper indent pushes the previous line as a
@@ -94,8 +87,6 @@ int CompareStoredTimes(std::string_view a, std::string_view b);
 std::string FormatStoredTime(std::string_view seconds);
 
 // ---- Pools -----------------------------------------------------------------------------------
-bool IsShellPool(const CPoolItem& pool);
-bool IsSnmpPool(const CPoolItem& pool);
 // The distinct addresses of the devices (of one pool, or of all), in address order.
 std::vector<std::string> DeviceAddresses(const DeviceDatabaseMap& devices, const std::string* pool = nullptr);
 // The device database key: pool "/" address.

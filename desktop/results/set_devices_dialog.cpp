@@ -206,12 +206,12 @@ void CConfigurationSetDevices::OnSelendokPool() {
   WaitCursor wait;
   const CPoolItem* pool = Pool();
   std::vector<std::pair<QString, int>> columns = {{QStringLiteral("Device"), 100}, {QStringLiteral("Name"), 100}};
-  if (pool && IsShellPool(*pool)) {
+  if (pool && pool->IsShellPool()) {
     shell_ = true;
     columns.insert(columns.end(), {{QStringLiteral("Command"), std::max(200, list_->viewport()->width() - 320)},
                                    {QStringLiteral("Date"), 150}});
   }
-  if (pool && IsSnmpPool(*pool)) {
+  if (pool && pool->IsSnmpPool()) {
     shell_ = false;
     columns.resize(2);
     columns.insert(columns.end(), {{QStringLiteral("Query"), std::max(150, list_->viewport()->width() - 600)},
@@ -330,8 +330,8 @@ void CConfigurationSetDevices::OnDropdownCommand() {
   command_->clear();
   command_->addItem(QString::fromStdString(LastPathPart(m_strPicked)));
   command_->setCurrentIndex(0);
-  if (IsShellPool(*pool)) FillShellPicker();
-  if (IsSnmpPool(*pool)) FillSnmpPicker();
+  if (pool->IsShellPool()) FillShellPicker();
+  if (pool->IsSnmpPool()) FillSnmpPicker();
   const QRect area(command_->mapToGlobal(QPoint(0, command_->height())), QSize(command_->width(), 300));
   picker_->setGeometry(area);
   picker_->show();
@@ -381,7 +381,7 @@ void CConfigurationSetDevices::Pick(QTreeWidgetItem* item) {
       if (CellText(*list_, row, 0) == address) return row;
     return -1;
   };
-  if (IsShellPool(*pool)) {
+  if (pool->IsShellPool()) {
     for (int row = 0; row < list_->topLevelItemCount(); ++row) {
       SetCellText(*list_, row, 2, "");
       SetCellText(*list_, row, 3, "");
@@ -406,7 +406,7 @@ void CConfigurationSetDevices::Pick(QTreeWidgetItem* item) {
     value_->setEnabled(true);
     value_->setText(QString::fromStdString(parts.parameters));
   }
-  if (IsSnmpPool(*pool)) {
+  if (pool->IsSnmpPool()) {
     for (int row = 0; row < list_->topLevelItemCount(); ++row)
       for (int column = 2; column < 7; ++column) SetCellText(*list_, row, column, "");
     const std::string oid = PickedOid();
@@ -453,12 +453,12 @@ void CConfigurationSetDevices::OnSetChanges() {
   const std::string value = value_->text().toStdString();
   const std::string picked = command_->currentText().toStdString();
   const CPoolItem* pool = Pool();
-  const std::string oid = pool && IsSnmpPool(*pool) ? PickedOid() : std::string();
+  const std::string oid = pool && pool->IsSnmpPool() ? PickedOid() : std::string();
   std::vector<RestoreRequest> requests;
   for (int row = 0; pool && row < list_->topLevelItemCount(); ++row) {
     if (!IsTicked(*list_, row)) continue;
     const std::string address = CellText(*list_, row, 0), name = CellText(*list_, row, 1);
-    if (IsShellPool(*pool))
+    if (pool->IsShellPool())
       requests.push_back(
           {address + "/" + picked, CRestoreItem{poolName, address, name, picked, "", value, "", app_.UserName()}});
     else if (!oid.empty())  // a value without an identifier could not be set
@@ -476,7 +476,7 @@ void CConfigurationSetDevices::OnSetChanges() {
     if (app_.Store().GetDbItem(DeviceKey(poolName, request.item.m_strAddress), device)) {
       for (int row = 0; row < list_->topLevelItemCount(); ++row) {
         if (CellText(*list_, row, 0) != request.item.m_strAddress) continue;
-        if (IsShellPool(*pool)) {
+        if (pool->IsShellPool()) {
           SetCellText(*list_, row, 2, value == picked ? value : picked + std::string(kPathMarker) + value);
           SetCellText(*list_, row, 3, FormatStoredTime(device.m_strScanTime));
           SetRowTimes(row, device.m_strScanTime);
@@ -497,11 +497,11 @@ void CConfigurationSetDevices::OnSetChanges() {
 void CConfigurationSetDevices::OnClickResults(int row) {
   const CPoolItem* pool = Pool();
   if (row < 0 || !pool) return;
-  if (IsShellPool(*pool)) {
+  if (pool->IsShellPool()) {
     ChangeCommandSource source(*this);
     CommandPage page(app_, source, row, QStringLiteral("Command Properties"), this);
     page.exec();
-  } else if (IsSnmpPool(*pool)) {
+  } else if (pool->IsSnmpPool()) {
     ChangeQuerySource source(*this);
     QueryPage page(app_, source, row, QStringLiteral("Query Properties"), this);
     page.exec();

@@ -200,10 +200,10 @@ void CConfigurationToolsAction::ShowCommandTree() {
     DeviceDatabaseMap devices;
     app_.Store().CopyDatabaseMap(devices);
     const std::string poolName = pool->currentText().toStdString();
-    shellTree_ = chosen->m_bTelnet || chosen->m_bSsh;
+    shellTree_ = chosen->IsShellPool();
     if (shellTree_)
       AddNodes(nullptr, tree_, ShellCommandTree(devices, poolName));
-    else if (chosen->m_bSnmpV1 || chosen->m_bSnmpV3)
+    else if (chosen->IsSnmpPool())
       AddNodes(nullptr, tree_, QueryTree(*chosen, devices, poolName));
   }
   tree_->setGeometry(QRect(command->mapToGlobal(QPoint(0, command->height())), QSize(command->width(), 250)));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/configuration_lines.h"
+
 namespace mirvale {
 
 namespace {
@@ -46,9 +48,7 @@ std::vector<CommandTreeNode> ShellCommandTree(const DeviceDatabaseMap& devices, 
       QString text;
     };
     std::vector<Ancestor> stack;
-    for (int number = 1;; ++number) {
-      const CDbQuery* query = device.m_pQueries.Find(std::to_string(number));
-      if (!query) break;
+    for (const CDbQuery* query : ConfigurationLines(device)) {
       QString line = QString::fromStdString(query->m_strValue);
       while (!line.isEmpty() && line.back().isSpace()) line.chop(1);
       if (line.trimmed().size() <= 1) continue;

@@ -1,6 +1,7 @@
 #include "desktop/shell/configuration_restore_thread.h"
 
 #include "common/settings_file.h"
+#include "common/status_texts.h"
 #include "desktop/shell/mirvale_app.h"
 
 namespace mirvale {
@@ -15,7 +16,7 @@ bool AnyRequestPending(const CMirvaleDoc& doc, const std::set<std::string>& keys
 
 bool RequestSucceeded(const CMirvaleDoc& doc, const std::string& key) {
   const CRestoreItem* request = doc.m_mapRestore.Find(key);
-  return request && request->m_strResult == kRestoreSuccessful;
+  return request && request->m_strResult == kRequestSuccessful;
 }
 
 CConfigurationRestoreThread::CConfigurationRestoreThread(CMirvaleApp& app, std::set<std::string> keys,

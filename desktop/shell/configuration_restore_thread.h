@@ -16,9 +16,6 @@ namespace mirvale {
 
 class CMirvaleApp;
 
-// The result text of a request carried out.
-inline constexpr char kRestoreSuccessful[] = "Successful";
-
 // True when a request under one of keys still has no result. A request that is no longer in the
 // map waits for nothing (its caller reports it as failed).
 bool AnyRequestPending(const CMirvaleDoc& doc, const std::set<std::string>& keys);

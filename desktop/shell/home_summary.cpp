@@ -3,14 +3,16 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include "common/status_texts.h"
+
 namespace mirvale {
 
 int GroupOfStatus(const std::string& status) {
   auto has = [&](const char* text) { return status.find(text) != std::string::npos; };
-  if (has("Finished with changes")) return static_cast<int>(DeviceGroup::Changed);
-  if (has("Finished without changes")) return static_cast<int>(DeviceGroup::Unchanged);
-  if (has("Device unreachable")) return static_cast<int>(DeviceGroup::Unreachable);
-  if (has("No response") || has("Failed")) return static_cast<int>(DeviceGroup::Failed);
+  if (has(kStatusChanged)) return static_cast<int>(DeviceGroup::Changed);
+  if (has(kStatusUnchanged)) return static_cast<int>(DeviceGroup::Unchanged);
+  if (has(kStatusUnreachable)) return static_cast<int>(DeviceGroup::Unreachable);
+  if (IsFailureStatus(status)) return static_cast<int>(DeviceGroup::Failed);
   return -1;
 }
 

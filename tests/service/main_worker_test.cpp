@@ -5,6 +5,7 @@
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
+#include "service/audit_entries.h"
 #include "service/audit_lines.h"
 #include "tests/support/scoped_env.h"
 
@@ -64,18 +65,26 @@ TEST_F(MainWorker, AuditLinesQueueByTheirSwitchAndFlushEveryMinuteAndAtTheEnd) {
     doc.m_bLogText = 1;
     doc.m_strLogFile = temp / "audit.log";
   });
-  frm.QueueSetAudit(1000, "bob", "1.3", "x", "core", "10.0.0.1", "r1", "Successful");  // changes log off
-  frm.QueueScanAudit(1000, "System", "core", "10.0.0.1", "r1", "Finished without changes");
+  const CRestoreItem request{.m_strPool = "core",
+                             .m_strAddress = "10.0.0.1",
+                             .m_strName = "r1",
+                             .m_strQuery = "",
+                             .m_strOid = "1.3",
+                             .m_strValue = "x",
+                             .m_strResult = "Successful",
+                             .m_strUser = "bob"};
+  QueueSetAudit(frm.Audit(), *frm.Settings(), 1000, request);  // changes log off
+  QueueScanAudit(frm.Audit(), *frm.Settings(), 1000, "System", "core", "10.0.0.1", "r1", "Finished without changes");
   EXPECT_EQ(frm.Audit().Size(), 1u);
   frm.Tick(100000);
   EXPECT_EQ(frm.Audit().Size(), 0u);
-  frm.QueueScanAudit(1000, "System", "core", "10.0.0.2", "r2", "Finished with changes");
+  QueueScanAudit(frm.Audit(), *frm.Settings(), 1000, "System", "core", "10.0.0.2", "r2", "Finished with changes");
   frm.Tick(100059);
   EXPECT_EQ(frm.Audit().Size(), 1u) << "less than 60 seconds since the last flush";
   frm.Tick(100060);
   EXPECT_EQ(frm.Audit().Size(), 0u);
 
-  frm.QueueScanAudit(1000, "System", "core", "10.0.0.3", "r3", "Finished with changes");
+  QueueScanAudit(frm.Audit(), *frm.Settings(), 1000, "System", "core", "10.0.0.3", "r3", "Finished with changes");
   std::thread worker([&] { frm.Run(); });
   ASSERT_TRUE(frm.WaitUntilLoaded());
   stop->Set();
