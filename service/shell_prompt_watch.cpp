@@ -14,7 +14,7 @@ constexpr size_t kLongestPrompt = 80;
 constexpr std::string_view kPromptMarks = ">#$%";
 constexpr std::string_view kQuestionMarks = ":>#$%";
 
-std::string Shown(std::string_view line) { return TrimBoth(CleanShellLine(line)); }
+std::string Shown(std::string_view line) { return Trim(CleanShellLine(line)); }
 
 bool EndsWithOneOf(const std::string& line, std::string_view marks) {
   return !line.empty() && line.size() <= kLongestPrompt && marks.find(line.back()) != std::string_view::npos;
