@@ -13,17 +13,19 @@ namespace platform {
 
 namespace {
 
-// The operators' group travels too: the service gives its files to the group the polkit rule names.
-constexpr const char* kCarriedVariables[] = {"MIRVALE_PROGRAM_FOLDER", "MIRVALE_COMMON_APPDATA",
-                                             "MIRVALE_RUN_DIR",        "MIRVALE_REGISTRY_ROOT",
-                                             "MIRVALE_EVENTLOG",       "MIRVALE_OPERATOR_GROUP"};
+// The accounts travel too: the service gives its files to the group the polkit rule names and
+// uses the unprivileged account that registration created.
+constexpr const char* kCarriedVariables[] = {
+    "MIRVALE_PROGRAM_FOLDER", "MIRVALE_COMMON_APPDATA", "MIRVALE_RUN_DIR",    "MIRVALE_REGISTRY_ROOT",
+    "MIRVALE_EVENTLOG",       "MIRVALE_OPERATOR_GROUP", "MIRVALE_RUN_ACCOUNT"};
 
 // What the service's work leaves room to take away: it runs as root for PAM logons (reading
-// the shadow file), run actions in children that take another account's ids, raw ICMP, privileged
-// source ports for rlogin and its files' group; programs of run actions must not gain privileges
-// of their own. The system folders stay read-only; home folders, /tmp and devices stay visible
-// because run actions, key files and X11 forwarding may use them (ProtectClock would hide the
-// devices too; without CAP_SYS_TIME the clock is safe anyway).
+// the shadow file), run actions and settings-chosen files under another account's ids, raw ICMP,
+// privileged source ports for rlogin, its files' group and reading what operators leave in the
+// data folder; programs of run actions must not gain privileges of their own. The system folders
+// stay read-only; home folders, /tmp and devices stay visible because run actions, key files and
+// X11 forwarding may use them (ProtectClock would hide the devices too; without CAP_SYS_TIME the
+// clock is safe anyway).
 constexpr const char* kHardening =
     "NoNewPrivileges=yes\n"
     "CapabilityBoundingSet=CAP_NET_RAW CAP_NET_BIND_SERVICE CAP_SETUID CAP_SETGID CAP_CHOWN CAP_FOWNER "
@@ -113,11 +115,13 @@ bool RemoveSystemdUnit(std::string_view serviceName) {
 
 ServiceCallResult InstallServiceUnit(const ServiceRegistration& registration) {
   const std::string& name = registration.name;
-  if (!WriteSystemdUnit(registration) || !WritePolkitRule(name)) {
+  if (!WriteSystemdUnit(registration)) return ServiceCallResult::Failed();
+  // The rule is for systemd's own requests: where systemd does not run, none is written.
+  if (!ServiceControlUsesSystemd()) return ServiceCallResult::Done();
+  if (!WritePolkitRule(name)) {
     RemoveSystemdUnit(name);
     return ServiceCallResult::Failed();
   }
-  if (!ServiceControlUsesSystemd()) return ServiceCallResult::Done();
   const std::string unit = SystemdUnitName(name);
   ServiceCallResult result = CallSystemctl({"daemon-reload"});
   if (result) result = CallSystemctl({registration.startType == StartType::Automatic ? "enable" : "disable", unit});

@@ -1,7 +1,7 @@
 #pragma once
 // The systemd unit that lets a real installation start the registered service at boot. It is
-// written beside the registry entry when a program registers as a service, with the polkit rule
-// that lets the operators start it; systemd is told when it runs the machine.
+// written beside the registry entry when a program registers as a service; when systemd runs the
+// machine, it is told, and a polkit rule lets the operators start the unit.
 #include <string>
 #include <string_view>
 
@@ -24,8 +24,8 @@ std::string SystemdUnitText(const ServiceRegistration& registration);
 bool WriteSystemdUnit(const ServiceRegistration& registration);
 bool RemoveSystemdUnit(std::string_view serviceName);
 
-// Writes the unit and the polkit rule; under systemd then reloads it and enables the unit for
-// an automatic start or disables it for a start on demand. A failure leaves neither file.
+// Writes the unit; under systemd also the polkit rule, then reloads systemd and enables the unit
+// for an automatic start or disables it for a start on demand. A failure leaves neither file.
 ServiceCallResult InstallServiceUnit(const ServiceRegistration& registration);
 
 // Under systemd disables the unit (stop it first: StopInstalledService); removes the unit and

@@ -276,6 +276,7 @@ TEST_F(ServiceHost, TheRegisteredProgramStartsDetachedAndStopsByCode) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(),
                        "Service control without systemd: the service runs as a process of its own"),
             1);
+  EXPECT_FALSE(platform::FileExists(service.Root() + "/polkit/50-oskavel-mirvale.rules")) << "a rule for no systemd";
   ASSERT_TRUE(platform::StartInstalledService("Oskavel Mirvale"));
   auto deadline = std::chrono::steady_clock::now() + 20s;
   while (platform::QueryServiceState() != platform::ServiceState::Running && std::chrono::steady_clock::now() < deadline)
