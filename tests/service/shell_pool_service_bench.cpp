@@ -4,6 +4,7 @@
 // protocol beside one `ssh -tt` listing.
 #include <algorithm>
 #include <atomic>
+#include <sstream>
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -36,20 +37,33 @@ bool StartServiceWith(testing_support::ServiceProcess& service, const mirvale::C
          service.Start();
 }
 
+// Processor seconds (user and system) a process has used so far.
+double ProcessorSeconds(pid_t pid) {
+  std::string stat = testing_support::FakeDevice::ReadFile("/proc/" + std::to_string(pid) + "/stat");
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+  std::string field;
+  double ticks = 0;
+  for (int index = 3; fields >> field && index <= 15; ++index)
+    if (index >= 14) ticks += std::stod(field);
+  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 // Seconds of one scan of the pool through a service started for it; nullopt (and why) unless
-// every device stored its lines.
-std::optional<double> ScanSeconds(const ShellPool& pool, std::string& failure) {
+// every device stored its lines. processor: the service's processor seconds for the scan.
+std::optional<double> ScanSeconds(const ShellPool& pool, std::string& failure, double* processor = nullptr) {
   testing_support::ServiceProcess service;
   if ((pool.sshd && !pool.sshd->ready()) || !StartServiceWith(service, pool.Settings())) {
     failure = "sshd or the service did not start";
     return std::nullopt;
   }
+  double processorBefore = ProcessorSeconds(service.Pid());
   auto start = Clock::now();
   if (service.Control(kStartScan) != 0u || !WaitForFinishedScan(service, "", 600s, 5ms)) {
     failure = "the scan did not finish";
     return std::nullopt;
   }
   double took = Seconds(Clock::now() - start);
+  if (processor) *processor = ProcessorSeconds(service.Pid()) - processorBefore;
   for (size_t i = 0; i < pool.devices.size(); ++i) {
     std::string address = Address(static_cast<int>(i));
     if (ServiceStoredLines(service, address) != ShellPool::Expected()) {
@@ -162,16 +176,18 @@ void BM_ServiceShellPoolBesideOpenSsh(benchmark::State& state) {
     // One after the other: both serve the common port on every address.
     std::string failure;
     std::optional<double> telnet;
+    double telnetProcessor = 0;
+    double sshProcessor = 0;
     {
       ShellPool pool(kDevices, -1, "telnet");
-      telnet = ScanSeconds(pool, failure);
+      telnet = ScanSeconds(pool, failure, &telnetProcessor);
     }
     if (!telnet) {
       state.SkipWithError(("telnet: " + failure).c_str());
       return;
     }
     ShellPool pool(kDevices, -1, "ssh");
-    std::optional<double> ssh = ScanSeconds(pool, failure);
+    std::optional<double> ssh = ScanSeconds(pool, failure, &sshProcessor);
     if (!ssh) {
       state.SkipWithError(("ssh: " + failure).c_str());
       return;
@@ -186,6 +202,8 @@ void BM_ServiceShellPoolBesideOpenSsh(benchmark::State& state) {
     state.counters["openssh_devices_per_s"] = *openssh;
     state.counters["telnet_to_openssh"] = kDevices / *telnet / *openssh;
     state.counters["ssh_to_openssh"] = kDevices / *ssh / *openssh;
+    state.counters["telnet_service_cpu_s_per_device"] = telnetProcessor / kDevices;
+    state.counters["ssh_service_cpu_s_per_device"] = sshProcessor / kDevices;
   }
 }
 BENCHMARK(BM_ServiceShellPoolBesideOpenSsh)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
