@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -83,6 +84,7 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
     lines_.clear();
     screen_.clear();
     promptWatch_ = PromptWatch();
+    textsSinceRead_ = 0;
     heldBytes_ = 0;
     overflow_ = outputSeen_ = outputThisTurn_ = false;
   }
@@ -308,6 +310,7 @@ void CShellSession::SendScript(const std::string& script) {
 }
 
 bool CShellSession::SendText(const std::string& text) {
+  ++textsSinceRead_;
   {
     std::lock_guard lock(conversation_.lock);
     lines_.clear();
@@ -354,6 +357,9 @@ bool CShellSession::WaitForOutput(std::chrono::milliseconds timeout) {
 }
 
 int CShellSession::ReadLines(std::vector<std::string>& lines) {
+  // Several texts sent at once (a script of several commands) are answered in turn, each ending
+  // at the prompt: one of those prompts is not yet the end, so such a read waits the time-out.
+  const bool mayEndEarly = std::exchange(textsSinceRead_, 0) <= 1;
   int counted = 0;
   for (int attempt = 0; attempt < Attempts() && alive_ && counted == 0 && !Stopping(); ++attempt) {
     auto cutOff = std::chrono::steady_clock::now() + limits_.readWindow;
@@ -364,7 +370,7 @@ int CShellSession::ReadLines(std::vector<std::string>& lines) {
       {
         std::lock_guard lock(conversation_.lock);
         counted = static_cast<int>(lines_.size());
-        waitsForInput = !lines_.empty() && promptWatch_.Waits(screen_.back(), lines_.back());
+        waitsForInput = mayEndEarly && !lines_.empty() && promptWatch_.Waits(screen_.back(), lines_.back());
       }
       wait = waitsForInput ? limits_.settle : std::chrono::milliseconds(Timeout());
       if (std::chrono::steady_clock::now() > cutOff) {

@@ -46,7 +46,8 @@ class CShellSession {
   bool SendText(const std::string& text);
   // Appends the output lines to the list; the number of lines counted once output paused. The
   // read ends once a whole time-out passed without output, or sooner, once the settle time
-  // passed without more after the output stopped where the device evidently waits for input.
+  // passed without more after the output stopped where the device evidently waits for input
+  // (not after several texts sent at once: each is answered up to a prompt of its own).
   int ReadLines(std::vector<std::string>& lines);
   void Close();
 
@@ -94,6 +95,7 @@ class CShellSession {
   ManualEvent ended_;
   ManualEvent closed_;  // the connection ended under the event loop
   ManualEvent output_;
+  int textsSinceRead_ = 0;   // worker thread only
   platform::UniqueFd wake_;  // eventfd of the session thread's wait
 
   // The client's state of this conversation; its lock guards what follows too.

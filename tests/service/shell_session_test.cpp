@@ -76,6 +76,20 @@ TEST_F(ShellSessionTest, RawDeviceGivesItsConfigurationWithoutPagerOrPrompt) {
   EXPECT_EQ(std::count(received.begin(), received.end(), ' '), 1 + 3 + 1);
 }
 
+// Two commands typed at once: the prompt after the first is not the end of the answer, even
+// when the device takes a while before it takes the second (which it echoes after that prompt).
+TEST_F(ShellSessionTest, ScriptOfSeveralCommandsIsReadToItsEnd) {
+  FakeDevice device(FakeDeviceOptions{.mode = "raw", .typingDelay = 0.2});
+  UseProtocol("raw", device.port());
+  ShellSettings settings = Settings(device);
+  settings.m_strBackupCommand = "terminal length 0\\rshow running-config";
+  std::vector<std::string> stored = Stored(CollectShellConfiguration(conversations_, "127.0.0.1", settings).lines);
+  const std::vector<std::string>& config = device.options().config;
+  EXPECT_NE(std::find(stored.begin(), stored.end(), "Router#show running-config"), stored.end());
+  ASSERT_GE(stored.size(), config.size());
+  EXPECT_EQ(std::vector<std::string>(stored.end() - static_cast<long>(config.size()), stored.end()), config);
+}
+
 TEST_F(ShellSessionTest, CursorPositioningPagerIsCollectedAsWell) {
   FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 150, .erase = "ansi"});
   UseProtocol("raw", device.port());

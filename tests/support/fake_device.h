@@ -64,34 +64,21 @@ struct FakeDeviceOptions {
   double pause = 0;                   // seconds of silence in the middle of a line of the second page
   bool numberedPrompt = false;        // "Router0>", "Router1#", ...: the count of commands run
   std::string pager = " --More-- ";
+  double typingDelay = 0;  // seconds after each prompt before the next command is taken
 };
 
 class FakeDevice {
  public:
   explicit FakeDevice(FakeDeviceOptions options) : options_(std::move(options)) {
     WriteConfig();
-    std::vector<std::string> device = {"/usr/bin/python3",
-                                       std::string(MIRVALE_SOURCE_DIR) + "/tests/support/fake_device.py",
-                                       "--user",
-                                       options_.user,
-                                       "--password",
-                                       options_.password,
-                                       "--enable-password",
-                                       options_.enablePassword,
-                                       "--config",
-                                       ConfigPath(),
-                                       "--page",
-                                       std::to_string(options_.page),
-                                       "--erase",
-                                       options_.erase,
-                                       "--log",
-                                       LogPath(),
-                                       "--session-marker",
-                                       folder_ / "session",
-                                       "--pause",
-                                       std::to_string(options_.pause),
-                                       "--pager",
-                                       options_.pager};
+    // clang-format off
+    std::vector<std::string> device = {
+        "/usr/bin/python3", std::string(MIRVALE_SOURCE_DIR) + "/tests/support/fake_device.py",
+        "--user", options_.user, "--password", options_.password, "--enable-password", options_.enablePassword,
+        "--config", ConfigPath(), "--page", std::to_string(options_.page), "--erase", options_.erase,
+        "--log", LogPath(), "--session-marker", folder_ / "session", "--pause", std::to_string(options_.pause),
+        "--pager", options_.pager, "--typing-delay", std::to_string(options_.typingDelay)};
+    // clang-format on
     if (options_.numberedPrompt) device.push_back("--numbered-prompt");
     if (options_.mode == "telnet") {
       port_ = options_.port != 0 ? options_.port : UnusedLoopbackPort();

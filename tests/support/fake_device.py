@@ -5,8 +5,9 @@ Login and password prompts, an "enable" step, a "--More--" pager that erases its
 backspaces or with cursor positioning (ESC [24;1H), and "show running-config" printing the
 configuration file given. Every byte received is appended to the byte log. A slow device pauses
 once in the middle of a line of its second page (--pause); an odd one numbers its prompt with the
-commands it ran and shows another pager text (--numbered-prompt, --pager). In configuration mode
-a line beginning with "bogus" is rejected ("% Invalid input ...") and "shutdown" brings a
+commands it ran and shows another pager text (--numbered-prompt, --pager); a busy one takes a
+while after each prompt before it echoes what was typed ahead (--typing-delay). In configuration
+mode a line beginning with "bogus" is rejected ("% Invalid input ...") and "shutdown" brings a
 console message.
 
 Modes: --stdio (behind a telnet server, on its terminal), --raw (a TCP server on 127.0.0.1) and
@@ -164,6 +165,7 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
     while True:
         channel.send(prompt.replace("Router", "Router%d" % commands) if getattr(args, "numbered_prompt", False)
                      else prompt)
+        time.sleep(getattr(args, "typing_delay", 0.0))
         command = channel.read_line(echo=True).strip()
         commands += 1 if command else 0
         if command == "enable":
@@ -304,6 +306,7 @@ def main():
     parser.add_argument("--pause", type=float, default=0.0)
     parser.add_argument("--numbered-prompt", action="store_true")
     parser.add_argument("--pager", default=PAGER)
+    parser.add_argument("--typing-delay", type=float, default=0.0)
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)
