@@ -36,7 +36,8 @@ def answer(request):
         _, binding, pos = decode(bindings, pos)
         name = decode_oid(decode(binding, 0)[1])
         if pdu_tag == 0xA1:
-            time.sleep(DELAY)
+            if DELAY:
+                time.sleep(DELAY)
             name = next_of(name)
             value = tlv(0x04, b"row")
         elif name == SYS_OBJECT_ID:
