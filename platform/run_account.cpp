@@ -26,50 +26,6 @@ bool SetThreadGroups(const std::vector<gid_t>& groups) {
   return syscall(SYS_setgroups, groups.size(), groups.data()) == 0;
 }
 
-// For this thread only, file access takes the run account's file-system user and group ids and
-// groups until the object ends; root's file capabilities lapse with the user id meanwhile.
-class ScopedRunAccountRights {
- public:
-  explicit ScopedRunAccountRights(std::string& reason) {
-    if (geteuid() != 0) {
-      ok_ = true;
-      return;
-    }
-    auto account = LookUpAccount(RunAccountName());
-    if (!account) {
-      reason = "the account " + RunAccountName() + " does not exist";
-      return;
-    }
-    int count = getgroups(0, nullptr);
-    groups_.resize(static_cast<size_t>(count > 0 ? count : 0));
-    if (count > 0 && getgroups(count, groups_.data()) < 0) groups_.clear();
-    switched_ = true;
-    // setfsuid answers the previous id, so each change is read back.
-    ok_ = SetThreadGroups(account->groups);
-    setfsgid(account->gid);
-    setfsuid(account->uid);
-    ok_ = ok_ && static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) == account->uid &&
-          static_cast<gid_t>(setfsgid(static_cast<gid_t>(-1))) == account->gid;
-    if (!ok_) reason = "the rights of " + RunAccountName() + " could not be taken";
-  }
-  ~ScopedRunAccountRights() {
-    if (!switched_) return;
-    int error = errno;
-    setfsuid(geteuid());
-    setfsgid(getegid());
-    SetThreadGroups(groups_);
-    errno = error;
-  }
-  ScopedRunAccountRights(const ScopedRunAccountRights&) = delete;
-  ScopedRunAccountRights& operator=(const ScopedRunAccountRights&) = delete;
-  bool ok() const { return ok_; }
-
- private:
-  bool ok_ = false;
-  bool switched_ = false;
-  std::vector<gid_t> groups_;
-};
-
 UniqueFd OpenAsAccount(const std::string& path, int flags, unsigned mode, std::string& reason) {
   int fd = -1;
   {
@@ -111,6 +67,38 @@ bool WriteAll(int fd, std::string_view data) {
 }
 
 }  // namespace
+
+ScopedRunAccountRights::ScopedRunAccountRights(std::string& reason) {
+  if (geteuid() != 0) {
+    ok_ = true;
+    return;
+  }
+  auto account = LookUpAccount(RunAccountName());
+  if (!account) {
+    reason = "the account " + RunAccountName() + " does not exist";
+    return;
+  }
+  int count = getgroups(0, nullptr);
+  groups_.resize(static_cast<size_t>(count > 0 ? count : 0));
+  if (count > 0 && getgroups(count, groups_.data()) < 0) groups_.clear();
+  switched_ = true;
+  // setfsuid answers the previous id, so each change is read back.
+  ok_ = SetThreadGroups(account->groups);
+  setfsgid(account->gid);
+  setfsuid(account->uid);
+  ok_ = ok_ && static_cast<uid_t>(setfsuid(static_cast<uid_t>(-1))) == account->uid &&
+        static_cast<gid_t>(setfsgid(static_cast<gid_t>(-1))) == account->gid;
+  if (!ok_) reason = "the rights of " + RunAccountName() + " could not be taken";
+}
+
+ScopedRunAccountRights::~ScopedRunAccountRights() {
+  if (!switched_) return;
+  int error = errno;
+  setfsuid(geteuid());
+  setfsgid(getegid());
+  SetThreadGroups(groups_);
+  errno = error;
+}
 
 bool RestrictRunAccountFile(const std::string& path, unsigned mode) {
   std::string reason;

@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <sys/types.h>
 
 #include "platform/unix_socket.h"
 
@@ -19,6 +22,24 @@ std::string RunAccountName();
 
 // Creates the account as a system account when it is missing; true when it exists afterwards.
 bool EnsureRunAccount();
+
+// For this thread only, file access takes the run account's file-system user and group ids and
+// groups until the object ends (root's file capabilities lapse with the user id meanwhile), for
+// work whose files a library opens at a path from the settings. A process that does not run as
+// root keeps its own rights. ok() is false, with the reason, when the rights could not be taken.
+class ScopedRunAccountRights {
+ public:
+  explicit ScopedRunAccountRights(std::string& reason);
+  ~ScopedRunAccountRights();
+  ScopedRunAccountRights(const ScopedRunAccountRights&) = delete;
+  ScopedRunAccountRights& operator=(const ScopedRunAccountRights&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_ = false;
+  bool switched_ = false;
+  std::vector<gid_t> groups_;  // the thread's own, restored at the end
+};
 
 // Files at paths that the settings choose, opened, read, created and replaced with the run
 // account's rights (the calling thread takes them for each step only): never through a symbolic

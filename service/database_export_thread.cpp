@@ -8,6 +8,7 @@
 #include <thread>
 #include <tuple>
 
+#include "platform/run_account.h"
 #include "service/database_export_connection_text.h"
 #include "service/service_log.h"
 
@@ -118,6 +119,13 @@ DatabaseExportSummary CConfigurationExportDb::Run() const {
   std::lock_guard serialised(oneAtATime);
   DatabaseExportSummary summary;
   std::string error;
+  // A database file's path comes from the settings, which operators write: the driver opens and
+  // creates files with the unprivileged account's rights only.
+  platform::ScopedRunAccountRights rights(error);
+  if (!rights.ok()) {
+    LogServiceWarning("Database export: skipped (" + error + ")");
+    return summary;
+  }
   auto connection = odbc::Connection::Open(BuildExportConnectionText(connectionText_), &error);
   if (!connection) {
     LogServiceWarning("Database export: no connection (" + error + ")");

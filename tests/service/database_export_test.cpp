@@ -68,6 +68,8 @@ class DatabaseExport : public ::testing::Test {
   ScopedEnv sysIni_{"ODBCSYSINI", ini_.path()};
   ScopedEnv userIni_{"ODBCINI", ini_ / "odbc.ini"};
   ScopedEnv utc_{"TZ", "UTC"};
+  // As root the driver opens the database file with this account's rights.
+  ScopedEnv runAccount_{"MIRVALE_RUN_ACCOUNT", "root"};
 };
 
 }  // namespace

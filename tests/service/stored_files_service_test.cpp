@@ -15,6 +15,7 @@
 #include "platform/atomic_file.h"
 #include "platform/service_control.h"
 #include "tests/support/aside_copies.h"
+#include "tests/support/odbc_drivers.h"
 #include "tests/support/service_process.h"
 #include "tests/support/temporary_account.h"
 #include "tests/support/wait_for.h"
@@ -104,10 +105,19 @@ TEST(StoredFilesService, PathsInTheSettingsGetOnlyTheUnprivilegedAccountsRights)
   std::filesystem::create_directory(exports);
   chmod(exports.c_str(), 0777);
 
+  // The database export's file driver, registered where the account can read it.
+  const std::string driver = testing_support::SqliteOdbcDriverPath();
+  ASSERT_FALSE(driver.empty()) << "the SQLite ODBC driver (libsqliteodbc) is not installed";
+  ASSERT_TRUE(testing_support::RegisterOdbcDriver(open.path(), "MirvaleFile", driver));
+  service.SetEnv("ODBCSYSINI", open.path());
+  service.SetEnv("ODBCINI", open / "odbc.ini");
+
   CMirvaleDoc doc = LoopbackScanSettings(secret);
   doc.m_nLogKeep = 1;
   doc.m_bExportCsv = 1;
   doc.m_strExportFolder = exports;
+  doc.m_bExportAccess = 1;
+  doc.m_strExportDatabase = "DBQ=" + exports + "/export.mdb";
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
   ASSERT_TRUE(service.Register());  // messages go to the event log
   ASSERT_TRUE(service.Start());
@@ -126,6 +136,8 @@ TEST(StoredFilesService, PathsInTheSettingsGetOnlyTheUnprivilegedAccountsRights)
   EXPECT_EQ(exported.st_uid, runAccount.Uid());
   EXPECT_EQ(exported.st_gid, 0u) << "the operators' group (root's in tests)";
   EXPECT_EQ(exported.st_mode & 07777, 0640u);
+  ASSERT_TRUE(testing_support::WaitFor([&] { return platform::FileExists(exports + "/export.mdb"); }));
+  EXPECT_EQ(StatOf(exports + "/export.mdb").st_uid, runAccount.Uid()) << "the database driver ran with root's rights";
 }
 
 TEST(StoredFilesService, LinksFifosAndUnreadableFilesCostNoStoredData) {
