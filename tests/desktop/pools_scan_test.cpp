@@ -392,8 +392,9 @@ TEST_F(PoolsScan, ScansBackToBackAreEachFollowedAndAChangeAfterARestartIsCounted
     EXPECT_EQ(header.m_strScanPool, scan.pool.toStdString());
     EXPECT_EQ(pane.Progress().maximum(), scan.total);
     const int rows = pane.List().topLevelItemCount();
+    // A stopped scan may have reached every address already (loopback answers fast).
     if (scan.stop) {
-      EXPECT_LT(rows, scan.total);
+      EXPECT_LE(rows, scan.total);
     } else {
       EXPECT_EQ(rows, scan.total);
     }
