@@ -2,7 +2,12 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include "tests/support/scoped_env.h"
 
@@ -22,10 +27,35 @@ TEST(AtomicFile, ReplacesContentWithModeAndLeavesNoTemporary) {
   EXPECT_EQ(entries, 1);
 }
 
-TEST(AtomicFile, FailedWriteKeepsTheOldFile) {
+TEST(AtomicFile, MissingFolderFailsAndCreatesNothing) {
   TempFolder temp;
   EXPECT_FALSE(platform::WriteFileAtomically(temp / "missing/x", "data"));
   EXPECT_FALSE(platform::ReadWholeFile(temp / "missing/x"));
+}
+
+// The write fails once the temporary file exists: a child process under a file-size limit
+// (the signal ignored, so write reports EFBIG) saves more than the limit allows.
+TEST(AtomicFile, WriteFailingMidwayKeepsTheOldFileByteForByte) {
+  TempFolder temp;
+  const std::string path = temp / "Mirvale.db";
+  const std::string old(5000, 'o');
+  ASSERT_TRUE(platform::WriteFileAtomically(path, old));
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{8192, 8192};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    _exit(platform::WriteFileAtomically(path, std::string(65536, 'n')) ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the failed write was reported as success";
+  EXPECT_TRUE(platform::ReadWholeFile(path) == old) << "the old file changed";
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(temp.path())) { (void)e; ++entries; }
+  EXPECT_EQ(entries, 1) << "the temporary file was left behind";
 }
 
 TEST(AtomicFile, AppendCreatesThenAppends) {

@@ -319,6 +319,16 @@ Outcome ConverseAnsweringLater(int port, SessionConfig config, int answer) {
   return outcome;
 }
 
+// The first packet after the key exchange (the service accept) comes with a MAC made with a
+// wrong key: the conversation ends there.
+TEST_F(SshEndToEnd, PacketWithAWrongMacEndsTheConversation) {
+  ParamikoServer server({"--wrong-mac"});
+  ASSERT_TRUE(server.ready());
+  Outcome outcome = Converse(server.port());
+  EXPECT_EQ(outcome.fatal, "Incorrect MAC received on packet") << outcome.AllEvents();
+  EXPECT_FALSE(outcome.accepted);
+}
+
 TEST_F(SshEndToEnd, QuestionsAnsweredLaterFreezeTheSessionUntilTheAnswer) {
   Sshd sshd({"KexAlgorithms diffie-hellman-group14-sha1", "Ciphers 3des-cbc,aes128-ctr"});
   ASSERT_TRUE(sshd.ready());

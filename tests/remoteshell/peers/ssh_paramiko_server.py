@@ -2,7 +2,7 @@
 exchange request, plain "zlib", 3des-cbc and chosen version strings.
 
 usage: ssh_paramiko_server.py PORT HOSTKEY [--version TEXT] [--kex NAME] [--cipher NAME]
-                              [--compress] [--rekey-bytes N]
+                              [--compress] [--rekey-bytes N] [--wrong-mac]
 Serves connections until killed; each one ends when the client leaves."""
 import argparse
 import socket
@@ -45,7 +45,17 @@ def main():
     parser.add_argument("--cipher")
     parser.add_argument("--compress", action="store_true")
     parser.add_argument("--rekey-bytes", type=int)
+    parser.add_argument("--wrong-mac", action="store_true")
     args = parser.parse_args()
+    if args.wrong_mac:
+        # Every packet after the key exchange carries a MAC made with a key the client does not have.
+        keyed = paramiko.packet.Packetizer.set_outbound_cipher
+
+        def wrong_key(self, block_engine, block_size, mac_engine, mac_size, mac_key, *rest, **options):
+            mac_key = bytes([mac_key[0] ^ 1]) + mac_key[1:]
+            return keyed(self, block_engine, block_size, mac_engine, mac_size, mac_key, *rest, **options)
+
+        paramiko.packet.Packetizer.set_outbound_cipher = wrong_key
     if args.rekey_bytes:
         # The server starts a key exchange after this much traffic in either direction.
         paramiko.packet.Packetizer.REKEY_BYTES = args.rekey_bytes
