@@ -287,13 +287,17 @@ TEST_F(SshChannels, WindowsPacketSizesAndUnknownChannels) {
   EXPECT_TRUE(Packet({kMsgWindowAdjust}, 256, 0xFFFFFFF0u));
   EXPECT_EQ(ssh_.channel.remote_window, 0xFFFFFFFFu);
 
-  // Messages for channels we do not hold are logged and ignored.
-  for (int type : {kMsgWindowAdjust, kMsgChannelData, kMsgChannelClose, kMsgOpenConfirmation, kMsgChannelRequest})
+  // Window, data and confirmation messages for channels we do not hold are logged and ignored.
+  for (int type : {kMsgWindowAdjust, kMsgChannelData, kMsgOpenConfirmation})
     EXPECT_TRUE(Packet({type}, 999, 0));
-  EXPECT_EQ(events_.size(), 5u);
+  EXPECT_EQ(events_.size(), 3u);
   EXPECT_EQ(events_.front(), "Ignored message type 93 for unknown channel 999");
   EXPECT_EQ(ssh_.state, kSshSession);
   EXPECT_EQ(ssh_.channel.step, kChannelOpen);
+
+  // A close for one means the server lost track of the connection: it ends.
+  EXPECT_TRUE(Packet({kMsgChannelClose}, 999, 0));
+  EXPECT_EQ(ssh_.state, kSshClosed);
 }
 
 TEST_F(SshChannels, AgentChannelsAnswerEachRequestAndRefuseOversizedLengths) {
