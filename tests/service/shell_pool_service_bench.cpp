@@ -58,16 +58,24 @@ std::optional<double> ScanSeconds(const ShellPool& pool, std::string& failure, d
   }
   double processorBefore = ProcessorSeconds(service.Pid());
   auto start = Clock::now();
-  if (service.Control(kStartScan) != 0u || !WaitForFinishedScan(service, "", 600s, 5ms)) {
+  std::optional<mirvale::ScanDatabase> scan;
+  if (service.Control(kStartScan) != 0u || !(scan = WaitForFinishedScan(service, "", 600s, 5ms))) {
     failure = "the scan did not finish";
     return std::nullopt;
   }
   double took = Seconds(Clock::now() - start);
   if (processor) *processor = ProcessorSeconds(service.Pid()) - processorBefore;
+  const std::vector<std::string> expected = ShellPool::Expected();
   for (size_t i = 0; i < pool.devices.size(); ++i) {
     std::string address = Address(static_cast<int>(i));
-    if (ServiceStoredLines(service, address) != ShellPool::Expected()) {
-      failure = address + " did not store its configuration";
+    std::vector<std::string> stored = ServiceStoredLines(service, address);
+    if (stored != expected) {
+      const mirvale::CScanDbItem* status = scan->map.Find(std::string(kPool) + "/" + address);
+      auto differs = std::mismatch(stored.begin(), stored.end(), expected.begin(), expected.end()).first;
+      failure = address + " stored " + std::to_string(stored.size()) + " lines (" +
+                (status ? status->m_strStatus : "no status") + "), the first wrong one \"" +
+                (differs != stored.end() ? *differs : "") + "\" at " + std::to_string(differs - stored.begin()) +
+                "; the service's events: " + platform::ReadWholeFile(service.EventLogPath()).value_or("");
       return std::nullopt;
     }
   }
