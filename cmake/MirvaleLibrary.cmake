@@ -1,6 +1,7 @@
-# mirvale_folder_library(<target> [LIBS ...] [EXCLUDE ...] [PRIVATE_HEADERS ...]): one static
-# library made of every .cpp in the calling folder (not its subfolders), so new files join the
-# target without editing this list. With no sources yet it is an interface library, so
+# mirvale_folder_library(<target> [LIBS ...] [EXCLUDE ...] [PRIVATE_HEADERS ...] [FOLDERS ...]):
+# one static library made of every .cpp in the calling folder and in the FOLDERS named (its
+# other subfolders are targets of their own), so new files join the target without editing
+# this list. With no sources yet it is an interface library, so
 # dependants link either way.
 #
 # Dependants see only the headers of the targets they link: each target stages its folder's
@@ -12,18 +13,26 @@ function(mirvale_stage_headers staged folder)
   file(REMOVE_RECURSE ${staged})
   file(MAKE_DIRECTORY ${staged}/${folder})
   foreach(header ${ARGN})
-    get_filename_component(name ${header} NAME)
-    file(CREATE_LINK ${header} ${staged}/${folder}/${name} SYMBOLIC)
+    file(RELATIVE_PATH path ${CMAKE_SOURCE_DIR} ${header})
+    get_filename_component(parent ${staged}/${path} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${header} ${staged}/${path} SYMBOLIC)
   endforeach()
 endfunction()
 
 function(mirvale_folder_library target)
-  cmake_parse_arguments(L "" "" "LIBS;EXCLUDE;PRIVATE_HEADERS" ${ARGN})
+  cmake_parse_arguments(L "" "" "LIBS;EXCLUDE;PRIVATE_HEADERS;FOLDERS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  foreach(sub ${L_FOLDERS})
+    file(GLOB sub_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.cpp)
+    file(GLOB sub_headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.h)
+    list(APPEND sources ${sub_sources})
+    list(APPEND headers ${sub_headers})
+  endforeach()
   foreach(excluded ${L_EXCLUDE})
     list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
   endforeach()
-  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   set(private_headers)
   foreach(name ${L_PRIVATE_HEADERS})
     list(REMOVE_ITEM headers ${CMAKE_CURRENT_SOURCE_DIR}/${name})

@@ -1,12 +1,12 @@
 // Device scans of a /24 of loopback addresses, all served by one snmpd, 64 at a time as a pool
 // scan runs them; reports devices per second. Runs inside a network namespace of its own.
-#include <benchmark/benchmark.h>
-
 #include <atomic>
 #include <thread>
 #include <vector>
 
-#include "service/device_scan.h"
+#include <benchmark/benchmark.h>
+
+#include "service/scanning/device_scan.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/snmp_agent.h"
 

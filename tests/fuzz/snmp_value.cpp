@@ -4,8 +4,8 @@
 // hexadecimal, and as an answer's identifier for the instance name.
 #include <vector>
 
-#include "service/device_scan_texts.h"
-#include "service/snmp_value_text.h"
+#include "service/scanning/device_scan_texts.h"
+#include "service/scanning/snmp_value_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   if (size < 1) return 0;

@@ -1,8 +1,8 @@
-#include "service/action_rules.h"
+#include "service/actions/action_rules.h"
 
 #include <gtest/gtest.h>
 
-#include "service/local_time_text.h"
+#include "service/host/local_time_text.h"
 #include "tests/support/scoped_env.h"
 
 using namespace mirvale;

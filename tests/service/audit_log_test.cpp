@@ -1,4 +1,4 @@
-#include "service/audit_log.h"
+#include "service/store/audit_log.h"
 
 #include <csignal>
 
@@ -7,7 +7,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
-#include "service/local_time_text.h"
+#include "service/host/local_time_text.h"
 #include "tests/support/scoped_env.h"
 
 using namespace mirvale;

@@ -1,4 +1,4 @@
-#include "service/data_store.h"
+#include "service/store/data_store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
+#include "service/exports/database_export_connection_text.h"
 
-#include "service/database_export_connection_text.h"
+#include <gtest/gtest.h>
 
 using namespace mirvale;
 

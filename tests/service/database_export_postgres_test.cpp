@@ -13,7 +13,7 @@
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/service_control_codes.h"
-#include "service/odbc_connection.h"
+#include "service/exports/odbc_connection.h"
 #include "tests/support/odbc_drivers.h"
 #include "tests/support/service_process.h"
 #include "tests/support/snmp_agent.h"

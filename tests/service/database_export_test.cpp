@@ -2,11 +2,12 @@
 // ini file of the test's own (never the machine's).
 #include <ctime>
 #include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "platform/atomic_file.h"
-#include "service/database_export_connection_text.h"
-#include "service/database_export_thread.h"
+#include "service/exports/database_export_connection_text.h"
+#include "service/exports/database_export_thread.h"
 #include "tests/support/odbc_drivers.h"
 #include "tests/support/scoped_env.h"
 

@@ -10,7 +10,7 @@
 #include "common/database_files.h"
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
-#include "service/snmp_client.h"
+#include "service/scanning/snmp_client.h"
 #include "tests/service/email_sink_process.h"
 #include "tests/support/lab_pools.h"
 #include "tests/support/service_process.h"

@@ -1,10 +1,10 @@
 // One device scan against snmpd on the private loopback of the test's own network namespace,
 // with a real data store and no service around it.
-#include "service/device_scan.h"
-
-#include <gtest/gtest.h>
+#include "service/scanning/device_scan.h"
 
 #include <cstdlib>
+
+#include <gtest/gtest.h>
 
 #include "platform/atomic_file.h"
 #include "tests/support/scoped_env.h"

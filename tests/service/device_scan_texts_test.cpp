@@ -1,4 +1,4 @@
-#include "service/device_scan_texts.h"
+#include "service/scanning/device_scan_texts.h"
 
 #include <gtest/gtest.h>
 

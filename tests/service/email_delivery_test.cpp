@@ -1,15 +1,16 @@
 // The e-mail action against a real SMTP server on loopback (aiosmtpd), and against a scripted
 // one for replies no well-behaved server sends.
+#include <thread>
+
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
-#include "service/email_base64.h"
-#include "service/email_thread.h"
-#include "service/email_transaction.h"
+#include "service/actions/email_base64.h"
+#include "service/actions/email_thread.h"
+#include "service/actions/email_transaction.h"
 #include "tests/service/email_sink_process.h"
 
 using namespace mirvale;

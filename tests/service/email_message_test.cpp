@@ -1,10 +1,10 @@
-#include "service/email_message.h"
+#include "service/actions/email_message.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/smtp_connection.h"
-#include "service/email_base64.h"
-#include "service/email_settings.h"
+#include "service/actions/email_base64.h"
+#include "service/actions/email_settings.h"
 
 using namespace mirvale;
 

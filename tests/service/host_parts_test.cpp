@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "service/command_line.h"
-#include "service/local_time_text.h"
-#include "service/worker_threads.h"
+#include "service/host/command_line.h"
+#include "service/host/local_time_text.h"
+#include "service/host/worker_threads.h"
 #include "tests/support/scoped_env.h"
 
 using namespace mirvale;

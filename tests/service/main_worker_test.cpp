@@ -1,12 +1,11 @@
-#include "service/mirvale_frm.h"
-
 #include <gtest/gtest.h>
 
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
-#include "service/audit_entries.h"
-#include "service/audit_lines.h"
+#include "service/host/mirvale_frm.h"
+#include "service/store/audit_entries.h"
+#include "service/store/audit_lines.h"
 #include "tests/support/scoped_env.h"
 
 using namespace mirvale;

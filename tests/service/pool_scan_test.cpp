@@ -6,8 +6,8 @@
 
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
-#include "service/mirvale_scan.h"
-#include "service/pool_address_list.h"
+#include "service/scanning/mirvale_scan.h"
+#include "service/scanning/pool_address_list.h"
 #include "tests/support/scoped_env.h"
 
 using namespace mirvale;

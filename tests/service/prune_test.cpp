@@ -1,6 +1,6 @@
-#include "service/prune_database.h"
-
 #include <gtest/gtest.h>
+
+#include "service/store/prune_database.h"
 
 using namespace mirvale;
 

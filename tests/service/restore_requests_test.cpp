@@ -1,6 +1,6 @@
 // Which requests a run carries out, and how results find their way back into a settings
 // document that may have been replaced meanwhile.
-#include "service/restore_requests.h"
+#include "service/restore/restore_requests.h"
 
 #include <gtest/gtest.h>
 

@@ -1,19 +1,18 @@
 // A set and restore run on the service's real worker, data store and settings files, with
 // recorders in place of the SNMP client and the shell session.
-#include "service/restore_configuration.h"
-
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <mutex>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "common/database_files.h"
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
-#include "service/mirvale_frm.h"
-#include "service/restore_job.h"
+#include "service/host/mirvale_frm.h"
+#include "service/restore/restore_configuration.h"
+#include "service/restore/restore_job.h"
 #include "tests/support/scoped_env.h"
 
 namespace mirvale {

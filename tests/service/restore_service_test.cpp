@@ -1,13 +1,13 @@
 // Set requests through the real MirvaleSrv (control 144) against snmpd with a read-write
 // community, all inside the test's own network namespace.
-#include <gtest/gtest.h>
-
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "common/database_files.h"
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
-#include "service/snmp_client.h"
+#include "service/scanning/snmp_client.h"
 #include "tests/support/service_process.h"
 #include "tests/support/snmp_agent.h"
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sched.h>
@@ -11,7 +12,7 @@
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
-#include "service/run_program_thread.h"
+#include "service/actions/run_program_thread.h"
 #include "tests/support/scoped_env.h"
 
 using namespace mirvale;

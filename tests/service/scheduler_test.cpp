@@ -1,9 +1,9 @@
-#include "service/auto_scan_scheduler.h"
-
-#include <gtest/gtest.h>
 #include <map>
 
-#include "service/mirvale_frm.h"
+#include <gtest/gtest.h>
+
+#include "service/host/auto_scan_scheduler.h"
+#include "service/host/mirvale_frm.h"
 #include "tests/support/scoped_env.h"
 
 using namespace mirvale;

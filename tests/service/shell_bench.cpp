@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "platform/registry.h"
-#include "service/shell_session_collect.h"
+#include "service/shell_session/shell_session_collect.h"
 #include "tests/support/fake_device.h"
 
 namespace {

@@ -3,8 +3,8 @@
 // 16 conversations at once beside the same pool with conversations limited to one.
 #include <benchmark/benchmark.h>
 
-#include "service/shell_session_channels.h"
-#include "service/shell_session_collect.h"
+#include "service/shell_session/shell_session_channels.h"
+#include "service/shell_session/shell_session_collect.h"
 #include "tests/service/shell_pool_support.h"
 #include "tests/support/snmp_agent.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "service/shell_prompt_watch.h"
-#include "service/shell_session_text.h"
+#include "service/shell_session/shell_prompt_watch.h"
+#include "service/shell_session/shell_session_text.h"
 
 namespace mirvale {
 namespace {

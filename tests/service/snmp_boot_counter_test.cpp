@@ -1,4 +1,4 @@
-#include "service/snmp_boot_counter.h"
+#include "service/scanning/snmp_boot_counter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,14 +1,14 @@
 // The SNMP client against a real snmpd (and a small odd agent) on the private loopback of a
 // network namespace that the test process makes for itself.
-#include "service/snmp_client.h"
-
-#include <gtest/gtest.h>
+#include "service/scanning/snmp_client.h"
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "service/snmp_boot_counter.h"
+#include <gtest/gtest.h>
+
+#include "service/scanning/snmp_boot_counter.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/snmp_agent.h"
 

@@ -1,11 +1,11 @@
-#include "service/snmp_value_text.h"
-
-#include <gtest/gtest.h>
+#include "service/scanning/snmp_value_text.h"
 
 #include <cstring>
 #include <limits>
 
-#include "service/snmp_walk_rule.h"
+#include <gtest/gtest.h>
+
+#include "service/scanning/snmp_walk_rule.h"
 
 namespace mirvale {
 namespace {

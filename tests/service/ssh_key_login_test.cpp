@@ -5,7 +5,7 @@
 #include <sys/stat.h>
 
 #include "platform/registry.h"
-#include "service/shell_session_channels.h"
+#include "service/shell_session/shell_session_channels.h"
 #include "tests/crypto/keyfile_test_support.h"
 #include "tests/remoteshell/ssh_test_support.h"
 #include "tests/support/fake_device.h"

@@ -1,10 +1,11 @@
 #include <ctime>
 #include <filesystem>
+
 #include <gtest/gtest.h>
 
 #include "platform/atomic_file.h"
-#include "service/database_export_rows.h"
-#include "service/text_export_thread.h"
+#include "service/exports/database_export_rows.h"
+#include "service/exports/text_export_thread.h"
 #include "tests/support/scoped_env.h"
 
 using namespace mirvale;

@@ -1,6 +1,6 @@
-#include "service/trap_thread.h"
-
 #include <gtest/gtest.h>
+
+#include "service/actions/trap_thread.h"
 
 namespace mirvale {
 namespace {

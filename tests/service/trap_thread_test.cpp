@@ -1,4 +1,4 @@
-#include "service/trap_thread.h"
+#include "service/actions/trap_thread.h"
 
 #include <gtest/gtest.h>
 

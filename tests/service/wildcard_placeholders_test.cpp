@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "service/placeholders.h"
-#include "service/wildcard_match.h"
+#include "service/actions/placeholders.h"
+#include "service/actions/wildcard_match.h"
 
 using mirvale::WildcardMatch;
 

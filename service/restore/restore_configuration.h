@@ -1,0 +1,62 @@
+#pragma once
+// Carries out the pending set and restore requests of the settings document (control 144): an
+// SNMP set of one object, or configuration lines sent through the shell. Each request receives
+// "Successful" or "Failed"; values that were set are stored in the device database, devices
+// that received shell lines have their configuration collected again, and the results are
+// written back into the settings document, which the desktop program polls.
+#include <ctime>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/mirvale_doc.h"
+#include "service/restore/restore_requests.h"
+#include "service/scanning/snmp_settings.h"
+#include "service/scanning/snmp_value_slot.h"
+
+namespace mirvale {
+
+class CMirvaleFrm;
+
+// How a run reaches the devices; the service wires its shared SNMP client and shell session,
+// tests put recorders in their place. Without the shell hooks shell requests fail.
+struct RestoreChannels {
+  std::function<bool(const std::string& address, const SnmpSettings& settings, const SnmpValueSlot& slot)>
+      setSnmpValue;
+  // One shell request, up to the pool's retries conversations; true when a sent line brought
+  // an answer.
+  std::function<bool(const std::string& address, const CPoolItem& pool, const CRestoreItem& request)>
+      sendShellRequest;
+  // The device's configuration through the shell, each line in its stored form; empty when
+  // nothing came.
+  std::function<std::vector<std::string>(const std::string& address, const CPoolItem& pool)> collectShellLines;
+};
+
+// Devices that received shell lines: address "/" device name -> pool name.
+using RecollectionList = std::map<std::string, std::string>;
+
+class CConfigurationRestore {
+ public:
+  CConfigurationRestore(CMirvaleFrm& owner, RestoreChannels channels);
+
+  // Carries out every pending request once, then saves the device database, starts the
+  // switched-on exports and merges the results into the current settings, which are saved.
+  // Requests not yet reached when the service stops stay pending.
+  void Run();
+
+  // Collects the configuration of each listed device again, storing and checking its lines as
+  // a scan does.
+  void RestoreByCommands(const RecollectionList& devices);
+
+ private:
+  std::string CarryOut(const CMirvaleDoc& settings, const CRestoreItem& request, std::time_t now);
+  bool SetByShell(const CPoolItem& pool, const CRestoreItem& request);
+  bool SetBySnmp(const CPoolItem& pool, const CRestoreItem& request, std::time_t now);
+
+  CMirvaleFrm& owner_;
+  RestoreChannels channels_;
+  RecollectionList recollection_;
+};
+
+}  // namespace mirvale

@@ -1,0 +1,390 @@
+#include "service/shell_session/shell_session.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+#include <utility>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include "base/console.h"
+#include "base/memory.h"
+#include "base/tick.h"
+#include "base/timers.h"
+#include "platform/event_log.h"
+#include "remoteshell/backend_list.h"
+#include "remoteshell/core/frontend.h"
+#include "remoteshell/core/prompt_set.h"
+#include "remoteshell/core/session_log.h"
+#include "remoteshell/core/settings.h"
+#include "remoteshell/net/network.h"
+#include "service/host/service_log.h"
+#include "service/shell_session/shell_session_text.h"
+
+namespace mirvale {
+namespace {
+
+// After output, one short turn tells whether more follows at once (the output signal's
+// meaning); otherwise the session thread sleeps until the network, a timer or the worker wakes
+// it, and at the latest after the idle bound.
+constexpr int kQuietTurnMs = 1;
+constexpr int kIdleWaitMs = 100;
+// A prompt is short: of a longer line only its end is kept for recognising it.
+constexpr size_t kScreenLineLimit = 4096;
+constexpr auto kWaitSlice = std::chrono::milliseconds(50);
+constexpr size_t kUserNameLimit = 100;
+
+void WipeText(std::string& text) {
+  std::fill(text.begin(), text.end(), '\0');
+  text.clear();
+}
+
+}  // namespace
+
+CShellSession::CShellSession(const ManualEvent* serviceStop, ShellSessionLimits limits,
+                             ShellConversations* conversations)
+    : serviceStop_(serviceStop),
+      limits_(limits),
+      conversations_(conversations),
+      wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+  conversation_.owner = this;
+  conversation_.hooks.output = &CShellSession::OutputSink;
+  conversation_.hooks.prompt = &CShellSession::AnswerPrompts;
+  conversation_.hooks.connected = &CShellSession::Connected;
+  conversation_.hooks.login_refused = &CShellSession::LoginRefused;
+}
+
+CShellSession::CShellSession(ShellConversations& conversations)
+    : CShellSession(conversations.ServiceStop(), conversations.Limits(), &conversations) {}
+
+CShellSession::~CShellSession() {
+  if (thread_.joinable() || turn_) Close();
+}
+
+std::chrono::seconds CShellSession::Timeout() const { return std::chrono::seconds(std::max(1, settings_.m_nTimeout)); }
+
+// A pool with no retries still gets its one attempt.
+int CShellSession::Attempts() const { return std::max(1, settings_.m_nRetries); }
+
+bool CShellSession::Open(const std::string& address, const ShellSettings& settings) {
+  if (conversations_ != nullptr) {
+    turn_ = conversations_->Enter(address);
+    if (!turn_) return false;  // the service stopped while waiting
+  }
+  host_ = address;
+  settings_ = settings;
+  alive_ = false;
+  stop_ = false;
+  loginRefused_ = false;
+  logonFailed_ = false;
+  for (ManualEvent* signal : {&connected_, &ended_, &closed_, &output_}) signal->Reset();
+  {
+    std::lock_guard lock(conversation_.lock);
+    lines_.clear();
+    screen_.clear();
+    promptWatch_ = PromptWatch();
+    textsSinceRead_ = 0;
+    heldBytes_ = 0;
+    overflow_ = outputSeen_ = outputThisTurn_ = false;
+  }
+  try {
+    thread_ = std::thread(&CShellSession::ThreadProc, this);
+  } catch (const std::system_error&) {
+    // Nothing escapes with the device's turn held: the caller's Close gives it back.
+    LogServiceWarning("Could not start thread CShellSession");
+    return false;
+  }
+
+  // A connection that failed at once ends the thread; there is no need to wait it out.
+  auto deadline = std::chrono::steady_clock::now() + Timeout();
+  while (std::chrono::steady_clock::now() < deadline && !ended_.IsSet() && !closed_.IsSet() && !Stopping())
+    if (connected_.WaitFor(kWaitSlice)) return true;
+  return connected_.IsSet();
+}
+
+void CShellSession::Close() {
+  stop_ = true;
+  WakeEventLoop();
+  if (thread_.joinable()) thread_.join();
+  WipeText(settings_.m_strShellPassword);
+  WipeText(settings_.m_strPrivilegedPassword);
+  turn_.Leave();
+}
+
+void CShellSession::ThreadProc() {
+  ConversationScope scope(&conversation_);
+  SessionConfig& config = conversation_.config;
+  // Telnet wins when both flags are set.
+  ProtocolDefaults defaults{.protocol = settings_.m_bTelnet ? kProtocolTelnet : kProtocolSsh,
+                            .port = settings_.m_nShellPort};
+  settings_load_defaults("", &config, defaults);
+
+  std::string host = settings_.m_bSsh ? settings_.m_strShellUser + "@" + host_ : host_;
+  if (size_t at = host.rfind('@'); at != std::string::npos) {
+    std::string user = host.substr(0, at);
+    if (user.size() < kUserNameLimit) std::strcpy(config.user_name, user.c_str());
+    host = host.substr(at + 1);
+  }
+
+  {
+    // Up to 16 conversations run at once: each event line names its device.
+    std::lock_guard lock(conversation_.lock);
+    conversation_.device = host + ":" + std::to_string(config.port);
+  }
+
+  const SessionBackend* backend = backend_for_protocol(config.protocol);
+  if (backend != nullptr) {
+    // The log is there from the first step, so that the lookup and the negotiation while the
+    // connection opens are logged too.
+    SessionLog* openedLog = logging_open_context(&conversation_, &config);
+    {
+      std::lock_guard lock(conversation_.lock);
+      conversation_.log = openedLog;
+    }
+    net_startup();
+    void* handle = nullptr;
+    char* realHost = nullptr;
+    const char* error = backend->open(&conversation_, &handle, &config, host.c_str(), config.port, &realHost,
+                                      config.tcp_no_delay, config.tcp_keepalives);
+    checked_free(realHost);
+    {
+      std::lock_guard lock(conversation_.lock);
+      conversation_.backend = backend;
+      conversation_.backend_handle = handle;
+    }
+    if (error != nullptr) {
+      platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Warning,
+                            "Connection to " + conversation_.device + " failed: " + error);
+      backend_event_line(&conversation_, error);
+    } else {
+      alive_ = true;
+      std::lock_guard lock(conversation_.lock);
+      backend->attach_log(handle, openedLog);
+    }
+    if (error == nullptr) EventLoop();
+    SessionLog* log = nullptr;
+    {
+      std::lock_guard lock(conversation_.lock);
+      if (conversation_.backend_handle != nullptr) backend->free(conversation_.backend_handle);
+      conversation_.backend = nullptr;
+      conversation_.backend_handle = nullptr;
+      log = conversation_.log;
+      conversation_.log = nullptr;
+    }
+    if (log != nullptr) logging_free_context(log);
+    net_shutdown();
+  }
+  // The record may hold the user name and, for SSH, more: it does not outlive the conversation.
+  std::memset(static_cast<void*>(&config), 0, sizeof config);
+  alive_ = false;
+  ended_.Set();
+}
+
+void CShellSession::WakeEventLoop() {
+  uint64_t one = 1;
+  if (wake_) (void)!write(wake_.get(), &one, sizeof one);
+}
+
+int CShellSession::IdleWaitMs(bool timersPending, uint32_t nextTimer) {
+  if (!timersPending) return kIdleWaitMs;
+  uint32_t now = tick_count();
+  if (!tick_is_before(now, nextTimer)) return 0;
+  return static_cast<int>(std::min<uint32_t>(nextTimer - now, kIdleWaitMs));
+}
+
+void CShellSession::EventLoop() {
+  bool outputPending = false;
+  bool timersPending = false;
+  uint32_t nextTimer = 0;
+  while (!stop_) {
+    int waitMs = outputPending ? kQuietTurnMs : IdleWaitMs(timersPending, nextTimer);
+    // Without its wake descriptor the loop polls as it did in one-turn steps.
+    if (!wake_) waitMs = kQuietTurnMs;
+    bool alive = net_run_once(waitMs, &conversation_.lock, wake_.get()) != 0;
+    std::lock_guard lock(conversation_.lock);
+    if (overflow_ && alive_) {
+      backend_event_line(&conversation_, "Device output exceeded the limit; conversation ended");
+      alive = false;
+    }
+    if (!alive) {
+      alive_ = false;
+      closed_.Set();
+    }
+    // Output has arrived and a whole turn passed without more; also when the connection that
+    // brought it has closed since.
+    if (outputThisTurn_) {
+      outputPending = true;
+    } else if (outputPending && outputSeen_) {
+      output_.Set();
+      outputPending = false;
+    }
+    outputThisTurn_ = false;
+    timersPending = timers_run_due(&nextTimer);
+  }
+}
+
+int CShellSession::OutputSink(void* owner, int, const char* data, int length) {
+  auto* session = static_cast<CShellSession*>(owner);
+  if (length <= 0) return 0;
+  // The text is copied into the line list at once, so nothing is held back: the back end may
+  // go on reading, unless the device has sent more than any configuration holds, when the
+  // conversation is over and the socket stays frozen.
+  if (session->heldBytes_ + static_cast<size_t>(length) > session->limits_.heldTextLimit) {
+    session->overflow_ = true;
+    return kBackendFreezeThreshold + 1;
+  }
+  std::string_view chunk(data, static_cast<size_t>(length));
+  AppendOutputChunk(session->lines_, chunk);
+  std::vector<std::string>& screen = session->screen_;
+  AppendOutputChunk(screen, chunk);
+  if (screen.size() > 1) screen.erase(screen.begin(), screen.end() - 1);
+  if (screen.back().size() > kScreenLineLimit) screen.back().erase(0, screen.back().size() - kScreenLineLimit);
+  session->heldBytes_ += static_cast<size_t>(length);
+  session->outputSeen_ = session->outputThisTurn_ = true;
+  return 0;
+}
+
+int CShellSession::AnswerPrompts(void* owner, PromptSet* prompts) {
+  auto* session = static_cast<CShellSession*>(owner);
+  if (prompts == nullptr) return 0;
+  for (int i = 0; i < prompts->count; ++i)
+    std::memset(prompts->items[i]->reply, 0, static_cast<size_t>(prompts->items[i]->reply_size));
+  if (prompts->count == 0 || prompts->items[0]->reply_size <= 0) return 0;
+  Prompt* first = prompts->items[0];
+  const std::string& password = session->settings_.m_strShellPassword;
+  size_t length = std::min(password.size(), static_cast<size_t>(first->reply_size - 1));
+  std::memcpy(first->reply, password.data(), length);
+  return static_cast<int>(length);
+}
+
+void CShellSession::Connected(void* owner) { static_cast<CShellSession*>(owner)->connected_.Set(); }
+
+void CShellSession::LoginRefused(void* owner) { static_cast<CShellSession*>(owner)->loginRefused_ = true; }
+
+void CShellSession::EventLine(const char* text) {
+  std::lock_guard lock(conversation_.lock);
+  backend_event_line(&conversation_, text);
+}
+
+bool CShellSession::Login() {
+  std::vector<std::string> answer;
+  // Telnet tells a refused login from a lost connection by nothing: every failure counts.
+  logonFailed_ = true;
+  if (settings_.m_bTelnet) {
+    if (ReadLines(answer) == 0) return false;
+    auto answered = [&](const std::string& text) {
+      if (SendText(text + "\r")) ReadLines(answer);
+    };
+    for (const std::string* text : {&settings_.m_strShellUser, &settings_.m_strShellPassword})
+      if (!text->empty()) answered(*text);
+    // A command like the scripts: "enable\r" and "enable" both send enable and one CR.
+    for (const std::string& piece : ScriptPieces(settings_.m_strPrivilegedCommand)) answered(piece);
+    if (!settings_.m_strPrivilegedPassword.empty()) answered(settings_.m_strPrivilegedPassword);
+    LearnPrompt();
+    return alive_;
+  }
+  if (settings_.m_bSsh) {
+    // Logged in once the session channel is up: after a password, keyboard-interactive
+    // answers or a key alone (when no question ever comes). A refused login ends the
+    // connection or runs out the time.
+    if (!WaitForSshSession()) {
+      // Refused, or the time ran out on a connection still up; else it failed on the way.
+      logonFailed_ = loginRefused_ || (alive_ && !Stopping());
+      return false;
+    }
+    if (ReadLines(answer) < 1) return false;
+    LearnPrompt();
+    return alive_;
+  }
+  return false;
+}
+
+void CShellSession::LearnPrompt() {
+  std::lock_guard lock(conversation_.lock);
+  promptWatch_.Learn(screen_.empty() ? std::string_view() : std::string_view(screen_.back()));
+}
+
+void CShellSession::SendScript(const std::string& script) {
+  for (const std::string& piece : ScriptPieces(script)) SendText(piece + "\r");
+}
+
+bool CShellSession::SendText(const std::string& text) {
+  ++textsSinceRead_;
+  {
+    std::lock_guard lock(conversation_.lock);
+    lines_.clear();
+    heldBytes_ = 0;
+  }
+  bool accepted = false;
+  for (int attempt = 0; attempt < Attempts() && alive_ && !accepted; ++attempt) {
+    std::lock_guard lock(conversation_.lock);
+    // The network layer's event lines of this send belong to this conversation too.
+    ConversationScope scope(&conversation_);
+    if (conversation_.backend_handle == nullptr) break;
+    conversation_.backend->send(conversation_.backend_handle, text.data(), static_cast<int>(text.size()));
+    accepted = conversation_.backend->can_send(conversation_.backend_handle) != 0;
+    // What the send left queued goes out once the socket takes it: the event loop watches for
+    // that from its next wait on.
+    WakeEventLoop();
+  }
+  return accepted;
+}
+
+// Key exchange and login take a round of the retries each, as reads do, so that a device slow
+// to log in on a busy machine is not taken for a logon failure.
+bool CShellSession::WaitForSshSession() {
+  auto deadline = std::chrono::steady_clock::now() + Timeout() * Attempts();
+  while (alive_ && !Stopping() && std::chrono::steady_clock::now() < deadline) {
+    {
+      std::lock_guard lock(conversation_.lock);
+      if (conversation_.backend_handle != nullptr && conversation_.backend->can_send(conversation_.backend_handle))
+        return true;
+    }
+    if (closed_.WaitFor(std::chrono::milliseconds(10))) break;
+  }
+  return false;
+}
+
+bool CShellSession::WaitForOutput(std::chrono::milliseconds timeout) {
+  auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!Stopping()) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    if (output_.WaitFor(std::min(left, std::chrono::milliseconds(kWaitSlice)))) return true;
+  }
+  return false;
+}
+
+int CShellSession::ReadLines(std::vector<std::string>& lines) {
+  // Several texts sent at once (a script of several commands) are answered in turn, each ending
+  // at the prompt: one of those prompts is not yet the end, so such a read waits the time-out.
+  const bool mayEndEarly = std::exchange(textsSinceRead_, 0) <= 1;
+  int counted = 0;
+  for (int attempt = 0; attempt < Attempts() && alive_ && counted == 0 && !Stopping(); ++attempt) {
+    auto cutOff = std::chrono::steady_clock::now() + limits_.readWindow;
+    std::chrono::milliseconds wait = Timeout();
+    while (WaitForOutput(wait)) {
+      output_.Reset();
+      bool waitsForInput = false;
+      {
+        std::lock_guard lock(conversation_.lock);
+        counted = static_cast<int>(lines_.size());
+        waitsForInput = mayEndEarly && !lines_.empty() && promptWatch_.Waits(screen_.back(), lines_.back());
+      }
+      wait = waitsForInput ? limits_.settle : std::chrono::milliseconds(Timeout());
+      if (std::chrono::steady_clock::now() > cutOff) {
+        EventLine("Device output did not pause; conversation ended");
+        alive_ = false;
+        break;
+      }
+    }
+  }
+  std::lock_guard lock(conversation_.lock);
+  // Output that came with the end of the connection still counts.
+  if (counted == 0 && !alive_) counted = static_cast<int>(lines_.size());
+  lines.insert(lines.end(), lines_.begin(), lines_.end());
+  return counted;
+}
+
+}  // namespace mirvale

@@ -1,0 +1,112 @@
+#pragma once
+// One remote-shell conversation of the service with one device: the front end of the
+// remote-shell client. A worker thread opens the connection (taking a turn among the service's
+// conversations, so that no other conversation talks to the same device meanwhile), logs in,
+// sends command scripts and reads the output lines; a session thread of its own drives the
+// client's network layer meanwhile. Back-end calls, the output line list and the event lines
+// are guarded by the conversation's lock, which both threads take.
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/unix_socket.h"
+#include "remoteshell/core/conversation.h"
+#include "service/host/manual_event.h"
+#include "service/shell_session/shell_conversations.h"
+#include "service/shell_session/shell_prompt_watch.h"
+#include "service/shell_session/shell_session_limits.h"
+#include "service/shell_session/shell_session_settings.h"
+
+struct PromptSet;
+
+namespace mirvale {
+
+class CShellSession {
+ public:
+  // serviceStop, when given, cuts waits short once set. Without conversations to take a turn
+  // among, nothing keeps two conversations with one device apart.
+  explicit CShellSession(const ManualEvent* serviceStop = nullptr, ShellSessionLimits limits = {},
+                         ShellConversations* conversations = nullptr);
+  // A conversation among the service's: its stop and limits.
+  explicit CShellSession(ShellConversations& conversations);
+  ~CShellSession();
+  CShellSession(const CShellSession&) = delete;
+  CShellSession& operator=(const CShellSession&) = delete;
+
+  // True when the connection came up within the time-out. Always followed by Close.
+  bool Open(const std::string& address, const ShellSettings& settings);
+  bool Login();
+  // After a failed Login: true when the device refused the login or never answered it, false
+  // when the connection failed on the way (lost, or ended by a transport error).
+  bool LogonFailed() const { return logonFailed_; }
+  void SendScript(const std::string& script);
+  // True when the back end takes data after the send. Drops the output read so far.
+  bool SendText(const std::string& text);
+  // Appends the output lines to the list; the number of lines counted once output paused. The
+  // read ends once a whole time-out passed without output, or sooner, once the settle time
+  // passed without more after the output stopped where the device evidently waits for input
+  // (not after several texts sent at once: each is answered up to a prompt of its own).
+  int ReadLines(std::vector<std::string>& lines);
+  void Close();
+
+  bool Alive() const { return alive_; }
+  bool Stopping() const { return serviceStop_ != nullptr && serviceStop_->IsSet(); }
+  const ShellSettings& Settings() const { return settings_; }
+
+ private:
+  // The client's hooks, called on the session thread inside a dispatch (the lock is held).
+  static int OutputSink(void* owner, int is_stderr, const char* data, int length);
+  static int AnswerPrompts(void* owner, PromptSet* prompts);
+  static void Connected(void* owner);
+  static void LoginRefused(void* owner);
+
+  void ThreadProc();
+  // Once logged in: the line the device shows now is its prompt.
+  void LearnPrompt();
+  void EventLoop();
+  // An event line of this conversation from the worker thread.
+  void EventLine(const char* text);
+  // Waits for the output signal in short slices so that a service stop is seen.
+  bool WaitForOutput(std::chrono::milliseconds timeout);
+  // Ends the session thread's wait for network events, so that it sees what the worker changed.
+  void WakeEventLoop();
+  // How long the event loop may wait for network events: up to the next timer, within a bound.
+  static int IdleWaitMs(bool timersPending, uint32_t nextTimer);
+  // SSH: waits until the client has logged in and opened its session channel.
+  bool WaitForSshSession();
+  std::chrono::seconds Timeout() const;
+  int Attempts() const;
+
+  const ManualEvent* serviceStop_;
+  ShellSessionLimits limits_;
+  ShellConversations* conversations_;
+  ShellConversations::Turn turn_;
+
+  std::string host_;
+  ShellSettings settings_;
+  std::thread thread_;
+  std::atomic<bool> alive_{false};
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> loginRefused_{false};
+  bool logonFailed_ = false;
+  ManualEvent connected_;
+  ManualEvent ended_;
+  ManualEvent closed_;  // the connection ended under the event loop
+  ManualEvent output_;
+  int textsSinceRead_ = 0;   // worker thread only
+  platform::UniqueFd wake_;  // eventfd of the session thread's wait
+
+  // The client's state of this conversation; its lock guards what follows too.
+  ShellConversation conversation_;
+  std::vector<std::string> lines_;
+  std::vector<std::string> screen_;  // the line the device's output stands on, since the connection opened
+  PromptWatch promptWatch_;
+  size_t heldBytes_ = 0;
+  bool overflow_ = false;
+  bool outputSeen_ = false;
+  bool outputThisTurn_ = false;
+};
+
+}  // namespace mirvale

@@ -1,0 +1,39 @@
+#include "service/shell_session/shell_session_channels.h"
+
+#include <algorithm>
+
+#include "service/shell_session/shell_session_text.h"
+
+namespace mirvale {
+
+StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
+                                         const CPoolItem& pool) {
+  return CollectStoredShellLines(conversations, address, ShellSettingsFromPool(pool));
+}
+
+StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
+                                         const ShellSettings& settings) {
+  ShellCollection collected = CollectShellConfiguration(conversations, address, settings);
+  StoredShellLines stored;
+  stored.logonFailed = collected.logonFailed;
+  stored.lines.reserve(collected.lines.size());
+  for (const auto& line : collected.lines) stored.lines.push_back(CleanShellLine(line));
+  return stored;
+}
+
+bool SendShellRequestToDevice(ShellConversations& conversations, const std::string& address, const CPoolItem& pool,
+                              const std::string& command, const std::string& value) {
+  ShellSettings settings = ShellSettingsFromPool(pool);
+  // Lines that brought no answer are sent again; lines the device rejected are not.
+  auto outcome = ShellRequestOutcome::Unanswered;
+  for (int attempt = 0; attempt < std::max(1, settings.m_nRetries) && outcome == ShellRequestOutcome::Unanswered;
+       ++attempt) {
+    CShellSession session(conversations);
+    if (session.Stopping()) break;
+    if (session.Open(address, settings) && session.Login()) outcome = SendShellRequest(session, command, value);
+    session.Close();
+  }
+  return outcome == ShellRequestOutcome::Answered;
+}
+
+}  // namespace mirvale

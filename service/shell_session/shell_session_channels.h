@@ -1,0 +1,30 @@
+#pragma once
+// What the device scan and the set and restore requests ask of the shell, in one call each,
+// for a pool's shell settings.
+#include <string>
+#include <vector>
+
+#include "common/pool_records.h"
+#include "service/shell_session/shell_session_collect.h"
+
+namespace mirvale {
+
+// A device's configuration lines in their stored form (backspaces applied, trailing blanks
+// cut), with the logon outcome.
+struct StoredShellLines {
+  bool logonFailed = false;
+  std::vector<std::string> lines;
+};
+StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
+                                         const CPoolItem& pool);
+// The same with the pool's shell settings derived once by the caller.
+StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
+                                         const ShellSettings& settings);
+
+// One set or restore request: up to the pool's retries conversations of open, log in and
+// SendShellRequest, until a sent line brought an answer; true when it was answered and no
+// answer held an error line.
+bool SendShellRequestToDevice(ShellConversations& conversations, const std::string& address, const CPoolItem& pool,
+                              const std::string& command, const std::string& value);
+
+}  // namespace mirvale

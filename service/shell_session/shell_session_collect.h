@@ -1,0 +1,40 @@
+#pragma once
+// A device's configuration through the shell: log in, run the pool's backup command, page
+// through the output with spaces, and drop the device's prompt from the end.
+#include <string>
+#include <vector>
+
+#include "service/shell_session/shell_session.h"
+
+namespace mirvale {
+
+struct ShellCollection {
+  bool logonFailed = false;        // the last login was refused or not answered
+  std::vector<std::string> lines;  // as received; CleanShellLine gives the stored form
+};
+
+// Bounds on a device that pages for ever.
+struct ShellPagingLimits {
+  int pages = 5000;
+  size_t lines = 200000;
+};
+
+// Opens a connection and closes it again; true when the device answered.
+bool ShellAnswers(ShellConversations& conversations, const std::string& address, const ShellSettings& settings);
+
+// Up to the retries attempts, while no line has been collected; one conversation each.
+ShellCollection CollectShellConfiguration(ShellConversations& conversations, const std::string& address,
+                                          const ShellSettings& settings, ShellPagingLimits limits = {});
+
+enum class ShellRequestOutcome {
+  Unanswered,  // no value line brought an answer
+  Answered,    // answered, and no answer held an error line
+  Rejected,    // the device answered a sent line with an error line
+};
+
+// Sends a shell set or restore request inside an open, logged-in conversation: the pool's
+// restore start, the command path as one line, each non-empty line of the value (trimmed), the
+// restore end and, when set, the restore save.
+ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value);
+
+}  // namespace mirvale
