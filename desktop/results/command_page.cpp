@@ -6,7 +6,7 @@
 
 #include "desktop/results/result_logic.h"
 #include "desktop/shell/mirvale_app.h"
-#include "desktop/shell/set_restore_job.h"
+#include "desktop/results/set_restore_job.h"
 
 namespace mirvale {
 

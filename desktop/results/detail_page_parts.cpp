@@ -11,10 +11,10 @@
 #include <QVBoxLayout>
 #include <utility>
 
-#include "desktop/shell/configuration_restore_thread.h"
+#include "desktop/results/configuration_restore_thread.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
-#include "desktop/shell/set_restore_job.h"
+#include "desktop/results/set_restore_job.h"
 
 namespace mirvale {
 

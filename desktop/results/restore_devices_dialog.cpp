@@ -15,11 +15,11 @@
 #include "desktop/results/restore_view.h"
 #include "desktop/results/result_widgets.h"
 #include "desktop/shell/color_list.h"
-#include "desktop/shell/configuration_restore_thread.h"
+#include "desktop/results/configuration_restore_thread.h"
 #include "desktop/shell/flat_splitter.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
-#include "desktop/shell/set_restore_job.h"
+#include "desktop/results/set_restore_job.h"
 #include "desktop/shell/wait_cursor.h"
 
 namespace mirvale {

@@ -20,10 +20,10 @@
 #include "desktop/results/result_logic.h"
 #include "desktop/results/result_widgets.h"
 #include "desktop/shell/color_list.h"
-#include "desktop/shell/configuration_restore_thread.h"
+#include "desktop/results/configuration_restore_thread.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
-#include "desktop/shell/set_restore_job.h"
+#include "desktop/results/set_restore_job.h"
 #include "desktop/shell/wait_cursor.h"
 
 namespace mirvale {

@@ -1,7 +1,7 @@
 // The set and restore job against a real MirvaleSrv and snmpd with a read-write community, inside
 // the test's own network namespace: the wait dialog refuses Esc, Enter and closing, closes once
 // the service answered, and the caller finds the results.
-#include "desktop/shell/set_restore_job.h"
+#include "desktop/results/set_restore_job.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "common/settings_file.h"
-#include "desktop/shell/configuration_restore_thread.h"
-#include "desktop/shell/configuration_wait.h"
+#include "desktop/results/configuration_restore_thread.h"
+#include "desktop/results/configuration_wait.h"
 #include "platform/atomic_file.h"
 #include "platform/service_control.h"
 #include "tests/desktop/support/desktop_harness.h"

@@ -1,11 +1,11 @@
-#include "desktop/shell/set_restore_job.h"
+#include "desktop/results/set_restore_job.h"
 
 #include <QApplication>
 #include <QTimer>
 #include <set>
 
-#include "desktop/shell/configuration_restore_thread.h"
-#include "desktop/shell/configuration_wait.h"
+#include "desktop/results/configuration_restore_thread.h"
+#include "desktop/results/configuration_wait.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
 #include "desktop/shell/wait_cursor.h"

@@ -1,4 +1,4 @@
-#include "desktop/shell/configuration_restore_thread.h"
+#include "desktop/results/configuration_restore_thread.h"
 
 #include "common/settings_file.h"
 #include "common/status_texts.h"

@@ -1,4 +1,4 @@
-#include "desktop/shell/configuration_wait.h"
+#include "desktop/results/configuration_wait.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
