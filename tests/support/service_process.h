@@ -11,6 +11,7 @@
 #include <optional>
 #include <poll.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <thread>
@@ -178,8 +179,12 @@ class ServiceProcess {
     for (auto& text : envText) envp.push_back(text.data());
     envp.push_back(nullptr);
     std::string output = OutputPath();
+    const pid_t parent = getpid();
     pid_t child = fork();
     if (child == 0) {
+      // A test that ends without its destructors (a sanitizer halting it) takes its service along.
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (getppid() != parent) _exit(127);
       FILE* out = fopen(output.c_str(), "a");
       if (out) {
         dup2(fileno(out), 1);
