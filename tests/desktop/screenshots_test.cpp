@@ -1,8 +1,17 @@
 // Screenshots of the desktop program on a private Xvfb display, against a real MirvaleSrv, kept
-// as PNG files under <build>/screenshots. Every pane is taken by EveryPaneAsTheToolBandShowsIt
-// (pane-<name>.png); a dialog or a pane in a particular state adds a TEST of its own: Open(),
+// as PNG files under <build>/screenshots. Every pane is taken by EveryPaneDrawsItsTitleAndNoControlLiesOverAnother
+// (pane-<name>.png), which also checks what a user would see: the title drawn, no control over
+// another; a dialog or a pane in a particular state adds a TEST of its own: Open(),
 // bring it to that state, Save("<name>").
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QComboBox>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTextEdit>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +31,61 @@ using testing_support::SaveScreenshot;
 using testing_support::ServiceProcess;
 
 static auto* const qt = testing_support::UseQtApplication(testing_support::Display::Xvfb);
+
+// The controls a user reads or works, outermost only (a combo box's own line edit is part of it).
+void CollectControls(QWidget& parent, QWidget& window, std::vector<QWidget*>& controls) {
+  for (QWidget* child : parent.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (!child->isVisibleTo(&window) || child->isWindow()) continue;
+    auto* label = qobject_cast<QLabel*>(child);
+    const bool control = (label && !label->text().isEmpty()) || qobject_cast<QAbstractButton*>(child) ||
+                         qobject_cast<QComboBox*>(child) || qobject_cast<QLineEdit*>(child) ||
+                         qobject_cast<QAbstractSpinBox*>(child) || qobject_cast<QAbstractItemView*>(child) ||
+                         qobject_cast<QTextEdit*>(child);
+    if (control)
+      controls.push_back(child);
+    else
+      CollectControls(*child, window, controls);
+  }
+}
+
+QRect InWindow(QWidget& widget, QWidget& window) { return QRect(widget.mapTo(&window, QPoint(0, 0)), widget.size()); }
+
+// The part of the widget on screen: what its ancestors (a scrolled view's viewport) do not clip.
+QRect ShownPart(QWidget& widget, QWidget& window) {
+  QRect shown = InWindow(widget, window);
+  for (QWidget* ancestor = widget.parentWidget(); ancestor && ancestor != &window; ancestor = ancestor->parentWidget())
+    shown &= InWindow(*ancestor, window);
+  return shown;
+}
+
+// No control of the window lies over another one.
+void ExpectNoControlOverlaps(QWidget& window, const std::string& name) {
+  std::vector<QWidget*> controls;
+  CollectControls(window, window, controls);
+  for (size_t a = 0; a < controls.size(); ++a)
+    for (size_t b = a + 1; b < controls.size(); ++b)
+      EXPECT_FALSE(ShownPart(*controls[a], window).intersects(ShownPart(*controls[b], window)))
+          << name << ": " << controls[a]->metaObject()->className() << " \""
+          << controls[a]->property("text").toString().toStdString() << "\" over "
+          << controls[b]->metaObject()->className() << " \"" << controls[b]->property("text").toString().toStdString()
+          << "\"";
+}
+
+// The title is shown on the picture: its label is visible and its rectangle in the picture
+// holds the text's colour beside the background's.
+void ExpectTitleDrawn(QWidget& window, const QImage& image, const QString& title) {
+  QLabel* shown = nullptr;
+  for (QLabel* label : window.findChildren<QLabel*>())
+    if (label->isVisibleTo(&window) && label->text() == title) shown = label;
+  ASSERT_TRUE(shown) << title.toStdString() << " is not shown";
+  const QRect area =
+      InWindow(*shown, window).translated(window.geometry().topLeft() - window.frameGeometry().topLeft());
+  ASSERT_TRUE(image.rect().contains(area)) << title.toStdString() << " lies outside the window";
+  std::set<QRgb> colours;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) colours.insert(image.pixel(x, y));
+  EXPECT_GT(colours.size(), 1u) << title.toStdString() << " is not drawn";
+}
 
 // A running service whose settings hold one pool, so the program opens on Home.
 class Screenshots : public ::testing::Test {
@@ -65,22 +129,35 @@ TEST_F(Screenshots, MainWindowOnHome) {
   EXPECT_EQ(image.pixelColor(500, 200), QColor(255, 255, 255));
 }
 
-TEST_F(Screenshots, EveryPaneAsTheToolBandShowsIt) {
+TEST_F(Screenshots, EveryPaneDrawsItsTitleAndNoControlLiesOverAnother) {
   DesktopHarness& desktop = Open();
-  const std::pair<int, const char*> panes[] = {{kCommandScan, "scan"},       {kCommandReports, "reports"},
-                                               {kCommandTools, "tools"},     {kCommandOptions, "options"},
-                                               {kCommandActions, "actions"}, {kCommandExport, "export"}};
-  for (auto [command, name] : panes) {
-    desktop.Command(command);
-    Save(std::string("pane-") + name);
+  struct Shown {
+    int command;
+    const char* name;
+    const char* title;
+  };
+  const Shown panes[] = {{kCommandScan, "scan", "Scan"},
+                         {kCommandReports, "reports", "Reports"},
+                         {kCommandTools, "tools", "Tools and Settings"},
+                         {kCommandOptions, "options", "Options"},
+                         {kCommandActions, "actions", "Actions"},
+                         {kCommandExport, "export", "Export"}};
+  for (const Shown& pane : panes) {
+    desktop.Command(pane.command);
+    const std::string name = std::string("pane-") + pane.name;
+    ExpectTitleDrawn(desktop.Frame(), QImage(QString::fromStdString(Save(name))), QString::fromLatin1(pane.title));
+    ExpectNoControlOverlaps(desktop.Frame(), name);
   }
   // And at the smallest window the program allows.
   desktop.Frame().resize(790, 560);
   desktop.Command(kCommandHome);
   Save("small-pane-home");
-  for (auto [command, name] : panes) {
-    desktop.Command(command);
-    Save(std::string("small-pane-") + name);
+  ExpectNoControlOverlaps(desktop.Frame(), "small-pane-home");
+  for (const Shown& pane : panes) {
+    desktop.Command(pane.command);
+    const std::string name = std::string("small-pane-") + pane.name;
+    ExpectTitleDrawn(desktop.Frame(), QImage(QString::fromStdString(Save(name))), QString::fromLatin1(pane.title));
+    ExpectNoControlOverlaps(desktop.Frame(), name);
   }
 }
 
