@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/console.h"
+#include "base/process_exit.h"
 
 namespace {
 

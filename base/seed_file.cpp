@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "base/store_paths.h"
+#include "base/client_registry_paths.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
 #include "platform/registry.h"

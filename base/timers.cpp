@@ -5,7 +5,7 @@
 #include <set>
 #include <tuple>
 
-#include "base/console.h"
+#include "base/client_notices.h"
 #include "base/tick.h"
 
 namespace {

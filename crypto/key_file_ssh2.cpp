@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/console.h"
+#include "base/client_notices.h"
 #include "base/memory.h"
 #include "crypto/algorithms.h"
 #include "crypto/key_file.h"

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "base/console.h"
 #include "base/memory.h"
+#include "base/process_exit.h"
 #include "crypto/entropy.h"
 #include "crypto/secure_clear.h"
 #include "crypto/sha1.h"

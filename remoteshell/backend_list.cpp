@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "base/console.h"
+#include "base/client_notices.h"
 #include "platform/event_log.h"
 #include "remoteshell/ssh/ssh_backend.h"
 #include "remoteshell/terminal/raw_backend.h"

@@ -9,7 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "base/console.h"
+#include "base/client_notices.h"
 #include "base/memory.h"
 #include "platform/event_log.h"
 #include "remoteshell/core/conversation.h"

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "base/store_paths.h"
+#include "base/client_registry_paths.h"
 #include "platform/registry.h"
 #include "remoteshell/core/settings.h"
 

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <string>
 
-#include "base/store_paths.h"
+#include "base/client_registry_paths.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/core/settings.h"
 

@@ -7,7 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "base/console.h"
+#include "base/process_exit.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/net/net_errors.h"
 #include "remoteshell/net/net_socket_record.h"

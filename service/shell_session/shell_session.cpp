@@ -8,7 +8,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include "base/console.h"
+#include "base/client_notices.h"
 #include "base/memory.h"
 #include "base/tick.h"
 #include "base/timers.h"

@@ -1,15 +1,15 @@
 #include "crypto/random_pool.h"
 
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
 #include <cstring>
 #include <vector>
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "base/client_registry_paths.h"
+#include "base/memory.h"
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
-#include "base/memory.h"
-#include "base/store_paths.h"
 #include "tests/crypto/bignum_test_support.h"
 #include "tests/support/scoped_env.h"
 

@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-#include "base/store_paths.h"
+#include "base/client_registry_paths.h"
 #include "platform/registry.h"
 #include "remoteshell/core/host_key_cache.h"
 #include "remoteshell/core/settings.h"

@@ -1,11 +1,11 @@
 #include "base/memory.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <string>
 
-#include "base/console.h"
+#include <gtest/gtest.h>
+
+#include "base/process_exit.h"
 
 namespace {
 

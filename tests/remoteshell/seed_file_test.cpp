@@ -1,14 +1,14 @@
 #include "base/seed_file.h"
 
-#include <gtest/gtest.h>
-
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "base/client_registry_paths.h"
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
-#include "base/store_paths.h"
 #include "tests/support/scoped_env.h"
 
 namespace {

@@ -1,12 +1,12 @@
 #include "remoteshell/core/settings.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <string>
 
+#include <gtest/gtest.h>
+
+#include "base/client_registry_paths.h"
 #include "platform/atomic_file.h"
-#include "base/store_paths.h"
 #include "remoteshell/core/host_key_cache.h"
 #include "tests/remoteshell/config_dump.h"
 #include "tests/support/scoped_env.h"

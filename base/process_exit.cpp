@@ -1,4 +1,4 @@
-#include "base/console.h"
+#include "base/process_exit.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "base/client_notices.h"
 #include "platform/event_log.h"
 
 namespace {
@@ -21,17 +22,6 @@ std::vector<ShutdownHook>& hooks() {
   static std::vector<ShutdownHook> list;
   return list;
 }
-
-constexpr const char* kOldKeyFormatWarning =
-    "You are loading an SSH-2 private key which has an\n"
-    "old version of the file format. This means your key\n"
-    "file is not fully tamperproof. Future versions of\n"
-    "Mirsh may stop supporting this private key format,\n"
-    "so we recommend you convert your key to the new\n"
-    "format.\n"
-    "\n"
-    "Once the key is loaded into MirshGen, you can perform\n"
-    "this conversion simply by saving it again.\n";
 
 }  // namespace
 
@@ -81,11 +71,3 @@ void fatal_error_exit(const char* format, ...) {
   }
   shutdown_and_exit(1);
 }
-
-void old_key_format_warning() {
-  std::fputs(kOldKeyFormatWarning, stderr);
-  std::fflush(stderr);
-  platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Warning, kOldKeyFormatWarning);
-}
-
-void frontend_notify(void*) {}

@@ -1,6 +1,6 @@
 #pragma once
-// The front-end services that every layer of the remote-shell client (the cryptography too)
-// may call: the process-fatal exit, the old key-format warning and the change notice.
+// The process-fatal exit that every layer of the remote-shell client (the cryptography too) may
+// call, and the work registered to run before it.
 //
 // Only a process-wide fault ("Out of memory!") ends the process; connection errors end one
 // conversation and go through the front end of the client instead.
@@ -17,13 +17,3 @@ void shutdown_hook_unregister(ShutdownHook hook);
 
 // Runs the shutdown hooks and ends the process with the code.
 [[noreturn]] void shutdown_and_exit(int code);
-
-// Printed (and logged) when an SSH-2 private key of the old file format is loaded.
-void old_key_format_warning();
-
-// Where a graphical front end would be told of a change (timer list, connection state, echo
-// mode). The service needs no such notice.
-void frontend_notify(void* frontend);
-
-// Source name under which the client writes to the system event log.
-inline constexpr const char* kRemoteShellEventSource = "MirvaleSrv";
