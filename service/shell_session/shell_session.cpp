@@ -8,17 +8,13 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include "base/client_notices.h"
-#include "base/memory.h"
-#include "base/tick.h"
-#include "base/timers.h"
 #include "platform/event_log.h"
 #include "remoteshell/backend_list.h"
+#include "remoteshell/client_loop.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/core/prompt_set.h"
 #include "remoteshell/core/session_log.h"
 #include "remoteshell/core/settings.h"
-#include "remoteshell/net/network.h"
 #include "service/host/service_log.h"
 #include "service/shell_session/shell_session_text.h"
 
@@ -142,12 +138,12 @@ void CShellSession::ThreadProc() {
       std::lock_guard lock(conversation_.lock);
       conversation_.log = openedLog;
     }
-    net_startup();
+    client_network_start();
     void* handle = nullptr;
     char* realHost = nullptr;
     const char* error = backend->open(&conversation_, &handle, &config, host.c_str(), config.port, &realHost,
                                       config.tcp_no_delay, config.tcp_keepalives);
-    checked_free(realHost);
+    client_free_text(realHost);
     {
       std::lock_guard lock(conversation_.lock);
       conversation_.backend = backend;
@@ -173,7 +169,7 @@ void CShellSession::ThreadProc() {
       conversation_.log = nullptr;
     }
     if (log != nullptr) logging_free_context(log);
-    net_shutdown();
+    client_network_end();
   }
   // The record may hold the user name and, for SSH, more: it does not outlive the conversation.
   std::memset(static_cast<void*>(&config), 0, sizeof config);
@@ -187,10 +183,7 @@ void CShellSession::WakeEventLoop() {
 }
 
 int CShellSession::IdleWaitMs(bool timersPending, uint32_t nextTimer) {
-  if (!timersPending) return kIdleWaitMs;
-  uint32_t now = tick_count();
-  if (!tick_is_before(now, nextTimer)) return 0;
-  return static_cast<int>(std::min<uint32_t>(nextTimer - now, kIdleWaitMs));
+  return client_loop_wait_ms(timersPending, nextTimer, kIdleWaitMs);
 }
 
 void CShellSession::EventLoop() {
@@ -201,7 +194,7 @@ void CShellSession::EventLoop() {
     int waitMs = outputPending ? kQuietTurnMs : IdleWaitMs(timersPending, nextTimer);
     // Without its wake descriptor the loop polls as it did in one-turn steps.
     if (!wake_) waitMs = kQuietTurnMs;
-    bool alive = net_run_once(waitMs, &conversation_.lock, wake_.get()) != 0;
+    bool alive = client_network_turn(waitMs, &conversation_.lock, wake_.get());
     std::lock_guard lock(conversation_.lock);
     if (overflow_ && alive_) {
       backend_event_line(&conversation_, "Device output exceeded the limit; conversation ended");
@@ -220,7 +213,7 @@ void CShellSession::EventLoop() {
       outputPending = false;
     }
     outputThisTurn_ = false;
-    timersPending = timers_run_due(&nextTimer);
+    timersPending = client_timers_run(&nextTimer);
   }
 }
 
