@@ -69,16 +69,11 @@ class CompareQuerySource : public QueryPageSource {
       : d_(dialog), side_(d_.sides_[static_cast<size_t>(side)]) {}
   int RowCount() const override { return side_.list->topLevelItemCount(); }
   QueryFields Row(int row) const override {
-    QueryFields fields{side_.device->currentText().toStdString(),
-                       "",
-                       d_.pool_->currentText().toStdString(),
-                       CellText(*side_.list, row, 0),
-                       "",
-                       CellText(*side_.list, row, 1),
-                       CellText(*side_.list, row, 2),
-                       "",
-                       "",
-                       ""};
+    QueryFields fields{.address = side_.device->currentText().toStdString(),
+                       .pool = d_.pool_->currentText().toStdString(),
+                       .query = CellText(*side_.list, row, 0),
+                       .value = CellText(*side_.list, row, 1),
+                       .date = CellText(*side_.list, row, 2)};
     auto key = side_.oids.find(fields.query);
     FillStoredQuery(d_.app_, fields, key == side_.oids.end() ? nullptr : &key->second);
     return fields;

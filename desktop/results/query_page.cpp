@@ -107,7 +107,11 @@ class StoredValuesSource : public QueryPageSource {
   int RowCount() const override { return rows_.RowCount(); }
   QueryFields Row(int row) const override {
     const StoredValueRows::Row shown = rows_.At(row);
-    QueryFields fields{device_.address, "", device_.pool, shown.query, "", shown.value, shown.date, "", "", ""};
+    QueryFields fields{.address = device_.address,
+                       .pool = device_.pool,
+                       .query = shown.query,
+                       .value = shown.value,
+                       .date = shown.date};
     FillStoredQuery(app_, fields, &shown.key);
     return fields;
   }

@@ -18,8 +18,9 @@ struct CDbItem;
 struct CDbQuery;
 struct CPoolItem;
 
+// One row as the Query page shows it; a list fills the fields it shows, the stored result the rest.
 struct QueryFields {
-  std::string address, name, pool, query, oid, value, date, description, prevDate, prevValue;
+  std::string address{}, name{}, pool{}, query{}, oid{}, value{}, date{}, description{}, prevDate{}, prevValue{};
 };
 
 class QueryPageSource : public PageRows {

@@ -65,7 +65,12 @@ class ReportsQuerySource : public QueryPageSource {
   int RowCount() const override { return static_cast<int>(pane_.rows_.size()); }
   QueryFields Row(int row) const override {
     const ReportRow& r = pane_.rows_[static_cast<size_t>(row)];
-    QueryFields fields{r.address, r.cells[1], r.cells[2], r.cells[3], "", r.cells[4], r.cells[5], "", "", ""};
+    QueryFields fields{.address = r.address,
+                       .name = r.cells[1],
+                       .pool = r.cells[2],
+                       .query = r.cells[3],
+                       .value = r.cells[4],
+                       .date = r.cells[5]};
     CDbItem device;
     if (!pane_.app_.Store().GetDbItem(r.deviceKey, device)) return fields;
     const CDbQuery* result = device.m_pQueries.Find(r.resultKey);

@@ -37,16 +37,11 @@ class RestoreQuerySource : public QueryPageSource {
   int RowCount() const override { return static_cast<int>(d_.rows_.size()); }
   QueryFields Row(int row) const override {
     const auto& r = d_.rows_[static_cast<size_t>(row)];
-    QueryFields fields{d_.device_->currentText().toStdString(),
-                       "",
-                       d_.pool_->currentText().toStdString(),
-                       r.cells[0],
-                       "",
-                       r.cells[1],
-                       r.cells[2],
-                       "",
-                       "",
-                       ""};
+    QueryFields fields{.address = d_.device_->currentText().toStdString(),
+                       .pool = d_.pool_->currentText().toStdString(),
+                       .query = r.cells[0],
+                       .value = r.cells[1],
+                       .date = r.cells[2]};
     FillStoredQuery(d_.app_, fields, &r.key);
     return fields;
   }

@@ -105,16 +105,12 @@ class ChangeQuerySource : public QueryPageSource {
   explicit ChangeQuerySource(CConfigurationSetDevices& dialog) : d_(dialog) {}
   int RowCount() const override { return d_.list_->topLevelItemCount(); }
   QueryFields Row(int row) const override {
-    QueryFields fields{CellText(*d_.list_, row, 0),
-                       CellText(*d_.list_, row, 1),
-                       d_.pool_->currentText().toStdString(),
-                       CellText(*d_.list_, row, 2),
-                       "",
-                       CellText(*d_.list_, row, 3),
-                       CellText(*d_.list_, row, 4),
-                       "",
-                       "",
-                       ""};
+    QueryFields fields{.address = CellText(*d_.list_, row, 0),
+                       .name = CellText(*d_.list_, row, 1),
+                       .pool = d_.pool_->currentText().toStdString(),
+                       .query = CellText(*d_.list_, row, 2),
+                       .value = CellText(*d_.list_, row, 3),
+                       .date = CellText(*d_.list_, row, 4)};
     CDbItem device;
     auto key = d_.m_mapResultOids.find(fields.query);
     if (key == d_.m_mapResultOids.end() || !d_.app_.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device))

@@ -1,8 +1,8 @@
-// Screenshots of the desktop program on a private Xvfb display, against a real MirvaleSrv, kept
-// as PNG files under <build>/screenshots. Every pane is taken by EveryPaneDrawsItsTitleAndNoControlLiesOverAnother
-// (pane-<name>.png), which also checks what a user would see: the title drawn, no control over
-// another; a dialog or a pane in a particular state adds a TEST of its own: Open(),
-// bring it to that state, Save("<name>").
+// Screenshots of the desktop program on a private Xvfb display, against a real MirvaleSrv, kept as
+// PNG files under <build>/screenshots. Every pane is taken by
+// EveryPaneDrawsItsTitleAndNoControlLiesOverAnother (pane-<name>.png), which also checks what a
+// user would see: the title drawn, no control over another; a dialog or a pane in a particular
+// state adds a TEST of its own: Open(), bring it to that state, Save("<name>").
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>
