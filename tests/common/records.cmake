@@ -7,6 +7,7 @@ mirvale_add_test(common_records_tests LABEL unit
     ${CMAKE_CURRENT_LIST_DIR}/database_store_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/malformed_files_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/pool_network_test.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/shared_rules_test.cpp
   LIBS mirvale_common)
 
 mirvale_add_benchmark(common_records_bench
