@@ -9,7 +9,7 @@ uint32_t ClampSpin(uint32_t value) { return std::clamp<uint32_t>(value, 1, 999);
 
 ShellForm ShellForm::FromPool(const CPoolItem& pool) {
   ShellForm form;
-  if (!pool.m_bSsh && !pool.m_bTelnet) return form;
+  if (!pool.IsShellPool()) return form;
   form.timeout = ClampSpin(pool.m_nTimeout);
   form.retries = ClampSpin(pool.m_nRetries);
   form.ssh = !pool.m_bTelnet;

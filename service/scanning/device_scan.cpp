@@ -52,7 +52,7 @@ CConfigurationDevice::CConfigurationDevice(DeviceScanServices services, DeviceSc
 }
 
 bool CConfigurationDevice::Probe(std::string& name) {
-  if (!snmp_.m_bSnmpV1 && !snmp_.m_bSnmpV3) return false;
+  if (!job_.poolSettings->IsSnmpPool()) return false;
   SnmpValueSlot identity{kSysObjectId, ""};
   if (!services_.snmp.Request(SnmpRequestMode::Get, job_.address, snmp_, std::span(&identity, 1))) return false;
   if (name.empty()) {
