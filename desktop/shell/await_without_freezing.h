@@ -5,8 +5,9 @@
 // thread (or without an application), it simply runs the work.
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QMetaObject>
 #include <QThread>
+#include <QTimer>
+#include <atomic>
 #include <optional>
 #include <thread>
 
@@ -17,11 +18,19 @@ auto AwaitWithoutFreezing(Work&& work) -> decltype(work()) {
   QCoreApplication* qt = QCoreApplication::instance();
   if (!qt || QThread::currentThread() != qt->thread()) return work();
   std::optional<decltype(work())> result;
-  QEventLoop loop;
+  std::atomic<bool> done{false};
   std::thread worker([&] {
     result.emplace(work());
-    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    done.store(true, std::memory_order_release);
   });
+  // The loop looks at the flag rather than being quit by an event the worker posts: the result
+  // then passes between the threads through one atomic the race detector also sees.
+  QEventLoop loop;
+  QTimer look;
+  QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+    if (done.load(std::memory_order_acquire)) loop.quit();
+  });
+  look.start(5);
   loop.exec(QEventLoop::ExcludeUserInputEvents);
   worker.join();
   return std::move(*result);
