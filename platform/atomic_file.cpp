@@ -11,8 +11,6 @@
 
 namespace platform {
 
-namespace {
-
 bool WriteAll(int fd, std::string_view data) {
   while (!data.empty()) {
     ssize_t written = write(fd, data.data(), data.size());
@@ -24,8 +22,6 @@ bool WriteAll(int fd, std::string_view data) {
   }
   return true;
 }
-
-}  // namespace
 
 void SetFileGroup(int fd, FileGroup group) {
   if (group != FileGroup::Operators) return;

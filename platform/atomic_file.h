@@ -22,6 +22,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path);
 // Appends text to a file, creating it with the given mode; false on failure.
 bool AppendToFile(const std::string& path, std::string_view text, unsigned mode = 0644);
 
+// Writes all of data to an open file, going on after interrupted and short writes; false when a
+// write fails (errno tells why).
+bool WriteAll(int fd, std::string_view data);
+
 // Gives an open file to the group; a failure leaves the writer's group.
 void SetFileGroup(int fd, FileGroup group);
 

@@ -54,18 +54,6 @@ void ShareCreatedFile(int fd, unsigned mode) {
   fchmod(fd, mode);
 }
 
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    ssize_t written = write(fd, data.data(), data.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data.remove_prefix(static_cast<size_t>(written));
-  }
-  return true;
-}
-
 }  // namespace
 
 ScopedRunAccountRights::ScopedRunAccountRights(std::string& reason) {

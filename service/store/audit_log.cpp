@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/atomic_file.h"
 #include "platform/run_account.h"
 #include "service/host/local_time_text.h"
 
@@ -16,19 +17,6 @@ namespace {
 
 // The retention pass reads the whole file; a larger one is left alone.
 constexpr uint64_t kMaxAuditFileBytes = uint64_t{1} << 30;
-
-bool WriteAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t written = write(fd, text.data() + done, text.size() - done);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(written);
-  }
-  return true;
-}
 
 // Appends the queued lines in one write; a write that fails part way (a full disk) is cut back
 // to the last whole line already there, and the lines stay queued for the next flush.
@@ -48,7 +36,7 @@ bool AppendQueuedLines(AuditQueue& queue, const AuditLogSettings& settings, std:
   if (created && settings.forms.commas) text += kAuditCommaHeader;
   if (created && settings.forms.tabs) text += kAuditTabHeader;
   for (const auto& line : lines) text += line;
-  if (!WriteAll(fd.get(), text) || fsync(fd.get()) != 0) {
+  if (!platform::WriteAll(fd.get(), text) || fsync(fd.get()) != 0) {
     reason = std::strerror(errno);
     if (ftruncate(fd.get(), before.st_size) != 0) reason += "; the last line may be torn";
     return false;
