@@ -4,6 +4,7 @@
 
 #include "common/desktop_database_store.h"
 #include "common/status_texts.h"
+#include "desktop/shell/post_to_gui_thread.h"
 
 namespace mirvale {
 
@@ -75,8 +76,7 @@ void ScanFollower::Run() {
     const bool finished = snapshot->header.m_strScanStatus == kScanFinished;
     std::shared_ptr<const ScanSnapshot> posted = std::move(snapshot);
     // Queued to this object's thread; dropped when the follower is gone by then.
-    QMetaObject::invokeMethod(
-        this, [this, posted] { emit snapshotRead(posted); }, Qt::QueuedConnection);
+    PostToGuiThread(this, [this, posted] { emit snapshotRead(posted); });
     if (finished || !WaitOrStop()) break;
   }
   {
@@ -84,16 +84,13 @@ void ScanFollower::Run() {
     if (stop_) return;
   }
   store_.LoadDatabase();
-  QMetaObject::invokeMethod(
-      this,
-      [this] {
-        {
-          std::lock_guard lock(lock_);
-          running_ = false;
-        }
-        emit scanEnded();
-      },
-      Qt::QueuedConnection);
+  PostToGuiThread(this, [this] {
+    {
+      std::lock_guard lock(lock_);
+      running_ = false;
+    }
+    emit scanEnded();
+  });
 }
 
 }  // namespace mirvale

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QPainter>
 
+#include "desktop/shell/post_to_gui_thread.h"
+
 namespace mirvale {
 
 CAnimatedGifCtrl::CAnimatedGifCtrl(QWidget* parent) : QWidget(parent) {}
@@ -66,10 +68,7 @@ bool CAnimatedGifCtrl::WaitForStop(int ms) {
 }
 
 void CAnimatedGifCtrl::Play() {
-  auto repaint = [this] {
-    QMetaObject::invokeMethod(
-        this, [this] { update(); }, Qt::QueuedConnection);
-  };
+  auto repaint = [this] { PostToGuiThread(this, [this] { update(); }); };
   {
     std::lock_guard<std::mutex> lock(canvasLock_);
     animation_.DisposeCurrent();

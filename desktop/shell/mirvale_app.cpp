@@ -8,6 +8,7 @@
 #include "common/settings_file.h"
 #include "desktop/shell/await_without_freezing.h"
 #include "desktop/shell/notice_listener.h"
+#include "desktop/shell/post_to_gui_thread.h"
 #include "desktop/shell/prompter.h"
 #include "platform/folders.h"
 #include "platform/notice_socket.h"
@@ -117,8 +118,7 @@ void CMirvaleApp::ReloadOnNotice() {
 }
 
 void CMirvaleApp::PostDatabaseReloaded() {
-  QMetaObject::invokeMethod(
-      this, [this] { emit databaseReloaded(); }, Qt::QueuedConnection);
+  PostToGuiThread(this, [this] { emit databaseReloaded(); });
 }
 
 }  // namespace mirvale

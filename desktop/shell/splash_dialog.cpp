@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QTimer>
 
+#include "desktop/shell/post_to_gui_thread.h"
 #include "desktop/shell/shell_colours.h"
 #include "desktop/shell/shell_images.h"
 
@@ -71,14 +72,11 @@ void CSplashDlg::StartLoading() {
   // keeps painting; it closes when the loading is done.
   worker_ = std::thread([this] {
     loading_();
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          QApplication::restoreOverrideCursor();
-          emit loadingFinished();
-          accept();
-        },
-        Qt::QueuedConnection);
+    PostToGuiThread(this, [this] {
+      QApplication::restoreOverrideCursor();
+      emit loadingFinished();
+      accept();
+    });
   });
 }
 
