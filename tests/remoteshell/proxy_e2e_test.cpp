@@ -194,8 +194,7 @@ TEST_F(ProxyEndToEnd, Socks5UserNameAuthenticationThroughDante) {
       " && echo \"proxyuser:$(openssl passwd -6 s3cret):19000:0:99999:7:::\" >> " + folder_ / "shadow");
   std::string config_path = Write("danted.conf", DanteConfig(folder_.path(), "username"));
   Server dante({"/usr/bin/unshare", "-m", "/bin/sh", "-c",
-                "mount --bind " + folder_ / "passwd" + " /etc/passwd && mount --bind " + folder_ / "shadow" +
-                    " /etc/shadow && sed \"s/PORT/$0/\" " + config_path + " > " + config_path +
+                ssh_testing::OverlayEtcCommands(folder_.path(), {"passwd", "shadow"}) + " && sed \"s/PORT/$0/\" " + config_path + " > " + config_path +
                     ".real && exec danted -p " + folder_ / "danted.pid" + " -f " + config_path + ".real",
                 "{port}"});
   ASSERT_TRUE(dante.ready()) << ReadText(folder_ / "danted.log");

@@ -94,8 +94,21 @@ inline const TempFolder& HostKeys() {
   return keys;
 }
 
+// Shell commands that, run inside a private mount namespace, lay the named files of folder over
+// /etc's. An overlay on the whole of /etc rather than a bind mount on each file: useradd or userdel
+// in a test running beside renames a new /etc/passwd into place, and the kernel then detaches a
+// bind mount on the old file in every other namespace, so the account would vanish mid-test.
+inline std::string OverlayEtcCommands(const std::string& folder, const std::vector<std::string>& names) {
+  const std::string etc = folder + "/etc-overlay";
+  std::string commands = "mkdir -p " + etc + " && mount -t tmpfs none " + etc + " && mkdir " + etc + "/upper " + etc +
+                         "/work";
+  for (const auto& name : names) commands += " && cp -p " + folder + "/" + name + " " + etc + "/upper/" + name;
+  return commands + " && mount -t overlay overlay -o lowerdir=/etc,upperdir=" + etc + "/upper,workdir=" + etc +
+         "/work /etc";
+}
+
 // A login account for sshd that exists only inside sshd's own mount namespace: copies of
-// passwd, shadow and group with one more user are mounted over /etc's for sshd alone, so the
+// passwd, shadow and group with one more user are laid over /etc's for sshd alone, so the
 // machine's accounts are never touched.
 class TestAccount {
  public:
@@ -116,7 +129,7 @@ class TestAccount {
     if (!hash.empty() && hash.back() == '\n') hash.pop_back();
     append("/etc/shadow", user + ":" + hash + ":19000:0:99999:7:::");
     std::ofstream launcher(files_ / "launch.sh");
-    launcher << "for f in passwd shadow group; do mount --bind " << files_.path() << "/$f /etc/$f || exit 1; done\n"
+    launcher << OverlayEtcCommands(files_.path(), {"passwd", "shadow", "group"}) << " || exit 1\n"
              << "exec \"$@\"\n";
   }
   const std::string& user() const { return user_; }

@@ -88,7 +88,8 @@ TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
             std::string::npos)
       << received;
   EXPECT_NE(received.find("configure terminal\rinterface GigabitEthernet0/2\rbogus line\rend\r"), std::string::npos)
-      << received;
+      << received << "\nservice events:\n" << platform::ReadWholeFile(service.EventLogPath()).value_or("")
+      << (sshd ? "\nsshd:\n" + sshd->Log() : std::string());
   EXPECT_EQ(received.find("show running-config"), received.rfind("show running-config"))
       << "the configuration is collected once after the request";
 
