@@ -97,7 +97,11 @@ SettingsLoad ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFol
   if (read.bytes) {
     try {
       doc = DecodeSettings(*read.bytes);
-      return SettingsLoad::Read;
+      // The file this service wrote when it had to start on defaults still holds only them, so
+      // a restart keeps what defaults mean (nothing is pruned) until real settings arrive.
+      CMirvaleDoc defaults;
+      ApplyServiceDefaults(defaults);
+      return *read.bytes == EncodeSettings(defaults) ? SettingsLoad::Defaults : SettingsLoad::Read;
     } catch (const ArchiveError& error) {
       if (!MoveUnreadableFileAside(path, error.what())) return SettingsLoad::Failed;
     }

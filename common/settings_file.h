@@ -37,7 +37,8 @@ bool DesktopSaveSettings(const CMirvaleDoc& doc, const std::string& dataFolder,
 // Service load: reads <programFolder>/Mirvale.ini once. When it is missing or unreadable, the
 // defaults are applied over the document and the file is written anew; a file that exists but
 // cannot be read or parsed (also a link, a FIFO or an oversized file) is first moved aside to
-// Mirvale.ini.bad-<time> and logged. Failed only when the file can be neither read nor written.
+// Mirvale.ini.bad-<time> and logged. A file that holds exactly the defaults (the one written
+// here) loads as Defaults too. Failed only when the file can be neither read nor written.
 enum class SettingsLoad { Read, Defaults, Failed };
 SettingsLoad ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFolder);
 

@@ -45,6 +45,9 @@ TEST(ServiceSettings, FirstStartWritesTheDefaults) {
   EXPECT_EQ(doc.m_strDocName, "2.1");
   EXPECT_EQ(doc.m_strSmtpPort, "25");
   EXPECT_TRUE(doc.m_mapPools.empty() && doc.m_mapActions.empty());
+  // Started again, the service still runs on defaults, not on settings someone made.
+  ASSERT_EQ(ServiceLoadSettings(doc, folder.path()), SettingsLoad::Defaults);
+  EXPECT_EQ(Slurp(folder / "Mirvale.ini"), bytes);
 }
 
 TEST(ServiceSettings, ReadsAnExistingFile) {

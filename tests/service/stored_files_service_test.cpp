@@ -176,6 +176,12 @@ TEST(StoredFilesService, LinksFifosAndUnreadableFilesCostNoStoredData) {
   EXPECT_LT(peakKb, 100 * 1024);
   ASSERT_TRUE(service.Stop(true));
 
+  // Started again on the defaults it wrote, the service still prunes nothing.
+  ASSERT_TRUE(service.Start());
+  EXPECT_EQ(service.Control(kPrune), 0u);
+  EXPECT_EQ(platform::ReadWholeFile(db), stored) << "a restart on defaults pruned";
+  ASSERT_TRUE(service.Stop(true));
+
   // A second bad start keeps the first copy.
   std::filesystem::remove(ini);
   ASSERT_EQ(mkfifo(ini.c_str(), 0660), 0);
