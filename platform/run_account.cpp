@@ -163,13 +163,22 @@ bool ReplaceAsRunAccount(const std::string& path, std::string_view content, unsi
     return false;
   }
   ShareCreatedFile(fd, mode);
-  bool ok = WriteAll(fd, content) && fsync(fd) == 0;
+  struct stat ours {};
+  bool ok = fstat(fd, &ours) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
   int error = errno;
   ok = close(fd) == 0 && ok;
   if (ok) {
     ScopedRunAccountRights rights(reason);
-    ok = rights.ok() && rename(temporary.c_str(), path.c_str()) == 0;
-    error = errno;
+    // A file of another account would become ours through the rename: it is left as it is.
+    struct stat existing {};
+    if (rights.ok() && lstat(path.c_str(), &existing) == 0 && existing.st_uid != ours.st_uid) {
+      reason = "it belongs to another account, and only files the service created are replaced";
+      ok = false;
+      error = EPERM;
+    } else {
+      ok = rights.ok() && rename(temporary.c_str(), path.c_str()) == 0;
+      error = errno;
+    }
     if (!ok) unlink(temporary.c_str());
   } else {
     ScopedRunAccountRights rights(reason);

@@ -1,4 +1,5 @@
 #include "platform/atomic_file.h"
+#include "platform/run_account.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -63,4 +64,29 @@ TEST(AtomicFile, AppendCreatesThenAppends) {
   ASSERT_TRUE(platform::AppendToFile(temp / "log", "a\n"));
   ASSERT_TRUE(platform::AppendToFile(temp / "log", "b\n"));
   EXPECT_EQ(*platform::ReadWholeFile(temp / "log"), "a\nb\n");
+}
+
+// Files at paths from the settings: the service's own are replaced whole, another account's
+// file is never taken over by the rename (its owner, mode and content stay).
+TEST(RunAccountFiles, OnlyTheServicesOwnFilesAreReplaced) {
+  ASSERT_EQ(geteuid(), 0u) << "gives a file to another account";
+  testing_support::ScopedEnv account("MIRVALE_RUN_ACCOUNT", "root");
+  TempFolder temp;
+  const std::string own = temp / "own.log", other = temp / "other.log";
+  ASSERT_TRUE(platform::WriteFileAtomically(own, "old"));
+  ASSERT_TRUE(platform::WriteFileAtomically(other, "theirs", 0666));
+  ASSERT_EQ(chown(other.c_str(), 65534, 65534), 0);
+  std::string reason;
+  EXPECT_TRUE(platform::ReplaceAsRunAccount(own, "new", 0640, reason)) << reason;
+  EXPECT_EQ(*platform::ReadWholeFile(own), "new");
+  EXPECT_FALSE(platform::ReplaceAsRunAccount(other, "new", 0640, reason));
+  EXPECT_EQ(reason, "it belongs to another account, and only files the service created are replaced");
+  struct stat info {};
+  ASSERT_EQ(stat(other.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 65534u);
+  EXPECT_EQ(info.st_mode & 07777, 0666u);
+  EXPECT_EQ(*platform::ReadWholeFile(other), "theirs");
+  int entries = 0;
+  for (auto& e : std::filesystem::directory_iterator(temp.path())) { (void)e; ++entries; }
+  EXPECT_EQ(entries, 2) << "a temporary file was left";
 }
