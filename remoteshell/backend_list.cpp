@@ -4,6 +4,7 @@
 
 #include "base/client_notices.h"
 #include "platform/event_log.h"
+#include "remoteshell/core/conversation.h"
 #include "remoteshell/ssh/ssh_backend.h"
 #include "remoteshell/terminal/raw_backend.h"
 #include "remoteshell/terminal/rlogin_backend.h"
@@ -19,9 +20,11 @@ const BackendListEntry backend_list[] = {
 
 namespace {
 
-// No session log is open yet when the back end is chosen: the system's event log keeps it.
+// No session log is open yet when the back end is chosen: the system's event log keeps it,
+// named by the conversation's device.
 void report_missing(const std::string& text) {
-  platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Warning, text);
+  platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Warning,
+                        conversation_event_text(nullptr, text.c_str()));
   backend_event_line(nullptr, text.c_str());
 }
 

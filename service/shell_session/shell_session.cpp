@@ -286,6 +286,9 @@ bool CShellSession::Login() {
       logonFailed_ = loginRefused_ || (alive_ && !Stopping());
       return false;
     }
+    // The session channel is up, so the login was accepted: what fails from here is no logon
+    // failure.
+    logonFailed_ = false;
     if (ReadLines(answer) < 1) return false;
     LearnPrompt();
     return alive_;

@@ -72,32 +72,31 @@ ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& 
   const ShellSettings& settings = session.Settings();
   bool answered = false;
   bool rejected = false;
-  auto note = [&rejected](const std::vector<std::string>& answer) {
+  // Each text is sent alone and its answer read, so that an error line is seen whichever text
+  // the device refused: the mode change, the command path, a restored line, the end or the save.
+  // The last read also waits for the save's answer, which a device drops when the line hangs up.
+  auto send = [&](const std::string& text) {
+    if (!session.SendText(text + "\r")) return;
+    std::vector<std::string> answer;
+    if (session.ReadLines(answer) > 0) answered = true;
     if (std::any_of(answer.begin(), answer.end(), [](const std::string& line) { return IsDeviceErrorLine(line); }))
       rejected = true;
   };
-  session.SendScript(settings.m_strRestoreStart);
-  session.SendScript(OneLineScript(command));
+  auto sendScript = [&send](std::string_view script) {
+    for (const std::string& piece : ScriptPieces(script)) send(piece);
+  };
+  sendScript(settings.m_strRestoreStart);
+  sendScript(OneLineScript(command));
   size_t start = 0;
   while (start <= value.size()) {
     size_t end = value.find_first_of("\r\n", start);
     if (end == std::string::npos) end = value.size();
     std::string line = Trim(std::string_view(value).substr(start, end - start));
     start = end + 1;
-    if (line.empty()) continue;
-    if (session.SendText(line + "\r")) {
-      std::vector<std::string> answer;
-      if (session.ReadLines(answer) > 0) answered = true;
-      note(answer);
-    }
+    if (!line.empty()) send(line);
   }
-  session.SendScript(settings.m_strRestoreEnd);
-  if (!settings.m_strRestoreSave.empty()) session.SendScript(settings.m_strRestoreSave);
-  // A device drops what it has not yet read when the line hangs up: wait for its answer to the
-  // last command (the save) before the conversation is closed.
-  std::vector<std::string> lastAnswer;
-  session.ReadLines(lastAnswer);
-  note(lastAnswer);
+  sendScript(settings.m_strRestoreEnd);
+  sendScript(settings.m_strRestoreSave);
   if (rejected) return ShellRequestOutcome::Rejected;
   return answered ? ShellRequestOutcome::Answered : ShellRequestOutcome::Unanswered;
 }

@@ -37,6 +37,9 @@ CMirvaleDoc ShellSettingsFor(const FakeDevice& device, const testing_support::Ss
   // A line the device rejects, with the command path typed with its own \r.
   doc.m_mapRestore.Set("s2", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/2\\r", "",
                                           "bogus line", "", "admin"});
+  // A command path the device rejects, though it takes the line under it.
+  doc.m_mapRestore.Set("s3", CRestoreItem{"sw", "127.0.0.1", "Router", "bogus context", "", "description x", "",
+                                          "admin"});
   return doc;
 }
 
@@ -75,12 +78,13 @@ TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
   std::optional<CMirvaleDoc> done;
   for (auto deadline = std::chrono::steady_clock::now() + 120s; !done && std::chrono::steady_clock::now() < deadline;) {
     CMirvaleDoc doc = DecodeSettings(platform::ReadWholeFile(service.ProgramFile("Mirvale.ini")).value_or(""));
-    if (!doc.m_mapRestore.Find("s2")->m_strResult.empty()) done = doc;
+    if (!doc.m_mapRestore.Find("s3")->m_strResult.empty()) done = doc;
     else std::this_thread::sleep_for(100ms);
   }
   ASSERT_TRUE(done) << "the request received no result";
   EXPECT_EQ(done->m_mapRestore.Find("s1")->m_strResult, "Successful") << "a console line is no error";
   EXPECT_EQ(done->m_mapRestore.Find("s2")->m_strResult, "Failed");
+  EXPECT_EQ(done->m_mapRestore.Find("s3")->m_strResult, "Failed") << "the command path was refused";
 
   std::string received = device.Received();
   EXPECT_NE(received.find("configure terminal\rinterface GigabitEthernet0/1\rdescription core\rshutdown\rend\r"
@@ -90,6 +94,7 @@ TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
   EXPECT_NE(received.find("configure terminal\rinterface GigabitEthernet0/2\rbogus line\rend\r"), std::string::npos)
       << received << "\nservice events:\n" << platform::ReadWholeFile(service.EventLogPath()).value_or("")
       << (sshd ? "\nsshd:\n" + sshd->Log() : std::string());
+  EXPECT_NE(received.find("configure terminal\rbogus context\rdescription x\rend\r"), std::string::npos) << received;
   EXPECT_EQ(received.find("show running-config"), received.rfind("show running-config"))
       << "the configuration is collected once after the request";
 

@@ -284,22 +284,25 @@ TEST(ShellScanService, OversizedHostKeysAreRefusedAtOnce) {
   }
 }
 
+// A connection lost after the key exchange, before the login or once it was accepted, is no
+// logon failure.
 TEST(ShellScanService, ServerClosingAfterKeyExchangeIsNoLogonFailure) {
-  HostileSshServer server("close-at-kex");
-  ASSERT_TRUE(server.ready());
-  ServiceProcess service;
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(server.Pool())));
-  ASSERT_TRUE(service.Start());
-  ASSERT_EQ(service.Control(kStartScan), 0u);
-  auto scan = WaitForFinishedScan(service, "");
-  ASSERT_TRUE(scan);
-  ASSERT_TRUE(scan->map.Find("routers/127.0.0.1"));
-  // However the connection ends, the event line names the device.
-  std::string events;
-  for (const auto& line : service.EventLines()) events += line + "\n";
-  EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes") << events;
-  EXPECT_NE(events.find("FATAL ERROR: " + server.Device() + ": "), std::string::npos) << events;
-  EXPECT_NE(events.find(server.Device() + ": The server's host key is not cached"), std::string::npos) << events;
+  for (const char* mode : {"close-at-kex", "close-at-shell"}) {
+    HostileSshServer server(mode);
+    ASSERT_TRUE(server.ready()) << mode;
+    ServiceProcess service;
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(server.Pool())));
+    ASSERT_TRUE(service.Start());
+    ASSERT_EQ(service.Control(kStartScan), 0u);
+    auto scan = WaitForFinishedScan(service, "");
+    ASSERT_TRUE(scan && scan->map.Find("routers/127.0.0.1")) << mode;
+    // However the connection ends, the event line names the device.
+    std::string events;
+    for (const auto& line : service.EventLines()) events += line + "\n";
+    EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes") << mode << "\n" << events;
+    EXPECT_NE(events.find("FATAL ERROR: " + server.Device() + ": "), std::string::npos) << events;
+    EXPECT_NE(events.find(server.Device() + ": The server's host key is not cached"), std::string::npos) << events;
+  }
 }
 
 // A server closing, or asking of, a channel the client never had ends the connection.
@@ -313,10 +316,13 @@ TEST(ShellScanService, MessagesForAnUnknownChannelEndTheConnection) {
     ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(server.Pool())));
     ASSERT_TRUE(service.Start());
     ASSERT_EQ(service.Control(kStartScan), 0u);
-    ASSERT_TRUE(WaitForFinishedScan(service, "")) << mode;
+    auto scan = WaitForFinishedScan(service, "");
+    ASSERT_TRUE(scan && scan->map.Find("routers/127.0.0.1")) << mode;
     std::string events;
     for (const auto& line : service.EventLines()) events += line + "\n";
     EXPECT_NE(events.find("FATAL ERROR: " + server.Device() + ": " + fatal + "\n"), std::string::npos) << events;
+    EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes")
+        << mode << ": the login was accepted before the connection ended";
   }
 }
 

@@ -7,6 +7,7 @@ usage: ssh_hostile_server.py PORT MODE
   close-at-kex   finishes the key exchange properly (paramiko), then closes before any login
   unknown-close  logs any password in, opens the shell, then closes a channel it never opened
   unknown-request  the same with a request for a channel it never opened
+  close-at-shell   logs any password in, opens the shell, then closes half a second later without output
 Serves connections on 127.0.0.1 until killed."""
 import hashlib
 import os
@@ -14,6 +15,7 @@ import socket
 import struct
 import sys
 import threading
+import time
 
 GROUP14_P = int(
     "FFFFFFFFFFFFFFFFC90FDAA22168C234C4C6628B80DC1CD129024E088A67CC74020BBEA63B139B22514A08798E3404DD"
@@ -133,6 +135,10 @@ def serve_unknown_channel(conn, host_key, mode):
     channel = transport.accept(30)
     if channel is None or not device.shell.wait(30):
         return
+    if mode == "close-at-shell":
+        time.sleep(0.5)  # the client has the shell by then
+        transport.close()
+        return
     channel.send(b"Router#")
     message = paramiko.Message()
     if mode == "unknown-close":
@@ -152,7 +158,7 @@ def serve(conn, mode, host_key):
     try:
         if mode == "close-at-kex":
             serve_close_at_kex(conn, host_key)
-        elif mode.startswith("unknown-"):
+        elif mode.startswith("unknown-") or mode == "close-at-shell":
             serve_unknown_channel(conn, host_key, mode)
         else:
             serve_oversized(conn, mode)
@@ -165,7 +171,7 @@ def serve(conn, mode, host_key):
 def main():
     port, mode = int(sys.argv[1]), sys.argv[2]
     host_key = None
-    if mode == "close-at-kex" or mode.startswith("unknown-"):
+    if mode.startswith("close-at-") or mode.startswith("unknown-"):
         import paramiko
         host_key = paramiko.RSAKey.generate(1024)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
