@@ -11,6 +11,10 @@ namespace mirvale {
 namespace {
 
 constexpr int kMaxUnreadableWaits = 60;
+// A request the service dropped (its pool is gone, the service stopped) never begins: once no
+// scan has run for this many passes, the following ends. A scan running before it is waited
+// for, however long it takes.
+constexpr int kMaxIdleWaits = 60;
 
 long long Seconds(const std::string& text) {
   long long value = 0;
@@ -59,6 +63,7 @@ void ScanFollower::Run() {
   // Before its scan has begun the service may not have written the scan database yet: an
   // unreadable one ends the following only after a minute of such waits.
   int unreadableWaits = 0;
+  int idleWaits = 0;
   bool ownSeen = false;
   for (;;) {
     if (!store_.LoadScanDatabase()) {
@@ -68,7 +73,8 @@ void ScanFollower::Run() {
     auto snapshot = std::make_shared<ScanSnapshot>();
     snapshot->header = store_.ScanHeader();
     if (!requested_.IsOwnScan(snapshot->header)) {
-      if (!WaitOrStop()) break;
+      idleWaits = snapshot->header.m_strScanStatus == kScanRunning ? 0 : idleWaits + 1;
+      if (idleWaits > kMaxIdleWaits || !WaitOrStop()) break;
       continue;
     }
     ownSeen = true;

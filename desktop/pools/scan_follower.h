@@ -6,7 +6,8 @@
 //
 // The service answers the start request before its scan thread has written anything (and a
 // scan already running keeps it waiting), so what the scan database holds at first is an
-// earlier scan's. A database whose header is not the requested scan's is read past, unposted.
+// earlier scan's. A database whose header is not the requested scan's is read past, unposted,
+// until a minute passed with no scan running at all: the service dropped the request.
 #include <QObject>
 #include <chrono>
 #include <condition_variable>

@@ -207,14 +207,20 @@ void CConfigurationScanPane::StartScan() {
     doc.m_strScanPool = pool.toStdString();
     doc.m_strScanUser = app.UserName();
   });
+  // A request that never reached the service is withdrawn: while one stands, the program takes
+  // the service's notices for the followed scan's own and leaves the databases unreloaded.
+  auto refused = [&](const QString& text) {
+    app.WithDocument([](CMirvaleDoc& doc) { doc.m_strScanPool.clear(); });
+    ShowInformation(this, text);
+  };
   // A service that does not run is what the administrator needs to hear of, not the settings.
   const CommitResult committed = app.Commit();
   if (committed == CommitResult::Failed) {
-    ShowInformation(this, QStringLiteral("Settings failed, please check your access permissions."));
+    refused(QStringLiteral("Settings failed, please check your access permissions."));
     return;
   }
   if (committed == CommitResult::ServiceAbsent || !SendServiceRequest(app, platform::ControlStartScan)) {
-    ShowInformation(this, QString::fromLatin1(kServiceNotResponding));
+    refused(QString::fromLatin1(kServiceNotResponding));
     return;
   }
   scanButton_->setEnabled(false);

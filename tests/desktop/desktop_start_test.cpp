@@ -88,6 +88,7 @@ TEST(DesktopStart, WithoutServiceOrReadableSettingsOpensScanAndReportsFailedSave
   scan.StartScan();
   EXPECT_EQ(prompter.Texts().last(), "Service not responding, please check your access permissions.");
   EXPECT_FALSE(scan.Busy());
+  EXPECT_TRUE(desktop.App().Document().m_strScanPool.empty()) << "a scan request that never left still stands";
 
   // A service that takes requests but never answers: the window goes on painting while the
   // commit waits out its tries.

@@ -25,6 +25,7 @@
 #include "desktop/pools/pool_properties_dialog.h"
 #include "desktop/pools/protocol_dialogs.h"
 #include "desktop/pools/scan_pane.h"
+#include "desktop/pools/scan_follower.h"
 #include "desktop/pools/scan_pane_rules.h"
 #include "desktop/pools/scan_pool_button.h"
 #include "desktop/pools/scan_results_dialog.h"
@@ -486,6 +487,29 @@ TEST_F(PoolsScan, ShellDeviceConfigurationAndALineSetBackThroughItsCommandPage) 
   EXPECT_NE(device.Received().find("configure terminal\rinterface GigabitEthernet0/1\rdescription edge\rend\r"),
             std::string::npos)
       << device.Received();
+}
+
+// A request the service never began (its pool was deleted meanwhile) ends the following once
+// no scan has run for a while, so the pane does not stay busy for ever; an earlier scan still
+// running is waited for.
+TEST(ScanFollowing, ARequestNoScanEverBeganEndsTheFollowing) {
+  testing_support::TempFolder folder;
+  platform::RetryPolicy once;
+  once.attempts = 1;
+  DesktopDatabaseStore store(folder.path(), once);
+  auto follow = [&](const char* status) {
+    ASSERT_TRUE(SaveScanDatabaseFile(folder / kScanDatabaseFileName, {"1765274400", "other", status, "1"}, {}));
+    ScanFollower follower(store, RequestedScan{"gone", 1765274500, 1765274400}, std::chrono::milliseconds(5));
+    QSignalSpy ended(&follower, &ScanFollower::scanEnded);
+    follower.Start();
+    if (std::string(status) == "Running") {
+      EXPECT_FALSE(ended.wait(1500)) << "the running scan was not waited for";
+    } else {
+      EXPECT_TRUE(ended.wait(5000));
+    }
+  };
+  follow("Finished");
+  follow("Running");
 }
 
 }  // namespace
