@@ -1,6 +1,7 @@
 #include "desktop/pools/scan_results_model.h"
 
 #include "common/configuration_lines.h"
+#include "common/status_texts.h"
 
 namespace mirvale {
 
@@ -36,6 +37,6 @@ ConfigurationPanes ConfigurationOf(const CDbItem& device) {
   return panes;
 }
 
-bool ScanReachedDevice(const std::string& status) { return status.rfind("Finished", 0) == 0; }
+bool ScanReachedDevice(const std::string& status) { return status == kStatusChanged || status == kStatusUnchanged; }
 
 }  // namespace mirvale

@@ -1,6 +1,5 @@
 #include "service/restore/restore_configuration.h"
 
-#include "common/configuration_lines.h"
 #include "common/status_texts.h"
 #include "service/actions/action_rules.h"
 #include "service/host/local_time_text.h"
@@ -85,14 +84,11 @@ void CConfigurationRestore::RestoreByCommands(const RecollectionList& devices) {
     const std::string name = slash == std::string::npos ? std::string() : device.substr(slash + 1);
 
     const std::vector<std::string> lines = channels_.collectShellLines(address, *pool);
-    if (!lines.empty()) {
-      const PreviousLines previous = owner_.Data().CollectPreviousLines(poolName, address);
-      const ActionSubject subject{poolName, address, name, now};
-      for (size_t position = 0; position < lines.size(); ++position) {
-        CheckActions(settings, owner_.ActionStarters(), subject, lines[position], previous);
-        owner_.Data().StoreSetValue(poolName, address, time, ConfigurationLineKey(position), lines[position]);
-      }
-    }
+    const ActionSubject subject{poolName, address, name, now};
+    owner_.Data().StoreConfigurationLines(poolName, address, time, lines,
+                                          [&](const std::string& line, const PreviousLines& previous) {
+                                            CheckActions(settings, owner_.ActionStarters(), subject, line, previous);
+                                          });
     owner_.Data().UpdateDevice(poolName, address, time, "");
   }
 }

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <chrono>
 
-#include "common/configuration_lines.h"
 #include "common/status_texts.h"
 #include "platform/icmp_echo.h"
 #include "platform/reverse_lookup.h"
@@ -132,17 +131,12 @@ bool CConfigurationDevice::CollectShellLines(const std::string& name, const Shel
   StoredShellLines stored = CollectStoredShellLines(*services_.shell, job_.address, settings);
   logonFailed = stored.logonFailed;
   if (stored.lines.empty()) return false;
-  bool changed = false;
-  PreviousLines previous = services_.data.CollectPreviousLines(job_.pool, job_.address);
   ActionSubject subject{job_.pool, job_.address, name, scanTime_};
-  for (size_t position = 0; position < stored.lines.size(); ++position) {
-    const std::string& line = stored.lines[position];
-    CheckActions(job_.settings, services_.actions, subject, line, previous);
-    if (services_.data.StoreQueryValue(job_.pool, job_.address, job_.scanStart, ConfigurationLineKey(position), "", "",
-                                       line))
-      changed = true;
-  }
-  return changed;
+  return services_.data.StoreConfigurationLines(
+      job_.pool, job_.address, job_.scanStart, stored.lines,
+      [&](const std::string& line, const PreviousLines& previous) {
+        CheckActions(job_.settings, services_.actions, subject, line, previous);
+      });
 }
 
 void CConfigurationDevice::Run() {

@@ -88,10 +88,8 @@ std::string OneLineScript(std::string_view command) {
 }
 
 bool IsDeviceErrorLine(std::string_view line) {
-  size_t start = line.find_first_not_of(" \t");
-  if (start == std::string_view::npos) return false;
-  line.remove_prefix(start);
-  return line.starts_with("% ") || line.starts_with("Error");
+  const std::string text = TrimLeft(line);
+  return text.starts_with("% ") || text.starts_with("Error");
 }
 
 std::string CleanShellLine(std::string_view line) {

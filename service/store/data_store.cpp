@@ -176,6 +176,18 @@ bool ServiceDataStore::StoreSetValue(const std::string& pool, const std::string&
       pool, address, time, key, [](CDbQuery&) {}, value);
 }
 
+bool ServiceDataStore::StoreConfigurationLines(
+    const std::string& pool, const std::string& address, const std::string& time, const std::vector<std::string>& lines,
+    const std::function<void(const std::string& line, const PreviousLines& previous)>& check) {
+  const PreviousLines previous = CollectPreviousLines(pool, address);
+  bool changed = false;
+  for (size_t position = 0; position < lines.size(); ++position) {
+    check(lines[position], previous);
+    if (StoreQueryValue(pool, address, time, ConfigurationLineKey(position), "", "", lines[position])) changed = true;
+  }
+  return changed;
+}
+
 bool ServiceDataStore::FindQueryValue(const std::string& deviceKey, const std::string& valueKey,
                                       CDbQuery& record) const {
   std::lock_guard lock(m_csData);

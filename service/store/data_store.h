@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/database_files.h"
 #include "platform/retry.h"
@@ -66,6 +67,11 @@ class ServiceDataStore {
   // Copies every field but m_strQueryOid into record; false when device or value is absent.
   bool FindQueryValue(const std::string& deviceKey, const std::string& valueKey, CDbQuery& record) const;
   PreviousLines CollectPreviousLines(const std::string& pool, const std::string& address) const;
+  // Stores a shell device's configuration under the line keys, each line first shown to check
+  // beside the lines of the device's last scan; true when a line changed.
+  bool StoreConfigurationLines(const std::string& pool, const std::string& address, const std::string& time,
+                               const std::vector<std::string>& lines,
+                               const std::function<void(const std::string& line, const PreviousLines& previous)>& check);
 
   // For the prune, the exports and tests: runs fn with both maps under the lock.
   void WithDatabases(const std::function<void(DeviceDatabaseMap& devices, ScanDatabaseMap& scans)>& fn);
