@@ -11,6 +11,7 @@
 #include "service/host/service_log.h"
 #include "service/host/update_notice.h"
 #include "service/scanning/pool_address_list.h"
+#include "service/scanning/snmp_boot_counter.h"
 #include "service/store/audit_entries.h"
 #include "service/store/audit_log.h"
 #include "service/store/prune_database.h"
@@ -34,7 +35,9 @@ constexpr unsigned kStoredFileMode = 0640;
 // left readable by every account are brought to the operators' group.
 void TidyStoredFiles(const std::string& programFolder) {
   const std::vector<std::string> names{kSettingsFileName, kDeviceDatabaseFileName, kScanDatabaseFileName};
-  if (int removed = platform::RemoveSaveLeftovers(programFolder, names))
+  std::vector<std::string> saved = names;
+  saved.push_back(snmp_boot_counter::kFileName);
+  if (int removed = platform::RemoveSaveLeftovers(programFolder, saved))
     LogServiceMessage("Removed " + std::to_string(removed) + " temporary files that interrupted saves left in " +
                       programFolder);
   for (const auto& name : names) platform::RestrictOwnFile(platform::JoinPath(programFolder, name), kStoredFileMode);

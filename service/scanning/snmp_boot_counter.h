@@ -9,6 +9,9 @@ namespace mirvale {
 
 namespace snmp_boot_counter {
 
+// The file's name in the program folder.
+inline constexpr const char* kFileName = "snmpv3_boot_counter";
+
 // The stored count of an engine: 0 when the file or the entry is missing, nullopt when the
 // file exists but cannot be read or is malformed.
 std::optional<uint32_t> Read(const std::string& path, const std::string& engine);

@@ -108,7 +108,7 @@ bool TakeAnswer(SnmpRequestMode mode, const netsnmp_pdu& answer, std::span<SnmpV
 
 }  // namespace
 
-CSnmpClient::CSnmpClient() : CSnmpClient(platform::JoinPath(platform::ProgramFolder(), kBootCounterFile)) {}
+CSnmpClient::CSnmpClient() : CSnmpClient(platform::JoinPath(platform::ProgramFolder(), snmp_boot_counter::kFileName)) {}
 
 CSnmpClient::CSnmpClient(std::string bootCounterPath) : bootCounterPath_(std::move(bootCounterPath)) {
   snmp_library::Initialise();

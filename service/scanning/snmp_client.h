@@ -17,7 +17,7 @@ enum class SnmpRequestMode { Get = 0, GetNext = 1, Trap = 2 };
 
 class CSnmpClient {
  public:
-  // The engine boot counter is kept in "snmpv3_boot_counter" in the program folder.
+  // The engine boot counter is kept in snmp_boot_counter::kFileName in the program folder.
   CSnmpClient();
   explicit CSnmpClient(std::string bootCounterPath);
   CSnmpClient(const CSnmpClient&) = delete;
@@ -38,7 +38,6 @@ class CSnmpClient {
   bool SetValue(const std::string& address, const SnmpSettings& settings, const SnmpValueSlot& slot);
 
   static constexpr const char* kEngineIdentity = "Mirvale";
-  static constexpr const char* kBootCounterFile = "snmpv3_boot_counter";
 
  private:
   bool Exchange(SnmpRequestMode mode, const std::string& address, const SnmpSettings& settings,

@@ -148,6 +148,7 @@ TEST(StoredFilesService, LinksFifosAndUnreadableFilesCostNoStoredData) {
   ASSERT_TRUE(platform::WriteFileAtomically(db, EncodeDeviceDatabase(Devices(39)), 0644));
   const std::string stored = *platform::ReadWholeFile(db);
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.db.tmp-Ab12Cd"), "cut short", 0640));
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("snmpv3_boot_counter.tmp-Ef34Gh"), "Mir", 0600));
   ASSERT_TRUE(service.Register());
   ASSERT_TRUE(service.Start());
 
@@ -156,6 +157,7 @@ TEST(StoredFilesService, LinksFifosAndUnreadableFilesCostNoStoredData) {
   EXPECT_TRUE(Logged(service, "Prune skipped"));
   EXPECT_EQ(StatOf(db).st_mode & 07777, 0640u);
   EXPECT_FALSE(platform::FileExists(service.ProgramFile("Mirvale.db.tmp-Ab12Cd")));
+  EXPECT_FALSE(platform::FileExists(service.ProgramFile("snmpv3_boot_counter.tmp-Ef34Gh")));
 
   // New settings from an operator that are no file at all: refused at once, service answering.
   const std::string offered = service.DataFile("Mirvale.ini");
