@@ -149,6 +149,12 @@ void CConfigurationToolsExport::SetUpDataSource() {
   if (RunDialog(setup) != QDialog::Accepted) return;
   WaitCursorScope wait;
   const DataSourceFileSnapshot before = DataSourceFileSnapshot::Take();
+  if (!before.Usable()) {
+    ShowInformation(this, QStringLiteral("The data source file ") + QString::fromStdString(before.Path()) +
+                              QStringLiteral(" is not a readable file of yours, so it cannot be kept private; "
+                                             "the data source was not set up."));
+    return;
+  }
   if (!WriteDataSource(kind, setup.Setup())) return before.Restore();
   std::optional<std::string> connection = ConnectDataSource();
   if (!connection) {

@@ -41,16 +41,29 @@ struct OdbcHandles {
   }
 };
 
+// $ODBCINI or ~/.odbc.ini; a link the user made there is followed to the file it names, which
+// the installer writes too.
 std::string UserDataSourceFile() {
-  if (const char* named = std::getenv("ODBCINI"); named && *named) return named;
-  const char* home = std::getenv("HOME");
-  return std::string(home ? home : "") + "/.odbc.ini";
+  std::string path;
+  if (const char* named = std::getenv("ODBCINI"); named && *named) {
+    path = named;
+  } else {
+    const char* home = std::getenv("HOME");
+    path = std::string(home ? home : "") + "/.odbc.ini";
+  }
+  struct stat info {};
+  if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    if (char* target = realpath(path.c_str(), nullptr)) {
+      path = target;
+      std::free(target);
+    }
+  }
+  return path;
 }
 
 // The file is made (or kept) 0600 before the installer writes the password into it; the
 // installer rewrites it in place, so the mode stays.
-void KeepDataSourceFilePrivate() {
-  const std::string path = UserDataSourceFile();
+void KeepDataSourceFilePrivate(const std::string& path) {
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return;
   fchmod(fd, 0600);
@@ -63,35 +76,36 @@ DataSourceFileSnapshot DataSourceFileSnapshot::Take() {
   DataSourceFileSnapshot snapshot;
   snapshot.path_ = UserDataSourceFile();
   struct stat info {};
-  if (lstat(snapshot.path_.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-    snapshot.content_ = platform::ReadWholeFile(snapshot.path_);
-    snapshot.mode_ = info.st_mode & 07777;
+  if (lstat(snapshot.path_.c_str(), &info) != 0) {
+    snapshot.state_ = errno == ENOENT ? State::Missing : State::Untouchable;
+    return snapshot;
   }
+  // Only a file of the user's own can be kept private and put back as it was.
+  if (S_ISREG(info.st_mode) && info.st_uid == geteuid()) snapshot.content_ = platform::ReadWholeFile(snapshot.path_);
+  snapshot.state_ = snapshot.content_ ? State::Kept : State::Untouchable;
+  snapshot.mode_ = info.st_mode & 07777;
   return snapshot;
 }
 
 void DataSourceFileSnapshot::Restore() const {
-  if (!content_) {
-    unlink(path_.c_str());
-    return;
+  struct stat info {};
+  switch (state_) {
+    case State::Missing:
+      if (lstat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(path_.c_str());
+      return;
+    case State::Kept:
+      platform::WriteFileAtomically(path_, *content_, mode_);
+      return;
+    case State::Untouchable:
+      return;
   }
-  int fd = open(path_.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return;
-  size_t done = 0;
-  while (done < content_->size()) {
-    ssize_t written = write(fd, content_->data() + done, content_->size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) break;
-    done += static_cast<size_t>(written);
-  }
-  fchmod(fd, mode_);
-  close(fd);
 }
 
 const char* DriverOf(DatabaseKind kind) { return kind == DatabaseKind::Server ? "MirvaleServer" : "MirvaleFile"; }
 
 bool WriteDataSource(DatabaseKind kind, const DataSourceSetup& setup) {
-  KeepDataSourceFilePrivate();
+  const std::string path = UserDataSourceFile();
+  KeepDataSourceFilePrivate(path);
   SQLSetConfigMode(ODBC_USER_DSN);
   bool written =
       SQLWriteDSNToIni(kDataSourceName, DriverOf(kind)) && WriteAttribute("Description", kDataSourceDescription);
@@ -103,7 +117,7 @@ bool WriteDataSource(DatabaseKind kind, const DataSourceSetup& setup) {
               WriteAttribute("Username", setup.user) && WriteAttribute("Password", setup.password);
   }
   SQLSetConfigMode(ODBC_BOTH_DSN);
-  KeepDataSourceFilePrivate();
+  KeepDataSourceFilePrivate(path);
   return written;
 }
 

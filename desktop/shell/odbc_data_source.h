@@ -29,14 +29,20 @@ bool WriteDataSource(DatabaseKind kind, const DataSourceSetup& setup);
 
 // The user's data source file as it was before a set-up, put back whole (content and mode, or
 // no file) when the set-up fails, so a failed attempt leaves no password and no change behind.
+// A file that is not the user's own regular file, or cannot be read, is not usable: the set-up
+// must not write a password into what it could neither keep private nor put back.
 class DataSourceFileSnapshot {
  public:
   static DataSourceFileSnapshot Take();
+  bool Usable() const { return state_ != State::Untouchable; }
+  const std::string& Path() const { return path_; }
   void Restore() const;
 
  private:
+  enum class State { Missing, Kept, Untouchable };
   std::string path_;
-  std::optional<std::string> content_;  // none: there was no file
+  State state_ = State::Missing;
+  std::optional<std::string> content_;
   unsigned mode_ = 0600;
 };
 

@@ -335,7 +335,9 @@ TEST_F(SettingsFlow, ExportSetsUpADataSourceThatIsqlOpens) {
   const std::string odbc = service_.Root() + "/odbc";
   std::filesystem::create_directories(odbc);
   std::ofstream(odbc + "/odbcinst.ini") << "[MirvaleFile]\nDriver=/usr/lib/x86_64-linux-gnu/odbc/libsqlite3odbc.so\n";
-  std::ofstream(odbc + "/odbc.ini") << "";
+  // The user keeps the file elsewhere and links it: the link stays, the file it names is used.
+  std::ofstream(odbc + "/kept.ini") << "";
+  std::filesystem::create_symlink(odbc + "/kept.ini", odbc + "/odbc.ini");
   testing_support::ScopedEnv sysIni("ODBCSYSINI", odbc);
   testing_support::ScopedEnv userIni("ODBCINI", odbc + "/odbc.ini");
   testing_support::ScopedEnv home("HOME", odbc);
@@ -368,11 +370,13 @@ TEST_F(SettingsFlow, ExportSetsUpADataSourceThatIsqlOpens) {
     EXPECT_EQ(prompter_.Texts(), QStringList{"Failed open database, please check your settings and try again."});
     EXPECT_TRUE(exportPane.databaseEdit->text().isEmpty());
     EXPECT_EQ(platform::ReadWholeFile(odbc + "/odbc.ini"), "") << "a failed connection leaves the file as it was";
+    EXPECT_TRUE(std::filesystem::is_symlink(odbc + "/odbc.ini"));
     exportPane.SetUpDataSource();
   }
   struct stat info {};
   ASSERT_EQ(stat((odbc + "/odbc.ini").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u) << "the file holds the password";
+  EXPECT_TRUE(std::filesystem::is_symlink(odbc + "/odbc.ini"));
   const QString connection = exportPane.databaseEdit->text();
   EXPECT_TRUE(connection.contains("DSN=MirvaleDB")) << connection.toStdString();
   EXPECT_TRUE(connection.contains(QString::fromStdString("DBQ=" + database))) << connection.toStdString();
