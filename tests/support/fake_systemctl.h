@@ -1,8 +1,8 @@
 #pragma once
 // A `systemctl` that records its arguments, one call per line, in place of systemd: a folder put
 // first on PATH, and a systemd marker folder that says systemd runs the machine. Refuse(verb, text)
-// makes that verb fail with the text on standard error (Allow lifts it); "is-enabled" answers
-// the given state.
+// makes that verb fail with the text on standard error and an exit status (Allow lifts it);
+// Slow(verb, seconds) delays its answer; "is-enabled" answers the given state.
 #include <map>
 #include <string>
 
@@ -19,23 +19,16 @@ class FakeSystemctl {
   FakeSystemctl() {
     platform::CreateFolderLevels(temp_ / "bin");
     platform::CreateFolderLevels(Marker());
-    platform::WriteFileAtomically(temp_ / "bin/systemctl",
-                                  "#!/bin/sh\n"
-                                  "echo \"$*\" >> '" +
-                                      CallsPath() +
-                                      "'\n"
-                                      "if [ -f '" +
-                                      temp_.path() +
-                                      "/refuse-'\"$1\" ]; then\n"
-                                      "  cat '" +
-                                      temp_.path() +
-                                      "/refuse-'\"$1\" >&2; exit 1\n"
-                                      "fi\n"
-                                      "if [ \"$1\" = is-enabled ]; then\n"
-                                      "  cat '" +
-                                      temp_.path() + "/state'; grep -q '^enabled' '" + temp_.path() +
-                                      "/state'\n"
-                                      "fi\n",
+    platform::WriteFileAtomically(temp_ / "bin/systemctl", "#!/bin/sh\nhere='" + temp_.path() + "'\n" + R"sh(
+echo "$*" >> "$here/calls"
+if [ -f "$here/slow-$1" ]; then sleep "$(cat "$here/slow-$1")"; fi
+if [ -f "$here/refuse-$1" ]; then
+  cat "$here/refuse-$1" >&2; exit "$(cat "$here/status-$1")"
+fi
+if [ "$1" = is-enabled ]; then
+  cat "$here/state"; grep -q '^enabled' "$here/state"
+fi
+)sh",
                                   0755);
     State("disabled");
   }
@@ -50,10 +43,15 @@ class FakeSystemctl {
             {"MIRVALE_SYSTEMD_MARKER", Marker()}};
   }
 
-  void Refuse(const std::string& verb, const std::string& text) {
+  void Refuse(const std::string& verb, const std::string& text, int status = 1) {
+    platform::WriteFileAtomically(temp_ / ("status-" + verb), std::to_string(status) + "\n");
     platform::WriteFileAtomically(temp_ / ("refuse-" + verb), text + "\n");
   }
   void Allow(const std::string& verb) { unlink((temp_ / ("refuse-" + verb)).c_str()); }
+  // The verb answers only after the seconds, as when systemd waits for a polkit authentication.
+  void Slow(const std::string& verb, int seconds) {
+    platform::WriteFileAtomically(temp_ / ("slow-" + verb), std::to_string(seconds) + "\n");
+  }
   void State(const std::string& state) { platform::WriteFileAtomically(temp_ / "state", state + "\n"); }
 
   // The calls so far, one per line; the record starts anew.
