@@ -198,7 +198,9 @@ ServiceCallResult StartInstalledService(std::string_view name) {
 }
 
 ServiceCallResult StopInstalledService(std::string_view name) {
-  if (ServiceControlUsesSystemd()) return CallSystemctl({"stop", SystemdUnitName(name)});
+  // A unit systemd has not loaded (its file deleted by hand, or never read) runs nothing, so it
+  // is stopped; unregistration can then clear what is left of it.
+  if (ServiceControlUsesSystemd()) return CallSystemctl({"stop", SystemdUnitName(name)}, {kSystemctlUnitNotLoaded});
   SendServiceControl(kControlStop, ControlSocketPath(), std::chrono::seconds(30));
   return ServiceCallResult::Done();
 }

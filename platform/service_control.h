@@ -61,7 +61,8 @@ ServiceState QueryServiceState(const std::string& socketPath = ControlSocketPath
 // or cannot be started.
 ServiceCallResult StartInstalledService(std::string_view name);
 
-// Under systemd stops the unit; else asks a running service to stop (nothing running is fine).
+// Under systemd stops the unit (one systemd has not loaded counts as stopped); else asks a
+// running service to stop (nothing running is fine).
 ServiceCallResult StopInstalledService(std::string_view name);
 
 }  // namespace platform

@@ -110,9 +110,10 @@ SystemctlOutput RunSystemctl(const std::vector<std::string>& arguments, std::chr
   return {exitCode, Cleaned(raw)};
 }
 
-ServiceCallResult CallSystemctl(const std::vector<std::string>& arguments) {
+ServiceCallResult CallSystemctl(const std::vector<std::string>& arguments, std::initializer_list<int> alsoDone) {
   SystemctlOutput output = RunSystemctl(arguments);
-  if (output.exitCode == 0) return ServiceCallResult::Done();
+  if (output.exitCode == 0 || std::ranges::find(alsoDone, output.exitCode) != alsoDone.end())
+    return ServiceCallResult::Done();
   if (!output.text.empty()) return ServiceCallResult::Failed(output.text);
   std::string call = "systemctl";
   for (const auto& argument : arguments) call += " " + argument;

@@ -2,6 +2,7 @@
 // systemd as the service manager. When systemd runs the machine, every service-control call goes
 // through `systemctl`; elsewhere (containers, CI) the service runs as a process of its own.
 #include <chrono>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,11 @@ struct SystemctlOutput {
 SystemctlOutput RunSystemctl(const std::vector<std::string>& arguments,
                              std::chrono::milliseconds limit = std::chrono::seconds(120));
 
+// systemctl's exit status when the unit is not loaded or does not exist.
+constexpr int kSystemctlUnitNotLoaded = 5;
+
 // RunSystemctl, with a failure carrying systemctl's message (or, when it said nothing, which
-// call failed and how).
-ServiceCallResult CallSystemctl(const std::vector<std::string>& arguments);
+// call failed and how). An exit status among alsoDone counts as success.
+ServiceCallResult CallSystemctl(const std::vector<std::string>& arguments, std::initializer_list<int> alsoDone = {});
 
 }  // namespace platform

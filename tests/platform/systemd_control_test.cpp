@@ -92,6 +92,12 @@ TEST_F(SystemdControl, RefusalsCarrySystemdsWordsAndLeaveNothingHalfDone) {
   systemctl.Refuse("stop", "");
   EXPECT_EQ(platform::StopInstalledService("Oskavel Mirvale").message,
             "systemctl stop oskavel-mirvale.service failed with status 1");
+  // A unit systemd has not loaded runs nothing: stopped. Not loaded is no excuse for other verbs.
+  systemctl.Refuse("stop", "Failed to stop oskavel-mirvale.service: Unit oskavel-mirvale.service not loaded.", 5);
+  EXPECT_TRUE(platform::StopInstalledService("Oskavel Mirvale"));
+  systemctl.Refuse("start", "Failed to start oskavel-mirvale.service: Unit oskavel-mirvale.service not found.", 5);
+  EXPECT_EQ(platform::StartInstalledService("Oskavel Mirvale").message,
+            "Failed to start oskavel-mirvale.service: Unit oskavel-mirvale.service not found.");
 }
 
 TEST_F(SystemdControl, SystemdAnalyzeAcceptsTheUnitWithAwkwardFolders) {

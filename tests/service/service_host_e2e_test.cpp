@@ -312,8 +312,9 @@ TEST_F(ServiceHost, UnderSystemdRegistrationEnablesTheUnitAndUnregistrationTakes
   EXPECT_TRUE(platform::FileExists(unit));
   EXPECT_EQ(platform::ReadWholeFile(service.OutputPath()).value_or(""),
             "Oskavel Mirvale: Service could not be deleted\nFailed to stop oskavel-mirvale.service: Access denied\n");
+  // A unit systemd has not loaded counts as stopped: the rest is taken away.
   systemctl.TakeCalls();
-  systemctl.Allow("stop");
+  systemctl.Refuse("stop", "Failed to stop oskavel-mirvale.service: Unit oskavel-mirvale.service not loaded.", 5);
   EXPECT_EQ(service.RunCommand({"-UnregServer"}), 0);
   EXPECT_EQ(systemctl.TakeCalls(), "stop oskavel-mirvale.service\ndisable oskavel-mirvale.service\ndaemon-reload\n");
   EXPECT_FALSE(platform::FileExists(unit));
