@@ -1,8 +1,9 @@
 #pragma once
 // AwaitWithoutFreezing: runs work that may wait on the service (a commit, a control code; up to
-// the control time-out when the service hangs) on a thread of its own, and waits for it in a
-// local event loop that keeps the windows painting while user input waits. Called off the GUI
-// thread (or without an application), it simply runs the work.
+// the control time-out when the service hangs) or on systemd (a systemctl call behind a polkit
+// authentication) on a thread of its own, and waits for it in a local event loop that keeps the
+// windows painting while user input waits. Called off the GUI thread (or without an
+// application), it simply runs the work.
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "desktop/shell/auto_scan_page.h"
+#include "desktop/shell/await_without_freezing.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
 #include "desktop/shell/settings_widgets.h"
@@ -178,7 +179,9 @@ void CConfigurationToolsOptions::showEvent(QShowEvent* event) {
 void CConfigurationToolsOptions::Reload() {
   reloading_ = true;
   // A service that is not installed leaves the radios and the remembered mode as they were.
-  if (auto startType = platform::QueryServiceStartType(platform::kMirvaleServiceName)) {
+  // systemctl may wait for a polkit authentication: the window paints on meanwhile.
+  if (auto startType =
+          AwaitWithoutFreezing([] { return platform::QueryServiceStartType(platform::kMirvaleServiceName); })) {
     m_bServiceAutoStart = *startType == platform::StartType::Automatic;
     (m_bServiceAutoStart ? automaticRadio : manualRadio)->setChecked(true);
   }
@@ -237,9 +240,10 @@ void CConfigurationToolsOptions::BeforeCommit() {
   CMirvaleDoc scratch;
   const StartModeChange change = CollectOptions(Form(), m_bServiceAutoStart, scratch);
   if (change == StartModeChange::None) return;
-  auto changed = platform::ChangeServiceStartType(platform::kMirvaleServiceName, change == StartModeChange::Automatic
-                                                                                     ? platform::StartType::Automatic
-                                                                                     : platform::StartType::OnDemand);
+  const platform::StartType type =
+      change == StartModeChange::Automatic ? platform::StartType::Automatic : platform::StartType::OnDemand;
+  auto changed =
+      AwaitWithoutFreezing([type] { return platform::ChangeServiceStartType(platform::kMirvaleServiceName, type); });
   // The service manager's refusal is shown in its own words; the other settings are still saved.
   if (!changed && !changed.message.empty()) ShowWarning(this, QString::fromStdString(changed.message));
 }
