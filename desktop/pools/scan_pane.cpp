@@ -404,6 +404,9 @@ bool CConfigurationScanPane::ExportTo(const QString& path, const QString& select
       cells.push_back(list_->topLevelItem(i)->text(column).toStdString());
   }
   const std::string file = ExportPathFor(path.toStdString(), selectedFilter.toStdString());
+  if (ExportPathReplacesUnasked(path.toStdString(), file) &&
+      !AskYesNo(this, QString::fromStdString(ReplaceQuestionFor(file))))
+    return false;
   if (ExportListToFile(file, ExportTypeFor(file), titles, rows)) return true;
   ShowInformation(this, QString::fromLatin1(kExportFailedText));
   return false;

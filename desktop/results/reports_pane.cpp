@@ -312,6 +312,9 @@ void CConfigurationReportsPane::OnExportResults() {
       QStringLiteral("CSV (Comma delimited) (*.csv);;Text (Tab delimited) (*.txt)"), &filter);
   if (path.isEmpty()) return;
   const std::string file = ExportPathFor(path.toStdString(), filter.toStdString());
+  if (ExportPathReplacesUnasked(path.toStdString(), file) &&
+      !AskYesNo(this, QString::fromStdString(ReplaceQuestionFor(file))))
+    return;
   ExportResultsTo(file, ExportTypeFor(file));
 }
 

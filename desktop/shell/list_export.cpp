@@ -3,6 +3,8 @@
 #include <cctype>
 #include <fstream>
 
+#include <sys/stat.h>
+
 namespace mirvale {
 namespace {
 
@@ -42,6 +44,15 @@ bool EndsWithNoCase(const std::string& text, const std::string& end) {
 std::string ExportPathFor(const std::string& path, const std::string& selectedFilter) {
   if (EndsWithNoCase(path, ".csv") || EndsWithNoCase(path, ".txt")) return path;
   return path + (selectedFilter.find("*.txt") != std::string::npos ? ".txt" : ".csv");
+}
+
+bool ExportPathReplacesUnasked(const std::string& typed, const std::string& file) {
+  struct stat info {};
+  return file != typed && stat(file.c_str(), &info) == 0;
+}
+
+std::string ReplaceQuestionFor(const std::string& file) {
+  return file.substr(file.find_last_of('/') + 1) + " already exists.\nDo you want to replace it?";
 }
 
 ListExportType ExportTypeFor(const std::string& path) {

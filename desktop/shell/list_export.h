@@ -13,6 +13,11 @@ enum class ListExportType { Csv, Text };
 // The path a save dialog's choice stands for: a name that ends in neither ".csv" nor ".txt" gets
 // the chosen filter's extension (".csv" unless the text filter was chosen).
 std::string ExportPathFor(const std::string& path, const std::string& selectedFilter);
+// Whether the file the extension was added for already exists: the save dialog asked about the
+// typed name only, so replacing that file needs its own question.
+bool ExportPathReplacesUnasked(const std::string& typed, const std::string& file);
+// The question for it, naming the file.
+std::string ReplaceQuestionFor(const std::string& file);
 // The file type the path's extension stands for: text for ".txt", else CSV.
 ListExportType ExportTypeFor(const std::string& path);
 

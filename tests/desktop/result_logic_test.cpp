@@ -172,6 +172,11 @@ TEST(ListExport, QuotesCsvFlattensTextGuardsFormulasAndReportsFailures) {
   std::stringstream bytes;
   bytes << in.rdbuf();
   EXPECT_EQ(bytes.str(), "A,B\r\n1,2\r\n");
+  // The dialog asked about "r" only: the "r.csv" it stands for is asked about again.
+  EXPECT_TRUE(ExportPathReplacesUnasked(folder / "r", path));
+  EXPECT_FALSE(ExportPathReplacesUnasked(path, path));
+  EXPECT_FALSE(ExportPathReplacesUnasked(folder / "s", folder / "s.csv"));
+  EXPECT_EQ(ReplaceQuestionFor(path), "r.csv already exists.\nDo you want to replace it?");
   EXPECT_FALSE(ExportListToFile(folder / "missing/r.csv", ListExportType::Csv, {"A"}, {}));
   if (std::filesystem::exists("/dev/full")) {
     EXPECT_FALSE(ExportListToFile("/dev/full", ListExportType::Csv, {"A"}, {{std::string(1 << 16, 'x')}}));
