@@ -93,7 +93,8 @@ bool CConfigurationToolsActionsServer::Refused() {
     ShowRefusal(this, QStringLiteral("Invalid SMTP port, please try again."));
     return true;
   }
-  if (!PlausibleServer(server->text())) {
+  // No server at all is a choice: the service then sends no mail.
+  if (!server->text().isEmpty() && !PlausibleServer(server->text())) {
     ShowRefusal(this, QStringLiteral("Invalid SMTP server, please try again."));
     return true;
   }
