@@ -18,10 +18,30 @@ std::string OneLine(std::string_view text) {
 }
 
 // Encoded words of at most 75 characters: "=?UTF-8?B?" and "?=" take 12, leaving 63 for the
-// base64 text, which carries 45 bytes (whole characters only, so a word never splits one).
+// base64 text, which carries 45 bytes (whole characters only, so a word never splits one);
+// "=?windows-1252?B?" and "?=" take 19, leaving room for 42 bytes.
 constexpr size_t kEncodedWordBytes = 45;
+constexpr size_t kEncodedCodePageWordBytes = 42;
 
 bool IsUtf8Continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// Texts the desktop program stores are UTF-8; settings of older programs hold single bytes of
+// the Windows code page, which a mail reader must not take for UTF-8.
+bool IsUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80           ? 1
+                          : (lead >> 5) == 0x6  ? 2
+                          : (lead >> 4) == 0xE  ? 3
+                          : (lead >> 3) == 0x1E ? 4
+                                                : 0;
+    if (length == 0 || lead == 0xC0 || lead == 0xC1 || lead > 0xF4 || i + length > text.size()) return false;
+    for (size_t k = 1; k < length; ++k)
+      if (!IsUtf8Continuation(text[i + k])) return false;
+    i += length;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -31,12 +51,14 @@ std::string EncodeHeaderText(std::string_view text) {
     return byte < 0x80 && (byte >= 0x20 || byte == '\t');
   });
   if (plain) return std::string(text);
+  const bool utf8 = IsUtf8(text);
+  const std::string start = utf8 ? "=?UTF-8?B?" : "=?windows-1252?B?";
   std::string encoded;
   while (!text.empty()) {
-    size_t take = std::min(text.size(), kEncodedWordBytes);
-    while (take < text.size() && take > 1 && IsUtf8Continuation(text[take])) --take;
+    size_t take = std::min(text.size(), utf8 ? kEncodedWordBytes : kEncodedCodePageWordBytes);
+    while (utf8 && take < text.size() && take > 1 && IsUtf8Continuation(text[take])) --take;
     if (!encoded.empty()) encoded += "\r\n ";
-    encoded += "=?UTF-8?B?" + Base64Encode(text.substr(0, take)) + "?=";
+    encoded += start + Base64Encode(text.substr(0, take)) + "?=";
     text.remove_prefix(take);
   }
   return encoded;

@@ -63,6 +63,8 @@ TEST(EmailMessage, NonAsciiSubjectsGoOutAsEncodedWordsOfWholeCharacters) {
             " =?UTF-8?B?w6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6nDqcOpw6k=?=\r\n"
             " =?UTF-8?B?w6nDqcOpw6nDqcOp?=");
   EXPECT_EQ(EncodeHeaderText("Plain ASCII\tstays"), "Plain ASCII\tstays");
+  // A subject an older program stored in the Windows code page is labelled so.
+  EXPECT_EQ(EncodeHeaderText("Ger\xe4t"), "=?windows-1252?B?R2Vy5HQ=?=");
 }
 
 TEST(SmtpReply, JudgesTheCodeAtTheStartOfTheLastLine) {
