@@ -62,38 +62,6 @@ class CompareCommandSource : public CommandPageSource {
   CConfigurationCompareDevices::Side& side_;
 };
 
-// The Compare Query page: one result of one side.
-class CompareQuerySource : public QueryPageSource {
- public:
-  CompareQuerySource(CConfigurationCompareDevices& dialog, int side)
-      : d_(dialog), side_(d_.sides_[static_cast<size_t>(side)]) {}
-  int RowCount() const override { return side_.list->topLevelItemCount(); }
-  QueryFields Row(int row) const override {
-    QueryFields fields{.address = side_.device->currentText().toStdString(),
-                       .pool = d_.pool_->currentText().toStdString(),
-                       .query = CellText(*side_.list, row, 0),
-                       .value = CellText(*side_.list, row, 1),
-                       .date = CellText(*side_.list, row, 2)};
-    auto key = side_.oids.find(fields.query);
-    FillStoredQuery(d_.app_, fields, key == side_.oids.end() ? nullptr : &key->second);
-    return fields;
-  }
-  void Select(int row, bool selected) override { SelectRow(*side_.list, row, selected); }
-  int AfterSet(int row, const QueryFields& sent) override {
-    CDbItem device;
-    const CDbQuery* result = StoredAsSent(d_.app_, sent, device);
-    if (!result) return row;
-    SetCellText(*side_.list, row, 1, result->m_strValue);
-    SetCellText(*side_.list, row, 2, FormatStoredTime(result->m_strTime));
-    SetCellTime(*side_.list, row, 2, result->m_strTime);
-    return row;
-  }
-
- private:
-  CConfigurationCompareDevices& d_;
-  CConfigurationCompareDevices::Side& side_;
-};
-
 CConfigurationCompareDevices::CConfigurationCompareDevices(CMirvaleApp& app, QWidget* parent)
     : QDialog(parent), app_(app) {
   setObjectName(QStringLiteral("CompareDevices"));
@@ -156,6 +124,7 @@ void CConfigurationCompareDevices::OnSelendokPool() {
     side.device->clear();
     side.count->clear();
     side.list->clear();
+    side.values.clear();
   }
   if (!pool) return;
   shell_ = !pool->IsSnmpPool();
@@ -192,7 +161,7 @@ void CConfigurationCompareDevices::OnSelendokDevice(int index) {
 void CConfigurationCompareDevices::FillSide(Side& side) {
   WaitCursor wait;
   side.list->clear();
-  side.oids.clear();
+  side.values.clear();
   const CPoolItem* pool = Pool();
   CDbItem device;
   if (!pool || !app_.Store().GetDbItem(
@@ -206,12 +175,10 @@ void CConfigurationCompareDevices::FillSide(Side& side) {
     return;
   }
   for (const auto& [key, result] : device.m_pQueries) {
-    const std::string label = result->m_strName.empty() ? result->m_strKey : result->m_strName;
-    AppendRow(*side.list, {label, result->m_strValue, FormatStoredTime(result->m_strTime)});
-    SetCellTime(*side.list, side.list->topLevelItemCount() - 1, 2, result->m_strTime);
-    side.oids[label] = result->m_strKey;
+    side.values.push_back(ValueRowOf(*result));
+    AppendRow(*side.list, ValueCells(side.values.back()));
   }
-  side.count->setText(QString::number(side.list->topLevelItemCount()));
+  side.count->setText(QString::number(side.values.size()));
   sortColumn_ = 0;
   ascending_ = false;
   SortBy(static_cast<int>(&side - sides_.data()), 0);
@@ -221,9 +188,9 @@ void CConfigurationCompareDevices::SortBy(int index, int column) {
   if (shell_) return;  // configuration lines keep their stored order
   sortColumn_ = column;
   ascending_ = !ascending_;
-  SortRows(*sides_[static_cast<size_t>(index)].list, [&](const QTreeWidgetItem& a, const QTreeWidgetItem& b) {
-    int order = column == 2 ? CompareStoredTimes(CellTime(a, 2), CellTime(b, 2))
-                            : CompareNatural(a.text(column).toStdString(), b.text(column).toStdString());
+  Side& side = sides_[static_cast<size_t>(index)];
+  SortShownRows(*side.list, side.values, [&](const ValueRow& a, const ValueRow& b) {
+    const int order = CompareValueRows(a, b, column);
     return ascending_ ? order < 0 : order > 0;
   });
 }
@@ -236,18 +203,20 @@ void CConfigurationCompareDevices::OnMarkChanges(int index) {
   if (side.mark->text() != QLatin1String(kMarkChanges)) {
     side.mark->setText(QString::fromLatin1(kMarkChanges));
   } else {
-    const std::vector<std::string> mine = ColumnTexts(*side.list), theirs = ColumnTexts(*other.list);
-    const std::vector<std::string> myValues = ColumnTexts(*side.list, 1), theirValues = ColumnTexts(*other.list, 1);
-    for (size_t row = 0; row < mine.size(); ++row) {
-      bool marked = false;
-      if (shell_) {
-        marked = !theirs.empty() && std::none_of(theirs.begin(), theirs.end(),
-                                                 [&](const std::string& t) { return SameNoCase(t, mine[row]); });
-      } else {
-        for (size_t o = 0; o < theirs.size() && !marked; ++o)
-          marked = SameNoCase(mine[row], theirs[o]) && myValues[row] != theirValues[o];
+    if (shell_) {
+      const std::vector<std::string> mine = ColumnTexts(*side.list), theirs = ColumnTexts(*other.list);
+      for (size_t row = 0; row < mine.size(); ++row)
+        if (!theirs.empty() &&
+            std::none_of(theirs.begin(), theirs.end(), [&](const std::string& t) { return SameNoCase(t, mine[row]); }))
+          side.list->m_arrMarkedRows.append(static_cast<int>(row));
+    } else {
+      for (size_t row = 0; row < side.values.size(); ++row) {
+        const ValueRow& mine = side.values[row];
+        if (std::any_of(other.values.begin(), other.values.end(), [&](const ValueRow& theirs) {
+              return SameNoCase(mine.query, theirs.query) && mine.value != theirs.value;
+            }))
+          side.list->m_arrMarkedRows.append(static_cast<int>(row));
       }
-      if (marked) side.list->m_arrMarkedRows.append(static_cast<int>(row));
     }
     side.mark->setText(QString::fromLatin1(kUnmarkChanges));
   }
@@ -263,9 +232,10 @@ void CConfigurationCompareDevices::OnClickResults(int index, int row) {
     CommandPage page(app_, source, row, QStringLiteral("Command Properties"), this);
     page.exec();
   } else {
-    CompareQuerySource source(*this, index);
-    QueryPage page(app_, source, row, QStringLiteral("Query Properties"), this);
-    page.exec();
+    Side& side = sides_[static_cast<size_t>(index)];
+    ValueListRows rows(*side.list, side.values);
+    RunQueryProperties(app_, {side.device->currentText().toStdString(), pool_->currentText().toStdString()}, rows, row,
+                       this);
   }
 }
 

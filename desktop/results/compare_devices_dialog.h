@@ -5,8 +5,10 @@
 // opens its Compare page, from which a line or value can be set on that device.
 #include <QDialog>
 #include <array>
-#include <map>
 #include <string>
+#include <vector>
+
+#include "desktop/results/result_rows.h"
 
 class QComboBox;
 class QLabel;
@@ -40,13 +42,12 @@ class CConfigurationCompareDevices : public QDialog {
 
  private:
   friend class CompareCommandSource;
-  friend class CompareQuerySource;
   struct Side {
     QComboBox* device = nullptr;
     CColorListCtrl* list = nullptr;
     LinkLabel* mark = nullptr;
     QLabel* count = nullptr;
-    std::map<std::string, std::string> oids;  // row label -> result key
+    std::vector<ValueRow> values;  // SNMP pool: the list's rows
   };
   const CPoolItem* Pool() const;
   void FillSide(Side& side);

@@ -90,8 +90,7 @@ class ReportsQuerySource : public QueryPageSource {
     if (!result->m_strPrevTime.empty()) r.cells[7] = FormatStoredTime(result->m_strPrevTime);
     r.sortTimes[5] = result->m_strTime;
     r.sortTimes[7] = result->m_strPrevTime;
-    for (int column = 4; column < 8; ++column)
-      SetCellText(*pane_.list_, row, column, r.cells[static_cast<size_t>(column)]);
+    ShowCells(*pane_.list_, row, r.cells);
     return row;
   }
 

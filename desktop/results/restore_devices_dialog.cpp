@@ -11,15 +11,15 @@
 #include <algorithm>
 
 #include "desktop/results/command_page.h"
+#include "desktop/results/configuration_restore_thread.h"
 #include "desktop/results/query_page.h"
 #include "desktop/results/restore_view.h"
 #include "desktop/results/result_widgets.h"
+#include "desktop/results/set_restore_job.h"
 #include "desktop/shell/color_list.h"
-#include "desktop/results/configuration_restore_thread.h"
 #include "desktop/shell/flat_splitter.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
-#include "desktop/results/set_restore_job.h"
 #include "desktop/shell/wait_cursor.h"
 
 namespace mirvale {
@@ -29,37 +29,6 @@ constexpr char kSelectChanges[] = "Select Changes";
 constexpr char kUnselectChanges[] = "Unselect Changes";
 
 }  // namespace
-
-// The Query Properties page over the SNMP list; each row carries its own result key.
-class RestoreQuerySource : public QueryPageSource {
- public:
-  explicit RestoreQuerySource(CConfigurationRestoreDevices& dialog) : d_(dialog) {}
-  int RowCount() const override { return static_cast<int>(d_.rows_.size()); }
-  QueryFields Row(int row) const override {
-    const auto& r = d_.rows_[static_cast<size_t>(row)];
-    QueryFields fields{.address = d_.device_->currentText().toStdString(),
-                       .pool = d_.pool_->currentText().toStdString(),
-                       .query = r.cells[0],
-                       .value = r.cells[1],
-                       .date = r.cells[2]};
-    FillStoredQuery(d_.app_, fields, &r.key);
-    return fields;
-  }
-  void Select(int row, bool selected) override { SelectRow(*d_.list_, row, selected); }
-  int AfterSet(int row, const QueryFields& sent) override {
-    CDbItem device;
-    const CDbQuery* result = StoredAsSent(d_.app_, sent, device);
-    if (!result) return row;
-    auto& r = d_.rows_[static_cast<size_t>(row)];
-    r = d_.MakeSnmpRow(*result);
-    for (int column = 1; column < 5; ++column)
-      SetCellText(*d_.list_, row, column, r.cells[static_cast<size_t>(column)]);
-    return row;
-  }
-
- private:
-  CConfigurationRestoreDevices& d_;
-};
 
 // One configuration view as the Command Properties page steps through it.
 class RestoreViewRows : public ConfigurationRows {
@@ -162,14 +131,6 @@ void CConfigurationRestoreDevices::FillViews() {
   current_->FillConfiguration(pool, device);
 }
 
-CConfigurationRestoreDevices::SnmpRow CConfigurationRestoreDevices::MakeSnmpRow(const CDbQuery& result) const {
-  return {{result.m_strName.empty() ? result.m_strKey : result.m_strName, result.m_strValue,
-           FormatStoredTime(result.m_strTime), result.m_strPrevValue,
-           result.m_strPrevTime.empty() ? "" : FormatStoredTime(result.m_strPrevTime)},
-          {result.m_strTime, result.m_strPrevTime},
-          result.m_strKey};
-}
-
 void CConfigurationRestoreDevices::OnSelchangeDevice() {
   link_->setText(QString::fromLatin1(kSelectChanges));
   WaitCursor wait;
@@ -184,7 +145,7 @@ void CConfigurationRestoreDevices::OnSelchangeDevice() {
   CDbItem device;
   if (app_.Store().GetDbItem(DeviceKey(pool_->currentText().toStdString(), device_->currentText().toStdString()),
                              device))
-    for (const auto& [key, result] : device.m_pQueries) rows_.push_back(MakeSnmpRow(*result));
+    for (const auto& [key, result] : device.m_pQueries) rows_.push_back(ValueRowOf(*result));
   count_->setText(QString::number(rows_.size()));
   sortColumn_ = 0;
   ascending_ = true;
@@ -198,17 +159,13 @@ void CConfigurationRestoreDevices::SortBy(int column) {
 }
 
 void CConfigurationRestoreDevices::FillSnmpList() {
-  const int column = sortColumn_;
-  std::stable_sort(rows_.begin(), rows_.end(), [&](const SnmpRow& a, const SnmpRow& b) {
-    int order = column == 2 ? CompareStoredTimes(a.times[0], b.times[0])
-                : column == 4
-                    ? CompareStoredTimes(a.times[1], b.times[1])
-                    : CompareNatural(a.cells[static_cast<size_t>(column)], b.cells[static_cast<size_t>(column)]);
+  std::stable_sort(rows_.begin(), rows_.end(), [this](const ValueRow& a, const ValueRow& b) {
+    const int order = CompareValueRows(a, b, sortColumn_);
     return ascending_ ? order < 0 : order > 0;
   });
   QSignalBlocker quiet(list_);
   list_->clear();
-  for (const auto& row : rows_) AppendRow(*list_, row.cells, true);
+  for (const auto& row : rows_) AppendRow(*list_, ValueCells(row), true);
   UpdateRestoreButton();
 }
 
@@ -228,7 +185,7 @@ void CConfigurationRestoreDevices::OnSelectChanges() {
   if (list_->isVisibleTo(this)) {
     QSignalBlocker quiet(list_);
     for (int row = 0; row < list_->topLevelItemCount(); ++row)
-      SetTicked(*list_, row, select && !CellText(*list_, row, 4).empty());
+      SetTicked(*list_, row, select && !rows_[static_cast<size_t>(row)].prevTime.empty());
   } else {
     QSignalBlocker quiet(&previous_->List());
     if (select)
@@ -258,10 +215,10 @@ void CConfigurationRestoreDevices::OnRestoreChanges() {
   } else if (known) {
     for (int row = 0; row < list_->topLevelItemCount(); ++row) {
       if (!IsTicked(*list_, row)) continue;
-      const SnmpRow& r = rows_[static_cast<size_t>(row)];
+      const ValueRow& r = rows_[static_cast<size_t>(row)];
       if (!device.m_pQueries.Contains(r.key)) continue;
-      requests.push_back({address + "/" + r.key, CRestoreItem{pool, address, device.m_strName, r.cells[0], r.key,
-                                                              r.cells[3], "", app_.UserName()}});
+      requests.push_back({address + "/" + r.key, CRestoreItem{pool, address, device.m_strName, r.query, r.key,
+                                                              r.prevValue, "", app_.UserName()}});
     }
   }
   if (!SetRestoreJob(app_, this, requests)) return;
@@ -273,7 +230,7 @@ void CConfigurationRestoreDevices::OnRestoreChanges() {
       FillViews();
     } else {
       for (size_t row = 0; row < rows_.size(); ++row)
-        if (const CDbQuery* result = device.m_pQueries.Find(rows_[row].key)) rows_[row] = MakeSnmpRow(*result);
+        if (const CDbQuery* result = device.m_pQueries.Find(rows_[row].key)) rows_[row] = ValueRowOf(*result);
       FillSnmpList();
     }
     link_->setText(QString::fromLatin1(kSelectChanges));
@@ -285,9 +242,8 @@ void CConfigurationRestoreDevices::OnRestoreChanges() {
 
 void CConfigurationRestoreDevices::OnClickResults(int row) {
   if (row < 0 || row >= static_cast<int>(rows_.size())) return;
-  RestoreQuerySource source(*this);
-  QueryPage page(app_, source, row, QStringLiteral("Query Properties"), this);
-  page.exec();
+  ValueListRows rows(*list_, rows_);
+  RunQueryProperties(app_, {device_->currentText().toStdString(), pool_->currentText().toStdString()}, rows, row, this);
 }
 
 void CConfigurationRestoreDevices::OnClickConfiguration(CConfigurationRestoreView& view, int row) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "desktop/results/result_logic.h"
+#include "desktop/results/result_rows.h"
 
 class QComboBox;
 class QLabel;
@@ -46,18 +47,11 @@ class CConfigurationRestoreDevices : public QDialog {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  friend class RestoreQuerySource;
   friend class RestoreViewRows;
-  struct SnmpRow {
-    std::vector<std::string> cells;  // Query, Value, Date, Prev Value, Prev Date
-    std::vector<std::string> times;  // the stored times behind Date and Prev Date
-    std::string key;                 // the result's own key
-  };
   const CPoolItem* Pool() const;
   void FillSnmpList();
   void FillViews();
   void UpdateRestoreButton();
-  SnmpRow MakeSnmpRow(const CDbQuery& result) const;
 
   CMirvaleApp& app_;
   QComboBox *pool_, *device_;
@@ -67,7 +61,7 @@ class CConfigurationRestoreDevices : public QDialog {
   CFlatSplitterWnd* splitter_;
   CConfigurationRestoreView *current_, *previous_;
   QPushButton* restore_;
-  std::vector<SnmpRow> rows_;
+  std::vector<ValueRow> rows_;  // the SNMP list's rows
   int sortColumn_ = 0;
   bool ascending_ = true;
 };

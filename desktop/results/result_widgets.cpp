@@ -72,20 +72,29 @@ void SetListColumns(CColorListCtrl& list, const std::vector<std::pair<QString, i
     if (columns[i].second > 0) list.setColumnWidth(i, columns[i].second);
 }
 
+namespace {
+
+void SetTexts(const CColorListCtrl& list, QTreeWidgetItem& item, const std::vector<std::string>& cells) {
+  const int shown = std::min(static_cast<int>(cells.size()), list.columnCount());
+  for (int i = 0; i < shown; ++i) item.setText(i, QString::fromStdString(cells[static_cast<size_t>(i)]));
+}
+
+}  // namespace
+
 QTreeWidgetItem* AppendRow(CColorListCtrl& list, const std::vector<std::string>& cells, bool checkable) {
   auto* item = new QTreeWidgetItem(&list);
-  for (int i = 0; i < static_cast<int>(cells.size()); ++i) item->setText(i, QString::fromStdString(cells[i]));
+  SetTexts(list, *item, cells);
   if (checkable) item->setCheckState(0, Qt::Unchecked);
   return item;
+}
+
+void ShowCells(CColorListCtrl& list, int row, const std::vector<std::string>& cells) {
+  if (QTreeWidgetItem* item = list.topLevelItem(row)) SetTexts(list, *item, cells);
 }
 
 std::string CellText(const CColorListCtrl& list, int row, int column) {
   const QTreeWidgetItem* item = list.topLevelItem(row);
   return item ? item->text(column).toStdString() : std::string();
-}
-
-void SetCellText(CColorListCtrl& list, int row, int column, const std::string& text) {
-  if (QTreeWidgetItem* item = list.topLevelItem(row)) item->setText(column, QString::fromStdString(text));
 }
 
 void SelectRow(CColorListCtrl& list, int row, bool selected) {
@@ -152,6 +161,10 @@ void AddButtonBand(QDialog& dialog, QBoxLayout& layout, QPushButton* request) {
   QObject::connect(close, &QPushButton::clicked, &dialog, &QDialog::reject);
 }
 
+void SetCellText(CColorListCtrl& list, int row, int column, const std::string& text) {
+  if (QTreeWidgetItem* item = list.topLevelItem(row)) item->setText(column, QString::fromStdString(text));
+}
+
 void SetCellTime(CColorListCtrl& list, int row, int column, const std::string& seconds) {
   if (QTreeWidgetItem* item = list.topLevelItem(row))
     item->setData(column, Qt::UserRole, QString::fromStdString(seconds));
@@ -167,6 +180,23 @@ void SortRows(CColorListCtrl& list, const std::function<bool(const QTreeWidgetIt
   while (list.topLevelItemCount() > 0) items.append(list.takeTopLevelItem(0));
   std::stable_sort(items.begin(), items.end(), [&](QTreeWidgetItem* a, QTreeWidgetItem* b) { return less(*a, *b); });
   list.addTopLevelItems(items);
+}
+
+void ReorderRows(CColorListCtrl& list, const std::vector<size_t>& order) {
+  QSignalBlocker quiet(&list);
+  QList<QTreeWidgetItem*> taken;
+  while (list.topLevelItemCount() > 0) taken.append(list.takeTopLevelItem(0));
+  QList<QTreeWidgetItem*> items;
+  for (size_t i : order) items.append(taken[static_cast<qsizetype>(i)]);
+  list.addTopLevelItems(items);
+}
+
+void ValueListRows::Select(int row, bool selected) { SelectRow(list_, row, selected); }
+
+void ValueListRows::Refresh(int row, const CDbQuery& stored) {
+  ValueRow& shown = rows_[static_cast<size_t>(row)];
+  RefreshValues(shown, stored);
+  ShowCells(list_, row, ValueCells(shown));
 }
 
 }  // namespace mirvale

@@ -1,11 +1,15 @@
 #pragma once
 // Small pieces the results views share: the link-style label, the pane and dialog painting, and
-// filling a colour list from rows of texts.
+// showing a dialog's rows in a colour list.
 #include <QLabel>
 #include <QString>
+#include <algorithm>
 #include <functional>
+#include <numeric>
 #include <string>
 #include <vector>
+
+#include "desktop/results/result_rows.h"
 
 class QBoxLayout;
 class QHBoxLayout;
@@ -46,9 +50,11 @@ bool ClickedTickBox(const CColorListCtrl& list, const QTreeWidgetItem* item);
 
 // Replaces the list's columns (headings with widths; 0 keeps the default width).
 void SetListColumns(CColorListCtrl& list, const std::vector<std::pair<QString, int>>& columns);
+// A row shows as many of its cells as the list has columns.
 QTreeWidgetItem* AppendRow(CColorListCtrl& list, const std::vector<std::string>& cells, bool checkable = false);
+void ShowCells(CColorListCtrl& list, int row, const std::vector<std::string>& cells);
+// What the list shows in a cell (the tests read the lists through it).
 std::string CellText(const CColorListCtrl& list, int row, int column);
-void SetCellText(CColorListCtrl& list, int row, int column, const std::string& text);
 // Selects the one row and scrolls it into view (or clears the selection of a row).
 void SelectRow(CColorListCtrl& list, int row, bool selected = true);
 bool IsTicked(const CColorListCtrl& list, int row);
@@ -70,10 +76,38 @@ void AddChoices(QWidget& owner, QBoxLayout& layout, const std::vector<std::pair<
 // The dialogs' bottom band: the request button (when there is one) and Close, which rejects.
 void AddButtonBand(QDialog& dialog, QBoxLayout& layout, QPushButton* request);
 
-// The stored time behind a date cell, kept with the row for sorting.
+void SetCellText(CColorListCtrl& list, int row, int column, const std::string& text);
 void SetCellTime(CColorListCtrl& list, int row, int column, const std::string& seconds);
 std::string CellTime(const QTreeWidgetItem& item, int column);
-// Re-orders the list's rows (ticks kept) by less(a, b).
 void SortRows(CColorListCtrl& list, const std::function<bool(const QTreeWidgetItem&, const QTreeWidgetItem&)>& less);
+// Puts the list's rows in order (each position once); the items move, ticks and all.
+void ReorderRows(CColorListCtrl& list, const std::vector<size_t>& order);
+// Sorts rows, which list shows in their order, and the list's rows with them (ticks kept).
+template <typename Row, typename Less>
+void SortShownRows(CColorListCtrl& list, std::vector<Row>& rows, Less less) {
+  std::vector<size_t> order(rows.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return less(rows[a], rows[b]); });
+  ReorderRows(list, order);
+  std::vector<Row> sorted;
+  sorted.reserve(rows.size());
+  for (size_t i : order) sorted.push_back(std::move(rows[i]));
+  rows = std::move(sorted);
+}
+
+// A list's SNMP result rows, shown in their order, as the Query Properties page steps through
+// them.
+class ValueListRows : public StoredValueRows {
+ public:
+  ValueListRows(CColorListCtrl& list, std::vector<ValueRow>& rows) : list_(list), rows_(rows) {}
+  int RowCount() const override { return static_cast<int>(rows_.size()); }
+  Row At(int row) const override { return ShownValue(rows_[static_cast<size_t>(row)]); }
+  void Select(int row, bool selected) override;
+  void Refresh(int row, const CDbQuery& stored) override;
+
+ private:
+  CColorListCtrl& list_;
+  std::vector<ValueRow>& rows_;
+};
 
 }  // namespace mirvale
