@@ -30,6 +30,13 @@ void FillStoredQuery(CMirvaleApp& app, QueryFields& fields, const std::string* k
   if (result) FillResultFields(fields, *result, app.Document().m_mapPools.Find(fields.pool));
 }
 
+QueryFields StoredValueFields(CMirvaleApp& app, const RowsDevice& device, const StoredValueRows::Row& shown) {
+  QueryFields fields{
+      .address = device.address, .pool = device.pool, .query = shown.query, .value = shown.value, .date = shown.date};
+  FillStoredQuery(app, fields, &shown.key);
+  return fields;
+}
+
 const CDbQuery* StoredAsSent(CMirvaleApp& app, const QueryFields& sent, CDbItem& device) {
   if (!app.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return nullptr;
   const CDbQuery* result = device.m_pQueries.Find(sent.oid);
@@ -105,16 +112,7 @@ class StoredValuesSource : public QueryPageSource {
   StoredValuesSource(CMirvaleApp& app, const RowsDevice& device, StoredValueRows& rows)
       : app_(app), device_(device), rows_(rows) {}
   int RowCount() const override { return rows_.RowCount(); }
-  QueryFields Row(int row) const override {
-    const StoredValueRows::Row shown = rows_.At(row);
-    QueryFields fields{.address = device_.address,
-                       .pool = device_.pool,
-                       .query = shown.query,
-                       .value = shown.value,
-                       .date = shown.date};
-    FillStoredQuery(app_, fields, &shown.key);
-    return fields;
-  }
+  QueryFields Row(int row) const override { return StoredValueFields(app_, device_, rows_.At(row)); }
   void Select(int row, bool selected) override { rows_.Select(row, selected); }
   int AfterSet(int row, const QueryFields& sent) override {
     CDbItem device;

@@ -36,6 +36,8 @@ void FillResultFields(QueryFields& fields, const CDbQuery& result, const CPoolIt
 // Fills fields.name from the stored device at fields.pool and fields.address and, when key is
 // given and the device holds a result under it, the result's fields as FillResultFields does.
 void FillStoredQuery(CMirvaleApp& app, QueryFields& fields, const std::string* key);
+// The fields of a row showing one of device's stored results: its texts as shown, the rest from the store.
+QueryFields StoredValueFields(CMirvaleApp& app, const RowsDevice& device, const StoredValueRows::Row& shown);
 // After a successful set: the device's stored result under the identifier sent, when it now
 // holds the value sent; null otherwise (the row then keeps its texts).
 const CDbQuery* StoredAsSent(CMirvaleApp& app, const QueryFields& sent, CDbItem& device);

@@ -161,27 +161,6 @@ void AddButtonBand(QDialog& dialog, QBoxLayout& layout, QPushButton* request) {
   QObject::connect(close, &QPushButton::clicked, &dialog, &QDialog::reject);
 }
 
-void SetCellText(CColorListCtrl& list, int row, int column, const std::string& text) {
-  if (QTreeWidgetItem* item = list.topLevelItem(row)) item->setText(column, QString::fromStdString(text));
-}
-
-void SetCellTime(CColorListCtrl& list, int row, int column, const std::string& seconds) {
-  if (QTreeWidgetItem* item = list.topLevelItem(row))
-    item->setData(column, Qt::UserRole, QString::fromStdString(seconds));
-}
-
-std::string CellTime(const QTreeWidgetItem& item, int column) {
-  return item.data(column, Qt::UserRole).toString().toStdString();
-}
-
-void SortRows(CColorListCtrl& list, const std::function<bool(const QTreeWidgetItem&, const QTreeWidgetItem&)>& less) {
-  QSignalBlocker quiet(&list);
-  QList<QTreeWidgetItem*> items;
-  while (list.topLevelItemCount() > 0) items.append(list.takeTopLevelItem(0));
-  std::stable_sort(items.begin(), items.end(), [&](QTreeWidgetItem* a, QTreeWidgetItem* b) { return less(*a, *b); });
-  list.addTopLevelItems(items);
-}
-
 void ReorderRows(CColorListCtrl& list, const std::vector<size_t>& order) {
   QSignalBlocker quiet(&list);
   QList<QTreeWidgetItem*> taken;

@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QString>
 #include <algorithm>
-#include <functional>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -76,10 +75,6 @@ void AddChoices(QWidget& owner, QBoxLayout& layout, const std::vector<std::pair<
 // The dialogs' bottom band: the request button (when there is one) and Close, which rejects.
 void AddButtonBand(QDialog& dialog, QBoxLayout& layout, QPushButton* request);
 
-void SetCellText(CColorListCtrl& list, int row, int column, const std::string& text);
-void SetCellTime(CColorListCtrl& list, int row, int column, const std::string& seconds);
-std::string CellTime(const QTreeWidgetItem& item, int column);
-void SortRows(CColorListCtrl& list, const std::function<bool(const QTreeWidgetItem&, const QTreeWidgetItem&)>& less);
 // Puts the list's rows in order (each position once); the items move, ticks and all.
 void ReorderRows(CColorListCtrl& list, const std::vector<size_t>& order);
 // Sorts rows, which list shows in their order, and the list's rows with them (ticks kept).

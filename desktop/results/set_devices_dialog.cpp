@@ -15,15 +15,15 @@
 #include <functional>
 
 #include "desktop/results/command_page.h"
+#include "desktop/results/configuration_restore_thread.h"
 #include "desktop/results/drop_down_combo.h"
 #include "desktop/results/query_page.h"
 #include "desktop/results/result_logic.h"
 #include "desktop/results/result_widgets.h"
+#include "desktop/results/set_restore_job.h"
 #include "desktop/shell/color_list.h"
-#include "desktop/results/configuration_restore_thread.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
-#include "desktop/results/set_restore_job.h"
 #include "desktop/shell/wait_cursor.h"
 
 namespace mirvale {
@@ -74,24 +74,26 @@ std::vector<std::string> LineTexts(const CDbItem& device, std::vector<const CDbQ
 class ChangeCommandSource : public CommandPageSource {
  public:
   explicit ChangeCommandSource(CConfigurationSetDevices& dialog) : d_(dialog) {}
-  int RowCount() const override { return d_.list_->topLevelItemCount(); }
+  int RowCount() const override { return static_cast<int>(d_.rows_.size()); }
   CommandFields Row(int row) const override {
-    CommandParts parts = SplitCommandCell(CellText(*d_.list_, row, 2));
-    return {CellText(*d_.list_, row, 0),
-            CellText(*d_.list_, row, 1),
-            d_.pool_->currentText().toStdString(),
-            CellText(*d_.list_, row, 3),
-            parts.command,
-            parts.parameters};
+    const SetRow& r = d_.rows_[static_cast<size_t>(row)];
+    CommandParts parts = SplitCommandCell(r.command);
+    return {.address = r.address,
+            .name = r.name,
+            .pool = d_.pool_->currentText().toStdString(),
+            .date = FormatStoredTime(r.commandTime),
+            .command = parts.command,
+            .parameters = parts.parameters};
   }
   void Select(int row, bool selected) override { SelectRow(*d_.list_, row, selected); }
   int AfterSet(int row, const CommandFields& sent) override {
     CDbItem device;
     if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
     const bool nested = sent.command.find(kPathMarker) != std::string::npos;
-    SetCellText(*d_.list_, row, 2,
-                nested ? sent.command + std::string(kPathMarker) + sent.parameters : sent.parameters);
-    SetCellText(*d_.list_, row, 3, FormatStoredTime(device.m_strScanTime));
+    SetRow& r = d_.rows_[static_cast<size_t>(row)];
+    r.command = nested ? sent.command + std::string(kPathMarker) + sent.parameters : sent.parameters;
+    r.commandTime = device.m_strScanTime;
+    d_.ShowRow(row);
     return row;
   }
 
@@ -103,29 +105,18 @@ class ChangeCommandSource : public CommandPageSource {
 class ChangeQuerySource : public QueryPageSource {
  public:
   explicit ChangeQuerySource(CConfigurationSetDevices& dialog) : d_(dialog) {}
-  int RowCount() const override { return d_.list_->topLevelItemCount(); }
+  int RowCount() const override { return static_cast<int>(d_.rows_.size()); }
   QueryFields Row(int row) const override {
-    QueryFields fields{.address = CellText(*d_.list_, row, 0),
-                       .name = CellText(*d_.list_, row, 1),
-                       .pool = d_.pool_->currentText().toStdString(),
-                       .query = CellText(*d_.list_, row, 2),
-                       .value = CellText(*d_.list_, row, 3),
-                       .date = CellText(*d_.list_, row, 4)};
-    CDbItem device;
-    auto key = d_.m_mapResultOids.find(fields.query);
-    if (key == d_.m_mapResultOids.end() || !d_.app_.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device))
-      return fields;
-    const CDbQuery* result = device.m_pQueries.Find(key->second);
-    if (!result) return fields;
-    FillResultFields(fields, *result, d_.Pool());
-    return fields;
+    const SetRow& r = d_.rows_[static_cast<size_t>(row)];
+    return StoredValueFields(d_.app_, {r.address, d_.pool_->currentText().toStdString()}, ShownValue(r.result));
   }
   void Select(int row, bool selected) override { SelectRow(*d_.list_, row, selected); }
   int AfterSet(int row, const QueryFields& sent) override {
     CDbItem device;
     const CDbQuery* result = StoredAsSent(d_.app_, sent, device);
     if (!result) return row;
-    d_.ShowStoredResult(row, *result);
+    RefreshValues(d_.rows_[static_cast<size_t>(row)].result, *result);
+    d_.ShowRow(row);
     return row;
   }
 
@@ -218,14 +209,17 @@ void CConfigurationSetDevices::OnSelendokPool() {
   }
   QSignalBlocker quiet(list_);
   SetListColumns(*list_, columns);
+  rows_.clear();
   if (pool) {
     DeviceDatabaseMap devices;
     app_.Store().CopyDatabaseMap(devices);
     for (const auto& [key, device] : devices)
-      if (device->m_strPool == pool_->currentText().toStdString())
-        AppendRow(*list_, {device->m_strAddress, device->m_strName}, true);
+      if (device->m_strPool == pool_->currentText().toStdString()) {
+        rows_.push_back({.address = device->m_strAddress, .name = device->m_strName});
+        AppendRow(*list_, SetRowCells(rows_.back(), shell_), true);
+      }
   }
-  count_->setText(QString::number(list_->topLevelItemCount()));
+  count_->setText(QString::number(rows_.size()));
   sortColumn_ = 0;
   ascending_ = false;
   SortBy(0);
@@ -235,31 +229,14 @@ void CConfigurationSetDevices::OnSelendokPool() {
 void CConfigurationSetDevices::SortBy(int column) {
   sortColumn_ = column;
   ascending_ = !ascending_;
-  const bool date = shell_ ? column == 3 : column == 4 || column == 6;
-  SortRows(*list_, [&](const QTreeWidgetItem& a, const QTreeWidgetItem& b) {
-    const std::string x = a.text(column).toStdString(), y = b.text(column).toStdString();
-    int order = column == 0 ? CompareAddresses(x, y)
-                : date      ? CompareStoredTimes(CellTime(a, column), CellTime(b, column))
-                            : CompareNatural(x, y);
+  SortShownRows(*list_, rows_, [&](const SetRow& a, const SetRow& b) {
+    const int order = CompareSetRows(a, b, column, shell_);
     return ascending_ ? order < 0 : order > 0;
   });
 }
 
-void CConfigurationSetDevices::ShowStoredResult(int row, const CDbQuery& result) {
-  SetCellText(*list_, row, 3, result.m_strValue);
-  SetCellText(*list_, row, 4, FormatStoredTime(result.m_strTime));
-  SetCellText(*list_, row, 5, result.m_strPrevValue);
-  SetCellText(*list_, row, 6, FormatStoredTime(result.m_strPrevTime));  // empty stays empty
-  SetRowTimes(row, result.m_strTime, result.m_strPrevTime);
-}
-
-void CConfigurationSetDevices::SetRowTimes(int row, const std::string& first, const std::string& second) {
-  if (shell_) {
-    SetCellTime(*list_, row, 3, first);
-  } else {
-    SetCellTime(*list_, row, 4, first);
-    SetCellTime(*list_, row, 6, second);
-  }
+void CConfigurationSetDevices::ShowRow(int row) {
+  ShowCells(*list_, row, SetRowCells(rows_[static_cast<size_t>(row)], shell_));
 }
 
 void CConfigurationSetDevices::FillShellPicker() {
@@ -373,14 +350,15 @@ void CConfigurationSetDevices::Pick(QTreeWidgetItem* item) {
   const std::string poolName = pool_->currentText().toStdString();
   QSignalBlocker quiet(list_);
   auto firstRowOf = [&](const std::string& address) {
-    for (int row = 0; row < list_->topLevelItemCount(); ++row)
-      if (CellText(*list_, row, 0) == address) return row;
+    for (size_t row = 0; row < rows_.size(); ++row)
+      if (rows_[row].address == address) return static_cast<int>(row);
     return -1;
   };
   if (pool->IsShellPool()) {
-    for (int row = 0; row < list_->topLevelItemCount(); ++row) {
-      SetCellText(*list_, row, 2, "");
-      SetCellText(*list_, row, 3, "");
+    for (int row = 0; row < static_cast<int>(rows_.size()); ++row) {
+      rows_[static_cast<size_t>(row)].command.clear();
+      rows_[static_cast<size_t>(row)].commandTime.clear();
+      ShowRow(row);
       SelectRow(*list_, row, false);
     }
     for (QTreeWidgetItem* parent = item->parent(); parent; parent = parent->parent())
@@ -391,9 +369,9 @@ void CConfigurationSetDevices::Pick(QTreeWidgetItem* item) {
       for (const auto& walked : ForwardStackWalk(LineTexts(*device, lines))) {
         const int row = walked.Path() == m_strPicked ? firstRowOf(device->m_strAddress) : -1;
         if (row < 0) continue;
-        SetCellText(*list_, row, 2, walked.Path());
-        SetCellText(*list_, row, 3, FormatStoredTime(lines[walked.index]->m_strTime));
-        SetRowTimes(row, lines[walked.index]->m_strTime);
+        rows_[static_cast<size_t>(row)].command = walked.Path();
+        rows_[static_cast<size_t>(row)].commandTime = lines[walked.index]->m_strTime;
+        ShowRow(row);
       }
     }
     CommandParts parts = SplitCommandCell(m_strPicked);
@@ -403,16 +381,18 @@ void CConfigurationSetDevices::Pick(QTreeWidgetItem* item) {
     value_->setText(QString::fromStdString(parts.parameters));
   }
   if (pool->IsSnmpPool()) {
-    for (int row = 0; row < list_->topLevelItemCount(); ++row)
-      for (int column = 2; column < 7; ++column) SetCellText(*list_, row, column, "");
+    for (int row = 0; row < static_cast<int>(rows_.size()); ++row) {
+      rows_[static_cast<size_t>(row)].result = {};
+      ShowRow(row);
+    }
     const std::string oid = PickedOid();
     for (const auto& [key, device] : devices) {
       if (device->m_strPool != poolName || oid.empty()) continue;
       const CDbQuery* result = device->m_pQueries.Find(oid);
       const int row = result ? firstRowOf(device->m_strAddress) : -1;
       if (row < 0) continue;
-      SetCellText(*list_, row, 2, result->m_strName.empty() ? result->m_strKey : result->m_strName);
-      ShowStoredResult(row, *result);
+      rows_[static_cast<size_t>(row)].result = ValueRowOf(*result);
+      ShowRow(row);
     }
     command_->clear();
     command_->addItem(QString::fromStdString(m_strPicked));
@@ -453,7 +433,8 @@ void CConfigurationSetDevices::OnSetChanges() {
   std::vector<RestoreRequest> requests;
   for (int row = 0; pool && row < list_->topLevelItemCount(); ++row) {
     if (!IsTicked(*list_, row)) continue;
-    const std::string address = CellText(*list_, row, 0), name = CellText(*list_, row, 1);
+    const std::string& address = rows_[static_cast<size_t>(row)].address;
+    const std::string& name = rows_[static_cast<size_t>(row)].name;
     if (pool->IsShellPool())
       requests.push_back(
           {address + "/" + picked, CRestoreItem{poolName, address, name, picked, "", value, "", app_.UserName()}});
@@ -470,16 +451,17 @@ void CConfigurationSetDevices::OnSetChanges() {
     failed = failed || !RequestSucceeded(app_.Document(), request.key);
     CDbItem device;
     if (app_.Store().GetDbItem(DeviceKey(poolName, request.item.m_strAddress), device)) {
-      for (int row = 0; row < list_->topLevelItemCount(); ++row) {
-        if (CellText(*list_, row, 0) != request.item.m_strAddress) continue;
+      for (int row = 0; row < static_cast<int>(rows_.size()); ++row) {
+        SetRow& r = rows_[static_cast<size_t>(row)];
+        if (r.address != request.item.m_strAddress) continue;
         if (pool->IsShellPool()) {
-          SetCellText(*list_, row, 2, value == picked ? value : picked + std::string(kPathMarker) + value);
-          SetCellText(*list_, row, 3, FormatStoredTime(device.m_strScanTime));
-          SetRowTimes(row, device.m_strScanTime);
+          r.command = value == picked ? value : picked + std::string(kPathMarker) + value;
+          r.commandTime = device.m_strScanTime;
         } else if (const CDbQuery* result = device.m_pQueries.Find(request.item.m_strOid)) {
-          SetCellText(*list_, row, 2, picked);
-          ShowStoredResult(row, *result);
+          r.result = ValueRowOf(*result);
+          r.result.query = picked;  // the row names the value as it was picked
         }
+        ShowRow(row);
       }
     }
     for (int row = 0; row < list_->topLevelItemCount(); ++row) SetTicked(*list_, row, false);

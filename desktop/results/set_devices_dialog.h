@@ -5,6 +5,9 @@
 #include <QDialog>
 #include <map>
 #include <string>
+#include <vector>
+
+#include "desktop/results/result_rows.h"
 
 class QComboBox;
 class QLabel;
@@ -17,7 +20,6 @@ namespace mirvale {
 
 class CColorListCtrl;
 class CMirvaleApp;
-struct CDbQuery;
 class DropDownCombo;
 class LinkLabel;
 struct CPoolItem;
@@ -55,9 +57,7 @@ class CConfigurationSetDevices : public QDialog {
   void FillShellPicker();
   void FillSnmpPicker();
   std::string PickedOid() const;
-  void SetRowTimes(int row, const std::string& first, const std::string& second = {});
-  // An SNMP row's Value, Date, Prev Value and Prev Date from the stored result.
-  void ShowStoredResult(int row, const CDbQuery& result);
+  void ShowRow(int row);
 
   CMirvaleApp& app_;
   QComboBox* pool_;
@@ -66,6 +66,7 @@ class CConfigurationSetDevices : public QDialog {
   LinkLabel* selectAll_;
   QLabel* count_;
   CColorListCtrl* list_;
+  std::vector<SetRow> rows_;  // the list's rows
   QTreeWidget* picker_;
   QPushButton* set_;
   bool shell_ = true;
