@@ -17,7 +17,7 @@ namespace mirvale {
 class CMirvaleApp;
 
 struct CommandFields {
-  std::string address, name, pool, date, command, parameters;
+  std::string address{}, name{}, pool{}, date{}, command{}, parameters{};
 };
 
 class CommandPageSource : public PageRows {

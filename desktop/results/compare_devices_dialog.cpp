@@ -33,17 +33,14 @@ class CompareCommandSource : public CommandPageSource {
  public:
   CompareCommandSource(CConfigurationCompareDevices& dialog, int side)
       : d_(dialog), side_(d_.sides_[static_cast<size_t>(side)]) {}
-  int RowCount() const override { return side_.list->topLevelItemCount(); }
+  int RowCount() const override { return static_cast<int>(side_.lines.size()); }
   CommandFields Row(int row) const override {
-    CommandParts parts = RowCommand(ColumnTexts(*side_.list), static_cast<size_t>(row));
-    const std::string heading = side_.list->headerItem()->text(0).toStdString();
-    const size_t colon = heading.find(':');
-    CommandFields fields{side_.device->currentText().toStdString(),
-                         "",
-                         d_.pool_->currentText().toStdString(),
-                         colon == std::string::npos ? "" : Trim(heading.substr(colon + 1)),
-                         parts.command,
-                         parts.parameters};
+    CommandParts parts = RowCommand(side_.lines, static_cast<size_t>(row));
+    CommandFields fields{.address = side_.device->currentText().toStdString(),
+                         .pool = d_.pool_->currentText().toStdString(),
+                         .date = side_.date,
+                         .command = parts.command,
+                         .parameters = parts.parameters};
     FillDeviceName(d_.app_, fields);
     return fields;
   }
@@ -52,7 +49,7 @@ class CompareCommandSource : public CommandPageSource {
     CDbItem device;
     if (!d_.app_.Store().GetDbItem(DeviceKey(sent.pool, sent.address), device)) return row;
     d_.FillSide(side_);
-    row = RowOfSent(ColumnTexts(*side_.list), sent, row);
+    row = RowOfSent(side_.lines, sent, row);
     SelectRow(*side_.list, row);
     return row;
   }
@@ -114,6 +111,13 @@ QComboBox& CConfigurationCompareDevices::DeviceCombo(int side) { return *sides_[
 CColorListCtrl& CConfigurationCompareDevices::List(int side) { return *sides_[static_cast<size_t>(side)].list; }
 LinkLabel& CConfigurationCompareDevices::MarkLink(int side) { return *sides_[static_cast<size_t>(side)].mark; }
 
+void CConfigurationCompareDevices::Side::ClearRows() {
+  list->clear();
+  lines.clear();
+  date.clear();
+  values.clear();
+}
+
 const CPoolItem* CConfigurationCompareDevices::Pool() const {
   return app_.Document().m_mapPools.Find(pool_->currentText().toStdString());
 }
@@ -123,8 +127,7 @@ void CConfigurationCompareDevices::OnSelendokPool() {
   for (Side& side : sides_) {
     side.device->clear();
     side.count->clear();
-    side.list->clear();
-    side.values.clear();
+    side.ClearRows();
   }
   if (!pool) return;
   shell_ = !pool->IsSnmpPool();
@@ -160,18 +163,20 @@ void CConfigurationCompareDevices::OnSelendokDevice(int index) {
 
 void CConfigurationCompareDevices::FillSide(Side& side) {
   WaitCursor wait;
-  side.list->clear();
-  side.values.clear();
+  side.ClearRows();
   const CPoolItem* pool = Pool();
   CDbItem device;
   if (!pool || !app_.Store().GetDbItem(
                    DeviceKey(pool_->currentText().toStdString(), side.device->currentText().toStdString()), device))
     return;
   if (shell_) {
-    SetListColumns(*side.list,
-                   {{QString::fromStdString("Current Configuration: " + FormatStoredTime(device.m_strScanTime)), 0}});
+    side.date = FormatStoredTime(device.m_strScanTime);
+    SetListColumns(*side.list, {{QString::fromStdString("Current Configuration: " + side.date), 0}});
     for (const CDbQuery* line : ConfigurationLines(device))
-      if (IsCurrentLine(*line, device)) AppendRow(*side.list, {line->m_strValue});
+      if (IsCurrentLine(*line, device)) {
+        side.lines.push_back(line->m_strValue);
+        AppendRow(*side.list, {side.lines.back()});
+      }
     return;
   }
   for (const auto& [key, result] : device.m_pQueries) {
@@ -204,10 +209,10 @@ void CConfigurationCompareDevices::OnMarkChanges(int index) {
     side.mark->setText(QString::fromLatin1(kMarkChanges));
   } else {
     if (shell_) {
-      const std::vector<std::string> mine = ColumnTexts(*side.list), theirs = ColumnTexts(*other.list);
-      for (size_t row = 0; row < mine.size(); ++row)
-        if (!theirs.empty() &&
-            std::none_of(theirs.begin(), theirs.end(), [&](const std::string& t) { return SameNoCase(t, mine[row]); }))
+      const std::vector<std::string>& theirs = other.lines;
+      for (size_t row = 0; row < side.lines.size(); ++row)
+        if (!theirs.empty() && std::none_of(theirs.begin(), theirs.end(),
+                                            [&](const std::string& t) { return SameNoCase(t, side.lines[row]); }))
           side.list->m_arrMarkedRows.append(static_cast<int>(row));
     } else {
       for (size_t row = 0; row < side.values.size(); ++row) {
@@ -227,7 +232,7 @@ void CConfigurationCompareDevices::OnClickResults(int index, int row) {
   const CPoolItem* pool = Pool();
   if (!pool || row < 0) return;
   if (shell_) {
-    if (Trim(CellText(List(index), row, 0)).size() <= 1) return;
+    if (Trim(sides_[static_cast<size_t>(index)].lines[static_cast<size_t>(row)]).size() <= 1) return;
     CompareCommandSource source(*this, index);
     CommandPage page(app_, source, row, QStringLiteral("Command Properties"), this);
     page.exec();

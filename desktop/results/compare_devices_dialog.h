@@ -47,7 +47,10 @@ class CConfigurationCompareDevices : public QDialog {
     CColorListCtrl* list = nullptr;
     LinkLabel* mark = nullptr;
     QLabel* count = nullptr;
-    std::vector<ValueRow> values;  // SNMP pool: the list's rows
+    std::vector<std::string> lines;  // shell pool: the list's rows, the current configuration
+    std::string date;                // shell pool: the date in the list's heading
+    std::vector<ValueRow> values;    // SNMP pool: the list's rows
+    void ClearRows();                // empties the list and the rows behind it
   };
   const CPoolItem* Pool() const;
   void FillSide(Side& side);

@@ -36,26 +36,27 @@ void CConfigurationRestoreView::FillConfiguration(const std::string& pool, const
   device_ = device;
   QSignalBlocker quiet(list_);
   list_->clear();
-  std::string heading = previous_ ? "Previous Configuration: " : "Current Configuration: ";
+  rows_.clear();
+  date_.clear();
+  const std::string heading = previous_ ? "Previous Configuration: " : "Current Configuration: ";
   CDbItem record;
   if (!app_.Document().m_mapPools.Contains(pool) || !app_.Store().GetDbItem(DeviceKey(pool, device), record)) {
     SetListColumns(*list_, {{QString::fromStdString(heading), 0}});
     return;
   }
-  std::vector<std::string> rows;
   std::string previousTime;
   for (const CDbQuery* line : ConfigurationLines(record)) {
     if (previous_ && !line->m_strPrevValue.empty() && line->m_strPrevTime != record.m_strScanTime) {
-      rows.push_back(line->m_strPrevValue);
+      rows_.push_back(line->m_strPrevValue);
       previousTime = line->m_strPrevTime;
     } else if (IsCurrentLine(*line, record)) {
-      rows.push_back(line->m_strValue);
+      rows_.push_back(line->m_strValue);
     }
   }
-  if (previous_ && previousTime.empty()) rows.clear();
-  if (!rows.empty()) heading += FormatStoredTime(previous_ ? previousTime : record.m_strScanTime);
-  SetListColumns(*list_, {{QString::fromStdString(heading), 0}});
-  for (const auto& row : rows) AppendRow(*list_, {row}, previous_);
+  if (previous_ && previousTime.empty()) rows_.clear();
+  if (!rows_.empty()) date_ = FormatStoredTime(previous_ ? previousTime : record.m_strScanTime);
+  SetListColumns(*list_, {{QString::fromStdString(heading + date_), 0}});
+  for (const auto& row : rows_) AppendRow(*list_, {row}, previous_);
 }
 
 bool CConfigurationRestoreView::SelectChanges() {
@@ -78,14 +79,6 @@ std::set<size_t> CConfigurationRestoreView::TickedRows() const {
   for (int row = 0; row < list_->topLevelItemCount(); ++row)
     if (IsTicked(*list_, row)) ticked.insert(static_cast<size_t>(row));
   return ticked;
-}
-
-std::vector<std::string> CConfigurationRestoreView::Rows() const { return ColumnTexts(*list_); }
-
-std::string CConfigurationRestoreView::HeadingDate() const {
-  const std::string heading = list_->headerItem()->text(0).toStdString();
-  const size_t colon = heading.find(':');
-  return colon == std::string::npos ? std::string() : Trim(heading.substr(colon + 1));
 }
 
 }  // namespace mirvale

@@ -23,9 +23,9 @@ class CConfigurationRestoreView : public QWidget {
   bool SelectChanges();
   void UnselectChanges();
   std::set<size_t> TickedRows() const;
-  std::vector<std::string> Rows() const;
-  // The date of the heading (after its first ":"), trimmed.
-  std::string HeadingDate() const;
+  const std::vector<std::string>& Rows() const { return rows_; }
+  // The date the heading shows after its caption (none without rows).
+  const std::string& HeadingDate() const { return date_; }
   CColorListCtrl& List() { return *list_; }
 
  signals:
@@ -37,6 +37,8 @@ class CConfigurationRestoreView : public QWidget {
   const bool previous_;
   CColorListCtrl* list_;
   std::string pool_, device_;
+  std::vector<std::string> rows_;  // the list's rows
+  std::string date_;               // the date in the list's heading
 };
 
 }  // namespace mirvale

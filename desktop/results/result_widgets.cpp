@@ -113,12 +113,6 @@ void SetTicked(CColorListCtrl& list, int row, bool ticked) {
   if (QTreeWidgetItem* item = list.topLevelItem(row)) item->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
 }
 
-std::vector<std::string> ColumnTexts(const CColorListCtrl& list, int column) {
-  std::vector<std::string> texts;
-  for (int row = 0; row < list.topLevelItemCount(); ++row) texts.push_back(CellText(list, row, column));
-  return texts;
-}
-
 }  // namespace mirvale
 
 namespace mirvale {

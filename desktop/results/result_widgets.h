@@ -58,8 +58,6 @@ std::string CellText(const CColorListCtrl& list, int row, int column);
 void SelectRow(CColorListCtrl& list, int row, bool selected = true);
 bool IsTicked(const CColorListCtrl& list, int row);
 void SetTicked(CColorListCtrl& list, int row, bool ticked);
-// The list's rows' texts of column 0.
-std::vector<std::string> ColumnTexts(const CColorListCtrl& list, int column = 0);
 
 }  // namespace mirvale
 
