@@ -274,17 +274,11 @@ void CConfigurationReportsPane::OnSearch() {
   if (!text.isEmpty()) {
     list_->m_strSearch = text;
     list_->viewport()->update();
-    bool found = false;
-    for (int row = 0; row < list_->topLevelItemCount() && !found; ++row) {
-      QTreeWidgetItem* item = list_->topLevelItem(row);
-      for (int column = 0; column < list_->columnCount(); ++column) {
-        if (item->text(column).toUpper().contains(text)) {
-          list_->scrollToItem(item);
-          found = true;
-          break;
-        }
-      }
-    }
+    auto shows = [&](const std::string& cell) { return QString::fromStdString(cell).toUpper().contains(text); };
+    auto found = std::find_if(rows_.begin(), rows_.end(), [&](const ReportRow& row) {
+      return std::any_of(row.cells.begin(), row.cells.end(), shows);
+    });
+    if (found != rows_.end()) list_->scrollToItem(list_->topLevelItem(static_cast<int>(found - rows_.begin())));
   }
   search_->clear();
 }
@@ -294,11 +288,7 @@ bool CConfigurationReportsPane::ExportResultsTo(const std::string& path, ListExp
   for (int column = 0; column < list_->columnCount(); ++column)
     headings.push_back(list_->headerItem()->text(column).toStdString());
   std::vector<std::vector<std::string>> rows;
-  for (int row = 0; row < list_->topLevelItemCount(); ++row) {
-    std::vector<std::string> cells;
-    for (int column = 0; column < list_->columnCount(); ++column) cells.push_back(CellText(*list_, row, column));
-    rows.push_back(std::move(cells));
-  }
+  for (const ReportRow& row : rows_) rows.push_back(row.cells);
   if (ExportListToFile(path, type, headings, rows)) return true;
   ShowInformation(this, QString::fromLatin1(kExportFailedText));
   return false;
