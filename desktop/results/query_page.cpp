@@ -22,18 +22,14 @@ void FillResultFields(QueryFields& fields, const CDbQuery& result, const CPoolIt
       fields.description = query->m_strDescription;
 }
 
-void FillStoredQuery(CMirvaleApp& app, QueryFields& fields, const std::string* key) {
-  CDbItem device;
-  if (!app.Store().GetDbItem(DeviceKey(fields.pool, fields.address), device)) return;
-  fields.name = device.m_strName;
-  const CDbQuery* result = key ? device.m_pQueries.Find(*key) : nullptr;
-  if (result) FillResultFields(fields, *result, app.Document().m_mapPools.Find(fields.pool));
-}
-
 QueryFields StoredValueFields(CMirvaleApp& app, const RowsDevice& device, const StoredValueRows::Row& shown) {
   QueryFields fields{
       .address = device.address, .pool = device.pool, .query = shown.query, .value = shown.value, .date = shown.date};
-  FillStoredQuery(app, fields, &shown.key);
+  CDbItem stored;
+  if (!app.Store().GetDbItem(DeviceKey(device.pool, device.address), stored)) return fields;
+  fields.name = stored.m_strName;
+  if (const CDbQuery* result = stored.m_pQueries.Find(shown.key))
+    FillResultFields(fields, *result, app.Document().m_mapPools.Find(device.pool));
   return fields;
 }
 

@@ -33,10 +33,9 @@ class QueryPageSource : public PageRows {
 // Fills a page's Oid, previous value and date and Description from the stored result (the
 // description from the pool's query, when the pool still has it).
 void FillResultFields(QueryFields& fields, const CDbQuery& result, const CPoolItem* pool);
-// Fills fields.name from the stored device at fields.pool and fields.address and, when key is
-// given and the device holds a result under it, the result's fields as FillResultFields does.
-void FillStoredQuery(CMirvaleApp& app, QueryFields& fields, const std::string* key);
-// The fields of a row showing one of device's stored results: its texts as shown, the rest from the store.
+// The fields of a row that shows one of device's stored results: the row's texts as shown; the
+// device's name and, while the device holds the row's key, the result's fields as
+// FillResultFields gives them, from the store.
 QueryFields StoredValueFields(CMirvaleApp& app, const RowsDevice& device, const StoredValueRows::Row& shown);
 // After a successful set: the device's stored result under the identifier sent, when it now
 // holds the value sent; null otherwise (the row then keeps its texts).
