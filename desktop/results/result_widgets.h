@@ -5,6 +5,7 @@
 #include <QString>
 #include <algorithm>
 #include <numeric>
+#include <utility>
 #include <string>
 #include <vector>
 

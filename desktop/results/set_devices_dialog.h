@@ -57,7 +57,7 @@ class CConfigurationSetDevices : public QDialog {
   void FillShellPicker();
   void FillSnmpPicker();
   std::string PickedOid() const;
-  void ShowRow(int row);
+  void ShowRow(int row);  // the list shows rows_[row] in its row
 
   CMirvaleApp& app_;
   QComboBox* pool_;
