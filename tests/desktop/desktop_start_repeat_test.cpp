@@ -1,9 +1,12 @@
-// The desktop program started and closed again and again in this process against a real
-// MirvaleSrv and a database of 1,000 devices, while the service's notices arrive: every start
-// must reach the main pane and every close must end cleanly (an abort ends the test program).
+// The desktop program started and closed again and again against a real MirvaleSrv and a
+// database of 1,000 devices, while the service's notices arrive: in this process, where every
+// start must reach the main pane and every close must end cleanly (an abort ends the test
+// program), and as the real program on a display of its own, closed by its window as a user
+// closes it, where process start-up, the application's teardown and static destruction run too.
 #include <QSignalSpy>
 #include <atomic>
 #include <cstdlib>
+#include <numeric>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -13,14 +16,23 @@
 #include "common/status_texts.h"
 #include "platform/atomic_file.h"
 #include "platform/notice_socket.h"
+#include "platform/unix_socket.h"
 #include "tests/desktop/support/desktop_harness.h"
+#include "tests/desktop/support/desktop_process.h"
 #include "tests/desktop/support/qt_environment.h"
+#include "tests/desktop/support/x_window_client.h"
+#include "tests/desktop/support/xvfb_server.h"
+#include "tests/support/wait_for.h"
 
 namespace mirvale {
 namespace {
 
 using testing_support::DesktopHarness;
+using testing_support::DesktopProcess;
 using testing_support::ServiceProcess;
+using testing_support::TopWindow;
+using testing_support::XvfbServer;
+using testing_support::XWindowClient;
 
 static auto* const qt = testing_support::UseQtApplication();
 
@@ -52,20 +64,42 @@ void WriteThousandDevices(const ServiceProcess& service) {
   ASSERT_TRUE(SaveScanDatabaseFile(service.ProgramFile(kScanDatabaseFileName), scan.header, scan.map));
 }
 
-TEST(DesktopStartRepeat, StartsAndClosesEveryTimeWithAThousandDevices) {
+int ConfiguredStarts() {
   const char* configured = std::getenv("MIRVALE_DESKTOP_STARTS");
-  const int starts = configured ? std::atoi(configured) : 200;
+  return configured ? std::atoi(configured) : 200;
+}
+
+// Notices as a busy service sends them, so start-up meets reloads on the listener's thread.
+class BusyServiceNotices {
+ public:
+  explicit BusyServiceNotices(const ServiceProcess& service)
+      : thread_([this, socket = service.NoticeSocket()] {
+          while (!done_) {
+            platform::SendNotice(std::string(kUpdateDatabaseNotice), socket);
+            std::this_thread::sleep_for(std::chrono::milliseconds(7));
+          }
+        }) {}
+  ~BusyServiceNotices() {
+    done_ = true;
+    thread_.join();
+  }
+
+ private:
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+std::string Titles(const std::vector<TopWindow>& windows) {
+  return std::accumulate(windows.begin(), windows.end(), std::string("windows:"),
+                         [](std::string text, const TopWindow& window) { return text + " \"" + window.title + "\""; });
+}
+
+TEST(DesktopStartRepeat, StartsAndClosesEveryTimeWithAThousandDevices) {
+  const int starts = ConfiguredStarts();
   ServiceProcess service;
   WriteThousandDevices(service);
   ASSERT_TRUE(service.Start());
-  // Notices as a busy service sends them, so start-up meets reloads on the listener's thread.
-  std::atomic<bool> done{false};
-  std::thread notices([&] {
-    while (!done) {
-      platform::SendNotice(std::string(kUpdateDatabaseNotice), service.NoticeSocket());
-      std::this_thread::sleep_for(std::chrono::milliseconds(7));
-    }
-  });
+  BusyServiceNotices notices(service);
   for (int i = 0; i < starts; ++i) {
     SCOPED_TRACE("start " + std::to_string(i + 1));
     DesktopHarness desktop(service);
@@ -77,8 +111,43 @@ TEST(DesktopStartRepeat, StartsAndClosesEveryTimeWithAThousandDevices) {
     ASSERT_EQ(scan.size(), static_cast<size_t>(kDevices));
     ASSERT_TRUE(desktop.View().Pane(PaneSlot::Home)->isVisible());
   }
-  done = true;
-  notices.join();
+}
+
+// The real program, each start on a display of its own, is closed once it has loaded: the splash
+// has closed on the main window alone (a message box would stand beside it) and the program
+// listens for the service's notices, which it begins after loading both databases.
+TEST(DesktopStartRepeat, ProgramClosedByItsWindowExitsCleanlyEveryTime) {
+  const int starts = ConfiguredStarts();
+  ServiceProcess service;
+  WriteThousandDevices(service);
+  ASSERT_TRUE(service.Start());
+  BusyServiceNotices notices(service);
+  for (int i = 0; i < starts; ++i) {
+    SCOPED_TRACE("start " + std::to_string(i + 1));
+    XvfbServer display;
+    ASSERT_TRUE(display.Running());
+    XWindowClient windows(display.DisplayName());
+    ASSERT_TRUE(windows.Connected());
+    DesktopProcess program(service, display.DisplayName(), service.Root() + "/desktop.out");
+    ASSERT_TRUE(program.Started());
+    // What the program shows and said, and how it ended, for any failure below.
+    auto report = [&] {
+      return Titles(windows.MappedTopWindows()) + "\n" + program.Outcome() + "\n" + program.Output();
+    };
+    std::vector<TopWindow> mapped;
+    const bool loaded = testing_support::WaitFor(
+        [&] {
+          mapped = windows.MappedTopWindows();
+          return program.Ended(std::chrono::milliseconds(0)) ||
+                 (mapped.size() == 1 && mapped.front().title == "Oskavel Mirvale" &&
+                  platform::ConnectUnixStream(service.NoticeSocket(), /*nonBlocking=*/false));
+        },
+        std::chrono::seconds(60));
+    ASSERT_TRUE(loaded && !program.Ended(std::chrono::milliseconds(0))) << report();
+    ASSERT_TRUE(windows.AskToClose(mapped.front().id));
+    ASSERT_TRUE(program.Ended(std::chrono::seconds(20))) << "not ended after its window was closed; " << report();
+    ASSERT_EQ(program.Outcome(), "exit code 0") << report();
+  }
 }
 
 }  // namespace
