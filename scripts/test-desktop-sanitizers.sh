@@ -3,8 +3,9 @@
 # (build-desktop-asan) and under ThreadSanitizer (build-desktop-tsan): small builds of the
 # service and the desktop test programs only. Writes each stage's JUnit report to
 # <build>/Testing/junit-<stage>.xml for the caller to check; sanitizer reports go to
-# <build>/Testing/sanitizer/. The repeated start runs MIRVALE_DESKTOP_STARTS times (default 200
-# under AddressSanitizer, 50 under ThreadSanitizer, which is several times slower).
+# <build>/Testing/sanitizer/ (the suppression files name faults inside Qt and the libraries it
+# uses, never the program's own code). The repeated starts run MIRVALE_DESKTOP_STARTS times
+# (default 200 under AddressSanitizer, 50 under ThreadSanitizer, which is several times slower).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 targets="MirvaleSrv Mirvale desktop_start_tests desktop_start_repeat_tests desktop_settings_flow_tests"
@@ -22,7 +23,9 @@ stage() {
   rm -rf "$logs" && mkdir -p "$logs"
   echo "== $name: ctest -R '$tests' in $dir"
   # Address-space randomisation wider than ThreadSanitizer's layout makes its start fail at random.
-  ASAN_OPTIONS="detect_leaks=1:log_path=$logs/asan" UBSAN_OPTIONS="print_stacktrace=1:log_path=$logs/ubsan" \
+  ASAN_OPTIONS="detect_leaks=1:log_path=$logs/asan" \
+    LSAN_OPTIONS="suppressions=$(pwd)/scripts/lsan-qt.supp:print_suppressions=0" \
+    UBSAN_OPTIONS="print_stacktrace=1:log_path=$logs/ubsan" \
     TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 log_path=$logs/tsan suppressions=$(pwd)/scripts/tsan-qt.supp" \
     setarch "$(uname -m)" -R ctest --test-dir "$dir" -R "$tests" --no-tests=error --output-on-failure \
     --parallel 3 --timeout 1800 --output-junit "$(pwd)/$dir/Testing/junit-$name.xml" || status=1
