@@ -22,6 +22,9 @@ class CSplashDlg : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
   void paintEvent(QPaintEvent*) override;
+  // Escape and the window's close button do not end the splash: the program's start-up goes on
+  // behind it and finishes only when the loading has.
+  void reject() override {}
 
  private:
   void StartLoading();
