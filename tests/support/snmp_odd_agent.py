@@ -101,7 +101,8 @@ def value_of(name):
     return maker() if maker else None
 
 
-def answer(request):
+def parse_request(request):
+    """The request's version, community, PDU tag and request id, and its variable bindings."""
     _, message, _ = decode(request, 0)
     _, version, pos = decode(message, 0)
     _, community, pos = decode(message, pos)
@@ -110,6 +111,30 @@ def answer(request):
     _, _, pos = decode(pdu, pos)
     _, _, pos = decode(pdu, pos)
     _, bindings, _ = decode(pdu, pos)
+    return version, community, pdu_tag, request_id, bindings
+
+
+def response(version, community, request_id, status, index, bindings):
+    """A GetResponse to the request, with its status, error index and encoded bindings."""
+    return tlv(0x30, tlv(0x02, version) + tlv(0x04, community) +
+               tlv(0xA2, tlv(0x02, request_id) + encode_int(0x02, status) +
+                   encode_int(0x02, index) + tlv(0x30, bindings)))
+
+
+def serve(answer):
+    """Answers each datagram on ADDRESS PORT (the first two arguments) with answer(request)."""
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.bind((sys.argv[1], int(sys.argv[2])))
+    while True:
+        data, peer = sock.recvfrom(65535)
+        try:
+            sock.sendto(answer(data), peer)
+        except (IndexError, ValueError):
+            pass
+
+
+def answer(request):
+    version, community, pdu_tag, request_id, bindings = parse_request(request)
     out, status, index, pos, position = b"", 0, 0, 0, 0
     while pos < len(bindings):
         _, binding, pos = decode(bindings, pos)
@@ -132,22 +157,8 @@ def answer(request):
             status, index = status or 2, index or position
             value, name = tlv(0x05, b""), decode_oid(name_body)
         out += tlv(0x30, encode_oid(name) + value)
-    response = (tlv(0x02, version) + tlv(0x04, community) +
-                tlv(0xA2, tlv(0x02, request_id) + encode_int(0x02, status) +
-                    encode_int(0x02, index) + tlv(0x30, out)))
-    return tlv(0x30, response)
-
-
-def main():
-    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    sock.bind((sys.argv[1], int(sys.argv[2])))
-    while True:
-        data, peer = sock.recvfrom(65535)
-        try:
-            sock.sendto(answer(data), peer)
-        except (IndexError, ValueError):
-            pass
+    return response(version, community, request_id, status, index, out)
 
 
 if __name__ == "__main__":
-    main()
+    serve(answer)

@@ -6,12 +6,11 @@ only after that many seconds.
 Usage: endless_snmp_agent.py ADDRESS PORT [DELAY]
 """
 import os
-import socket
 import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "support"))
-from snmp_odd_agent import decode, decode_oid, encode_oid, tlv  # noqa: E402
+from snmp_odd_agent import decode, decode_oid, encode_oid, parse_request, response, serve, tlv  # noqa: E402
 
 SYS_OBJECT_ID = (1, 3, 6, 1, 2, 1, 1, 2, 0)
 SYS_NAME = (1, 3, 6, 1, 2, 1, 1, 5, 0)
@@ -23,14 +22,7 @@ def next_of(name):
 
 
 def answer(request):
-    _, message, _ = decode(request, 0)
-    _, version, pos = decode(message, 0)
-    _, community, pos = decode(message, pos)
-    pdu_tag, pdu, _ = decode(message, pos)
-    _, request_id, pos = decode(pdu, 0)
-    _, _, pos = decode(pdu, pos)
-    _, _, pos = decode(pdu, pos)
-    _, bindings, _ = decode(pdu, pos)
+    version, community, pdu_tag, request_id, bindings = parse_request(request)
     out, status, pos = b"", 0, 0
     while pos < len(bindings):
         _, binding, pos = decode(bindings, pos)
@@ -47,23 +39,8 @@ def answer(request):
         else:
             status, value = 2, tlv(0x05, b"")
         out += tlv(0x30, encode_oid(name) + value)
-    index = b"\x01" if status else b"\x00"
-    response = (tlv(0x02, version) + tlv(0x04, community) +
-                tlv(0xA2, tlv(0x02, request_id) + tlv(0x02, bytes([status])) + tlv(0x02, index) +
-                    tlv(0x30, out)))
-    return tlv(0x30, response)
-
-
-def main():
-    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    sock.bind((sys.argv[1], int(sys.argv[2])))
-    while True:
-        data, peer = sock.recvfrom(65535)
-        try:
-            sock.sendto(answer(data), peer)
-        except (IndexError, ValueError):
-            pass
+    return response(version, community, request_id, status, 1 if status else 0, out)
 
 
 if __name__ == "__main__":
-    main()
+    serve(answer)
