@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <numeric>
 #include <thread>
 
@@ -95,12 +96,22 @@ std::string Titles(const std::vector<TopWindow>& windows) {
                          [](std::string text, const TopWindow& window) { return text + " \"" + window.title + "\""; });
 }
 
-TEST(DesktopStartRepeat, StartsAndClosesEveryTimeWithAThousandDevices) {
-  const int starts = ConfiguredStarts("MIRVALE_DESKTOP_STARTS", 200);
+// A real MirvaleSrv with 1,000 devices, busy sending notices, for every start of a test.
+class DesktopStartRepeat : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteThousandDevices(service);
+    ASSERT_TRUE(service.Start());
+    notices = std::make_unique<BusyServiceNotices>(service);
+  }
+  void TearDown() override { notices.reset(); }
+
   ServiceProcess service;
-  WriteThousandDevices(service);
-  ASSERT_TRUE(service.Start());
-  BusyServiceNotices notices(service);
+  std::unique_ptr<BusyServiceNotices> notices;
+};
+
+TEST_F(DesktopStartRepeat, StartsAndClosesEveryTimeWithAThousandDevices) {
+  const int starts = ConfiguredStarts("MIRVALE_DESKTOP_STARTS", 200);
   for (int i = 0; i < starts; ++i) {
     SCOPED_TRACE("start " + std::to_string(i + 1));
     DesktopHarness desktop(service);
@@ -117,13 +128,9 @@ TEST(DesktopStartRepeat, StartsAndClosesEveryTimeWithAThousandDevices) {
 // The real program, each start on a display of its own, is closed once it has loaded: the splash
 // has closed on the main window alone (a message box would stand beside it) and the program
 // listens for the service's notices, which it begins after loading both databases.
-TEST(DesktopStartRepeat, ProgramClosedByItsWindowExitsCleanlyEveryTime) {
+TEST_F(DesktopStartRepeat, ProgramClosedByItsWindowExitsCleanlyEveryTime) {
   // The real splash stays 3 s a start: fewer starts than in-process keep the run short.
   const int starts = ConfiguredStarts("MIRVALE_DESKTOP_PROGRAM_STARTS", 50);
-  ServiceProcess service;
-  WriteThousandDevices(service);
-  ASSERT_TRUE(service.Start());
-  BusyServiceNotices notices(service);
   for (int i = 0; i < starts; ++i) {
     SCOPED_TRACE("start " + std::to_string(i + 1));
     XvfbServer display;
