@@ -46,6 +46,22 @@ struct Block {
   }
 };
 
+const char* connection_message_name(uint8_t type) {
+  static const char* const kNames[] = {
+      "SSH2_MSG_CHANNEL_OPEN",         "SSH2_MSG_CHANNEL_OPEN_CONFIRMATION",
+      "SSH2_MSG_CHANNEL_OPEN_FAILURE", "SSH2_MSG_CHANNEL_WINDOW_ADJUST",
+      "SSH2_MSG_CHANNEL_DATA",         "SSH2_MSG_CHANNEL_EXTENDED_DATA",
+      "SSH2_MSG_CHANNEL_EOF",          "SSH2_MSG_CHANNEL_CLOSE",
+      "SSH2_MSG_CHANNEL_REQUEST",      "SSH2_MSG_CHANNEL_SUCCESS",
+      "SSH2_MSG_CHANNEL_FAILURE",
+  };
+  if (type >= kMsgChannelOpen && type <= kMsgChannelFailure) return kNames[type - kMsgChannelOpen];
+  if (type == kMsgGlobalRequest) return "SSH2_MSG_GLOBAL_REQUEST";
+  if (type == kMsgRequestSuccess) return "SSH2_MSG_REQUEST_SUCCESS";
+  if (type == kMsgRequestFailure) return "SSH2_MSG_REQUEST_FAILURE";
+  return nullptr;
+}
+
 const char* message_name(const SshSession* ssh, uint8_t type) {
   switch (type) {
     case 1: return "SSH2_MSG_DISCONNECT";
@@ -65,18 +81,33 @@ const char* message_name(const SshSession* ssh, uint8_t type) {
   if (gex && type == 33) return "SSH2_MSG_KEX_DH_GEX_REPLY";
   if (gex && type == 34) return "SSH2_MSG_KEX_DH_GEX_REQUEST";
   if (const char* name = ssh2_userauth_message_name(ssh, type)) return name;
+  if (const char* name = connection_message_name(type)) return name;
   return "unknown";
 }
 
+// Where channel data starts in a payload (after the type byte), 0 for packets that carry none:
+// the data string follows the recipient channel, and for extended data its data type too.
+size_t session_data_offset(const unsigned char* payload, size_t length) {
+  size_t offset = payload[0] == kMsgChannelData ? 4 : payload[0] == kMsgExtendedData ? 8 : 0;
+  return offset > 0 && offset < length - 1 ? offset : 0;
+}
+
 // secret_from, when not 0, is where the payload's secrets start: from there on the log shows
-// nothing of it.
+// nothing of it. With "SSHLogOmitData" the data of channel packets is left out.
 void log_packet_of(SshSession* ssh, int direction, const unsigned char* payload, size_t length,
                    size_t secret_from = 0) {
   if (ssh->log == nullptr || length == 0) return;
-  LogBlank blank{static_cast<int>(secret_from) - 1, static_cast<int>(length - secret_from), kLogBlank};
-  bool blanked = secret_from > 0 && secret_from < length;
-  log_packet(ssh->log, direction, payload[0], message_name(ssh, payload[0]), payload + 1, static_cast<int>(length - 1),
-             blanked ? &blank : nullptr, blanked ? 1 : 0);
+  int body_length = static_cast<int>(length - 1);
+  LogBlank blank{};
+  int count = 0;
+  if (secret_from > 0 && secret_from < length) {
+    blank = {static_cast<int>(secret_from) - 1, static_cast<int>(length - secret_from), kLogBlank};
+    count = 1;
+  } else if (size_t data_at = session_data_offset(payload, length); data_at > 0 && ssh->config.log_omit_data) {
+    blank = {static_cast<int>(data_at), body_length - static_cast<int>(data_at), kLogOmit};
+    count = 1;
+  }
+  log_packet(ssh->log, direction, payload[0], message_name(ssh, payload[0]), payload + 1, body_length, &blank, count);
 }
 
 // One framed, MACed and encrypted packet. A secret payload is padded to at least
