@@ -34,10 +34,7 @@ bool ssh2_request_agent_forwarding(SshSession* ssh) {
   if (!ssh->config.agent_forwarding || !agent_exists()) return false;
   ssh_event(ssh, "Requesting OpenSSH-style agent forwarding");
   WireBuffer request;
-  request.put_byte(kMsgChannelRequest);
-  request.put_uint32(ssh->channel.remote_id);
-  request.put_string("auth-agent-req@openssh.com");
-  request.put_bool(true);
+  ssh2_put_channel_request(request, ssh->channel, "auth-agent-req@openssh.com", true);
   ssh2_send(ssh, request);
   return true;
 }

@@ -18,20 +18,13 @@ namespace {
 // Our own cap on one data packet, whatever the server allows.
 constexpr uint32_t kDataChunkLimit = 32768;
 
-void put_channel_request(WireBuffer& packet, const SshChannel& channel, const char* name, bool want_reply) {
-  packet.put_byte(kMsgChannelRequest);
-  packet.put_uint32(channel.remote_id);
-  packet.put_string(name);
-  packet.put_bool(want_reply);
-}
-
 void request_x11(SshSession* ssh) {
   ssh_event(ssh, "Requesting X11 forwarding");
   char name[32], cookie[40];
   ssh->x11_auth = x11_invent_auth(name, sizeof name, cookie, sizeof cookie, ssh->config.x11_auth);
   x11_auth_prepare(ssh->x11_auth, ssh->config.x11_display);
   WireBuffer request;
-  put_channel_request(request, ssh->channel, "x11-req", true);
+  ssh2_put_channel_request(request, ssh->channel, "x11-req", true);
   request.put_bool(false);
   request.put_string(name);
   size_t secret_from = request.bytes().size();  // the cookie is blanked in the session log
@@ -45,7 +38,7 @@ void request_pty(SshSession* ssh) {
   int ospeed = 0, ispeed = 0;
   ssh_terminal_speeds(ssh->config, &ospeed, &ispeed);
   WireBuffer request;
-  put_channel_request(request, ssh->channel, "pty-req", true);
+  ssh2_put_channel_request(request, ssh->channel, "pty-req", true);
   request.put_string(ssh->config.terminal_type);
   request.put_uint32(static_cast<uint32_t>(ssh->width));
   request.put_uint32(static_cast<uint32_t>(ssh->height));
@@ -68,7 +61,7 @@ bool request_environment(SshSession* ssh) {
   if (entries.empty()) return false;
   for (const auto& [name, value] : entries) {
     WireBuffer request;
-    put_channel_request(request, ssh->channel, "env", true);
+    ssh2_put_channel_request(request, ssh->channel, "env", true);
     request.put_string(name);
     request.put_string(value);
     ssh2_send(ssh, request);
@@ -82,10 +75,10 @@ bool request_environment(SshSession* ssh) {
 void request_shell(SshSession* ssh) {
   WireBuffer request;
   if (ssh->config.remote_command[0] != '\0') {
-    put_channel_request(request, ssh->channel, "exec", true);
+    ssh2_put_channel_request(request, ssh->channel, "exec", true);
     request.put_string(ssh->config.remote_command);
   } else {
-    put_channel_request(request, ssh->channel, "shell", true);
+    ssh2_put_channel_request(request, ssh->channel, "shell", true);
   }
   ssh2_send(ssh, request);
 }
@@ -170,7 +163,7 @@ void take_setup_reply(SshSession* ssh, uint8_t type, WireBuffer& body) {
       ssh_event(ssh, "Started a shell/command");
       channel.step = kChannelOpen;
       ssh->state = kSshSession;
-      ssh2_channel_flush(ssh);
+      ssh2_session_started(ssh);
       return;
     default: return;
   }
@@ -270,6 +263,13 @@ void take_close(SshSession* ssh, SshChannel* channel) {
 
 }  // namespace
 
+void ssh2_put_channel_request(WireBuffer& packet, const SshChannel& channel, const char* name, bool want_reply) {
+  packet.put_byte(kMsgChannelRequest);
+  packet.put_uint32(channel.remote_id);
+  packet.put_string(name);
+  packet.put_bool(want_reply);
+}
+
 uint32_t ssh2_window_add(uint32_t window, uint32_t increment) {
   return increment > UINT32_MAX - window ? UINT32_MAX : window + increment;
 }
@@ -355,7 +355,7 @@ bool ssh2_connection_packet(SshSession* ssh, const unsigned char* payload, size_
 }
 
 int ssh2_channel_send(SshSession* ssh, const char* data, int length) {
-  if (length > 0 && ssh->channel.step != kChannelClosed)
+  if (length > 0 && ssh->channel.step != kChannelClosed && !ssh->eof_needed)
     ssh->channel.outgoing.append(data, static_cast<size_t>(length));
   ssh2_channel_flush(ssh);
   return static_cast<int>(ssh->channel.outgoing.size());
@@ -383,6 +383,7 @@ void ssh2_channel_flush(SshChannel* channel) {
     channel->remote_window -= static_cast<uint32_t>(chunk);
   }
   if (!channel->outgoing.empty()) return;
+  if (channel == &ssh->channel) ssh2_send_pending_eof(ssh);
   if (channel->port != nullptr) forward_unthrottle(channel->port);
   if (channel->x11 != nullptr) x11_unthrottle(channel->x11);
 }

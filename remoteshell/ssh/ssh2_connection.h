@@ -42,6 +42,23 @@ void ssh2_forwarded_drop_connection(SshChannel* channel);
 // The channel operations the socket side of forwarding calls.
 extern const ForwardChannelOps ssh2_forward_channel_ops;
 
+// A channel request (type, recipient, name, want-reply) at the start of packet.
+void ssh2_put_channel_request(WireBuffer& packet, const SshChannel& channel, const char* name, bool want_reply);
+
+// ---- session controls (ssh2_session_controls.cpp) ----
+// The terminal's size changed: a "window-change" request once the session runs (without
+// "NoPTY"); after the pty request went out and before then, it waits for the session start.
+void ssh2_resize(SshSession* ssh);
+// EOF for the session channel: sent once the session runs and the channel's queue is empty.
+void ssh2_send_eof(SshSession* ssh);
+// Sends the EOF asked for when its moment has come; the channel flush and the session start call it.
+void ssh2_send_pending_eof(SshSession* ssh);
+// The session started: the window size and EOF asked for before.
+void ssh2_session_started(SshSession* ssh);
+// "break" (special code 1) and the "signal" requests (codes 18 to 30) on the open session
+// channel; other codes are not this function's.
+void ssh2_send_session_control(SshSession* ssh, int code);
+
 // ---- agent forwarding (ssh2_agent_forward.cpp) ----
 // Asks for agent forwarding on the session channel; false (nothing sent) unless "AgentFwd" is
 // set and an agent answers.

@@ -193,8 +193,8 @@ void ssh_reconfigure(void* handle, SessionConfig* config) {
     reason = "cipher settings changed";
   else if (config->compression != ssh->config.compression)
     reason = "compression setting changed";
-  bool forwardings_changed = std::memcmp(config->port_forwardings, ssh->config.port_forwardings,
-                                         sizeof config->port_forwardings) != 0;
+  bool forwardings_changed =
+      std::memcmp(config->port_forwardings, ssh->config.port_forwardings, sizeof config->port_forwardings) != 0;
   ssh->config = *config;
   ssh->data_limit = limit;
   if (forwardings_changed && ssh->state == kSshSession && ssh->version == 2) ssh_setup_port_forwardings(ssh);
@@ -228,6 +228,7 @@ void ssh_resize(void* handle, int width, int height) {
   ssh->width = width;
   ssh->height = height;
   if (ssh->version == 1 && ssh->socket != nullptr) ssh1_resize(ssh);
+  if (ssh->version == 2 && ssh->socket != nullptr) ssh2_resize(ssh);
 }
 
 // SSH-1 has no break, and IGNORE only for servers that can take it.
@@ -253,14 +254,42 @@ void ssh_send_special(void* handle, int code) {
     ignore.put_byte(kMsgIgnore);
     ignore.put_string("");
     ssh2_send_now(ssh, ignore);
-  } else if (code == kSpecialRepeatKeyExchange && !ssh->kex.in_progress) {
-    ssh2_rekey(ssh, "at user request");
+  } else if (code == kSpecialRepeatKeyExchange) {
+    if (!ssh->kex.in_progress) ssh2_rekey(ssh, "at user request");
+  } else if (code == kSpecialEndOfFile) {
+    if (!ssh->config.ssh_no_shell) ssh2_send_eof(ssh);
+  } else {
+    ssh2_send_session_control(ssh, code);
   }
 }
 
 const SpecialEntry kSsh2Specials[] = {
     {"IGNORE message", kSpecialNoOperation},
     {"Repeat key exchange", kSpecialRepeatKeyExchange},
+    {nullptr, kSpecialEndOfMenu},
+};
+
+// With a session channel: its break and signals, the rarer signals in a submenu.
+const SpecialEntry kSsh2SessionSpecials[] = {
+    {"IGNORE message", kSpecialNoOperation},
+    {"Repeat key exchange", kSpecialRepeatKeyExchange},
+    {nullptr, kSpecialSeparator},
+    {"Break", kSpecialBreak},
+    {"SIGINT (Interrupt)", kSpecialSignalInt},
+    {"SIGTERM (Terminate)", kSpecialSignalTerm},
+    {"SIGKILL (Kill)", kSpecialSignalKill},
+    {"SIGQUIT (Quit)", kSpecialSignalQuit},
+    {"SIGHUP (Hangup)", kSpecialSignalHup},
+    {"More signals", kSpecialSubmenu},
+    {"SIGABRT", kSpecialSignalAbrt},
+    {"SIGALRM", kSpecialSignalAlrm},
+    {"SIGFPE", kSpecialSignalFpe},
+    {"SIGILL", kSpecialSignalIll},
+    {"SIGPIPE", kSpecialSignalPipe},
+    {"SIGSEGV", kSpecialSignalSegv},
+    {"SIGUSR1", kSpecialSignalUsr1},
+    {"SIGUSR2", kSpecialSignalUsr2},
+    {nullptr, kSpecialEndOfMenu},
     {nullptr, kSpecialEndOfMenu},
 };
 
@@ -272,7 +301,10 @@ const SpecialEntry kNoSpecials[] = {{nullptr, kSpecialEndOfMenu}};
 
 const SpecialEntry* ssh_special_list(void* handle) {
   SshSession* ssh = of(handle);
-  if (ssh->version != 1) return kSsh2Specials;
+  if (ssh->version != 1) {
+    bool session_channel = ssh->channel.step != kChannelNone && ssh->channel.step != kChannelClosed;
+    return session_channel ? kSsh2SessionSpecials : kSsh2Specials;
+  }
   return (ssh->quirks & kQuirkIgnore1) != 0 ? kNoSpecials : kSsh1Specials;
 }
 int ssh_is_connected(void* handle) { return of(handle)->socket != nullptr; }
@@ -286,7 +318,7 @@ int ssh_exit_code(void* handle) {
 int ssh_can_send(void* handle) {
   SshSession* ssh = of(handle);
   if (ssh->version == 1) return ssh->socket != nullptr && ssh->state == kSshSession;
-  return ssh->socket != nullptr && ssh->state == kSshSession && ssh->channel.step == kChannelOpen;
+  return ssh->socket != nullptr && ssh->state == kSshSession && ssh->channel.step == kChannelOpen && !ssh->eof_needed;
 }
 // Local echo (1) and local editing (0) go together: on only for SSH-1 without a pty.
 int ssh_line_option(void* handle, int option) {

@@ -75,6 +75,11 @@ struct SshSession {
   bool x11_enabled = false;
   bool agent_forwarding = false;  // the server accepted our agent-forwarding request
   int env_sent = 0, env_replies = 0, env_accepted = 0;
+  // Asked for before the session ran: a window size the pty request did not carry, and EOF
+  // (sent once the session channel's queue has drained; no data is taken after it).
+  bool size_needed = false;
+  bool eof_needed = false;
+  bool eof_sent = false;
   Ssh1State ssh1;
 };
 
