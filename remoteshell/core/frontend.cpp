@@ -172,7 +172,7 @@ void connection_fatal_exit(void* frontend, const char* format, ...) {
   va_end(arguments);
   platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Error,
                         "FATAL ERROR: " + conversation_event_text(frontend, message));
-  log_event(frontend, message);
+  // The back end logged the message as its closing event line already.
   ShellConversation* conversation = conversation_of(frontend);
   if (auto handler = conversation->hooks.fatal) handler(conversation->owner, message);
   checked_free(message);

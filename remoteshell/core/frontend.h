@@ -25,8 +25,9 @@ void console_set_log_context(SessionLog* log);
 // One event line to the conversation's log; nothing when none is set.
 void log_event(void* frontend, const char* text);
 
-// A fatal error of one connection: logged (event log and session log) and handed to the
-// service's handler. The process goes on; the caller returns and lets its socket close.
+// A fatal error of one connection: logged in the event log and handed to the service's
+// handler. The session log is the caller's: its closing event line already holds the message. The process goes on; the
+// caller returns and lets its socket close.
 void connection_fatal_exit(void* frontend, const char* format, ...) __attribute__((format(printf, 2, 3)));
 using ConnectionFatalHandler = void (*)(void* owner, const char* message);
 // Sets the fatal hook of the calling thread's current conversation.

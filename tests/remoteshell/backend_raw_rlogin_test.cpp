@@ -1,10 +1,14 @@
 // The raw and rlogin back ends and the back-end list.
 #include <gtest/gtest.h>
 
+#include "platform/atomic_file.h"
 #include "remoteshell/backend_list.h"
+#include "remoteshell/core/frontend.h"
+#include "remoteshell/core/session_log.h"
 #include "remoteshell/terminal/raw_backend.h"
 #include "remoteshell/terminal/rlogin_backend.h"
 #include "tests/remoteshell/backend_test_support.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/snmp_agent.h"
 
 namespace {
@@ -47,13 +51,21 @@ TEST(RawBackend, FreezesAboveTheFrontEndsThresholdAndThawsOnUnthrottle) {
   EXPECT_EQ(c.capture_.output, "onetwo");
 }
 
-TEST(RawBackend, ConnectionErrorsAreReturnedAndLogged) {
+std::string fatal_message;
+
+TEST(RawBackend, ConnectionErrorsAreReturnedAndLoggedOnce) {
   int port = net_testing::unused_port();
   backend_testing::Capture capture;
   backend_testing::capture = &capture;
   backend_set_event_sink(backend_testing::capture_event);
+  set_connection_fatal_handler([](void*, const char* message) { fatal_message = message; });
   net_startup();
   SessionConfig config = test_config();
+  testing_support::TempFolder folder;
+  config.log_type = kLogPackets;
+  std::strcpy(config.log_file_name.path, (folder / "session.log").c_str());
+  SessionLog* log = logging_open_context(nullptr, &config);
+  console_set_log_context(log);
   void* handle = nullptr;
   char* canonical = nullptr;
   raw_backend.open(nullptr, &handle, &config, "127.0.0.1", port, &canonical, 0, 0);
@@ -66,8 +78,18 @@ TEST(RawBackend, ConnectionErrorsAreReturnedAndLogged) {
   EXPECT_EQ(capture.events.front(), "Looking up host \"127.0.0.1\"");
   raw_backend.free(handle);
   net_shutdown();
+  console_set_log_context(nullptr);
+  logging_free_context(log);
+  set_connection_fatal_handler(nullptr);
   backend_set_event_sink(nullptr);
   backend_testing::capture = nullptr;
+  // The fatal error's event line is in the session log once.
+  ASSERT_FALSE(fatal_message.empty());
+  std::string text = platform::ReadWholeFile(folder / "session.log").value_or("");
+  std::string line = "Event Log: " + fatal_message + "\r\n";
+  size_t first = text.find(line);
+  ASSERT_NE(first, std::string::npos) << text;
+  EXPECT_EQ(text.find(line, first + line.size()), std::string::npos) << text;
 }
 
 class RloginBackend : public ::testing::Test {
