@@ -10,10 +10,6 @@ namespace {
 
 constexpr std::string_view kSingleDeviceMask = "255.255.255.255";
 
-PoolNetwork MakeNetwork(std::string_view address, uint32_t mask) {
-  return PoolNetwork::FromEntry(address, HostOrderToAddress(mask));
-}
-
 bool OneRunFromTheTop(uint32_t mask) { return (~mask & (~mask + 1)) == 0; }
 
 }  // namespace
@@ -47,10 +43,6 @@ PoolNetwork PoolNetwork::FromEntry(std::string_view address, std::string_view ma
   entry.hostBits_ = static_cast<uint32_t>(std::countr_zero(uint64_t{*maskNumber} | (uint64_t{1} << 32)));
   entry.network_ = *addressNumber & *maskNumber;
   return entry;
-}
-
-PoolNetwork PoolNetwork::FromPrefixLength(std::string_view address, long bits) {
-  return MakeNetwork(address, MaskFromPrefixLength(bits));
 }
 
 uint64_t PoolNetwork::HostCount() const {

@@ -1,7 +1,7 @@
 #pragma once
 // One network or device of a pool, read once from its address and mask. A network is masked
 // to its network number first ("10.0.0.77" / "255.255.255.0" is 10.0.0.0/24), so what a scan
-// lists, what the prune keeps and what an action rule covers are the same addresses.
+// lists and what the prune keeps are the same addresses.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -18,8 +18,6 @@ class PoolNetwork {
   // may be a host name; any other mask a network. A mask that is not a dotted address, or
   // whose one-bits are not one run, makes an entry that lists and contains nothing.
   static PoolNetwork FromEntry(std::string_view address, std::string_view mask);
-  // An action rule's start address and prefix length (n <= 0: everything, n >= 32: one address).
-  static PoolNetwork FromPrefixLength(std::string_view address, long bits);
 
   bool IsSingleDevice() const { return single_; }
   uint32_t NetworkNumber() const { return network_; }

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "common/pool_network.h"
+#include "common/ipv4_address.h"
 #include "common/text_trim.h"
 #include "service/actions/placeholders.h"
 #include "service/actions/prefix_length.h"
@@ -18,8 +18,8 @@ void StartActions(const std::shared_ptr<const CMirvaleDoc>& settings, const Acti
   PlaceholderValues values{subject.pool, subject.address, subject.name, actionName, FormatLocalDateTime(subject.time)};
   if (!action.m_strRunCommand.empty() && start.run) {
     RunCommandFields fields = SplitRunCommand(action.m_strRunCommand);
-    start.run(RunActionRequest{fields.program, BuildRunArguments(fields.parameters, values), fields.user,
-                               fields.domain, fields.password});
+    start.run(RunActionRequest{fields.program, BuildRunArguments(fields.parameters, values), fields.user, fields.domain,
+                               fields.password});
   }
   if (!action.m_strMailRecipients.empty() && start.email) {
     start.email(EmailActionRequest{ReplacePlaceholders(settings->m_strMailBody, values),
@@ -48,14 +48,17 @@ void WalkActions(const std::shared_ptr<const CMirvaleDoc>& settings, const Actio
 }  // namespace
 
 bool ActionCoversAddress(const CActionItem& action, const std::string& address) {
-  return PoolNetwork::FromPrefixLength(action.m_strAddress, ParsePrefixLength(action.m_strMaskBits)).Contains(address);
+  // The start is taken as written, never masked: 10.0.0.5 with 24 begins at 10.0.0.5.
+  const uint32_t start = AddressToHostOrder(action.m_strAddress);
+  const uint32_t end = start | ~MaskFromPrefixLength(ParsePrefixLength(action.m_strMaskBits));
+  const uint32_t device = AddressToHostOrder(address);
+  return start <= device && device <= end;
 }
 
 RunCommandFields SplitRunCommand(const std::string& command) {
   std::vector<std::string> fields;
   size_t start = 0;
-  for (size_t end = command.find(';'); end != std::string::npos && fields.size() < 5;
-       end = command.find(';', start)) {
+  for (size_t end = command.find(';'); end != std::string::npos && fields.size() < 5; end = command.find(';', start)) {
     fields.push_back(command.substr(start, end - start));
     start = end + 1;
   }

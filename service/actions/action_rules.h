@@ -36,8 +36,9 @@ void CheckQueryActions(const std::shared_ptr<const CMirvaleDoc>& settings, const
 // Control 145: the e-mail templates with test values, to the test recipients.
 void SendTestMail(const std::shared_ptr<const CMirvaleDoc>& settings, const ActionHooks& start, std::time_t now);
 
-// Whether the action's address condition covers the device's address: the start address
-// masked to the prefix length, then every address of that network (PoolNetwork).
+// Whether the action's address condition covers the device's address: from the start address
+// as written up to it with every bit below the prefix length set, compared as numbers (a host
+// name, or any text that is not a dotted address, compares as 255.255.255.255).
 bool ActionCoversAddress(const CActionItem& action, const std::string& address);
 
 // The run command's five ";"-terminated fields; a field without its ";" is empty.

@@ -50,32 +50,33 @@ class ActionRules : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ActionRules, AddressRangesFromStartAndPrefixLength) {
+TEST_F(ActionRules, AddressRangesRunFromTheStartAsWritten) {
   CActionItem action;
-  action.m_strAddress = "10.0.0.5";
-  action.m_strMaskBits = "32";
-  EXPECT_TRUE(ActionCoversAddress(action, "10.0.0.5"));
-  EXPECT_FALSE(ActionCoversAddress(action, "10.0.0.6"));
-  action.m_strMaskBits = "0";
-  EXPECT_TRUE(ActionCoversAddress(action, "10.0.0.4"));
-  EXPECT_TRUE(ActionCoversAddress(action, "255.255.255.255"));
-  action.m_strMaskBits = "24";  // the start is masked to its network, as a pool's network is
-  EXPECT_TRUE(ActionCoversAddress(action, "10.0.0.4"));
-  EXPECT_TRUE(ActionCoversAddress(action, "10.0.0.255"));
-  EXPECT_FALSE(ActionCoversAddress(action, "10.0.1.0"));
-  action.m_strAddress = "0.0.0.0";
-  action.m_strMaskBits = "0";
-  EXPECT_TRUE(ActionCoversAddress(action, "192.168.1.1"));
-  EXPECT_TRUE(ActionCoversAddress(action, "router.example")) << "names compare as 255.255.255.255";
-  action.m_strMaskBits = "40";
-  EXPECT_TRUE(ActionCoversAddress(action, "0.0.0.0"));
-  EXPECT_FALSE(ActionCoversAddress(action, "0.0.0.1"));
+  auto covers = [&](const char* start, const char* bits, const char* address) {
+    action.m_strAddress = start;
+    action.m_strMaskBits = bits;
+    return ActionCoversAddress(action, address);
+  };
+  EXPECT_TRUE(covers("10.0.0.5", "32", "10.0.0.5"));
+  EXPECT_FALSE(covers("10.0.0.5", "32", "10.0.0.6"));
+  EXPECT_FALSE(covers("10.0.0.5", "24", "10.0.0.4")) << "the start is not masked";
+  EXPECT_TRUE(covers("10.0.0.5", "24", "10.0.0.5"));
+  EXPECT_TRUE(covers("10.0.0.5", "24", "10.0.0.255"));
+  EXPECT_FALSE(covers("10.0.0.5", "24", "10.0.1.0"));
+  EXPECT_FALSE(covers("10.0.0.5", "0", "10.0.0.4"));
+  EXPECT_TRUE(covers("10.0.0.5", "0", "192.168.1.1"));
+  EXPECT_TRUE(covers("10.0.0.5", "0", "255.255.255.255"));
+  EXPECT_TRUE(covers("10.0.0.5", "-3", "router.example")) << "names compare as 255.255.255.255";
+  EXPECT_TRUE(covers("0.0.0.0", "0", "0.0.0.0"));
+  EXPECT_FALSE(covers("0.0.0.0", "40", "0.0.0.1"));
+  EXPECT_FALSE(covers("192.168.1.9", "", "192.168.1.8")) << "an empty prefix length reads as 0";
 }
 
 TEST_F(ActionRules, DisabledOtherPoolAndOutOfRangeNeverFire) {
   Action("off").m_bEnabled = 0;
   Action("lower").m_strPool = "core";
   Action("far", "10.0.1.0", "24");
+  Action("above", "10.0.0.6", "24");
   Line("hostname r1");
   Value("1.3.6.1.2.1.1.5.0", "r1");
   EXPECT_TRUE(traps.empty());

@@ -272,7 +272,7 @@ TEST(DeviceScanService, SnmpV3PoolWithShaAndDesIsScanned) {
 
 // A value changed between two scans fires its rule's three actions through real peers (an SMTP
 // sink, snmptrapd and a program recording its arguments); a rule whose value condition does not
-// match fires nothing.
+// match fires nothing, nor one whose address range starts above the device.
 TEST(DeviceScanService, AChangedValueFiresItsRulesActionsAndNoOthers) {
   if (!testing_support::EnterPrivateNetwork()) GTEST_SKIP() << "needs root for a private network namespace";
   Sysctl("ping_group_range", "0 2147483647");
@@ -314,8 +314,17 @@ TEST(DeviceScanService, AChangedValueFiresItsRulesActionsAndNoOthers) {
   elsewhere.m_strRunCommand = program + ";;;;" + (folder / "elsewhere") + ";";
   elsewhere.m_strMailRecipients = "never@example.org";
   elsewhere.m_strTrapManagers = "127.0.0.3";
+  // Its range starts at 127.0.0.2, above the device: the start is not masked to its network.
+  CActionItem above = located;
+  above.m_strAddress = "127.0.0.2";
+  above.m_strMaskBits = "24";
+  above.m_strRunCommand.clear();
+  above.m_strMailRecipients.clear();
+  above.m_strTrapManagers = "127.0.0.3";
+  located.m_strMaskBits = "0";  // from the device itself up to 255.255.255.255
   settings.m_mapActions.Set("located", located);
   settings.m_mapActions.Set("elsewhere", elsewhere);
+  settings.m_mapActions.Set("above", above);
 
   SetLocationBySnmpset("Lab 1");
   ServiceProcess service;
@@ -357,6 +366,7 @@ TEST(DeviceScanService, AChangedValueFiresItsRulesActionsAndNoOthers) {
   EXPECT_FALSE(platform::FileExists(folder / "elsewhere"));
   EXPECT_EQ(mail.Messages().size(), 1u);
   EXPECT_EQ(traps.LogText().find("Action=elsewhere"), std::string::npos) << traps.LogText();
+  EXPECT_EQ(traps.LogText().find("Action=above"), std::string::npos) << traps.LogText();
   EXPECT_TRUE(service.Stop());
 }
 
