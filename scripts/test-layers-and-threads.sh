@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The checks that guard the remote-shell client's shape: include lines against the one-way
-# order of the folders, then the remote-shell and service shell tests under ThreadSanitizer
+# order of the folders, test programs that start MirvaleSrv or Mirvale against their build
+# dependency on it (so that a test target built alone never runs a stale program), then the remote-shell and service shell tests under ThreadSanitizer
 # (a small build of those targets only, desktop off).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 /usr/bin/python3 scripts/check_includes.py
+/usr/bin/python3 scripts/check_test_dependencies.py
 dir=build-tsan
 cmake -S . -B "$dir" -G Ninja -DMIRVALE_SANITIZE_THREAD=ON -DMIRVALE_BUILD_DESKTOP=OFF >/dev/null
 targets=$(cmake --build "$dir" --target help | sed -n 's/^\(remoteshell_[a-z0-9_]*_tests\|service_shell_session_tests\|remoteshell_probe\):.*/\1/p')

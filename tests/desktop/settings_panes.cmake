@@ -2,6 +2,7 @@
 mirvale_add_test(desktop_settings_screenshot_tests LABEL e2e SERIAL
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings_screenshots_test.cpp
   LIBS mirvale_desktop_shell mirvale_desktop_pools mirvale_desktop_results Qt6::Test mirvale_platform)
+add_dependencies(desktop_settings_screenshot_tests MirvaleSrv)
 # The settings panes' widget-free rules.
 mirvale_add_test(desktop_settings_logic_tests LABEL unit
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings_logic_test.cpp
@@ -10,3 +11,4 @@ mirvale_add_test(desktop_settings_logic_tests LABEL unit
 mirvale_add_test(desktop_settings_flow_tests LABEL e2e
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings_flow_test.cpp
   LIBS mirvale_desktop_shell mirvale_desktop_pools mirvale_desktop_results Qt6::Test mirvale_platform)
+add_dependencies(desktop_settings_flow_tests MirvaleSrv)

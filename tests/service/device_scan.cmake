@@ -11,3 +11,4 @@ mirvale_add_test(device_scan_service_tests LABEL e2e
     ${CMAKE_CURRENT_LIST_DIR}/device_scan_service_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
   LIBS mirvale_service)
+add_dependencies(device_scan_service_tests MirvaleSrv)
