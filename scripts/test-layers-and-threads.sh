@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The checks that guard the remote-shell client's shape: include lines against the one-way
 # order of the folders, test programs that start MirvaleSrv or Mirvale against their build
-# dependency on it (so that a test target built alone never runs a stale program), then the remote-shell and service shell tests under ThreadSanitizer
-# (a small build of those targets only, desktop off).
+# dependency on it (so that a test target built alone never runs a stale program), then the
+# remote-shell and service shell tests under ThreadSanitizer (a small build of those targets
+# only, desktop off).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 /usr/bin/python3 scripts/check_includes.py
