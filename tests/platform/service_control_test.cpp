@@ -1,9 +1,14 @@
 #include "platform/service_control.h"
 
 #include <atomic>
-#include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <chrono>
 #include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
@@ -27,8 +32,12 @@ class ServiceControl : public ::testing::Test {
   ScopedEnv noSystemd{"MIRVALE_SYSTEMD_MARKER", temp / "no-systemd"};
 
   platform::ServiceRegistration Registration(const std::string& program = "/usr/bin/true") {
-    return {"Oskavel Mirvale", "Oskavel Mirvale", "Network devices configuration monitor.", program,
-            platform::StartType::Automatic, {"network"}};
+    return {"Oskavel Mirvale",
+            "Oskavel Mirvale",
+            "Network devices configuration monitor.",
+            program,
+            platform::StartType::Automatic,
+            {"network"}};
   }
 };
 
@@ -77,7 +86,7 @@ TEST_F(ServiceControl, CodesTravelToTheHandlerAndStatusesBack) {
   EXPECT_EQ(platform::QueryServiceState(), platform::ServiceState::Stopped);
 }
 
-TEST_F(ServiceControl, StaleSocketIsReplacedAndSilentClientDoesNotBlockOthers) {
+TEST_F(ServiceControl, StaleSocketIsReplacedAndOpenToTheOperatorsOnly) {
   {
     // A socket file nobody listens on, as a killed service leaves it.
     platform::UniqueFd stale = platform::ListenUnixStream(platform::ControlSocketPath(), 0600, 1);
@@ -91,6 +100,32 @@ TEST_F(ServiceControl, StaleSocketIsReplacedAndSilentClientDoesNotBlockOthers) {
   ASSERT_EQ(stat(platform::ControlSocketPath().c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0660u) << "the operators only";
   EXPECT_EQ(platform::SendServiceControl(1), 7u);
+}
+
+// Clients that connect and send nothing: beyond 64 the one waiting longest is closed, the others
+// after 5 s, and a code meanwhile is answered at once.
+TEST_F(ServiceControl, SilentClientsBeyondTheCapAndPastTheirTimeAreClosed) {
+  using namespace std::chrono_literals;
+  auto server = platform::ControlSocketServer::Listen(platform::ControlSocketPath(),
+                                                      [](uint32_t, const platform::ControlCaller&) { return 4u; });
+  ASSERT_TRUE(server);
+  std::vector<platform::UniqueFd> silent;
+  for (int i = 0; i < 72; ++i) {
+    silent.push_back(platform::ConnectUnixStream(platform::ControlSocketPath(), false));
+    ASSERT_TRUE(silent.back());
+  }
+  auto closedBy = [](const platform::UniqueFd& client, std::chrono::milliseconds wait) {
+    pollfd readable{client.get(), POLLIN, 0};
+    char byte = 0;
+    return poll(&readable, 1, static_cast<int>(wait.count())) == 1 && recv(client.get(), &byte, 1, 0) == 0;
+  };
+  auto asked = std::chrono::steady_clock::now();
+  EXPECT_EQ(platform::QueryServiceState(), platform::ServiceState::Running);
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, 2s);
+  // Accepted in the order they came, the question last: the 8 + 1 longest waiting made room.
+  for (size_t i = 0; i < 9; ++i) EXPECT_TRUE(closedBy(silent[i], 0ms)) << "client " << i;
+  EXPECT_FALSE(closedBy(silent[9], 0ms));
+  EXPECT_TRUE(closedBy(silent.back(), 15s)) << "a silent client was kept past its time";
 }
 
 TEST_F(ServiceControl, StartLaunchesTheRegisteredProgramDetached) {
