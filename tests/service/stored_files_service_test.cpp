@@ -169,6 +169,8 @@ TEST(StoredFilesService, LinksFifosAndUnreadableFilesCostNoStoredData) {
   EXPECT_EQ(platform::QueryServiceState(service.ControlSocket()), platform::ServiceState::Running);
   EXPECT_LT(std::chrono::steady_clock::now() - started, 4s);
   EXPECT_EQ(AsideCopies(service.DataFolder(), "Mirvale.ini").size(), 2u);
+  EXPECT_EQ(service.Control(kPrune), 0u);
+  EXPECT_EQ(platform::ReadWholeFile(db), stored) << "a failed reload ended the defaults' guard";
   std::ifstream status("/proc/" + std::to_string(service.Pid()) + "/status");
   std::string line;
   long peakKb = -1;
@@ -194,6 +196,36 @@ TEST(StoredFilesService, LinksFifosAndUnreadableFilesCostNoStoredData) {
   EXPECT_TRUE(std::filesystem::is_symlink(aside[0]));
   EXPECT_TRUE(std::filesystem::is_fifo(aside[1]));
   EXPECT_EQ(platform::ReadWholeFile(db), stored);
+}
+
+// An operator's link at the audit log or the text export is never written through; the link's
+// own target (root's, here) keeps its content and mode.
+TEST(StoredFilesService, LinksAtTheAuditLogAndExportPathsAreNotFollowed) {
+  ServiceProcess service;
+  const std::string target = service.Root() + "/target";
+  ASSERT_TRUE(platform::WriteFileAtomically(target, "root's own\n", 0600));
+  const std::string audit = service.Root() + "/audit.log";
+  const std::string exports = service.Root() + "/exports";
+  std::filesystem::create_directory(exports);
+  std::filesystem::create_symlink(target, audit);
+  std::filesystem::create_symlink(target, exports + "/Mirvale.csv");
+  CMirvaleDoc doc = LoopbackScanSettings(audit);
+  doc.m_bExportCsv = 1;
+  doc.m_strExportFolder = exports;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_TRUE(service.Register());
+  ASSERT_TRUE(service.Start());
+  Scan(service);
+  // Refused, or the link replaced by a file of the service's own: either way the export is done.
+  EXPECT_TRUE(testing_support::WaitFor([&] {
+    return Logged(service, "Text export to " + exports + "/Mirvale.csv failed") ||
+           !std::filesystem::is_symlink(exports + "/Mirvale.csv");
+  }));
+  ASSERT_TRUE(service.Stop());  // the last audit flush
+
+  EXPECT_TRUE(Logged(service, "Writing the audit log " + audit + " failed"));
+  EXPECT_EQ(platform::ReadWholeFile(target), "root's own\n");
+  EXPECT_EQ(StatOf(target).st_mode & 07777, 0600u);
 }
 
 TEST(StoredFilesService, AFullDiskIsLoggedOnceLosesNothingAndTearsNoAuditLine) {
