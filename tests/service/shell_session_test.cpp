@@ -97,6 +97,30 @@ TEST_F(ShellSessionTest, CursorPositioningPagerIsCollectedAsWell) {
   EXPECT_EQ(Stored(result.lines), Expected(device));
 }
 
+// Each read (login steps, command, pages) ends once the device shows its prompt or pager, not
+// after the pool's time-out: the whole conversation takes less than one time-out.
+TEST_F(ShellSessionTest, ReadsEndAtTheDevicesPromptLongBeforeTheTimeOut) {
+  FakeDevice device(FakeDeviceOptions{.mode = "raw", .page = 100});
+  UseProtocol("raw", device.port());
+  ShellSettings settings = Settings(device);
+  settings.m_nTimeout = 10;
+  auto started = std::chrono::steady_clock::now();
+  ShellCollection result = CollectShellConfiguration(conversations_, "127.0.0.1", settings);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  EXPECT_EQ(Stored(result.lines), Expected(device));
+}
+
+// Output that stops for a moment right after text that looks like the prompt, within one line
+// of the answer, is not its end.
+TEST_F(ShellSessionTest, APauseRightAfterPromptLikeTextDoesNotSplitTheLine) {
+  std::vector<std::string> config = testing_support::SampleConfiguration();
+  config.insert(config.begin() + 149, {"banner motd ^C", "Router# is managed by the network team", "^C"});
+  FakeDevice device(
+      FakeDeviceOptions{.mode = "raw", .page = 100, .config = config, .pause = 0.01, .pauseAfter = "Router#"});
+  UseProtocol("raw", device.port());
+  EXPECT_EQ(Stored(CollectShellConfiguration(conversations_, "127.0.0.1", Settings(device)).lines), Expected(device));
+}
+
 TEST_F(ShellSessionTest, WrongPasswordIsALogonFailure) {
   FakeDevice device(FakeDeviceOptions{.mode = "raw"});
   UseProtocol("raw", device.port());

@@ -62,6 +62,7 @@ struct FakeDeviceOptions {
   std::string address = "127.0.0.1";  // where the server listens
   int port = 0;                       // its port (0: any free one)
   double pause = 0;                   // seconds of silence in the middle of a line of the second page
+  std::string pauseAfter{};           // or after this text, when that line begins with it
   bool numberedPrompt = false;        // "Router0>", "Router1#", ...: the count of commands run
   std::string pager = " --More-- ";
   double typingDelay = 0;  // seconds after each prompt before the next command is taken
@@ -77,6 +78,7 @@ class FakeDevice {
         "--user", options_.user, "--password", options_.password, "--enable-password", options_.enablePassword,
         "--config", ConfigPath(), "--page", std::to_string(options_.page), "--erase", options_.erase,
         "--log", LogPath(), "--session-marker", folder_ / "session", "--pause", std::to_string(options_.pause),
+        "--pause-after", options_.pauseAfter,
         "--pager", options_.pager, "--typing-delay", std::to_string(options_.typingDelay)};
     // clang-format on
     if (options_.numberedPrompt) device.push_back("--numbered-prompt");

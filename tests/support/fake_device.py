@@ -4,7 +4,8 @@
 Login and password prompts, an "enable" step, a "--More--" pager that erases itself with
 backspaces or with cursor positioning (ESC [24;1H), and "show running-config" printing the
 configuration file given. Every byte received is appended to the byte log. A slow device pauses
-once in the middle of a line of its second page (--pause); an odd one numbers its prompt with the
+once in the middle of a line of its second page (--pause), or right after the text that line
+begins with (--pause-after); an odd one numbers its prompt with the
 commands it ran and shows another pager text (--numbered-prompt, --pager); a busy one takes a
 while after each prompt before it echoes what was typed ahead (--typing-delay). In configuration
 mode a line beginning with "bogus" is rejected ("% Invalid input ...") and "shutdown" brings a
@@ -90,11 +91,12 @@ def erase_pager(channel, style, pager):
 def show_config(channel, config, page, args):
     pager = getattr(args, "pager", PAGER)
     pause = getattr(args, "pause", 0.0)
+    pause_after = getattr(args, "pause_after", "")
     pause_at = page + page // 2 if page else len(config) // 2
     shown = 0
     for line in config:
         if pause and shown == pause_at:
-            half = len(line) // 2
+            half = len(pause_after) if pause_after and line.startswith(pause_after) else len(line) // 2
             channel.send(line[:half])
             time.sleep(pause)
             line = line[half:]
@@ -262,6 +264,9 @@ def serve_tcp(args):
     os.rename(args.port_file + ".tmp", args.port_file)
     while True:
         connection, _ = listener.accept()
+        if args.pause:
+            # The pause is the device's own, not one Nagle's rule adds after it.
+            connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         channel = Channel(lambda: connection.recv(4096), connection.sendall, args.log)
         try:
             if args.mode == "stream":
@@ -304,6 +309,7 @@ def main():
     parser.add_argument("--session-marker", default="")
     parser.add_argument("--no-login", action="store_true")
     parser.add_argument("--pause", type=float, default=0.0)
+    parser.add_argument("--pause-after", default="")
     parser.add_argument("--numbered-prompt", action="store_true")
     parser.add_argument("--pager", default=PAGER)
     parser.add_argument("--typing-delay", type=float, default=0.0)
