@@ -133,18 +133,32 @@ void CMirvaleFrm::Tick(std::time_t now) {
 }
 
 void CMirvaleFrm::StartScan(bool automatic, const std::string& pool, const std::string& user) {
-  ScanRequest request{automatic, pool, user, std::make_shared<ManualEvent>()};
-  if (!automatic) {
-    std::lock_guard lock(stopScanMutex_);
-    m_hStopScanEvent = request.stopScan;
-  }
   if (!jobs_.poolScan) return;
-  threads_.Start("CMirvaleScan", [this, request] { jobs_.poolScan(*this, request); });
+  ScanRequest request{automatic, pool, user, std::make_shared<ManualEvent>()};
+  {
+    std::lock_guard lock(stopScanMutex_);
+    scanStops_.push_back(request.stopScan);
+  }
+  auto run = [this, request] {
+    // The stop is forgotten however the scan ends.
+    struct Forget {
+      CMirvaleFrm& owner;
+      const std::shared_ptr<ManualEvent>& stop;
+      ~Forget() { owner.ForgetScanStop(stop); }
+    } forget{*this, request.stopScan};
+    jobs_.poolScan(*this, request);
+  };
+  if (!threads_.Start("CMirvaleScan", run)) ForgetScanStop(request.stopScan);
+}
+
+void CMirvaleFrm::ForgetScanStop(const std::shared_ptr<ManualEvent>& stop) {
+  std::lock_guard lock(stopScanMutex_);
+  std::erase(scanStops_, stop);
 }
 
 void CMirvaleFrm::StopScan() {
   std::lock_guard lock(stopScanMutex_);
-  if (m_hStopScanEvent) m_hStopScanEvent->Set();
+  for (const auto& stop : scanStops_) stop->Set();
 }
 
 void CMirvaleFrm::StartRestore() {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "common/mirvale_doc.h"
 #include "service/host/auto_scan_scheduler.h"
@@ -80,6 +81,7 @@ class CMirvaleFrm {
  private:
   void Load();
   ActionHooks MakeActionStarters();
+  void ForgetScanStop(const std::shared_ptr<ManualEvent>& stop);
 
   const std::string m_strProgramFolder;
   const std::string m_strDataFolder;
@@ -97,8 +99,11 @@ class CMirvaleFrm {
   std::mutex settingsChangeMutex_;      // serialises load, reload and updates
   std::shared_ptr<const CMirvaleDoc> m_pDoc;
 
+  // The stop events of every scan asked for and not yet ended, running or waiting for the scan
+  // lock, manual or automatic: code 137 stops them all, and a later request adds its own
+  // without taking the stop from the earlier ones.
   std::mutex stopScanMutex_;
-  std::shared_ptr<ManualEvent> m_hStopScanEvent;
+  std::vector<std::shared_ptr<ManualEvent>> scanStops_;
   std::time_t m_tLastAuditFlush = 0;
   // Set while the settings are the defaults that stood in for a missing or unreadable file:
   // they hold no pools, so a prune would delete every stored device.

@@ -19,8 +19,8 @@ struct ScanRequest {
   bool automatic = false;
   std::string pool;
   std::string user;  // "System" for automatic scans
-  // The scan's own stop event: code 137 signals a manual scan's; an automatic scan's is never
-  // signalled. Shared, so a newer manual scan replacing it cannot pull it from under this one.
+  // The scan's own stop event, set by code 137 (which stops every scan asked for and not yet
+  // ended, manual or automatic). Shared with the scan's device threads.
   std::shared_ptr<ManualEvent> stopScan;
 };
 

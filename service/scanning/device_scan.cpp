@@ -5,11 +5,12 @@
 #include <chrono>
 
 #include "common/status_texts.h"
+#include "platform/event_log.h"
 #include "platform/icmp_echo.h"
 #include "platform/reverse_lookup.h"
+#include "platform/service_control_codes.h"
 #include "service/actions/action_rules.h"
 #include "service/host/mirvale_frm.h"
-#include "service/host/service_log.h"
 #include "service/scanning/device_scan_texts.h"
 #include "service/scanning/snmp_pool_settings.h"
 #include "service/shell_session/shell_session_channels.h"
@@ -38,6 +39,10 @@ unsigned long NextEchoToken() {
   return token++;
 }
 
+void ReportDeviceEvent(const std::string& text) {
+  platform::ReportEvent(platform::kMirvaleServiceName, platform::EventType::Warning, text);
+}
+
 }  // namespace
 
 DeviceScanServices DeviceScanServices::Of(CMirvaleFrm& owner, CSnmpClient& snmp, ShellConversations* shell) {
@@ -61,16 +66,19 @@ bool CConfigurationDevice::Probe(std::string& name) {
   return true;
 }
 
-bool CConfigurationDevice::WalkStopped() const { return Stopping() || (job_.stopScan && job_.stopScan->IsSet()); }
+bool CConfigurationDevice::StopRequested() const { return job_.stopScan && job_.stopScan->IsSet(); }
 
 bool CConfigurationDevice::WalkStep(std::span<SnmpValueSlot> slots, int prefixArcs) {
-  if (WalkStopped() || walkValuesLeft_ == 0) return false;
+  if (Stopping() || StopRequested()) walkBudget_.NoteFailedStep(StopRequested(), Stopping());
+  if (!walkBudget_.MayStep()) return false;
   if (!services_.snmp.Request(SnmpRequestMode::GetNext, job_.address, snmp_, slots, prefixArcs,
-                              [this] { return WalkStopped(); }))
+                              [this] { return Stopping() || StopRequested() || walkBudget_.OutOfTime(); })) {
+    walkBudget_.NoteFailedStep(StopRequested(), Stopping());
     return false;
-  if (--walkValuesLeft_ == 0)
-    LogServiceWarning("SNMP walk of " + job_.address + " stopped after " + std::to_string(kMaxWalkValuesPerDevice) +
-                      " values");
+  }
+  size_t bytes = 0;
+  for (const auto& slot : slots) bytes += slot.oid.size() + slot.value.size();
+  walkBudget_.Spend(bytes);
   return true;
 }
 
@@ -120,7 +128,7 @@ bool CConfigurationDevice::CollectQueries(const std::string& name) {
   if (snmp_.m_bAllQueries) return ProcessQueries(name, "1", "");
   bool changed = false;
   for (const auto& [key, query] : job_.poolSettings->m_pQueries) {
-    if (WalkStopped()) break;
+    if (WalkCutShort()) break;
     if (ProcessQueries(name, query->m_strOid, query->m_strName)) changed = true;
   }
   return changed;
@@ -137,6 +145,16 @@ bool CConfigurationDevice::CollectShellLines(const std::string& name, const Shel
       [&](const std::string& line, const PreviousLines& previous) {
         CheckActions(job_.settings, services_.actions, subject, line, previous);
       });
+}
+
+void CConfigurationDevice::KeepWithinBound() {
+  DeviceTrim trim = services_.data.KeepDeviceWithinBound(job_.pool, job_.address, job_.scanStart);
+  if (!trim.Any()) return;
+  std::string text = "Stored values of " + job_.address + " exceeded " +
+                     std::to_string(kMaxStoredBytesPerDevice >> 20) + " MiB: dropped " +
+                     std::to_string(trim.staleValues) + " values its last scan did not return";
+  if (trim.previousValues) text += " and " + std::to_string(trim.previousValues) + " previous values";
+  ReportDeviceEvent(text);
 }
 
 void CConfigurationDevice::Run() {
@@ -166,13 +184,18 @@ void CConfigurationDevice::Run() {
     bool logonFailed = true;
     bool changed = shellAnswered && CollectShellLines(name, shellSettings, logonFailed);
     if (snmpAnswered && CollectQueries(name)) changed = true;
-    // A stopping service leaves "Collecting Information..." in place.
-    if (!Stopping())
-      status = shellAnswered && logonFailed ? kStatusLogonFailed : changed ? kStatusChanged : kStatusUnchanged;
+    // A stopping service, and a walk cut short, leave "Collecting Information..." in place: the
+    // device's values are not all there.
+    if (shellAnswered && logonFailed && !Stopping())
+      status = kStatusLogonFailed;
+    else if (!Stopping() && !WalkCutShort())
+      status = changed ? kStatusChanged : kStatusUnchanged;
+    KeepWithinBound();
     services_.data.SetScanRecord(job_.pool, job_.address, name, status);
     services_.data.UpdateDevice(job_.pool, job_.address, job_.scanStart, status);
     services_.data.NoteScanChange();
   }
+  if (WalkCutShort()) ReportDeviceEvent("SNMP walk of " + job_.address + " stopped " + walkBudget_.EndText());
   if (job_.settings)
     QueueScanAudit(services_.audit, *job_.settings, scanTime_, job_.user, job_.pool, job_.address, name, status);
 }

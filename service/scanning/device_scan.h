@@ -13,6 +13,7 @@
 #include "service/host/service_jobs.h"
 #include "service/scanning/snmp_client.h"
 #include "service/scanning/snmp_settings.h"
+#include "service/scanning/walk_budget.h"
 #include "service/shell_session/shell_session.h"
 #include "service/store/audit_queue.h"
 #include "service/store/data_store.h"
@@ -33,12 +34,6 @@ struct DeviceScanServices {
   static DeviceScanServices Of(CMirvaleFrm& owner, CSnmpClient& snmp, ShellConversations* shell = nullptr);
 };
 
-// The values one device scan walks at most, over all its walks together: the full tree of a
-// large chassis switch (thousands of interfaces with every column of their tables, its address,
-// ARP and forwarding tables) is well below it, while an agent that answers for ever costs no
-// more than about 50 MB and a few seconds of the scan.
-inline constexpr long kMaxWalkValuesPerDevice = 100000;
-
 class CConfigurationDevice {
  public:
   CConfigurationDevice(DeviceScanServices services, DeviceScanJob job);
@@ -52,12 +47,17 @@ class CConfigurationDevice {
   bool Stopping() const { return services_.serviceStop.IsSet(); }
   bool Probe(std::string& name);
   // A stop request (code 137 or the service stopping) ends every walk at its next step.
-  bool WalkStopped() const;
-  // One get-next step of a walk, within the device's share of walked values.
+  bool StopRequested() const;
+  // One get-next step of a walk, within the device's walk budget.
   bool WalkStep(std::span<SnmpValueSlot> slots, int prefixArcs);
+  // A walk that ended early says why in the event log; the device's status then stays
+  // "Collecting Information...", as for a stopping service, not a finish.
+  bool WalkCutShort() const { return walkBudget_.End() != WalkEnd::None; }
   std::string WalkInterfaces();
   std::string WalkAddressTable();
   bool EchoAnswers() const;
+  // Keeps what the device stores across scans within its bound, and says what it dropped.
+  void KeepWithinBound();
   bool CollectQueries(const std::string& name);
   // Stores the device's shell lines; true when any changed. logonFailed tells the outcome.
   bool CollectShellLines(const std::string& name, const ShellSettings& settings, bool& logonFailed);
@@ -66,7 +66,7 @@ class CConfigurationDevice {
   DeviceScanJob job_;
   SnmpSettings snmp_;
   std::time_t scanTime_ = 0;
-  long walkValuesLeft_ = kMaxWalkValuesPerDevice;
+  WalkBudget walkBudget_;
 };
 
 }  // namespace mirvale

@@ -98,7 +98,12 @@ void CMirvaleScan::ScanDevices(const std::shared_ptr<const CMirvaleDoc>& setting
   auto saveWhenDue = [&data] { return data.SaveScanChangesWhenDue(kScanSaveInterval); };
 
   ForEachPoolAddress(*pool, [&](const std::string& address) {
+    // A scan stopped while it waited for the scan lock, or for a slot, starts nothing more.
     slots->Take(saveWhenDue);
+    if (StopRequested()) {
+      slots->Give();
+      return false;
+    }
     DeviceScanJob job{address, request_.pool, request_.user, scanStart, pool, settings, request_.stopScan};
     CMirvaleFrm& owner = owner_;
     bool started = deviceScan && owner_.Threads().Start("CConfigurationDevice", [&owner, job, slots, &deviceScan] {

@@ -3,7 +3,8 @@
 // "Running", expands the pool into addresses, runs one device scan per address with at most 64
 // at once, then marks it "Finished", saves both databases, tells the desktop program and starts
 // the enabled exports. A stop request (code 137, or the service stopping) starts no further
-// devices; those already started run to their end.
+// devices and ends the walks of those already started at their next step; a scan stopped while
+// it waited for the scan lock starts none.
 #include "service/host/mirvale_frm.h"
 
 namespace mirvale {

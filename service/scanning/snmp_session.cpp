@@ -145,13 +145,13 @@ SnmpPdu SnmpSession::ExchangeUntilStopped(SnmpPdu request, const std::function<b
   netsnmp_large_fd_set_init(&readable, FD_SETSIZE);
   while (!answer_.done && !stopped()) {
     int count = 0;
+    // Sleeps until the answer, the next retransmission or the next stop check, whichever comes
+    // first: the library only shortens a wait it is given (block 0), never lengthens it.
     int block = 0;
-    timeval due{};
+    timeval wait{0, kStopCheckMicroseconds};
     NETSNMP_LARGE_FD_ZERO(&readable);
-    snmp_sess_select_info2(handle_, &count, &readable, &due, &block);
-    timeval slice{0, kStopCheckMicroseconds};
-    if (block == 0 && timercmp(&due, &slice, <)) slice = due;
-    int ready = netsnmp_large_fd_set_select(count, &readable, nullptr, nullptr, &slice);
+    snmp_sess_select_info2(handle_, &count, &readable, &wait, &block);
+    int ready = netsnmp_large_fd_set_select(count, &readable, nullptr, nullptr, &wait);
     if (ready > 0)
       snmp_sess_read2(handle_, &readable);
     else if (ready == 0)

@@ -131,6 +131,13 @@ void ServiceDataStore::UpdateDevice(const std::string& pool, const std::string& 
   if (!status.empty()) item->m_strStatus = status;
 }
 
+DeviceTrim ServiceDataStore::KeepDeviceWithinBound(const std::string& pool, const std::string& address,
+                                                   const std::string& scanTime) {
+  std::lock_guard lock(m_csData);
+  CDbItem* device = m_mapDatabase.Find(DeviceKey(pool, address));
+  return device ? KeepWithinBound(*device, scanTime) : DeviceTrim{};
+}
+
 bool ServiceDataStore::StoreValue(const std::string& pool, const std::string& address, const std::string& time,
                                   const std::string& key, const std::function<void(CDbQuery&)>& describe,
                                   const std::string& value) {

@@ -14,6 +14,7 @@
 
 #include "common/database_files.h"
 #include "platform/retry.h"
+#include "service/store/device_bytes_bound.h"
 #include "service/store/ordered_file_writer.h"
 
 namespace mirvale {
@@ -58,6 +59,9 @@ class ServiceDataStore {
                  const std::string& interfaces, const std::string& addresses);
   void UpdateDevice(const std::string& pool, const std::string& address, const std::string& scanTime,
                     const std::string& status);
+  // Keeps the device's stored bytes within their bound once its scan at scanTime has stored
+  // its values (see KeepWithinBound).
+  DeviceTrim KeepDeviceWithinBound(const std::string& pool, const std::string& address, const std::string& scanTime);
   // True when the value changed; false for a first value and for a device that does not exist.
   bool StoreQueryValue(const std::string& pool, const std::string& address, const std::string& time,
                        const std::string& key, const std::string& queryOid, const std::string& name,

@@ -12,3 +12,11 @@ mirvale_add_test(device_scan_service_tests LABEL e2e
     ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
   LIBS mirvale_service)
 add_dependencies(device_scan_service_tests MirvaleSrv)
+
+# Stops, walk bounds and the SNMP wait, with hostile agents beside snmpd, through MirvaleSrv.
+mirvale_add_test(scan_bounds_service_tests LABEL e2e
+  SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/scan_bounds_service_test.cpp
+    ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
+  LIBS mirvale_service)
+add_dependencies(scan_bounds_service_tests MirvaleSrv)

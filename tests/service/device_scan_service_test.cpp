@@ -12,6 +12,7 @@
 #include "platform/atomic_file.h"
 #include "service/scanning/snmp_client.h"
 #include "tests/service/email_sink_process.h"
+#include "tests/service/endless_snmp_agent.h"
 #include "tests/support/lab_pools.h"
 #include "tests/support/service_process.h"
 #include "tests/support/snmp_agent.h"
@@ -379,19 +380,6 @@ TEST(DeviceScanService, EndlessWalkEndsAtAStopAndAtTheDevicesShare) {
   ASSERT_TRUE(agent.Ready()) << agent.LogText();
   testing_support::TempFolder folder;
   CSnmpClient client(folder / "snmpv3_boot_counter");
-  auto endlessAgent = [&client](const char* delay) {
-    auto endless = std::make_unique<testing_support::ChildProcess>(std::vector<std::string>{
-        "/usr/bin/python3", std::string(MIRVALE_SOURCE_DIR) + "/tests/service/peers/endless_snmp_agent.py", "127.0.0.2",
-        "161", delay});
-    SnmpSettings probe;
-    probe.m_bSnmpV1 = 1;
-    probe.m_strReadCommunity = "public";
-    EXPECT_TRUE(WaitFor([&] {
-      SnmpValueSlot name{"1.3.6.1.2.1.1.5.0", ""};
-      return client.Request(SnmpRequestMode::Get, "127.0.0.2", probe, std::span(&name, 1));
-    }));
-    return endless;
-  };
   ASSERT_TRUE(SetLocation(client, "Lab 1"));
   CMirvaleDoc settings = LabSettings();
   CPoolItem& pool = *settings.m_mapPools.Find("lab");
@@ -401,7 +389,8 @@ TEST(DeviceScanService, EndlessWalkEndsAtAStopAndAtTheDevicesShare) {
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(settings)));
   ASSERT_TRUE(service.Start());
 
-  auto endless = endlessAgent("5");
+  auto endless = testing_support::StartEndlessSnmpAgent(client, "127.0.0.2", {"5"});
+  ASSERT_TRUE(endless);
   ASSERT_EQ(service.Control(kStartScan), 0u);
   std::this_thread::sleep_for(1500ms);
   auto stopped = std::chrono::steady_clock::now();
@@ -415,9 +404,11 @@ TEST(DeviceScanService, EndlessWalkEndsAtAStopAndAtTheDevicesShare) {
   ASSERT_TRUE(devices.Contains("lab/127.0.0.1") && devices.Contains("lab/127.0.0.2"));
   ASSERT_TRUE(devices.Find("lab/127.0.0.1")->m_pQueries.Find("1.3.6.1.2.1.1.6.0"));
   EXPECT_EQ(devices.Find("lab/127.0.0.1")->m_pQueries.Find("1.3.6.1.2.1.1.6.0")->m_strValue, "Lab 1");
+  EXPECT_TRUE(service.WaitForEventLine("SNMP walk of 127.0.0.2 stopped by a stop request", 0s));
 
   endless.reset();  // its port goes to the one that answers at once
-  endless = endlessAgent("0");
+  endless = testing_support::StartEndlessSnmpAgent(client, "127.0.0.2");
+  ASSERT_TRUE(endless);
   std::this_thread::sleep_for(1100ms);
   auto started = std::chrono::steady_clock::now();
   ASSERT_EQ(service.Control(kStartScan), 0u);
@@ -429,11 +420,9 @@ TEST(DeviceScanService, EndlessWalkEndsAtAStopAndAtTheDevicesShare) {
   devices = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
   const std::string& interfaces = devices.Find("lab/127.0.0.2")->m_strInterfaces;
   EXPECT_EQ(std::count(interfaces.begin(), interfaces.end(), ';'), 100000);
-  EXPECT_NE(platform::ReadWholeFile(service.OutputPath())
-                .value_or("")
-                .find("SNMP walk of 127.0.0.2 stopped after 100000 values"),
-            std::string::npos);
+  EXPECT_TRUE(service.WaitForEventLine("SNMP walk of 127.0.0.2 stopped after 100000 values", 0s));
   EXPECT_EQ(second->map.Find("lab/127.0.0.1")->m_strStatus, "Finished without changes");
+  EXPECT_EQ(second->map.Find("lab/127.0.0.2")->m_strStatus, "Collecting Information...") << "not a clean finish";
   EXPECT_TRUE(service.Stop());
 }
 

@@ -1,6 +1,8 @@
 #include <atomic>
 #include <condition_variable>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -178,24 +180,34 @@ TEST_F(PoolScan, StopAfterTheThirdStartLeavesThreeDeviceScans) {
   EXPECT_EQ(frm.Data().ScanHeader().m_strScanStatus, "Finished");
 }
 
-TEST_F(PoolScan, ANewManualScanDoesNotTakeTheRunningScansStopEvent) {
+// Code 137 stops every scan asked for and not yet ended: the running one, those waiting behind
+// it, automatic ones too; a scan asked for after it runs on.
+TEST_F(PoolScan, AStopReachesEveryScanNotYetEnded) {
   std::vector<ScanRequest> requests;
   std::mutex seen;
-  ServiceJobs recording;
-  recording.poolScan = [&](CMirvaleFrm&, const ScanRequest& request) {
-    std::lock_guard lock(seen);
-    requests.push_back(request);
+  ManualEvent release;
+  ServiceJobs holding;
+  holding.poolScan = [&](CMirvaleFrm&, const ScanRequest& request) {
+    {
+      std::lock_guard lock(seen);
+      requests.push_back(request);
+    }
+    release.Wait();
   };
-  CMirvaleFrm frm(temp.path(), temp.path(), std::make_shared<ManualEvent>(), recording);
-  frm.StopScan();  // no manual scan yet: nothing to signal
+  CMirvaleFrm frm(temp.path(), temp.path(), std::make_shared<ManualEvent>(), holding);
+  frm.StopScan();  // no scan yet: nothing to signal
   frm.StartScan(false, "core", "alice");
   frm.StartScan(false, "edge", "bob");
-  frm.Threads().WaitForAll(std::chrono::seconds(10));
-  ASSERT_EQ(requests.size(), 2u);
-  std::shared_ptr<ManualEvent> first = requests[0].pool == "core" ? requests[0].stopScan : requests[1].stopScan;
-  std::shared_ptr<ManualEvent> second = requests[0].pool == "core" ? requests[1].stopScan : requests[0].stopScan;
-  requests.clear();
+  frm.StartScan(true, "night", "System");
+  auto count = [&] {
+    std::lock_guard lock(seen);
+    return requests.size();
+  };
+  while (count() < 3) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   frm.StopScan();
-  EXPECT_TRUE(second->IsSet());
-  EXPECT_FALSE(first->IsSet()) << "still valid, and not the one 137 now stops";
+  frm.StartScan(false, "later", "carol");
+  while (count() < 4) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  release.Set();
+  frm.Threads().WaitForAll(std::chrono::seconds(10));
+  for (const auto& request : requests) EXPECT_EQ(request.stopScan->IsSet(), request.pool != "later") << request.pool;
 }
