@@ -152,3 +152,34 @@ TEST(OrderedFileWriter, AnOlderSnapshotNeverReplacesANewerOne) {
   EXPECT_FALSE(writer.Write(std::move(older)));
   EXPECT_EQ(platform::ReadWholeFile(temp / "Mirvale.sdb"), "newer");
 }
+
+// Over its bound, a device first loses the values its last scan did not return, oldest first,
+// then the previous values of the others; within it, nothing.
+TEST(DeviceBytesBound, StaleValuesGoFirstOldestFirstThenPreviousValues) {
+  CDbItem device;
+  auto add = [&](const std::string& key, const std::string& time, const std::string& previous) {
+    CDbQuery& value = device.m_pQueries.FindOrAdd(key);
+    value.m_strKey = key;
+    value.m_strTime = time;
+    value.m_strValue = std::string(100, 'v');
+    value.m_strPrevValue = previous;
+  };
+  add("a", "900", "");
+  add("b", "100", "");
+  add("c", "1000", std::string(100, 'p'));
+  add("d", "1000", std::string(100, 'p'));
+  const size_t all = StoredBytes(device);
+  EXPECT_FALSE(KeepWithinBound(device, "1000", all).Any());
+
+  DeviceTrim trim = KeepWithinBound(device, "1000", all - 1);
+  EXPECT_EQ(trim.staleValues, 1u);
+  EXPECT_FALSE(device.m_pQueries.Contains("b")) << "the oldest goes first";
+  EXPECT_TRUE(device.m_pQueries.Contains("a"));
+
+  trim = KeepWithinBound(device, "1000", StoredBytes(device) - 150);
+  EXPECT_EQ(trim.staleValues, 1u);
+  EXPECT_EQ(trim.previousValues, 1u);
+  EXPECT_EQ(device.m_pQueries.size(), 2u) << "the last scan's values stay";
+  EXPECT_EQ(device.m_pQueries.Find("c")->m_strPrevValue, "");
+  EXPECT_EQ(device.m_pQueries.Find("d")->m_strPrevValue, std::string(100, 'p'));
+}
