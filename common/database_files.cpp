@@ -39,7 +39,10 @@ const char* DatabaseFileName(DatabaseLayout layout) {
 }
 
 std::string EncodeDeviceDatabase(const DeviceDatabaseMap& map) {
+  ArchiveSizeBound bound;
+  bound.Map(map);
   ArchiveWriter writer;
+  writer.Reserve(bound.Bytes());
   writer.WriteMap(map);
   return writer.TakeBytes();
 }

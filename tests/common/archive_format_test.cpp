@@ -133,6 +133,21 @@ TEST(ArchiveFormat, LongTagsPastIndex32766) {
   EXPECT_EQ(DecodeDeviceDatabase(bytes), map);
 }
 
+// The buffer is sized once from the bound: it must cover every tag and prefix form, without
+// asking for much more than the file takes.
+TEST(ArchiveFormat, SizeBoundCoversTheEncodingClosely) {
+  DeviceDatabaseMap map;
+  for (int n = 1; n <= 20000; ++n) map.FindOrAdd("p/" + std::to_string(n)).m_strAddress = std::to_string(n);
+  for (size_t length : {0xFEu, 0xFFFDu, 0xFFFEu, 70000u})
+    map.Find("p/1")->m_pQueries.FindOrAdd(std::to_string(length)).m_strValue = std::string(length, 'v');
+  map.Find("p/20000")->m_pQueries.FindOrAdd("1").m_strValue = "past the short tags";
+  ArchiveSizeBound bound;
+  bound.Map(map);
+  const size_t bytes = EncodeDeviceDatabase(map).size();
+  EXPECT_LE(bytes, bound.Bytes());
+  EXPECT_LT(bound.Bytes(), bytes + bytes / 2) << "even for records this small";
+}
+
 TEST(ArchiveFormat, ReaderAcceptsNonCanonicalForms) {
   // Long-form class tag where a short one would do, and a short text in a long prefix.
   std::string bytes = Unhex("0200") + Unhex("0161") + Unhex("ffff01000b00") + "CDeviceItem" +
