@@ -69,10 +69,9 @@ bool CConfigurationDevice::Probe(std::string& name) {
 bool CConfigurationDevice::StopRequested() const { return job_.stopScan && job_.stopScan->IsSet(); }
 
 bool CConfigurationDevice::WalkStep(std::span<SnmpValueSlot> slots, int prefixArcs) {
-  if (Stopping() || StopRequested()) walkBudget_.NoteFailedStep(StopRequested(), Stopping());
-  if (!walkBudget_.MayStep()) return false;
-  if (!services_.snmp.Request(SnmpRequestMode::GetNext, job_.address, snmp_, slots, prefixArcs,
-                              [this] { return Stopping() || StopRequested() || walkBudget_.OutOfTime(); })) {
+  auto stopped = [this] { return Stopping() || StopRequested() || walkBudget_.OutOfTime(); };
+  if (stopped() || !walkBudget_.MayStep() ||
+      !services_.snmp.Request(SnmpRequestMode::GetNext, job_.address, snmp_, slots, prefixArcs, stopped)) {
     walkBudget_.NoteFailedStep(StopRequested(), Stopping());
     return false;
   }

@@ -36,8 +36,8 @@ class WalkBudget {
   void Spend(size_t bytes);
   // The time left has run out (checked while a step waits for its answer).
   bool OutOfTime() const { return started_ && Clock::now() >= deadline_; }
-  // A step that got no usable answer: the walk ended early when a stop was asked or the time
-  // ran out meanwhile; otherwise it simply ended.
+  // A step not made or not answered: the walk ended early when a stop was asked or the time ran
+  // out; otherwise it simply ended.
   void NoteFailedStep(bool stopRequested, bool serviceStopping);
 
   WalkEnd End() const { return end_; }
