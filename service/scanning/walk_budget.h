@@ -5,20 +5,19 @@
 // step. The first reason a walk ended early is kept, to be told once.
 #include <chrono>
 #include <cstddef>
-#include <optional>
 #include <string>
 
 namespace mirvale {
 
 // The full tree of a large chassis switch (thousands of interfaces with every column of their
-// tables, its address, ARP and forwarding tables) is well below each bound. Values: an agent
-// that answers for ever stops after about 50 MB of the scan's memory.
+// tables, its address, ARP and forwarding tables) is well below each bound.
 inline constexpr long kMaxWalkValuesPerDevice = 100000;
 // Identifiers and value texts together: 168 bytes for each of the values above, where typical
 // ones take 40 to 80; an agent with 60 kB values stops after about 280 of them.
 inline constexpr size_t kMaxWalkBytesPerDevice = 16u << 20;
-// Such a switch walks its 100,000 values in 83 minutes even when each answer comes 50 ms late
-// (a busy supervisor); an agent answering each step a second late stops after 7,200 values.
+// Such a switch's walk, even at the 100,000 values, takes 83 minutes when each answer comes 50 ms
+// late (a busy supervisor); an agent answering each step a second late stops after 7,200 values
+// instead of holding the scan for a day.
 inline constexpr std::chrono::seconds kMaxWalkTimePerDevice{7200};
 
 enum class WalkEnd { None, Values, Bytes, Time, StopRequest, ServiceStop };
