@@ -52,7 +52,7 @@ DeviceDatabaseMap ReadDevices(const ServiceProcess& service) {
 
 // The start time of the scan the database shows once it is in the given state and not `other`.
 std::string WaitForScan(const ServiceProcess& service, const std::string& status, const std::string& other,
-                        std::chrono::milliseconds limit = 60s) {
+                        std::chrono::seconds limit = 60s) {
   std::string start;
   testing_support::WaitFor(
       [&] {
@@ -61,7 +61,7 @@ std::string WaitForScan(const ServiceProcess& service, const std::string& status
         start = scan.header.m_strScanStart;
         return true;
       },
-      std::chrono::duration_cast<std::chrono::seconds>(limit), 5ms);
+      limit, 5ms);
   return start;
 }
 
