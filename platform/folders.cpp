@@ -48,7 +48,8 @@ bool CreateFolderLevels(const std::string& path, unsigned mode) {
   for (size_t pos = 1; pos <= path.size(); ++pos) {
     if (pos != path.size() && path[pos] != '/') continue;
     std::string level = path.substr(0, pos);
-    if (mkdir(level.c_str(), mode) != 0 && errno != EEXIST) return false;
+    // Missing parents stay reachable: only the folder itself gets the narrower mode.
+    if (mkdir(level.c_str(), pos == path.size() ? mode : 0755) != 0 && errno != EEXIST) return false;
   }
   struct stat info {};
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);

@@ -21,7 +21,7 @@ std::string DataFolder(bool create = false);
 // Folder of the service's run-time sockets (MIRVALE_RUN_DIR, else /run/mirvale).
 std::string RunFolder();
 
-// Creates a folder and every missing parent; true when it exists afterwards.
+// Creates a folder with the mode and every missing parent with 0755; true when it exists afterwards.
 bool CreateFolderLevels(const std::string& path, unsigned mode = 0755);
 
 // Joins two path pieces with exactly one slash.

@@ -1,7 +1,11 @@
 #include "platform/operator_group.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -9,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/folders.h"
+#include "platform/unix_socket.h"
 
 namespace platform {
 
@@ -62,6 +67,61 @@ bool ShareWithOperators(const std::string& path, unsigned mode) {
   if (auto operators = OperatorGroupId()) ok = chown(path.c_str(), static_cast<uid_t>(-1), *operators) == 0;
   // chmod after chown: changing the owner clears the set-group-id bit.
   return chmod(path.c_str(), mode) == 0 && ok;
+}
+
+std::string OctalMode(unsigned mode) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04o", mode);
+  return text;
+}
+
+namespace {
+
+// Shares one folder; empty when it has the group and mode afterwards, else what went wrong.
+std::string ShareFolder(const std::string& path, unsigned mode) {
+  const std::string failed =
+      "Couldn't share " + path + " with the operators' group " + OperatorGroupName() + " (" + OctalMode(mode) + "): ";
+  if (!CreateFolderLevels(path, 0700)) return failed + std::strerror(errno);
+  // Through a descriptor of the folder itself: a link put in its place is not followed.
+  UniqueFd folder(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  struct stat info {};
+  if (!folder || fstat(folder.get(), &info) != 0) return failed + std::strerror(errno);
+  auto group = OperatorGroupId();
+  if (!group) return failed + "the group does not exist";
+  if (info.st_gid != *group && fchown(folder.get(), static_cast<uid_t>(-1), *group) != 0)
+    return failed + std::strerror(errno);
+  // chmod after chown: changing the owner clears the set-group-id bit.
+  if (info.st_gid == *group && (info.st_mode & 07777) == mode) return {};
+  if (fchmod(folder.get(), mode) != 0) {
+    const int error = errno;
+    // A sandbox that refuses set-group-id modes still lets the group in, sticky, when the folder
+    // has no such bit to lose.
+    if ((mode & S_ISGID) && !(info.st_mode & S_ISGID)) fchmod(folder.get(), mode & ~S_ISGID);
+    return failed + std::strerror(error);
+  }
+  // Without CAP_FSETID the kernel drops the set-group-id bit silently.
+  if (fstat(folder.get(), &info) != 0 || (info.st_mode & 07777) != mode)
+    return failed + "the mode became " + OctalMode(info.st_mode & 07777);
+  return {};
+}
+
+// The folder above the data folder is this system's own: members must pass through it.
+std::string MakeReachable(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != 0) return {};
+  if ((info.st_mode & 0755) == 0755 || chmod(path.c_str(), (info.st_mode & 07777) | 0755) == 0) return {};
+  return "Couldn't make " + path + " reachable (0755): " + std::strerror(errno);
+}
+
+}  // namespace
+
+std::vector<std::string> ShareOperatorFolders() {
+  std::vector<std::string> problems;
+  const std::string data = DataFolder();
+  for (std::string problem : {ShareFolder(data, kSharedDataFolderMode), MakeReachable(data.substr(0, data.rfind('/'))),
+                              ShareFolder(RunFolder(), kSharedRunFolderMode)})
+    if (!problem.empty()) problems.push_back(std::move(problem));
+  return problems;
 }
 
 }  // namespace platform

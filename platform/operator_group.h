@@ -5,6 +5,7 @@
 // no other account can.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <sys/types.h>
 
@@ -27,5 +28,21 @@ bool IsOperator(uid_t uid, gid_t gid);
 
 // Gives the folder or file to the group (when it exists) and sets its permission bits.
 bool ShareWithOperators(const std::string& path, unsigned mode);
+
+// The data folder's mode: new files there take the group (set-group-id), and the sticky bit
+// keeps a member from renaming or replacing a file that is not their own.
+inline constexpr unsigned kSharedDataFolderMode = 03770;
+// The run folder's mode: the control socket is root's, and no member may rename it away.
+inline constexpr unsigned kSharedRunFolderMode = 01770;
+
+// A mode as four octal digits, as chmod takes it ("3770").
+std::string OctalMode(unsigned mode);
+
+// Leaves the folders operators share as registration and the service's start must: the data
+// folder (created when missing) in the group with kSharedDataFolderMode and its parent
+// reachable (0755), the run folder with kSharedRunFolderMode. A folder already so is not
+// touched, so that a sandbox refusing set-group-id modes (systemd's RestrictSUIDSGID) refuses
+// nothing. One text per failure, naming the folder and the reason.
+std::vector<std::string> ShareOperatorFolders();
 
 }  // namespace platform

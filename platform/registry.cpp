@@ -121,8 +121,10 @@ ValueMap LoadValues(const std::string& folder) {
 std::vector<std::string> ListSubFolders(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    if (entry.is_directory(error)) names.push_back(UnescapeNameComponent(entry.path().filename().string()));
+  // Stepped with the error_code forms: a folder that turns unreadable midway ends the list.
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    std::error_code kind;
+    if (it->is_directory(kind)) names.push_back(UnescapeNameComponent(it->path().filename().string()));
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -172,8 +174,10 @@ std::optional<RegistryKey> RegistryKey::Open(std::string_view path, bool create)
   if (create) {
     StoreLock lock(RegistryRoot());
     if (!CreateFolderLevels(*folder, 0700)) return std::nullopt;
-  } else if (!std::filesystem::is_directory(*folder)) {
-    return std::nullopt;
+  } else {
+    // A store the caller may not read is as absent: no exception for a non-root caller.
+    std::error_code error;
+    if (!std::filesystem::is_directory(*folder, error)) return std::nullopt;
   }
   return RegistryKey(std::string(path), *folder);
 }
@@ -240,7 +244,7 @@ bool DeleteRegistryKey(std::string_view path) {
   StoreLock lock(RegistryRoot());
   std::error_code error;
   std::filesystem::remove_all(*folder, error);
-  return !std::filesystem::exists(*folder);
+  return !std::filesystem::exists(*folder, error) && !error;
 }
 
 }  // namespace platform

@@ -3,15 +3,21 @@
 #include <cctype>
 #include <cerrno>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
+#include "platform/operator_group.h"
 #include "platform/polkit_rule.h"
 
 namespace platform {
 
 namespace {
+
+constexpr const char* kWantedBy = "multi-user.target";
+
+std::string SystemdFolder() { return GetEnv("MIRVALE_SYSTEMD_DIR").value_or("/etc/systemd/system"); }
 
 // The accounts travel too: the service gives its files to the group the polkit rule names and
 // uses the unprivileged account that registration created.
@@ -78,14 +84,19 @@ std::string SystemdUnitName(std::string_view serviceName) {
 }
 
 std::string SystemdUnitPath(std::string_view serviceName) {
-  std::string folder = GetEnv("MIRVALE_SYSTEMD_DIR").value_or("/etc/systemd/system");
-  return JoinPath(folder, SystemdUnitName(serviceName));
+  return JoinPath(SystemdFolder(), SystemdUnitName(serviceName));
 }
 
 std::string SystemdUnitText(const ServiceRegistration& registration) {
   std::string text = "[Unit]\nDescription=" + SingleLine(registration.description) + "\n";
   text += "After=network-online.target\nWants=network-online.target\n\n[Service]\nType=simple\n";
-  text += "ExecStart=" + Quoted(registration.programPath, /*commandLine=*/true) + "\n";
+  // systemd expands "$" in the arguments only, never in the program's path: the path goes as it
+  // is, with argv[0] given apart ("@") so that nothing is expanded.
+  text += "ExecStart=@" + Quoted(registration.programPath) + " MirvaleSrv\n";
+  // The sandbox below refuses set-group-id modes: the data folder is shared with full privileges
+  // ("+") before each start, as registration shares it; the service logs what stays unshared.
+  text += "ExecStartPre=-+/usr/bin/install -d -m " + OctalMode(kSharedDataFolderMode) + " -g " +
+          Quoted(OperatorGroupName(), /*commandLine=*/true) + " " + Quoted(DataFolder(), /*commandLine=*/true) + "\n";
   for (const char* variable : kCarriedVariables) {
     if (auto value = GetEnv(variable)) text += "Environment=" + Quoted(std::string(variable) + "=" + *value) + "\n";
   }
@@ -98,7 +109,7 @@ std::string SystemdUnitText(const ServiceRegistration& registration) {
           .value_or(registration.programPath.substr(0, registration.programPath.rfind('/')));
   for (const std::string& folder : {programFolder, DataFolder(), RunFolder()})
     if (!folder.empty()) text += "ReadWritePaths=" + Quoted("-" + folder) + "\n";
-  text += "\n[Install]\nWantedBy=multi-user.target\n";
+  text += "\n[Install]\nWantedBy=" + std::string(kWantedBy) + "\n";
   return text;
 }
 
@@ -110,7 +121,13 @@ bool WriteSystemdUnit(const ServiceRegistration& registration) {
 }
 
 bool RemoveSystemdUnit(std::string_view serviceName) {
-  return unlink(SystemdUnitPath(serviceName).c_str()) == 0 || errno == ENOENT;
+  if (unlink(SystemdUnitPath(serviceName).c_str()) != 0 && errno != ENOENT) return false;
+  // The link an enablement made stays when the unit file went first (deleted by hand), and
+  // systemctl cannot disable what it no longer finds.
+  const std::string link = JoinPath(SystemdFolder(), std::string(kWantedBy) + ".wants/" + SystemdUnitName(serviceName));
+  struct stat info {};
+  if (lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && unlink(link.c_str()) != 0) return false;
+  return true;
 }
 
 ServiceCallResult InstallServiceUnit(const ServiceRegistration& registration) {

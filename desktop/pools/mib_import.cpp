@@ -232,8 +232,10 @@ std::vector<std::string> MibFilesOf(const std::string& path) {
   std::error_code error;
   if (!fs::is_directory(path, error)) return {path};
   std::vector<std::string> files;
-  for (const auto& entry : fs::directory_iterator(path, error))
-    if (entry.is_regular_file(error)) files.push_back(entry.path().string());
+  for (fs::directory_iterator it(path, error), end; !error && it != end; it.increment(error)) {
+    std::error_code kind;
+    if (it->is_regular_file(kind)) files.push_back(it->path().string());
+  }
   std::sort(files.begin(), files.end());
   return files;
 }

@@ -178,13 +178,7 @@ void CConfigurationToolsOptions::showEvent(QShowEvent* event) {
 
 void CConfigurationToolsOptions::Reload() {
   reloading_ = true;
-  // A service that is not installed leaves the radios and the remembered mode as they were.
-  // systemctl may wait for a polkit authentication: the window paints on meanwhile.
-  if (auto startType =
-          AwaitWithoutFreezing([] { return platform::QueryServiceStartType(platform::kMirvaleServiceName); })) {
-    m_bServiceAutoStart = *startType == platform::StartType::Automatic;
-    (m_bServiceAutoStart ? automaticRadio : manualRadio)->setChecked(true);
-  }
+  ReloadStartMode();
   const OptionsForm form = OptionsFormOf(context_.app.Document());
   scanList->clear();
   autoScanCheck->setChecked(form.autoScan);
@@ -207,6 +201,16 @@ void CConfigurationToolsOptions::Reload() {
     unitCombo->setCurrentIndex(form.keepUnit);
   }
   reloading_ = false;
+}
+
+void CConfigurationToolsOptions::ReloadStartMode() {
+  // A service that is not installed leaves the radios and the remembered mode as they were.
+  // systemctl may wait for a polkit authentication: the window paints on meanwhile.
+  if (auto startType =
+          AwaitWithoutFreezing([] { return platform::QueryServiceStartType(platform::kMirvaleServiceName); })) {
+    m_bServiceAutoStart = *startType == platform::StartType::Automatic;
+    (m_bServiceAutoStart ? automaticRadio : manualRadio)->setChecked(true);
+  }
 }
 
 void CConfigurationToolsOptions::AddRow(const AutoScanRow& row) {
@@ -244,8 +248,12 @@ void CConfigurationToolsOptions::BeforeCommit() {
       change == StartModeChange::Automatic ? platform::StartType::Automatic : platform::StartType::OnDemand;
   auto changed =
       AwaitWithoutFreezing([type] { return platform::ChangeServiceStartType(platform::kMirvaleServiceName, type); });
-  // The service manager's refusal is shown in its own words; the other settings are still saved.
-  if (!changed && !changed.message.empty()) ShowWarning(this, QString::fromStdString(changed.message));
+  // The service manager's refusal is shown in its own words; the other settings are still saved,
+  // and the radios show the mode the service manager kept, not the refused one.
+  if (!changed) {
+    if (!changed.message.empty()) ShowWarning(this, QString::fromStdString(changed.message));
+    ReloadStartMode();
+  }
 }
 
 void CConfigurationToolsOptions::CollectInto(CMirvaleDoc& doc) { CollectOptions(Form(), m_bServiceAutoStart, doc); }

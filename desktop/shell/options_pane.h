@@ -56,6 +56,7 @@ class CConfigurationToolsOptions : public QWidget, public SettingsPane {
 
  private:
   void Reload();
+  void ReloadStartMode();
   void AddRow(const AutoScanRow& row);
   void SetLogControlsEnabled(bool enabled);
   void ApplyRemovalRule();

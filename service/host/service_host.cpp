@@ -112,12 +112,10 @@ int CServiceHost::Run(bool serviceMode) {
   SetServiceLogToEventLog(serviceMode);
 
   auto serviceStop = std::make_shared<ManualEvent>();
+  // The operators' group shares the data folder and the run folder with the control socket;
+  // other accounts get nothing. A folder left unshared costs the operators their access: logged.
+  for (const std::string& problem : platform::ShareOperatorFolders()) LogServiceWarning(problem);
   const std::string dataFolder = platform::DataFolder(true);
-  // The operators' group shares the data folder (new files there take its group) and the run
-  // folder with the control socket; other accounts get nothing.
-  platform::ShareWithOperators(dataFolder, 02770);
-  platform::CreateFolderLevels(platform::RunFolder());
-  platform::ShareWithOperators(platform::RunFolder(), 0770);
   worker_ = std::make_unique<CMirvaleFrm>(platform::ProgramFolder(), dataFolder, serviceStop, DefaultServiceJobs());
   auto handler = platform::ControlSocketServer::Listen(
       platform::ControlSocketPath(),

@@ -1,5 +1,6 @@
 #include "service/host/service_registration.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 
@@ -36,6 +37,20 @@ std::string ThisProgram() {
 
 bool RegistryWritable() {
   return platform::RegistryKey::Open("HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services", true).has_value();
+}
+
+// Whether this caller may change the store, asked before anything is changed: its folder, or
+// the nearest level of it that exists, must be writable. A caller that may not even look
+// (a non-root account before a root-only folder) may not.
+bool MayOpenServiceManager() {
+  std::string level = platform::RegistryRoot();
+  for (;;) {
+    if (access(level.c_str(), W_OK | X_OK) == 0) return true;
+    if (errno != ENOENT) return false;
+    const size_t slash = level.rfind('/');
+    if (slash == std::string::npos) return access(".", W_OK | X_OK) == 0;
+    level = slash == 0 ? std::string("/") : level.substr(0, slash);
+  }
 }
 
 }  // namespace
@@ -89,10 +104,16 @@ bool RemoveService() {
 }
 
 int RegisterServer(bool asService) {
+  if (!MayOpenServiceManager()) {
+    Complain("Couldn't open service manager");
+    return 1;
+  }
   // A new registration points at this program file.
   if (!RemoveService()) return 1;
-  // The accounts that may drive the service and read what it stores join this group.
+  // The accounts that may drive the service and read what it stores join this group, and find
+  // its folders open to them before the service first starts.
   if (!platform::EnsureOperatorGroup()) Complain("Couldn't create the group of the service's operators");
+  for (const std::string& problem : platform::ShareOperatorFolders()) Complain(problem.c_str());
   // Run actions without credentials and files at paths the settings choose use this account.
   if (!platform::EnsureRunAccount()) Complain("Couldn't create the service's unprivileged account");
   auto appId = platform::RegistryKey::Open(AppIdKeyPath(), true);
@@ -110,6 +131,10 @@ int RegisterServer(bool asService) {
 }
 
 int UnregisterServer() {
+  if (!MayOpenServiceManager()) {
+    Complain("Couldn't open service manager");
+    return 1;
+  }
   RemoveService();
   platform::DeleteRegistryKey(AppIdKeyPath());
   platform::DeleteRegistryKey(ModuleKeyPath());

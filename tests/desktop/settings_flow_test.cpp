@@ -214,7 +214,9 @@ TEST_F(SettingsFlow, UnderSystemdStartAndStartModeGoThroughItWithoutFreezingAndI
   QTest::mouseClick(Bar().findChild<QPushButton*>("saveButton"), Qt::LeftButton);
   EXPECT_GT(ticks, 10) << "the window froze while systemd changed the start mode";
   EXPECT_EQ(prompter_.Texts().back(), "Failed to enable unit: Access denied");
-  EXPECT_EQ(systemctl.TakeCalls(), "is-enabled oskavel-mirvale.service\nenable oskavel-mirvale.service\n");
+  EXPECT_EQ(systemctl.TakeCalls(),
+            "is-enabled oskavel-mirvale.service\nenable oskavel-mirvale.service\nis-enabled oskavel-mirvale.service\n");
+  EXPECT_TRUE(options.manualRadio->isChecked()) << "the radios show what systemd kept, not the refused choice";
   EXPECT_TRUE(ServiceHasTheDocument());
   EXPECT_EQ(DecodeSettings(ServiceIni()).m_bScanLog, 1u);
 }

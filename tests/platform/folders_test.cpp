@@ -21,6 +21,12 @@ TEST(Folders, EnvironmentMovesEveryFolder) {
   EXPECT_EQ(platform::DataFolder(true), temp.path() + "/common/Oskavel/Mirvale");
   struct stat info {};
   EXPECT_EQ(stat((temp.path() + "/common/Oskavel/Mirvale").c_str(), &info), 0);
+  // Only the folder itself takes a narrow mode; the levels above stay reachable.
+  ASSERT_TRUE(platform::CreateFolderLevels(temp / "a/b/private", 0700));
+  ASSERT_EQ(stat((temp / "a/b").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0755u);
+  ASSERT_EQ(stat((temp / "a/b/private").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
 TEST(Folders, DefaultsWithoutEnvironment) {

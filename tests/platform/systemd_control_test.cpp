@@ -1,7 +1,11 @@
 // Service control through systemd, against a recording systemctl: the verbs each call sends,
 // refusals carried in systemd's words, the unit checked by systemd-analyze and the polkit rule
 // run by node with polkit's calling convention.
+#include <cstdlib>
+
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/atomic_file.h"
 #include "platform/polkit_rule.h"
@@ -115,6 +119,29 @@ TEST_F(SystemdControl, SystemdAnalyzeAcceptsTheUnitWithAwkwardFolders) {
             std::string::npos);
   EXPECT_NE(text.find("Environment=\"MIRVALE_OPERATOR_GROUP=ops\"\n"), std::string::npos) << "as the polkit rule";
   EXPECT_NE(text.find("NoNewPrivileges=yes\n"), std::string::npos);
+
+  // systemd expands "$" in a command's arguments but not in its program path: the program in a
+  // folder with "$" must be found as it is.
+  platform::CreateFolderLevels(temp / "bin $HOME $$");
+  ASSERT_EQ(std::system(("cp /usr/bin/true '" + temp.path() + "/bin $HOME $$/MirvaleSrv'").c_str()), 0);
+  auto registration = Registration();
+  registration.programPath = temp / "bin $HOME $$/MirvaleSrv";
+  ASSERT_TRUE(platform::WriteSystemdUnit(registration));
+  verdict = CommandOutput("systemd-analyze verify '" + UnitPath() + "' 2>&1; echo \"status $?\"");
+  EXPECT_EQ(verdict, "status 0");
+}
+
+TEST_F(SystemdControl, UnregistrationLeavesNoWantsLinkAlsoAfterTheUnitWasDeletedByHand) {
+  ASSERT_TRUE(platform::InstallServiceUnit(Registration()));
+  // What `systemctl enable` makes.
+  platform::CreateFolderLevels(temp / "units/multi-user.target.wants");
+  ASSERT_EQ(symlink(UnitPath().c_str(), (temp / "units/multi-user.target.wants/oskavel-mirvale.service").c_str()), 0);
+  ASSERT_EQ(unlink(UnitPath().c_str()), 0);
+  systemctl.TakeCalls();
+  ASSERT_TRUE(platform::RemoveServiceUnit("Oskavel Mirvale"));
+  struct stat info {};
+  EXPECT_NE(lstat((temp / "units/multi-user.target.wants/oskavel-mirvale.service").c_str(), &info), 0);
+  EXPECT_EQ(systemctl.TakeCalls(), "daemon-reload\n");
 }
 
 TEST_F(SystemdControl, PolkitRuleLetsOnlyTheOperatorsStartOnlyThisUnit) {

@@ -100,8 +100,8 @@ TEST(ControlAccess, OnlyTheOperatorsGroupDrivesTheServiceAndReadsItsFiles) {
   ASSERT_EQ(chmod(service.Root().c_str(), 0755), 0);
   ASSERT_TRUE(service.Register());
   ASSERT_TRUE(service.Start());
-  ExpectOperatorsOnly(service.DataFolder(), 02770);
-  ExpectOperatorsOnly(service.RunFolder(), 0770);
+  ExpectOperatorsOnly(service.DataFolder(), 03770);
+  ExpectOperatorsOnly(service.RunFolder(), 01770);
   ExpectOperatorsOnly(service.ControlSocket(), 0660);
 
   // Outside the group: the socket is out of reach.
@@ -116,7 +116,7 @@ TEST(ControlAccess, OnlyTheOperatorsGroupDrivesTheServiceAndReadsItsFiles) {
   const std::string uid = std::to_string(account.Uid());
   EXPECT_TRUE(service.WaitForEventLine("Refused service request 136 from uid " + uid));
   EXPECT_TRUE(service.WaitForEventLine("Refused service request 1 from uid " + uid));
-  ASSERT_EQ(chmod(service.RunFolder().c_str(), 0770), 0);
+  ASSERT_EQ(chmod(service.RunFolder().c_str(), 01770), 0);
   ASSERT_EQ(chmod(service.ControlSocket().c_str(), 0660), 0);
 
   ASSERT_EQ(service.Control(136), 0u);
