@@ -12,4 +12,4 @@ add_dependencies(shared_folders_e2e_tests MirvaleSrv)
 mirvale_add_test(operator_day_systemd_e2e_tests LABEL e2e SERIAL TIMEOUT 300
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/operator_day_systemd_test.cpp
   LIBS mirvale_service)
-add_dependencies(operator_day_systemd_e2e_tests MirvaleSrv)
+add_dependencies(operator_day_systemd_e2e_tests MirvaleSrv Mirvale)

@@ -1,9 +1,9 @@
 // An operator's day under a real systemd as PID 1 (booted in namespaces of its own, nothing
 // installed on this machine): root registers MirvaleSrv as the README says, from a program
-// folder whose path holds a "$"; a member of the operators' group starts the unit through
-// polkit, hands over settings (control code 134 after writing Mirvale.ini) and starts a scan of
-// snmpd (136) whose values reach Mirvale.db; an outsider can do none of it, and neither may stop
-// the service.
+// folder whose path holds a "$"; a member of the operators' group opens the desktop program on
+// Xvfb, which starts the unit through systemd and polkit, then hands over settings (control code 134 after writing
+// Mirvale.ini) and starts a scan of snmpd (136) whose values reach Mirvale.db; an outsider can do none of it, and
+// neither may stop the service.
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -77,7 +77,8 @@ TEST_F(OperatorDay, AMemberStartsTheUnitHandsOverSettingsAndScansAndAnOutsiderCa
       input + "/snmpd.conf", "rocommunity public 127.0.0.1\nsysLocation Operators room\nsysName day-device\n", 0644));
   ASSERT_TRUE(machine_.Boot()) << machine_.ConsoleLog();
   const std::string program = std::string("'") + kProgramFolder + "'";
-  ASSERT_EQ(Do("mkdir -p " + program + " && cp " + std::string(MIRVALE_BINARY_DIR) + "/bin/MirvaleSrv " + program +
+  ASSERT_EQ(Do("mkdir -p " + program + " && cp " + std::string(MIRVALE_BINARY_DIR) + "/bin/MirvaleSrv " +
+               std::string(MIRVALE_BINARY_DIR) + "/bin/Mirvale " + program +
                " && useradd -M -s /bin/sh alice && useradd -M -s /bin/sh bob")
                 .status,
             0);
@@ -90,7 +91,8 @@ TEST_F(OperatorDay, AMemberStartsTheUnitHandsOverSettingsAndScansAndAnOutsiderCa
   EXPECT_EQ(Mode("/var/lib/Oskavel/Mirvale"), "3770 root mirvale");
   EXPECT_EQ(Do("systemctl is-enabled oskavel-mirvale").output, "enabled");
   // The start shares the folders again inside systemd's sandbox, as an earlier version left them.
-  ASSERT_EQ(Do("chmod 0700 /var/lib/Oskavel /var/lib/Oskavel/Mirvale && chgrp root /var/lib/Oskavel/Mirvale").status, 0);
+  ASSERT_EQ(Do("chmod 0700 /var/lib/Oskavel /var/lib/Oskavel/Mirvale && chgrp root /var/lib/Oskavel/Mirvale").status,
+            0);
 
   // Only a member may start the unit, and nobody but root may stop it.
   auto outsiderStart = Do("systemctl start oskavel-mirvale", "bob");
@@ -98,11 +100,22 @@ TEST_F(OperatorDay, AMemberStartsTheUnitHandsOverSettingsAndScansAndAnOutsiderCa
   EXPECT_NE(outsiderStart.output.find("Interactive authentication required"), std::string::npos)
       << outsiderStart.output;
   EXPECT_EQ(Do("systemctl is-active oskavel-mirvale").output, "inactive");
-  auto memberStart = Do("systemctl start oskavel-mirvale", "alice");
-  ASSERT_EQ(memberStart.status, 0) << memberStart.output;
+  // The member opens the desktop program on a display of her own; it starts the unit through
+  // systemd and polkit, and its main window comes up.
+  ASSERT_EQ(Do("setsid Xvfb :5 -nolisten tcp >/tmp/xvfb.log 2>&1 &", "alice").status, 0);
+  ASSERT_EQ(
+      Do("sleep 1; DISPLAY=:5 QT_QPA_PLATFORM=xcb HOME=/tmp setsid " + program + "/Mirvale >/tmp/desktop.log 2>&1 &",
+         "alice")
+          .status,
+      0);
   std::string state;
   for (int i = 0; i < 200 && state != "4"; ++i, std::this_thread::sleep_for(100ms)) state = Control(4, "alice");
-  ASSERT_EQ(state, "4") << Journal();
+  ASSERT_EQ(state, "4") << Journal() << Do("cat /tmp/desktop.log").output;
+  EXPECT_EQ(Do("systemctl is-active oskavel-mirvale").output, "active");
+  bool window = false;
+  for (int i = 0; i < 100 && !window; ++i, std::this_thread::sleep_for(200ms))
+    window = Do("DISPLAY=:5 xwininfo -root -tree | grep -c '\"Oskavel Mirvale\"'", "alice").output != "0";
+  EXPECT_TRUE(window) << Do("cat /tmp/desktop.log").output;
   EXPECT_EQ(Mode("/run/mirvale"), "1770 root mirvale");
   EXPECT_EQ(Mode("/var/lib/Oskavel/Mirvale"), "3770 root mirvale");
   EXPECT_NE(Do("systemctl stop oskavel-mirvale", "alice").status, 0);
