@@ -133,6 +133,22 @@ TEST_F(SharedFolders, RegistrationAndStartShareTheFoldersInEitherOrder) {
   }
 }
 
+TEST_F(SharedFolders, AFolderThatCannotBeSharedIsLogged) {
+  auto service = FreshService();
+  service->SetEnv("MIRVALE_OPERATOR_GROUP", "mirvale-no-such-group");
+  ASSERT_TRUE(service->Start());
+  EXPECT_TRUE(service->Stop());
+  // Unregistered, the service writes its messages to standard output.
+  const std::string output = platform::ReadWholeFile(service->OutputPath()).value_or("");
+  const std::string reason = " with the operators' group mirvale-no-such-group (";
+  EXPECT_NE(output.find("Couldn't share " + service->DataFolder() + reason + "3770): the group does not exist"),
+            std::string::npos)
+      << output;
+  EXPECT_NE(output.find("Couldn't share " + service->RunFolder() + reason + "1770): the group does not exist"),
+            std::string::npos)
+      << output;
+}
+
 TEST_F(SharedFolders, MembersCannotRenameRootsFilesAndNonRootAccountsCannotRegister) {
   auto service = FreshService();
   ASSERT_TRUE(service->Register());
