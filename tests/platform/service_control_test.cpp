@@ -146,7 +146,7 @@ TEST_F(ServiceControl, UnitFileRunsTheProgramAndCarriesFolderOverrides) {
   ASSERT_TRUE(platform::WriteSystemdUnit(registration));
   auto text = platform::ReadWholeFile(temp / "units/oskavel-mirvale.service");
   ASSERT_TRUE(text);
-  EXPECT_NE(text->find("ExecStart=\"/opt/mirvale/bin/MirvaleSrv\"\n"), std::string::npos);
+  EXPECT_NE(text->find("ExecStart=@\"/opt/mirvale/bin/MirvaleSrv\" MirvaleSrv\n"), std::string::npos);
   EXPECT_NE(text->find("Environment=\"MIRVALE_COMMON_APPDATA=/srv/mirvale data\"\n"), std::string::npos);
   EXPECT_NE(text->find("Description=Network devices configuration monitor.\n"), std::string::npos);
   EXPECT_EQ(text->find("MIRVALE_SYSTEMD_DIR"), std::string::npos);
