@@ -28,23 +28,12 @@ using testing_support::SnmpAgent;
 
 constexpr uint32_t kPrune = 133;
 constexpr uint32_t kStartScan = 136;
-constexpr const char* kSysLocation = "1.3.6.1.2.1.1.6";
 
 void Sysctl(const std::string& name, const std::string& value) {
   platform::AppendToFile("/proc/sys/net/ipv4/" + name, value);
 }
 
-CMirvaleDoc LabSettings() {
-  CMirvaleDoc doc;
-  ApplyServiceDefaults(doc);
-  CPoolItem& pool = testing_support::AddSnmpV1Pool(doc, "lab");
-  pool.m_nRetries = 1;
-  pool.m_pQueries.FindOrAdd(kSysLocation) = CQueryItem{kSysLocation, "sysLocation", ""};
-  pool.m_pDevices.FindOrAdd("127.0.0.0") = CDeviceItem{"127.0.0.0", "255.255.255.248"};
-  doc.m_strScanPool = "lab";
-  doc.m_strScanUser = "admin";
-  return doc;
-}
+CMirvaleDoc LabSettings() { return testing_support::SnmpLocationScanSettings("127.0.0.0", "255.255.255.248", "admin"); }
 
 // Reads the scan database until the scan has finished and the device's status is final.
 std::optional<ScanDatabase> WaitForFinishedScan(const ServiceProcess& service, const std::string& startedAfter,

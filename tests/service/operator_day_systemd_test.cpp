@@ -21,7 +21,6 @@ using namespace std::chrono_literals;
 using testing_support::BootedSystemd;
 
 constexpr const char* kProgramFolder = "/opt/mir$vale";
-constexpr const char* kSysLocation = "1.3.6.1.2.1.1.6";
 
 // A control client: the answer, or "refused <reason>" when the socket cannot be reached.
 constexpr const char* kControlClient = R"py(import socket, struct, sys
@@ -35,15 +34,7 @@ print(struct.unpack("<I", s.recv(4))[0])
 )py";
 
 std::string LabSettings() {
-  CMirvaleDoc doc;
-  ApplyServiceDefaults(doc);
-  CPoolItem& pool = testing_support::AddSnmpV1Pool(doc, "lab");
-  pool.m_nRetries = 1;
-  pool.m_pQueries.FindOrAdd(kSysLocation) = CQueryItem{kSysLocation, "sysLocation", ""};
-  pool.m_pDevices.FindOrAdd("127.0.0.1") = CDeviceItem{"127.0.0.1", "255.255.255.255"};
-  doc.m_strScanPool = "lab";
-  doc.m_strScanUser = "alice";
-  return EncodeSettings(doc);
+  return EncodeSettings(testing_support::SnmpLocationScanSettings("127.0.0.1", "255.255.255.255", "alice"));
 }
 
 class OperatorDay : public ::testing::Test {

@@ -18,6 +18,22 @@ inline mirvale::CPoolItem& AddSnmpV1Pool(mirvale::CMirvaleDoc& doc, const std::s
   return pool;
 }
 
+// Service settings whose manual scan (by user) reads sysLocation from the devices of network
+// address/mask through the SNMPv1 pool "lab" (one retry).
+inline mirvale::CMirvaleDoc SnmpLocationScanSettings(const std::string& address, const std::string& mask,
+                                                     const std::string& user) {
+  constexpr const char* kSysLocation = "1.3.6.1.2.1.1.6";
+  mirvale::CMirvaleDoc doc;
+  mirvale::ApplyServiceDefaults(doc);
+  mirvale::CPoolItem& pool = AddSnmpV1Pool(doc, "lab");
+  pool.m_nRetries = 1;
+  pool.m_pQueries.FindOrAdd(kSysLocation) = mirvale::CQueryItem{kSysLocation, "sysLocation", ""};
+  pool.m_pDevices.FindOrAdd(address) = mirvale::CDeviceItem{address, mask};
+  doc.m_strScanPool = "lab";
+  doc.m_strScanUser = user;
+  return doc;
+}
+
 // A telnet pool that logs in to device, backs its configuration up and restores lines of it
 // (one retry, one second a step).
 inline mirvale::CPoolItem& AddFakeDeviceTelnetPool(mirvale::CMirvaleDoc& doc, const std::string& name,
