@@ -66,7 +66,7 @@ TEST_F(OperatorDay, AMemberStartsTheUnitHandsOverSettingsAndScansAndAnOutsiderCa
   ASSERT_TRUE(platform::WriteFileAtomically(input + "/Mirvale.ini", LabSettings(), 0644));
   ASSERT_TRUE(platform::WriteFileAtomically(
       input + "/snmpd.conf", "rocommunity public 127.0.0.1\nsysLocation Operators room\nsysName day-device\n", 0644));
-  ASSERT_TRUE(machine_.Boot()) << machine_.ConsoleLog();
+  ASSERT_TRUE(machine_.Boot()) << machine_.Problem();
   const std::string program = std::string("'") + kProgramFolder + "'";
   ASSERT_EQ(Do("mkdir -p " + program + " && cp " + std::string(MIRVALE_BINARY_DIR) + "/bin/MirvaleSrv " +
                std::string(MIRVALE_BINARY_DIR) + "/bin/Mirvale " + program +

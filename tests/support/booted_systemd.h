@@ -6,13 +6,14 @@
 // time limit. The object kills the namespace's init (so every process in it), waits for its
 // cgroup to empty and removes it and the stage folder. Needs root.
 //   BootedSystemd machine;  // put what the machine needs into machine.InputFolder() first
-//   ASSERT_TRUE(machine.Boot()) << machine.ConsoleLog();
+//   ASSERT_TRUE(machine.Boot()) << machine.Problem();
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -56,7 +57,11 @@ class BootedSystemd {
   // Boots; true once systemd has finished its start-up within the limit.
   bool Boot(std::chrono::seconds limit = std::chrono::seconds(60)) {
     cgroup_ = OwnCgroupParent() + "/mirvale-booted-" + std::to_string(getpid());
-    if (mkdir(cgroup_.c_str(), 0755) != 0) return false;
+    if (mkdir(cgroup_.c_str(), 0755) != 0) {
+      problem_ = "cannot make the cgroup " + cgroup_ + " (a cgroup2 hierarchy is needed): " + std::strerror(errno);
+      cgroup_.clear();
+      return false;
+    }
     unshare_ = fork();
     if (unshare_ == 0) {
       prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -79,13 +84,17 @@ class BootedSystemd {
       init_ = InitPid();
       if (init_ <= 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    if (init_ <= 0) return false;
+    if (init_ <= 0) {
+      problem_ = "systemd did not become the namespaces' init:\n" + ConsoleLog();
+      return false;
+    }
     // is-system-running --wait ends once the start-up has (running or degraded).
     while (std::chrono::steady_clock::now() < deadline) {
       const std::string state = Run("systemctl is-system-running --wait", "root", std::chrono::seconds(5)).output;
       if (state == "running" || state == "degraded") return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
+    problem_ = "systemd did not finish its start-up:\n" + ConsoleLog();
     return false;
   }
 
@@ -103,6 +112,8 @@ class BootedSystemd {
   BootedSystemd(const BootedSystemd&) = delete;
   BootedSystemd& operator=(const BootedSystemd&) = delete;
 
+  // Why Boot failed.
+  const std::string& Problem() const { return problem_; }
   // What systemd wrote on its console.
   std::string ConsoleLog() const { return platform::ReadWholeFile(folder_ + "/console.log").value_or(""); }
   // A folder of this machine that the booted one sees at the same path (readable by everyone);
@@ -185,6 +196,7 @@ class BootedSystemd {
   std::string cgroup_;
   pid_t unshare_ = -1;
   pid_t init_ = -1;
+  std::string problem_;
 };
 
 }  // namespace testing_support
