@@ -136,6 +136,16 @@ TEST_F(OperatorDay, AMemberStartsTheUnitHandsOverSettingsAndScansAndAnOutsiderCa
   const std::string journal = Journal();
   EXPECT_NE(journal.find("Service started"), std::string::npos) << journal;
   EXPECT_EQ(journal.find("Couldn't share"), std::string::npos) << journal;
+
+  // Only root unregisters; after the unit file was deleted by hand, no wants link is left.
+  auto memberRemoves = Do(program + "/MirvaleSrv -UnregServer", "alice");
+  EXPECT_NE(memberRemoves.status, 0);
+  EXPECT_NE(memberRemoves.output.find("Couldn't open service manager"), std::string::npos) << memberRemoves.output;
+  ASSERT_EQ(Do("rm /etc/systemd/system/oskavel-mirvale.service").status, 0);
+  auto removed = Do(program + "/MirvaleSrv -UnregServer");
+  EXPECT_EQ(removed.status, 0) << removed.output;
+  EXPECT_EQ(Do("ls /etc/systemd/system/multi-user.target.wants | grep -c oskavel").output, "0");
+  EXPECT_EQ(Do("systemctl is-active oskavel-mirvale").output, "inactive");
 }
 
 }  // namespace
