@@ -8,6 +8,7 @@
 // with the thread that runs the conversation (its session thread), which binds it with
 // ConversationScope so that calls made without a handle (the network layer's event lines) find
 // it. Only the random pool and the host-key cache are shared, each behind its own lock.
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -44,6 +45,9 @@ struct ShellConversation {
   // The device as "address:port", set by an owner that runs several conversations at once: it
   // then begins every event line of the conversation.
   std::string device;
+  // Bytes read from the conversation's sockets so far: whether the device is still sending
+  // while nothing reaches the terminal yet (a key exchange, a login).
+  uint64_t bytes_received = 0;
   // Held by the session thread around each turn's poll list and dispatch, and by every other
   // thread around its calls into the back end and the event lines it writes.
   std::mutex lock;

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "remoteshell/core/conversation.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/net/net_errors.h"
 #include "remoteshell/net/net_socket_record.h"
@@ -19,6 +20,7 @@ int owner_closing(NetSocket* socket, const char* text, int code) {
 }
 
 int owner_receive(NetSocket* socket, int urgent, const char* data, int length) {
+  conversation_current()->bytes_received += static_cast<uint64_t>(length);
   return socket->owner.sink->receive(socket->owner.context, urgent, data, length);
 }
 

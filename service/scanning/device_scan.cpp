@@ -134,16 +134,22 @@ bool CConfigurationDevice::CollectQueries(const std::string& name) {
 }
 
 bool CConfigurationDevice::CollectShellLines(const std::string& name, const ShellSettings& settings,
-                                             bool& logonFailed) {
+                                             const char*& failure) {
   StoredShellLines stored = CollectStoredShellLines(*services_.shell, job_.address, settings);
-  logonFailed = stored.logonFailed;
-  if (stored.lines.empty()) return false;
+  // No configuration line read is no success: a login that never completed is a logon
+  // failure, a conversation that ended after it (or whose output was cut short) no response.
+  if (stored.lines.empty()) {
+    failure = stored.logonFailed ? kStatusLogonFailed : kStatusNoResponse;
+    if (stored.cutShort)
+      ReportDeviceEvent("Shell configuration of " + job_.address + " cut short: nothing of it was stored");
+    return false;
+  }
   ActionSubject subject{job_.pool, job_.address, name, scanTime_};
-  return services_.data.StoreConfigurationLines(
-      job_.pool, job_.address, job_.scanStart, stored.lines,
-      [&](const std::string& line, const PreviousLines& previous) {
-        CheckActions(job_.settings, services_.actions, subject, line, previous);
-      });
+  return services_.data.StoreConfigurationLines(job_.pool, job_.address, job_.scanStart, stored.lines,
+                                                [&](const std::string& line, const PreviousLines& previous) {
+                                                  CheckActions(job_.settings, services_.actions, subject, line,
+                                                               previous);
+                                                });
 }
 
 void CConfigurationDevice::KeepWithinBound() {
@@ -180,13 +186,13 @@ void CConfigurationDevice::Run() {
 
   if ((shellAnswered || snmpAnswered) && !Stopping()) {
     services_.data.AddDevice(job_.pool, job_.address, name, interfaces, addresses);
-    bool logonFailed = true;
-    bool changed = shellAnswered && CollectShellLines(name, shellSettings, logonFailed);
+    const char* shellFailure = nullptr;
+    bool changed = shellAnswered && CollectShellLines(name, shellSettings, shellFailure);
     if (snmpAnswered && CollectQueries(name)) changed = true;
     // A stopping service, and a walk cut short, leave "Collecting Information..." in place: the
-    // device's values are not all there.
-    if (shellAnswered && logonFailed && !Stopping())
-      status = kStatusLogonFailed;
+    // device's values are not all there. A shell device whose configuration was not read failed.
+    if (shellFailure != nullptr && !Stopping())
+      status = shellFailure;
     else if (!Stopping() && !WalkCutShort())
       status = changed ? kStatusChanged : kStatusUnchanged;
     KeepWithinBound();

@@ -59,8 +59,9 @@ class CConfigurationDevice {
   // Keeps what the device stores across scans within its bound, and says what it dropped.
   void KeepWithinBound();
   bool CollectQueries(const std::string& name);
-  // Stores the device's shell lines; true when any changed. logonFailed tells the outcome.
-  bool CollectShellLines(const std::string& name, const ShellSettings& settings, bool& logonFailed);
+  // Stores the device's shell lines; true when any changed. failure: the device's status when
+  // no configuration line was read.
+  bool CollectShellLines(const std::string& name, const ShellSettings& settings, const char*& failure);
 
   DeviceScanServices services_;
   DeviceScanJob job_;

@@ -1,24 +1,40 @@
 #pragma once
-// Whether a device's output has evidently stopped where the device waits for input, so that a
+// Whether a device's output has certainly stopped where the device waits for input, so that a
 // read need not sit out the whole time-out: the device's own prompt (learned once logged in) or
-// a mode of it, a pager prompt, or, while logging in, a question. Lines are taken as the
-// terminal shows them: backspaces applied, blanks trimmed on both sides.
+// the same name in another mode, standing alone on the last line; a pager prompt; or, while
+// logging in, a question. Lines are taken as the terminal shows them: backspaces applied,
+// blanks trimmed on both sides. Whatever ends a read early, the next read continues the line
+// (OutputLines), so a line that only looked like a prompt costs a stray key, never a byte.
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace mirvale {
 
+// A line as the terminal shows it: backspaces applied, blanks trimmed on both sides.
+std::string ShownLine(std::string_view line);
+
+// The pager prompts recognised: the word "more" in any case, alone or with a percentage,
+// between dashes, angle brackets, parentheses or blanks, with at least one dash, bracket or
+// parenthesis: "--More--", " -- More -- ", "<--- More --->", "---(more)---",
+// "---(more 45%)---". shown: a line as ShownLine gives it.
+bool IsPagerPrompt(std::string_view shown);
+
+// Pager prompts are no configuration: lines that show one go wherever they stand (a device
+// that erases its pager prompt with a line break leaves it as a line of its own).
+void DropPagerPrompts(std::vector<std::string>& lines);
+
 class PromptWatch {
  public:
-  // The line the device shows once logged in is its prompt from now on.
-  void Learn(std::string_view screenLine);
+  // What arrived on the last line since the last text sent, once logged in, is the prompt.
+  void Learn(std::string_view fresh);
 
-  // screenLine: the line the device's output stands on, including what it showed before the
-  // last text was sent (its prompt, followed by the echo of a space typed there). fresh: the part
-  // of that line that arrived since the send. A pager prompt or a question must be fresh, so
-  // that an echo of what answered the previous one is not taken for it.
-  bool Waits(std::string_view screenLine, std::string_view fresh) const;
+  // standing: the line the output stands on (with what it showed before the last text was
+  // sent: its prompt, followed by the echo of a space typed there). fresh: its part that
+  // arrived since the send. A pager prompt or a question must be fresh, so that an echo of what
+  // answered the previous one is not taken for it.
+  bool Waits(std::string_view standing, std::string_view fresh) const;
 
  private:
   bool IsPrompt(const std::string& line) const;

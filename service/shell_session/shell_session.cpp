@@ -26,8 +26,6 @@ namespace {
 // it, and at the latest after the idle bound.
 constexpr int kQuietTurnMs = 1;
 constexpr int kIdleWaitMs = 100;
-// A prompt is short: of a longer line only its end is kept for recognising it.
-constexpr size_t kScreenLineLimit = 4096;
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 constexpr size_t kUserNameLimit = 100;
 
@@ -73,13 +71,14 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
   alive_ = false;
   stop_ = false;
   loginRefused_ = false;
-  logonFailed_ = false;
+  loggedIn_ = false;
+  cutShort_ = false;
   for (ManualEvent* signal : {&connected_, &ended_, &closed_, &output_}) signal->Reset();
   {
     std::lock_guard lock(conversation_.lock);
-    lines_.clear();
-    screen_.clear();
+    outputLines_ = OutputLines();
     promptWatch_ = PromptWatch();
+    conversation_.bytes_received = 0;
     textsSinceRead_ = 0;
     heldBytes_ = 0;
     overflow_ = outputSeen_ = outputThisTurn_ = false;
@@ -93,10 +92,21 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
   }
 
   // A connection that failed at once ends the thread; there is no need to wait it out.
-  auto deadline = std::chrono::steady_clock::now() + Timeout();
-  while (std::chrono::steady_clock::now() < deadline && !ended_.IsSet() && !closed_.IsSet() && !Stopping())
-    if (connected_.WaitFor(kWaitSlice)) return true;
-  return connected_.IsSet();
+  return WaitWhileDeviceSends(Timeout(), [this] { return connected_.IsSet(); });
+}
+
+template <typename Ready>
+bool CShellSession::WaitWhileDeviceSends(std::chrono::milliseconds silence, Ready ready) {
+  using Clock = std::chrono::steady_clock;
+  const auto started = Clock::now();
+  while (!ready()) {
+    if (ended_.IsSet() || closed_.IsSet() || Stopping()) return ready();
+    const auto now = Clock::now();
+    const auto heard = std::max(started, Clock::time_point(Clock::duration(lastHeard_.load())));
+    if (now - heard >= silence || now - started >= limits_.readWindow) return ready();
+    closed_.WaitFor(std::chrono::milliseconds(5));
+  }
+  return true;
 }
 
 void CShellSession::Close() {
@@ -187,6 +197,7 @@ int CShellSession::IdleWaitMs(bool timersPending, uint32_t nextTimer) {
 }
 
 void CShellSession::EventLoop() {
+  uint64_t heardBytes = 0;
   bool outputPending = false;
   bool timersPending = false;
   uint32_t nextTimer = 0;
@@ -196,7 +207,12 @@ void CShellSession::EventLoop() {
     if (!wake_) waitMs = kQuietTurnMs;
     bool alive = client_network_turn(waitMs, &conversation_.lock, wake_.get());
     std::lock_guard lock(conversation_.lock);
+    if (conversation_.bytes_received != heardBytes) {
+      heardBytes = conversation_.bytes_received;
+      lastHeard_ = std::chrono::steady_clock::now().time_since_epoch().count();
+    }
     if (overflow_ && alive_) {
+      cutShort_ = true;
       backend_event_line(&conversation_, "Device output exceeded the limit; conversation ended");
       alive = false;
     }
@@ -227,12 +243,7 @@ int CShellSession::OutputSink(void* owner, int, const char* data, int length) {
     session->overflow_ = true;
     return kBackendFreezeThreshold + 1;
   }
-  std::string_view chunk(data, static_cast<size_t>(length));
-  AppendOutputChunk(session->lines_, chunk);
-  std::vector<std::string>& screen = session->screen_;
-  AppendOutputChunk(screen, chunk);
-  if (screen.size() > 1) screen.erase(screen.begin(), screen.end() - 1);
-  if (screen.back().size() > kScreenLineLimit) screen.back().erase(0, screen.back().size() - kScreenLineLimit);
+  session->outputLines_.Append(std::string_view(data, static_cast<size_t>(length)));
   session->heldBytes_ += static_cast<size_t>(length);
   session->outputSeen_ = session->outputThisTurn_ = true;
   return 0;
@@ -262,8 +273,7 @@ void CShellSession::EventLine(const char* text) {
 
 bool CShellSession::Login() {
   std::vector<std::string> answer;
-  // Telnet tells a refused login from a lost connection by nothing: every failure counts.
-  logonFailed_ = true;
+  loggedIn_ = false;
   if (settings_.m_bTelnet) {
     if (ReadLines(answer) == 0) return false;
     auto answered = [&](const std::string& text) {
@@ -275,20 +285,17 @@ bool CShellSession::Login() {
     for (const std::string& piece : ScriptPieces(settings_.m_strPrivilegedCommand)) answered(piece);
     if (!settings_.m_strPrivilegedPassword.empty()) answered(settings_.m_strPrivilegedPassword);
     LearnPrompt();
+    loggedIn_ = alive_;
     return alive_;
   }
   if (settings_.m_bSsh) {
     // Logged in once the session channel is up: after a password, keyboard-interactive
     // answers or a key alone (when no question ever comes). A refused login ends the
     // connection or runs out the time.
-    if (!WaitForSshSession()) {
-      // Refused, or the time ran out on a connection still up; else it failed on the way.
-      logonFailed_ = loginRefused_ || (alive_ && !Stopping());
-      return false;
-    }
+    if (!WaitForSshSession()) return false;
     // The session channel is up, so the login was accepted: what fails from here is no logon
     // failure.
-    logonFailed_ = false;
+    loggedIn_ = true;
     if (ReadLines(answer) < 1) return false;
     LearnPrompt();
     return alive_;
@@ -298,7 +305,9 @@ bool CShellSession::Login() {
 
 void CShellSession::LearnPrompt() {
   std::lock_guard lock(conversation_.lock);
-  promptWatch_.Learn(screen_.empty() ? std::string_view() : std::string_view(screen_.back()));
+  // What came after the last line break since the last text sent: a device that answers the
+  // password without a line break shows its prompt on the question's line.
+  promptWatch_.Learn(outputLines_.StandingFresh());
 }
 
 void CShellSession::SendScript(const std::string& script) {
@@ -309,7 +318,7 @@ bool CShellSession::SendText(const std::string& text) {
   ++textsSinceRead_;
   {
     std::lock_guard lock(conversation_.lock);
-    lines_.clear();
+    outputLines_.NextAnswer();
     heldBytes_ = 0;
   }
   bool accepted = false;
@@ -327,19 +336,13 @@ bool CShellSession::SendText(const std::string& text) {
   return accepted;
 }
 
-// Key exchange and login take a round of the retries each, as reads do, so that a device slow
-// to log in on a busy machine is not taken for a logon failure.
+// The login takes a round of the retries of the device's silence, as reads do, so that a device
+// slow to log in on a busy machine is not taken for a logon failure.
 bool CShellSession::WaitForSshSession() {
-  auto deadline = std::chrono::steady_clock::now() + Timeout() * Attempts();
-  while (alive_ && !Stopping() && std::chrono::steady_clock::now() < deadline) {
-    {
-      std::lock_guard lock(conversation_.lock);
-      if (conversation_.backend_handle != nullptr && conversation_.backend->can_send(conversation_.backend_handle))
-        return true;
-    }
-    if (closed_.WaitFor(std::chrono::milliseconds(10))) break;
-  }
-  return false;
+  return WaitWhileDeviceSends(Timeout() * Attempts(), [this] {
+    std::lock_guard lock(conversation_.lock);
+    return conversation_.backend_handle != nullptr && conversation_.backend->can_send(conversation_.backend_handle);
+  });
 }
 
 bool CShellSession::WaitForOutput(std::chrono::milliseconds timeout) {
@@ -352,25 +355,35 @@ bool CShellSession::WaitForOutput(std::chrono::milliseconds timeout) {
   return false;
 }
 
-int CShellSession::ReadLines(std::vector<std::string>& lines) {
+int CShellSession::Read() {
+  using Clock = std::chrono::steady_clock;
   // Several texts sent at once (a script of several commands) are answered in turn, each ending
   // at the prompt: one of those prompts is not yet the end, so such a read waits the time-out.
   const bool mayEndEarly = std::exchange(textsSinceRead_, 0) <= 1;
   int counted = 0;
   for (int attempt = 0; attempt < Attempts() && alive_ && counted == 0 && !Stopping(); ++attempt) {
-    auto cutOff = std::chrono::steady_clock::now() + limits_.readWindow;
+    auto cutOff = Clock::now() + limits_.readWindow;
     std::chrono::milliseconds wait = Timeout();
-    while (WaitForOutput(wait)) {
+    for (;;) {
+      if (!WaitForOutput(wait)) {
+        // A device that sends without the pause that signals output is not silent.
+        auto heard = Clock::time_point(Clock::duration(lastHeard_.load()));
+        bool sending = wait == Timeout() && Clock::now() - heard < wait && alive_ && !Stopping();
+        if (!sending || Clock::now() > cutOff) break;
+        continue;
+      }
       output_.Reset();
       bool waitsForInput = false;
       {
         std::lock_guard lock(conversation_.lock);
-        counted = static_cast<int>(lines_.size());
-        waitsForInput = mayEndEarly && !lines_.empty() && promptWatch_.Waits(screen_.back(), lines_.back());
+        counted = static_cast<int>(outputLines_.FreshCount());
+        waitsForInput =
+            mayEndEarly && counted > 0 && promptWatch_.Waits(outputLines_.Standing(), outputLines_.StandingFresh());
       }
       wait = waitsForInput ? limits_.settle : std::chrono::milliseconds(Timeout());
-      if (std::chrono::steady_clock::now() > cutOff) {
+      if (Clock::now() > cutOff) {
         EventLine("Device output did not pause; conversation ended");
+        cutShort_ = true;
         alive_ = false;
         break;
       }
@@ -378,9 +391,23 @@ int CShellSession::ReadLines(std::vector<std::string>& lines) {
   }
   std::lock_guard lock(conversation_.lock);
   // Output that came with the end of the connection still counts.
-  if (counted == 0 && !alive_) counted = static_cast<int>(lines_.size());
-  lines.insert(lines.end(), lines_.begin(), lines_.end());
+  if (counted == 0 && !alive_) counted = static_cast<int>(outputLines_.FreshCount());
   return counted;
+}
+
+int CShellSession::ReadLines(std::vector<std::string>& lines) {
+  int counted = Read();
+  std::lock_guard lock(conversation_.lock);
+  std::vector<std::string> fresh = outputLines_.Fresh();
+  lines.insert(lines.end(), fresh.begin(), fresh.end());
+  return counted;
+}
+
+OutputLines::Answer CShellSession::ReadAnswer() {
+  Read();
+  std::lock_guard lock(conversation_.lock);
+  if (!outputLines_.AnyFresh()) return {};
+  return outputLines_.SinceSend();
 }
 
 }  // namespace mirvale

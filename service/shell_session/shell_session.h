@@ -15,6 +15,7 @@
 #include "remoteshell/core/conversation.h"
 #include "service/host/manual_event.h"
 #include "service/shell_session/shell_conversations.h"
+#include "service/shell_session/shell_output_lines.h"
 #include "service/shell_session/shell_prompt_watch.h"
 #include "service/shell_session/shell_session_limits.h"
 #include "service/shell_session/shell_session_settings.h"
@@ -35,12 +36,13 @@ class CShellSession {
   CShellSession(const CShellSession&) = delete;
   CShellSession& operator=(const CShellSession&) = delete;
 
-  // True when the connection came up within the time-out. Always followed by Close.
+  // True when the connection came up before the device was silent for the time-out (a key
+  // exchange the device is still sending goes on). Always followed by Close.
   bool Open(const std::string& address, const ShellSettings& settings);
   bool Login();
-  // After a failed Login: true when the device refused the login or never answered it, false
-  // when the connection failed on the way (lost, or ended by a transport error).
-  bool LogonFailed() const { return logonFailed_; }
+  // The login completed (telnet: every login text was answered on a live connection; SSH: the
+  // session channel came up), even when the conversation ended after it.
+  bool LoggedIn() const { return loggedIn_; }
   void SendScript(const std::string& script);
   // True when the back end takes data after the send. Drops the output read so far.
   bool SendText(const std::string& text);
@@ -49,9 +51,14 @@ class CShellSession {
   // passed without more after the output stopped where the device evidently waits for input
   // (not after several texts sent at once: each is answered up to a prompt of its own).
   int ReadLines(std::vector<std::string>& lines);
+  // The same read, as what it adds to the lines read before (see AddAnswer); empty lines of
+  // the answer when nothing arrived.
+  OutputLines::Answer ReadAnswer();
   void Close();
 
   bool Alive() const { return alive_; }
+  // The device's output was cut short: it overflowed the held text or never paused.
+  bool CutShort() const { return cutShort_; }
   bool Stopping() const { return serviceStop_ != nullptr && serviceStop_->IsSet(); }
   const ShellSettings& Settings() const { return settings_; }
 
@@ -70,6 +77,12 @@ class CShellSession {
   void EventLine(const char* text);
   // Waits for the output signal in short slices so that a service stop is seen.
   bool WaitForOutput(std::chrono::milliseconds timeout);
+  // Waits until ready() holds; false once the device was silent for `silence`, the connection
+  // ended or the service is stopping, or after the read window however much the device sends.
+  template <typename Ready>
+  bool WaitWhileDeviceSends(std::chrono::milliseconds silence, Ready ready);
+  // Runs one read; the answer's lines stay in outputLines_.
+  int Read();
   // Ends the session thread's wait for network events, so that it sees what the worker changed.
   void WakeEventLoop();
   // How long the event loop may wait for network events: up to the next timer, within a bound.
@@ -90,7 +103,11 @@ class CShellSession {
   std::atomic<bool> alive_{false};
   std::atomic<bool> stop_{false};
   std::atomic<bool> loginRefused_{false};
-  bool logonFailed_ = false;
+  bool loggedIn_ = false;
+  std::atomic<bool> cutShort_{false};
+  // When the device last sent something, as the session thread saw it after handling it: the
+  // client's own work on what came (a key exchange on a busy machine) is not the device's silence.
+  std::atomic<std::chrono::steady_clock::rep> lastHeard_{0};
   ManualEvent connected_;
   ManualEvent ended_;
   ManualEvent closed_;  // the connection ended under the event loop
@@ -100,8 +117,7 @@ class CShellSession {
 
   // The client's state of this conversation; its lock guards what follows too.
   ShellConversation conversation_;
-  std::vector<std::string> lines_;
-  std::vector<std::string> screen_;  // the line the device's output stands on, since the connection opened
+  OutputLines outputLines_;
   PromptWatch promptWatch_;
   size_t heldBytes_ = 0;
   bool overflow_ = false;

@@ -16,6 +16,7 @@ StoredShellLines CollectStoredShellLines(ShellConversations& conversations, cons
   ShellCollection collected = CollectShellConfiguration(conversations, address, settings);
   StoredShellLines stored;
   stored.logonFailed = collected.logonFailed;
+  stored.cutShort = collected.cutShort;
   stored.lines.reserve(collected.lines.size());
   for (const auto& line : collected.lines) stored.lines.push_back(CleanShellLine(line));
   return stored;

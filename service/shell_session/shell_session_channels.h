@@ -10,9 +10,10 @@
 namespace mirvale {
 
 // A device's configuration lines in their stored form (backspaces applied, trailing blanks
-// cut), with the logon outcome.
+// cut), with the logon outcome and whether the output was cut short.
 struct StoredShellLines {
-  bool logonFailed = false;
+  bool logonFailed = true;
+  bool cutShort = false;
   std::vector<std::string> lines;
 };
 StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,

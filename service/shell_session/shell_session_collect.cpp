@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "service/shell_session/shell_prompt_watch.h"
 #include "service/shell_session/shell_session_text.h"
 
 namespace mirvale {
@@ -10,27 +11,32 @@ namespace {
 constexpr const char* kPagerKey = " ";
 constexpr const char* kEnterKey = "\r";
 
-// Each space shows the next page; the pager prompt ends the page before it and goes. An empty
-// or blank answer ends the paging, and so do the limits and the service's stop.
-void PageThrough(CShellSession& session, std::vector<std::string>& collected, const ShellPagingLimits& limits) {
-  for (int page = 0; page < limits.pages && !session.Stopping(); ++page) {
-    if (!session.SendText(kPagerKey)) return;
-    std::vector<std::string> fresh;
-    if (session.ReadLines(fresh) == 0 || fresh.empty()) return;
-    if (Trim(fresh.back()).empty()) return;
-    if (!collected.empty()) collected.pop_back();
-    if (collected.size() + fresh.size() > limits.lines) return;
-    collected.insert(collected.end(), fresh.begin(), fresh.end());
+// Each space shows the next page. Its answer continues the line the output stood on: a pager
+// prompt, which the device erases, or a line that only paused where a prompt may stand, which
+// so loses nothing. An answer of nothing but blanks (the echo of the space at the prompt) ends
+// the paging, and so does the service's stop; false when the limits cut the output short.
+bool PageThrough(CShellSession& session, std::vector<std::string>& collected, const ShellPagingLimits& limits) {
+  for (int page = 0; !session.Stopping(); ++page) {
+    if (page == limits.pages) return false;
+    if (!session.SendText(kPagerKey)) return true;
+    OutputLines::Answer answer = session.ReadAnswer();
+    if (answer.lines.empty()) return true;
+    if (collected.size() + answer.lines.size() > limits.lines) return false;
+    AddAnswer(collected, answer);
+    if (ShownLine(answer.lines.back()).empty()) return true;
   }
+  return true;
 }
 
+// The answer to a line break ends with the device's prompt: the lines at the end that show it
+// go. What else the answer brings (a device that paused longer than the time-out) is kept.
 void DropTrailingPrompt(CShellSession& session, std::vector<std::string>& collected) {
   if (!session.SendText(kEnterKey)) return;
-  std::vector<std::string> answer;
-  session.ReadLines(answer);
-  if (answer.empty()) return;
-  std::string prompt = Trim(answer.back());
-  while (!collected.empty() && collected.back() == prompt) collected.pop_back();
+  OutputLines::Answer answer = session.ReadAnswer();
+  if (answer.lines.empty()) return;
+  AddAnswer(collected, answer);
+  const std::string prompt = ShownLine(answer.lines.back());
+  while (!collected.empty() && ShownLine(collected.back()) == prompt) collected.pop_back();
 }
 
 }  // namespace
@@ -53,17 +59,25 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
       session.Close();
       continue;
     }
-    if (!session.Login()) {
-      result.logonFailed = session.LogonFailed();
+    bool loggedIn = session.Login();
+    if (session.LoggedIn()) result.logonFailed = false;
+    if (!loggedIn) {
       session.Close();
       continue;
     }
-    result.logonFailed = false;
     session.SendScript(settings.m_strBackupCommand);
     session.ReadLines(result.lines);
-    PageThrough(session, result.lines, limits);
+    bool whole = PageThrough(session, result.lines, limits);
     DropTrailingPrompt(session, result.lines);
+    DropPagerPrompts(result.lines);
+    // A conversation cut off by the stop may hold the prompt or half a line: nothing of it is kept.
+    bool stopped = session.Stopping();
+    result.cutShort = !stopped && (!whole || session.CutShort());
     session.Close();
+    if (stopped || result.cutShort) {
+      result.lines.clear();
+      break;
+    }
   }
   return result;
 }

@@ -9,8 +9,13 @@
 namespace mirvale {
 
 struct ShellCollection {
-  bool logonFailed = false;        // the last login was refused or not answered
-  std::vector<std::string> lines;  // as received; CleanShellLine gives the stored form
+  bool logonFailed = true;  // no login completed
+  // The output was cut short (a limit, or a device that never paused): no lines are kept, as
+  // they are not the whole configuration.
+  bool cutShort = false;
+  // As received, without pager prompts; CleanShellLine gives the stored form. Empty when the
+  // service's stop cut the conversation off.
+  std::vector<std::string> lines;
 };
 
 // Bounds on a device that pages for ever.
@@ -22,7 +27,8 @@ struct ShellPagingLimits {
 // Opens a connection and closes it again; true when the device answered.
 bool ShellAnswers(ShellConversations& conversations, const std::string& address, const ShellSettings& settings);
 
-// Up to the retries attempts, while no line has been collected; one conversation each.
+// Up to the retries attempts, while no line has been collected and the output was not cut
+// short; one conversation each.
 ShellCollection CollectShellConfiguration(ShellConversations& conversations, const std::string& address,
                                           const ShellSettings& settings, ShellPagingLimits limits = {});
 

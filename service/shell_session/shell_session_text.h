@@ -1,6 +1,6 @@
 #pragma once
-// The text rules of the shell conversation: terminal output cut into lines, command scripts cut
-// into the texts sent, and collected lines cleaned for storing.
+// The text rules of the shell conversation: command scripts cut into the texts sent, and
+// collected lines cleaned for storing (terminal output is cut into lines by OutputLines).
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,11 +8,6 @@
 #include "common/text_trim.h"
 
 namespace mirvale {
-
-// Adds one chunk of terminal output to the line list. The list's last entry is the unfinished
-// line; ESC characters go, cursor positioning ("[" row ";" column "H") becomes a line break,
-// and lines are stored with trailing blanks cut; empty lines are dropped.
-void AppendOutputChunk(std::vector<std::string>& lines, std::string_view chunk);
 
 // The texts a command script sends, without their CR: pieces between the two characters
 // backslash and r (an empty piece between two separators counts, one after the last does

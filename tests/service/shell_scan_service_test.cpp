@@ -304,17 +304,19 @@ TEST(ShellScanService, OversizedHostKeysAreRefusedAtOnce) {
   }
 }
 
-// A connection lost after the key exchange, before the login or once it was accepted, is no
-// logon failure; a server closing, or asking of, a channel the client never had ends the
-// connection. However the connection ends, the event lines name the device.
-TEST(ShellScanService, ConnectionsEndingAfterTheKeyExchangeAreNoLogonFailure) {
-  for (const auto& [mode, fatal] :
-       {std::pair{"close-at-kex", ""},
-        {"close-at-shell", ""},
-        {"unknown-close", "Received CHANNEL_CLOSE for nonexistent channel 4242 \n"},
-        {"unknown-request", "Disconnected: Received channel request for nonexistent channel 4242\n"}}) {
+// No configuration read is no success: a connection lost after the key exchange before any
+// login completed is a logon failure, one lost once the login was accepted no response; a
+// server closing, or asking of, a channel the client never had ends the connection. However the
+// connection ends, the event lines name the device.
+TEST(ShellScanService, ConnectionsEndingAfterTheKeyExchangeAreFailures) {
+  for (const auto& [mode, status, fatal] :
+       {std::tuple{"close-at-kex", "Failed due to logon failure", ""},
+        {"close-at-shell", "No response from device", ""},
+        {"unknown-close", "No response from device", "Received CHANNEL_CLOSE for nonexistent channel 4242 \n"},
+        {"unknown-request", "No response from device",
+         "Disconnected: Received channel request for nonexistent channel 4242\n"}}) {
     HostileScan scan = ScanAlone(mode);
-    EXPECT_EQ(scan.status, "Finished without changes") << mode << "\n" << scan.events;
+    EXPECT_EQ(scan.status, status) << mode << "\n" << scan.events;
     EXPECT_NE(scan.events.find("FATAL ERROR: DEVICE: " + std::string(fatal)), std::string::npos) << scan.events;
     EXPECT_NE(scan.events.find("DEVICE: The server's host key is not cached"), std::string::npos) << scan.events;
   }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "service/shell_session/shell_output_lines.h"
 #include "service/shell_session/shell_prompt_watch.h"
 #include "service/shell_session/shell_session_text.h"
 
@@ -8,36 +9,56 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+Lines Output(std::initializer_list<std::string_view> chunks) {
+  OutputLines output;
+  for (std::string_view chunk : chunks) output.Append(chunk);
+  return output.Fresh();
+}
+
 TEST(ShellOutputLines, ChunksJoinIntoLinesWithTheUnfinishedOneLast) {
-  Lines lines;
-  AppendOutputChunk(lines, "abc\r\nde");
-  AppendOutputChunk(lines, "f\r\n");
-  EXPECT_EQ(lines, (Lines{"abc", "def", ""}));
+  EXPECT_EQ(Output({"abc\r\nde", "f\r\n"}), (Lines{"abc", "def", ""}));
+  EXPECT_EQ(Output({"one   \r\n\r\n\r\n  two\t\r\nRouter#"}), (Lines{"one", "  two", "Router#"}));
+  EXPECT_EQ(Output({"\b\b\b   \b\b\b ip address\r\n"}).front(), "\b\b\b   \b\b\b ip address");
 }
 
-TEST(ShellOutputLines, EmptyLinesAreDroppedAndTrailingBlanksCut) {
-  Lines lines;
-  AppendOutputChunk(lines, "one   \r\n\r\n\r\n  two\t\r\nRouter#");
-  EXPECT_EQ(lines, (Lines{"one", "  two", "Router#"}));
-}
-
+// The positioning and ESC may be split anywhere between chunks.
 TEST(ShellOutputLines, CursorPositioningBreaksLinesAndEscapesVanish) {
-  Lines lines;
-  AppendOutputChunk(lines, "first\x1b[24;1H          \x1b[24;1Hsecond\r\nthird [x] stays\r\n");
-  EXPECT_EQ(lines, (Lines{"first", "second", "third [x] stays", ""}));
+  EXPECT_EQ(Output({"first\x1b[24;1H          \x1b[24;1Hsecond\r\nthird [x] stays\r\n"}),
+            (Lines{"first", "second", "third [x] stays", ""}));
+  EXPECT_EQ(Output({"a\x1b[2", "4;1", "\x1bHb [", "[7Hc"}), (Lines{"a", "b [", "c"}));
 }
 
-TEST(ShellOutputLines, ABlankUnfinishedLineIsReplacedByTheNextLine) {
-  Lines lines{"abc", "   "};
-  AppendOutputChunk(lines, "\r\nxyz\r\n");
-  EXPECT_EQ(lines, (Lines{"abc", "xyz", ""}));
-}
+// What arrives after a text was sent continues the line the output stood on: a read that ended
+// early on it loses nothing. The fresh lines are those since the send, as the device's answer.
+TEST(ShellOutputLines, AnswersContinueTheStandingLine) {
+  OutputLines output;
+  output.Append("end\r\nRouter#");
+  Lines collected = output.Fresh();
+  output.NextAnswer();
+  EXPECT_EQ(output.StandingFresh(), "");
+  output.Append("show clock\r\n --More-- ");
+  EXPECT_EQ(output.Fresh(), (Lines{"show clock", " --More-- "}));
+  AddAnswer(collected, output.SinceSend());
+  output.NextAnswer();
+  output.Append("\r          \rnext\r\nRouter#");
+  AddAnswer(collected, output.SinceSend());
+  output.NextAnswer();
+  output.Append(" ");
+  EXPECT_EQ(output.Standing(), "Router# ");
+  AddAnswer(collected, output.SinceSend());
+  EXPECT_EQ(collected, (Lines{"end", "Router#show clock", " --More--", "next", "Router# "}));
+  DropPagerPrompts(collected);
+  EXPECT_EQ(collected, (Lines{"end", "Router#show clock", "next", "Router# "}));
 
-TEST(ShellOutputLines, BackspacesStayForTheCleanStep) {
-  Lines lines;
-  AppendOutputChunk(lines, "\b\b\b   \b\b\b ip address\r\n");
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(CleanShellLine(lines[0]), " ip address");
+  // A blank line that stood at the send ends with nothing: it goes, as empty lines do.
+  output.NextAnswer();
+  output.Append("\r\n   ");
+  output.NextAnswer();
+  output.Append("\r\nx");
+  EXPECT_EQ(output.Fresh(), (Lines{"x"}));
+  collected = {"a", "   "};
+  AddAnswer(collected, output.SinceSend());
+  EXPECT_EQ(collected, (Lines{"a", "x"}));
 }
 
 TEST(ShellScript, PiecesSplitAtTheTwoCharacterSeparator) {
@@ -66,6 +87,14 @@ TEST(ShellStoredLine, BackspacesAndTrailingBlanks) {
 
 // A read may end early only where the device evidently waits: anything else, a line in
 // transfer above all, waits out the time-out.
+TEST(ShellPromptWatch, PagerPromptsAreAClosedList) {
+  for (const char* pager : {"--More--", "-- More --", "<--- More --->", "---(more)---", "---(more 45%)---", "-MORE-"})
+    EXPECT_TRUE(IsPagerPrompt(pager)) << pager;
+  for (const char* line : {"! more details in ticket 42", "more", "--More-- or quit", "---(more 1234%)---",
+                           "-- less --", "--", "description --more--"})
+    EXPECT_FALSE(IsPagerPrompt(line)) << line;
+}
+
 TEST(ShellPromptWatch, LoginQuestionsThenTheLearnedPromptAndItsModesAndPagers) {
   PromptWatch watch;
   EXPECT_TRUE(watch.Waits("Username: ", "Username: "));
@@ -85,8 +114,10 @@ TEST(ShellPromptWatch, LoginQuestionsThenTheLearnedPromptAndItsModesAndPagers) {
   EXPECT_FALSE(watch.Waits(" ip address 10.0.0", " ip address 10.0.0"));
 
   EXPECT_TRUE(watch.Waits(" --More-- ", " --More-- "));
-  EXPECT_TRUE(watch.Waits("<--- More --->", "<--- More --->"));
   EXPECT_TRUE(watch.Waits("---(more 45%)---", "---(more 45%)---"));
+  EXPECT_FALSE(watch.Waits("! more", "! more"));
+  EXPECT_FALSE(watch.Waits("xRouter#", "xRouter#"));
+  EXPECT_FALSE(watch.Waits("Password: Router#", "Password: Router#"));
   EXPECT_FALSE(watch.Waits(" --More--  ", " "));  // the echo of the key that answered it
   EXPECT_FALSE(watch.Waits(" --More-- \b\b\b\b\b\b\b\b\b\b", "\b\b\b\b\b\b\b\b\b\b"));
   EXPECT_FALSE(watch.Waits(" description more uplinks", " description more uplinks"));
@@ -97,6 +128,9 @@ TEST(ShellPromptWatch, PromptWithoutMarkIsRecognisedOnlyAsItStands) {
   watch.Learn("switch");
   EXPECT_TRUE(watch.Waits("switch", "switch"));
   EXPECT_FALSE(watch.Waits("switch(config)", "switch(config)"));
+  watch.Learn("$ ");
+  EXPECT_TRUE(watch.Waits("$ ", "$ "));
+  EXPECT_FALSE(watch.Waits("$ ls", "ls"));
   watch.Learn("");
   EXPECT_FALSE(watch.Waits("", ""));
 }

@@ -1,0 +1,55 @@
+#pragma once
+// Terminal output cut into lines as it arrives, in time linear in the bytes: ESC characters go,
+// cursor positioning ("[" row ";" column "H") becomes a line break, lines are kept with trailing
+// blanks cut, empty lines are dropped, and the last line is the unfinished one. The state runs on
+// across chunks and across the texts sent, so however the output is split into chunks and reads,
+// the lines are the same: a line the device had not finished when a read ended is continued by
+// the next read, never lost, cut or joined to another.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace mirvale {
+
+class OutputLines {
+ public:
+  OutputLines() : lines_(1) {}
+
+  void Append(std::string_view chunk);
+  // A text was sent: the finished lines go; the line the output stands on stays first.
+  void NextAnswer();
+
+  // What the output since the last text sent adds to the lines collected before.
+  struct Answer {
+    // The line the output stood on at the send ended blank, so it went; else it loses its last
+    // `cut` characters (trailing blanks cut when it ended, or a cursor positioning inside it)
+    // and lines[0] continues it.
+    bool dropsStanding = false;
+    size_t cut = 0;
+    std::vector<std::string> lines;
+  };
+  Answer SinceSend() const;
+  // The same as they arrived since the text was sent: the first without what stood before it,
+  // and none when nothing arrived.
+  std::vector<std::string> Fresh() const;
+  size_t FreshCount() const;
+  bool AnyFresh() const { return freshSeen_; }
+  // The line the output stands on now, whole, and the part of it that arrived since the send.
+  const std::string& Standing() const { return lines_.back(); }
+  std::string_view StandingFresh() const;
+
+ private:
+  void Break();
+  bool EndedStandingOnly() const;
+  std::vector<std::string> lines_;  // never empty: the last is unfinished
+  size_t standingLength_ = 0;       // of the first line, when it is the line that stood at the send
+  bool firstIsStanding_ = false;
+  bool freshSeen_ = false;
+  size_t cursorStart_ = std::string::npos;  // a "[" of the unfinished line that may start positioning
+};
+
+// Adds an answer to the lines collected before, whose last one is the line the output stood on
+// when the text was sent (or its part since the text before).
+void AddAnswer(std::vector<std::string>& collected, const OutputLines::Answer& answer);
+
+}  // namespace mirvale
