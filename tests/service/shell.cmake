@@ -18,3 +18,9 @@ add_dependencies(service_shell_scan_tests MirvaleSrv)
 target_compile_definitions(service_shell_scan_tests PRIVATE
   MIRVALE_SSH1_PEER="${CMAKE_SOURCE_DIR}/tests/remoteshell/peers/ssh1_server.py")
 
+
+# Devices whose output arrives in pieces or that answer oddly, through the real MirvaleSrv.
+mirvale_add_test(service_shell_device_output_tests LABEL e2e TIMEOUT 600
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_device_output_service_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
+  LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_service mirvale_platform)
+add_dependencies(service_shell_device_output_tests MirvaleSrv)

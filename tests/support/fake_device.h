@@ -66,6 +66,14 @@ struct FakeDeviceOptions {
   bool numberedPrompt = false;        // "Router0>", "Router1#", ...: the count of commands run
   std::string pager = " --More-- ";
   double typingDelay = 0;  // seconds after each prompt before the next command is taken
+  // (configuration line index, byte of its text and CR LF): silent pauseLength seconds before each
+  std::vector<std::pair<int, int>> pauses = {};
+  double pauseLength = 0;
+  int piece = 0;  // all output in pieces of this many bytes, piecePause seconds apart
+  double piecePause = 0;
+  bool sameLinePassword = false;  // no line break after a password: the prompt follows on its line
+  std::string prompt = "";        // one prompt for every mode instead of "Router>" and "Router#"
+  bool acceptOnce = false;        // raw: one connection, then every other is refused
 };
 
 class FakeDevice {
@@ -79,9 +87,14 @@ class FakeDevice {
         "--config", ConfigPath(), "--page", std::to_string(options_.page), "--erase", options_.erase,
         "--log", LogPath(), "--session-marker", folder_ / "session", "--pause", std::to_string(options_.pause),
         "--pause-after", options_.pauseAfter,
-        "--pager", options_.pager, "--typing-delay", std::to_string(options_.typingDelay)};
+        "--pager", options_.pager, "--typing-delay", std::to_string(options_.typingDelay),
+        "--pauses", folder_ / "pauses.txt", "--pause-length", std::to_string(options_.pauseLength),
+        "--piece", std::to_string(options_.piece), "--piece-pause", std::to_string(options_.piecePause),
+        "--prompt", options_.prompt};
     // clang-format on
     if (options_.numberedPrompt) device.push_back("--numbered-prompt");
+    if (options_.sameLinePassword) device.push_back("--same-line-password");
+    if (options_.acceptOnce) device.push_back("--accept-once");
     if (options_.mode == "telnet") {
       port_ = options_.port != 0 ? options_.port : UnusedLoopbackPort();
       WriteCommand(device, "");
@@ -124,6 +137,10 @@ class FakeDevice {
     options_.config = std::move(config);
     WriteConfig();
   }
+  void ReplacePauses(std::vector<std::pair<int, int>> pauses) {
+    options_.pauses = std::move(pauses);
+    WriteConfig();
+  }
 
   static std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -136,6 +153,8 @@ class FakeDevice {
   void WriteConfig() {
     std::ofstream out(ConfigPath(), std::ios::binary);
     for (const auto& line : options_.config) out << line << "\n";
+    std::ofstream pauses(folder_ / "pauses.txt");
+    for (const auto& [line, position] : options_.pauses) pauses << line << " " << position << "\n";
   }
 
   void WriteCommand(const std::vector<std::string>& device, const std::string& extra) {

@@ -15,6 +15,13 @@ Modes: --stdio (behind a telnet server, on its terminal), --raw (a TCP server on
 --rlogin (a TCP server speaking RFC 1282 before the conversation); --stream sends lines for
 ever. The servers handle one
 connection at a time, write their port to --port-file and run until killed.
+
+Devices whose output arrives in pieces: --pauses names a file of "line position" pairs, before
+which byte of a configuration line's text and its CR LF the device is silent for --pause-length
+seconds; --piece sends all output in pieces of that many bytes, --piece-pause seconds apart.
+--same-line-password answers a password with no line break, so the prompt follows on the
+question's line; --prompt replaces both prompts by one text ("$ "); --accept-once (raw) serves
+one connection and then refuses every other.
 """
 import argparse
 import fcntl
@@ -35,15 +42,24 @@ class Closed(Exception):
 
 
 class Channel:
-    def __init__(self, read, write, log_path):
+    def __init__(self, read, write, log_path, piece=0, piece_pause=0.0):
         self._read = read
         self._write = write
+        self._piece = piece
+        self._piece_pause = piece_pause
         self._log = open(log_path, "ab", buffering=0) if log_path else None
         self._pending = b""
         self.on_bytes = None  # filter of received bytes (rlogin window-size messages)
 
     def send(self, text):
-        self._write(text.encode("latin-1"))
+        data = text.encode("latin-1")
+        if not self._piece:
+            self._write(data)
+            return
+        for start in range(0, len(data), self._piece):
+            self._write(data[start:start + self._piece])
+            if self._piece_pause:
+                time.sleep(self._piece_pause)
 
     def byte(self):
         while not self._pending:
@@ -58,7 +74,7 @@ class Channel:
         b, self._pending = self._pending[:1], self._pending[1:]
         return b[0]
 
-    def read_line(self, echo):
+    def read_line(self, echo, newline=True):
         line = ""
         while True:
             c = self.byte()
@@ -66,7 +82,8 @@ class Channel:
                 # CR NUL and CR LF end one line.
                 if c == 13 and self._pending[:1] in (b"\0", b"\n"):
                     self._pending = self._pending[1:]
-                self.send("\r\n")
+                if newline:
+                    self.send("\r\n")
                 return line
             if c == 0:
                 continue
@@ -88,19 +105,42 @@ def erase_pager(channel, style, pager):
         channel.send("\b" * len(pager) + " " * len(pager) + "\b" * len(pager))
 
 
+def load_pauses(path):
+    pauses = {}
+    if path:
+        with open(path) as source:
+            for entry in source.read().split("\n"):
+                if entry.strip():
+                    index, position = entry.split()
+                    pauses.setdefault(int(index), set()).add(int(position))
+    return pauses
+
+
+def send_with_pauses(channel, text, positions, length):
+    """The text, silent for length seconds before each of the byte positions given."""
+    start = 0
+    for position in sorted(positions):
+        if 0 <= position <= len(text):
+            channel.send(text[start:position])
+            time.sleep(length)
+            start = position
+    channel.send(text[start:])
+
+
 def show_config(channel, config, page, args):
     pager = getattr(args, "pager", PAGER)
     pause = getattr(args, "pause", 0.0)
     pause_after = getattr(args, "pause_after", "")
+    pauses = load_pauses(getattr(args, "pauses", ""))
     pause_at = page + page // 2 if page else len(config) // 2
     shown = 0
-    for line in config:
+    for index, line in enumerate(config):
         if pause and shown == pause_at:
             half = len(pause_after) if pause_after and line.startswith(pause_after) else len(line) // 2
             channel.send(line[:half])
             time.sleep(pause)
             line = line[half:]
-        channel.send(line + "\r\n")
+        send_with_pauses(channel, line + "\r\n", pauses.get(index, ()), getattr(args, "pause_length", 0.0))
         shown += 1
         if page and shown % page == 0 and shown < len(config):
             channel.send(pager)
@@ -128,7 +168,7 @@ def conversation(channel, args):
     channel.send("\r\n\r\nUser Access Verification\r\n\r\nUsername: ")
     user = channel.read_line(echo=True)
     channel.send("Password: ")
-    password = channel.read_line(echo=False)
+    password = channel.read_line(echo=False, newline=not args.same_line_password)
     if user != args.user or password != args.password:
         channel.send("% Login invalid\r\n\r\n")
         return
@@ -165,14 +205,18 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
     page = args.page
     commands = 0
     while True:
-        channel.send(prompt.replace("Router", "Router%d" % commands) if getattr(args, "numbered_prompt", False)
-                     else prompt)
+        if getattr(args, "prompt", ""):
+            channel.send(args.prompt)
+        elif getattr(args, "numbered_prompt", False):
+            channel.send(prompt.replace("Router", "Router%d" % commands))
+        else:
+            channel.send(prompt)
         time.sleep(getattr(args, "typing_delay", 0.0))
         command = channel.read_line(echo=True).strip()
         commands += 1 if command else 0
         if command == "enable":
             channel.send("Password: ")
-            secret = channel.read_line(echo=False)
+            secret = channel.read_line(echo=False, newline=not getattr(args, "same_line_password", False))
             if secret == args.enable_password:
                 prompt = PROMPT_ENABLED
             else:
@@ -201,7 +245,12 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
 def serve_stdio(args):
     if os.isatty(0):
         tty.setraw(0, termios.TCSANOW)
-    channel = Channel(lambda: os.read(0, 4096), lambda b: os.write(1, b), args.log)
+
+    def write_all(data):
+        while data:
+            data = data[os.write(1, data):]
+
+    channel = Channel(lambda: os.read(0, 4096), write_all, args.log, args.piece, args.piece_pause)
     try:
         conversation(channel, args)
     except (Closed, OSError):
@@ -264,10 +313,15 @@ def serve_tcp(args):
     os.rename(args.port_file + ".tmp", args.port_file)
     while True:
         connection, _ = listener.accept()
+        if args.accept_once:
+            listener.close()
+            connection.close()
+            while True:
+                time.sleep(60)
         if args.pause:
             # The pause is the device's own, not one Nagle's rule adds after it.
             connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        channel = Channel(lambda: connection.recv(4096), connection.sendall, args.log)
+        channel = Channel(lambda: connection.recv(4096), connection.sendall, args.log, args.piece, args.piece_pause)
         try:
             if args.mode == "stream":
                 stream(connection, args.interval)
@@ -313,6 +367,13 @@ def main():
     parser.add_argument("--numbered-prompt", action="store_true")
     parser.add_argument("--pager", default=PAGER)
     parser.add_argument("--typing-delay", type=float, default=0.0)
+    parser.add_argument("--pauses", default="")
+    parser.add_argument("--pause-length", type=float, default=0.0)
+    parser.add_argument("--piece", type=int, default=0)
+    parser.add_argument("--piece-pause", type=float, default=0.0)
+    parser.add_argument("--same-line-password", action="store_true")
+    parser.add_argument("--prompt", default="")
+    parser.add_argument("--accept-once", action="store_true")
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)
