@@ -97,16 +97,21 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
 
 template <typename Ready>
 bool CShellSession::WaitWhileDeviceSends(std::chrono::milliseconds silence, Ready ready) {
-  using Clock = std::chrono::steady_clock;
-  const auto started = Clock::now();
+  const auto started = std::chrono::steady_clock::now();
   while (!ready()) {
     if (ended_.IsSet() || closed_.IsSet() || Stopping()) return ready();
-    const auto now = Clock::now();
-    const auto heard = std::max(started, Clock::time_point(Clock::duration(lastHeard_.load())));
-    if (now - heard >= silence || now - started >= limits_.readWindow) return ready();
+    if (SilentFor(silence, started) || std::chrono::steady_clock::now() - started >= limits_.readWindow) return ready();
     closed_.WaitFor(std::chrono::milliseconds(5));
   }
   return true;
+}
+
+// Silence as the session thread saw it after handling all that came: while it is busy with
+// what the device sent (a key exchange on a busy machine), the device is not silent.
+bool CShellSession::SilentFor(std::chrono::milliseconds silence, std::chrono::steady_clock::time_point since) const {
+  using Clock = std::chrono::steady_clock;
+  const auto heard = std::max(since, Clock::time_point(Clock::duration(lastHeard_.load())));
+  return Clock::time_point(Clock::duration(lastTurnEnd_.load())) - heard >= silence;
 }
 
 void CShellSession::Close() {
@@ -207,10 +212,12 @@ void CShellSession::EventLoop() {
     if (!wake_) waitMs = kQuietTurnMs;
     bool alive = client_network_turn(waitMs, &conversation_.lock, wake_.get());
     std::lock_guard lock(conversation_.lock);
+    const auto turnEnd = std::chrono::steady_clock::now().time_since_epoch().count();
     if (conversation_.bytes_received != heardBytes) {
       heardBytes = conversation_.bytes_received;
-      lastHeard_ = std::chrono::steady_clock::now().time_since_epoch().count();
+      lastHeard_ = turnEnd;
     }
+    lastTurnEnd_ = turnEnd;
     if (overflow_ && alive_) {
       cutShort_ = true;
       backend_event_line(&conversation_, "Device output exceeded the limit; conversation ended");
@@ -364,12 +371,15 @@ int CShellSession::Read() {
   for (int attempt = 0; attempt < Attempts() && alive_ && counted == 0 && !Stopping(); ++attempt) {
     auto cutOff = Clock::now() + limits_.readWindow;
     std::chrono::milliseconds wait = Timeout();
+    std::chrono::milliseconds slice = wait;
+    auto waitStarted = Clock::now();
     for (;;) {
-      if (!WaitForOutput(wait)) {
-        // A device that sends without the pause that signals output is not silent.
-        auto heard = Clock::time_point(Clock::duration(lastHeard_.load()));
-        bool sending = wait == Timeout() && Clock::now() - heard < wait && alive_ && !Stopping();
-        if (!sending || Clock::now() > cutOff) break;
+      if (!WaitForOutput(slice)) {
+        // A device that sends without the pause that signals output is not silent, nor is one
+        // whose output the session thread has not handled yet.
+        bool silent = wait != Timeout() || SilentFor(wait, waitStarted) || !alive_ || Stopping();
+        if (silent || Clock::now() > cutOff) break;
+        slice = kWaitSlice;
         continue;
       }
       output_.Reset();
@@ -380,7 +390,8 @@ int CShellSession::Read() {
         waitsForInput =
             mayEndEarly && counted > 0 && promptWatch_.Waits(outputLines_.Standing(), outputLines_.StandingFresh());
       }
-      wait = waitsForInput ? limits_.settle : std::chrono::milliseconds(Timeout());
+      wait = slice = waitsForInput ? limits_.settle : std::chrono::milliseconds(Timeout());
+      waitStarted = Clock::now();
       if (Clock::now() > cutOff) {
         EventLine("Device output did not pause; conversation ended");
         cutShort_ = true;

@@ -81,6 +81,7 @@ class CShellSession {
   // ended or the service is stopping, or after the read window however much the device sends.
   template <typename Ready>
   bool WaitWhileDeviceSends(std::chrono::milliseconds silence, Ready ready);
+  bool SilentFor(std::chrono::milliseconds silence, std::chrono::steady_clock::time_point since) const;
   // Runs one read; the answer's lines stay in outputLines_.
   int Read();
   // Ends the session thread's wait for network events, so that it sees what the worker changed.
@@ -108,6 +109,7 @@ class CShellSession {
   // When the device last sent something, as the session thread saw it after handling it: the
   // client's own work on what came (a key exchange on a busy machine) is not the device's silence.
   std::atomic<std::chrono::steady_clock::rep> lastHeard_{0};
+  std::atomic<std::chrono::steady_clock::rep> lastTurnEnd_{0};
   ManualEvent connected_;
   ManualEvent ended_;
   ManualEvent closed_;  // the connection ended under the event loop

@@ -1,6 +1,7 @@
 // Time to collect a 500-line configuration over telnet (busybox's server, a pager every 23
 // lines, one-second time-out), and the time from a device's prompt to the end of the read that
-// waits for it (raw TCP, ten-second time-out).
+// waits for it (raw TCP, ten-second time-out); and the processor time of cutting a 2 MiB line
+// without breaks, received in 64-byte pieces, into lines.
 #include <atomic>
 #include <thread>
 
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include "platform/registry.h"
+#include "service/shell_session/shell_output_lines.h"
 #include "service/shell_session/shell_session.h"
 #include "service/shell_session/shell_session_collect.h"
 #include "tests/support/fake_device.h"
@@ -133,6 +135,16 @@ void BM_PromptToEndOfRead(benchmark::State& state) {
   session.Close();
 }
 BENCHMARK(BM_PromptToEndOfRead)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
+void BM_TwoMebibyteLineIn64BytePieces(benchmark::State& state) {
+  const std::string piece = "description " + std::string(52, 'x');
+  for (auto _ : state) {
+    mirvale::OutputLines output;
+    for (int i = 0; i < (2 << 20) / 64; ++i) output.Append(piece);
+    benchmark::DoNotOptimize(output.Standing().size());
+  }
+}
+BENCHMARK(BM_TwoMebibyteLineIn64BytePieces)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
