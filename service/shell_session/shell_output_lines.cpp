@@ -63,16 +63,16 @@ void OutputLines::NextAnswer() {
   freshSeen_ = false;
 }
 
+// What stood before the send is not copied: an answer costs what it brought, however long the
+// line it continues.
 OutputLines::Answer OutputLines::SinceSend() const {
   Answer answer;
-  answer.lines = lines_;
-  if (!firstIsStanding_) {
-    answer.dropsStanding = true;
-    return answer;
-  }
-  size_t kept = std::min(standingLength_, lines_.front().size());
-  answer.cut = standingLength_ - kept;
-  answer.lines.front().erase(0, kept);
+  answer.dropsStanding = !firstIsStanding_;
+  size_t kept = firstIsStanding_ ? std::min(standingLength_, lines_.front().size()) : 0;
+  if (firstIsStanding_) answer.cut = standingLength_ - kept;
+  answer.lines.reserve(lines_.size());
+  answer.lines.push_back(lines_.front().substr(kept));
+  answer.lines.insert(answer.lines.end(), lines_.begin() + 1, lines_.end());
   return answer;
 }
 

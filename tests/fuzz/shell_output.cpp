@@ -1,0 +1,91 @@
+// The service's shell text rules: a device's output cut into lines as it arrives, split into
+// chunks and into the answers of several reads anywhere, gives the lines of the rule as written
+// applied to the whole output at once (ESC removed, cursor positioning a line break, trailing
+// blanks cut, empty lines dropped, the unfinished line last); the prompt watch, the pager
+// prompts and the stored form run on the same lines. Input: a seed byte pair for the splits, the
+// largest piece, a repeat count, then the output, repeated up to 384 KiB so that a cost that
+// grows faster than the bytes shows as a time-out.
+#include <algorithm>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/text_trim.h"
+#include "service/shell_session/shell_output_lines.h"
+#include "service/shell_session/shell_prompt_watch.h"
+#include "service/shell_session/shell_session_text.h"
+
+namespace {
+
+constexpr size_t kLargestOutput = 384 * 1024;
+
+// The rule as written, on the whole output in one piece.
+std::vector<std::string> RuleLines(std::string_view output) {
+  std::string text;
+  for (char c : output)
+    if (c != '\x1b') text += c;
+  std::string broken;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == '[') {
+      size_t end = i + 1;
+      while (end < text.size() && ((text[end] >= '0' && text[end] <= '9') || text[end] == ';')) ++end;
+      if (end < text.size() && text[end] == 'H') {
+        broken += "\r\n";
+        i = end + 1;
+        continue;
+      }
+    }
+    broken += text[i++];
+  }
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t at = broken.find_first_of("\r\n"); at != std::string::npos; at = broken.find_first_of("\r\n", start)) {
+    std::string line = mirvale::TrimRight(std::string_view(broken).substr(start, at - start));
+    if (!line.empty()) lines.push_back(line);
+    start = at + 1;
+  }
+  lines.push_back(broken.substr(start));
+  return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
+  if (size < 5) return 0;
+  using namespace mirvale;
+  std::minstd_rand splits(static_cast<unsigned>(data[0] | data[1] << 8) + 1u);
+  const size_t largestPiece = data[2] % 128 + 1;
+  const size_t repeat = data[3] + 1;
+  const std::string_view pattern(reinterpret_cast<const char*>(data + 4), size - 4);
+  std::string output;
+  for (size_t i = 0; i < repeat && output.size() + pattern.size() <= kLargestOutput; ++i) output += pattern;
+
+  OutputLines lines;
+  PromptWatch watch;
+  std::vector<std::string> collected;
+  bool firstRead = true;
+  auto read = [&] {
+    if (firstRead) {
+      collected = lines.Fresh();
+      watch.Learn(lines.StandingFresh());
+    } else if (lines.AnyFresh()) {
+      AddAnswer(collected, lines.SinceSend());
+    }
+    (void)watch.Waits(lines.Standing(), lines.StandingFresh());
+    firstRead = false;
+    lines.NextAnswer();
+  };
+  for (size_t at = 0; at < output.size();) {
+    size_t piece = std::min(output.size() - at, splits() % largestPiece + 1);
+    lines.Append(std::string_view(output).substr(at, piece));
+    at += piece;
+    if (splits() % 16 == 0) read();
+  }
+  read();
+
+  if (collected != RuleLines(output)) __builtin_trap();
+  DropPagerPrompts(collected);
+  for (const std::string& line : collected) (void)CleanShellLine(line);
+  return 0;
+}
