@@ -91,8 +91,10 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
     return false;
   }
 
-  // A connection that failed at once ends the thread; there is no need to wait it out.
-  return WaitWhileDeviceSends(Timeout(), [this] { return connected_.IsSet(); });
+  // A connection that failed at once ends the thread; there is no need to wait it out. The SSH
+  // key exchange is part of the login, which takes a round of the retries, as reads do.
+  const auto silence = settings_.m_bTelnet ? Timeout() : Timeout() * Attempts();
+  return WaitWhileDeviceSends(silence, [this] { return connected_.IsSet(); });
 }
 
 template <typename Ready>

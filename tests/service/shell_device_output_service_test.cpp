@@ -154,19 +154,19 @@ TEST(ShellDeviceOutput, DeviceThatRefusesAfterTheProbeIsALogonFailure) {
   EXPECT_TRUE(scan.lines.empty());
 }
 
-// sshd behind a proxy that hands its first 4 KiB on in 100-byte pieces 150 ms apart: the key
-// exchange takes some six times the one-second time-out while the device keeps sending.
+// sshd behind a proxy that hands its first 4 KiB on in 50-byte pieces 100 ms apart: the key
+// exchange takes longer than the three-second time-out while the device keeps sending.
 TEST(ShellDeviceOutput, SshKeyExchangeSlowerThanTheTimeOutWhileTheDeviceSends) {
   FakeDevice device(FakeDeviceOptions{.mode = "ssh", .page = 400, .config = {"hostname Router", "end"}});
   testing_support::SshDeviceServer sshd(device.Command());
   ASSERT_TRUE(sshd.ready());
   ssh_testing::Server proxy({"/usr/bin/python3", MIRVALE_SOURCE_DIR "/tests/service/peers/trickle_proxy.py", "--port",
-                             "{port}", "--target", std::to_string(sshd.port())});
+                             "{port}", "--target", std::to_string(sshd.port()), "--piece", "50", "--pause", "0.1"});
   ASSERT_TRUE(proxy.ready());
   CMirvaleDoc doc = SshPoolDoc(sshd, "Secret-1");
   CPoolItem& pool = *doc.m_mapPools.Find("routers");
   pool.m_nShellPort = static_cast<uint32_t>(proxy.port());
-  pool.m_nTimeout = 1;
+  pool.m_nTimeout = 3;
   Scan scan = ScanOnce(doc);
   EXPECT_EQ(scan.status, "Finished without changes") << sshd.Log();
   EXPECT_EQ(scan.lines, Expected(device.options().config));
