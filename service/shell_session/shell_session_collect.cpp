@@ -29,14 +29,17 @@ bool PageThrough(CShellSession& session, std::vector<std::string>& collected, co
 }
 
 // The answer to a line break ends with the device's prompt: the lines at the end that show it
-// go. What else the answer brings (a device that paused longer than the time-out) is kept.
-void DropTrailingPrompt(CShellSession& session, std::vector<std::string>& collected) {
-  if (!session.SendText(kEnterKey)) return;
+// go. What else the answer brings (a device that paused longer than the time-out) is kept; false
+// when it ended at a pager prompt, so that more pages follow.
+bool DropTrailingPrompt(CShellSession& session, std::vector<std::string>& collected) {
+  if (!session.SendText(kEnterKey)) return true;
   OutputLines::Answer answer = session.ReadAnswer();
-  if (answer.lines.empty()) return;
+  if (answer.lines.empty()) return true;
   AddAnswer(collected, answer);
   const std::string prompt = ShownLine(answer.lines.back());
+  if (IsPagerPrompt(prompt)) return false;
   while (!collected.empty() && ShownLine(collected.back()) == prompt) collected.pop_back();
+  return true;
 }
 
 }  // namespace
@@ -68,7 +71,8 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
     session.SendScript(settings.m_strBackupCommand);
     session.ReadLines(result.lines);
     bool whole = PageThrough(session, result.lines, limits);
-    DropTrailingPrompt(session, result.lines);
+    while (whole && !DropTrailingPrompt(session, result.lines) && !session.Stopping())
+      whole = PageThrough(session, result.lines, limits);
     DropPagerPrompts(result.lines);
     // A conversation cut off by the stop may hold the prompt or half a line: nothing of it is kept.
     bool stopped = session.Stopping();
