@@ -3,6 +3,7 @@
 // sshd runs it (ForceCommand) for a test account that exists only in sshd's own mount
 // namespace and logs in by password, so the device greets its user with privileges already.
 // Link the test with remoteshell_net_test_support and mirvale_remoteshell_ssh_internals.
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,10 +31,13 @@ class SshDeviceServer {
   int port() const { return sshd_->port(); }
   std::string Log() const { return sshd_->Log(); }
 
-  // Makes a shell pool log in to this server by password instead of telnet.
+  // Makes a shell pool log in to this server by password instead of telnet. sshd forks and
+  // executes itself anew for every connection: on a loaded machine its greeting alone may keep
+  // the device silent for over a second, so the time-out is three seconds at least.
   void Serve(mirvale::CPoolItem& pool, const std::string& password = kSshPassword) const {
     pool.m_bTelnet = 0;
     pool.m_bSsh = 1;
+    pool.m_nTimeout = std::max(pool.m_nTimeout, 3u);
     pool.m_nShellPort = static_cast<uint32_t>(port());
     pool.m_strShellUser = kSshUser;
     pool.m_strShellPassword = password;
