@@ -41,10 +41,7 @@ def main():
     parser.add_argument("--piece", type=int, default=100)
     parser.add_argument("--pause", type=float, default=0.15)
     args = parser.parse_args()
-    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", args.port))
-    listener.listen(8)
+    listener = socket.create_server(("127.0.0.1", args.port))
     while True:
         client, _ = listener.accept()
         server = socket.create_connection(("127.0.0.1", args.target))
