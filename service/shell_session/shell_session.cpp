@@ -380,20 +380,23 @@ int CShellSession::Read() {
         // A device that sends without the pause that signals output is not silent, nor is one
         // whose output the session thread has not handled yet.
         bool silent = wait != Timeout() || SilentFor(wait, waitStarted) || !alive_ || Stopping();
-        if (silent || Clock::now() > cutOff) break;
-        slice = kWaitSlice;
-        continue;
+        if (silent) break;
+        if (Clock::now() <= cutOff) {
+          slice = kWaitSlice;
+          continue;
+        }
+      } else {
+        output_.Reset();
+        bool waitsForInput = false;
+        {
+          std::lock_guard lock(conversation_.lock);
+          counted = static_cast<int>(outputLines_.FreshCount());
+          waitsForInput =
+              mayEndEarly && counted > 0 && promptWatch_.Waits(outputLines_.Standing(), outputLines_.StandingFresh());
+        }
+        wait = slice = waitsForInput ? limits_.settle : std::chrono::milliseconds(Timeout());
+        waitStarted = Clock::now();
       }
-      output_.Reset();
-      bool waitsForInput = false;
-      {
-        std::lock_guard lock(conversation_.lock);
-        counted = static_cast<int>(outputLines_.FreshCount());
-        waitsForInput =
-            mayEndEarly && counted > 0 && promptWatch_.Waits(outputLines_.Standing(), outputLines_.StandingFresh());
-      }
-      wait = slice = waitsForInput ? limits_.settle : std::chrono::milliseconds(Timeout());
-      waitStarted = Clock::now();
       if (Clock::now() > cutOff) {
         EventLine("Device output did not pause; conversation ended");
         cutShort_ = true;
