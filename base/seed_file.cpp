@@ -3,16 +3,21 @@
 #include <algorithm>
 #include <string_view>
 
+#include "base/client_notices.h"
 #include "base/client_registry_paths.h"
 #include "platform/atomic_file.h"
+#include "platform/event_log.h"
 #include "platform/folders.h"
 #include "platform/registry.h"
+#include "platform/trusted_path.h"
 
 namespace {
 
 constexpr size_t kSeedPathCapacity = 530;
 constexpr size_t kSeedChunk = 1024;
 constexpr const char* kSeedFileName = "MIRSH.RND";
+// The client writes a few hundred bytes; anything much larger is not its file.
+constexpr uint64_t kMaxSeedBytes = 65536;
 
 }  // namespace
 
@@ -26,7 +31,14 @@ std::string seed_file_path() {
 }
 
 void random_seed_file_read(SeedChunkCallback callback) {
-  auto content = platform::ReadWholeFile(seed_file_path());
+  // Without a home folder the file lies in the data folder, which operators may write: only a
+  // file of root's (or of this account) seeds the pool.
+  const std::string path = seed_file_path();
+  std::string refusal;
+  auto content = platform::ReadTrustedFile(path, kMaxSeedBytes, refusal);
+  if (!refusal.empty())
+    platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Warning,
+                          "The random seed file " + path + " is not used: " + refusal);
   if (!content) return;
   std::string_view rest(*content);
   while (!rest.empty()) {

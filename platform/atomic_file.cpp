@@ -45,7 +45,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view content, unsi
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   std::string content;
   char buffer[65536];
@@ -64,7 +64,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 bool AppendToFile(const std::string& path, std::string_view text, unsigned mode) {
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, mode);
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOCTTY | O_CLOEXEC, mode);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, text);
   return (close(fd) == 0) && ok;

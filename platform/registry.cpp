@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <cstdio>
 #include <dirent.h>
@@ -9,17 +11,24 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
+#include "platform/event_log.h"
 #include "platform/folders.h"
+#include "platform/service_control_codes.h"
+#include "platform/trusted_path.h"
 
 namespace platform {
 
 namespace {
 
 constexpr const char* kValuesFile = ".values";
+// Far more than any key holds (the host-key cache is the largest).
+constexpr uint64_t kMaxValuesBytes = uint64_t{16} << 20;
 
 struct Value {
   char type;  // 'S' string, 'D' dword
@@ -81,8 +90,7 @@ std::string FormatValues(const ValueMap& values) {
 class StoreLock {
  public:
   explicit StoreLock(const std::string& root) : guard_(Mutex()) {
-    CreateFolderLevels(root, 0700);
-    fd_ = open(JoinPath(root, ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    fd_ = open(JoinPath(root, ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
     if (fd_ >= 0) flock(fd_, LOCK_EX);
   }
   ~StoreLock() {
@@ -100,21 +108,102 @@ class StoreLock {
   int fd_ = -1;
 };
 
-std::optional<std::string> KeyFolder(std::string_view path) {
-  std::string folder = RegistryRoot();
+// Each refusal is logged once per process: the client reads its settings for every conversation.
+void LogRefusal(const std::string& text) {
+  static std::mutex mutex;
+  static std::set<std::string> logged;
+  std::lock_guard lock(mutex);
+  if (logged.size() < 256 && !logged.insert(text).second) return;
+  ReportEvent(kMirvaleServiceName, EventType::Warning, text);
+}
+
+std::string DefaultRegistryRoot() { return JoinPath(JoinPath(CommonAppDataFolder(), "Oskavel"), "registry"); }
+
+// Earlier versions kept the store in the data folder, which the operators' group may write.
+std::string FormerRegistryRoot() { return JoinPath(DataFolder(), "registry"); }
+
+// Moves a store left in the data folder to its own place once, so that no setting is lost; a
+// store that an operator could have put there (not root's through and through) stays unread.
+void MoveFormerStore() {
+  if (GetEnv("MIRVALE_REGISTRY_ROOT") || geteuid() != 0) return;
+  const std::string former = FormerRegistryRoot();
+  const std::string root = DefaultRegistryRoot();
+  struct stat info {};
+  if (lstat(root.c_str(), &info) == 0 || lstat(former.c_str(), &info) != 0) return;
+  if (auto reason = UntrustedTree(former)) {
+    LogRefusal("The settings store " + former + " was not moved to " + root + ": " + *reason);
+    return;
+  }
+  CreateFolderLevels(root.substr(0, root.rfind('/')), 0755);
+  if (rename(former.c_str(), root.c_str()) != 0) {
+    LogRefusal("The settings store " + former + " could not be moved to " + root + ": " + std::strerror(errno));
+    return;
+  }
+  // Checked again where nobody else can touch it: it could have been swapped before the rename.
+  if (auto reason = UntrustedTree(root)) {
+    rename(root.c_str(), former.c_str());
+    LogRefusal("The settings store " + former + " was not moved to " + root + ": " + *reason);
+    return;
+  }
+  ReportEvent(kMirvaleServiceName, EventType::Information, "The settings store moved from " + former + " to " + root);
+}
+
+// The store's root when it exists (made when create is set) and only trusted accounts can change
+// it and the folders leading to it.
+std::optional<std::string> UsableRoot(bool create) {
+  static std::once_flag moved;
+  std::call_once(moved, MoveFormerStore);
+  std::string root = RegistryRoot();
+  if (create) {
+    CreateFolderLevels(root.substr(0, root.rfind('/')), 0755);
+    mkdir(root.c_str(), 0700);
+  }
+  struct stat info {};
+  if (lstat(root.c_str(), &info) != 0) return std::nullopt;
+  if (auto reason = UntrustedPath(root)) {
+    LogRefusal("The settings store " + root + " is not used: " + *reason);
+    return std::nullopt;
+  }
+  return root;
+}
+
+// The escaped folder names of a key path's parts.
+std::vector<std::string> KeyComponents(std::string_view path) {
+  std::vector<std::string> parts;
   size_t start = 0;
   while (start <= path.size()) {
     size_t end = path.find('\\', start);
     if (end == std::string_view::npos) end = path.size();
     std::string_view part = path.substr(start, end - start);
-    if (!part.empty()) folder = JoinPath(folder, EscapeNameComponent(part));
     start = end + 1;
+    if (!part.empty()) parts.push_back(EscapeNameComponent(part));
+  }
+  return parts;
+}
+
+// The key's folder under the root, each level a trusted folder of its own (never a link);
+// missing levels are made when create is set.
+std::optional<std::string> KeyFolder(const std::string& root, std::string_view path, bool create) {
+  std::string folder = root;
+  for (const std::string& part : KeyComponents(path)) {
+    folder = JoinPath(folder, part);
+    if (create) mkdir(folder.c_str(), 0700);
+    struct stat info {};
+    if (lstat(folder.c_str(), &info) != 0) return std::nullopt;
+    auto reason = S_ISDIR(info.st_mode) ? UntrustedEntry(info) : std::optional<std::string>("is not a folder");
+    if (reason) {
+      LogRefusal("The settings store key " + folder + " is not used: it " + *reason);
+      return std::nullopt;
+    }
   }
   return folder;
 }
 
 ValueMap LoadValues(const std::string& folder) {
-  auto content = ReadWholeFile(JoinPath(folder, kValuesFile));
+  const std::string path = JoinPath(folder, kValuesFile);
+  std::string refusal;
+  auto content = ReadTrustedFile(path, kMaxValuesBytes, refusal);
+  if (!refusal.empty()) LogRefusal("The settings store file " + path + " is not used: " + refusal);
   return content ? ParseValues(*content) : ValueMap{};
 }
 
@@ -124,17 +213,30 @@ std::vector<std::string> ListSubFolders(const std::string& folder) {
   // Stepped with the error_code forms: a folder that turns unreadable midway ends the list.
   for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
     std::error_code kind;
-    if (it->is_directory(kind)) names.push_back(UnescapeNameComponent(it->path().filename().string()));
+    if (it->symlink_status(kind).type() == std::filesystem::file_type::directory)
+      names.push_back(UnescapeNameComponent(it->path().filename().string()));
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+bool UpdateValues(std::string_view keyPath, const std::function<void(ValueMap&)>& change) {
+  auto root = UsableRoot(true);
+  if (!root) return false;
+  StoreLock lock(*root);
+  // The key may have been deleted since it was opened: it is made again, with the same checks.
+  auto folder = KeyFolder(*root, keyPath, true);
+  if (!folder) return false;
+  ValueMap values = LoadValues(*folder);
+  change(values);
+  return WriteFileAtomically(JoinPath(*folder, kValuesFile), FormatValues(values), 0600);
 }
 
 }  // namespace
 
 std::string RegistryRoot() {
   if (auto root = GetEnv("MIRVALE_REGISTRY_ROOT")) return *root;
-  return JoinPath(DataFolder(), "registry");
+  return DefaultRegistryRoot();
 }
 
 std::string EscapeNameComponent(std::string_view name) {
@@ -169,16 +271,12 @@ std::string UnescapeNameComponent(std::string_view name) {
 }
 
 std::optional<RegistryKey> RegistryKey::Open(std::string_view path, bool create) {
-  auto folder = KeyFolder(path);
+  auto root = UsableRoot(create);
+  if (!root) return std::nullopt;
+  std::optional<StoreLock> lock;
+  if (create) lock.emplace(*root);
+  auto folder = KeyFolder(*root, path, create);
   if (!folder) return std::nullopt;
-  if (create) {
-    StoreLock lock(RegistryRoot());
-    if (!CreateFolderLevels(*folder, 0700)) return std::nullopt;
-  } else {
-    // A store the caller may not read is as absent: no exception for a non-root caller.
-    std::error_code error;
-    if (!std::filesystem::is_directory(*folder, error)) return std::nullopt;
-  }
   return RegistryKey(std::string(path), *folder);
 }
 
@@ -202,25 +300,17 @@ std::optional<uint32_t> RegistryKey::GetDword(std::string_view name) const {
   }
 }
 
-static bool UpdateValues(const std::string& folder, const std::function<void(ValueMap&)>& change) {
-  StoreLock lock(RegistryRoot());
-  if (!CreateFolderLevels(folder, 0700)) return false;
-  ValueMap values = LoadValues(folder);
-  change(values);
-  return WriteFileAtomically(JoinPath(folder, kValuesFile), FormatValues(values), 0600);
-}
-
 bool RegistryKey::SetString(std::string_view name, std::string_view value) {
-  return UpdateValues(folder_, [&](ValueMap& values) { values[std::string(name)] = Value{'S', std::string(value)}; });
+  return UpdateValues(path_, [&](ValueMap& values) { values[std::string(name)] = Value{'S', std::string(value)}; });
 }
 
 bool RegistryKey::SetDword(std::string_view name, uint32_t value) {
-  return UpdateValues(folder_, [&](ValueMap& values) { values[std::string(name)] = Value{'D', std::to_string(value)}; });
+  return UpdateValues(path_, [&](ValueMap& values) { values[std::string(name)] = Value{'D', std::to_string(value)}; });
 }
 
 bool RegistryKey::DeleteValue(std::string_view name) {
   bool found = false;
-  bool written = UpdateValues(folder_, [&](ValueMap& values) {
+  bool written = UpdateValues(path_, [&](ValueMap& values) {
     auto it = values.find(name);
     if (it != values.end()) {
       values.erase(it);
@@ -239,9 +329,17 @@ std::vector<std::string> RegistryKey::ValueNames() const {
 }
 
 bool DeleteRegistryKey(std::string_view path) {
-  auto folder = KeyFolder(path);
-  if (!folder || *folder == RegistryRoot()) return false;
-  StoreLock lock(RegistryRoot());
+  auto root = UsableRoot(false);
+  if (!root) return true;
+  auto folder = KeyFolder(*root, path, false);
+  if (!folder) {
+    std::string naive = *root;
+    for (const std::string& part : KeyComponents(path)) naive = JoinPath(naive, part);
+    struct stat info {};
+    return lstat(naive.c_str(), &info) != 0;
+  }
+  if (*folder == *root) return false;
+  StoreLock lock(*root);
   std::error_code error;
   std::filesystem::remove_all(*folder, error);
   return !std::filesystem::exists(*folder, error) && !error;

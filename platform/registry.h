@@ -1,9 +1,14 @@
 #pragma once
 // A small file-backed stand-in for the registry: a tree of keys, each holding named string and
 // 32-bit number values. Key paths use backslashes ("Software\Hollerin\Mirsh\Sessions").
-// Each key is a folder under the root (MIRVALE_REGISTRY_ROOT, else "registry" in the data
-// folder); its values live in one file, rewritten atomically with mode 0600, so several
-// threads and processes may share the store. A value of the wrong type reads as missing.
+// Each key is a folder under the root (MIRVALE_REGISTRY_ROOT, else "Oskavel/registry" in the
+// common application-data folder, beside the data folder and not in it); its values live in one
+// file, rewritten atomically with mode 0600, so several threads and processes may share the
+// store. A value of the wrong type reads as missing.
+// The service takes its own configuration from the store, so only root may change it: a root,
+// key folder or file that another account owns or may write, or a link, is refused (logged, and
+// read as missing). A store that an earlier version left in the data folder is moved once to
+// the root when it is root's through and through.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,6 +17,7 @@
 
 namespace platform {
 
+// The store's root folder (see above).
 std::string RegistryRoot();
 
 class RegistryKey {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include <fcntl.h>
@@ -31,7 +32,7 @@ UniqueFd OpenAsAccount(const std::string& path, int flags, unsigned mode, std::s
   {
     ScopedRunAccountRights rights(reason);
     if (!rights.ok()) return UniqueFd();
-    fd = open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, mode);
+    fd = open(path.c_str(), flags | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC, mode);
   }
   if (fd < 0) {
     reason = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
@@ -129,8 +130,7 @@ UniqueFd OpenForAppendAsRunAccount(const std::string& path, unsigned mode, bool&
 
 std::optional<std::string> ReadAsRunAccount(const std::string& path, uint64_t maxBytes, bool& missing,
                                             std::string& reason) {
-  UniqueFd fd = OpenAsAccount(path, O_RDONLY, 0, reason);
-  missing = !fd && errno == ENOENT;
+  UniqueFd fd = OpenForReadingAsRunAccount(path, missing, reason);
   if (!fd) return std::nullopt;
   std::string content;
   char buffer[65536];
@@ -150,45 +150,93 @@ std::optional<std::string> ReadAsRunAccount(const std::string& path, uint64_t ma
   }
 }
 
-bool ReplaceAsRunAccount(const std::string& path, std::string_view content, unsigned mode, std::string& reason) {
-  std::string temporary = path + ".tmp-XXXXXX";
+UniqueFd OpenForReadingAsRunAccount(const std::string& path, bool& missing, std::string& reason) {
+  UniqueFd fd = OpenAsAccount(path, O_RDONLY, 0, reason);
+  missing = !fd && errno == ENOENT;
+  return fd;
+}
+
+UniqueFd OpenForWritingAsRunAccount(const std::string& path, bool truncate, unsigned mode, std::string& reason) {
+  UniqueFd fd = OpenAsAccount(path, O_WRONLY | O_CREAT | O_EXCL, mode, reason);
+  if (fd) {
+    ShareCreatedFile(fd.get(), mode);
+    return fd;
+  }
+  if (errno != EEXIST) return fd;
+  return OpenAsAccount(path, O_WRONLY | (truncate ? O_TRUNC : O_APPEND), 0, reason);
+}
+
+RunAccountReplacement::RunAccountReplacement(std::string path, unsigned mode, std::string& reason)
+    : path_(std::move(path)), temporary_(path_ + ".tmp-XXXXXX"), reason_(reason) {
   int fd = -1;
   {
-    ScopedRunAccountRights rights(reason);
-    if (!rights.ok()) return false;
-    fd = mkostemp(temporary.data(), O_CLOEXEC);
+    ScopedRunAccountRights rights(reason_);
+    if (!rights.ok()) return;
+    fd = mkostemp(temporary_.data(), O_CLOEXEC);
   }
   if (fd < 0) {
-    reason = std::strerror(errno);
-    return false;
+    reason_ = std::strerror(errno);
+    return;
   }
+  fd_ = fd;
   ShareCreatedFile(fd, mode);
-  struct stat ours {};
-  bool ok = fstat(fd, &ours) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
+}
+
+RunAccountReplacement::~RunAccountReplacement() {
+  if (fd_ >= 0) Discard();
+}
+
+void RunAccountReplacement::Discard() {
   int error = errno;
-  ok = close(fd) == 0 && ok;
+  close(std::exchange(fd_, -1));
+  std::string ignored;
+  ScopedRunAccountRights rights(ignored);
+  unlink(temporary_.c_str());
+  errno = error;
+}
+
+bool RunAccountReplacement::Write(std::string_view data) {
+  if (fd_ < 0) return false;
+  if (WriteAll(fd_, data)) return true;
+  reason_ = std::strerror(errno);
+  Discard();
+  return false;
+}
+
+bool RunAccountReplacement::Commit() {
+  if (fd_ < 0) return false;
+  struct stat ours {};
+  bool ok = fstat(fd_, &ours) == 0 && fsync(fd_) == 0;
+  int error = errno;
+  if (close(std::exchange(fd_, -1)) != 0 && ok) ok = false, error = errno;
   if (ok) {
-    ScopedRunAccountRights rights(reason);
+    ScopedRunAccountRights rights(reason_);
     // A file of another account would become ours through the rename: it is left as it is.
     struct stat existing {};
-    if (rights.ok() && lstat(path.c_str(), &existing) == 0 && existing.st_uid != ours.st_uid) {
-      reason = "it belongs to another account, and only files the service created are replaced";
+    if (rights.ok() && lstat(path_.c_str(), &existing) == 0 && existing.st_uid != ours.st_uid) {
+      reason_ = "it belongs to another account, and only files the service created are replaced";
       ok = false;
       error = EPERM;
     } else {
-      ok = rights.ok() && rename(temporary.c_str(), path.c_str()) == 0;
+      ok = rights.ok() && rename(temporary_.c_str(), path_.c_str()) == 0;
       error = errno;
     }
-    if (!ok) unlink(temporary.c_str());
+    if (!ok) unlink(temporary_.c_str());
   } else {
-    ScopedRunAccountRights rights(reason);
-    unlink(temporary.c_str());
+    std::string ignored;
+    ScopedRunAccountRights rights(ignored);
+    unlink(temporary_.c_str());
   }
   if (!ok) {
-    if (reason.empty()) reason = std::strerror(error);
+    if (reason_.empty()) reason_ = std::strerror(error);
     errno = error;
   }
   return ok;
+}
+
+bool ReplaceAsRunAccount(const std::string& path, std::string_view content, unsigned mode, std::string& reason) {
+  RunAccountReplacement replacement(path, mode, reason);
+  return replacement.Write(content) && replacement.Commit();
 }
 
 }  // namespace platform

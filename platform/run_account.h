@@ -55,8 +55,34 @@ UniqueFd OpenForAppendAsRunAccount(const std::string& path, unsigned mode, bool&
 std::optional<std::string> ReadAsRunAccount(const std::string& path, uint64_t maxBytes, bool& missing,
                                             std::string& reason);
 
+// Opens an existing file for reading; missing is set when there is none.
+UniqueFd OpenForReadingAsRunAccount(const std::string& path, bool& missing, std::string& reason);
+
+// Opens for writing: a missing file is created, an existing one appended to or truncated.
+UniqueFd OpenForWritingAsRunAccount(const std::string& path, bool truncate, unsigned mode, std::string& reason);
+
 // Replaces the file whole (temporary file in the same folder, then rename).
 bool ReplaceAsRunAccount(const std::string& path, std::string_view content, unsigned mode, std::string& reason);
+
+// A replacement written piece by piece, for content too large to hold: the temporary file is
+// made at once, Commit renames it over the file, and one not committed is removed.
+class RunAccountReplacement {
+ public:
+  RunAccountReplacement(std::string path, unsigned mode, std::string& reason);
+  ~RunAccountReplacement();
+  RunAccountReplacement(const RunAccountReplacement&) = delete;
+  RunAccountReplacement& operator=(const RunAccountReplacement&) = delete;
+  bool ok() const { return fd_ >= 0; }
+  bool Write(std::string_view data);
+  bool Commit();
+
+ private:
+  void Discard();
+  std::string path_;
+  std::string temporary_;
+  int fd_ = -1;
+  std::string& reason_;
+};
 
 // Brings an existing file that the run account owns (one the service created) to the mode in the
 // operators' group; any other file is left as it is.

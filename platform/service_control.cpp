@@ -4,12 +4,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/folders.h"
 #include "platform/registry.h"
 #include "platform/service_control_unit.h"
+#include "platform/trusted_path.h"
 #include "platform/unix_socket.h"
 
 namespace platform {
@@ -133,17 +135,26 @@ std::optional<uint32_t> Exchange(const UniqueFd& fd, uint32_t code, std::chrono:
   return DecodeLittleEndian32(answer);
 }
 
+// The run folder is shared with the operators: a socket another account put at the control
+// socket's name is not the service, and nothing is sent to it.
+UniqueFd ConnectToService(const std::string& socketPath) {
+  struct stat found {};
+  if (lstat(socketPath.c_str(), &found) == 0 && (!S_ISSOCK(found.st_mode) || !IsTrustedOwner(found.st_uid)))
+    return UniqueFd();
+  return ConnectUnixStream(socketPath, /*nonBlocking=*/false);
+}
+
 }  // namespace
 
 std::optional<uint32_t> SendServiceControl(uint32_t code, const std::string& socketPath,
                                            std::chrono::milliseconds timeout) {
-  UniqueFd fd = ConnectUnixStream(socketPath, /*nonBlocking=*/false);
+  UniqueFd fd = ConnectToService(socketPath);
   if (!fd) return std::nullopt;
   return Exchange(fd, code, timeout);
 }
 
 ServiceState QueryServiceState(const std::string& socketPath) {
-  UniqueFd fd = ConnectUnixStream(socketPath, /*nonBlocking=*/false);
+  UniqueFd fd = ConnectToService(socketPath);
   if (!fd) return ServiceState::Stopped;
   // The service answers one request at a time: no answer in time means it is busy with a
   // long one (a prune, a settings reload), so it runs.

@@ -9,10 +9,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/event_log.h"
 #include "platform/operator_group.h"
 #include "platform/service_control_codes.h"
+#include "platform/trusted_path.h"
 
 namespace platform {
 
@@ -57,7 +60,16 @@ bool ReadMore(WaitingClient& waiting) {
 }  // namespace
 
 std::unique_ptr<ControlSocketServer> ControlSocketServer::Listen(const std::string& path, Handler handler) {
-  if (ConnectUnixStream(path, /*nonBlocking=*/true)) return nullptr;
+  // The run folder is shared with the operators: what another account left at the socket's name
+  // is not a running service of ours and is never talked to.
+  struct stat found {};
+  if (lstat(path.c_str(), &found) == 0 && !IsTrustedOwner(found.st_uid)) {
+    ReportEvent(kMirvaleServiceName, EventType::Warning,
+                "Removed " + path + ", which belonged to uid " + std::to_string(found.st_uid));
+    unlink(path.c_str());
+  } else if (ConnectUnixStream(path, /*nonBlocking=*/true)) {
+    return nullptr;
+  }
   unlink(path.c_str());
   // Only the service's operators may connect; the handler decides what each of them may ask.
   UniqueFd listener = ListenUnixStream(path, 0660, 16);

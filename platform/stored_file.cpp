@@ -21,7 +21,7 @@ namespace {
 // Opens without following a link at the last step and without blocking on a FIFO, then
 // checks what was opened; -1 with the reason otherwise.
 int OpenRegular(const std::string& path, int flags, std::string& reason, struct stat& info) {
-  int fd = open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  int fd = open(path.c_str(), flags | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     int error = errno;
     reason = error == ELOOP ? "it is a symbolic link" : std::strerror(error);

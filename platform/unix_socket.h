@@ -27,6 +27,8 @@ class UniqueFd {
   int get() const { return fd_; }
   explicit operator bool() const { return fd_ >= 0; }
   void Reset();
+  // Gives up ownership: the caller closes the descriptor.
+  int Release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_ = -1;

@@ -5,10 +5,13 @@
 #include <cstring>
 #include <string>
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
+#include "base/client_notices.h"
 #include "base/memory.h"
+#include "platform/event_log.h"
+#include "platform/run_account.h"
+#include "remoteshell/core/conversation.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/core/settings.h"
 
@@ -16,16 +19,47 @@ namespace {
 
 constexpr int kNameLimit = 259;
 
-bool file_exists(const char* name) { return access(name, F_OK) == 0; }
+bool file_exists(const char* name) {
+  struct stat info {};
+  return lstat(name, &info) == 0;
+}
 
-// Log files may hold what a device printed: private to the service's account.
-std::FILE* open_log_file(const char* name, bool append) {
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
-  int handle = open(name, flags, 0600);
-  if (handle < 0) return nullptr;
-  std::FILE* file = fdopen(handle, append ? "ab" : "wb");
-  if (file == nullptr) close(handle);
+// The file is opened with the rights of the service's unprivileged account, never through a
+// link, never as a terminal and only as a regular file, so no path in the settings makes root
+// write where it alone may. Log files may hold what a device printed: private to that account.
+std::FILE* open_log_file(SessionLog* log, bool append) {
+  std::string reason;
+  platform::UniqueFd fd = platform::OpenForWritingAsRunAccount(log->file_name, !append, 0600, reason);
+  std::FILE* file = fd ? fdopen(fd.get(), append ? "ab" : "wb") : nullptr;
+  if (file != nullptr) fd.Release();  // the stream owns it now
+  if (fd && file == nullptr) reason = std::strerror(errno);
+  if (file == nullptr) {
+    std::string text = std::string("Session log ") + log->file_name + " not opened: " + reason;
+    platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Warning,
+                          conversation_event_text(log->owner, text.c_str()));
+    return nullptr;
+  }
   return file;
+}
+
+// Event texts may carry what a device sent (a disconnect message): control characters are
+// shown escaped, so no device text can start a line of its own in the log.
+std::string visible_text(const char* text) {
+  std::string out;
+  for (const char* p = text; *p != '\0'; ++p) {
+    auto c = static_cast<unsigned char>(*p);
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else if (c < 0x20 || c == 0x7f) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 const char* type_text(int type) {
@@ -121,7 +155,7 @@ void log_open_done(SessionLog* log, int mode) {
   if (mode == 0) {
     log->state = kLogDisabled;
   } else {
-    log->file = open_log_file(log->file_name, mode == 1);
+    log->file = open_log_file(log, mode == 1);
     log->state = log->file != nullptr ? kLogOpen : kLogDisabled;
   }
   if (log->state == kLogOpen) {
@@ -158,7 +192,7 @@ void log_printf(SessionLog* log, const char* format, ...) {
 
 void log_event_line(SessionLog* log, const char* text) {
   if (log->settings.log_type == kLogPackets) {
-    log_printf(log, "Event Log: %s\r\n", text);
+    log_printf(log, "Event Log: %s\r\n", visible_text(text).c_str());
     log_flush(log);
   }
 }

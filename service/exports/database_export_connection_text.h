@@ -16,8 +16,18 @@ inline constexpr char kFileDriverName[] = "MirvaleFile";
 inline constexpr char kServerDriverName[] = "MirvaleServer";
 
 // The value of keyword (given in upper case, with its "=") in a ";"-separated list of pairs,
-// matched regardless of case at the start of a pair. A value in braces may hold ";".
+// matched regardless of case at the start of a pair. A value in braces may hold ";" and "}}"
+// for "}"; the braces are not part of the value.
 std::optional<std::string> ConnectionValue(std::string_view text, std::string_view keyword);
+
+// Whether the text names a database file (it mentions ".mdb").
+bool IsFileExport(std::string_view userText);
+
+// The database file's path (DBQ=) of a file export; nullopt for a server export or without DBQ.
+// A value in braces or holding "{", "}", ";" or "=" is refused: nullopt with the reason set.
+std::optional<std::string> ExportFilePath(std::string_view userText, std::string& refusal);
+
+// The driver's connection text: each value in braces when it needs them (ODBC's rules).
 
 std::string BuildExportConnectionText(std::string_view userText);
 

@@ -8,6 +8,8 @@
 #include <thread>
 #include <tuple>
 
+#include <sys/stat.h>
+
 #include "platform/run_account.h"
 #include "service/exports/database_export_connection_text.h"
 #include "service/host/service_log.h"
@@ -121,6 +123,22 @@ DatabaseExportSummary CConfigurationExportDb::Run() const {
   std::string error;
   // A database file's path comes from the settings, which operators write: the driver opens and
   // creates files with the unprivileged account's rights only.
+  auto file = ExportFilePath(connectionText_, error);
+  if (!error.empty()) {
+    LogServiceWarning("Database export: refused (" + error + ")");
+    return summary;
+  }
+  // The file is made (or found) here, by the unprivileged account, never through a link and only
+  // as a regular file, so that the driver opens no other.
+  platform::UniqueFd database;
+  struct stat checked {};
+  if (file) {
+    database = platform::OpenForWritingAsRunAccount(*file, false, 0640, error);
+    if (!database || fstat(database.get(), &checked) != 0) {
+      LogServiceWarning("Database export: the file " + *file + " is refused (" + error + ")");
+      return summary;
+    }
+  }
   platform::ScopedRunAccountRights rights(error);
   if (!rights.ok()) {
     LogServiceWarning("Database export: skipped (" + error + ")");
@@ -129,6 +147,13 @@ DatabaseExportSummary CConfigurationExportDb::Run() const {
   auto connection = odbc::Connection::Open(BuildExportConnectionText(connectionText_), &error);
   if (!connection) {
     LogServiceWarning("Database export: no connection (" + error + ")");
+    return summary;
+  }
+  // The file may have been swapped between the check and the driver's open.
+  struct stat opened {};
+  if (file && (lstat(file->c_str(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != checked.st_dev ||
+               opened.st_ino != checked.st_ino)) {
+    LogServiceWarning("Database export: the file " + *file + " is refused (it changed while it was opened)");
     return summary;
   }
   summary.connected = true;

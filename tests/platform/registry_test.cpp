@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <thread>
 
 #include "platform/atomic_file.h"
@@ -88,4 +89,29 @@ TEST(EventLog, MirrorFileGetsOneLinePerMessage) {
   platform::ReportEvent("MirvaleSrv", platform::EventType::Information, "Service started");
   platform::ReportEvent("MirvaleSrv", platform::EventType::Error, "two\r\nlines");
   EXPECT_EQ(*platform::ReadWholeFile(temp / "events.log"), "Service started\ntwo  lines\n");
+}
+
+// The service reads the store as its own configuration: a folder or file another account could
+// change, or a link, reads as missing (and is never written through).
+TEST_F(Registry, OnlyWhatRootAloneMayChangeIsUsed) {
+  ASSERT_EQ(geteuid(), 0u) << "gives files to another account";
+  ScopedEnv events{"MIRVALE_EVENTLOG", temp.path() + "/events.log"};
+  ASSERT_TRUE(platform::RegistryKey::Open("Software\\Mine", true)->SetString("a", "1"));
+  const std::string mine = temp.path() + "/reg/Software/Mine";
+  ASSERT_EQ(chown((mine + "/.values").c_str(), 65534, 0), 0);
+  EXPECT_FALSE(platform::RegistryKey::Open("Software\\Mine")->GetString("a"));
+  ASSERT_EQ(chown((mine + "/.values").c_str(), 0, 0), 0);
+  ASSERT_EQ(chmod(mine.c_str(), 0770), 0);
+  EXPECT_FALSE(platform::RegistryKey::Open("Software\\Mine"));
+  EXPECT_FALSE(platform::RegistryKey::Open("Software\\Mine", true));
+  ASSERT_EQ(chmod(mine.c_str(), 0700), 0);
+  EXPECT_EQ(platform::RegistryKey::Open("Software\\Mine")->GetString("a"), "1");
+
+  ASSERT_EQ(symlink(mine.c_str(), (temp.path() + "/reg/Software/Link").c_str()), 0);
+  EXPECT_FALSE(platform::RegistryKey::Open("Software\\Link", true));
+  ASSERT_EQ(chmod((temp.path() + "/reg").c_str(), 0777), 0);
+  EXPECT_FALSE(platform::RegistryKey::Open("Software\\Mine"));
+  std::string events_text = platform::ReadWholeFile(temp.path() + "/events.log").value_or("");
+  EXPECT_NE(events_text.find(mine + "/.values is not used: it belongs to uid 65534"), std::string::npos) << events_text;
+  EXPECT_NE(events_text.find(temp.path() + "/reg is writable by group or others"), std::string::npos) << events_text;
 }

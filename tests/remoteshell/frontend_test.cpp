@@ -23,6 +23,8 @@ class UnattendedFrontEnd : public testing::Test {
   TempFolder folder_;
   ScopedEnv registry_{"MIRVALE_REGISTRY_ROOT", folder_ / "registry"};
   ScopedEnv events_{"MIRVALE_EVENTLOG", folder_ / "events.log"};
+  // As root, session logs are written with this account's rights.
+  ScopedEnv account_{"MIRVALE_RUN_ACCOUNT", "root"};
 };
 
 TEST_F(UnattendedFrontEnd, UnknownHostKeyIsStoredAndLogged) {

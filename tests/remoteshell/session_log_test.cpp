@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/atomic_file.h"
 #include "remoteshell/core/frontend.h"
@@ -25,7 +26,7 @@ class SessionLogTest : public testing::Test {
     settings_.log_flush = 1;
     std::snprintf(settings_.host, sizeof settings_.host, "router1");
     std::snprintf(settings_.log_file_name.path, sizeof settings_.log_file_name.path, "%s",
-                  (folder_ / pattern).c_str());
+                  (pattern[0] == '/' ? pattern : folder_ / pattern).c_str());
     return logging_open_context(nullptr, &settings_);
   }
   // The log's text with the time of its header and the temporary folder blanked.
@@ -45,6 +46,7 @@ class SessionLogTest : public testing::Test {
   TempFolder folder_;
   ScopedEnv registry_{"MIRVALE_REGISTRY_ROOT", folder_ / "registry"};
   ScopedEnv events_{"MIRVALE_EVENTLOG", folder_ / "events.log"};
+  ScopedEnv account_{"MIRVALE_RUN_ACCOUNT", "root"};  // whose rights write the log
 };
 
 TEST_F(SessionLogTest, AsciiAndRawGolden) {
@@ -120,6 +122,31 @@ TEST_F(SessionLogTest, DataWrittenWhileTheQuestionIsOpenFollowsTheAnswerInOrder)
   logging_free_context(log);
   std::string text = normalised("pending.log");
   EXPECT_EQ(text.substr(text.find("=\r\n") + 3), "one " + big + " two three");
+}
+
+// A device's text (a disconnect message) cannot start a line of its own; a link or a device at
+// the log's name is never opened.
+TEST_F(SessionLogTest, EventTextsStayOnOneLineAndOnlyRegularFilesAreOpened) {
+  SessionLog* log = open_log(kLogPackets, 1, "events.log-session");
+  log_event_line(log, "Disconnection message text: bye\nx::0:0::/root:/bin/sh\r\x1b[2J");
+  logging_free_context(log);
+  std::string text = normalised("events.log-session");
+  EXPECT_NE(text.find("Event Log: Disconnection message text: bye\\nx::0:0::/root:/bin/sh\\r\\x1b[2J\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("\nx::"), std::string::npos);
+
+  ASSERT_TRUE(platform::WriteFileAtomically(folder_ / "target", "kept"));
+  ASSERT_EQ(symlink((folder_ / "target").c_str(), (folder_ / "link.log").c_str()), 0);
+  for (const char* name : {"link.log", "/dev/null"}) {
+    log = open_log(kLogPackets, 1, name);
+    log_event_line(log, "event");
+    EXPECT_EQ(log->state, kLogDisabled) << name;
+    logging_free_context(log);
+  }
+  EXPECT_EQ(platform::ReadWholeFile(folder_ / "target"), "kept");
+  EXPECT_NE(platform::ReadWholeFile(folder_ / "events.log").value_or("").find("link.log not opened: it is a symbolic link"),
+            std::string::npos);
 }
 
 TEST(LogFileName, PatternExpansion) {

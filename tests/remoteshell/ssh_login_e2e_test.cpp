@@ -30,6 +30,7 @@ class SshLogin : public testing::Test {
 
   TempFolder folder_;
   ScopedEnv registry_{"MIRVALE_REGISTRY_ROOT", folder_ / "registry"};
+  ScopedEnv runAccount_{"MIRVALE_RUN_ACCOUNT", "root"};  // whose rights write the session log
   TestAccount account_{"mirvaletest", "Secret-1"};
   LoginAnswers answers_;
 };

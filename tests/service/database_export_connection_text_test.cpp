@@ -24,8 +24,27 @@ TEST(DatabaseExportConnectionText, KeywordsMatchOnlyAtTheStartOfAPair) {
   EXPECT_EQ(ConnectionValue("Server=h", "SERVER="), "h");
 }
 
-TEST(DatabaseExportConnectionText, PasswordsWithSemicolonsTravelInBraces) {
-  EXPECT_EQ(ConnectionValue("UID=u;PWD={a;b};Server=h", "PWD="), "{a;b}");
+TEST(DatabaseExportConnectionText, ValuesTravelInBracesWithClosingBracesDoubled) {
+  EXPECT_EQ(ConnectionValue("UID=u;PWD={a;b};Server=h", "PWD="), "a;b");
   EXPECT_EQ(ConnectionValue("PWD={a;UID=b};UID=u", "UID="), "u");
+  EXPECT_EQ(ConnectionValue("PWD={x}};UID=y};UID=u", "UID="), "u");
   EXPECT_EQ(BuildExportConnectionText("Server=h;PWD={a;b}"), "Driver={MirvaleServer};Server=h;PWD={a;b};");
+  EXPECT_EQ(BuildExportConnectionText("Server=h;PWD={p}}w;LoadExt=x}"),
+            "Driver={MirvaleServer};Server=h;PWD={p}}w;LoadExt=x};");
+  EXPECT_EQ(BuildExportConnectionText("UID=a=b"), "Driver={MirvaleServer};UID={a=b};");
+}
+
+TEST(DatabaseExportConnectionText, TheDatabaseFileIsAPlainPathOnly) {
+  std::string refusal;
+  EXPECT_EQ(ExportFilePath("DBQ=/srv/x.mdb;UID=u", refusal), "/srv/x.mdb");
+  EXPECT_EQ(refusal, "");
+  EXPECT_EQ(ExportFilePath("Server=h.mdb.example", refusal), std::nullopt);
+  EXPECT_EQ(refusal, "");
+  for (const char* typed : {"DBQ={/srv/x.mdb;LoadExt=/tmp/lib.so;}", "DBQ=/srv/x.mdb}", "DBQ=/srv/a=b.mdb",
+                            "DBQ={/srv/x.mdb}"}) {
+    refusal.clear();
+    EXPECT_EQ(ExportFilePath(typed, refusal), std::nullopt) << typed;
+    EXPECT_NE(refusal.find("not a plain file path"), std::string::npos) << typed;
+    EXPECT_EQ(BuildExportConnectionText(typed), "Driver={MirvaleFile};") << typed;
+  }
 }

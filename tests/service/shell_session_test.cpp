@@ -59,6 +59,7 @@ class ShellSessionTest : public ::testing::Test {
 
   testing_support::TempFolder registry_;
   testing_support::ScopedEnv registryRoot_{"MIRVALE_REGISTRY_ROOT", registry_.path()};
+  testing_support::ScopedEnv runAccount_{"MIRVALE_RUN_ACCOUNT", "root"};  // whose rights write the session log
   ManualEvent stop_;
   ShellConversations conversations_{ShellConversations::kDefaultLimit, {}, &stop_};
   CShellSession session_{&stop_};

@@ -62,6 +62,9 @@ class ServiceProcess {
 
   static std::string Binary() { return std::string(MIRVALE_BINARY_DIR) + "/bin/MirvaleSrv"; }
 
+  // Starts the service as the leader of a session of its own without a terminal, as a daemon.
+  void SetNewSession() { newSession_ = true; }
+
   // Extra or changed environment for the service (before Start or RunCommand).
   void SetEnv(const std::string& name, const std::string& value) { env_[name] = value; }
   // The folders' variables, for a client in this process that must find the same files.
@@ -185,6 +188,7 @@ class ServiceProcess {
       // A test that ends without its destructors (a sanitizer halting it) takes its service along.
       prctl(PR_SET_PDEATHSIG, SIGKILL);
       if (getppid() != parent) _exit(127);
+      if (newSession_) setsid();
       FILE* out = fopen(output.c_str(), "a");
       if (out) {
         dup2(fileno(out), 1);
@@ -198,6 +202,7 @@ class ServiceProcess {
 
   TempFolder temp_;
   std::map<std::string, std::string> env_;
+  bool newSession_ = false;
   pid_t pid_ = -1;
   int exitStatus_ = 0;
 };

@@ -1,0 +1,361 @@
+// The real MirvaleSrv as root against a hostile member of a temporary operators' group: the
+// settings store the service reads as its own, the database export's file path, the member's
+// terminal and a huge sparse file as the audit log, and the control socket's name in the run
+// folder. The group and the accounts are removed after each test.
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <grp.h>
+#include <pty.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+#include "common/database_files.h"
+#include "common/settings_file.h"
+#include "platform/atomic_file.h"
+#include "platform/registry.h"
+#include "platform/service_control.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/odbc_drivers.h"
+#include "tests/support/service_process.h"
+#include "tests/support/ssh_device.h"
+#include "tests/support/temporary_account.h"
+#include "tests/support/wait_for.h"
+
+namespace mirvale {
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::NoticeListener;
+using testing_support::ServiceProcess;
+using testing_support::TemporaryAccount;
+
+constexpr uint32_t kPrune = 133;
+constexpr uint32_t kReload = 134;
+constexpr uint32_t kStartScan = 136;
+constexpr char kDefaultSession[] = "Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings";
+
+bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+// The operators' group with one member, an outsider and the run account, all made for the test.
+class Accounts {
+ public:
+  Accounts() : group_("mvops" + std::to_string(getpid())), member_("mvmem"), outsider_("mvout"), run_("mvrun") {
+    madeGroup_ = Run("groupadd " + group_);
+    joined_ = madeGroup_ && member_.Made() && Run("usermod -a -G " + group_ + " " + member_.Name());
+  }
+  ~Accounts() {
+    if (madeGroup_) Run("groupdel " + group_);
+  }
+  bool Made() const { return joined_ && outsider_.Made() && run_.Made(); }
+  const std::string& Group() const { return group_; }
+  gid_t GroupId() const { return getgrnam(group_.c_str())->gr_gid; }
+  const TemporaryAccount& Member() const { return member_; }
+  const TemporaryAccount& Outsider() const { return outsider_; }
+  const TemporaryAccount& RunAccount() const { return run_; }
+
+  // The service as root with these accounts, its folders reachable by them as after an install;
+  // registered, so that its messages go to the event log.
+  void Prepare(ServiceProcess& service, bool registered = true) const {
+    service.SetEnv("MIRVALE_OPERATOR_GROUP", group_);
+    service.SetEnv("MIRVALE_RUN_ACCOUNT", run_.Name());
+    chmod(service.Root().c_str(), 0755);
+    if (registered) {
+      ASSERT_TRUE(service.Register());
+    }
+  }
+
+ private:
+  std::string group_;
+  bool madeGroup_ = false;
+  bool joined_ = false;
+  TemporaryAccount member_;
+  TemporaryAccount outsider_;
+  TemporaryAccount run_;
+};
+
+// Runs work in a child process as the account (with its groups); the child's exit code, or -1.
+template <typename Work>
+int As(const TemporaryAccount& account, Work work) {
+  pid_t child = fork();
+  if (child == 0) {
+    const passwd* entry = getpwnam(account.Name().c_str());
+    if (!entry || initgroups(entry->pw_name, entry->pw_gid) != 0 || setgid(entry->pw_gid) != 0 ||
+        setuid(entry->pw_uid) != 0)
+      _exit(255);
+    _exit(work());
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool Logged(const ServiceProcess& service, const std::string& text) {
+  auto lines = service.EventLines();
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const std::string& line) { return line.find(text) != std::string::npos; });
+}
+
+// A folder anyone may write, as an operator's own folder would be.
+std::string OpenFolder(const ServiceProcess& service, const std::string& name) {
+  std::string folder = service.Root() + "/" + name;
+  mkdir(folder.c_str(), 0777);
+  chmod(folder.c_str(), 01777);
+  return folder;
+}
+
+// The client's default session in a store at root: SSH packets logged to logFile.
+bool WriteSessionLogSettings(const std::string& root, const std::string& logFile) {
+  testing_support::ScopedEnv store("MIRVALE_REGISTRY_ROOT", root);
+  auto key = platform::RegistryKey::Open(kDefaultSession, true);
+  return key && key->SetDword("LogType", 3) && key->SetString("LogFileName", logFile);
+}
+
+// The same as a member writes it, in the store's file form.
+bool WriteStoreByHand(const std::string& root, const std::string& logFile) {
+  std::string key = root + "/Software/Hollerin/Mirsh/Sessions/Default%20Settings";
+  std::error_code error;
+  std::filesystem::create_directories(key, error);
+  return platform::WriteFileAtomically(key + "/.values", "D LogType\t3\nS LogFileName\t" + logFile + "\n");
+}
+
+void ScanOnce(ServiceProcess& service) {
+  NoticeListener listener(service.NoticeSocket());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  ASSERT_TRUE(listener.Receive(90s)) << "the scan did not end";
+}
+
+TEST(OperatorAttacksService, OnlyRootsSettingsStoreIsReadAndItsSessionLogIsTheRunAccounts) {
+  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
+  Accounts accounts;
+  ASSERT_TRUE(accounts.Made());
+  testing_support::FakeDevice device(testing_support::FakeDeviceOptions{.mode = "ssh", .page = 400});
+  testing_support::SshDeviceServer sshd(device.Command());
+  ASSERT_TRUE(sshd.ready());
+  ServiceProcess service;
+  service.SetEnv("MIRVALE_REGISTRY_ROOT", "");  // the store's own place
+  accounts.Prepare(service, false);
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  CPoolItem& pool = doc.m_mapPools.FindOrAdd("routers");
+  pool.m_nRetries = 1;
+  pool.m_strPrivilegedCommand = "enable";
+  pool.m_strPrivilegedPassword = "enablepw";
+  pool.m_strBackupCommand = "show running-config";
+  pool.m_pDevices.FindOrAdd("127.0.0.1") = CDeviceItem{"127.0.0.1", "255.255.255.255"};
+  sshd.Serve(pool);
+  pool.m_nTimeout = 5;
+  doc.m_strScanPool = "routers";
+  doc.m_strScanUser = "admin";
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  const std::string former = service.DataFolder() + "/registry";
+  const std::string store = service.Root() + "/common/Oskavel/registry";
+  const std::string logs = OpenFolder(service, "logs");
+
+  // A member's store where earlier versions kept root's, asking for a session log: refused,
+  // never moved, never read.
+  ASSERT_EQ(chown(service.DataFolder().c_str(), 0, accounts.GroupId()), 0);
+  ASSERT_EQ(chmod(service.DataFolder().c_str(), 02770), 0);
+  ASSERT_EQ(As(accounts.Member(), [&] { return WriteStoreByHand(former, logs + "/swapped.log") ? 0 : 1; }), 0);
+  ASSERT_TRUE(service.Register());
+  ASSERT_TRUE(service.Start());
+  ScanOnce(service);
+  EXPECT_TRUE(Logged(service, "The settings store " + former + " was not moved to " + store + ": " + former +
+                                  " belongs to uid " + std::to_string(accounts.Member().Uid())));
+  EXPECT_FALSE(platform::FileExists(logs + "/swapped.log"));
+  ASSERT_TRUE(service.Stop());
+  // The store's place is not the operators' to rename.
+  EXPECT_NE(As(accounts.Member(), [&] { return rename(store.c_str(), (store + ".x").c_str()) == 0 ? 0 : 1; }), 0);
+
+  // Root's store left there by an earlier version is moved once, setting for setting; its
+  // session log is opened with the run account's rights.
+  std::filesystem::remove_all(former);
+  ASSERT_TRUE(WriteSessionLogSettings(store, logs + "/&h.log"));
+  ASSERT_EQ(rename(store.c_str(), former.c_str()), 0);
+  ASSERT_TRUE(service.Start());
+  ScanOnce(service);
+  EXPECT_TRUE(Logged(service, "The settings store moved from " + former + " to " + store));
+  EXPECT_FALSE(platform::FileExists(former));
+  struct stat log {};
+  ASSERT_EQ(lstat((logs + "/127.0.0.1.log").c_str(), &log), 0) << "no session log was written";
+  EXPECT_EQ(log.st_uid, accounts.RunAccount().Uid());
+  EXPECT_TRUE(S_ISREG(log.st_mode));
+}
+
+TEST(OperatorAttacksService, DatabaseFilePathAddsNoDriverAttributeAndFollowsNoLink) {
+  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
+  Accounts accounts;
+  ASSERT_TRUE(accounts.Made());
+  ServiceProcess service;
+  accounts.Prepare(service);
+  const std::string folder = OpenFolder(service, "exports");
+  const std::string driver = testing_support::SqliteOdbcDriverPath();
+  ASSERT_FALSE(driver.empty()) << "the SQLite ODBC driver (libsqliteodbc) is not installed";
+  ASSERT_TRUE(testing_support::RegisterOdbcDriver(folder, "MirvaleFile", driver));
+  service.SetEnv("ODBCSYSINI", folder);
+  service.SetEnv("ODBCINI", folder + "/odbc.ini");
+  // The outsider's file that anyone may write, and the member's link to it.
+  const std::string victim = service.Root() + "/victim";
+  ASSERT_TRUE(platform::WriteFileAtomically(victim, "outsider's\n", 0666));
+  ASSERT_EQ(chown(victim.c_str(), accounts.Outsider().Uid(), 0), 0);
+  ASSERT_EQ(As(accounts.Member(), [&] { return symlink(victim.c_str(), (folder + "/link.mdb").c_str()); }), 0);
+
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  doc.m_bExportAccess = 1;
+  doc.m_strExportDatabase = "DBQ={" + folder + "/x.mdb;LoadExt=" + folder + "/lib.so;}";
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kPrune), 0u);
+  EXPECT_TRUE(testing_support::WaitFor([&] {
+    return Logged(service, "Database export: refused (the DBQ= value is not a plain file path");
+  }));
+
+  doc.m_strExportDatabase = "DBQ=" + folder + "/link.mdb";
+  ASSERT_TRUE(platform::WriteFileAtomically(service.DataFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_EQ(service.Control(kReload), 0u);
+  ASSERT_EQ(service.Control(kPrune), 0u);
+  EXPECT_TRUE(testing_support::WaitFor([&] {
+    return Logged(service, "Database export: the file " + folder + "/link.mdb is refused (it is a symbolic link)");
+  }));
+  EXPECT_EQ(platform::ReadWholeFile(victim), "outsider's\n");
+
+  // A plain path: made by the run account, 0640 in the operators' group.
+  doc.m_strExportDatabase = "DBQ=" + folder + "/export.mdb";
+  ASSERT_TRUE(platform::WriteFileAtomically(service.DataFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_EQ(service.Control(kReload), 0u);
+  ASSERT_EQ(service.Control(kPrune), 0u);
+  ASSERT_TRUE(testing_support::WaitFor([&] { return platform::FileExists(folder + "/export.mdb"); }));
+  struct stat made {};
+  ASSERT_EQ(lstat((folder + "/export.mdb").c_str(), &made), 0);
+  EXPECT_EQ(made.st_uid, accounts.RunAccount().Uid());
+  EXPECT_EQ(made.st_gid, accounts.GroupId());
+  EXPECT_EQ(made.st_mode & 07777, 0640u);
+}
+
+// The tty_nr field of /proc/<pid>/stat: 0 while the process has no controlling terminal.
+long ControllingTerminal(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string state;
+  long parent = 0, group = 0, session = 0, tty = -1;
+  fields >> state >> parent >> group >> session >> tty;
+  return tty;
+}
+
+// The status line's value in kB, such as VmHWM, or the io line's value, such as rchar.
+long long ProcValue(pid_t pid, const std::string& file, const std::string& name) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(name + ":", 0) == 0) return std::stoll(line.substr(name.size() + 1));
+  return -1;
+}
+
+TEST(OperatorAttacksService, MembersTerminalAsAuditLogNeverBecomesTheServicesTerminal) {
+  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
+  Accounts accounts;
+  ASSERT_TRUE(accounts.Made());
+  int master = -1, slave = -1;
+  char name[256] = {};
+  ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+  // The member's own terminal, opened up for anyone.
+  ASSERT_EQ(chown(name, accounts.Member().Uid(), 0), 0);
+  ASSERT_EQ(chmod(name, 0666), 0);
+  ServiceProcess service;
+  service.SetNewSession();
+  accounts.Prepare(service);
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  doc.m_bScanLog = 1;
+  doc.m_bLogText = 1;
+  doc.m_strLogFile = name;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_TRUE(service.Start());  // the audit log is looked at while loading
+  EXPECT_EQ(ControllingTerminal(service.Pid()), 0);
+  ASSERT_TRUE(service.Stop());
+  close(slave);
+  close(master);
+}
+
+TEST(OperatorAttacksService, RetentionOfAGibibyteSparseAuditLogKeepsMemorySmall) {
+  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
+  Accounts accounts;
+  ASSERT_TRUE(accounts.Made());
+  ServiceProcess service;
+  accounts.Prepare(service);
+  const std::string audit = OpenFolder(service, "audit") + "/audit.log";
+  constexpr long long kGibibyte = 1LL << 30;
+  ASSERT_EQ(As(accounts.Member(),
+               [&] {
+                 int fd = open(audit.c_str(), O_CREAT | O_WRONLY, 0666);
+                 return fd >= 0 && ftruncate(fd, kGibibyte) == 0 && fchmod(fd, 0666) == 0 ? 0 : 1;
+               }),
+            0);
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  doc.m_bScanLog = 1;
+  doc.m_bLogText = 1;
+  doc.m_strLogFile = audit;
+  doc.m_nLogKeep = 1;
+  doc.m_nLogKeepUnit = 2;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_TRUE(service.Start());
+  // The first tick's flush reads the whole file once.
+  ASSERT_TRUE(testing_support::WaitFor([&] { return ProcValue(service.Pid(), "io", "rchar") >= kGibibyte; }, 90s,
+                                       100ms));
+  long long peak = ProcValue(service.Pid(), "status", "VmHWM");
+  EXPECT_GT(peak, 0);
+  EXPECT_LT(peak, 100 * 1024) << "kB";
+  ASSERT_TRUE(service.Stop());
+}
+
+TEST(OperatorAttacksService, AControlSocketOfAMembersIsNeitherTalkedToNorKept) {
+  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
+  Accounts accounts;
+  ASSERT_TRUE(accounts.Made());
+  ServiceProcess service;
+  accounts.Prepare(service);
+  // The run folder as the service shares it.
+  ASSERT_EQ(chown(service.RunFolder().c_str(), 0, accounts.GroupId()), 0);
+  ASSERT_EQ(chmod(service.RunFolder().c_str(), 01770), 0);
+  const std::string control = service.ControlSocket();
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  pid_t listener = fork();
+  if (listener == 0) {
+    As(accounts.Member(), [&] {
+      int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      std::snprintf(address.sun_path, sizeof address.sun_path, "%s", control.c_str());
+      if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 4) != 0) return 1;
+      (void)!write(ready[1], "x", 1);
+      for (;;) close(accept(fd, nullptr, nullptr));
+    });
+    _exit(0);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  EXPECT_EQ(platform::SendServiceControl(platform::kControlInterrogate, control, 2s), std::nullopt);
+
+  ASSERT_TRUE(service.Start());
+  EXPECT_TRUE(Logged(service, "Removed " + control + ", which belonged to uid " +
+                                  std::to_string(accounts.Member().Uid())));
+  struct stat socket {};
+  ASSERT_EQ(lstat(control.c_str(), &socket), 0);
+  EXPECT_EQ(socket.st_uid, 0u);
+  ASSERT_TRUE(service.Stop());
+  kill(listener, SIGKILL);
+  waitpid(listener, nullptr, 0);
+}
+
+}  // namespace
+}  // namespace mirvale
