@@ -177,14 +177,15 @@ TEST(OperatorAttacksService, OnlyRootsSettingsStoreIsReadAndItsSessionLogIsTheRu
   // Root's store left there by an earlier version is moved once, setting for setting; its
   // session log is opened with the run account's rights.
   std::filesystem::remove_all(former);
-  ASSERT_TRUE(WriteSessionLogSettings(store, logs + "/&h.log"));
+  ASSERT_TRUE(WriteSessionLogSettings(store, logs + "/session.log"));
   ASSERT_EQ(rename(store.c_str(), former.c_str()), 0);
   ASSERT_TRUE(service.Start());
   ScanOnce(service);
   EXPECT_TRUE(Logged(service, "The settings store moved from " + former + " to " + store));
   EXPECT_FALSE(platform::FileExists(former));
   struct stat log {};
-  ASSERT_EQ(lstat((logs + "/127.0.0.1.log").c_str(), &log), 0) << "no session log was written";
+  ASSERT_EQ(lstat((logs + "/session.log").c_str(), &log), 0)
+      << "no session log was written: " << platform::ReadWholeFile(service.EventLogPath()).value_or("");
   EXPECT_EQ(log.st_uid, accounts.RunAccount().Uid());
   EXPECT_TRUE(S_ISREG(log.st_mode));
 }
@@ -329,18 +330,18 @@ TEST(OperatorAttacksService, AControlSocketOfAMembersIsNeitherTalkedToNorKept) {
   const std::string control = service.ControlSocket();
   int ready[2];
   ASSERT_EQ(pipe(ready), 0);
+  const uid_t member = accounts.Member().Uid();
+  const gid_t group = accounts.GroupId();
   pid_t listener = fork();
   if (listener == 0) {
-    As(accounts.Member(), [&] {
-      int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-      sockaddr_un address{};
-      address.sun_family = AF_UNIX;
-      std::snprintf(address.sun_path, sizeof address.sun_path, "%s", control.c_str());
-      if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 4) != 0) return 1;
-      (void)!write(ready[1], "x", 1);
-      for (;;) close(accept(fd, nullptr, nullptr));
-    });
-    _exit(0);
+    if (setgroups(1, &group) != 0 || setgid(group) != 0 || setuid(member) != 0) _exit(1);
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", control.c_str());
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(fd, 4) != 0) _exit(1);
+    (void)!write(ready[1], "x", 1);
+    for (;;) close(accept(fd, nullptr, nullptr));
   }
   char byte = 0;
   ASSERT_EQ(read(ready[0], &byte, 1), 1);
