@@ -3,15 +3,16 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstring>
-#include <functional>
 #include <cstdio>
-#include <dirent.h>
-#include <fcntl.h>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
+
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -29,7 +29,8 @@ std::optional<std::string> UntrustedEntryAt(const std::string& path, const struc
 
 std::optional<std::string> CheckTree(const std::string& folder, int depth, int& entries) {
   struct stat info {};
-  if (lstat(folder.c_str(), &info) != 0) return Describe(folder, std::string("cannot be read: ") + std::strerror(errno));
+  if (lstat(folder.c_str(), &info) != 0)
+    return Describe(folder, std::string("cannot be read: ") + std::strerror(errno));
   if (S_ISLNK(info.st_mode)) return Describe(folder, "is a symbolic link");
   if (auto reason = UntrustedEntryAt(folder, info)) return reason;
   if (!S_ISDIR(info.st_mode)) {
@@ -90,9 +91,12 @@ std::optional<std::string> ReadTrustedFile(const std::string& path, uint64_t max
   std::string content;
   struct stat info {};
   std::optional<std::string> reason;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) reason = "is not a regular file";
-  else if (static_cast<uint64_t>(info.st_size) > maxBytes) reason = "is larger than " + std::to_string(maxBytes) + " bytes";
-  else reason = UntrustedEntry(info);
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    reason = "is not a regular file";
+  else if (static_cast<uint64_t>(info.st_size) > maxBytes)
+    reason = "is larger than " + std::to_string(maxBytes) + " bytes";
+  else
+    reason = UntrustedEntry(info);
   char buffer[65536];
   while (!reason) {
     ssize_t got = read(fd, buffer, sizeof buffer);

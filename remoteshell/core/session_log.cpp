@@ -48,9 +48,12 @@ std::string visible_text(const char* text) {
   std::string out;
   for (const char* p = text; *p != '\0'; ++p) {
     auto c = static_cast<unsigned char>(*p);
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '\t') out += "\\t";
+    if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\t')
+      out += "\\t";
     else if (c < 0x20 || c == 0x7f) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\x%02x", c);

@@ -41,7 +41,8 @@ struct Statements {
              "Values(?, ?, ?, ?, ?, ?, ?)";
     updateWithPrevious = "Update " + table +
                          " Set DeviceName = ?, QueryName = ?, QueryValue = ?, QueryDate = ?, PreviousValue = ?, "
-                         "PreviousDate = ?" + where;
+                         "PreviousDate = ?" +
+                         where;
     update = "Update " + table + " Set DeviceName = ?, QueryName = ?, QueryValue = ?, QueryDate = ?" + where;
     listKeys = "Select DeviceIp, DevicePool, QueryOid from " + table;
     remove = "Delete from " + table + where;
@@ -97,8 +98,10 @@ void DeleteVanishedRows(const odbc::Connection& connection, const Statements& sq
     if (!exported.count(key)) stale.insert(std::move(key));
   }
   for (const auto& [address, pool, key] : stale) {
-    if (connection.Execute(sql.remove, {address, pool, key})) ++summary.deleted;
-    else ++summary.failed;
+    if (connection.Execute(sql.remove, {address, pool, key}))
+      ++summary.deleted;
+    else
+      ++summary.failed;
   }
 }
 

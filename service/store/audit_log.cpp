@@ -156,11 +156,11 @@ class RetentionPass {
   std::time_t now_;
   std::string& reason_;
   int fd_ = -1;
-  uint64_t offset_ = 0;      // bytes of the file taken so far
-  uint64_t lineStart_ = 0;   // where the current line starts
+  uint64_t offset_ = 0;     // bytes of the file taken so far
+  uint64_t lineStart_ = 0;  // where the current line starts
   Line line_ = Line::Undecided;
-  std::string start_;        // the current line's start while it is undecided
-  std::string pending_;      // kept text waiting to be written
+  std::string start_;    // the current line's start while it is undecided
+  std::string pending_;  // kept text waiting to be written
   std::optional<platform::RunAccountReplacement> replacement_;
 };
 

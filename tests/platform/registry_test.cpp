@@ -1,9 +1,10 @@
 #include "platform/registry.h"
 
+#include <thread>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <thread>
 
 #include "platform/atomic_file.h"
 #include "platform/event_log.h"

@@ -1,9 +1,9 @@
 #include "remoteshell/core/session_log.h"
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <string>
+
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,7 +36,8 @@ class SessionLogTest : public testing::Test {
     for (size_t at = text.find(stamp); at != std::string::npos; at = text.find(stamp, at + 1))
       if (text.size() >= at + stamp.size() + 19 && text[at + stamp.size() + 4] == '.')
         text.replace(at + stamp.size(), 19, "<time>");
-    for (size_t at; (at = text.find(folder_.path())) != std::string::npos;) text.replace(at, folder_.path().size(), "<dir>");
+    for (size_t at; (at = text.find(folder_.path())) != std::string::npos;)
+      text.replace(at, folder_.path().size(), "<dir>");
     return text;
   }
   std::string golden(const std::string& name) {
@@ -145,8 +146,9 @@ TEST_F(SessionLogTest, EventTextsStayOnOneLineAndOnlyRegularFilesAreOpened) {
     logging_free_context(log);
   }
   EXPECT_EQ(platform::ReadWholeFile(folder_ / "target"), "kept");
-  EXPECT_NE(platform::ReadWholeFile(folder_ / "events.log").value_or("").find("link.log not opened: it is a symbolic link"),
-            std::string::npos);
+  EXPECT_NE(
+      platform::ReadWholeFile(folder_ / "events.log").value_or("").find("link.log not opened: it is a symbolic link"),
+      std::string::npos);
 }
 
 TEST(LogFileName, PatternExpansion) {

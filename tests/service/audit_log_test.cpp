@@ -122,11 +122,24 @@ TEST_F(AuditLog, RetentionInHoursAndDays) {
 TEST_F(AuditLog, LongRecordsAreJudgedWhole) {
   settings.keep = 1;
   settings.keepUnit = 1;
-  std::string longOld = ScanAuditLines({true, false}, kNow - 7200, "System", "core", "10.0.0.1",
-                                       std::string(3000, 'n'), "Finished with changes")[0];
+  std::string longOld = ScanAuditLines({true, false}, kNow - 7200, "System", "core", "10.0.0.1", std::string(3000, 'n'),
+                                       "Finished with changes")[0];
   ASSERT_TRUE(platform::WriteFileAtomically(settings.file, longOld + Line(kNow)));
   Flush();
   EXPECT_EQ(File(), Line(kNow));
+
+  // Records longer than the pieces the file is read in, kept before and after the first old one.
+  auto record = [](std::time_t when, size_t nameLength) {
+    return ScanAuditLines({true, false}, when, "System", "core", "10.0.0.1", std::string(nameLength, 'n'),
+                          "Finished with changes")[0];
+  };
+  std::string kept1 = record(kNow, 200000);
+  std::string kept2 = std::string(5000, 'x') + "\r\n";  // no date anywhere near its start
+  std::string kept3 = record(kNow - 60, 70000) + "tail without a line end";
+  ASSERT_TRUE(platform::WriteFileAtomically(
+      settings.file, std::string(kTabHeader) + kept1 + record(kNow - 7200, 100000) + kept2 + longOld + kept3));
+  Flush();
+  EXPECT_TRUE(File() == std::string(kTabHeader) + kept1 + kept2 + kept3) << File().size();
 }
 
 TEST_F(AuditLog, AFullDiskLeavesWholeLinesAndWritesEachLineOnceLater) {

@@ -40,8 +40,8 @@ TEST(DatabaseExportConnectionText, TheDatabaseFileIsAPlainPathOnly) {
   EXPECT_EQ(refusal, "");
   EXPECT_EQ(ExportFilePath("Server=h.mdb.example", refusal), std::nullopt);
   EXPECT_EQ(refusal, "");
-  for (const char* typed : {"DBQ={/srv/x.mdb;LoadExt=/tmp/lib.so;}", "DBQ=/srv/x.mdb}", "DBQ=/srv/a=b.mdb",
-                            "DBQ={/srv/x.mdb}"}) {
+  for (const char* typed :
+       {"DBQ={/srv/x.mdb;LoadExt=/tmp/lib.so;}", "DBQ=/srv/x.mdb}", "DBQ=/srv/a=b.mdb", "DBQ={/srv/x.mdb}"}) {
     refusal.clear();
     EXPECT_EQ(ExportFilePath(typed, refusal), std::nullopt) << typed;
     EXPECT_NE(refusal.find("not a plain file path"), std::string::npos) << typed;

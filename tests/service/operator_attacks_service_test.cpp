@@ -8,9 +8,9 @@
 #include <fstream>
 #include <sstream>
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <pty.h>
 #include <pwd.h>
 #include <sys/socket.h>
@@ -215,9 +215,8 @@ TEST(OperatorAttacksService, DatabaseFilePathAddsNoDriverAttributeAndFollowsNoLi
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
   ASSERT_TRUE(service.Start());
   ASSERT_EQ(service.Control(kPrune), 0u);
-  EXPECT_TRUE(testing_support::WaitFor([&] {
-    return Logged(service, "Database export: refused (the DBQ= value is not a plain file path");
-  }));
+  EXPECT_TRUE(testing_support::WaitFor(
+      [&] { return Logged(service, "Database export: refused (the DBQ= value is not a plain file path"); }));
 
   doc.m_strExportDatabase = "DBQ=" + folder + "/link.mdb";
   ASSERT_TRUE(platform::WriteFileAtomically(service.DataFile("Mirvale.ini"), EncodeSettings(doc)));
@@ -310,8 +309,8 @@ TEST(OperatorAttacksService, RetentionOfAGibibyteSparseAuditLogKeepsMemorySmall)
   ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
   ASSERT_TRUE(service.Start());
   // The first tick's flush reads the whole file once.
-  ASSERT_TRUE(testing_support::WaitFor([&] { return ProcValue(service.Pid(), "io", "rchar") >= kGibibyte; }, 90s,
-                                       100ms));
+  ASSERT_TRUE(
+      testing_support::WaitFor([&] { return ProcValue(service.Pid(), "io", "rchar") >= kGibibyte; }, 90s, 100ms));
   long long peak = ProcValue(service.Pid(), "status", "VmHWM");
   EXPECT_GT(peak, 0);
   EXPECT_LT(peak, 100 * 1024) << "kB";
@@ -348,8 +347,8 @@ TEST(OperatorAttacksService, AControlSocketOfAMembersIsNeitherTalkedToNorKept) {
   EXPECT_EQ(platform::SendServiceControl(platform::kControlInterrogate, control, 2s), std::nullopt);
 
   ASSERT_TRUE(service.Start());
-  EXPECT_TRUE(Logged(service, "Removed " + control + ", which belonged to uid " +
-                                  std::to_string(accounts.Member().Uid())));
+  EXPECT_TRUE(
+      Logged(service, "Removed " + control + ", which belonged to uid " + std::to_string(accounts.Member().Uid())));
   struct stat socket {};
   ASSERT_EQ(lstat(control.c_str(), &socket), 0);
   EXPECT_EQ(socket.st_uid, 0u);
