@@ -42,24 +42,23 @@ std::FILE* open_log_file(SessionLog* log, bool append) {
   return file;
 }
 
-// Event texts may carry what a device sent (a disconnect message): control characters are
-// shown escaped, so no device text can start a line of its own in the log.
+// Event texts may carry what a device sent (a disconnect message): control characters other
+// than the tab are shown escaped, so no device text can start a line of its own in the log.
 std::string visible_text(const char* text) {
   std::string out;
   for (const char* p = text; *p != '\0'; ++p) {
     auto c = static_cast<unsigned char>(*p);
-    if (c == '\n')
-      out += "\\n";
-    else if (c == '\r')
-      out += "\\r";
-    else if (c == '\t')
-      out += "\\t";
-    else if (c < 0x20 || c == 0x7f) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-      out += escaped;
-    } else {
-      out += static_cast<char>(c);
+    char escaped[8];
+    switch (c) {
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      default:
+        if ((c < 0x20 && c != '\t') || c == 0x7f) {
+          std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
+          out += escaped;
+        } else {
+          out += static_cast<char>(c);
+        }
     }
   }
   return out;
