@@ -61,15 +61,11 @@ class Accounts {
   const TemporaryAccount& Outsider() const { return outsider_; }
   const TemporaryAccount& RunAccount() const { return run_; }
 
-  // The service as root with these accounts, its folders reachable by them as after an install;
-  // registered, so that its messages go to the event log.
-  void Prepare(ServiceProcess& service, bool registered = true) const {
+  // The service as root with these accounts, its folders reachable by them as after an install.
+  void Prepare(ServiceProcess& service) const {
     service.SetEnv("MIRVALE_OPERATOR_GROUP", group_);
     service.SetEnv("MIRVALE_RUN_ACCOUNT", run_.Name());
     chmod(service.Root().c_str(), 0755);
-    if (registered) {
-      ASSERT_TRUE(service.Register());
-    }
   }
 
  private:
@@ -79,6 +75,17 @@ class Accounts {
   TemporaryAccount member_;
   TemporaryAccount outsider_;
   TemporaryAccount run_;
+};
+
+class OperatorAttacksService : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(geteuid(), 0u) << "makes accounts";
+    ASSERT_TRUE(accounts.Made());
+    accounts.Prepare(service);
+  }
+  Accounts accounts;
+  ServiceProcess service;
 };
 
 // Runs work in a child process as the account (with its groups); the child's exit code, or -1.
@@ -132,16 +139,11 @@ void ScanOnce(ServiceProcess& service) {
   ASSERT_TRUE(listener.Receive(90s)) << "the scan did not end";
 }
 
-TEST(OperatorAttacksService, OnlyRootsSettingsStoreIsReadAndItsSessionLogIsTheRunAccounts) {
-  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
-  Accounts accounts;
-  ASSERT_TRUE(accounts.Made());
+TEST_F(OperatorAttacksService, OnlyRootsSettingsStoreIsReadAndItsSessionLogIsTheRunAccounts) {
   testing_support::FakeDevice device(testing_support::FakeDeviceOptions{.mode = "ssh", .page = 400});
   testing_support::SshDeviceServer sshd(device.Command());
   ASSERT_TRUE(sshd.ready());
-  ServiceProcess service;
   service.SetEnv("MIRVALE_REGISTRY_ROOT", "");  // the store's own place
-  accounts.Prepare(service, false);
   CMirvaleDoc doc;
   ApplyServiceDefaults(doc);
   CPoolItem& pool = doc.m_mapPools.FindOrAdd("routers");
@@ -190,12 +192,8 @@ TEST(OperatorAttacksService, OnlyRootsSettingsStoreIsReadAndItsSessionLogIsTheRu
   EXPECT_TRUE(S_ISREG(log.st_mode));
 }
 
-TEST(OperatorAttacksService, DatabaseFilePathAddsNoDriverAttributeAndFollowsNoLink) {
-  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
-  Accounts accounts;
-  ASSERT_TRUE(accounts.Made());
-  ServiceProcess service;
-  accounts.Prepare(service);
+TEST_F(OperatorAttacksService, DatabaseFilePathAddsNoDriverAttributeAndFollowsNoLink) {
+  ASSERT_TRUE(service.Register());  // its messages go to the event log
   const std::string folder = OpenFolder(service, "exports");
   const std::string driver = testing_support::SqliteOdbcDriverPath();
   ASSERT_FALSE(driver.empty()) << "the SQLite ODBC driver (libsqliteodbc) is not installed";
@@ -259,19 +257,14 @@ long long ProcValue(pid_t pid, const std::string& file, const std::string& name)
   return -1;
 }
 
-TEST(OperatorAttacksService, MembersTerminalAsAuditLogNeverBecomesTheServicesTerminal) {
-  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
-  Accounts accounts;
-  ASSERT_TRUE(accounts.Made());
+TEST_F(OperatorAttacksService, MembersTerminalAsAuditLogNeverBecomesTheServicesTerminal) {
   int master = -1, slave = -1;
   char name[256] = {};
   ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
   // The member's own terminal, opened up for anyone.
   ASSERT_EQ(chown(name, accounts.Member().Uid(), 0), 0);
   ASSERT_EQ(chmod(name, 0666), 0);
-  ServiceProcess service;
   service.SetNewSession();
-  accounts.Prepare(service);
   CMirvaleDoc doc;
   ApplyServiceDefaults(doc);
   doc.m_bScanLog = 1;
@@ -285,12 +278,7 @@ TEST(OperatorAttacksService, MembersTerminalAsAuditLogNeverBecomesTheServicesTer
   close(master);
 }
 
-TEST(OperatorAttacksService, RetentionOfAGibibyteSparseAuditLogKeepsMemorySmall) {
-  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
-  Accounts accounts;
-  ASSERT_TRUE(accounts.Made());
-  ServiceProcess service;
-  accounts.Prepare(service);
+TEST_F(OperatorAttacksService, RetentionOfAGibibyteSparseAuditLogKeepsMemorySmall) {
   const std::string audit = OpenFolder(service, "audit") + "/audit.log";
   constexpr long long kGibibyte = 1LL << 30;
   ASSERT_EQ(As(accounts.Member(),
@@ -317,12 +305,7 @@ TEST(OperatorAttacksService, RetentionOfAGibibyteSparseAuditLogKeepsMemorySmall)
   ASSERT_TRUE(service.Stop());
 }
 
-TEST(OperatorAttacksService, AControlSocketOfAMembersIsNeitherTalkedToNorKept) {
-  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
-  Accounts accounts;
-  ASSERT_TRUE(accounts.Made());
-  ServiceProcess service;
-  accounts.Prepare(service);
+TEST_F(OperatorAttacksService, AControlSocketOfAMembersIsNeitherTalkedToNorKept) {
   // The run folder as the service shares it.
   ASSERT_EQ(chown(service.RunFolder().c_str(), 0, accounts.GroupId()), 0);
   ASSERT_EQ(chmod(service.RunFolder().c_str(), 01770), 0);
