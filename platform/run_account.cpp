@@ -128,28 +128,6 @@ UniqueFd OpenForAppendAsRunAccount(const std::string& path, unsigned mode, bool&
   return OpenAsAccount(path, O_WRONLY | O_APPEND, 0, reason);
 }
 
-std::optional<std::string> ReadAsRunAccount(const std::string& path, uint64_t maxBytes, bool& missing,
-                                            std::string& reason) {
-  UniqueFd fd = OpenForReadingAsRunAccount(path, missing, reason);
-  if (!fd) return std::nullopt;
-  std::string content;
-  char buffer[65536];
-  for (;;) {
-    ssize_t got = read(fd.get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      reason = std::strerror(errno);
-      return std::nullopt;
-    }
-    if (got == 0) return content;
-    if (content.size() + static_cast<size_t>(got) > maxBytes) {
-      reason = "it is larger than " + std::to_string(maxBytes) + " bytes";
-      return std::nullopt;
-    }
-    content.append(buffer, static_cast<size_t>(got));
-  }
-}
-
 UniqueFd OpenForReadingAsRunAccount(const std::string& path, bool& missing, std::string& reason) {
   UniqueFd fd = OpenAsAccount(path, O_RDONLY, 0, reason);
   missing = !fd && errno == ENOENT;

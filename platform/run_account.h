@@ -51,10 +51,6 @@ class ScopedRunAccountRights {
 // Opens for appending, creating the file when it is missing; created tells which happened.
 UniqueFd OpenForAppendAsRunAccount(const std::string& path, unsigned mode, bool& created, std::string& reason);
 
-// Reads the whole file up to maxBytes; missing is set when there is no file.
-std::optional<std::string> ReadAsRunAccount(const std::string& path, uint64_t maxBytes, bool& missing,
-                                            std::string& reason);
-
 // Opens an existing file for reading; missing is set when there is none.
 UniqueFd OpenForReadingAsRunAccount(const std::string& path, bool& missing, std::string& reason);
 

@@ -41,8 +41,7 @@ struct Statements {
              "Values(?, ?, ?, ?, ?, ?, ?)";
     updateWithPrevious = "Update " + table +
                          " Set DeviceName = ?, QueryName = ?, QueryValue = ?, QueryDate = ?, PreviousValue = ?, "
-                         "PreviousDate = ?" +
-                         where;
+                         "PreviousDate = ?" + where;
     update = "Update " + table + " Set DeviceName = ?, QueryName = ?, QueryValue = ?, QueryDate = ?" + where;
     listKeys = "Select DeviceIp, DevicePool, QueryOid from " + table;
     remove = "Delete from " + table + where;
@@ -98,10 +97,8 @@ void DeleteVanishedRows(const odbc::Connection& connection, const Statements& sq
     if (!exported.count(key)) stale.insert(std::move(key));
   }
   for (const auto& [address, pool, key] : stale) {
-    if (connection.Execute(sql.remove, {address, pool, key}))
-      ++summary.deleted;
-    else
-      ++summary.failed;
+    if (connection.Execute(sql.remove, {address, pool, key})) ++summary.deleted;
+    else ++summary.failed;
   }
 }
 
@@ -124,8 +121,6 @@ DatabaseExportSummary CConfigurationExportDb::Run() const {
   std::lock_guard serialised(oneAtATime);
   DatabaseExportSummary summary;
   std::string error;
-  // A database file's path comes from the settings, which operators write: the driver opens and
-  // creates files with the unprivileged account's rights only.
   auto file = ExportFilePath(connectionText_, error);
   if (!error.empty()) {
     LogServiceWarning("Database export: refused (" + error + ")");
@@ -142,6 +137,8 @@ DatabaseExportSummary CConfigurationExportDb::Run() const {
       return summary;
     }
   }
+  // A database file's path comes from the settings, which operators write: the driver opens
+  // files with the unprivileged account's rights only.
   platform::ScopedRunAccountRights rights(error);
   if (!rights.ok()) {
     LogServiceWarning("Database export: skipped (" + error + ")");
