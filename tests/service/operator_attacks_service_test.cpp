@@ -335,6 +335,8 @@ TEST_F(OperatorAttacksService, AControlSocketOfAMembersIsNeitherTalkedToNorKept)
   struct stat socket {};
   ASSERT_EQ(lstat(control.c_str(), &socket), 0);
   EXPECT_EQ(socket.st_uid, 0u);
+  // Nor may the member move the service's socket away.
+  EXPECT_NE(As(accounts.Member(), [&] { return rename(control.c_str(), (control + ".x").c_str()) == 0 ? 0 : 1; }), 0);
   ASSERT_TRUE(service.Stop());
   kill(listener, SIGKILL);
   waitpid(listener, nullptr, 0);
