@@ -100,6 +100,9 @@ void backend_connected(void* frontend);
 // to a connection that failed on the way.
 void backend_login_refused(void* frontend);
 void backend_event_printf(void* frontend, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// A step of the connection on its way (conversation.h); none names the calling thread's.
+enum class ConnectionProgress;
+void backend_progress(void* frontend, ConnectionProgress step);
 // The connection ended from the far side; nothing to do in the service.
 void backend_remote_exit(void* frontend);
 // Echo or editing state changed; an attached line discipline re-reads both.

@@ -30,6 +30,11 @@ void backend_login_refused(void* frontend) {
   if (auto hook = conversation->hooks.login_refused) hook(conversation->owner);
 }
 
+void backend_progress(void* frontend, ConnectionProgress step) {
+  ShellConversation* conversation = conversation_of(frontend);
+  if (auto hook = conversation->hooks.progress) hook(conversation->owner, step);
+}
+
 void backend_event_line(void* frontend, const char* text) {
   log_event(frontend, text);
   ShellConversation* conversation = conversation_of(frontend);

@@ -18,6 +18,15 @@ struct PromptSet;
 struct SessionLog;
 struct SessionBackend;
 
+// Steps of a connection on its way to the session, for an owner that says why one never came up.
+enum class ConnectionProgress {
+  kViaProxy,   // the connection goes through a proxy
+  kConnected,  // the first hop (the device, or the proxy) took the connection
+  kProxied,    // the proxy connected through to the device
+  kReceived,   // bytes arrived
+  kIgnored,    // an SSH IGNORE message arrived
+};
+
 struct ConversationHooks {
   // Terminal output; returns the bytes the owner still holds (the back ends' freeze rule).
   int (*output)(void* owner, int is_stderr, const char* data, int length) = nullptr;
@@ -33,6 +42,8 @@ struct ConversationHooks {
   void (*login_refused)(void* owner) = nullptr;
   // A fatal error of this connection; the conversation ends, the process goes on.
   void (*fatal)(void* owner, const char* message) = nullptr;
+  // A step of the connection (on the session thread, inside a dispatch).
+  void (*progress)(void* owner, ConnectionProgress step) = nullptr;
 };
 
 struct ShellConversation {

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "remoteshell/core/backend.h"
 #include "remoteshell/core/conversation.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/net/net_errors.h"
@@ -21,6 +22,7 @@ int owner_closing(NetSocket* socket, const char* text, int code) {
 
 int owner_receive(NetSocket* socket, int urgent, const char* data, int length) {
   conversation_current()->bytes_received += static_cast<uint64_t>(length);
+  backend_progress(nullptr, ConnectionProgress::kReceived);
   return socket->owner.sink->receive(socket->owner.context, urgent, data, length);
 }
 
@@ -115,6 +117,7 @@ int on_connect(NetSocket* socket) {
   socket->writable = socket->connected = true;
   net_address_free(socket->address);
   socket->address = nullptr;
+  backend_progress(nullptr, ConnectionProgress::kConnected);
   if (socket->owner.sink->connected != nullptr) socket->owner.sink->connected(socket->owner.context);
   return 1;
 }

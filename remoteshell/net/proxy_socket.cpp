@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "base/memory.h"
+#include "remoteshell/core/backend.h"
+#include "remoteshell/core/conversation.h"
 #include "remoteshell/net/proxy.h"
 
 namespace {
@@ -178,6 +180,7 @@ int proxy_finish(ProxySocket* proxy) {
   proxy->pending_urgent.clear();
   proxy->pending_output.clear();
   if (proxy->pending_flush) socket_flush(proxy->sub);
+  backend_progress(nullptr, ConnectionProgress::kProxied);
   if (proxy->owner.sink->connected != nullptr) proxy->owner.sink->connected(proxy->owner.context);
   if (proxy->owner_froze || proxy->closed) return proxy->closed ? 0 : 1;
   int result = deliver_received(proxy);
@@ -197,6 +200,7 @@ Socket* net_connect_via_proxy(NetAddress* address, const char* host, int port, i
                               int no_delay, int keep_alive, const SocketOwner* owner, const SessionConfig& config) {
   if (config.proxy_method == 0 || !proxy_applies(config, host, address))
     return net_new_connection(address, port, privileged_port, oob_inline, no_delay, keep_alive, owner);
+  backend_progress(nullptr, ConnectionProgress::kViaProxy);
   auto* proxy = new ProxySocket();
   proxy->ops = &kProxyOps;
   proxy->owner = *owner;

@@ -10,6 +10,7 @@
 #include "base/memory.h"
 #include "base/timers.h"
 #include "crypto/random_pool.h"
+#include "remoteshell/core/conversation.h"
 #include "remoteshell/core/frontend.h"
 #include "remoteshell/core/settings_text.h"
 #include "remoteshell/net/backend_connect.h"
@@ -193,8 +194,8 @@ void ssh_reconfigure(void* handle, SessionConfig* config) {
     reason = "cipher settings changed";
   else if (config->compression != ssh->config.compression)
     reason = "compression setting changed";
-  bool forwardings_changed =
-      std::memcmp(config->port_forwardings, ssh->config.port_forwardings, sizeof config->port_forwardings) != 0;
+  bool forwardings_changed = std::memcmp(config->port_forwardings, ssh->config.port_forwardings,
+                                         sizeof config->port_forwardings) != 0;
   ssh->config = *config;
   ssh->data_limit = limit;
   if (forwardings_changed && ssh->state == kSshSession && ssh->version == 2) ssh_setup_port_forwardings(ssh);
@@ -382,7 +383,7 @@ void ssh2_dispatch(SshSession* ssh, const unsigned char* payload, size_t length,
   WireBuffer body(payload + 1, static_cast<std::ptrdiff_t>(length - 1));
   switch (type) {
     case kMsgDisconnect: return take_disconnect(ssh, body);
-    case kMsgIgnore: return;
+    case kMsgIgnore: return backend_progress(ssh->frontend, ConnectionProgress::kIgnored);
     case kMsgDebug: {
       body.get_bool();
       std::string_view text = body.get_string();

@@ -7,6 +7,7 @@
 #include "service/restore/restore_job.h"
 #include "service/scanning/device_scan_jobs.h"
 #include "service/scanning/mirvale_scan.h"
+#include "service/shell_session/shell_conversations.h"
 
 namespace mirvale {
 
@@ -20,7 +21,7 @@ ServiceJobs DefaultServiceJobs() {
   // Device scans, trap actions and set requests share the service's one SNMP client and its
   // shell conversations (several at once, one per device).
   auto snmp = std::make_shared<CSnmpClient>();
-  auto shell = std::make_shared<ShellConversations>();
+  auto shell = std::make_shared<ShellConversations>(ShellConversations::kDefaultLimit, ServiceShellSessionLimits());
   AddSnmpJobs(jobs, snmp, shell);
   jobs.restore = MakeRestoreJob(snmp, shell);
   return jobs;

@@ -134,8 +134,9 @@ bool CConfigurationDevice::CollectQueries(const std::string& name) {
 }
 
 bool CConfigurationDevice::CollectShellLines(const std::string& name, const ShellSettings& settings,
-                                             const char*& failure) {
-  StoredShellLines stored = CollectStoredShellLines(*services_.shell, job_.address, settings);
+                                             const char*& failure, bool& stopped) {
+  StoredShellLines stored = CollectStoredShellLines(*services_.shell, job_.address, settings, job_.stopScan.get());
+  stopped = stored.cut == ShellCut::ScanStop;
   // No configuration line read is no success: a login that never completed is a logon
   // failure, a conversation that ended after it (or whose output was cut short) no response.
   if (stored.lines.empty()) {
@@ -167,7 +168,7 @@ void CConfigurationDevice::Run() {
   // Derived once for this device; the copy wipes its passwords when the scan ends.
   const ShellSettings shellSettings = job_.poolSettings ? ShellSettingsFromPool(*job_.poolSettings) : ShellSettings{};
   bool shellAnswered = services_.shell && job_.poolSettings && job_.poolSettings->IsShellPool() &&
-                       ShellAnswers(*services_.shell, job_.address, shellSettings);
+                       ShellAnswers(*services_.shell, job_.address, shellSettings, job_.stopScan.get());
   bool snmpAnswered = job_.poolSettings && Probe(name);
   std::string interfaces;
   std::string addresses;
@@ -187,13 +188,16 @@ void CConfigurationDevice::Run() {
   if ((shellAnswered || snmpAnswered) && !Stopping()) {
     services_.data.AddDevice(job_.pool, job_.address, name, interfaces, addresses);
     const char* shellFailure = nullptr;
-    bool changed = shellAnswered && CollectShellLines(name, shellSettings, shellFailure);
+    bool shellStopped = false;
+    bool changed = shellAnswered && CollectShellLines(name, shellSettings, shellFailure, shellStopped);
     if (snmpAnswered && CollectQueries(name)) changed = true;
-    // A stopping service, and a walk cut short, leave "Collecting Information..." in place: the
-    // device's values are not all there. A shell device whose configuration was not read failed.
-    if (shellFailure != nullptr && !Stopping())
+    // A stopping service, a stop request that cut the shell collection short, and a walk cut
+    // short leave "Collecting Information..." in place: the device's values are not all there. A
+    // shell device whose configuration was not read failed.
+    const bool collecting = Stopping() || shellStopped;
+    if (shellFailure != nullptr && !collecting)
       status = shellFailure;
-    else if (!Stopping() && !WalkCutShort())
+    else if (!collecting && !WalkCutShort())
       status = changed ? kStatusChanged : kStatusUnchanged;
     KeepWithinBound();
     services_.data.SetScanRecord(job_.pool, job_.address, name, status);

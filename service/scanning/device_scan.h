@@ -60,8 +60,8 @@ class CConfigurationDevice {
   void KeepWithinBound();
   bool CollectQueries(const std::string& name);
   // Stores the device's shell lines; true when any changed. failure: the device's status when
-  // no configuration line was read.
-  bool CollectShellLines(const std::string& name, const ShellSettings& settings, const char*& failure);
+  // no configuration line was read; stopped: a stop request cut the collection short.
+  bool CollectShellLines(const std::string& name, const ShellSettings& settings, const char*& failure, bool& stopped);
 
   DeviceScanServices services_;
   DeviceScanJob job_;

@@ -29,6 +29,8 @@ constexpr int kIdleWaitMs = 100;
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 constexpr size_t kUserNameLimit = 100;
 
+std::string Seconds(std::chrono::seconds span) { return std::to_string(span.count()) + " s"; }
+
 void WipeText(std::string& text) {
   std::fill(text.begin(), text.end(), '\0');
   text.clear();
@@ -47,10 +49,13 @@ CShellSession::CShellSession(const ManualEvent* serviceStop, ShellSessionLimits 
   conversation_.hooks.prompt = &CShellSession::AnswerPrompts;
   conversation_.hooks.connected = &CShellSession::Connected;
   conversation_.hooks.login_refused = &CShellSession::LoginRefused;
+  conversation_.hooks.progress = &CShellSession::Progress;
 }
 
-CShellSession::CShellSession(ShellConversations& conversations)
-    : CShellSession(conversations.ServiceStop(), conversations.Limits(), &conversations) {}
+CShellSession::CShellSession(ShellConversations& conversations, const ManualEvent* scanStop)
+    : CShellSession(conversations.ServiceStop(), conversations.Limits(), &conversations) {
+  scanStop_ = scanStop;
+}
 
 CShellSession::~CShellSession() {
   if (thread_.joinable() || turn_) Close();
@@ -73,6 +78,7 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
   loginRefused_ = false;
   loggedIn_ = false;
   cutShort_ = false;
+  cut_ = ShellCut::None;
   for (ManualEvent* signal : {&connected_, &ended_, &closed_, &output_}) signal->Reset();
   {
     std::lock_guard lock(conversation_.lock);
@@ -82,7 +88,11 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
     textsSinceRead_ = 0;
     heldBytes_ = 0;
     overflow_ = outputSeen_ = outputThisTurn_ = false;
+    viaProxy_ = firstHopUp_ = proxied_ = false;
+    receivedSinceStep_ = ignoredSinceStep_ = ignoredTotal_ = 0;
   }
+  // Stopped while waiting for a turn: nothing was started, nothing to report.
+  if (Interrupted()) return false;
   try {
     thread_ = std::thread(&CShellSession::ThreadProc, this);
   } catch (const std::system_error&) {
@@ -94,14 +104,21 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
   // A connection that failed at once ends the thread; there is no need to wait it out. The SSH
   // key exchange is part of the login, which takes a round of the retries, as reads do.
   const auto silence = settings_.m_bTelnet ? Timeout() : Timeout() * Attempts();
-  return WaitWhileDeviceSends(silence, [this] { return connected_.IsSet(); });
+  const auto started = std::chrono::steady_clock::now();
+  if (WaitWhileDeviceSends(silence, [this] { return connected_.IsSet(); })) return true;
+  // A connection that failed on the way has said why already.
+  if (Interrupted())
+    EndForStop();
+  else if (!ended_.IsSet() && !closed_.IsSet())
+    ReportOpenFailure(silence, std::chrono::steady_clock::now() - started >= limits_.readWindow);
+  return false;
 }
 
 template <typename Ready>
 bool CShellSession::WaitWhileDeviceSends(std::chrono::milliseconds silence, Ready ready) {
   const auto started = std::chrono::steady_clock::now();
   while (!ready()) {
-    if (ended_.IsSet() || closed_.IsSet() || Stopping()) return ready();
+    if (ended_.IsSet() || closed_.IsSet() || Interrupted()) return ready();
     if (SilentFor(silence, started) || std::chrono::steady_clock::now() - started >= limits_.readWindow) return ready();
     closed_.WaitFor(std::chrono::milliseconds(5));
   }
@@ -114,6 +131,58 @@ bool CShellSession::SilentFor(std::chrono::milliseconds silence, std::chrono::st
   using Clock = std::chrono::steady_clock;
   const auto heard = std::max(since, Clock::time_point(Clock::duration(lastHeard_.load())));
   return Clock::time_point(Clock::duration(lastTurnEnd_.load())) - heard >= silence;
+}
+
+void CShellSession::ReportFailureLocked(const std::string& text) {
+  platform::ReportEvent(kRemoteShellEventSource, platform::EventType::Warning,
+                        conversation_event_text(&conversation_, text.c_str()));
+  backend_event_line(&conversation_, text.c_str());
+}
+
+void CShellSession::ReportFailure(const std::string& text) {
+  std::lock_guard lock(conversation_.lock);
+  ReportFailureLocked(text);
+}
+
+void CShellSession::EndConversation(ShellCut cut, const std::string& text) {
+  ShellCut none = ShellCut::None;
+  if (cut_.compare_exchange_strong(none, cut)) ReportFailure(text);
+  alive_ = false;
+}
+
+void CShellSession::EndForStop() {
+  if (Stopping())
+    EndConversation(ShellCut::ServiceStop, "Conversation ended: the service is stopping");
+  else
+    EndConversation(ShellCut::ScanStop, "Conversation ended: the scan was stopped");
+}
+
+// The furthest step the connection reached tells what did not answer: the network, the proxy,
+// or (SSH) the device's key exchange, silent, or still sending (perhaps only IGNORE messages)
+// when the read window passed.
+void CShellSession::ReportOpenFailure(std::chrono::seconds silence, bool windowPassed) {
+  const std::string quiet = " within " + Seconds(silence);
+  const std::string window = " within " + Seconds(limits_.readWindow);
+  std::lock_guard lock(conversation_.lock);
+  std::string text;
+  if (!firstHopUp_) {
+    text = viaProxy_ ? "The proxy did not take the connection" + quiet
+                     : "The connection to the device did not come up" + quiet;
+  } else if (viaProxy_ && !proxied_) {
+    text = receivedSinceStep_ == 0 ? "The proxy sent no answer" + quiet
+           : windowPassed          ? "The proxy did not connect through to the device" + window
+                                   : "The proxy went silent before it connected through to the device";
+  } else if (receivedSinceStep_ == 0) {
+    text = "The device sent nothing" + quiet + " of the connection";
+  } else if (!windowPassed) {
+    text = "The key exchange stalled: the device sent nothing more for " + Seconds(silence);
+  } else {
+    text = "The key exchange did not finish" + window;
+    text += ignoredSinceStep_ != 0
+                ? ": the device sent " + std::to_string(ignoredSinceStep_) + " IGNORE messages instead"
+                : ": the device was still sending";
+  }
+  ReportFailureLocked(text);
 }
 
 void CShellSession::Close() {
@@ -222,7 +291,10 @@ void CShellSession::EventLoop() {
     lastTurnEnd_ = turnEnd;
     if (overflow_ && alive_) {
       cutShort_ = true;
-      backend_event_line(&conversation_, "Device output exceeded the limit; conversation ended");
+      ShellCut none = ShellCut::None;
+      if (cut_.compare_exchange_strong(none, ShellCut::Overflow))
+        ReportFailureLocked("Device output exceeded the limit of " + std::to_string(limits_.heldTextLimit) +
+                            " bytes; conversation ended");
       alive = false;
     }
     if (!alive) {
@@ -275,33 +347,82 @@ void CShellSession::Connected(void* owner) { static_cast<CShellSession*>(owner)-
 
 void CShellSession::LoginRefused(void* owner) { static_cast<CShellSession*>(owner)->loginRefused_ = true; }
 
-void CShellSession::EventLine(const char* text) {
-  std::lock_guard lock(conversation_.lock);
-  backend_event_line(&conversation_, text);
+void CShellSession::Progress(void* owner, ConnectionProgress step) {
+  auto* session = static_cast<CShellSession*>(owner);
+  switch (step) {
+    case ConnectionProgress::kViaProxy: session->viaProxy_ = true; return;
+    case ConnectionProgress::kConnected: session->firstHopUp_ = true; break;
+    case ConnectionProgress::kProxied: session->proxied_ = true; break;
+    case ConnectionProgress::kReceived:
+      ++session->receivedSinceStep_;
+      session->lastReceived_ = std::chrono::steady_clock::now();
+      return;
+    case ConnectionProgress::kIgnored:
+      ++session->ignoredSinceStep_;
+      ++session->ignoredTotal_;
+      return;
+  }
+  session->receivedSinceStep_ = session->ignoredSinceStep_ = 0;
 }
 
 bool CShellSession::Login() {
   std::vector<std::string> answer;
   loggedIn_ = false;
   if (settings_.m_bTelnet) {
-    if (ReadLines(answer) == 0) return false;
+    if (ReadLines(answer) == 0) {
+      if (alive_)
+        ReportFailure("The device sent nothing within " + Seconds(Timeout() * Attempts()) + " of the connection");
+      return false;
+    }
     auto answered = [&](const std::string& text) {
+      answer.clear();
       if (SendText(text + "\r")) ReadLines(answer);
     };
     for (const std::string* text : {&settings_.m_strShellUser, &settings_.m_strShellPassword})
       if (!text->empty()) answered(*text);
+    // The privileged step refused (a wrong password) leaves the device in its user mode, where a
+    // restore would be taken for done: an error line in its answers fails the login.
+    std::vector<std::string> privileged;
+    auto privilegedStep = [&](const std::string& text) {
+      answered(text);
+      privileged.insert(privileged.end(), answer.begin(), answer.end());
+    };
     // A command like the scripts: "enable\r" and "enable" both send enable and one CR.
-    for (const std::string& piece : ScriptPieces(settings_.m_strPrivilegedCommand)) answered(piece);
-    if (!settings_.m_strPrivilegedPassword.empty()) answered(settings_.m_strPrivilegedPassword);
+    for (const std::string& piece : ScriptPieces(settings_.m_strPrivilegedCommand)) privilegedStep(piece);
+    if (!settings_.m_strPrivilegedPassword.empty()) privilegedStep(settings_.m_strPrivilegedPassword);
+    auto refusal = std::find_if(privileged.begin(), privileged.end(),
+                                [](const std::string& line) { return IsDeviceErrorLine(Trim(CleanShellLine(line))); });
+    if (refusal != privileged.end()) {
+      ReportFailure("The device refused the privileged command: " + Trim(CleanShellLine(*refusal)));
+      return false;
+    }
     LearnPrompt();
     loggedIn_ = alive_;
+    if (!alive_ && cut_ == ShellCut::None) ReportFailure("The device ended the connection during the login");
     return alive_;
   }
   if (settings_.m_bSsh) {
     // Logged in once the session channel is up: after a password, keyboard-interactive
     // answers or a key alone (when no question ever comes). A refused login ends the
     // connection or runs out the time.
-    if (!WaitForSshSession()) return false;
+    const size_t ignoredBefore = IgnoredMessages();
+    const auto started = std::chrono::steady_clock::now();
+    if (!WaitForSshSession()) {
+      if (Interrupted()) {
+        EndForStop();
+      } else if (loginRefused_) {
+        ReportFailure("The device refused the login");
+      } else if (alive_ && std::chrono::steady_clock::now() - started >= limits_.readWindow) {
+        std::string text = "The login did not finish within " + Seconds(limits_.readWindow);
+        size_t ignored = IgnoredMessages() - ignoredBefore;
+        text += ignored != 0 ? ": the device sent " + std::to_string(ignored) + " IGNORE messages instead"
+                             : ": the device was still sending";
+        ReportFailure(text);
+      } else if (alive_) {
+        ReportFailure("The login did not finish: the device sent nothing for " + Seconds(Timeout() * Attempts()));
+      }
+      return false;
+    }
     // The session channel is up, so the login was accepted: what fails from here is no logon
     // failure.
     loggedIn_ = true;
@@ -354,9 +475,14 @@ bool CShellSession::WaitForSshSession() {
   });
 }
 
+size_t CShellSession::IgnoredMessages() {
+  std::lock_guard lock(conversation_.lock);
+  return ignoredTotal_;
+}
+
 bool CShellSession::WaitForOutput(std::chrono::milliseconds timeout) {
   auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (!Stopping()) {
+  while (!Interrupted()) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     if (output_.WaitFor(std::min(left, std::chrono::milliseconds(kWaitSlice)))) return true;
@@ -370,7 +496,7 @@ int CShellSession::Read() {
   // at the prompt: one of those prompts is not yet the end, so such a read waits the time-out.
   const bool mayEndEarly = std::exchange(textsSinceRead_, 0) <= 1;
   int counted = 0;
-  for (int attempt = 0; attempt < Attempts() && alive_ && counted == 0 && !Stopping(); ++attempt) {
+  for (int attempt = 0; attempt < Attempts() && alive_ && counted == 0 && !Interrupted(); ++attempt) {
     auto cutOff = Clock::now() + limits_.readWindow;
     std::chrono::milliseconds wait = Timeout();
     std::chrono::milliseconds slice = wait;
@@ -379,7 +505,7 @@ int CShellSession::Read() {
       if (!WaitForOutput(slice)) {
         // A device that sends without the pause that signals output is not silent, nor is one
         // whose output the session thread has not handled yet.
-        bool silent = wait != Timeout() || SilentFor(wait, waitStarted) || !alive_ || Stopping();
+        bool silent = wait != Timeout() || SilentFor(wait, waitStarted) || !alive_ || Interrupted();
         if (silent) break;
         if (Clock::now() <= cutOff) {
           slice = kWaitSlice;
@@ -398,13 +524,15 @@ int CShellSession::Read() {
         waitStarted = Clock::now();
       }
       if (Clock::now() > cutOff) {
-        EventLine("Device output did not pause; conversation ended");
         cutShort_ = true;
-        alive_ = false;
+        EndConversation(ShellCut::ReadWindow,
+                        "Device output did not pause within " + Seconds(limits_.readWindow) + "; conversation ended");
         break;
       }
     }
   }
+  // A stop request ends the conversation at this read; what came so far is kept.
+  if (Interrupted() && alive_) EndForStop();
   std::lock_guard lock(conversation_.lock);
   // Output that came with the end of the connection still counts.
   if (counted == 0 && !alive_) counted = static_cast<int>(outputLines_.FreshCount());

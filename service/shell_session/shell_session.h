@@ -24,14 +24,18 @@ struct PromptSet;
 
 namespace mirvale {
 
+// Why a conversation ended before its device was done: a bound, or a stop request.
+enum class ShellCut { None, ReadWindow, Overflow, ScanStop, ServiceStop };
+
 class CShellSession {
  public:
   // serviceStop, when given, cuts waits short once set. Without conversations to take a turn
   // among, nothing keeps two conversations with one device apart.
   explicit CShellSession(const ManualEvent* serviceStop = nullptr, ShellSessionLimits limits = {},
                          ShellConversations* conversations = nullptr);
-  // A conversation among the service's: its stop and limits.
-  explicit CShellSession(ShellConversations& conversations);
+  // A conversation among the service's: its stop and limits. scanStop, when given, ends it as the
+  // service's stop does (the running scan's stop request).
+  explicit CShellSession(ShellConversations& conversations, const ManualEvent* scanStop = nullptr);
   ~CShellSession();
   CShellSession(const CShellSession&) = delete;
   CShellSession& operator=(const CShellSession&) = delete;
@@ -60,6 +64,10 @@ class CShellSession {
   // The device's output was cut short: it overflowed the held text or never paused.
   bool CutShort() const { return cutShort_; }
   bool Stopping() const { return serviceStop_ != nullptr && serviceStop_->IsSet(); }
+  // The service or the scan asks to stop: waits end at once.
+  bool Interrupted() const { return Stopping() || (scanStop_ != nullptr && scanStop_->IsSet()); }
+  // What cut the conversation short, if anything did; each cut is in the event log.
+  ShellCut Cut() const { return cut_; }
   const ShellSettings& Settings() const { return settings_; }
 
  private:
@@ -68,13 +76,24 @@ class CShellSession {
   static int AnswerPrompts(void* owner, PromptSet* prompts);
   static void Connected(void* owner);
   static void LoginRefused(void* owner);
+  static void Progress(void* owner, ConnectionProgress step);
 
   void ThreadProc();
   // Once logged in: the line the device shows now is its prompt.
   void LearnPrompt();
   void EventLoop();
-  // An event line of this conversation from the worker thread.
-  void EventLine(const char* text);
+  // A failure: an event line of this conversation, also in the service's event log, where an
+  // administrator looks. The Locked form runs with the conversation's lock held.
+  void ReportFailure(const std::string& text);
+  void ReportFailureLocked(const std::string& text);
+  // Ends the conversation for the cut, once, saying why.
+  void EndConversation(ShellCut cut, const std::string& text);
+  // After Open gave up: why the connection never came up.
+  // silence: the silence Open waited out; windowPassed: the device was still sending when the
+  // read window passed.
+  void ReportOpenFailure(std::chrono::seconds silence, bool windowPassed);
+  // A stop request ended a wait: the conversation ends, saying so.
+  void EndForStop();
   // Waits for the output signal in short slices so that a service stop is seen.
   bool WaitForOutput(std::chrono::milliseconds timeout);
   // Waits until ready() holds; false once the device was silent for `silence`, the connection
@@ -88,12 +107,14 @@ class CShellSession {
   void WakeEventLoop();
   // How long the event loop may wait for network events: up to the next timer, within a bound.
   static int IdleWaitMs(bool timersPending, uint32_t nextTimer);
+  size_t IgnoredMessages();
   // SSH: waits until the client has logged in and opened its session channel.
   bool WaitForSshSession();
   std::chrono::seconds Timeout() const;
   int Attempts() const;
 
   const ManualEvent* serviceStop_;
+  const ManualEvent* scanStop_ = nullptr;
   ShellSessionLimits limits_;
   ShellConversations* conversations_;
   ShellConversations::Turn turn_;
@@ -106,6 +127,7 @@ class CShellSession {
   std::atomic<bool> loginRefused_{false};
   bool loggedIn_ = false;
   std::atomic<bool> cutShort_{false};
+  std::atomic<ShellCut> cut_{ShellCut::None};
   // When the device last sent something, as the session thread saw it after handling it: the
   // client's own work on what came (a key exchange on a busy machine) is not the device's silence.
   std::atomic<std::chrono::steady_clock::rep> lastHeard_{0};
@@ -125,6 +147,14 @@ class CShellSession {
   bool overflow_ = false;
   bool outputSeen_ = false;
   bool outputThisTurn_ = false;
+  // How far the connection came, for saying why it did not come up.
+  bool viaProxy_ = false;
+  bool firstHopUp_ = false;
+  bool proxied_ = false;
+  size_t receivedSinceStep_ = 0;  // receive events since the last step
+  size_t ignoredSinceStep_ = 0;   // SSH IGNORE messages since the last step
+  size_t ignoredTotal_ = 0;
+  std::chrono::steady_clock::time_point lastReceived_{};
 };
 
 }  // namespace mirvale

@@ -12,11 +12,12 @@ StoredShellLines CollectStoredShellLines(ShellConversations& conversations, cons
 }
 
 StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
-                                         const ShellSettings& settings) {
-  ShellCollection collected = CollectShellConfiguration(conversations, address, settings);
+                                         const ShellSettings& settings, const ManualEvent* scanStop) {
+  ShellCollection collected = CollectShellConfiguration(conversations, address, settings, {}, scanStop);
   StoredShellLines stored;
   stored.logonFailed = collected.logonFailed;
   stored.cutShort = collected.cutShort;
+  stored.cut = collected.cut;
   stored.lines.reserve(collected.lines.size());
   for (const auto& line : collected.lines) stored.lines.push_back(CleanShellLine(line));
   return stored;

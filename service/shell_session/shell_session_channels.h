@@ -15,12 +15,14 @@ struct StoredShellLines {
   bool logonFailed = true;
   bool cutShort = false;
   std::vector<std::string> lines;
+  ShellCut cut = ShellCut::None;  // what cut the collection short
 };
 StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
                                          const CPoolItem& pool);
-// The same with the pool's shell settings derived once by the caller.
+// The same with the pool's shell settings derived once by the caller; scanStop, when given, ends
+// the collection at its next read.
 StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
-                                         const ShellSettings& settings);
+                                         const ShellSettings& settings, const ManualEvent* scanStop = nullptr);
 
 // One set or restore request: up to the pool's retries conversations of open, log in and
 // SendShellRequest, until a sent line brought an answer; true when it was answered and no

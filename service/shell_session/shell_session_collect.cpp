@@ -44,27 +44,31 @@ bool DropTrailingPrompt(CShellSession& session, std::vector<std::string>& collec
 
 }  // namespace
 
-bool ShellAnswers(ShellConversations& conversations, const std::string& address, const ShellSettings& settings) {
-  CShellSession session(conversations);
+bool ShellAnswers(ShellConversations& conversations, const std::string& address, const ShellSettings& settings,
+                  const ManualEvent* scanStop) {
+  CShellSession session(conversations, scanStop);
   bool answered = session.Open(address, settings);
   session.Close();
   return answered;
 }
 
 ShellCollection CollectShellConfiguration(ShellConversations& conversations, const std::string& address,
-                                          const ShellSettings& settings, ShellPagingLimits limits) {
+                                          const ShellSettings& settings, ShellPagingLimits limits,
+                                          const ManualEvent* scanStop) {
   ShellCollection result;
   int attempts = std::max(1, settings.m_nRetries);
-  for (int attempt = 0; attempt < attempts && result.lines.empty(); ++attempt) {
-    CShellSession session(conversations);
-    if (session.Stopping()) break;
+  for (int attempt = 0; attempt < attempts && result.lines.empty() && result.cut == ShellCut::None; ++attempt) {
+    CShellSession session(conversations, scanStop);
+    if (session.Interrupted()) break;
     if (!session.Open(address, settings)) {
+      result.cut = session.Cut();
       session.Close();
       continue;
     }
     bool loggedIn = session.Login();
     if (session.LoggedIn()) result.logonFailed = false;
     if (!loggedIn) {
+      result.cut = session.Cut();
       session.Close();
       continue;
     }
@@ -78,10 +82,14 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
     bool stopped = session.Stopping();
     result.cutShort = !stopped && (!whole || session.CutShort());
     session.Close();
+    result.cut = session.Cut();
     if (stopped || result.cutShort) {
       result.lines.clear();
       break;
     }
+    // A scan's stop request keeps the whole lines read: the last one was still arriving, or is
+    // the prompt the device waits at.
+    if (result.cut == ShellCut::ScanStop && !result.lines.empty()) result.lines.pop_back();
   }
   return result;
 }

@@ -14,8 +14,9 @@ struct ShellCollection {
   // they are not the whole configuration.
   bool cutShort = false;
   // As received, without pager prompts; CleanShellLine gives the stored form. Empty when the
-  // service's stop cut the conversation off.
+  // service's stop cut the conversation off; whole lines only when a scan's stop request did.
   std::vector<std::string> lines;
+  ShellCut cut = ShellCut::None;  // what cut the conversation short
 };
 
 // Bounds on a device that pages for ever.
@@ -24,13 +25,16 @@ struct ShellPagingLimits {
   size_t lines = 200000;
 };
 
-// Opens a connection and closes it again; true when the device answered.
-bool ShellAnswers(ShellConversations& conversations, const std::string& address, const ShellSettings& settings);
+// Opens a connection and closes it again; true when the device answered. scanStop, when given,
+// ends the conversation as the service's stop does.
+bool ShellAnswers(ShellConversations& conversations, const std::string& address, const ShellSettings& settings,
+                  const ManualEvent* scanStop = nullptr);
 
 // Up to the retries attempts, while no line has been collected and the output was not cut
-// short; one conversation each.
+// short; one conversation each. A cut (a bound, or a stop) ends the attempts.
 ShellCollection CollectShellConfiguration(ShellConversations& conversations, const std::string& address,
-                                          const ShellSettings& settings, ShellPagingLimits limits = {});
+                                          const ShellSettings& settings, ShellPagingLimits limits = {},
+                                          const ManualEvent* scanStop = nullptr);
 
 enum class ShellRequestOutcome {
   Unanswered,  // no value line brought an answer

@@ -17,4 +17,8 @@ struct ShellSessionLimits {
   std::chrono::milliseconds settle{50};
 };
 
+// The service's limits: the defaults, with a shorter read window when MIRVALE_SHELL_READ_SECONDS
+// asks for one (tests of devices that never pause).
+ShellSessionLimits ServiceShellSessionLimits();
+
 }  // namespace mirvale

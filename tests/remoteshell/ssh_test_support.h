@@ -14,12 +14,11 @@
 #include <vector>
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "base/timers.h"
 #include "remoteshell/core/conversation.h"
@@ -37,14 +36,15 @@ namespace ssh_testing {
 using testing_support::ChildProcess;
 using testing_support::TempFolder;
 
-inline bool WaitForTcpPort(int port, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+inline bool WaitForTcpPort(int port, std::chrono::milliseconds limit = std::chrono::seconds(10),
+                           const char* host = "127.0.0.1") {
   auto deadline = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < deadline) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    inet_pton(AF_INET, host, &address.sin_addr);
     bool up = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     close(fd);
     if (up) return true;
@@ -100,8 +100,8 @@ inline const TempFolder& HostKeys() {
 // bind mount on the old file in every other namespace, so the account would vanish mid-test.
 inline std::string OverlayEtcCommands(const std::string& folder, const std::vector<std::string>& names) {
   const std::string etc = folder + "/etc-overlay";
-  std::string commands = "mkdir -p " + etc + " && mount -t tmpfs none " + etc + " && mkdir " + etc + "/upper " + etc +
-                         "/work";
+  std::string commands =
+      "mkdir -p " + etc + " && mount -t tmpfs none " + etc + " && mkdir " + etc + "/upper " + etc + "/work";
   for (const auto& name : names) commands += " && cp -p " + folder + "/" + name + " " + etc + "/upper/" + name;
   return commands + " && mount -t overlay overlay -o lowerdir=/etc,upperdir=" + etc + "/upper,workdir=" + etc +
          "/work /etc";

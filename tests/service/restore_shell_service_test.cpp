@@ -1,8 +1,9 @@
 // A shell restore request through the real MirvaleSrv (control 144) to the fake device behind
 // busybox's telnet server or OpenSSH's sshd, inside the test's own network namespace.
-#include <gtest/gtest.h>
-
+#include <iostream>
 #include <thread>
+
+#include <gtest/gtest.h>
 
 #include "common/database_files.h"
 #include "common/settings_file.h"
@@ -23,8 +24,8 @@ using testing_support::ServiceProcess;
 
 constexpr uint32_t kStartRestore = 144;
 
-const std::vector<std::string> kConfiguration = {"hostname Router", "interface GigabitEthernet0/1",
-                                                 " description core", " shutdown", "end"};
+const std::vector<std::string> kConfiguration = {"hostname Router", "interface GigabitEthernet0/1", " description core",
+                                                 " shutdown", "end"};
 
 CMirvaleDoc ShellSettingsFor(const FakeDevice& device, const testing_support::SshDeviceServer* sshd) {
   CMirvaleDoc doc;
@@ -38,8 +39,8 @@ CMirvaleDoc ShellSettingsFor(const FakeDevice& device, const testing_support::Ss
   doc.m_mapRestore.Set("s2", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/2\\r", "",
                                           "bogus line", "", "admin"});
   // A command path the device rejects, though it takes the line under it.
-  doc.m_mapRestore.Set("s3", CRestoreItem{"sw", "127.0.0.1", "Router", "bogus context", "", "description x", "",
-                                          "admin"});
+  doc.m_mapRestore.Set("s3",
+                       CRestoreItem{"sw", "127.0.0.1", "Router", "bogus context", "", "description x", "", "admin"});
   return doc;
 }
 
@@ -59,28 +60,45 @@ DeviceDatabaseMap DeviceWithOldLines() {
   return devices;
 }
 
-class RestoreShellService : public ::testing::TestWithParam<std::string> {};
+// The settings once every request has a result (nullopt when that took over two minutes).
+std::optional<CMirvaleDoc> WaitForResults(const ServiceProcess& service) {
+  for (auto deadline = std::chrono::steady_clock::now() + 120s; std::chrono::steady_clock::now() < deadline;) {
+    CMirvaleDoc doc = DecodeSettings(platform::ReadWholeFile(service.ProgramFile("Mirvale.ini")).value_or(""));
+    bool done = !doc.m_mapRestore.empty();
+    for (const auto& [key, request] : doc.m_mapRestore) done = done && !request->m_strResult.empty();
+    if (done) return doc;
+    std::this_thread::sleep_for(100ms);
+  }
+  return std::nullopt;
+}
+
+// The fake device behind busybox's telnet server or sshd, in the test's own network namespace.
+class RestoreShellService : public ::testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
+    device_ =
+        std::make_unique<FakeDevice>(FakeDeviceOptions{.mode = GetParam(), .page = 100, .config = kConfiguration});
+    if (GetParam() != "ssh") return;
+    sshd_ = std::make_unique<testing_support::SshDeviceServer>(device_->Command());
+    ASSERT_TRUE(sshd_->ready());
+  }
+  std::unique_ptr<FakeDevice> device_;
+  std::unique_ptr<testing_support::SshDeviceServer> sshd_;
+};
 
 TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
-  ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
-  FakeDevice device(FakeDeviceOptions{.mode = GetParam(), .page = 100, .config = kConfiguration});
-  std::unique_ptr<testing_support::SshDeviceServer> sshd;
-  if (GetParam() == "ssh") {
-    sshd = std::make_unique<testing_support::SshDeviceServer>(device.Command());
-    ASSERT_TRUE(sshd->ready());
-  }
+  const FakeDevice& device = *device_;
+  const auto& sshd = sshd_;
   ServiceProcess service;
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(ShellSettingsFor(device, sshd.get()))));
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.db"), EncodeDeviceDatabase(DeviceWithOldLines())));
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                            EncodeSettings(ShellSettingsFor(device, sshd.get()))));
+  ASSERT_TRUE(
+      platform::WriteFileAtomically(service.ProgramFile("Mirvale.db"), EncodeDeviceDatabase(DeviceWithOldLines())));
   ASSERT_TRUE(service.Start());
   ASSERT_EQ(service.Control(kStartRestore), 0u);
 
-  std::optional<CMirvaleDoc> done;
-  for (auto deadline = std::chrono::steady_clock::now() + 120s; !done && std::chrono::steady_clock::now() < deadline;) {
-    CMirvaleDoc doc = DecodeSettings(platform::ReadWholeFile(service.ProgramFile("Mirvale.ini")).value_or(""));
-    if (!doc.m_mapRestore.Find("s3")->m_strResult.empty()) done = doc;
-    else std::this_thread::sleep_for(100ms);
-  }
+  std::optional<CMirvaleDoc> done = WaitForResults(service);
   ASSERT_TRUE(done) << "the request received no result";
   EXPECT_EQ(done->m_mapRestore.Find("s1")->m_strResult, "Successful") << "a console line is no error";
   EXPECT_EQ(done->m_mapRestore.Find("s2")->m_strResult, "Failed");
@@ -92,7 +110,8 @@ TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
             std::string::npos)
       << received;
   EXPECT_NE(received.find("configure terminal\rinterface GigabitEthernet0/2\rbogus line\rend\r"), std::string::npos)
-      << received << "\nservice events:\n" << platform::ReadWholeFile(service.EventLogPath()).value_or("")
+      << received << "\nservice events:\n"
+      << platform::ReadWholeFile(service.EventLogPath()).value_or("")
       << (sshd ? "\nsshd:\n" + sshd->Log() : std::string());
   EXPECT_NE(received.find("configure terminal\rbogus context\rdescription x\rend\r"), std::string::npos) << received;
   EXPECT_EQ(received.find("show running-config"), received.rfind("show running-config"))
@@ -110,6 +129,54 @@ TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
   expected.insert(expected.end(), kConfiguration.begin(), kConfiguration.end());
   EXPECT_EQ(lines, expected);
   EXPECT_EQ(stored->m_pQueries.Find("1")->m_strPrevValue, "hostname Old");
+}
+
+// Twenty lines restored over telnet are read at the prompt's pace, as over SSH: far below the
+// twenty one-second time-outs that waiting out each answer would take.
+TEST_P(RestoreShellService, ManyLinesAreSentAtThePromptsPace) {
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  CPoolItem& pool = testing_support::AddFakeDeviceTelnetPool(doc, "sw", *device_);
+  if (sshd_) sshd_->Serve(pool);
+  std::string lines;
+  for (int i = 1; i <= 20; ++i) lines += " description line " + std::to_string(i) + "\r\n";
+  doc.m_mapRestore.Set(
+      "r", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "", lines, "", "admin"});
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_TRUE(service.Start());
+  auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(service.Control(kStartRestore), 0u);
+  std::optional<CMirvaleDoc> done = WaitForResults(service);
+  auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(done->m_mapRestore.Find("r")->m_strResult, "Successful");
+  std::cout << GetParam() << ": 20 lines restored and the device collected again in " << took.count() << " ms\n";
+  EXPECT_LT(took, 10s);
+}
+
+// A device that refuses the wrong enable password ("% Access denied") yet takes "configure
+// terminal" in its user mode: the login fails, so the restore is not done, and the event log
+// says why.
+TEST(RestoreShellServiceLogin, RefusedPrivilegedCommandFailsTheRestore) {
+  ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
+  FakeDevice device(FakeDeviceOptions{.mode = "telnet", .page = 100, .config = kConfiguration, .lenient = true});
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  testing_support::AddFakeDeviceTelnetPool(doc, "sw", device).m_strPrivilegedPassword = "wrong";
+  doc.m_mapRestore.Set("r", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
+                                         "description core", "", "admin"});
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartRestore), 0u);
+  std::optional<CMirvaleDoc> done = WaitForResults(service);
+  ASSERT_TRUE(done);
+  EXPECT_EQ(done->m_mapRestore.Find("r")->m_strResult, "Failed");
+  EXPECT_EQ(device.Received().find("configure terminal"), std::string::npos) << device.Received();
+  const std::string expected =
+      "127.0.0.1:" + std::to_string(device.port()) + ": The device refused the privileged command: % Access denied";
+  EXPECT_TRUE(service.WaitForEventLine(expected, 5s)) << platform::ReadWholeFile(service.EventLogPath()).value_or("");
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, RestoreShellService, ::testing::Values("telnet", "ssh"),

@@ -1,7 +1,8 @@
 // Time to collect a 500-line configuration over telnet (busybox's server, a pager every 23
 // lines, one-second time-out), and the time from a device's prompt to the end of the read that
-// waits for it (raw TCP, ten-second time-out); and the processor time of cutting a 2 MiB line
-// without breaks, received in 64-byte pieces, into lines.
+// waits for it (raw TCP, ten-second time-out); the processor time of cutting a 2 MiB line
+// without breaks, received in 64-byte pieces, into lines; and the time a twenty-line restore
+// takes over telnet.
 #include <atomic>
 #include <thread>
 
@@ -15,8 +16,10 @@
 #include "platform/registry.h"
 #include "service/shell_session/shell_output_lines.h"
 #include "service/shell_session/shell_session.h"
+#include "service/shell_session/shell_session_channels.h"
 #include "service/shell_session/shell_session_collect.h"
 #include "tests/support/fake_device.h"
+#include "tests/support/lab_pools.h"
 
 namespace {
 
@@ -55,6 +58,24 @@ void BM_TelnetFiveHundredLines(benchmark::State& state) {
   state.counters["lines"] = static_cast<double>(lines);
 }
 BENCHMARK(BM_TelnetFiveHundredLines)->Unit(benchmark::kSecond)->Iterations(1);
+
+// A restore of twenty lines over telnet (one-second time-out): each line's answer ends at the
+// device's prompt, so the request takes far less than the twenty seconds of waiting each out.
+void BM_TelnetTwentyLineRestore(benchmark::State& state) {
+  testing_support::TempFolder registry;
+  testing_support::ScopedEnv root("MIRVALE_REGISTRY_ROOT", registry.path());
+  testing_support::FakeDevice device(testing_support::FakeDeviceOptions{.mode = "telnet"});
+  mirvale::CMirvaleDoc doc;
+  const mirvale::CPoolItem& pool = testing_support::AddFakeDeviceTelnetPool(doc, "sw", device);
+  std::string lines;
+  for (int i = 1; i <= 20; ++i) lines += "description line " + std::to_string(i) + "\r\n";
+  mirvale::ShellConversations conversations;
+  bool answered = false;
+  for (auto _ : state)
+    answered = mirvale::SendShellRequestToDevice(conversations, "127.0.0.1", pool, "interface Gi0/1", lines);
+  state.counters["answered"] = answered ? 1 : 0;
+}
+BENCHMARK(BM_TelnetTwentyLineRestore)->Unit(benchmark::kSecond)->Iterations(1);
 
 // A device on raw TCP that shows its prompt at once and answers every command line with two
 // lines and its prompt, noting when it sent the prompt.

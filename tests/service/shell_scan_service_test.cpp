@@ -2,6 +2,7 @@
 // 127.0.0.1 (chosen through the client's default session), behind busybox's telnet server,
 // behind sshd (SSH-2) and behind the scripted SSH-1 server.
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 
@@ -9,11 +10,13 @@
 
 #include "common/database_files.h"
 #include "common/settings_file.h"
+#include "common/status_texts.h"
 #include "platform/atomic_file.h"
 #include "platform/registry.h"
 #include "tests/service/shell_scan_support.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/service_process.h"
+#include "tests/support/snmp_agent.h"
 #include "tests/support/ssh_device.h"
 
 namespace mirvale {
@@ -24,6 +27,8 @@ using testing_support::FakeDevice;
 using testing_support::FakeDeviceOptions;
 using testing_support::ServiceProcess;
 using namespace shell_scan_testing;
+
+constexpr uint32_t kStopScan = 137;
 
 // A scan of the SSH pool with the password "Secret-1" stores the device's lines; with a wrong
 // one it is a logon failure. peer_log tells what the server saw when the first scan fails.
@@ -249,6 +254,197 @@ TEST(ShellScanService, ConnectionsEndingAfterTheKeyExchangeAreFailures) {
     EXPECT_NE(scan.events.find("DEVICE: The server's host key is not cached"), std::string::npos) << scan.events;
   }
 }
+
+// Hostile peers stand beside the good device at 127.0.0.1, each at a loopback address of its
+// own on the same port, in the test's own network namespace.
+void AddDevices(CMirvaleDoc& doc, const std::vector<std::string>& addresses) {
+  for (const auto& address : addresses)
+    doc.m_mapPools.Find("routers")->m_pDevices.FindOrAdd(address) = CDeviceItem{address, "255.255.255.255"};
+}
+
+std::string StatusOf(const ScanDatabase& scan, const std::string& address) {
+  const CScanDbItem* device = scan.map.Find("routers/" + address);
+  return device ? device->m_strStatus : "(not scanned)";
+}
+
+// The device's first event line that begins with the text, without the device's name.
+std::string EventOf(const ServiceProcess& service, const std::string& device, const std::string& begins) {
+  for (const auto& line : service.EventLines())
+    if (line.starts_with(device + ": " + begins)) return line.substr(device.size() + 2);
+  return "(no event line for " + device + ")";
+}
+
+std::vector<std::string> Expected(const FakeDevice& device) {
+  std::vector<std::string> expected{"show running-config"};
+  expected.insert(expected.end(), device.options().config.begin(), device.options().config.end());
+  return expected;
+}
+
+// A telnet device that trickles its output for ever, beside a good one, within a read window of
+// 4 s (MIRVALE_SHELL_READ_SECONDS): a stop request (137) ends its conversation at the next read,
+// keeping the whole lines read so far; else the window cuts it off. Either way the device is not
+// reported finished, and the event log says why.
+struct TrickleEnd {
+  const char* name;
+  bool stopRequest;
+  const char* status;
+  const char* event;
+};
+
+class TricklingTelnetDevice : public ::testing::TestWithParam<TrickleEnd> {};
+
+TEST_P(TricklingTelnetDevice, EndsWithinItsBoundsAndSaysWhy) {
+  ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
+  const TrickleEnd& end = GetParam();
+  const int port = testing_support::UnusedLoopbackPort();
+  FakeDevice good(FakeDeviceOptions{.mode = "telnet", .page = 400, .port = port});
+  FakeDevice trickling(
+      FakeDeviceOptions{.mode = "telnet", .page = 400, .address = "127.0.0.2", .port = port, .trickle = 0.02});
+  ServiceProcess service;
+  service.SetEnv("MIRVALE_SHELL_READ_SECONDS", "4");
+  ASSERT_TRUE(UseProtocol(service, "telnet", port));
+  CMirvaleDoc doc = ShellSettingsDoc(port, "secret");
+  AddDevices(doc, {"127.0.0.2"});
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto trickled = [&] { return trickling.Received().find("show running-config") != std::string::npos; };
+  for (auto deadline = std::chrono::steady_clock::now() + 30s;
+       !trickled() && std::chrono::steady_clock::now() < deadline;)
+    std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(trickled());
+  auto started = std::chrono::steady_clock::now();
+  if (end.stopRequest) {
+    std::this_thread::sleep_for(2s);
+    started = std::chrono::steady_clock::now();
+    ASSERT_EQ(service.Control(kStopScan), 0u);
+  }
+  auto scan = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(scan);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, end.stopRequest ? 2s : 8s);
+  EXPECT_EQ(StatusOf(*scan, "127.0.0.1"), "Finished without changes");
+  EXPECT_EQ(StoredLines(service), Expected(good));
+  EXPECT_EQ(StatusOf(*scan, "127.0.0.2"), end.status);
+  EXPECT_EQ(EventOf(service, "127.0.0.2:" + std::to_string(port), std::string(end.event).substr(0, 10)), end.event);
+  if (!end.stopRequest) return;
+  std::vector<std::string> lines = StoredLines(service, nullptr, "127.0.0.2");
+  std::vector<std::string> expected = Expected(trickling);
+  ASSERT_GT(lines.size(), expected.size());
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), lines.begin()));
+  for (size_t i = expected.size(); i < lines.size(); ++i) EXPECT_EQ(lines[i], "! trickled line " + std::to_string(i));
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, TricklingTelnetDevice,
+                         ::testing::Values(TrickleEnd{"StopRequest", true, "Collecting Information...",
+                                                      "Conversation ended: the scan was stopped"},
+                                           TrickleEnd{"ReadWindow", false, "No response from device",
+                                                      "Device output did not pause within 4 s; conversation ended"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// SSH peers that never finish their part of the connection, beside sshd serving the good device:
+// the good device is stored, and the event log names each other one with its reason.
+TEST(ShellScanService, SilentAndTricklingSshPeersAreNamedWithTheirReason) {
+  ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
+  FakeDevice device(FakeDeviceOptions{.mode = "ssh", .page = 400});
+  testing_support::SshDeviceServer sshd(device.Command());
+  ASSERT_TRUE(sshd.ready());
+  const std::string port = std::to_string(sshd.port());
+  const std::vector<std::pair<std::string, std::string>> peers = {
+      {"silent", "The device sent nothing within 5 s of the connection"},
+      {"trickle-banner", "The key exchange did not finish within 5 s: the device was still sending"},
+      {"trickle-kex", "The key exchange did not finish within 5 s: the device was still sending"},
+      {"ignore-flood", "The key exchange did not finish within 5 s: the device sent "}};
+  std::vector<std::unique_ptr<testing_support::ChildProcess>> servers;
+  std::vector<std::string> addresses;
+  for (const auto& [mode, reason] : peers) {
+    addresses.push_back("127.0.0." + std::to_string(addresses.size() + 2));
+    servers.push_back(std::make_unique<testing_support::ChildProcess>(
+        std::vector<std::string>{"/usr/bin/python3", MIRVALE_SOURCE_DIR "/tests/service/peers/ssh_hostile_server.py",
+                                 port, mode, addresses.back()}));
+    ASSERT_TRUE(ssh_testing::WaitForTcpPort(sshd.port(), 10s, addresses.back().c_str())) << mode;
+  }
+  ServiceProcess service;
+  // A device that goes on sending is given its read window (here the time-out's 5 s) before it
+  // is cut off, a silent one the time-out.
+  service.SetEnv("MIRVALE_SHELL_READ_SECONDS", "5");
+  CMirvaleDoc doc = SshPoolDoc(sshd, testing_support::kSshPassword);
+  AddDevices(doc, addresses);
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto scan = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(scan);
+  EXPECT_EQ(StatusOf(*scan, "127.0.0.1"), "Finished without changes") << sshd.Log();
+  EXPECT_EQ(StoredLines(service), Expected(device));
+  for (size_t i = 0; i < peers.size(); ++i) {
+    const auto& [mode, reason] = peers[i];
+    EXPECT_TRUE(IsFailureStatus(StatusOf(*scan, addresses[i]))) << mode;
+    std::string event = EventOf(service, addresses[i] + ":" + port, reason.substr(0, 20));
+    EXPECT_TRUE(event.starts_with(reason)) << mode << ": " << event;
+  }
+}
+
+// A telnet device that cannot be reached in time: behind a proxy that takes the connection and
+// never answers, or at an address whose packets vanish. The device is named
+// in the event log with the reason; the one reached directly beside it is stored.
+struct UnreachablePeer {
+  const char* name;
+  int proxyMethod;  // 0 none, 3 HTTP CONNECT, 4 telnet command
+  const char* address;
+  const char* reason;
+};
+
+class UnreachableTelnetPeer : public ::testing::TestWithParam<UnreachablePeer> {};
+
+TEST_P(UnreachableTelnetPeer, LeavesAnEventLineNamingTheDeviceAndTheReason) {
+  ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
+  const UnreachablePeer& peer = GetParam();
+  // Packets to 10.9.9.2 leave through one end of a veth pair and die at the other, which has no
+  // address; the neighbour entry keeps the kernel from failing the connection for want of ARP.
+  ASSERT_EQ(std::system("ip link show mirvale-void >/dev/null 2>&1 || ip link add mirvale-void type veth peer name "
+                        "mirvale-sink; ip addr replace 10.9.9.1/24 dev mirvale-void && ip link set mirvale-void up && "
+                        "ip link set mirvale-sink up && ip neigh replace 10.9.9.2 lladdr 02:00:00:00:00:02 dev "
+                        "mirvale-void"),
+            0);
+  const int port = testing_support::UnusedLoopbackPort();
+  const int proxyPort = testing_support::UnusedLoopbackPort();
+  FakeDevice good(FakeDeviceOptions{.mode = "telnet", .page = 400, .port = port});
+  testing_support::ChildProcess proxy({"/usr/bin/python3",
+                                       MIRVALE_SOURCE_DIR "/tests/service/peers/ssh_hostile_server.py",
+                                       std::to_string(proxyPort), "silent", "127.0.0.9"});
+  ASSERT_TRUE(ssh_testing::WaitForTcpPort(proxyPort, 10s, "127.0.0.9"));
+  ServiceProcess service;
+  ASSERT_TRUE(UseProtocol(service, "telnet", port));
+  {
+    testing_support::ScopedEnv registryRoot("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
+    auto key = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings", true);
+    ASSERT_TRUE(key);
+    key->SetDword("ProxyMethod", static_cast<uint32_t>(peer.proxyMethod));
+    key->SetString("ProxyHost", "127.0.0.9");
+    key->SetDword("ProxyPort", static_cast<uint32_t>(proxyPort));
+    key->SetDword("ProxyLocalhost", 1);
+    key->SetString("ProxyExcludeList", "127.0.0.1");
+  }
+  CMirvaleDoc doc = ShellSettingsDoc(port, "secret");
+  doc.m_mapPools.Find("routers")->m_nTimeout = 2;
+  AddDevices(doc, {peer.address});
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto scan = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(scan);
+  EXPECT_EQ(StatusOf(*scan, "127.0.0.1"), "Finished without changes");
+  EXPECT_EQ(StoredLines(service), Expected(good));
+  EXPECT_EQ(EventOf(service, peer.address + (":" + std::to_string(port)), "The "), peer.reason);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Peers, UnreachableTelnetPeer,
+    ::testing::Values(UnreachablePeer{"SilentHttpProxy", 3, "127.0.0.2", "The proxy sent no answer within 2 s"},
+                      UnreachablePeer{"SilentTelnetProxy", 4, "127.0.0.2", "The proxy sent no answer within 2 s"},
+                      UnreachablePeer{"VanishingPackets", 0, "10.9.9.2",
+                                      "The connection to the device did not come up within 2 s"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace mirvale

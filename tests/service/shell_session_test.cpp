@@ -274,17 +274,31 @@ TEST_F(ShellSessionTest, SendShellRequestSendsPathAndValueLines) {
 namespace mirvale {
 namespace {
 
-class ShellSessionLimitsTest : public ShellSessionTest {};
+class ShellSessionLimitsTest : public ShellSessionTest {
+ protected:
+  // Each cut is in the service's event log, named by the device.
+  bool Logged(const FakeDevice& device, const std::string& text) const {
+    std::string events = FakeDevice::ReadFile(events_ / "events.log");
+    return events.find("127.0.0.1:" + std::to_string(device.port()) + ": " + text + "\n") != std::string::npos;
+  }
+  testing_support::TempFolder events_;
+  testing_support::ScopedEnv eventLog_{"MIRVALE_EVENTLOG", events_ / "events.log"};
+};
 
+// One attempt only: a retry would wait the window out again.
 TEST_F(ShellSessionLimitsTest, DeviceThatNeverGoesQuietIsCutOff) {
   FakeDevice device(FakeDeviceOptions{.mode = "stream", .interval = 0.05});
   UseProtocol("raw", device.port());
   ShellConversations conversations(ShellConversations::kDefaultLimit,
                                    ShellSessionLimits{.readWindow = std::chrono::seconds(2)}, &stop_);
+  ShellSettings settings = Settings(device);
+  settings.m_nRetries = 3;
   auto start = std::chrono::steady_clock::now();
-  ShellCollection result = CollectShellConfiguration(conversations, "127.0.0.1", Settings(device));
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+  ShellCollection result = CollectShellConfiguration(conversations, "127.0.0.1", settings);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_TRUE(result.logonFailed);
+  EXPECT_EQ(result.cut, ShellCut::ReadWindow);
+  EXPECT_TRUE(Logged(device, "Device output did not pause within 2 s; conversation ended"));
 }
 
 TEST_F(ShellSessionLimitsTest, FloodOfOutputEndsTheConversation) {
@@ -303,6 +317,8 @@ TEST_F(ShellSessionLimitsTest, FloodOfOutputEndsTheConversation) {
   size_t bytes = 0;
   for (const auto& line : lines) bytes += line.size() + 2;
   EXPECT_LE(bytes, 64u * 1024 + 4096);
+  EXPECT_EQ(session.Cut(), ShellCut::Overflow);
+  EXPECT_TRUE(Logged(device, "Device output exceeded the limit of 65536 bytes; conversation ended"));
 }
 
 }  // namespace

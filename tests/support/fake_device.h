@@ -74,6 +74,8 @@ struct FakeDeviceOptions {
   bool sameLinePassword = false;  // no line break after a password: the prompt follows on its line
   std::string prompt = "";        // one prompt for every mode instead of "Router>" and "Router#"
   bool acceptOnce = false;        // raw: one connection, then every other is refused
+  bool lenient = false;           // "configure terminal" needs no privileges
+  double trickle = 0;             // seconds between numbered lines sent for ever after the configuration
 };
 
 class FakeDevice {
@@ -90,11 +92,12 @@ class FakeDevice {
         "--pager", options_.pager, "--typing-delay", std::to_string(options_.typingDelay),
         "--pauses", folder_ / "pauses.txt", "--pause-length", std::to_string(options_.pauseLength),
         "--piece", std::to_string(options_.piece), "--piece-pause", std::to_string(options_.piecePause),
-        "--prompt", options_.prompt};
+        "--prompt", options_.prompt, "--trickle", std::to_string(options_.trickle)};
     // clang-format on
     if (options_.numberedPrompt) device.push_back("--numbered-prompt");
     if (options_.sameLinePassword) device.push_back("--same-line-password");
     if (options_.acceptOnce) device.push_back("--accept-once");
+    if (options_.lenient) device.push_back("--lenient");
     if (options_.mode == "telnet") {
       port_ = options_.port != 0 ? options_.port : UnusedLoopbackPort();
       WriteCommand(device, "");

@@ -7,7 +7,9 @@ configuration file given. Every byte received is appended to the byte log. A slo
 once in the middle of a line of its second page (--pause), or right after the text that line
 begins with (--pause-after); an odd one numbers its prompt with the
 commands it ran and shows another pager text (--numbered-prompt, --pager); a busy one takes a
-while after each prompt before it echoes what was typed ahead (--typing-delay). In configuration
+while after each prompt before it echoes what was typed ahead (--typing-delay); a lenient one
+takes "configure terminal" without privileges (--lenient); a trickling one follows its
+configuration with numbered lines for ever, one each --trickle seconds. In configuration
 mode a line beginning with "bogus" is rejected ("% Invalid input ...") and "shutdown" brings a
 console message.
 
@@ -148,6 +150,11 @@ def show_config(channel, config, page, args):
             erase_pager(channel, args.erase, pager)
             if key in (ord("q"), 3):
                 return
+    trickle = getattr(args, "trickle", 0.0)
+    while trickle:
+        shown += 1
+        channel.send("! trickled line %d\r\n" % shown)
+        time.sleep(trickle)
 
 
 def load_config(path):
@@ -228,7 +235,7 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
                 channel.send("% Invalid input detected\r\n")
                 continue
             show_config(channel, config, page, args)
-        elif command == "configure terminal" and prompt == PROMPT_ENABLED:
+        elif command == "configure terminal" and (prompt == PROMPT_ENABLED or getattr(args, "lenient", False)):
             prompt = "Router(config)#"
         elif command == "end" and prompt != PROMPT_USER:
             prompt = PROMPT_ENABLED
@@ -374,6 +381,8 @@ def main():
     parser.add_argument("--same-line-password", action="store_true")
     parser.add_argument("--prompt", default="")
     parser.add_argument("--accept-once", action="store_true")
+    parser.add_argument("--lenient", action="store_true")
+    parser.add_argument("--trickle", type=float, default=0.0)
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)

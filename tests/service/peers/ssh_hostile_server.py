@@ -1,14 +1,18 @@
 #!/usr/bin/python3
 """SSH-2 servers that misbehave, for the service's shell scans.
 
-usage: ssh_hostile_server.py PORT MODE
+usage: ssh_hostile_server.py PORT MODE [ADDRESS]
   rsa-16385      offers a 16385-bit RSA host key (with a signature that cannot be right)
   rsa-11400      offers an RSA host key whose modulus and exponent are 11,400 bytes each
   close-at-kex   finishes the key exchange properly (paramiko), then closes before any login
   unknown-close  logs any password in, opens the shell, then closes a channel it never opened
   unknown-request  the same with a request for a channel it never opened
   close-at-shell   logs any password in, opens the shell, then closes half a second later without output
-Serves connections on 127.0.0.1 until killed."""
+  silent          takes the connection and never says a word (also a proxy that never answers)
+  trickle-banner  sends banner text before its version line, a byte every 50 ms, for ever
+  trickle-kex     sends its version line, then a large key exchange packet a byte every 50 ms
+  ignore-flood    sends its version line, then IGNORE messages for ever instead of its KEXINIT
+Serves connections on ADDRESS (127.0.0.1) until killed."""
 import hashlib
 import os
 import socket
@@ -154,9 +158,35 @@ def serve_unknown_channel(conn, host_key, mode):
     transport.join(30)
 
 
+def trickle(conn, data):
+    for i in range(len(data)):
+        conn.sendall(data[i:i + 1])
+        time.sleep(0.05)
+
+
+def serve_slowly(conn, mode):
+    if mode == "trickle-banner":
+        while True:
+            trickle(conn, b"Welcome to a device that takes its time\r\n")
+    if mode != "silent":
+        conn.sendall(b"SSH-2.0-Hostile\r\n")
+    if mode == "trickle-kex":
+        names = ",".join("kex-%d@example.com" % i for i in range(1500))
+        trickle(conn, packet(bytes([20]) + os.urandom(16) + name_list(names) + name_list("ssh-rsa") +
+                             name_list("aes128-ctr") * 2 + name_list("hmac-sha1") * 2 + name_list("none") * 2 +
+                             name_list() * 2 + b"\0" + struct.pack(">I", 0)))
+    while mode == "ignore-flood":
+        conn.sendall(packet(bytes([2]) + string(b"nothing to see")))
+        time.sleep(0.005)
+    while conn.recv(65536):
+        pass
+
+
 def serve(conn, mode, host_key):
     try:
-        if mode == "close-at-kex":
+        if mode in ("silent", "trickle-banner", "trickle-kex", "ignore-flood"):
+            serve_slowly(conn, mode)
+        elif mode == "close-at-kex":
             serve_close_at_kex(conn, host_key)
         elif mode.startswith("unknown-") or mode == "close-at-shell":
             serve_unknown_channel(conn, host_key, mode)
@@ -170,13 +200,14 @@ def serve(conn, mode, host_key):
 
 def main():
     port, mode = int(sys.argv[1]), sys.argv[2]
+    address = sys.argv[3] if len(sys.argv) > 3 else "127.0.0.1"
     host_key = None
     if mode.startswith("close-at-") or mode.startswith("unknown-"):
         import paramiko
         host_key = paramiko.RSAKey.generate(1024)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind(("127.0.0.1", port))
+    listener.bind((address, port))
     listener.listen(8)
     while True:
         conn, _ = listener.accept()
