@@ -353,7 +353,8 @@ TEST(ShellScanService, SilentAndTricklingSshPeersAreNamedWithTheirReason) {
       {"silent", "The device sent nothing within 5 s of the connection"},
       {"trickle-banner", "The key exchange did not finish within 5 s: the device was still sending"},
       {"trickle-kex", "The key exchange did not finish within 5 s: the device was still sending"},
-      {"ignore-flood", "The key exchange did not finish within 5 s: the device sent "}};
+      {"ignore-flood", "The key exchange did not finish within 5 s: the device sent "},
+      {"ignore-at-login", "The login did not finish within 5 s: the device sent "}};
   std::vector<std::unique_ptr<testing_support::ChildProcess>> servers;
   std::vector<std::string> addresses;
   for (const auto& [mode, reason] : peers) {

@@ -12,6 +12,7 @@ usage: ssh_hostile_server.py PORT MODE [ADDRESS]
   trickle-banner  sends banner text before its version line, a byte every 50 ms, for ever
   trickle-kex     sends its version line, then a large key exchange packet a byte every 50 ms
   ignore-flood    sends its version line, then IGNORE messages for ever instead of its KEXINIT
+  ignore-at-login finishes the key exchange, then answers the password with IGNORE messages for ever
 Serves connections on ADDRESS (127.0.0.1) until killed."""
 import hashlib
 import os
@@ -105,6 +106,31 @@ def serve_close_at_kex(conn, host_key):
     transport.close()
 
 
+def serve_ignore_at_login(conn, host_key):
+    import paramiko
+    answered = threading.Event()
+
+    class Device(paramiko.ServerInterface):
+        def get_allowed_auths(self, username):
+            return "password"
+
+        def check_auth_password(self, username, password):
+            answered.set()
+            time.sleep(3600)
+            return paramiko.AUTH_FAILED
+
+    transport = paramiko.Transport(conn)
+    options = transport.get_security_options()
+    options.key_types = ["ssh-rsa"]
+    options.kex = ["diffie-hellman-group14-sha1"]
+    transport.add_server_key(host_key)
+    transport.start_server(server=Device())
+    answered.wait(30)
+    while transport.is_active():
+        transport.send_ignore(16)
+        time.sleep(0.005)
+
+
 def serve_unknown_channel(conn, host_key, mode):
     import paramiko
     from paramiko.common import cMSG_CHANNEL_CLOSE, cMSG_CHANNEL_REQUEST
@@ -186,6 +212,8 @@ def serve(conn, mode, host_key):
     try:
         if mode in ("silent", "trickle-banner", "trickle-kex", "ignore-flood"):
             serve_slowly(conn, mode)
+        elif mode == "ignore-at-login":
+            serve_ignore_at_login(conn, host_key)
         elif mode == "close-at-kex":
             serve_close_at_kex(conn, host_key)
         elif mode.startswith("unknown-") or mode == "close-at-shell":
@@ -202,7 +230,7 @@ def main():
     port, mode = int(sys.argv[1]), sys.argv[2]
     address = sys.argv[3] if len(sys.argv) > 3 else "127.0.0.1"
     host_key = None
-    if mode.startswith("close-at-") or mode.startswith("unknown-"):
+    if mode.startswith("close-at-") or mode.startswith("unknown-") or mode == "ignore-at-login":
         import paramiko
         host_key = paramiko.RSAKey.generate(1024)
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
