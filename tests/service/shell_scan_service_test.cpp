@@ -291,6 +291,8 @@ struct TrickleEnd {
   const char* event;
 };
 
+void PrintTo(const TrickleEnd& end, std::ostream* out) { *out << end.name; }
+
 class TricklingTelnetDevice : public ::testing::TestWithParam<TrickleEnd> {};
 
 TEST_P(TricklingTelnetDevice, EndsWithinItsBoundsAndSaysWhy) {
@@ -394,6 +396,8 @@ struct UnreachablePeer {
   const char* address;
   const char* reason;
 };
+
+void PrintTo(const UnreachablePeer& peer, std::ostream* out) { *out << peer.name; }
 
 class UnreachableTelnetPeer : public ::testing::TestWithParam<UnreachablePeer> {};
 
