@@ -194,8 +194,8 @@ void ssh_reconfigure(void* handle, SessionConfig* config) {
     reason = "cipher settings changed";
   else if (config->compression != ssh->config.compression)
     reason = "compression setting changed";
-  bool forwardings_changed = std::memcmp(config->port_forwardings, ssh->config.port_forwardings,
-                                         sizeof config->port_forwardings) != 0;
+  bool forwardings_changed =
+      std::memcmp(config->port_forwardings, ssh->config.port_forwardings, sizeof config->port_forwardings) != 0;
   ssh->config = *config;
   ssh->data_limit = limit;
   if (forwardings_changed && ssh->state == kSshSession && ssh->version == 2) ssh_setup_port_forwardings(ssh);

@@ -353,10 +353,7 @@ void CShellSession::Progress(void* owner, ConnectionProgress step) {
     case ConnectionProgress::kViaProxy: session->viaProxy_ = true; return;
     case ConnectionProgress::kConnected: session->firstHopUp_ = true; break;
     case ConnectionProgress::kProxied: session->proxied_ = true; break;
-    case ConnectionProgress::kReceived:
-      ++session->receivedSinceStep_;
-      session->lastReceived_ = std::chrono::steady_clock::now();
-      return;
+    case ConnectionProgress::kReceived: ++session->receivedSinceStep_; return;
     case ConnectionProgress::kIgnored:
       ++session->ignoredSinceStep_;
       ++session->ignoredTotal_;

@@ -154,7 +154,6 @@ class CShellSession {
   size_t receivedSinceStep_ = 0;  // receive events since the last step
   size_t ignoredSinceStep_ = 0;   // SSH IGNORE messages since the last step
   size_t ignoredTotal_ = 0;
-  std::chrono::steady_clock::time_point lastReceived_{};
 };
 
 }  // namespace mirvale
