@@ -55,6 +55,7 @@ std::string fatal_message;
 
 TEST(RawBackend, ConnectionErrorsAreReturnedAndLoggedOnce) {
   int port = net_testing::unused_port();
+  testing_support::ScopedEnv runAccount{"MIRVALE_RUN_ACCOUNT", "root"};  // whose rights write the session log
   backend_testing::Capture capture;
   backend_testing::capture = &capture;
   backend_set_event_sink(backend_testing::capture_event);
