@@ -438,7 +438,7 @@ void CConfigurationPoolProperties::accept() {
   });
   // A commit that failed is shown, and the service is then not asked to prune.
   if (!app_.CommitSettings(this)) return;
-  if (PrunePool(app_.Store(), name, stored)) SendServiceRequest(app_, platform::ControlPruneDatabase);
+  if (PrunePool(app_.Store(), name, stored)) SendServiceRequest(app_, platform::ControlPruneDatabase, this);
   QDialog::accept();
 }
 

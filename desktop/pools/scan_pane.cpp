@@ -42,7 +42,8 @@ QLabel* MakeLabel(const QString& text, QWidget* parent, int x, int y) {
   return label;
 }
 
-// The pool combo reads the settings' pools again each time its list drops down.
+// The pool combo reads the settings' pools again each time its list drops down, keeping the
+// chosen pool (also while a scan is followed).
 class RefreshingPoolCombo : public QComboBox {
  public:
   RefreshingPoolCombo(std::function<QStringList()> pools, QWidget* parent)
@@ -84,8 +85,7 @@ CConfigurationScanPane::CConfigurationScanPane(const PaneContext& context, QWidg
   poolCombo_ = new RefreshingPoolCombo(
       [this] {
         QStringList names;
-        if (!busy_)
-          for (const auto& [name, pool] : context_.app.Document().m_mapPools) names << QString::fromStdString(name);
+        for (const auto& [name, pool] : context_.app.Document().m_mapPools) names << QString::fromStdString(name);
         return names;
       },
       this);
@@ -136,7 +136,7 @@ CConfigurationScanPane::CConfigurationScanPane(const PaneContext& context, QWidg
   compareButton_ = MakeButton(QStringLiteral("Compare Devices..."), this);
   exportButton_ = MakeButton(QStringLiteral("Export Results..."), this);
 
-  scanButton_->setEnabled(false);
+  scanButton_->SetStartEnabled(false);
   stopButton_->setEnabled(false);
   progressLabel_->hide();
   progress_->hide();
@@ -158,10 +158,11 @@ CConfigurationScanPane::CConfigurationScanPane(const PaneContext& context, QWidg
     connect(button, &QPushButton::clicked, this, [this, command = command] { context_.dispatchCommand(command); });
   connect(poolCombo_, &QComboBox::currentTextChanged, this, [this](const QString& text) {
     if (text.isEmpty() && !busy_) {
-      scanButton_->setEnabled(false);
+      scanButton_->SetStartEnabled(false);
       list_->clear();
     }
   });
+  connect(&context_.app, &CMirvaleApp::databaseReloaded, this, [this] { DatabaseReloaded(); });
 }
 
 CConfigurationScanPane::~CConfigurationScanPane() = default;
@@ -176,30 +177,92 @@ void CConfigurationScanPane::PoolSelected() {
   const QString pool = poolCombo_->currentText();
   if (pool.isEmpty()) return;
   WaitCursor wait;
-  scanButton_->setEnabled(!busy_);
+  scanButton_->SetStartEnabled(!busy_);
   scanButton_->setFocus();
+  shownFilter_ = kFilterNone;
   list_->m_arrMarkedRows.clear();
   list_->clear();
+  sortColumn_ = 0;
+  ascending_ = true;
+  ShowRows(PoolRows(pool));
+}
+
+std::vector<ShownRow> CConfigurationScanPane::PoolRows(const QString& pool) const {
+  std::vector<ShownRow> rows;
   DeviceDatabaseMap copy;
   context_.app.Store().CopyDatabaseMap(copy);
   const std::string poolName = pool.toStdString();
-  for (const auto& [key, device] : copy) {
-    if (device->m_strPool != poolName) continue;
-    auto* row = new ScanListItem(list_);
-    row->SetAddress(QString::fromStdString(device->m_strAddress));
-    row->setText(1, QString::fromStdString(device->m_strName));
-    row->SetScanTime(device->m_strScanTime);
-    row->setText(3, QString::fromStdString(device->m_strStatus));
+  for (const auto& [key, device] : copy)
+    if (device->m_strPool == poolName)
+      rows.push_back({QString::fromStdString(device->m_strAddress), QString::fromStdString(device->m_strName),
+                      device->m_strScanTime, QString::fromStdString(device->m_strStatus)});
+  return rows;
+}
+
+std::vector<ShownRow> CConfigurationScanPane::FilterRows(int filter) const {
+  std::vector<ShownRow> rows;
+  ScanDatabaseMap copy;
+  context_.app.Store().CopyScanMap(copy);
+  const std::string start = context_.app.Store().ScanHeader().m_strScanStart;
+  for (const auto& [key, record] : copy)
+    if (StatusMatchesFilter(record->m_strStatus, filter))
+      rows.push_back({QString::fromStdString(record->m_strAddress), QString::fromStdString(record->m_strName), start,
+                      QString::fromStdString(record->m_strStatus)});
+  return rows;
+}
+
+void CConfigurationScanPane::ShowRows(const std::vector<ShownRow>& wanted) {
+  // Rows are updated in place, so the user's selection and scroll position survive a reload.
+  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
+  const QString chosen = selected.isEmpty() ? QString() : selected.front()->text(0);
+  const int scrolled = list_->verticalScrollBar()->value();
+  QHash<QString, ScanListItem*> rows;
+  for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+    auto* row = static_cast<ScanListItem*>(list_->topLevelItem(i));
+    rows.insert(row->text(0), row);
   }
-  sortColumn_ = 0;
-  ascending_ = true;
-  list_->sortItems(0, Qt::AscendingOrder);
+  bool reshaped = false;
+  list_->setUpdatesEnabled(false);
+  for (const ShownRow& shown : wanted) {
+    ScanListItem* row = rows.take(shown.address);
+    if (!row) {
+      row = new ScanListItem(list_);
+      row->SetAddress(shown.address);
+      reshaped = true;
+    }
+    row->SetCell(1, shown.name);
+    row->SetScanTime(shown.scanTime);
+    row->SetCell(3, shown.status);
+  }
+  for (ScanListItem* gone : rows) {
+    delete gone;
+    reshaped = true;
+  }
+  if (reshaped) list_->m_arrMarkedRows.clear();
+  list_->sortItems(sortColumn_, ascending_ ? Qt::AscendingOrder : Qt::DescendingOrder);
+  for (int i = 0; i < list_->topLevelItemCount() && !chosen.isEmpty(); ++i)
+    if (list_->topLevelItem(i)->text(0) == chosen) list_->topLevelItem(i)->setSelected(true);
+  list_->setUpdatesEnabled(true);
+  list_->verticalScrollBar()->setValue(scrolled);
+}
+
+void CConfigurationScanPane::DatabaseReloaded() {
+  // A followed scan fills the list itself; a hidden pane reloads when it is shown.
+  if (!isVisible() || busy_) return;
+  if (!poolCombo_->currentText().isEmpty()) {
+    ShowRows(PoolRows(poolCombo_->currentText()));
+  } else if (shownFilter_ != kFilterNone) {
+    const std::vector<ShownRow> rows = FilterRows(shownFilter_);
+    ShowRows(rows);
+    counter_->setText(QStringLiteral("%1 of %2 Devices Found.")
+                          .arg(list_->topLevelItemCount())
+                          .arg(QString::fromStdString(context_.app.Store().ScanHeader().m_strScanTotal)));
+  }
 }
 
 void CConfigurationScanPane::StartScan() {
   const QString pool = poolCombo_->currentText();
-  if (pool.isEmpty() || busy_) return;
-  WaitCursor wait;
+  if (pool.isEmpty() || busy_ || requesting_) return;
   CMirvaleApp& app = context_.app;
   RequestedScan requested{pool.toStdString(), static_cast<long long>(std::time(nullptr)),
                           QString::fromStdString(app.Store().ScanHeader().m_strScanStart).toLongLong()};
@@ -213,17 +276,20 @@ void CConfigurationScanPane::StartScan() {
     app.WithDocument([](CMirvaleDoc& doc) { doc.m_strScanPool.clear(); });
     ShowInformation(this, text);
   };
-  // A service that does not run is what the administrator needs to hear of, not the settings.
-  const CommitResult committed = app.Commit();
-  if (committed == CommitResult::Failed) {
+  // The pane waits for the service's answers; the rest of the program stays in use meanwhile.
+  requesting_ = true;
+  const bool committed = app.Commit({this});
+  const bool started = committed && SendServiceRequest(app, platform::ControlStartScan, this);
+  requesting_ = false;
+  if (!committed) {
     refused(QStringLiteral("Settings failed, please check your access permissions."));
     return;
   }
-  if (committed == CommitResult::ServiceAbsent || !SendServiceRequest(app, platform::ControlStartScan)) {
+  if (!started) {
     refused(QString::fromLatin1(kServiceNotResponding));
     return;
   }
-  scanButton_->setEnabled(false);
+  scanButton_->SetStartEnabled(false);
   busy_ = true;
   scanButton_->SetBusy(true);
   counter_->clear();
@@ -285,7 +351,7 @@ void CConfigurationScanPane::ApplySnapshot(const ScanSnapshot& snapshot) {
 
 void CConfigurationScanPane::ScanEnded() {
   follower_.release()->deleteLater();
-  scanButton_->setEnabled(!poolCombo_->currentText().isEmpty());
+  scanButton_->SetStartEnabled(!poolCombo_->currentText().isEmpty());
   busy_ = false;
   scanButton_->SetBusy(false);
   progress_->setValue(progress_->maximum());
@@ -295,13 +361,16 @@ void CConfigurationScanPane::ScanEnded() {
   stopLabel_->hide();
   CMirvaleApp& app = context_.app;
   app.WithDocument([](CMirvaleDoc& doc) { doc.m_strScanPool.clear(); });
-  // Its result is not shown: the next commit carries the cleared request anyway.
-  CommitSettingsSilently(app);
+  // Its result is not shown: the next commit carries the cleared request anyway. The pane takes
+  // no start meanwhile, so this commit never overtakes a new request's.
+  requesting_ = true;
+  app.Commit({this});
+  requesting_ = false;
   emit followingEnded();
 }
 
 void CConfigurationScanPane::StopScan() {
-  if (!SendServiceRequest(context_.app, platform::ControlStopScan)) {
+  if (!SendServiceRequest(context_.app, platform::ControlStopScan, this)) {
     ShowInformation(this, QString::fromLatin1(kServiceNotResponding));
     return;
   }
@@ -355,15 +424,15 @@ void CConfigurationScanPane::DeletePool() {
   poolCombo_->removeItem(poolCombo_->currentIndex());
   poolCombo_->setCurrentIndex(-1);
   list_->clear();
-  scanButton_->setEnabled(false);
+  scanButton_->SetStartEnabled(false);
   // The service prunes only what the stored settings no longer hold.
-  if (!app.CommitSettings(this)) return;
+  if (!app.CommitSettings(this, {this})) return;
   DeviceDatabaseMap copy;
   app.Store().CopyDatabaseMap(copy);
   bool removed = false;
   for (const auto& [key, device] : copy)
     if (device->m_strPool == pool) removed = app.Store().RemoveDbItem(key) || removed;
-  if (removed) SendServiceRequest(app, platform::ControlPruneDatabase);
+  if (removed) SendServiceRequest(app, platform::ControlPruneDatabase, this);
 }
 
 void CConfigurationScanPane::Search() {
@@ -429,7 +498,7 @@ void CConfigurationScanPane::OpenResults(QTreeWidgetItem* row) {
 }
 
 void CConfigurationScanPane::OpenScanMenu() {
-  if (busy_) return;
+  if (busy_ || requesting_) return;
   scanButton_->SetMenuOpen(true);
   const bool chosen = !poolCombo_->currentText().isEmpty();
   QMenu menu(this);
@@ -452,16 +521,6 @@ void CConfigurationScanPane::OpenScanMenu() {
     DeletePool();
   else if (picked == add)
     AddPool();
-}
-
-void CConfigurationScanPane::mousePressEvent(QMouseEvent* event) {
-  // A disabled Scan Pool button hands its clicks to the pane: its arrow still opens the menu.
-  const QPoint at = scanButton_->mapFrom(this, event->position().toPoint());
-  if (event->button() == Qt::LeftButton && scanButton_->ArrowZone().contains(at) && scanButton_->isVisible()) {
-    OpenScanMenu();
-    return;
-  }
-  QWidget::mousePressEvent(event);
 }
 
 bool CConfigurationScanPane::eventFilter(QObject* watched, QEvent* event) {
@@ -494,32 +553,31 @@ void CConfigurationScanPane::SetIdle() {
   }
   counter_->clear();
   list_->clear();
-  scanButton_->setEnabled(false);
+  shownFilter_ = kFilterNone;
+  scanButton_->SetStartEnabled(false);
   busy_ = false;
   scanButton_->SetBusy(false);
 }
 
 void CConfigurationScanPane::ApplyStatusFilter() {
   if (m_nStatusFilter == kFilterNone) return;
-  ScanDatabaseMap copy;
-  context_.app.Store().CopyScanMap(copy);
-  const ScanDatabaseHeader header = context_.app.Store().ScanHeader();
   list_->m_arrMarkedRows.clear();
-  int listed = 0;
-  for (const auto& [key, record] : copy) {
-    if (!StatusMatchesFilter(record->m_strStatus, m_nStatusFilter)) continue;
+  const std::vector<ShownRow> rows = FilterRows(m_nStatusFilter);
+  // While a manual scan is pending the rows already listed stay, the filtered ones follow them.
+  for (const ShownRow& shown : rows) {
     auto* row = new ScanListItem(list_);
-    row->SetAddress(QString::fromStdString(record->m_strAddress));
-    row->setText(1, QString::fromStdString(record->m_strName));
-    row->SetScanTime(header.m_strScanStart);
-    row->setText(3, QString::fromStdString(record->m_strStatus));
-    ++listed;
+    row->SetAddress(shown.address);
+    row->setText(1, shown.name);
+    row->SetScanTime(shown.scanTime);
+    row->setText(3, shown.status);
   }
   sortColumn_ = 0;
   ascending_ = true;
   list_->sortItems(0, Qt::AscendingOrder);
-  counter_->setText(
-      QStringLiteral("%1 of %2 Devices Found.").arg(listed).arg(QString::fromStdString(header.m_strScanTotal)));
+  counter_->setText(QStringLiteral("%1 of %2 Devices Found.")
+                        .arg(rows.size())
+                        .arg(QString::fromStdString(context_.app.Store().ScanHeader().m_strScanTotal)));
+  if (poolCombo_->currentText().isEmpty()) shownFilter_ = m_nStatusFilter;
   m_nStatusFilter = kFilterNone;
 }
 

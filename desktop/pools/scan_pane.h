@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "desktop/shell/pane_registry.h"
 #include "desktop/shell/scan_status_filter.h"
@@ -24,6 +26,13 @@ class CColorListCtrl;
 class ScanFollower;
 class ScanPoolButton;
 struct ScanSnapshot;
+
+// What one row of the result list shows.
+struct ShownRow {
+  QString address, name;
+  std::string scanTime;  // decimal seconds since 1970
+  QString status;
+};
 
 class CConfigurationScanPane : public QWidget, public ScanStatusFilter {
   Q_OBJECT
@@ -68,11 +77,16 @@ class CConfigurationScanPane : public QWidget, public ScanStatusFilter {
   void hideEvent(QHideEvent* event) override;
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
-  void mousePressEvent(QMouseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void PoolSelected();
+  std::vector<ShownRow> PoolRows(const QString& pool) const;
+  std::vector<ShownRow> FilterRows(int filter) const;
+  // Shows these rows, keeping the rows' order, the selection and the scroll position.
+  void ShowRows(const std::vector<ShownRow>& rows);
+  // A notice of the service: the list shown takes the new databases.
+  void DatabaseReloaded();
   void OpenScanMenu();
   void ApplyStatusFilter();
   void ApplySnapshot(const ScanSnapshot& snapshot);
@@ -84,6 +98,8 @@ class CConfigurationScanPane : public QWidget, public ScanStatusFilter {
   const PaneContext context_;
   int m_nStatusFilter = 0;
   bool busy_ = false;
+  bool requesting_ = false;  // waiting for the service's answer to a request
+  int shownFilter_ = 0;      // the status filter whose rows the list shows, with no pool chosen
   bool ascending_ = true;
   int sortColumn_ = 0;
   QLabel* title_;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <climits>
 
-#include "common/settings_file.h"
 #include "common/status_texts.h"
 #include "desktop/shell/await_without_freezing.h"
 #include "desktop/shell/mirvale_app.h"
@@ -42,23 +41,14 @@ int ProgressTotal(const std::string& total) {
   return static_cast<int>(std::clamp<long long>(value, 0, INT_MAX));
 }
 
-bool SendServiceRequest(const CMirvaleApp& app, uint32_t code) {
+bool SendServiceRequest(const CMirvaleApp& app, uint32_t code, QWidget* waiting) {
   const auto timeout = app.Options().controlTimeout;
-  return AwaitWithoutFreezing([code, timeout] {
-    auto status = platform::SendServiceControl(code, platform::ControlSocketPath(), timeout);
-    return status && *status == platform::kControlDone;
-  });
-}
-
-}  // namespace mirvale
-
-namespace mirvale {
-
-bool CommitSettingsSilently(CMirvaleApp& app) {
-  const CMirvaleDoc snapshot = app.WithDocument([](CMirvaleDoc& doc) { return doc; });
-  return DesktopSaveSettings(
-      snapshot, app.DataFolder(), [&app] { return SendServiceRequest(app, platform::ControlReloadSettings); },
-      app.Options().fileRetry);
+  return AwaitWithoutFreezing(
+      [code, timeout] {
+        auto status = platform::SendServiceControl(code, platform::ControlSocketPath(), timeout);
+        return status && *status == platform::kControlDone;
+      },
+      {waiting});
 }
 
 }  // namespace mirvale

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+class QWidget;
+
 namespace mirvale {
 
 class CMirvaleApp;
@@ -29,10 +31,8 @@ QString FormatScanTime(const std::string& seconds);
 // The scan's total as a progress range: decimal text to a number, never cut to 16 bits.
 int ProgressTotal(const std::string& total);
 
-// Writes the settings and tells the service (control code 134) without showing a failure.
-bool CommitSettingsSilently(CMirvaleApp& app);
-
-// Sends a control code to the service and waits for its answer; false when it did not carry it out.
-bool SendServiceRequest(const CMirvaleApp& app, uint32_t code);
+// Sends a control code to the service and waits for its answer (one attempt, the control
+// time-out) while waiting drops input; false when the service did not carry it out.
+bool SendServiceRequest(const CMirvaleApp& app, uint32_t code, QWidget* waiting);
 
 }  // namespace mirvale

@@ -1,5 +1,6 @@
 #include "desktop/pools/scan_pool_button.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -11,6 +12,12 @@ constexpr int kArrowWidth = 22;
 
 ScanPoolButton::ScanPoolButton(const QString& text, QWidget* parent) : QPushButton(text, parent) {
   setAttribute(Qt::WA_Hover);
+}
+
+void ScanPoolButton::SetStartEnabled(bool enabled) {
+  startEnabled_ = enabled;
+  setFocusPolicy(enabled ? Qt::StrongFocus : Qt::NoFocus);
+  update();
 }
 
 void ScanPoolButton::SetBusy(bool busy) {
@@ -31,7 +38,27 @@ void ScanPoolButton::mousePressEvent(QMouseEvent* event) {
     event->accept();
     return;
   }
+  if (!startEnabled_) {
+    event->accept();
+    return;
+  }
   QPushButton::mousePressEvent(event);
+}
+
+void ScanPoolButton::mouseReleaseEvent(QMouseEvent* event) {
+  if (!startEnabled_) {
+    event->accept();
+    return;
+  }
+  QPushButton::mouseReleaseEvent(event);
+}
+
+void ScanPoolButton::keyPressEvent(QKeyEvent* event) {
+  if (!startEnabled_) {
+    event->ignore();
+    return;
+  }
+  QPushButton::keyPressEvent(event);
 }
 
 void ScanPoolButton::paintEvent(QPaintEvent*) {
@@ -39,10 +66,15 @@ void ScanPoolButton::paintEvent(QPaintEvent*) {
   QStyleOptionButton option;
   initStyleOption(&option);
   option.text.clear();
+  if (!startEnabled_) {
+    option.state &= ~(QStyle::State_Enabled | QStyle::State_MouseOver | QStyle::State_HasFocus);
+    option.palette.setCurrentColorGroup(QPalette::Disabled);
+  }
   painter.drawControl(QStyle::CE_PushButton, option);
 
   QRect textArea = rect().adjusted(4, 0, -kArrowWidth, 0);
-  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+  const bool startShown = isEnabled() && startEnabled_;
+  painter.setPen(palette().color(startShown ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
   painter.drawText(textArea, Qt::AlignCenter | Qt::TextSingleLine, text());
 
   const QRect arrow = ArrowZone().adjusted(2, 4, -4, -4);

@@ -1,5 +1,6 @@
 #include "desktop/pools/scan_results_dialog.h"
 
+#include <QApplication>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -7,6 +8,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -143,7 +145,9 @@ CConfigurationScanResults::CConfigurationScanResults(CMirvaleApp& app, DetailPag
   fields->addRow(QStringLiteral("Device IP:"), ReadOnly(address, this));
   fields->addRow(QStringLiteral("Device Name:"), ReadOnly(name, this));
   fields->addRow(QStringLiteral("Device Pool:"), ReadOnly(pool, this));
-  fields->addRow(QStringLiteral("Device Status:"), ReadOnly(status, this));
+  status_ = ReadOnly(status, this);
+  status_->setObjectName(QStringLiteral("deviceStatus"));
+  fields->addRow(QStringLiteral("Device Status:"), status_);
   layout->addLayout(fields);
 
   auto* labelRow = new QHBoxLayout;
@@ -187,6 +191,7 @@ CConfigurationScanResults::CConfigurationScanResults(CMirvaleApp& app, DetailPag
   connect(searchEdit_, &QLineEdit::returnPressed, this, [this] { Search(); });
   connect(list_->header(), &QHeaderView::sectionClicked, this, [this](int column) { SortList(column); });
   connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row) { OpenQueryPage(row); });
+  connect(&app, &CMirvaleApp::databaseReloaded, this, [this] { Reload(); });
 
   const CPoolItem* poolItem = app.Document().m_mapPools.Find(pool.toStdString());
   CDbItem device;
@@ -208,6 +213,53 @@ CConfigurationScanResults::CConfigurationScanResults(CMirvaleApp& app, DetailPag
     FillViews();
   } else {
     FillQueries(device);
+  }
+}
+
+QString CConfigurationScanResults::ShownStatus() const { return status_->text(); }
+
+void CConfigurationScanResults::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && reloadPending_) Reload();
+}
+
+void CConfigurationScanResults::Reload() {
+  if (QApplication::activeModalWidget() && QApplication::activeModalWidget() != this) {
+    reloadPending_ = true;
+    return;
+  }
+  reloadPending_ = false;
+  CDbItem device;
+  if (!app_.Store().GetDbItem(DeviceKey(pool_.toStdString(), address_.toStdString()), device)) return;
+  status_->setText(QString::fromStdString(device.m_strStatus));
+  std::vector<CColorListCtrl*> lists;
+  if (splitter_)
+    lists = {views_[0], views_[1]};
+  else if (list_->topLevelItemCount() > 0)
+    lists = {list_};
+  else
+    return;
+  std::vector<int> scrolled, chosen;
+  for (CColorListCtrl* shown : lists) {
+    scrolled.push_back(shown->verticalScrollBar()->value());
+    QTreeWidgetItem* current = shown->currentItem();
+    chosen.push_back(current && current->isSelected() ? shown->indexOfTopLevelItem(current) : -1);
+  }
+  if (splitter_) {
+    FillViews();
+  } else {
+    const int column = list_->sortColumn();
+    const bool ascending = ascending_;
+    FillQueries(device);
+    ascending_ = ascending;
+    list_->sortItems(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+  }
+  for (size_t i = 0; i < lists.size(); ++i) {
+    if (QTreeWidgetItem* row = lists[i]->topLevelItem(chosen[i])) {
+      lists[i]->setCurrentItem(row);
+      row->setSelected(true);
+    }
+    lists[i]->verticalScrollBar()->setValue(scrolled[i]);
   }
 }
 

@@ -34,18 +34,27 @@ class CConfigurationScanResults : public QDialog {
   void Search();
   // Fills both configuration views again from the store (after a set).
   void FillViews();
+  QString ShownStatus() const;
+
+ protected:
+  void changeEvent(QEvent* event) override;
 
  private:
   void FillQueries(const CDbItem& device);
   void OpenQueryPage(QTreeWidgetItem* row);
   void OpenCommandPage(int side, QTreeWidgetItem* row);
   void SortList(int column);
+  // A notice of the service: the status and what is shown come from the reloaded device record,
+  // keeping the selection and scroll position. Put off while a page opened from here is open.
+  void Reload();
 
   CMirvaleApp& app_;
   const DetailPageOpeners pages_;
   const QString address_;
   const QString pool_;
   bool ascending_ = true;
+  bool reloadPending_ = false;
+  QLineEdit* status_;
   CColorListCtrl* list_;
   CFlatSplitterWnd* splitter_ = nullptr;
   CColorListCtrl* views_[2] = {nullptr, nullptr};

@@ -6,6 +6,7 @@
 
 #include "desktop/results/configuration_restore_thread.h"
 #include "desktop/results/configuration_wait.h"
+#include "desktop/shell/await_without_freezing.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/prompter.h"
 #include "desktop/shell/wait_cursor.h"
@@ -14,10 +15,15 @@
 namespace mirvale {
 namespace {
 
-bool SignalStartRestore(const CMirvaleApp& app) {
-  auto status = platform::SendServiceControl(platform::ControlStartRestore, platform::ControlSocketPath(),
-                                             app.Options().controlTimeout);
-  return status && *status == platform::kControlDone;
+bool SignalStartRestore(const CMirvaleApp& app, QWidget* parent) {
+  const auto timeout = app.Options().controlTimeout;
+  return AwaitWithoutFreezing(
+      [timeout] {
+        auto status =
+            platform::SendServiceControl(platform::ControlStartRestore, platform::ControlSocketPath(), timeout);
+        return status && *status == platform::kControlDone;
+      },
+      {parent ? parent->window() : nullptr});
 }
 
 }  // namespace
@@ -33,7 +39,7 @@ bool SetRestoreJob(CMirvaleApp& app, QWidget* parent, const std::vector<RestoreR
     }
   });
   if (!app.CommitSettings(parent)) return false;
-  if (!SignalStartRestore(app)) {
+  if (!SignalStartRestore(app, parent)) {
     ShowInformation(parent, QStringLiteral("Service failed, please check your access permissions."));
     return false;
   }

@@ -86,6 +86,10 @@ CConfigurationHome::CConfigurationHome(const PaneContext& context, QWidget* pare
   headline_->setObjectName(QStringLiteral("homeHeadline"));
   startScan_->setObjectName(QStringLiteral("startScanNow"));
   connect(startScan_, &QPushButton::clicked, this, [this] { context_.dispatchCommand(kCommandScan); });
+  // A notice of the service reloads the pane on screen; a hidden one reloads when shown.
+  connect(&context_.app, &CMirvaleApp::databaseReloaded, this, [this] {
+    if (isVisible()) Refresh();
+  });
   for (int group = 0; group < 4; ++group) {
     labels_[group] = new QLabel(QString::fromLatin1(kGroupLabels[group]), this);
     counts_[group] = new QLabel(QStringLiteral("0"), this);
@@ -117,8 +121,14 @@ void CConfigurationHome::showEvent(QShowEvent* event) {
 void CConfigurationHome::Refresh() {
   ScanDatabaseMap scan;
   context_.app.Store().CopyScanMap(scan);
+  // The service's state shows as last known, and is asked again off the GUI thread: a busy or
+  // hung service may take seconds to answer.
   summary_ = SummariseHome(context_.app.Store().ScanLoaded(), context_.app.Store().ScanHeader(), scan,
-                           context_.app.Document(), context_.app.IsServiceRunning());
+                           context_.app.Document(), context_.app.LastKnownServiceRunning());
+  context_.app.AskServiceRunning(this, [this](bool running) {
+    summary_.service = ServiceStateText(running);
+    statusValues_[3]->setText(summary_.service);
+  });
   headline_->setText(summary_.headline);
   QFont font = headline_->font();
   font.setBold(summary_.state != HomeState::NoScan);

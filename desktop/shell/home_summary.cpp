@@ -16,6 +16,8 @@ int GroupOfStatus(const std::string& status) {
   return -1;
 }
 
+QString ServiceStateText(bool running) { return running ? QStringLiteral("Running") : QStringLiteral("Stopped"); }
+
 QString ScanStartText(const std::string& secondsSince1970) {
   bool ok = false;
   qint64 seconds = QString::fromStdString(secondsSince1970).toLongLong(&ok);
@@ -51,7 +53,7 @@ HomeSummary SummariseHome(bool scanLoaded, const ScanDatabaseHeader& header, con
   summary.exportState = (!doc.m_strExportFolder.empty() || !doc.m_strExportDatabase.empty())
                             ? QStringLiteral("Export enabled")
                             : QStringLiteral("Do not use export");
-  summary.service = serviceRunning ? QStringLiteral("Running") : QStringLiteral("Stopped");
+  summary.service = ServiceStateText(serviceRunning);
   return summary;
 }
 

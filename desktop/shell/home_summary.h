@@ -33,6 +33,9 @@ int GroupOfStatus(const std::string& status);
 HomeSummary SummariseHome(bool scanLoaded, const ScanDatabaseHeader& header, const ScanDatabaseMap& scan,
                           const CMirvaleDoc& doc, bool serviceRunning);
 
+// The service's state as the status block shows it.
+QString ServiceStateText(bool running);
+
 // The scan's start time (decimal seconds since 1970) as the user's locale writes date and time.
 QString ScanStartText(const std::string& secondsSince1970);
 

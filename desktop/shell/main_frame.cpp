@@ -1,5 +1,6 @@
 #include "desktop/shell/main_frame.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QScreen>
@@ -81,11 +82,27 @@ void CMainFrame::showEvent(QShowEvent* event) {
   QTimer::singleShot(0, this, [this] { RunSplash(); });
 }
 
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (splash_ && !startupFinished_) {
+    splash_->RequestClose();
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
 void CMainFrame::RunSplash() {
   splash_ = new CSplashDlg(
       app_.Options().splashDelay, [this] { app_.RunStartupLoading(); }, this);
   splash_->setAttribute(Qt::WA_DeleteOnClose);
-  connect(splash_, &CSplashDlg::loadingFinished, this, [this] { FinishStartup(); });
+  connect(splash_, &CSplashDlg::loadingFinished, this, [this] {
+    if (splash_ && splash_->CloseRequested()) {
+      startupFinished_ = true;
+      QTimer::singleShot(0, this, [this] { close(); });
+      return;
+    }
+    FinishStartup();
+  });
   splash_->open();
 }
 

@@ -38,6 +38,8 @@ class CMainFrame : public QMainWindow {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  // During the splash a close waits for the loading (the splash says so), then ends the program.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void RunSplash();

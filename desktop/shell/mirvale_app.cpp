@@ -13,7 +13,6 @@
 #include "platform/folders.h"
 #include "platform/notice_socket.h"
 #include "platform/service_control.h"
-#include "platform/unix_socket.h"
 
 namespace mirvale {
 namespace {
@@ -36,8 +35,11 @@ CMirvaleApp::CMirvaleApp(AppOptions options, QObject* parent)
 }
 
 CMirvaleApp::~CMirvaleApp() {
-  std::lock_guard lock(listenerLock_);
-  listener_.reset();
+  {
+    std::lock_guard lock(listenerLock_);
+    listener_.reset();
+  }
+  if (serviceQuestion_.joinable()) serviceQuestion_.join();
 }
 
 bool CMirvaleApp::LoadSettings() {
@@ -47,33 +49,51 @@ bool CMirvaleApp::LoadSettings() {
   return read;
 }
 
-CommitResult CMirvaleApp::Commit() {
+bool CMirvaleApp::Commit(std::initializer_list<QWidget*> waiting) {
   CMirvaleDoc snapshot = WithDocument([](CMirvaleDoc& doc) { return doc; });
   const auto timeout = options_.controlTimeout;
-  // A service that does not run is not asked again: the retries are for files and busy services.
-  bool serviceAbsent = false;
-  const bool saved = AwaitWithoutFreezing([&] {
-    return DesktopSaveSettings(
-        snapshot, m_strDataFolder,
-        [&serviceAbsent, timeout] {
-          const std::string socket = platform::ControlSocketPath();
-          auto status = platform::SendServiceControl(platform::ControlReloadSettings, socket, timeout);
-          serviceAbsent = !status && !platform::ConnectUnixStream(socket, /*nonBlocking=*/false);
-          return serviceAbsent || (status && *status == platform::kControlDone);
-        },
-        options_.fileRetry);
-  });
-  if (!saved) return CommitResult::Failed;
-  return serviceAbsent ? CommitResult::ServiceAbsent : CommitResult::Committed;
+  const std::string folder = m_strDataFolder;
+  const platform::RetryPolicy retry = options_.fileRetry;
+  return AwaitWithoutFreezing(
+      [snapshot = std::move(snapshot), timeout, folder, retry] {
+        return DesktopSaveSettings(
+            snapshot, folder,
+            [timeout] {
+              auto status =
+                  platform::SendServiceControl(platform::ControlReloadSettings, platform::ControlSocketPath(), timeout);
+              return status && *status == platform::kControlDone;
+            },
+            retry);
+      },
+      waiting);
 }
 
-bool CMirvaleApp::CommitSettings(QWidget* parent) {
-  if (Commit() == CommitResult::Committed) return true;
+bool CMirvaleApp::CommitSettings(QWidget* parent, std::initializer_list<QWidget*> waiting) {
+  const bool committed = waiting.size() ? Commit(waiting) : Commit({parent ? parent->window() : nullptr});
+  if (committed) return true;
   ShowInformation(parent, QStringLiteral("Settings failed, please check your access permissions."));
   return false;
 }
 
-bool CMirvaleApp::IsServiceRunning() const { return mirvale::IsServiceRunning(); }
+bool CMirvaleApp::IsServiceRunning() const {
+  const bool running = mirvale::IsServiceRunning();
+  lastServiceRunning_.store(running);
+  return running;
+}
+
+void CMirvaleApp::AskServiceRunning(QObject* owner, std::function<void(bool)> answer) {
+  waitingForState_.emplace_back(owner, std::move(answer));
+  if (waitingForState_.size() > 1) return;
+  if (serviceQuestion_.joinable()) serviceQuestion_.join();  // ended: it posted its answer
+  serviceQuestion_ = std::thread([this] {
+    const bool running = IsServiceRunning();
+    PostToGuiThread(this, [this, running] {
+      auto waiting = std::exchange(waitingForState_, {});
+      for (auto& [asker, reply] : waiting)
+        if (asker) reply(running);
+    });
+  });
+}
 
 bool CMirvaleApp::LaunchService() {
   LaunchResult result = mirvale::LaunchService(options_.servicePolling);

@@ -3,11 +3,18 @@
 // settings document, the locked store of both databases, the service check and start, and the
 // listener for the service's "Update Database" notice. Every pane reaches these through it.
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <atomic>
 #include <chrono>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "common/desktop_database_store.h"
 #include "common/mirvale_doc.h"
@@ -24,12 +31,11 @@ struct AppOptions {
   platform::RetryPolicy fileRetry;  // Mirvale.ini, Mirvale.db, Mirvale.sdb: 5 tries 1 s apart
   ServicePolling servicePolling;    // after starting the service: 60 checks 1 s apart
   std::chrono::milliseconds splashDelay{3000};
-  std::chrono::milliseconds controlTimeout{60000};  // waiting for the service to answer a control code
-  std::chrono::milliseconds restorePoll{1000};      // the set/restore follower's pause between reads
+  // One attempt's wait for the service's answer to a control code: a hung service is given up
+  // on within the commit's 5 attempts (about 19 s), never minutes.
+  std::chrono::milliseconds controlTimeout{3000};
+  std::chrono::milliseconds restorePoll{1000};  // the set/restore follower's pause between reads
 };
-
-// What a commit of the settings came to; with the service absent the file is written all the same.
-enum class CommitResult { Committed, Failed, ServiceAbsent };
 
 class CMirvaleApp : public QObject {
   Q_OBJECT
@@ -58,16 +64,26 @@ class CMirvaleApp : public QObject {
   // document as it was.
   bool LoadSettings();
   // Writes the document to the data folder and tells the service (control code 134), off the
-  // GUI thread while the windows keep painting; a service that does not run is not waited for.
-  CommitResult Commit();
+  // GUI thread while the windows keep painting; a service that cannot be reached or does not
+  // answer is tried again, the file written anew each time (the file retry policy's attempts).
+  // The waiting widgets drop input meanwhile (see AwaitWithoutFreezing).
+  bool Commit(std::initializer_list<QWidget*> waiting = {});
   // Commit, with any failure shown: "Settings failed, please check your access permissions."
-  bool CommitSettings(QWidget* parent);
+  // The waiting widgets are parent's window when none are given.
+  bool CommitSettings(QWidget* parent, std::initializer_list<QWidget*> waiting = {});
 
   // The store of the device and scan databases (its own lock guards every use).
   DesktopDatabaseStore& Store() { return m_store; }
   const DesktopDatabaseStore& Store() const { return m_store; }
 
+  // Waits up to 5 s for a busy service: never on the GUI thread (see AskServiceRunning).
   bool IsServiceRunning() const;
+  // The last answer IsServiceRunning gave, at once.
+  bool LastKnownServiceRunning() const { return lastServiceRunning_.load(); }
+  // Asks on a thread of its own whether the service runs; answer is called on the GUI thread
+  // unless owner is gone by then. One question at a time: a question asked while one is out
+  // gets the same answer.
+  void AskServiceRunning(QObject* owner, std::function<void(bool)> answer);
   // Starts the service and waits for it; a refusal of the service manager is kept for
   // TakeLaunchRefusal, since the start-up loading runs off the GUI thread.
   bool LaunchService();
@@ -99,6 +115,9 @@ class CMirvaleApp : public QObject {
   std::unique_ptr<NoticeListener> listener_;
   std::mutex refusalLock_;
   std::string launchRefusal_;
+  mutable std::atomic<bool> lastServiceRunning_{false};
+  std::thread serviceQuestion_;
+  std::vector<std::pair<QPointer<QObject>, std::function<void(bool)>>> waitingForState_;
 };
 
 }  // namespace mirvale

@@ -33,19 +33,28 @@ void CConfigurationToolsSave::showEvent(QShowEvent* event) {
 }
 
 void CConfigurationToolsSave::Save() {
-  WaitCursorScope wait;
+  if (saving_) return;
   std::vector<SettingsPane*> shown;
+  QWidget* shownPane = nullptr;
   for (PaneSlot slot : {PaneSlot::Options, PaneSlot::Actions, PaneSlot::Export}) {
     QWidget* pane = context_.paneInSlot ? context_.paneInSlot(slot) : nullptr;
     if (pane && pane->isVisible())
-      if (auto* settings = dynamic_cast<SettingsPane*>(pane)) shown.push_back(settings);
+      if (auto* settings = dynamic_cast<SettingsPane*>(pane)) {
+        shown.push_back(settings);
+        shownPane = pane;
+      }
   }
   for (SettingsPane* pane : shown) pane->BeforeCommit();
   context_.app.WithDocument([&](CMirvaleDoc& doc) {
     for (SettingsPane* pane : shown) pane->CollectInto(doc);
   });
-  context_.app.CommitSettings(window());
-  context_.dispatchCommand(context_.lastMainCommand());
+  // While the service is waited for, this bar and the pane drop input; the tool band and the
+  // other panes stay in use, and a pane the user went to meanwhile is not taken away.
+  const int returnTo = context_.lastMainCommand();
+  saving_ = true;
+  context_.app.CommitSettings(window(), {this, shownPane});
+  saving_ = false;
+  if (isVisible() && context_.lastMainCommand() == returnTo) context_.dispatchCommand(returnTo);
 }
 
 void CConfigurationToolsSave::Cancel() { context_.dispatchCommand(context_.lastMainCommand()); }

@@ -29,6 +29,7 @@ class CConfigurationToolsSave : public QWidget {
   PaneContext context_;
   QPushButton* save_;
   QPushButton* cancel_;
+  bool saving_ = false;
 };
 
 }  // namespace mirvale

@@ -45,10 +45,11 @@ CSplashDlg::CSplashDlg(std::chrono::milliseconds delay, std::function<void()> lo
   loadingText->setStyleSheet(QStringLiteral("color: rgb(0, 0, 128); background: transparent;"));
   loadingText->setGeometry(170, 150, 270, 22);
 
-  auto* detailText = new QLabel(QStringLiteral("Loading Mirvale..."), this);
-  detailText->setFont(SplashFont("Tahoma", 13, QFont::Normal));
-  detailText->setStyleSheet(QStringLiteral("color: rgb(83, 83, 83); background: transparent;"));
-  detailText->setGeometry(170, 175, 270, 20);
+  detailText_ = new QLabel(QStringLiteral("Loading Mirvale..."), this);
+  detailText_->setObjectName(QStringLiteral("splashDetail"));
+  detailText_->setFont(SplashFont("Tahoma", 13, QFont::Normal));
+  detailText_->setStyleSheet(QStringLiteral("color: rgb(83, 83, 83); background: transparent;"));
+  detailText_->setGeometry(170, 175, 270, 20);
 
   // Invisible anchor of the painted name: "Oskavel" is centred on it, "Mirvale" follows to the
   // right, so the anchor sits left of the gradient's middle for the pair to fit.
@@ -57,6 +58,11 @@ CSplashDlg::CSplashDlg(std::chrono::milliseconds delay, std::function<void()> lo
 
 CSplashDlg::~CSplashDlg() {
   if (worker_.joinable()) worker_.join();
+}
+
+void CSplashDlg::RequestClose() {
+  closeRequested_ = true;
+  detailText_->setText(QStringLiteral("Closing once loading is done..."));
 }
 
 void CSplashDlg::showEvent(QShowEvent* event) {

@@ -81,12 +81,12 @@ TEST(DesktopStart, WithoutServiceOrReadableSettingsOpensScanAndReportsFailedSave
   EXPECT_FALSE(desktop.App().CommitSettings(&desktop.Frame()));
   ASSERT_EQ(prompter.Texts(), QStringList{"Settings failed, please check your access permissions."});
   EXPECT_EQ(prompter.Icons().front(), QMessageBox::Information);
-  // Start Scan names the absent service.
+  // Start Scan with no service: its commit fails once its attempts are spent.
   desktop.App().WithDocument([](CMirvaleDoc& doc) { doc = OnePoolSettings(); });
   auto& scan = *static_cast<CConfigurationScanPane*>(desktop.View().Pane(PaneSlot::Scan));
   scan.SelectPool("lab");
   scan.StartScan();
-  EXPECT_EQ(prompter.Texts().last(), "Service not responding, please check your access permissions.");
+  EXPECT_EQ(prompter.Texts().last(), "Settings failed, please check your access permissions.");
   EXPECT_FALSE(scan.Busy());
   EXPECT_TRUE(desktop.App().Document().m_strScanPool.empty()) << "a scan request that never left still stands";
 

@@ -2,6 +2,7 @@
 // snmpd, all inside the test's own network namespace: a pool made through the dialogs (every
 // refusal on the way), its scan followed to "Finished", a device's Scan Results; then a pool
 // of 254 addresses followed live while the GUI thread's longest stall is measured.
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,8 +25,8 @@
 #include "desktop/pools/add_query_dialog.h"
 #include "desktop/pools/pool_properties_dialog.h"
 #include "desktop/pools/protocol_dialogs.h"
-#include "desktop/pools/scan_pane.h"
 #include "desktop/pools/scan_follower.h"
+#include "desktop/pools/scan_pane.h"
 #include "desktop/pools/scan_pane_rules.h"
 #include "desktop/pools/scan_pool_button.h"
 #include "desktop/pools/scan_results_dialog.h"
@@ -206,11 +207,16 @@ TEST_F(PoolsScan, PoolMadeThroughTheDialogsIsScannedAndItsDeviceResultsOpen) {
 
   EXPECT_TRUE(pane.Busy());
   EXPECT_TRUE(pane.StopButton().isEnabled());
-  EXPECT_FALSE(pane.ScanButton().isEnabled());
+  EXPECT_FALSE(pane.ScanButton().StartEnabled());
   EXPECT_TRUE(pane.Progress().isVisibleTo(&pane));
+  // The pool list drops down while the scan is followed: the pools are listed, the chosen one stays.
+  pane.PoolCombo().showPopup();
+  EXPECT_EQ(pane.PoolCombo().count(), 1);
+  pane.PoolCombo().hidePopup();
+  EXPECT_EQ(pane.PoolCombo().currentText(), "lab");
   ASSERT_TRUE(ended.wait(90000)) << "the scan was not followed to its end";
   EXPECT_FALSE(pane.Busy());
-  EXPECT_TRUE(pane.ScanButton().isEnabled());
+  EXPECT_TRUE(pane.ScanButton().StartEnabled());
   EXPECT_FALSE(pane.StopButton().isEnabled());
   EXPECT_FALSE(pane.Progress().isVisibleTo(&pane));
   EXPECT_EQ(pane.CounterLabel().text(), "2 of 2 Devices Found.");
