@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -416,7 +415,7 @@ void CConfigurationScanPane::DeletePool() {
       this, QMessageBox::Information, QStringLiteral("Are you sure you would like to delete the selected pool?"),
       QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   if (answer != QMessageBox::Yes) return;
-  WaitCursor wait;
+  // The pane shows the busy cursor while the service is waited for (see AwaitWithoutFreezing).
   app.WithDocument([&](CMirvaleDoc& doc) {
     doc.m_mapAutoScan.Remove(pool);
     doc.m_mapPools.Remove(pool);
