@@ -339,6 +339,8 @@ TEST(ServiceWait, NoticesReloadHomeTheScanListAndAnOpenScanResults) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return home.Summary().hasScan; }, 5000));
   EXPECT_LT(MillisecondsSince(finished), 1000) << "Home did not take the notice";
   EXPECT_EQ(home.Summary().Count(DeviceGroup::Changed) + home.Summary().Count(DeviceGroup::Unchanged), 1);
+  desktop.Frame().resize(790, 560);
+  testing_support::SaveScreenshot(desktop.Frame(), "pane-home-after-notice-minimum");
 
   desktop.Command(kCommandScan);
   CConfigurationScanPane& pane = ScanPane(desktop);
