@@ -210,16 +210,21 @@ std::vector<ShownRow> CConfigurationScanPane::FilterRows(int filter) const {
   return rows;
 }
 
-void CConfigurationScanPane::ShowRows(const std::vector<ShownRow>& wanted) {
-  // Rows are updated in place, so the user's selection and scroll position survive a reload.
-  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-  const QString chosen = selected.isEmpty() ? QString() : selected.front()->text(0);
-  const int scrolled = list_->verticalScrollBar()->value();
+QHash<QString, ScanListItem*> CConfigurationScanPane::RowsByAddress() const {
   QHash<QString, ScanListItem*> rows;
   for (int i = 0; i < list_->topLevelItemCount(); ++i) {
     auto* row = static_cast<ScanListItem*>(list_->topLevelItem(i));
     rows.insert(row->text(0), row);
   }
+  return rows;
+}
+
+void CConfigurationScanPane::ShowRows(const std::vector<ShownRow>& wanted) {
+  // Rows are updated in place, so the user's selection and scroll position survive a reload.
+  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
+  const QString chosen = selected.isEmpty() ? QString() : selected.front()->text(0);
+  const int scrolled = list_->verticalScrollBar()->value();
+  QHash<QString, ScanListItem*> rows = RowsByAddress();
   bool reshaped = false;
   list_->setUpdatesEnabled(false);
   for (const ShownRow& shown : wanted) {
@@ -311,11 +316,7 @@ void CConfigurationScanPane::ApplySnapshot(const ScanSnapshot& snapshot) {
   const QString scanTime = FormatScanTime(snapshot.header.m_strScanStart);
   const qlonglong seconds = QString::fromStdString(snapshot.header.m_strScanStart).toLongLong();
   // The rows by address, so a pass over a large pool stays one look-up per record.
-  QHash<QString, ScanListItem*> rows;
-  for (int i = 0; i < list_->topLevelItemCount(); ++i) {
-    auto* row = static_cast<ScanListItem*>(list_->topLevelItem(i));
-    rows.insert(row->text(0), row);
-  }
+  QHash<QString, ScanListItem*> rows = RowsByAddress();
   bool appended = false;
   list_->setUpdatesEnabled(false);
   for (const auto& [key, record] : snapshot.map) {

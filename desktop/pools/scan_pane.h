@@ -4,6 +4,7 @@
 // pool and watches it run (the ScanFollower posts what the scan database holds), reads the last
 // results of the pool's devices, searches and exports the list and opens one device's Scan
 // Results. The Home pane sets the one-shot status filter before it shows this pane.
+#include <QHash>
 #include <QPointer>
 #include <QWidget>
 #include <memory>
@@ -24,6 +25,7 @@ namespace mirvale {
 
 class CColorListCtrl;
 class ScanFollower;
+class ScanListItem;
 class ScanPoolButton;
 struct ScanSnapshot;
 
@@ -83,6 +85,7 @@ class CConfigurationScanPane : public QWidget, public ScanStatusFilter {
   void PoolSelected();
   std::vector<ShownRow> PoolRows(const QString& pool) const;
   std::vector<ShownRow> FilterRows(int filter) const;
+  QHash<QString, ScanListItem*> RowsByAddress() const;
   // Shows these rows, keeping the rows' order, the selection and the scroll position.
   void ShowRows(const std::vector<ShownRow>& rows);
   // A notice of the service: the list shown takes the new databases.

@@ -33,6 +33,7 @@
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
 #include "tests/desktop/support/window_manager.h"
+#include "tests/support/lab_pools.h"
 #include "tests/support/snmp_agent.h"
 
 namespace mirvale {
@@ -88,11 +89,8 @@ void ClickTool(DesktopHarness& desktop, int command) {
 CMirvaleDoc OnePool(const std::string& address) {
   CMirvaleDoc doc;
   ApplyServiceDefaults(doc);
-  CPoolItem& pool = doc.m_mapPools.FindOrAdd("lab");
-  pool.m_bSnmpV1 = 1;
+  CPoolItem& pool = testing_support::AddSnmpV1Pool(doc, "lab");
   pool.m_bAllQueries = 0;
-  pool.m_nTimeout = 1;
-  pool.m_strReadCommunity = "public";
   pool.m_pQueries.Set("1.3.6.1.2.1.1.5", CQueryItem{"1.3.6.1.2.1.1.5", "sysName", ""});
   pool.m_pDevices.Set(address, CDeviceItem{address, "255.255.255.255"});
   return doc;
