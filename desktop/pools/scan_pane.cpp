@@ -179,11 +179,12 @@ void CConfigurationScanPane::PoolSelected() {
   scanButton_->SetStartEnabled(!busy_);
   scanButton_->setFocus();
   shownFilter_ = kFilterNone;
+  showsFollowedScan_ = false;
   list_->m_arrMarkedRows.clear();
   list_->clear();
   sortColumn_ = 0;
   ascending_ = true;
-  ShowRows(PoolRows(pool));
+  ShowRows(PoolRows(pool), /*dropOthers=*/true);
 }
 
 std::vector<ShownRow> CConfigurationScanPane::PoolRows(const QString& pool) const {
@@ -198,13 +199,14 @@ std::vector<ShownRow> CConfigurationScanPane::PoolRows(const QString& pool) cons
   return rows;
 }
 
-std::vector<ShownRow> CConfigurationScanPane::FilterRows(int filter) const {
+std::vector<ShownRow> CConfigurationScanPane::ScanRows(int filter, const QString& pool) const {
   std::vector<ShownRow> rows;
   ScanDatabaseMap copy;
   context_.app.Store().CopyScanMap(copy);
   const std::string start = context_.app.Store().ScanHeader().m_strScanStart;
   for (const auto& [key, record] : copy)
-    if (StatusMatchesFilter(record->m_strStatus, filter))
+    if ((filter == kFilterNone || StatusMatchesFilter(record->m_strStatus, filter)) &&
+        (pool.isEmpty() || record->m_strPool == pool.toStdString()))
       rows.push_back({QString::fromStdString(record->m_strAddress), QString::fromStdString(record->m_strName), start,
                       QString::fromStdString(record->m_strStatus)});
   return rows;
@@ -219,7 +221,7 @@ QHash<QString, ScanListItem*> CConfigurationScanPane::RowsByAddress() const {
   return rows;
 }
 
-void CConfigurationScanPane::ShowRows(const std::vector<ShownRow>& wanted) {
+void CConfigurationScanPane::ShowRows(const std::vector<ShownRow>& wanted, bool dropOthers) {
   // Rows are updated in place, so the user's selection and scroll position survive a reload.
   const QList<QTreeWidgetItem*> selected = list_->selectedItems();
   const QString chosen = selected.isEmpty() ? QString() : selected.front()->text(0);
@@ -239,6 +241,7 @@ void CConfigurationScanPane::ShowRows(const std::vector<ShownRow>& wanted) {
     row->SetCell(3, shown.status);
   }
   for (ScanListItem* gone : rows) {
+    if (!dropOthers) break;
     delete gone;
     reshaped = true;
   }
@@ -253,11 +256,15 @@ void CConfigurationScanPane::ShowRows(const std::vector<ShownRow>& wanted) {
 void CConfigurationScanPane::DatabaseReloaded() {
   // A followed scan fills the list itself; a hidden pane reloads when it is shown.
   if (!isVisible() || busy_) return;
-  if (!poolCombo_->currentText().isEmpty()) {
-    ShowRows(PoolRows(poolCombo_->currentText()));
+  if (showsFollowedScan_) {
+    // A followed scan's rows come from the scan database and stay, as its follower left them;
+    // a later scan of another pool adds none.
+    ShowRows(ScanRows(kFilterNone, poolCombo_->currentText()), /*dropOthers=*/false);
+    counter_->setText(CounterText(list_->topLevelItemCount(), context_.app.Store().ScanHeader().m_strScanTotal));
+  } else if (!poolCombo_->currentText().isEmpty()) {
+    ShowRows(PoolRows(poolCombo_->currentText()), /*dropOthers=*/true);
   } else if (shownFilter_ != kFilterNone) {
-    const std::vector<ShownRow> rows = FilterRows(shownFilter_);
-    ShowRows(rows);
+    ShowRows(ScanRows(shownFilter_), /*dropOthers=*/true);
     counter_->setText(QStringLiteral("%1 of %2 Devices Found.")
                           .arg(list_->topLevelItemCount())
                           .arg(QString::fromStdString(context_.app.Store().ScanHeader().m_strScanTotal)));
@@ -295,6 +302,7 @@ void CConfigurationScanPane::StartScan() {
   }
   scanButton_->SetStartEnabled(false);
   busy_ = true;
+  showsFollowedScan_ = true;
   scanButton_->SetBusy(true);
   counter_->clear();
   stopButton_->setEnabled(true);
@@ -554,6 +562,7 @@ void CConfigurationScanPane::SetIdle() {
   counter_->clear();
   list_->clear();
   shownFilter_ = kFilterNone;
+  showsFollowedScan_ = false;
   scanButton_->SetStartEnabled(false);
   busy_ = false;
   scanButton_->SetBusy(false);
@@ -562,7 +571,7 @@ void CConfigurationScanPane::SetIdle() {
 void CConfigurationScanPane::ApplyStatusFilter() {
   if (m_nStatusFilter == kFilterNone) return;
   list_->m_arrMarkedRows.clear();
-  const std::vector<ShownRow> rows = FilterRows(m_nStatusFilter);
+  const std::vector<ShownRow> rows = ScanRows(m_nStatusFilter);
   // While a manual scan is pending the rows already listed stay, the filtered ones follow them.
   for (const ShownRow& shown : rows) {
     auto* row = new ScanListItem(list_);

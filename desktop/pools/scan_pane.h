@@ -84,10 +84,13 @@ class CConfigurationScanPane : public QWidget, public ScanStatusFilter {
  private:
   void PoolSelected();
   std::vector<ShownRow> PoolRows(const QString& pool) const;
-  std::vector<ShownRow> FilterRows(int filter) const;
+  // The scan database's rows whose status is in the filter's group (all for no filter), of the
+  // pool when one is given.
+  std::vector<ShownRow> ScanRows(int filter, const QString& pool = QString()) const;
   QHash<QString, ScanListItem*> RowsByAddress() const;
-  // Shows these rows, keeping the rows' order, the selection and the scroll position.
-  void ShowRows(const std::vector<ShownRow>& rows);
+  // Shows these rows, keeping the rows' order, the selection and the scroll position; the
+  // rows not among them go when dropOthers.
+  void ShowRows(const std::vector<ShownRow>& rows, bool dropOthers);
   // A notice of the service: the list shown takes the new databases.
   void DatabaseReloaded();
   void OpenScanMenu();
@@ -101,8 +104,9 @@ class CConfigurationScanPane : public QWidget, public ScanStatusFilter {
   const PaneContext context_;
   int m_nStatusFilter = 0;
   bool busy_ = false;
-  bool requesting_ = false;  // waiting for the service's answer to a request
-  int shownFilter_ = 0;      // the status filter whose rows the list shows, with no pool chosen
+  bool requesting_ = false;         // waiting for the service's answer to a request
+  bool showsFollowedScan_ = false;  // the list holds a followed scan's rows
+  int shownFilter_ = 0;             // the status filter whose rows the list shows, with no pool chosen
   bool ascending_ = true;
   int sortColumn_ = 0;
   QLabel* title_;
