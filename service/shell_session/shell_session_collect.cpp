@@ -91,6 +91,8 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
     // the prompt the device waits at.
     if (result.cut == ShellCut::ScanStop && !result.lines.empty()) result.lines.pop_back();
   }
+  // A stop that came before the login completed refused nothing: no logon failure is told.
+  if (result.cut == ShellCut::ScanStop || result.cut == ShellCut::ServiceStop) result.logonFailed = false;
   return result;
 }
 

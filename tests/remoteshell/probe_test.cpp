@@ -26,6 +26,7 @@ std::string run_and_read(const std::string& command, int* status) {
 
 TEST(Probe, EchoesThroughTheNetworkLayerAndLogsTheConnection) {
   testing_support::TempFolder folder;
+  testing_support::ScopedEnv runAccount{"MIRVALE_RUN_ACCOUNT", "root"};  // whose rights write the log
   int to_test[2];
   ASSERT_EQ(pipe(to_test), 0);
   posix_spawn_file_actions_t actions;
@@ -68,6 +69,7 @@ TEST(Probe, EchoesThroughTheNetworkLayerAndLogsTheConnection) {
 
 TEST(Probe, RefusedPortIsLoggedAndFails) {
   testing_support::TempFolder folder;
+  testing_support::ScopedEnv runAccount{"MIRVALE_RUN_ACCOUNT", "root"};  // whose rights write the log
   std::string log = folder / "refused.log";
   std::string probe = std::string(MIRVALE_BINARY_DIR) + "/bin/remoteshell_probe";
   // Port 9 (discard) on 127.0.0.3: nothing listens there in a test machine's loopback.
