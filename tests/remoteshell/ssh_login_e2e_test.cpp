@@ -256,6 +256,7 @@ size_t WireLength(const std::string& sent) {
 TEST(SshLoginParsing, PasswordPacketsArePaddedAndBlankedInThePacketLog) {
   TempFolder home;
   ScopedEnv seed("HOME", home.path());
+  ScopedEnv runAccount("MIRVALE_RUN_ACCOUNT", "root");  // whose rights write the packet log
   backend_testing::Connection c(ssh_backend, ClientConfig());
   c.Write("SSH-2.0-test\r\n");
   c.Read();  // our version line and KEXINIT
