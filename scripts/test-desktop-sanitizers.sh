@@ -25,10 +25,13 @@ stage() {
   rm -rf "$logs" && mkdir -p "$logs"
   echo "== $name: ctest -R '$tests' in $dir"
   # Address-space randomisation wider than ThreadSanitizer's layout makes its start fail at random.
+  # QProcess (a second copy of the program) starts its child with a clone that shares the test's
+  # memory until the exec; ThreadSanitizer takes that for a fork of the test itself and would end
+  # it at its next thread (die_after_fork). The programs themselves fork only to execute at once.
   ASAN_OPTIONS="detect_leaks=1:log_path=$logs/asan" \
     LSAN_OPTIONS="suppressions=$(pwd)/scripts/lsan-qt.supp:print_suppressions=0" \
     UBSAN_OPTIONS="print_stacktrace=1:log_path=$logs/ubsan" \
-    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 log_path=$logs/tsan suppressions=$(pwd)/scripts/tsan-qt.supp" \
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 die_after_fork=0 log_path=$logs/tsan suppressions=$(pwd)/scripts/tsan-qt.supp" \
     setarch "$(uname -m)" -R ctest --test-dir "$dir" -R "$tests" --no-tests=error --output-on-failure \
     --parallel 3 --timeout 1800 --output-junit "$(pwd)/$dir/Testing/junit-$name.xml" || status=1
   if compgen -G "$logs/*" >/dev/null; then
