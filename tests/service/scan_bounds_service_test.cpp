@@ -196,7 +196,13 @@ TEST_F(ScanBounds, GrowingAgentOfLargeValuesStaysWithinItsBytes) {
   EXPECT_TRUE(HasEventLineStarting(service, "Stored values of 127.0.0.2 exceeded 32 MiB: dropped "));
   long peakKb = PeakMemoryKb(service.Pid());
   std::cout << "peak memory " << peakKb / 1024 << " MiB\n";
-  EXPECT_LT(peakKb, 128 * 1024) << "four times what the device may keep";
+#if defined(__SANITIZE_ADDRESS__)
+  // AddressSanitizer holds up to 256 MiB of freed memory back (its quarantine) on top of its own.
+  constexpr long kAllowedKb = (128 + 384) * 1024;
+#else
+  constexpr long kAllowedKb = 128 * 1024;
+#endif
+  EXPECT_LT(peakKb, kAllowedKb) << "four times what the device may keep";
 }
 
 // Waits and replies of a process while it runs, by strace attached to it.
