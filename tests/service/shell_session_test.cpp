@@ -13,6 +13,7 @@
 #include "tests/support/fake_device.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/snmp_agent.h"
+#include "tests/support/wait_for.h"
 
 namespace mirvale {
 namespace {
@@ -227,7 +228,9 @@ TEST_F(ShellSessionTest, RloginHandshakeThenConfiguration) {
   UseProtocol("rlogin", device.port());
   ShellCollection result = CollectShellConfiguration(conversations_, "127.0.0.1", Settings(device));
   EXPECT_EQ(Stored(result.lines), Expected(device));
-  EXPECT_NE(device.WindowSizes().find("80,24"), std::string::npos);
+  // The device records the size the client answered its urgent request with in its own time.
+  EXPECT_TRUE(testing_support::WaitFor([&] { return device.WindowSizes().find("80,24") != std::string::npos; },
+                                       std::chrono::seconds(10)));
   // The terminal and the first of the two speeds from the default session.
   EXPECT_NE(device.Handshake().find("\txterm/38400\n"), std::string::npos) << device.Handshake();
 }
