@@ -12,6 +12,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
+#include "platform/trusted_path.h"
 #include "platform/unix_socket.h"
 
 namespace platform {
@@ -44,7 +45,7 @@ int OpenRegular(const std::string& path, int flags, std::string& reason, struct 
 
 }  // namespace
 
-StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes) {
+StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes, bool trustedOwnerOnly) {
   StoredFileRead result;
   struct stat info {};
   UniqueFd fd(OpenRegular(path, O_RDONLY, result.refusal, info));
@@ -54,6 +55,10 @@ StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes) {
   }
   if (static_cast<uint64_t>(info.st_size) > maxBytes) {
     result.refusal = "it is larger than " + std::to_string(maxBytes) + " bytes";
+    return result;
+  }
+  if (auto untrusted = trustedOwnerOnly ? UntrustedEntry(info) : std::nullopt) {
+    result.refusal = "it " + *untrusted;
     return result;
   }
   std::string content;

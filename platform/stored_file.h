@@ -16,7 +16,9 @@ struct StoredFileRead {
   std::string refusal;               // why it was not read, for the log
 };
 
-StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes);
+// trustedOwnerOnly also refuses a file that a trusted account (see trusted_path.h) does not own
+// or that others may write.
+StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes, bool trustedOwnerOnly = false);
 
 // Brings a file that this process's account owns to the given mode in the operators' group.
 // Anything else at the path (a link, a FIFO, someone else's file) is left as it is; false then.

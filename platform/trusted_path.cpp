@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/folders.h"
+#include "platform/stored_file.h"
 
 namespace platform {
 
@@ -83,37 +84,9 @@ std::optional<std::string> UntrustedPath(const std::string& path) {
 }
 
 std::optional<std::string> ReadTrustedFile(const std::string& path, uint64_t maxBytes, std::string& refusal) {
-  int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno != ENOENT) refusal = errno == ELOOP ? "it is a symbolic link" : std::strerror(errno);
-    return std::nullopt;
-  }
-  std::string content;
-  struct stat info {};
-  std::optional<std::string> reason;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-    reason = "is not a regular file";
-  else if (static_cast<uint64_t>(info.st_size) > maxBytes)
-    reason = "is larger than " + std::to_string(maxBytes) + " bytes";
-  else
-    reason = UntrustedEntry(info);
-  char buffer[65536];
-  while (!reason) {
-    ssize_t got = read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) reason = std::string("cannot be read: ") + std::strerror(errno);
-    if (got <= 0) break;
-    if (content.size() + static_cast<size_t>(got) > maxBytes)
-      reason = "is larger than " + std::to_string(maxBytes) + " bytes";
-    else
-      content.append(buffer, static_cast<size_t>(got));
-  }
-  close(fd);
-  if (reason) {
-    refusal = "it " + *reason;
-    return std::nullopt;
-  }
-  return content;
+  StoredFileRead read = ReadStoredFile(path, maxBytes, /*trustedOwnerOnly=*/true);
+  if (!read.bytes) refusal = read.refusal;
+  return std::move(read.bytes);
 }
 
 std::optional<std::string> UntrustedTree(const std::string& folder) {

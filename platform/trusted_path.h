@@ -24,8 +24,8 @@ std::optional<std::string> UntrustedEntry(const struct stat& info);
 std::optional<std::string> UntrustedPath(const std::string& path);
 
 // Reads a file that only trusted accounts may change: opened without following a link, without
-// waiting on a FIFO and never as a terminal, taken when it is a trusted regular file of at most
-// maxBytes. nullopt when missing (refusal empty) or refused (refusal tells why).
+// waiting on a FIFO and never as a terminal, taken when it is a trusted regular file with no other
+// name of at most maxBytes. nullopt when missing (refusal empty) or refused (refusal tells why).
 std::optional<std::string> ReadTrustedFile(const std::string& path, uint64_t maxBytes, std::string& refusal);
 
 // Checks a folder and everything below it (no links, only folders and regular files, all
