@@ -85,7 +85,7 @@ std::optional<std::string> UntrustedPath(const std::string& path) {
 
 std::optional<std::string> ReadTrustedFile(const std::string& path, uint64_t maxBytes, std::string& refusal) {
   StoredFileRead read = ReadStoredFile(path, maxBytes, /*trustedOwnerOnly=*/true);
-  if (!read.bytes) refusal = read.refusal;
+  if (!read.bytes && !read.missing) refusal = read.refusal;
   return std::move(read.bytes);
 }
 

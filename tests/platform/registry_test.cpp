@@ -97,6 +97,7 @@ TEST(EventLog, MirrorFileGetsOneLinePerMessage) {
 TEST_F(Registry, OnlyWhatRootAloneMayChangeIsUsed) {
   ASSERT_EQ(geteuid(), 0u) << "gives files to another account";
   ScopedEnv events{"MIRVALE_EVENTLOG", temp.path() + "/events.log"};
+  EXPECT_FALSE(platform::RegistryKey::Open("Software\\Empty", true)->GetString("a"));
   ASSERT_TRUE(platform::RegistryKey::Open("Software\\Mine", true)->SetString("a", "1"));
   const std::string mine = temp.path() + "/reg/Software/Mine";
   ASSERT_EQ(chown((mine + "/.values").c_str(), 65534, 0), 0);
@@ -115,4 +116,5 @@ TEST_F(Registry, OnlyWhatRootAloneMayChangeIsUsed) {
   std::string events_text = platform::ReadWholeFile(temp.path() + "/events.log").value_or("");
   EXPECT_NE(events_text.find(mine + "/.values is not used: it belongs to uid 65534"), std::string::npos) << events_text;
   EXPECT_NE(events_text.find(temp.path() + "/reg is writable by group or others"), std::string::npos) << events_text;
+  EXPECT_EQ(events_text.find("Empty"), std::string::npos) << "a key without values is no refusal";
 }
