@@ -1,6 +1,6 @@
 // Socket events from poll, in the form the owners' dispatch expects: connect once (with its
-// error), read while data waits and the socket is not frozen, close once (with the error of a
-// failed send or of the socket), out-of-band while urgent data waits (unless it comes inline),
+// error), out-of-band while urgent data waits (unless it comes inline), read while data waits
+// and the socket is not frozen, close once (with the error of a failed send or of the socket),
 // write once writing would no longer block, accept while connections wait.
 #include <cerrno>
 #include <cstdint>
@@ -67,7 +67,9 @@ int net_socket_events(int handle, uint32_t codes[6]) {
     add(kNetEventClose, socket->pending_error);
     return count;
   }
-  // In dispatch order: read, close, out-of-band, write.
+  // In dispatch order: out-of-band, read, close, write. The urgent byte is taken first: a plain
+  // read that starts at the mark steps over it, and it is then gone.
+  if (revents & POLLPRI) add(kNetEventOutOfBand, 0);
   if (revents & POLLIN) add(kNetEventRead, 0);
   if (revents & POLLERR) {
     socket->close_reported = true;
@@ -78,7 +80,6 @@ int net_socket_events(int handle, uint32_t codes[6]) {
     socket->close_reported = true;
     add(kNetEventClose, 0);
   }
-  if (revents & POLLPRI) add(kNetEventOutOfBand, 0);
   if ((revents & POLLOUT) && !socket->writable) add(kNetEventWrite, 0);
   return count;
 }

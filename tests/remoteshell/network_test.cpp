@@ -205,6 +205,13 @@ TEST_F(Network, UrgentDataOutOfBandComesAlone) {
   ASSERT_TRUE(run_until([&] { return owner.received.size() == 4 && owner.out_of_band.size() == 1; }));
   EXPECT_EQ(owner.received, "abcd");
   EXPECT_EQ(owner.out_of_band, "!");
+  // With everything before the mark already read, the urgent byte and the data after it arrive
+  // together: a plain read would step over the byte and lose it.
+  send(far, "?", 1, MSG_OOB);
+  send(far, "ef", 2, 0);
+  ASSERT_TRUE(run_until([&] { return owner.received.size() == 6; }));
+  EXPECT_EQ(owner.received, "abcdef");
+  EXPECT_EQ(owner.out_of_band, "!?");
   close(far);
 }
 
