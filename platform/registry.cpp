@@ -114,7 +114,8 @@ void LogRefusal(const std::string& text) {
   static std::mutex mutex;
   static std::set<std::string> logged;
   std::lock_guard lock(mutex);
-  if (logged.size() < 256 && !logged.insert(text).second) return;
+  if (logged.count(text) != 0 || logged.size() >= 256) return;
+  logged.insert(text);
   ReportEvent(kMirvaleServiceName, EventType::Warning, text);
 }
 
@@ -200,11 +201,15 @@ std::optional<std::string> KeyFolder(const std::string& root, std::string_view p
   return folder;
 }
 
-ValueMap LoadValues(const std::string& folder) {
+// nullopt when the file is there but refused; a missing file holds no values.
+std::optional<ValueMap> LoadValues(const std::string& folder) {
   const std::string path = JoinPath(folder, kValuesFile);
   std::string refusal;
   auto content = ReadTrustedFile(path, kMaxValuesBytes, refusal);
-  if (!refusal.empty()) LogRefusal("The settings store file " + path + " is not used: " + refusal);
+  if (!refusal.empty()) {
+    LogRefusal("The settings store file " + path + " is not used: " + refusal);
+    return std::nullopt;
+  }
   return content ? ParseValues(*content) : ValueMap{};
 }
 
@@ -228,9 +233,11 @@ bool UpdateValues(std::string_view keyPath, const std::function<void(ValueMap&)>
   // The key may have been deleted since it was opened: it is made again, with the same checks.
   auto folder = KeyFolder(*root, keyPath, true);
   if (!folder) return false;
-  ValueMap values = LoadValues(*folder);
-  change(values);
-  return WriteFileAtomically(JoinPath(*folder, kValuesFile), FormatValues(values), 0600);
+  // A refused file is left as it is: writing the one change would drop every other value in it.
+  auto values = LoadValues(*folder);
+  if (!values) return false;
+  change(*values);
+  return WriteFileAtomically(JoinPath(*folder, kValuesFile), FormatValues(*values), 0600);
 }
 
 }  // namespace
@@ -282,14 +289,14 @@ std::optional<RegistryKey> RegistryKey::Open(std::string_view path, bool create)
 }
 
 std::optional<std::string> RegistryKey::GetString(std::string_view name) const {
-  ValueMap values = LoadValues(folder_);
+  ValueMap values = LoadValues(folder_).value_or(ValueMap{});
   auto it = values.find(name);
   if (it == values.end() || it->second.type != 'S') return std::nullopt;
   return it->second.text;
 }
 
 std::optional<uint32_t> RegistryKey::GetDword(std::string_view name) const {
-  ValueMap values = LoadValues(folder_);
+  ValueMap values = LoadValues(folder_).value_or(ValueMap{});
   auto it = values.find(name);
   if (it == values.end() || it->second.type != 'D') return std::nullopt;
   try {
@@ -325,7 +332,7 @@ std::vector<std::string> RegistryKey::SubKeyNames() const { return ListSubFolder
 
 std::vector<std::string> RegistryKey::ValueNames() const {
   std::vector<std::string> names;
-  for (const auto& entry : LoadValues(folder_)) names.push_back(entry.first);
+  for (const auto& entry : LoadValues(folder_).value_or(ValueMap{})) names.push_back(entry.first);
   return names;
 }
 

@@ -102,6 +102,7 @@ TEST_F(Registry, OnlyWhatRootAloneMayChangeIsUsed) {
   const std::string mine = temp.path() + "/reg/Software/Mine";
   ASSERT_EQ(chown((mine + "/.values").c_str(), 65534, 0), 0);
   EXPECT_FALSE(platform::RegistryKey::Open("Software\\Mine")->GetString("a"));
+  EXPECT_FALSE(platform::RegistryKey::Open("Software\\Mine")->SetString("b", "2")) << "the refused file is kept";
   ASSERT_EQ(chown((mine + "/.values").c_str(), 0, 0), 0);
   ASSERT_EQ(chmod(mine.c_str(), 0770), 0);
   EXPECT_FALSE(platform::RegistryKey::Open("Software\\Mine"));
