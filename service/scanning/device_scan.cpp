@@ -199,7 +199,10 @@ void CConfigurationDevice::Run() {
       status = shellFailure;
     else if (!collecting && !WalkCutShort())
       status = changed ? kStatusChanged : kStatusUnchanged;
-    KeepWithinBound();
+    // Values a stopped or failed collection did not reach are not stale: only a collection that
+    // ran its course, or ended at a walk bound, makes room by them.
+    const bool stoppedWalk = walkBudget_.End() == WalkEnd::StopRequest || walkBudget_.End() == WalkEnd::ServiceStop;
+    if (!collecting && shellFailure == nullptr && !stoppedWalk) KeepWithinBound();
     services_.data.SetScanRecord(job_.pool, job_.address, name, status);
     services_.data.UpdateDevice(job_.pool, job_.address, job_.scanStart, status);
     services_.data.NoteScanChange();

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -166,7 +167,9 @@ TEST_F(ScanBounds, SlowEndlessAgentEndsAtTheWalkTime) {
 // last scan did not return go first, and that is told), and the service's memory, saves
 // included, stays within a few times that.
 TEST_F(ScanBounds, GrowingAgentOfLargeValuesStaysWithinItsBytes) {
-  auto endless = testing_support::StartEndlessSnmpAgent(client, "127.0.0.2", {"--grow", "--value-bytes", "60000"});
+  // 5 ms a step: a walk of 280 such values takes at least 1.4 s, long enough to stop one halfway.
+  auto endless =
+      testing_support::StartEndlessSnmpAgent(client, "127.0.0.2", {"0.005", "--grow", "--value-bytes", "60000"});
   ASSERT_TRUE(endless);
   CMirvaleDoc settings = PairSettings();
   settings.m_mapPools.Find("lab")->m_pQueries.FindOrAdd("1.3.6.1.4.1.99999") =
@@ -203,6 +206,21 @@ TEST_F(ScanBounds, GrowingAgentOfLargeValuesStaysWithinItsBytes) {
   constexpr long kAllowedKb = 128 * 1024;
 #endif
   EXPECT_LT(peakKb, kAllowedKb) << "four times what the device may keep";
+
+  // A scan stopped halfway reached only some of the values: none of the others is dropped (the
+  // device's next whole scan brings it back within its bytes).
+  std::set<std::string> kept;
+  DeviceDatabaseMap beforeStop = ReadDevices(service);
+  for (const auto& [key, value] : beforeStop.Find("lab/127.0.0.2")->m_pQueries) kept.insert(key);
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  ASSERT_FALSE(WaitForScan(service, "Running", previous).empty());
+  std::this_thread::sleep_for(700ms);
+  ASSERT_EQ(service.Control(kStopScan), 0u);
+  ASSERT_FALSE(WaitForScan(service, "Finished", previous, 20s).empty());
+  DeviceDatabaseMap afterStop = ReadDevices(service);
+  size_t lost = 0;
+  for (const std::string& key : kept) lost += afterStop.Find("lab/127.0.0.2")->m_pQueries.Find(key) == nullptr;
+  EXPECT_EQ(lost, 0u);
 }
 
 // Waits and replies of a process while it runs, by strace attached to it.
