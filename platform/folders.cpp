@@ -1,5 +1,7 @@
 #include "platform/folders.h"
 
+#include <charconv>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -12,6 +14,15 @@ std::optional<std::string> GetEnv(const char* name) {
   const char* value = std::getenv(name);
   if (value == nullptr || *value == '\0') return std::nullopt;
   return std::string(value);
+}
+
+std::chrono::seconds ShortenedSeconds(const char* name, std::chrono::seconds longest) {
+  auto text = GetEnv(name);
+  long seconds = 0;
+  if (!text) return longest;
+  auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), seconds);
+  bool whole = error == std::errc() && end == text->data() + text->size();
+  return whole && seconds > 0 && seconds < longest.count() ? std::chrono::seconds(seconds) : longest;
 }
 
 static std::string WithoutTrailingSlash(std::string path) {

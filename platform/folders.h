@@ -1,6 +1,7 @@
 #pragma once
 // Where the programs find their files. Every location can be moved by an environment variable
 // so that tests and private installations run in folders of their own.
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -8,6 +9,10 @@ namespace platform {
 
 // Value of an environment variable, or nullopt when it is unset or empty.
 std::optional<std::string> GetEnv(const char* name);
+
+// A time bound that tests may shorten: the variable's whole number of seconds when it is
+// positive and below longest, else longest.
+std::chrono::seconds ShortenedSeconds(const char* name, std::chrono::seconds longest);
 
 // Folder of the running executable (MIRVALE_PROGRAM_FOLDER overrides), without a trailing slash.
 std::string ProgramFolder();

@@ -265,9 +265,7 @@ void CConfigurationScanPane::DatabaseReloaded() {
     ShowRows(PoolRows(poolCombo_->currentText()), /*dropOthers=*/true);
   } else if (shownFilter_ != kFilterNone) {
     ShowRows(ScanRows(shownFilter_), /*dropOthers=*/true);
-    counter_->setText(QStringLiteral("%1 of %2 Devices Found.")
-                          .arg(list_->topLevelItemCount())
-                          .arg(QString::fromStdString(context_.app.Store().ScanHeader().m_strScanTotal)));
+    counter_->setText(CounterText(list_->topLevelItemCount(), context_.app.Store().ScanHeader().m_strScanTotal));
   }
 }
 
@@ -583,9 +581,7 @@ void CConfigurationScanPane::ApplyStatusFilter() {
   sortColumn_ = 0;
   ascending_ = true;
   list_->sortItems(0, Qt::AscendingOrder);
-  counter_->setText(QStringLiteral("%1 of %2 Devices Found.")
-                        .arg(rows.size())
-                        .arg(QString::fromStdString(context_.app.Store().ScanHeader().m_strScanTotal)));
+  counter_->setText(CounterText(static_cast<long>(rows.size()), context_.app.Store().ScanHeader().m_strScanTotal));
   if (poolCombo_->currentText().isEmpty()) shownFilter_ = m_nStatusFilter;
   m_nStatusFilter = kFilterNone;
 }

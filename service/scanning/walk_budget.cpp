@@ -7,22 +7,7 @@
 
 namespace mirvale {
 
-namespace {
-
-std::chrono::seconds WalkTime() {
-  long seconds = 0;
-  if (auto text = platform::GetEnv("MIRVALE_DEVICE_WALK_SECONDS")) {
-    auto [end, error] = std::from_chars(text->data(), text->data() + text->size(), seconds);
-    if (error == std::errc() && end == text->data() + text->size() && seconds > 0 &&
-        seconds < kMaxWalkTimePerDevice.count())
-      return std::chrono::seconds(seconds);
-  }
-  return kMaxWalkTimePerDevice;
-}
-
-}  // namespace
-
-WalkBudget::WalkBudget() : time_(WalkTime()) {}
+WalkBudget::WalkBudget() : time_(platform::ShortenedSeconds("MIRVALE_DEVICE_WALK_SECONDS", kMaxWalkTimePerDevice)) {}
 
 bool WalkBudget::MayStep() {
   if (end_ != WalkEnd::None) return false;

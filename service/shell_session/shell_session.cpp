@@ -388,9 +388,9 @@ bool CShellSession::Login() {
     for (const std::string& piece : ScriptPieces(settings_.m_strPrivilegedCommand)) privilegedStep(piece);
     if (!settings_.m_strPrivilegedPassword.empty()) privilegedStep(settings_.m_strPrivilegedPassword);
     auto refusal = std::find_if(privileged.begin(), privileged.end(),
-                                [](const std::string& line) { return IsDeviceErrorLine(Trim(CleanShellLine(line))); });
+                                [](const std::string& line) { return IsDeviceErrorLine(ShownLine(line)); });
     if (refusal != privileged.end()) {
-      ReportFailure("The device refused the privileged command: " + Trim(CleanShellLine(*refusal)));
+      ReportFailure("The device refused the privileged command: " + ShownLine(*refusal));
       return false;
     }
     LearnPrompt();
