@@ -99,6 +99,7 @@ bool CMirvaleApp::LaunchService() {
   LaunchResult result = mirvale::LaunchService(options_.servicePolling);
   std::lock_guard lock(refusalLock_);
   launchRefusal_ = std::move(result.refusal);
+  if (result.running) lastServiceRunning_.store(true);
   return result.running;
 }
 
