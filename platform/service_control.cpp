@@ -135,13 +135,14 @@ std::optional<uint32_t> Exchange(const UniqueFd& fd, uint32_t code, std::chrono:
   return DecodeLittleEndian32(answer);
 }
 
-// The run folder is shared with the operators: a socket another account put at the control
-// socket's name is not the service, and nothing is sent to it.
+// The run folder is shared with the operators: a socket another account listens on at the control
+// socket's name is not the service, and nothing is sent to it. The listener is asked, not the
+// name's owner, which could change between a look at the name and the connection.
 UniqueFd ConnectToService(const std::string& socketPath) {
-  struct stat found {};
-  if (lstat(socketPath.c_str(), &found) == 0 && (!S_ISSOCK(found.st_mode) || !IsTrustedOwner(found.st_uid)))
-    return UniqueFd();
-  return ConnectUnixStream(socketPath, /*nonBlocking=*/false);
+  UniqueFd fd = ConnectUnixStream(socketPath, /*nonBlocking=*/false);
+  if (!fd) return fd;
+  auto listener = PeerAccount(fd.get());
+  return listener && IsTrustedOwner(*listener) ? std::move(fd) : UniqueFd();
 }
 
 }  // namespace

@@ -62,13 +62,20 @@ bool ReadMore(WaitingClient& waiting) {
 std::unique_ptr<ControlSocketServer> ControlSocketServer::Listen(const std::string& path, Handler handler) {
   // The run folder is shared with the operators: what another account left at the socket's name
   // is not a running service of ours and is never talked to.
+  // A socket that answers is a running service only when its listener is trusted too.
   struct stat found {};
-  if (lstat(path.c_str(), &found) == 0 && !IsTrustedOwner(found.st_uid)) {
-    ReportEvent(kMirvaleServiceName, EventType::Warning,
-                "Removed " + path + ", which belonged to uid " + std::to_string(found.st_uid));
-    unlink(path.c_str());
-  } else if (ConnectUnixStream(path, /*nonBlocking=*/true)) {
-    return nullptr;
+  if (lstat(path.c_str(), &found) == 0) {
+    uid_t owner = found.st_uid;
+    if (IsTrustedOwner(owner)) {
+      if (UniqueFd other = ConnectUnixStream(path, /*nonBlocking=*/true)) {
+        auto listener = PeerAccount(other.get());
+        if (listener && IsTrustedOwner(*listener)) return nullptr;
+        owner = listener.value_or(owner);
+      }
+    }
+    if (!IsTrustedOwner(owner))
+      ReportEvent(kMirvaleServiceName, EventType::Warning,
+                  "Removed " + path + ", which belonged to uid " + std::to_string(owner));
   }
   unlink(path.c_str());
   // Only the service's operators may connect; the handler decides what each of them may ask.

@@ -27,6 +27,14 @@ void UniqueFd::Reset() {
   fd_ = -1;
 }
 
+std::optional<uid_t> PeerAccount(int fd) {
+  ucred credentials{};
+  socklen_t length = sizeof credentials;
+  if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 || length != sizeof credentials)
+    return std::nullopt;
+  return credentials.uid;
+}
+
 UniqueFd ConnectUnixStream(const std::string& path, bool nonBlocking) {
   sockaddr_un address;
   if (!FillAddress(path, address)) return {};

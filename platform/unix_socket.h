@@ -3,8 +3,11 @@
 // socket: an owning descriptor, connect, listen, and whole-buffer transfers.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
+
+#include <sys/types.h>
 
 namespace platform {
 
@@ -37,6 +40,10 @@ class UniqueFd {
 // Connects to a listening socket. With nonBlocking, a listener whose backlog is full counts as
 // absent instead of making the caller wait.
 UniqueFd ConnectUnixStream(const std::string& path, bool nonBlocking);
+
+// The account of the process at the other end of a connected socket (for a connection made,
+// the one that listens); nullopt when the system does not say.
+std::optional<uid_t> PeerAccount(int fd);
 
 // Binds and listens at path (which must not exist), with the given permission bits.
 UniqueFd ListenUnixStream(const std::string& path, unsigned mode, int backlog);
