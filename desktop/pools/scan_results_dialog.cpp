@@ -193,27 +193,33 @@ CConfigurationScanResults::CConfigurationScanResults(CMirvaleApp& app, DetailPag
   connect(list_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row) { OpenQueryPage(row); });
   connect(&app, &CMirvaleApp::databaseReloaded, this, [this] { Reload(); });
 
-  const CPoolItem* poolItem = app.Document().m_mapPools.Find(pool.toStdString());
   CDbItem device;
-  if (!ScanReachedDevice(status.toStdString()) || !poolItem ||
-      !app.Store().GetDbItem(DeviceKey(pool.toStdString(), address.toStdString()), device))
-    return;
-  if (poolItem->IsShellPool()) {
-    list_->hide();
-    splitter_ = new CFlatSplitterWnd(this);
-    splitter_->m_strPool = pool;
-    splitter_->m_strDevice = address;
-    for (int side = 0; side < 2; ++side) {
-      views_[side] = MakeView(splitter_);
-      splitter_->addWidget(views_[side]);
-      connect(views_[side], &QTreeWidget::itemClicked, this,
-              [this, side](QTreeWidgetItem* row) { OpenCommandPage(side, row); });
-    }
-    layout->insertWidget(layout->indexOf(list_), splitter_, 1);
-    FillViews();
-  } else {
+  if (ScanReachedDevice(status.toStdString()) &&
+      app.Store().GetDbItem(DeviceKey(pool.toStdString(), address.toStdString()), device))
+    ShowDevice(device);
+}
+
+void CConfigurationScanResults::ShowDevice(const CDbItem& device) {
+  const CPoolItem* poolItem = app_.Document().m_mapPools.Find(pool_.toStdString());
+  if (!poolItem) return;
+  deviceShown_ = true;
+  if (!poolItem->IsShellPool()) {
     FillQueries(device);
+    return;
   }
+  list_->hide();
+  splitter_ = new CFlatSplitterWnd(this);
+  splitter_->m_strPool = pool_;
+  splitter_->m_strDevice = address_;
+  for (int side = 0; side < 2; ++side) {
+    views_[side] = MakeView(splitter_);
+    splitter_->addWidget(views_[side]);
+    connect(views_[side], &QTreeWidget::itemClicked, this,
+            [this, side](QTreeWidgetItem* row) { OpenCommandPage(side, row); });
+  }
+  auto* box = static_cast<QBoxLayout*>(layout());
+  box->insertWidget(box->indexOf(list_), splitter_, 1);
+  FillViews();
 }
 
 QString CConfigurationScanResults::ShownStatus() const { return status_->text(); }
@@ -232,13 +238,16 @@ void CConfigurationScanResults::Reload() {
   CDbItem device;
   if (!app_.Store().GetDbItem(DeviceKey(pool_.toStdString(), address_.toStdString()), device)) return;
   status_->setText(QString::fromStdString(device.m_strStatus));
+  // Opened while the device was still being scanned: its results are shown once they are there.
+  if (!deviceShown_) {
+    if (ScanReachedDevice(device.m_strStatus)) ShowDevice(device);
+    return;
+  }
   std::vector<CColorListCtrl*> lists;
   if (splitter_)
     lists = {views_[0], views_[1]};
-  else if (list_->topLevelItemCount() > 0)
-    lists = {list_};
   else
-    return;
+    lists = {list_};
   std::vector<int> scrolled, chosen;
   for (CColorListCtrl* shown : lists) {
     scrolled.push_back(shown->verticalScrollBar()->value());

@@ -40,6 +40,8 @@ class CConfigurationScanResults : public QDialog {
   void changeEvent(QEvent* event) override;
 
  private:
+  // Builds the device's views (the two configurations of a shell pool) and fills them.
+  void ShowDevice(const CDbItem& device);
   void FillQueries(const CDbItem& device);
   void OpenQueryPage(QTreeWidgetItem* row);
   void OpenCommandPage(int side, QTreeWidgetItem* row);
@@ -54,6 +56,7 @@ class CConfigurationScanResults : public QDialog {
   const QString pool_;
   bool ascending_ = true;
   bool reloadPending_ = false;
+  bool deviceShown_ = false;
   QLineEdit* status_;
   CColorListCtrl* list_;
   CFlatSplitterWnd* splitter_ = nullptr;

@@ -350,6 +350,10 @@ TEST(ServiceWait, NoticesReloadHomeTheScanListAndAnOpenScanResults) {
   auto* results = pane.findChild<CConfigurationScanResults*>();
   ASSERT_TRUE(results);
   ASSERT_EQ(results->List().topLevelItem(0)->text(1), "first");
+  // Opened while the device was still being scanned: its values come with the notice.
+  CConfigurationScanResults early(desktop.App(), {}, "127.0.0.1", "127.0.0.1", "Collecting Information...", "lab",
+                                  &pane);
+  ASSERT_EQ(early.List().topLevelItemCount(), 0);
 
   agent.reset();
   agent = std::make_unique<testing_support::SnmpAgent>(
@@ -369,8 +373,15 @@ TEST(ServiceWait, NoticesReloadHomeTheScanListAndAnOpenScanResults) {
   EXPECT_EQ(row->text(3), "Finished with changes");
   EXPECT_EQ(results->ShownStatus(), row->text(3));
   EXPECT_TRUE(row->isSelected()) << "the reload lost the user's selection";
+
   testing_support::SaveScreenshot(*results, "dialog-scan-results-reloaded");
   results->close();
+  // The notice came while the other dialog was in front: taken when this one is.
+  early.show();
+  early.activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return early.List().topLevelItemCount() == 1; }, 5000));
+  EXPECT_EQ(early.List().topLevelItem(0)->text(1), "second");
+  EXPECT_EQ(early.ShownStatus(), "Finished with changes");
 }
 
 }  // namespace
