@@ -8,6 +8,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
+#include "platform/registry.h"
 #include "platform/operator_group.h"
 #include "platform/polkit_rule.h"
 
@@ -103,11 +104,11 @@ std::string SystemdUnitText(const ServiceRegistration& registration) {
   text += "KillSignal=SIGTERM\nTimeoutStopSec=30\n";
   text += kHardening;
   // The service writes its settings and databases beside the program, its data and run files in
-  // their folders; "-" lets a folder that does not exist yet pass.
+  // their folders, its settings store in its own; "-" lets a folder that does not exist yet pass.
   const std::string programFolder =
       GetEnv("MIRVALE_PROGRAM_FOLDER")
           .value_or(registration.programPath.substr(0, registration.programPath.rfind('/')));
-  for (const std::string& folder : {programFolder, DataFolder(), RunFolder()})
+  for (const std::string& folder : {programFolder, DataFolder(), RunFolder(), RegistryRoot()})
     if (!folder.empty()) text += "ReadWritePaths=" + Quoted("-" + folder) + "\n";
   text += "\n[Install]\nWantedBy=" + std::string(kWantedBy) + "\n";
   return text;

@@ -117,6 +117,7 @@ TEST_F(SystemdControl, SystemdAnalyzeAcceptsTheUnitWithAwkwardFolders) {
       << text;
   EXPECT_NE(text.find("ReadWritePaths=\"-" + temp.path() + "/data 100%% $HOME \\\"quoted\\\"/Oskavel/Mirvale\"\n"),
             std::string::npos);
+  EXPECT_NE(text.find("ReadWritePaths=\"-" + temp.path() + "/registry\"\n"), std::string::npos) << "the settings store";
   EXPECT_NE(text.find("Environment=\"MIRVALE_OPERATOR_GROUP=ops\"\n"), std::string::npos) << "as the polkit rule";
   EXPECT_NE(text.find("NoNewPrivileges=yes\n"), std::string::npos);
 
