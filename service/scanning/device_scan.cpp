@@ -137,9 +137,10 @@ bool CConfigurationDevice::CollectShellLines(const std::string& name, const Shel
                                              const char*& failure, bool& stopped) {
   StoredShellLines stored = CollectStoredShellLines(*services_.shell, job_.address, settings, job_.stopScan.get());
   stopped = stored.cut == ShellCut::ScanStop;
-  // No configuration line read is no success: a login that never completed is a logon
-  // failure, a conversation that ended after it (or whose output was cut short) no response.
-  if (stored.lines.empty()) {
+  // Only a whole configuration is a success: a login that never completed is a logon failure, a
+  // conversation that ended after it before the prompt came back (or whose output was cut short)
+  // no response. The stored configuration stays as it was.
+  if (!stored.complete || stored.lines.empty()) {
     failure = stored.logonFailed ? kStatusLogonFailed : kStatusNoResponse;
     if (stored.cutShort)
       ReportDeviceEvent("Shell configuration of " + job_.address + " cut short: nothing of it was stored");

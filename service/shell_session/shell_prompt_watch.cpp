@@ -47,6 +47,12 @@ bool IsPagerPrompt(std::string_view shown) {
   std::string_view after = shown.substr(last + 1);
   if (frame.find_first_not_of(' ') == std::string_view::npos && after.find_first_not_of(' ') == std::string_view::npos)
     return false;
+  // The HP-style long pager: the prompt, then what the keys do.
+  if (size_t comma = shown.find(','); comma != std::string_view::npos) {
+    std::string hints(shown.substr(comma + 1));
+    std::transform(hints.begin(), hints.end(), hints.begin(), [](unsigned char c) { return std::tolower(c); });
+    return hints.find("next page") != std::string::npos && IsPagerPrompt(Trim(shown.substr(0, comma)));
+  }
   std::string core(shown.substr(first, last + 1 - first));
   std::transform(core.begin(), core.end(), core.begin(), [](unsigned char c) { return std::tolower(c); });
   if (core == "more") return true;
@@ -57,8 +63,45 @@ bool IsPagerPrompt(std::string_view shown) {
          std::all_of(percent.begin(), percent.end(), [](unsigned char c) { return std::isdigit(c); });
 }
 
-void DropPagerPrompts(std::vector<std::string>& lines) {
-  std::erase_if(lines, [](const std::string& line) { return IsPagerPrompt(ShownLine(line)); });
+bool LooksLikePrompt(std::string_view shown) { return EndsWithOneOf(std::string(shown), kPromptMarks); }
+
+std::string ErasePagerPrompt(std::string_view line, size_t pagerStart) {
+  pagerStart = std::min(pagerStart, line.size());
+  std::string screen(line.substr(0, pagerStart));
+  size_t cursor = screen.size();
+  const std::string_view rest = line.substr(pagerStart);
+  for (size_t i = 0; i < rest.size(); ++i) {
+    const char c = rest[i];
+    if (c == '\b') {
+      if (cursor > pagerStart) --cursor;
+      continue;
+    }
+    if (c == '[') {
+      size_t end = i + 1;
+      while (end < rest.size() && end - i <= 4 && std::isdigit(static_cast<unsigned char>(rest[end]))) ++end;
+      const std::string_view count = rest.substr(i + 1, end - i - 1);
+      const char command = end < rest.size() ? rest[end] : '\0';
+      if (command == 'D') {
+        size_t back = count.empty() ? 1 : std::stoul(std::string(count));
+        cursor = std::max(pagerStart, cursor - std::min(cursor, back));
+        i = end;
+        continue;
+      }
+      if (command == 'K' && (count.empty() || count == "0" || count == "2")) {
+        screen.resize(count == "2" ? pagerStart : cursor);
+        if (count == "2") screen.append(cursor - pagerStart, ' ');
+        i = end;
+        continue;
+      }
+    }
+    if (cursor < screen.size())
+      screen[cursor] = c;
+    else
+      screen += c;
+    ++cursor;
+  }
+  if (IsPagerPrompt(ShownLine(std::string_view(screen).substr(pagerStart)))) screen.resize(pagerStart);
+  return screen;
 }
 
 void PromptWatch::Learn(std::string_view fresh) { prompt_ = ShownLine(Tail(fresh)); }
@@ -77,11 +120,24 @@ bool PromptWatch::IsPrompt(const std::string& line) const {
          (mode.front() == '(' && mode.back() == ')' && mode.find(')') == mode.size() - 1 && mode.size() > 2);
 }
 
+bool StartsWithPagerPrompt(std::string_view line) {
+  const std::string_view text = line.substr(0, std::min(line.find_first_of("\b["), line.size()));
+  return IsPagerPrompt(ShownLine(text));
+}
+
+bool PromptWatch::AtPager(std::string_view fresh) { return IsPagerPrompt(ShownLine(Tail(fresh))); }
+
+bool PromptWatch::AtPrompt(std::string_view standing, bool exactly) const {
+  if (!prompt_) return false;
+  const std::string shown = ShownLine(Tail(standing));
+  return exactly ? !prompt_->empty() && shown == *prompt_ : IsPrompt(shown);
+}
+
 bool PromptWatch::Waits(std::string_view standing, std::string_view fresh) const {
   std::string freshShown = ShownLine(Tail(fresh));
   if (IsPagerPrompt(freshShown)) return true;
   if (!prompt_) return EndsWithOneOf(freshShown, kQuestionMarks);
-  return IsPrompt(ShownLine(Tail(standing)));
+  return AtPrompt(standing);
 }
 
 }  // namespace mirvale

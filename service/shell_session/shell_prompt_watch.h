@@ -18,12 +18,22 @@ std::string ShownLine(std::string_view line);
 // The pager prompts recognised: the word "more" in any case, alone or with a percentage,
 // between dashes, angle brackets, parentheses or blanks, with at least one dash, bracket or
 // parenthesis: "--More--", " -- More -- ", "<--- More --->", "---(more)---",
-// "---(more 45%)---". shown: a line as ShownLine gives it.
+// "---(more 45%)---"; also such a prompt followed by its keys' hints after a comma ("-- MORE --,
+// next page: Space, next line: Enter, quit: Control-C"). shown: a line as ShownLine gives it.
 bool IsPagerPrompt(std::string_view shown);
 
-// Pager prompts are no configuration: lines that show one go wherever they stand (a device
-// that erases its pager prompt with a line break leaves it as a line of its own).
-void DropPagerPrompts(std::vector<std::string>& lines);
+// A shown line that ends as prompts do ("Router>", "Router#", "$", "%"), short as they are.
+bool LooksLikePrompt(std::string_view shown);
+
+// The line a pager prompt stood on, from `pagerStart` on, as the device's screen shows it once
+// the key that answered it brought the next page: the pager's own erasing (backspaces and
+// cursor-left "[nD" move back, "[K" erases to the end, "[2K" the whole line, blanks and the
+// text after them overwrite) applied. When the pager text is still all that shows there (a
+// device that erases it with a line break), it goes. Escape characters are gone already.
+std::string ErasePagerPrompt(std::string_view line, size_t pagerStart);
+
+// The line begins with a pager prompt: its text up to the first backspace or "[" shows one.
+bool StartsWithPagerPrompt(std::string_view line);
 
 class PromptWatch {
  public:
@@ -35,6 +45,11 @@ class PromptWatch {
   // arrived since the send. A pager prompt or a question must be fresh, so that an echo of what
   // answered the previous one is not taken for it.
   bool Waits(std::string_view standing, std::string_view fresh) const;
+  // The output stands at a pager prompt that arrived since the send.
+  static bool AtPager(std::string_view fresh);
+  // The output stands at the learned prompt or the same name in another mode; `exactly`: at the
+  // learned prompt itself.
+  bool AtPrompt(std::string_view standing, bool exactly = false) const;
 
  private:
   bool IsPrompt(const std::string& line) const;

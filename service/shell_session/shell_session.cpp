@@ -16,6 +16,7 @@
 #include "remoteshell/core/session_log.h"
 #include "remoteshell/core/settings.h"
 #include "service/host/service_log.h"
+#include "service/shell_session/shell_answer_rules.h"
 #include "service/shell_session/shell_session_text.h"
 
 namespace mirvale {
@@ -371,26 +372,34 @@ bool CShellSession::Login() {
         ReportFailure("The device sent nothing within " + Seconds(Timeout() * Attempts()) + " of the connection");
       return false;
     }
-    auto answered = [&](const std::string& text) {
-      answer.clear();
-      if (SendText(text + "\r")) ReadLines(answer);
-    };
+    // The login ends at a prompt: a refusal in whatever words, a new question, silence or a close
+    // after the last login text is a logon failure, and its words are never read as output.
+    std::vector<const std::string*> loginTexts;
     for (const std::string* text : {&settings_.m_strShellUser, &settings_.m_strShellPassword})
-      if (!text->empty()) answered(*text);
+      if (!text->empty()) loginTexts.push_back(text);
+    OutputLines::Answer last;
+    for (const std::string* text : loginTexts) last = Answered(*text);
+    if (!loginTexts.empty()) {
+      std::string refusal = LoginStepRefusal(last, alive_, false);
+      if (!refusal.empty()) {
+        if (cut_ == ShellCut::None) ReportFailure("The device refused the login: " + refusal);
+        return false;
+      }
+    }
     // The privileged step refused (a wrong password) leaves the device in its user mode, where a
-    // restore would be taken for done: an error line in its answers fails the login.
-    std::vector<std::string> privileged;
-    auto privilegedStep = [&](const std::string& text) {
-      answered(text);
-      privileged.insert(privileged.end(), answer.begin(), answer.end());
-    };
+    // restore would be taken for done: its answer must be the prompt alone.
+    std::vector<std::string> privilegedTexts = ScriptPieces(settings_.m_strPrivilegedCommand);
+    if (!settings_.m_strPrivilegedPassword.empty()) privilegedTexts.push_back(settings_.m_strPrivilegedPassword);
+    std::string refusal;
     // A command like the scripts: "enable\r" and "enable" both send enable and one CR.
-    for (const std::string& piece : ScriptPieces(settings_.m_strPrivilegedCommand)) privilegedStep(piece);
-    if (!settings_.m_strPrivilegedPassword.empty()) privilegedStep(settings_.m_strPrivilegedPassword);
-    auto refusal = std::find_if(privileged.begin(), privileged.end(),
-                                [](const std::string& line) { return IsDeviceErrorLine(ShownLine(line)); });
-    if (refusal != privileged.end()) {
-      ReportFailure("The device refused the privileged command: " + ShownLine(*refusal));
+    for (const std::string& text : privilegedTexts) {
+      last = Answered(text);
+      for (size_t i = 1; i < last.lines.size() && refusal.empty(); ++i)
+        if (IsDeviceErrorLine(ShownLine(last.lines[i]))) refusal = ShownLine(last.lines[i]);
+    }
+    if (refusal.empty() && !privilegedTexts.empty()) refusal = LoginStepRefusal(last, alive_, true);
+    if (!refusal.empty()) {
+      if (cut_ == ShellCut::None) ReportFailure("The device refused the privileged command: " + refusal);
       return false;
     }
     LearnPrompt();
@@ -423,11 +432,30 @@ bool CShellSession::Login() {
     // The session channel is up, so the login was accepted: what fails from here is no logon
     // failure.
     loggedIn_ = true;
-    if (ReadLines(answer) < 1) return false;
+    if (ReadLines(answer) < 1) {
+      if (cut_ != ShellCut::None) return false;
+      ReportFailure(alive_ ? "The device sent nothing within " + Seconds(Timeout() * Attempts()) + " of the login"
+                           : "The device ended the connection right after the login");
+      return false;
+    }
     LearnPrompt();
     return alive_;
   }
   return false;
+}
+
+OutputLines::Answer CShellSession::Answered(const std::string& text) {
+  if (!SendText(text + "\r")) return {};
+  return ReadAnswer();
+}
+
+CShellSession::Standing CShellSession::Stands() {
+  std::lock_guard lock(conversation_.lock);
+  const std::string_view fresh = outputLines_.StandingFresh();
+  return Standing{.pager = PromptWatch::AtPager(fresh),
+                  .prompt = promptWatch_.AtPrompt(outputLines_.Standing()),
+                  .learnedPrompt = promptWatch_.AtPrompt(outputLines_.Standing(), true),
+                  .freshLength = fresh.size()};
 }
 
 void CShellSession::LearnPrompt() {

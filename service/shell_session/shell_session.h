@@ -60,6 +60,21 @@ class CShellSession {
   OutputLines::Answer ReadAnswer();
   void Close();
 
+  // Where the output stands after a read: at a pager prompt that arrived since the last text sent,
+  // at the learned prompt (or the same name in another mode), at the learned prompt itself; and
+  // how many characters of its line arrived since that send.
+  struct Standing {
+    bool pager = false;
+    bool prompt = false;
+    bool learnedPrompt = false;
+    size_t freshLength = 0;
+  };
+  Standing Stands();
+
+  // A failure: an event line of this conversation, also in the service's event log, where an
+  // administrator looks.
+  void ReportFailure(const std::string& text);
+
   bool Alive() const { return alive_; }
   // The device's output was cut short: it overflowed the held text or never paused.
   bool CutShort() const { return cutShort_; }
@@ -81,10 +96,10 @@ class CShellSession {
   void ThreadProc();
   // Once logged in: the line the device shows now is its prompt.
   void LearnPrompt();
+  // Sends a login text and reads its answer.
+  OutputLines::Answer Answered(const std::string& text);
   void EventLoop();
-  // A failure: an event line of this conversation, also in the service's event log, where an
-  // administrator looks. The Locked form runs with the conversation's lock held.
-  void ReportFailure(const std::string& text);
+  // ReportFailure with the conversation's lock held.
   void ReportFailureLocked(const std::string& text);
   // Ends the conversation for the cut, once, saying why.
   void EndConversation(ShellCut cut, const std::string& text);

@@ -16,6 +16,7 @@ StoredShellLines CollectStoredShellLines(ShellConversations& conversations, cons
   ShellCollection collected = CollectShellConfiguration(conversations, address, settings, {}, scanStop);
   StoredShellLines stored;
   stored.logonFailed = collected.logonFailed;
+  stored.complete = collected.complete;
   stored.cutShort = collected.cutShort;
   stored.cut = collected.cut;
   stored.lines.reserve(collected.lines.size());

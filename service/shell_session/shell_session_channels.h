@@ -10,9 +10,10 @@
 namespace mirvale {
 
 // A device's configuration lines in their stored form (backspaces applied, trailing blanks
-// cut), with the logon outcome and whether the output was cut short.
+// cut), with the logon outcome and whether the output was cut short. Lines only when complete.
 struct StoredShellLines {
   bool logonFailed = true;
+  bool complete = false;
   bool cutShort = false;
   std::vector<std::string> lines;
   ShellCut cut = ShellCut::None;  // what cut the collection short

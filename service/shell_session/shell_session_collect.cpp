@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "service/shell_session/shell_answer_rules.h"
 #include "service/shell_session/shell_prompt_watch.h"
 #include "service/shell_session/shell_session_text.h"
 
@@ -11,35 +12,82 @@ namespace {
 constexpr const char* kPagerKey = " ";
 constexpr const char* kEnterKey = "\r";
 
-// Each space shows the next page. Its answer continues the line the output stood on: a pager
-// prompt, which the device erases, or a line that only paused where a prompt may stand, which
-// so loses nothing. An answer of nothing but blanks (the echo of the space at the prompt) ends
-// the paging, and so does the service's stop; false when the limits cut the output short.
-bool PageThrough(CShellSession& session, std::vector<std::string>& collected, const ShellPagingLimits& limits) {
-  for (int page = 0; !session.Stopping(); ++page) {
-    if (page == limits.pages) return false;
-    if (!session.SendText(kPagerKey)) return true;
-    OutputLines::Answer answer = session.ReadAnswer();
-    if (answer.lines.empty()) return true;
-    if (collected.size() + answer.lines.size() > limits.lines) return false;
-    AddAnswer(collected, answer);
-    if (ShownLine(answer.lines.back()).empty()) return true;
-  }
-  return true;
+// The configuration lines read, without the command's echo, for the event log.
+std::string LinesRead(const std::vector<std::string>& lines) {
+  size_t count = 0;
+  for (size_t i = 1; i < lines.size(); ++i)
+    if (!ShownLine(lines[i]).empty()) ++count;
+  return std::to_string(count) + (count == 1 ? " line" : " lines");
 }
 
-// The answer to a line break ends with the device's prompt: the lines at the end that show it
-// go. What else the answer brings (a device that paused longer than the time-out) is kept; false
-// when it ended at a pager prompt, so that more pages follow.
-bool DropTrailingPrompt(CShellSession& session, std::vector<std::string>& collected) {
-  if (!session.SendText(kEnterKey)) return true;
-  OutputLines::Answer answer = session.ReadAnswer();
-  if (answer.lines.empty()) return true;
-  AddAnswer(collected, answer);
-  const std::string prompt = ShownLine(answer.lines.back());
-  if (IsPagerPrompt(prompt)) return false;
-  while (!collected.empty() && ShownLine(collected.back()) == prompt) collected.pop_back();
-  return true;
+// The pager prompt on a collected line, from pagerStart on, erased as the screen shows it; a
+// line left blank goes (and the index then names the line before it, which may wrap).
+void EraseAt(std::vector<std::string>& collected, size_t& index, size_t pagerStart) {
+  std::string& line = collected[index];
+  line = ErasePagerPrompt(line, pagerStart);
+  if (ShownLine(line).empty()) collected.erase(collected.begin() + static_cast<long>(index--));
+}
+
+// How the device's listing ended.
+enum class ListingEnd { AtPrompt, Ended, Silent, Cut, Bounds };
+
+// Reads the listing of the backup command to its end: the device's prompt standing alone at the
+// end of the output and shown again in answer to a line break. Until then a pager prompt the
+// device waits at gets a space and its text goes from the line that follows; the learned prompt,
+// or a line ending as prompts do, gets a line break, whose answer either shows the prompt again
+// (the end) or continues the listing (a device that only paused there); output that stopped
+// anywhere else gets a space (a pager prompt not known as one; answered by its echo alone, it
+// was where the device takes commands, and a line break follows). An answer that brings nothing
+// within the time-out and its retries, a connection that ends and a cut are no end: the listing
+// is not whole. On the end the prompt lines go. A key sent where the device did not wait at a
+// pager is typed ahead: a pager prompt further on takes it, and goes from its line as well.
+ListingEnd ReadListing(CShellSession& session, std::vector<std::string>& collected, const ShellPagingLimits& limits) {
+  session.ReadLines(collected);
+  bool echoedKey = false;
+  int keysAhead = 0;
+  for (int turn = 0;; ++turn) {
+    if (session.Cut() != ShellCut::None || session.Interrupted()) return ListingEnd::Cut;
+    if (collected.empty()) return session.Alive() ? ListingEnd::Silent : ListingEnd::Ended;
+    if (turn == limits.pages || collected.size() > limits.lines) return ListingEnd::Bounds;
+    const CShellSession::Standing standing = session.Stands();
+    if (!session.Alive()) return ListingEnd::Ended;
+    const std::string shown = ShownLine(collected.back());
+    const bool atPrompt = !standing.pager && (standing.prompt || echoedKey || LooksLikePrompt(shown));
+    const size_t standingLine = collected.size() - 1;
+    const size_t pagerStart = collected.back().size() - std::min(standing.freshLength, collected.back().size());
+    if (!session.SendText(atPrompt ? kEnterKey : kPagerKey)) return ListingEnd::Ended;
+    keysAhead = standing.pager ? 0 : keysAhead + 1;
+    OutputLines::Answer answer = session.ReadAnswer();
+    if (answer.lines.empty()) return session.Alive() ? ListingEnd::Silent : ListingEnd::Ended;
+    if (atPrompt && PromptCameBack(answer, shown)) {
+      // Keys typed ahead while the device paused may have shown the prompt more than once.
+      while (!collected.empty() && ShownLine(collected.back()) == shown) collected.pop_back();
+      return ListingEnd::AtPrompt;
+    }
+    echoedKey = !atPrompt && answer.lines.size() == 1 && ShownLine(answer.lines.front()).empty();
+    AddAnswer(collected, answer);
+    // The line that stands at the end is not yet finished: a pager there waits its turn.
+    size_t line = standingLine;
+    if (standing.pager && line < collected.size()) EraseAt(collected, line, pagerStart);
+    for (++line; keysAhead > 0 && line + 1 < collected.size(); ++line)
+      if (StartsWithPagerPrompt(collected[line])) {
+        EraseAt(collected, line, 0);
+        --keysAhead;
+      }
+  }
+}
+
+// Why a listing that did not end at the prompt is not stored, for the event log.
+std::string IncompleteText(ListingEnd end, const std::vector<std::string>& lines, const ShellSettings& settings) {
+  const std::string read = LinesRead(lines);
+  const int silence = std::max(1, settings.m_nTimeout) * std::max(1, settings.m_nRetries);
+  switch (end) {
+    case ListingEnd::Ended: return "The connection ended after " + read + ", before the prompt";
+    case ListingEnd::Silent:
+      return "The device sent nothing for " + std::to_string(silence) + " s after " + read + ", before the prompt";
+    case ListingEnd::Bounds: return "The listing went on beyond the paging limits after " + read;
+    default: return {};
+  }
 }
 
 }  // namespace
@@ -57,7 +105,7 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
                                           const ManualEvent* scanStop) {
   ShellCollection result;
   int attempts = std::max(1, settings.m_nRetries);
-  for (int attempt = 0; attempt < attempts && result.lines.empty() && result.cut == ShellCut::None; ++attempt) {
+  for (int attempt = 0; attempt < attempts && result.cut == ShellCut::None; ++attempt) {
     CShellSession session(conversations, scanStop);
     if (session.Interrupted()) break;
     if (!session.Open(address, settings)) {
@@ -73,23 +121,20 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
       continue;
     }
     session.SendScript(settings.m_strBackupCommand);
-    session.ReadLines(result.lines);
-    bool whole = PageThrough(session, result.lines, limits);
-    while (whole && !DropTrailingPrompt(session, result.lines) && !session.Stopping())
-      whole = PageThrough(session, result.lines, limits);
-    DropPagerPrompts(result.lines);
-    // A conversation cut off by the stop may hold the prompt or half a line: nothing of it is kept.
-    bool stopped = session.Stopping();
-    result.cutShort = !stopped && (!whole || session.CutShort());
+    const ListingEnd end = ReadListing(session, result.lines, limits);
+    if (end == ListingEnd::AtPrompt && IsErrorAnswerOnly(result.lines)) {
+      session.ReportFailure("The device answered the backup command with an error: " + ShownLine(result.lines.back()));
+    } else if (end == ListingEnd::AtPrompt) {
+      result.complete = true;
+    } else if (end != ListingEnd::Cut) {
+      session.ReportFailure(IncompleteText(end, result.lines, settings));
+    }
+    result.cutShort = end == ListingEnd::Bounds || session.CutShort();
     session.Close();
     result.cut = session.Cut();
-    if (stopped || result.cutShort) {
-      result.lines.clear();
-      break;
-    }
-    // A scan's stop request keeps the whole lines read: the last one was still arriving, or is
-    // the prompt the device waits at.
-    if (result.cut == ShellCut::ScanStop && !result.lines.empty()) result.lines.pop_back();
+    // Only a whole configuration is kept; one cut short, or by a stop, ends the attempts.
+    if (!result.complete) result.lines.clear();
+    if (result.complete || result.cutShort || result.cut != ShellCut::None) break;
   }
   // A stop that came before the login completed refused nothing: no logon failure is told.
   if (result.cut == ShellCut::ScanStop || result.cut == ShellCut::ServiceStop) result.logonFailed = false;

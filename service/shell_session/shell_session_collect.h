@@ -1,6 +1,6 @@
 #pragma once
 // A device's configuration through the shell: log in, run the pool's backup command, page
-// through the output with spaces, and drop the device's prompt from the end.
+// through the output with spaces, and read on until the device's prompt comes back.
 #include <string>
 #include <vector>
 
@@ -10,11 +10,14 @@ namespace mirvale {
 
 struct ShellCollection {
   bool logonFailed = true;  // no login completed
-  // The output was cut short (a limit, or a device that never paused): no lines are kept, as
-  // they are not the whole configuration.
+  // The device's prompt came back after the listing: the lines are the whole configuration.
+  // Anything else (a connection that ended, silence, a cut, a stop, an error answer) keeps no
+  // line and is in the event log.
+  bool complete = false;
+  // The output was cut short (a limit, or a device that never paused).
   bool cutShort = false;
-  // As received, without pager prompts; CleanShellLine gives the stored form. Empty when the
-  // service's stop cut the conversation off; whole lines only when a scan's stop request did.
+  // As received, without pager prompts and the final prompt; CleanShellLine gives the stored
+  // form. Empty unless complete.
   std::vector<std::string> lines;
   ShellCut cut = ShellCut::None;  // what cut the conversation short
 };
@@ -30,8 +33,8 @@ struct ShellPagingLimits {
 bool ShellAnswers(ShellConversations& conversations, const std::string& address, const ShellSettings& settings,
                   const ManualEvent* scanStop = nullptr);
 
-// Up to the retries attempts, while no line has been collected and the output was not cut
-// short; one conversation each. A cut (a bound, or a stop) ends the attempts.
+// Up to the retries attempts, while no whole configuration has been collected and the output
+// was not cut short; one conversation each. A cut (a bound, or a stop) ends the attempts.
 ShellCollection CollectShellConfiguration(ShellConversations& conversations, const std::string& address,
                                           const ShellSettings& settings, ShellPagingLimits limits = {},
                                           const ManualEvent* scanStop = nullptr);

@@ -72,10 +72,11 @@ TEST_F(ShellSessionTest, RawDeviceGivesItsConfigurationWithoutPagerOrPrompt) {
   ShellCollection result = CollectShellConfiguration(conversations_, "127.0.0.1", Settings(device));
   EXPECT_FALSE(result.logonFailed);
   EXPECT_EQ(Stored(result.lines), Expected(device));
-  // The device saw the login, the privileged step, the command and one space per page.
+  // The device saw the login, the privileged step, the command, one space per page and a line
+  // break at the prompt.
   std::string received = device.Received();
   EXPECT_NE(received.find("admin\rsecret\renable\renablepw\rshow running-config\r"), std::string::npos) << received;
-  EXPECT_EQ(std::count(received.begin(), received.end(), ' '), 1 + 3 + 1);
+  EXPECT_EQ(std::count(received.begin(), received.end(), ' '), 1 + 3);
 }
 
 // Two commands typed at once: the prompt after the first is not the end of the answer, even

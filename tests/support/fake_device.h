@@ -56,7 +56,7 @@ struct FakeDeviceOptions {
   std::string password = "secret";
   std::string enablePassword = "enablepw";
   int page = 23;
-  std::string erase = "backspace";  // or "ansi"
+  std::string erase = "backspace";  // or "ansi", "left", "left-only", "erase-line", "cr"
   std::vector<std::string> config = SampleConfiguration();
   double interval = 0;                // stream: seconds between lines
   std::string address = "127.0.0.1";  // where the server listens
@@ -92,7 +92,8 @@ class FakeDevice {
         "--pager", options_.pager, "--typing-delay", std::to_string(options_.typingDelay),
         "--pauses", folder_ / "pauses.txt", "--pause-length", std::to_string(options_.pauseLength),
         "--piece", std::to_string(options_.piece), "--piece-pause", std::to_string(options_.piecePause),
-        "--prompt", options_.prompt, "--trickle", std::to_string(options_.trickle)};
+        "--prompt", options_.prompt, "--trickle", std::to_string(options_.trickle),
+        "--overrides", folder_ / "overrides.txt"};
     // clang-format on
     if (options_.numberedPrompt) device.push_back("--numbered-prompt");
     if (options_.sameLinePassword) device.push_back("--same-line-password");
@@ -139,6 +140,12 @@ class FakeDevice {
   void ReplaceConfig(std::vector<std::string> config) {
     options_.config = std::move(config);
     WriteConfig();
+  }
+  // Options for the connections from now on, as "option value" pairs of the device's command
+  // line without its dashes ("cut_after 100", "no_echo 1"); an empty list gives back those given.
+  void Override(const std::vector<std::pair<std::string, std::string>>& options) const {
+    std::ofstream out(folder_ / "overrides.txt", std::ios::binary);
+    for (const auto& [name, value] : options) out << name << " " << value << "\n";
   }
   void ReplacePauses(std::vector<std::pair<int, int>> pauses) {
     options_.pauses = std::move(pauses);

@@ -24,6 +24,13 @@ seconds; --piece sends all output in pieces of that many bytes, --piece-pause se
 --same-line-password answers a password with no line break, so the prompt follows on the
 question's line; --prompt replaces both prompts by one text ("$ "); --accept-once (raw) serves
 one connection and then refuses every other.
+
+Faulty devices: --cut-after ends the connection after that many configuration lines;
+--close-at-login ends it at once once logged in, --mute-after-login never answers a command;
+--login-refusal and --enable-refusal are the words of a refused password (--refusal-asks-again:
+the login question comes again instead of the close); --no-echo echoes nothing, not even the line
+break of a command; --prompt-pause pauses inside the prompt after a listing. --overrides names a
+file of "option value" lines read for every connection, which replace the options given.
 """
 import argparse
 import fcntl
@@ -101,8 +108,17 @@ class Channel:
 
 
 def erase_pager(channel, style, pager):
+    back = "\x1b[%dD" % len(pager)
     if style == "ansi":
         channel.send("\x1b[24;1H" + " " * len(pager) + "\x1b[24;1H")
+    elif style == "left":
+        channel.send(back + " " * len(pager) + back)
+    elif style == "left-only":
+        channel.send(back)
+    elif style == "erase-line":
+        channel.send("\x1b[2K\r")
+    elif style == "cr":
+        channel.send("\r" + " " * len(pager) + "\r")
     else:
         channel.send("\b" * len(pager) + " " * len(pager) + "\b" * len(pager))
 
@@ -144,6 +160,8 @@ def show_config(channel, config, page, args):
             line = line[half:]
         send_with_pauses(channel, line + "\r\n", pauses.get(index, ()), getattr(args, "pause_length", 0.0))
         shown += 1
+        if shown == getattr(args, "cut_after", -1):
+            raise Closed()
         if page and shown % page == 0 and shown < len(config):
             channel.send(pager)
             key = channel.byte()
@@ -165,22 +183,47 @@ def load_config(path):
     return config
 
 
+def with_overrides(args):
+    """The options, with those the overrides file names replaced (typed as the option is)."""
+    overrides = getattr(args, "overrides", "")
+    if not overrides or not os.path.exists(overrides):
+        return args
+    args = argparse.Namespace(**vars(args))
+    with open(overrides) as source:
+        for entry in source.read().split("\n"):
+            name, _, value = entry.partition(" ")
+            if not name:
+                continue
+            kind = type(getattr(args, name))
+            setattr(args, name, value in ("1", "true") if kind is bool else kind(value))
+    return args
+
+
 def conversation(channel, args):
     # Read for every connection, so that tests may change the configuration between scans.
+    args = with_overrides(args)
     config = load_config(args.config)
     if args.no_login:  # the SSH server logged in a user with privileges already
         with logged_in_session(args.session_marker):
-            serve_commands(channel, args, config, PROMPT_ENABLED)
+            if not getattr(args, "close_at_login", False):
+                serve_commands(channel, args, config, PROMPT_ENABLED)
         return
-    channel.send("\r\n\r\nUser Access Verification\r\n\r\nUsername: ")
-    user = channel.read_line(echo=True)
-    channel.send("Password: ")
-    password = channel.read_line(echo=False, newline=not args.same_line_password)
-    if user != args.user or password != args.password:
-        channel.send("% Login invalid\r\n\r\n")
+    channel.send("\r\n\r\nUser Access Verification\r\n\r\n")
+    for attempt in range(3):
+        channel.send("Username: ")
+        user = channel.read_line(echo=True)
+        channel.send("Password: ")
+        password = channel.read_line(echo=False, newline=not args.same_line_password)
+        if user == args.user and password == args.password:
+            break
+        channel.send(args.login_refusal + "\r\n\r\n")
+        if not args.refusal_asks_again:
+            return
+    else:
         return
     with logged_in_session(args.session_marker):
-        serve_commands(channel, args, config)
+        if not args.close_at_login:
+            serve_commands(channel, args, config)
 
 
 class logged_in_session:
@@ -211,15 +254,26 @@ class logged_in_session:
 def serve_commands(channel, args, config, prompt=PROMPT_USER):
     page = args.page
     commands = 0
+    listed = False
+    echo = not getattr(args, "no_echo", False)
     while True:
         if getattr(args, "prompt", ""):
-            channel.send(args.prompt)
+            shown = args.prompt
         elif getattr(args, "numbered_prompt", False):
-            channel.send(prompt.replace("Router", "Router%d" % commands))
+            shown = prompt.replace("Router", "Router%d" % commands)
         else:
-            channel.send(prompt)
+            shown = prompt
+        if listed and getattr(args, "prompt_pause", 0.0):
+            channel.send(shown[:4])
+            time.sleep(args.prompt_pause)
+            shown = shown[4:]
+        channel.send(shown)
+        listed = False
         time.sleep(getattr(args, "typing_delay", 0.0))
-        command = channel.read_line(echo=True).strip()
+        if getattr(args, "mute_after_login", False):
+            while True:
+                channel.byte()
+        command = channel.read_line(echo=echo, newline=echo).strip()
         commands += 1 if command else 0
         if command == "enable":
             channel.send("Password: ")
@@ -227,7 +281,7 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
             if secret == args.enable_password:
                 prompt = PROMPT_ENABLED
             else:
-                channel.send("% Access denied\r\n\r\n")
+                channel.send(getattr(args, "enable_refusal", "% Access denied") + "\r\n\r\n")
         elif command == "terminal length 0":
             page = 0
         elif command in ("show running-config", "show run"):
@@ -235,6 +289,7 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
                 channel.send("% Invalid input detected\r\n")
                 continue
             show_config(channel, config, page, args)
+            listed = True
         elif command == "configure terminal" and (prompt == PROMPT_ENABLED or getattr(args, "lenient", False)):
             prompt = "Router(config)#"
         elif command == "end" and prompt != PROMPT_USER:
@@ -361,7 +416,8 @@ def main():
     parser.add_argument("--enable-password", default="enablepw")
     parser.add_argument("--config", required=True)
     parser.add_argument("--page", type=int, default=23)
-    parser.add_argument("--erase", choices=["backspace", "ansi"], default="backspace")
+    parser.add_argument("--erase", choices=["backspace", "ansi", "left", "left-only", "erase-line", "cr"],
+                        default="backspace")
     parser.add_argument("--log", default="")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--address", default="127.0.0.1")
@@ -383,6 +439,15 @@ def main():
     parser.add_argument("--accept-once", action="store_true")
     parser.add_argument("--lenient", action="store_true")
     parser.add_argument("--trickle", type=float, default=0.0)
+    parser.add_argument("--cut-after", type=int, default=-1)
+    parser.add_argument("--close-at-login", action="store_true")
+    parser.add_argument("--mute-after-login", action="store_true")
+    parser.add_argument("--login-refusal", default="% Login invalid")
+    parser.add_argument("--refusal-asks-again", action="store_true")
+    parser.add_argument("--enable-refusal", default="% Access denied")
+    parser.add_argument("--no-echo", action="store_true")
+    parser.add_argument("--prompt-pause", type=float, default=0.0)
+    parser.add_argument("--overrides", default="")
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)
