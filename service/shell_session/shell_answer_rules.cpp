@@ -8,10 +8,10 @@
 namespace mirvale {
 namespace {
 
-constexpr size_t kQuotedLength = 80;
+constexpr size_t kShownLength = 80;
 
-std::string Quoted(const std::string& shown) {
-  return "\"" + (shown.size() > kQuotedLength ? shown.substr(0, kQuotedLength) + "..." : shown) + "\"";
+std::string Shortened(const std::string& shown) {
+  return shown.size() > kShownLength ? shown.substr(0, kShownLength) + "..." : shown;
 }
 
 }  // namespace
@@ -23,12 +23,14 @@ std::string LoginStepRefusal(const OutputLines::Answer& answer, bool alive, bool
   std::string words;
   for (size_t i = 1; i + 1 < lines.size() && words.empty(); ++i) words = ShownLine(lines[i]);
   const std::string standing = lines.empty() ? std::string() : ShownLine(lines.back());
-  if (!alive) return words.empty() ? "the connection ended" : "the connection ended after " + Quoted(words);
-  if (lines.empty()) return "nothing came";
-  if (!LooksLikePrompt(standing))
-    return standing.empty() && words.empty() ? "no prompt came" : Quoted(words.empty() ? standing : words);
-  if (onlyPrompt && !words.empty()) return Quoted(words);
-  return {};
+  std::string reason;
+  if (!alive || !LooksLikePrompt(standing))
+    reason = words.empty() ? standing : words;
+  else if (onlyPrompt)
+    reason = words;
+  if (reason.empty() && alive && LooksLikePrompt(standing)) return {};
+  if (alive) return reason.empty() ? "no prompt came" : Shortened(reason);
+  return reason.empty() ? "the connection ended" : Shortened(reason) + " (the connection ended)";
 }
 
 bool PromptCameBack(const OutputLines::Answer& answer, std::string_view prompt) {

@@ -13,7 +13,8 @@ namespace mirvale {
 // A login step (the last login text, or the privileged command's last text) succeeded only when
 // its answer ends at a prompt on a live connection; a privileged step also only when no words
 // stand between the echo of what was sent and that prompt. The reason it failed, for the event
-// log, or empty when it succeeded. The device's words are quoted shortened, never kept.
+// log, or empty when it succeeded: the device's words, shortened (they are never kept as
+// output), or what came instead of a prompt.
 std::string LoginStepRefusal(const OutputLines::Answer& answer, bool alive, bool onlyPrompt);
 
 // The answer to a line break sent where `prompt` (a shown line) stood: nothing but that prompt

@@ -72,8 +72,9 @@ std::string ErasePagerPrompt(std::string_view line, size_t pagerStart) {
   const std::string_view rest = line.substr(pagerStart);
   for (size_t i = 0; i < rest.size(); ++i) {
     const char c = rest[i];
+    // Moving back over the pager's text: what follows replaces it, however short.
     if (c == '\b') {
-      if (cursor > pagerStart) --cursor;
+      if (cursor > pagerStart) screen.resize(--cursor);
       continue;
     }
     if (c == '[') {
@@ -84,6 +85,7 @@ std::string ErasePagerPrompt(std::string_view line, size_t pagerStart) {
       if (command == 'D') {
         size_t back = count.empty() ? 1 : std::stoul(std::string(count));
         cursor = std::max(pagerStart, cursor - std::min(cursor, back));
+        screen.resize(cursor);
         i = end;
         continue;
       }

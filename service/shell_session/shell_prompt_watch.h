@@ -26,9 +26,9 @@ bool IsPagerPrompt(std::string_view shown);
 bool LooksLikePrompt(std::string_view shown);
 
 // The line a pager prompt stood on, from `pagerStart` on, as the device's screen shows it once
-// the key that answered it brought the next page: the pager's own erasing (backspaces and
-// cursor-left "[nD" move back, "[K" erases to the end, "[2K" the whole line, blanks and the
-// text after them overwrite) applied. When the pager text is still all that shows there (a
+// the key that answered it brought the next page: the pager's own erasing applied (backspaces
+// and cursor-left "[nD" move back over it, and what follows replaces it; "[K" erases to the
+// end, "[2K" the whole line). When the pager text is still all that shows there (a
 // device that erases it with a line break), it goes. Escape characters are gone already.
 std::string ErasePagerPrompt(std::string_view line, size_t pagerStart);
 

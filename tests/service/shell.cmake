@@ -24,3 +24,9 @@ mirvale_add_test(service_shell_device_output_tests LABEL e2e TIMEOUT 600
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_device_output_service_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
   LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_service mirvale_platform)
 add_dependencies(service_shell_device_output_tests MirvaleSrv)
+
+# Only a whole configuration replaces the stored one; stored lines are what the device sent.
+mirvale_add_test(service_shell_complete_tests LABEL e2e TIMEOUT 600
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/shell_complete_service_test.cpp ${CMAKE_SOURCE_DIR}/tests/support/snmp_agent.cpp
+  LIBS remoteshell_net_test_support mirvale_remoteshell_ssh_internals mirvale_service mirvale_platform)
+add_dependencies(service_shell_complete_tests MirvaleSrv)

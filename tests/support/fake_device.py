@@ -28,9 +28,10 @@ one connection and then refuses every other.
 Faulty devices: --cut-after ends the connection after that many configuration lines;
 --close-at-login ends it at once once logged in, --mute-after-login never answers a command;
 --login-refusal and --enable-refusal are the words of a refused password (--refusal-asks-again:
-the login question comes again instead of the close); --no-echo echoes nothing, not even the line
-break of a command; --prompt-pause pauses inside the prompt after a listing. --overrides names a
-file of "option value" lines read for every connection, which replace the options given.
+the login question comes again instead of the close); --enabled-login logs in with privileges;
+--no-echo echoes nothing, not even the line break of a command; --prompt-pause pauses inside the
+prompt after a listing. --overrides names a file of "option value" lines read for every
+connection, which replace the options given.
 """
 import argparse
 import fcntl
@@ -223,7 +224,7 @@ def conversation(channel, args):
         return
     with logged_in_session(args.session_marker):
         if not args.close_at_login:
-            serve_commands(channel, args, config)
+            serve_commands(channel, args, config, PROMPT_ENABLED if args.enabled_login else PROMPT_USER)
 
 
 class logged_in_session:
@@ -448,6 +449,7 @@ def main():
     parser.add_argument("--no-echo", action="store_true")
     parser.add_argument("--prompt-pause", type=float, default=0.0)
     parser.add_argument("--overrides", default="")
+    parser.add_argument("--enabled-login", action="store_true")
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)

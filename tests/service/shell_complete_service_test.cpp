@@ -1,0 +1,212 @@
+// Only a whole configuration replaces what the service keeps of a shell device: scanned through
+// the real MirvaleSrv over telnet and SSH-2, a device whose second scan meets a fault (a listing
+// cut short, a refused login in any words, a pause past the time-out, an error answer) keeps
+// its first configuration, fails, and is named in the event log with the reason. And what is
+// stored is what the device sent: no prompt of its own, no pager text, every line that only
+// looks like a pager prompt.
+#include <gtest/gtest.h>
+
+#include "common/status_texts.h"
+#include "tests/service/shell_scan_support.h"
+#include "tests/support/fake_device.h"
+
+namespace mirvale {
+namespace {
+
+using testing_support::FakeDevice;
+using testing_support::FakeDeviceOptions;
+using namespace shell_scan_testing;
+using Overrides = std::vector<std::pair<std::string, std::string>>;
+
+// A configuration with a banner line like the prompt in another mode, where a pausing device
+// stops (the fake device pauses in its middle line).
+std::vector<std::string> BannerConfiguration() {
+  std::vector<std::string> lines = testing_support::SampleConfiguration();
+  const auto middle = lines.begin() + static_cast<long>(lines.size() + 3) / 2 - 1;
+  lines.insert(middle, {"banner motd ^C", "Router>", "^C"});
+  return lines;
+}
+
+std::vector<std::string> Expected(const std::vector<std::string>& config, bool echo = true) {
+  std::vector<std::string> expected;
+  if (echo) expected.push_back("show running-config");
+  expected.insert(expected.end(), config.begin(), config.end());
+  return expected;
+}
+
+// The device's event lines, each on a line of its own without the device's name.
+std::string DeviceEvents(const ServiceProcess& service, int port) {
+  const std::string device = "127.0.0.1:" + std::to_string(port) + ": ";
+  std::string events = "\n";
+  for (const auto& line : service.EventLines())
+    if (line.starts_with(device)) events += line.substr(device.size()) + "\n";
+  return events;
+}
+
+// A device over telnet or behind sshd, and the pool that scans it.
+class ScannedDevice {
+ public:
+  ScannedDevice(const std::string& mode, FakeDeviceOptions options) : device_((options.mode = mode, options)) {
+    if (mode == "ssh") {
+      sshd_ = std::make_unique<testing_support::SshDeviceServer>(device_.Command());
+      EXPECT_TRUE(sshd_->ready());
+    }
+  }
+  CMirvaleDoc Pool() const {
+    CMirvaleDoc doc = sshd_ ? SshPoolDoc(*sshd_, testing_support::kSshPassword) : ShellSettingsDoc(device_.port(), "secret");
+    doc.m_mapPools.Find("routers")->m_nTimeout = 1;
+    return doc;
+  }
+  int Port() const { return sshd_ ? sshd_->port() : device_.port(); }
+  FakeDevice& Device() { return device_; }
+
+ private:
+  FakeDevice device_;
+  std::unique_ptr<testing_support::SshDeviceServer> sshd_;
+};
+
+struct Fault {
+  const char* name;
+  const char* mode;
+  Overrides overrides;         // what the device does in the second scan
+  bool withoutEnable = false;  // the second scan's pool has no privileged step
+  const char* status;
+  const char* event;  // the beginning of the device's event line
+};
+
+void PrintTo(const Fault& fault, std::ostream* out) { *out << fault.name; }
+
+class ShellFaultyDevice : public ::testing::TestWithParam<Fault> {};
+
+TEST_P(ShellFaultyDevice, KeepsTheFirstConfigurationFailsAndSaysWhy) {
+  const Fault& fault = GetParam();
+  ScannedDevice scanned(fault.mode, FakeDeviceOptions{.page = 400, .config = BannerConfiguration()});
+  FakeDevice& device = scanned.Device();
+  CMirvaleDoc doc = scanned.Pool();
+  ServiceProcess service;
+  ASSERT_TRUE(service.Start());
+  auto first = ScanAgainWith(service, doc, "");
+  ASSERT_TRUE(first);
+  const std::vector<std::string> stored = Expected(device.options().config);
+  ASSERT_EQ(first->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes");
+  ASSERT_EQ(StoredLines(service), stored);
+
+  device.Override(fault.overrides);
+  CPoolItem& pool = *doc.m_mapPools.Find("routers");
+  if (fault.withoutEnable) pool.m_strPrivilegedCommand = pool.m_strPrivilegedPassword = "";
+  auto second = ScanAgainWith(service, doc, first->header.m_strScanStart);
+  ASSERT_TRUE(second);
+  const std::string events = DeviceEvents(service, scanned.Port());
+  EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, fault.status) << events;
+  EXPECT_EQ(StoredLines(service), stored);
+  EXPECT_NE(events.find("\n" + std::string(fault.event)), std::string::npos) << events;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ShellFaultyDevice,
+    ::testing::Values(
+        Fault{"TelnetCutInTheListing", "telnet", {{"cut_after", "100"}}, false, "No response from device",
+              "The connection ended after 100 lines, before the prompt"},
+        Fault{"SshCutInTheListing", "ssh", {{"cut_after", "100"}}, false, "No response from device",
+              "The connection ended after 100 lines, before the prompt"},
+        Fault{"SshClosedRightAfterTheLogin", "ssh", {{"close_at_login", "1"}}, false, "No response from device",
+              "The device ended the connection right after the login"},
+        Fault{"SilentAfterTheLogin", "telnet", {{"enabled_login", "1"}, {"mute_after_login", "1"}}, true,
+              "No response from device",
+              "The device sent nothing for 1 s after 0 lines, before the prompt"},
+        Fault{"PauseAfterAPromptLikeLine",
+              "telnet",
+              {{"page", "0"}, {"pause", "1.5"}, {"pause_after", "Router>"}},
+              false,
+              "No response from device",
+              "The device sent nothing for 1 s after 156 lines, before the prompt"},
+        Fault{"LoginIncorrectAskedAgain",
+              "telnet",
+              {{"password", "other"}, {"login_refusal", "Login incorrect"}, {"refusal_asks_again", "1"}},
+              false,
+              "Failed due to logon failure",
+              "The device refused the login: Login incorrect"},
+        Fault{"AuthenticationFailedAndClosed",
+              "telnet",
+              {{"password", "other"}, {"login_refusal", "Authentication failed."}},
+              false,
+              "Failed due to logon failure",
+              "The device refused the login: Authentication failed. (the connection ended)"},
+        Fault{"EnableRefusedWithoutPercent",
+              "telnet",
+              {{"enable_password", "other"}, {"enable_refusal", "Invalid password"}},
+              false,
+              "Failed due to logon failure",
+              "The device refused the privileged command: Invalid password"},
+        Fault{"ErrorAnswerInUserMode", "telnet", {}, true, "No response from device",
+              "The device answered the backup command with an error: % Invalid input detected"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Without privileges the device logs in to its privileged prompt: a pool without an enable step
+// reads it the same, and a login refused in words it does not know is a logon failure there too.
+TEST(ShellRefusedLogin, WithoutAnEnableStepIsALogonFailure) {
+  ScannedDevice scanned("telnet", FakeDeviceOptions{.page = 400});
+  FakeDevice& device = scanned.Device();
+  device.Override({{"enabled_login", "1"}});
+  CMirvaleDoc doc = scanned.Pool();
+  CPoolItem& pool = *doc.m_mapPools.Find("routers");
+  pool.m_strPrivilegedCommand = pool.m_strPrivilegedPassword = "";
+  ServiceProcess service;
+  ASSERT_TRUE(service.Start());
+  auto first = ScanAgainWith(service, doc, "");
+  ASSERT_TRUE(first);
+  ASSERT_EQ(StoredLines(service), Expected(device.options().config));
+  device.Override({{"enabled_login", "1"}, {"password", "other"}, {"login_refusal", "Login incorrect"}});
+  auto second = ScanAgainWith(service, doc, first->header.m_strScanStart);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure");
+  EXPECT_EQ(StoredLines(service), Expected(device.options().config));
+}
+
+struct Output {
+  const char* name;
+  const char* mode;
+  Overrides overrides;
+  std::vector<std::string> config = BannerConfiguration();
+  bool echo = true;
+};
+
+void PrintTo(const Output& output, std::ostream* out) { *out << output.name; }
+
+class ShellDeviceLines : public ::testing::TestWithParam<Output> {};
+
+TEST_P(ShellDeviceLines, AreStoredAsTheDeviceSentThem) {
+  const Output& output = GetParam();
+  ScannedDevice scanned(output.mode, FakeDeviceOptions{.config = output.config});
+  scanned.Device().Override(output.overrides);
+  ServiceProcess service;
+  ASSERT_TRUE(service.Start());
+  auto scan = ScanAgainWith(service, scanned.Pool(), "");
+  ASSERT_TRUE(scan);
+  EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes");
+  EXPECT_EQ(StoredLines(service), Expected(output.config, output.echo));
+}
+
+// Lines that read as pager prompts, followed at once by more of the listing.
+std::vector<std::string> PagerLikeLines() {
+  std::vector<std::string> lines = testing_support::SampleConfiguration(4);
+  lines.insert(lines.begin() + 3, {"--More--", " --More--", "<more>", "(more 45%)", "-- more --"});
+  return lines;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outputs, ShellDeviceLines,
+    ::testing::Values(
+        Output{"NoEcho", "telnet", {{"no_echo", "1"}}, BannerConfiguration(), false},
+        Output{"PromptPausedInsideItself", "telnet", {{"prompt_pause", "1.5"}}},
+        Output{"PagerLikeLinesAsContent", "telnet", {{"page", "400"}}, PagerLikeLines()},
+        Output{"PagerErasedByCursorLeftAndBlanks", "telnet", {{"pager", "  ---- More ----"}, {"erase", "left"}}},
+        Output{"PagerErasedByCursorLeftAlone", "ssh", {{"erase", "left-only"}}},
+        Output{"LongPagerErasedByEraseLine",
+               "telnet",
+               {{"pager", "-- MORE --, next page: Space, next line: Enter, quit: Control-C"}, {"erase", "erase-line"}}},
+        Output{"PagerErasedByCarriageReturnAndBlanks", "ssh", {{"erase", "cr"}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace mirvale
