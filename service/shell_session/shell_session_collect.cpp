@@ -28,6 +28,18 @@ void EraseAt(std::vector<std::string>& collected, size_t& index, size_t pagerSta
   if (ShownLine(line).empty()) collected.erase(collected.begin() + static_cast<long>(index--));
 }
 
+// The answer to a line break stops at the start of the prompt (a device pausing inside it): the
+// rest comes without a key, so the answer is read on while it grows.
+void ReadSplitPrompt(CShellSession& session, OutputLines::Answer& answer, const std::string& prompt) {
+  for (;;) {
+    const std::string part = ShownLine(answer.lines.back());
+    if (part.empty() || part.size() >= prompt.size() || !prompt.starts_with(part) || !session.Alive()) return;
+    OutputLines::Answer more = session.ReadAnswer();
+    if (more.lines.size() == answer.lines.size() && more.lines.back() == answer.lines.back()) return;
+    answer = std::move(more);
+  }
+}
+
 // How the device's listing ended.
 enum class ListingEnd { AtPrompt, Ended, Silent, Cut, Bounds };
 
@@ -59,6 +71,7 @@ ListingEnd ReadListing(CShellSession& session, std::vector<std::string>& collect
     keysAhead = standing.pager ? 0 : keysAhead + 1;
     OutputLines::Answer answer = session.ReadAnswer();
     if (answer.lines.empty()) return session.Alive() ? ListingEnd::Silent : ListingEnd::Ended;
+    if (atPrompt) ReadSplitPrompt(session, answer, shown);
     if (atPrompt && PromptCameBack(answer, shown)) {
       // Keys typed ahead while the device paused may have shown the prompt more than once.
       while (!collected.empty() && ShownLine(collected.back()) == shown) collected.pop_back();

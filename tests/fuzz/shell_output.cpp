@@ -2,7 +2,11 @@
 // chunks and into the answers of several reads anywhere, gives the lines of the rule as written
 // applied to the whole output at once (ESC removed, cursor positioning a line break, trailing
 // blanks cut, empty lines dropped, the unfinished line last); the prompt watch, the pager
-// prompts and the stored form run on the same lines. Input: a seed byte pair for the splits, the
+// prompts and the stored form run on the same lines. The output ends at the device's prompt, and
+// the answer to the line break sent there, split as well, tells whether the listing is whole: the
+// prompt again (with or without the echo of the line break) says it is, the start of the prompt
+// or more output says it is not; whole, the listing loses its prompt lines and nothing else.
+// Input: a seed byte pair for the splits (the second's top bits also choose the answer), the
 // largest piece, a repeat count, then the output, repeated up to 384 KiB so that a cost that
 // grows faster than the bytes shows as a time-out.
 #include <algorithm>
@@ -12,6 +16,7 @@
 #include <vector>
 
 #include "common/text_trim.h"
+#include "service/shell_session/shell_answer_rules.h"
 #include "service/shell_session/shell_output_lines.h"
 #include "service/shell_session/shell_prompt_watch.h"
 #include "service/shell_session/shell_session_text.h"
@@ -19,6 +24,21 @@
 namespace {
 
 constexpr size_t kLargestOutput = 384 * 1024;
+constexpr std::string_view kPrompt = "Router#";
+
+// The answers to the line break sent at the prompt, and whether each says the listing is whole.
+struct Ending {
+  std::string answer;
+  bool whole;
+};
+Ending ChosenEnding(unsigned choice, size_t cut) {
+  switch (choice % 4) {
+    case 0: return {"\r\n" + std::string(kPrompt), true};
+    case 1: return {std::string(kPrompt), true};  // a device that echoes nothing
+    case 2: return {"\r\n" + std::string(kPrompt.substr(0, cut % (kPrompt.size() - 1) + 1)), false};
+    default: return {"\r\n! more of the listing\r\n" + std::string(kPrompt), false};
+  }
+}
 
 // The rule as written, on the whole output in one piece.
 std::vector<std::string> RuleLines(std::string_view output) {
@@ -60,6 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   const std::string_view pattern(reinterpret_cast<const char*>(data + 4), size - 4);
   std::string output;
   for (size_t i = 0; i < repeat && output.size() + pattern.size() <= kLargestOutput; ++i) output += pattern;
+  output += "\r\n" + std::string(kPrompt);
+  const Ending ending = ChosenEnding(data[1] >> 6, data[2]);
 
   OutputLines lines;
   PromptWatch watch;
@@ -84,7 +106,19 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   }
   read();
 
-  if (collected != RuleLines(output)) __builtin_trap();
+  std::vector<std::string> rule = RuleLines(output);
+  if (collected != rule) __builtin_trap();
+
+  const std::string prompt = ShownLine(collected.back());
+  for (size_t at = 0; at < ending.answer.size();) {
+    size_t piece = std::min(ending.answer.size() - at, splits() % largestPiece + 1);
+    lines.Append(std::string_view(ending.answer).substr(at, piece));
+    at += piece;
+  }
+  if (PromptCameBack(lines.SinceSend(), prompt) != ending.whole) __builtin_trap();
+  while (!collected.empty() && ShownLine(collected.back()) == prompt) collected.pop_back();
+  while (!rule.empty() && ShownLine(rule.back()) == kPrompt) rule.pop_back();
+  if (collected != rule) __builtin_trap();
   for (const std::string& line : collected) (void)CleanShellLine(line);
   return 0;
 }

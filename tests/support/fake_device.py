@@ -29,8 +29,8 @@ Faulty devices: --cut-after ends the connection after that many configuration li
 --close-at-login ends it at once once logged in, --mute-after-login never answers a command;
 --login-refusal and --enable-refusal are the words of a refused password (--refusal-asks-again:
 the login question comes again instead of the close); --enabled-login logs in with privileges;
---no-echo echoes nothing, not even the line break of a command; --prompt-pause pauses inside the
-prompt after a listing. --overrides names a file of "option value" lines read for every
+--no-echo echoes nothing, not even the line break of a command; --prompt-pause pauses inside
+every prompt once a listing was shown. --overrides names a file of "option value" lines read for every
 connection, which replace the options given.
 """
 import argparse
@@ -269,7 +269,6 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
             time.sleep(args.prompt_pause)
             shown = shown[4:]
         channel.send(shown)
-        listed = False
         time.sleep(getattr(args, "typing_delay", 0.0))
         if getattr(args, "mute_after_login", False):
             while True:
