@@ -5,7 +5,8 @@
 // prompts and the stored form run on the same lines. The output ends at the device's prompt, and
 // the answer to the line break sent there, split as well, tells whether the listing is whole: the
 // prompt again (with or without the echo of the line break) says it is, the start of the prompt
-// or more output says it is not; whole, the listing loses its prompt lines and nothing else.
+// or more output says it is not; whole, the listing loses its prompt lines and nothing else. A
+// pager's erasing of any line keeps what stood before the pager and never lengthens the line.
 // Input: a seed byte pair for the splits (the second's top bits also choose the answer), the
 // largest piece, a repeat count, then the output, repeated up to 384 KiB so that a cost that
 // grows faster than the bytes shows as a time-out.
@@ -119,6 +120,13 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   while (!collected.empty() && ShownLine(collected.back()) == prompt) collected.pop_back();
   while (!rule.empty() && ShownLine(rule.back()) == kPrompt) rule.pop_back();
   if (collected != rule) __builtin_trap();
-  for (const std::string& line : collected) (void)CleanShellLine(line);
+  // A pager's erasing keeps what stood before the pager and never adds to the line.
+  for (const std::string& line : collected) {
+    (void)CleanShellLine(line);
+    (void)StartsWithPagerPrompt(line);
+    const size_t pagerStart = line.size() / 2;
+    const std::string erased = ErasePagerPrompt(line, pagerStart);
+    if (erased.size() > line.size() || erased.compare(0, pagerStart, line, 0, pagerStart) != 0) __builtin_trap();
+  }
   return 0;
 }
