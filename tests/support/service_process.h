@@ -62,6 +62,9 @@ class ServiceProcess {
 
   static std::string Binary() { return std::string(MIRVALE_BINARY_DIR) + "/bin/MirvaleSrv"; }
 
+  // Runs this MirvaleSrv (an installed one) in place of the build's.
+  void SetProgram(const std::string& path) { program_ = path; }
+
   // Starts the service as the leader of a session of its own without a terminal, as a daemon.
   void SetNewSession() { newSession_ = true; }
 
@@ -174,7 +177,7 @@ class ServiceProcess {
       if (env_.count(text.substr(0, text.find('='))) == 0) envText.push_back(text);
     }
     for (const auto& [name, value] : env_) envText.push_back(name + "=" + value);
-    std::vector<std::string> argText{Binary()};
+    std::vector<std::string> argText{program_};
     argText.insert(argText.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv, envp;
     for (auto& text : argText) argv.push_back(text.data());
@@ -203,6 +206,7 @@ class ServiceProcess {
   TempFolder temp_;
   std::map<std::string, std::string> env_;
   bool newSession_ = false;
+  std::string program_ = Binary();
   pid_t pid_ = -1;
   int exitStatus_ = 0;
 };
