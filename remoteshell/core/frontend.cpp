@@ -131,7 +131,8 @@ int host_key_check_prompt(void*, const char* host, int port, const char* key_typ
   if (cached == kHostKeySame) return 1;
   // Without the cache no key is known to be the host's: going on could hand the password to
   // whoever answers.
-  if (cached == kHostKeyCacheUnusable) return refuse_key(format_text(kUnvouchedKey, key_type, reason.c_str(), fingerprint));
+  if (cached == kHostKeyCacheUnusable)
+    return refuse_key(format_text(kUnvouchedKey, key_type, reason.c_str(), fingerprint));
   std::string question =
       format_text(cached == kHostKeyChanged ? kChangedKeyWarning : kUnknownKeyPrompt, key_type, fingerprint);
   if (!interactive()) {

@@ -92,8 +92,7 @@ static std::mutex& cache_lock() {
   return lock;
 }
 
-int host_key_cache_lookup(const char* host, int port, const char* key_type, const char* key_text,
-                          std::string* reason) {
+int host_key_cache_lookup(const char* host, int port, const char* key_type, const char* key_text, std::string* reason) {
   std::lock_guard guard(cache_lock());
   auto keys = read_cache(reason);
   if (!keys) return kHostKeyCacheUnusable;
@@ -116,8 +115,7 @@ int host_key_cache_lookup(const char* host, int port, const char* key_type, cons
   return *value == offered ? kHostKeySame : kHostKeyChanged;
 }
 
-bool host_key_cache_store(const char* host, int port, const char* key_type, const char* key_text,
-                          std::string* reason) {
+bool host_key_cache_store(const char* host, int port, const char* key_type, const char* key_text, std::string* reason) {
   std::lock_guard guard(cache_lock());
   auto keys = read_cache(reason);
   if (!keys) return false;
