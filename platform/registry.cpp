@@ -28,8 +28,6 @@ namespace platform {
 namespace {
 
 constexpr const char* kValuesFile = ".values";
-// Far more than any key holds (the host-key cache is the largest).
-constexpr uint64_t kMaxValuesBytes = uint64_t{16} << 20;
 
 struct Value {
   char type;  // 'S' string, 'D' dword
@@ -110,7 +108,9 @@ class StoreLock {
 };
 
 // Each refusal is logged once per process: the client reads its settings for every conversation.
-void LogRefusal(const std::string& text) {
+// A reader that must tell a refused key from an empty one is handed the text as well.
+void LogRefusal(const std::string& text, std::string* refusal = nullptr) {
+  if (refusal) *refusal = text;
   static std::mutex mutex;
   static std::set<std::string> logged;
   std::lock_guard lock(mutex);
@@ -152,7 +152,7 @@ void MoveFormerStore() {
 
 // The store's root when it exists (made when create is set) and only trusted accounts can change
 // it and the folders leading to it.
-std::optional<std::string> UsableRoot(bool create) {
+std::optional<std::string> UsableRoot(bool create, std::string* refusal = nullptr) {
   static std::once_flag moved;
   std::call_once(moved, MoveFormerStore);
   std::string root = RegistryRoot();
@@ -163,7 +163,7 @@ std::optional<std::string> UsableRoot(bool create) {
   struct stat info {};
   if (lstat(root.c_str(), &info) != 0) return std::nullopt;
   if (auto reason = UntrustedPath(root)) {
-    LogRefusal("The settings store " + root + " is not used: " + *reason);
+    LogRefusal("The settings store " + root + " is not used: " + *reason, refusal);
     return std::nullopt;
   }
   return root;
@@ -185,7 +185,8 @@ std::vector<std::string> KeyComponents(std::string_view path) {
 
 // The key's folder under the root, each level a trusted folder of its own (never a link);
 // missing levels are made when create is set.
-std::optional<std::string> KeyFolder(const std::string& root, std::string_view path, bool create) {
+std::optional<std::string> KeyFolder(const std::string& root, std::string_view path, bool create,
+                                     std::string* refusal = nullptr) {
   std::string folder = root;
   for (const std::string& part : KeyComponents(path)) {
     folder = JoinPath(folder, part);
@@ -194,7 +195,7 @@ std::optional<std::string> KeyFolder(const std::string& root, std::string_view p
     if (lstat(folder.c_str(), &info) != 0) return std::nullopt;
     auto reason = S_ISDIR(info.st_mode) ? UntrustedEntry(info) : std::optional<std::string>("is not a folder");
     if (reason) {
-      LogRefusal("The settings store key " + folder + " is not used: it " + *reason);
+      LogRefusal("The settings store key " + folder + " is not used: it " + *reason, refusal);
       return std::nullopt;
     }
   }
@@ -202,12 +203,12 @@ std::optional<std::string> KeyFolder(const std::string& root, std::string_view p
 }
 
 // nullopt when the file is there but refused; a missing file holds no values.
-std::optional<ValueMap> LoadValues(const std::string& folder) {
+std::optional<ValueMap> LoadValues(const std::string& folder, std::string* refusal = nullptr) {
   const std::string path = JoinPath(folder, kValuesFile);
-  std::string refusal;
-  auto content = ReadTrustedFile(path, kMaxValuesBytes, refusal);
-  if (!refusal.empty()) {
-    LogRefusal("The settings store file " + path + " is not used: " + refusal);
+  std::string reason;
+  auto content = ReadTrustedFile(path, kRegistryMaxValuesBytes, reason);
+  if (!reason.empty()) {
+    LogRefusal("The settings store file " + path + " is not used: " + reason, refusal);
     return std::nullopt;
   }
   return content ? ParseValues(*content) : ValueMap{};
@@ -334,6 +335,20 @@ std::vector<std::string> RegistryKey::ValueNames() const {
   std::vector<std::string> names;
   for (const auto& entry : LoadValues(folder_).value_or(ValueMap{})) names.push_back(entry.first);
   return names;
+}
+
+std::optional<std::map<std::string, std::string, std::less<>>> ReadRegistryStrings(std::string_view path,
+                                                                                   std::string& refusal) {
+  std::map<std::string, std::string, std::less<>> strings;
+  auto root = UsableRoot(false, &refusal);
+  if (!root) return refusal.empty() ? std::optional(strings) : std::nullopt;
+  auto folder = KeyFolder(*root, path, false, &refusal);
+  if (!folder) return refusal.empty() ? std::optional(strings) : std::nullopt;
+  auto values = LoadValues(*folder, &refusal);
+  if (!values) return std::nullopt;
+  for (auto& [name, value] : *values)
+    if (value.type == 'S') strings.emplace(name, std::move(value.text));
+  return strings;
 }
 
 bool DeleteRegistryKey(std::string_view path) {

@@ -10,12 +10,18 @@
 // read as missing). A store that an earlier version left in the data folder is moved once to
 // the root when it is root's through and through.
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform {
+
+// A key's values file larger than this is refused. Far more than any key holds (the host-key
+// cache is the largest).
+inline constexpr uint64_t kRegistryMaxValuesBytes = uint64_t{16} << 20;
 
 // The store's root folder (see above).
 std::string RegistryRoot();
@@ -42,6 +48,12 @@ class RegistryKey {
   std::string path_;
   std::string folder_;
 };
+
+// A key's string values read whole, for a reader that must tell a key without values (an empty
+// map, as for a missing key or store) from one that was refused or could not be read (nullopt,
+// refusal says why; it is logged as well).
+std::optional<std::map<std::string, std::string, std::less<>>> ReadRegistryStrings(std::string_view path,
+                                                                                   std::string& refusal);
 
 // Removes a key with all its subkeys and values; true when it no longer exists.
 bool DeleteRegistryKey(std::string_view path);

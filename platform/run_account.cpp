@@ -16,6 +16,7 @@
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
 #include "platform/logon_process.h"
+#include "platform/stored_file.h"
 
 namespace platform {
 
@@ -95,8 +96,7 @@ bool RestrictRunAccountFile(const std::string& path, unsigned mode) {
   auto account = geteuid() == 0 ? LookUpAccount(RunAccountName()) : std::nullopt;
   struct stat info {};
   if (!fd || fstat(fd.get(), &info) != 0 || info.st_uid != (account ? account->uid : geteuid())) return false;
-  SetFileGroup(fd.get(), FileGroup::Operators);
-  return fchmod(fd.get(), mode) == 0;
+  return NarrowFileMode(fd.get(), info, mode);
 }
 
 std::string RunAccountName() { return GetEnv("MIRVALE_RUN_ACCOUNT").value_or(kRunAccountName); }

@@ -80,8 +80,9 @@ class RunAccountReplacement {
   std::string& reason_;
 };
 
-// Brings an existing file that the run account owns (one the service created) to the mode in the
-// operators' group; any other file is left as it is.
+// Clears the bits outside mode of an existing file that the run account owns (an audit log that an
+// earlier version left wider); its group is kept and no bit is added, since the settings may
+// name any file of that account. Any other file is left as it is.
 bool RestrictRunAccountFile(const std::string& path, unsigned mode);
 
 }  // namespace platform

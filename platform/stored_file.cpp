@@ -86,9 +86,13 @@ bool RestrictOwnFile(const std::string& path, unsigned mode) {
   std::string reason;
   struct stat info {};
   UniqueFd fd(OpenRegular(path, O_RDONLY, reason, info));
-  if (!fd || info.st_uid != geteuid()) return false;
-  SetFileGroup(fd.get(), FileGroup::Operators);
-  return fchmod(fd.get(), mode) == 0;
+  return fd && info.st_uid == geteuid() && NarrowFileMode(fd.get(), info, mode);
+}
+
+bool NarrowFileMode(int fd, const struct stat& info, unsigned mode) {
+  const mode_t current = info.st_mode & 07777;
+  const mode_t narrowed = current & mode;
+  return narrowed == current || fchmod(fd, narrowed) == 0;
 }
 
 int RemoveSaveLeftovers(const std::string& folder, const std::vector<std::string>& names) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace platform {
 
 struct StoredFileRead {
@@ -20,9 +22,13 @@ struct StoredFileRead {
 // or that others may write.
 StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes, bool trustedOwnerOnly = false);
 
-// Brings a file that this process's account owns to the given mode in the operators' group.
-// Anything else at the path (a link, a FIFO, someone else's file) is left as it is; false then.
+// Clears the bits outside mode of a file that this process's account owns (one an earlier
+// version left wider), keeping its group. Anything else at the path (a link, a FIFO, someone
+// else's file) is left as it is; false then.
 bool RestrictOwnFile(const std::string& path, unsigned mode);
+
+// Clears the bits outside mode of the open file described by info; true when none is left.
+bool NarrowFileMode(int fd, const struct stat& info, unsigned mode);
 
 // Removes the temporary files that an interrupted atomic save of one of the named files left
 // in the folder ("<name>.tmp-" and six characters), when they are this account's own regular

@@ -50,6 +50,17 @@ constexpr const char* kUnknownKeyPrompt =
     "connection.\n"
     "Store key in cache? (y/n) ";
 
+constexpr const char* kUnvouchedKey =
+    "The server's %s host key cannot be checked: the host-key cache cannot be read (%s).\n"
+    "No host key is trusted until the cache can be read.\n"
+    "The server's key fingerprint is:\n"
+    "%s\n";
+
+constexpr const char* kNotStored =
+    "The server's %s host key is not cached and cannot be stored: %s.\n"
+    "The server's key fingerprint is:\n"
+    "%s\n";
+
 constexpr const char* kWeakAlgorithmPrompt =
     "The first %s supported by the server is\n"
     "%s, which is below the configured warning threshold.\n"
@@ -97,6 +108,15 @@ void log_unattended(platform::EventType type, const std::string& question, const
   log_event(nullptr, line.c_str());
 }
 
+// The conversation is abandoned: why goes to the console, or else to the event log. Always 0.
+int refuse_key(const std::string& why) {
+  if (interactive())
+    std::fputs((why + kAbandoned).c_str(), stderr);
+  else
+    log_unattended(platform::EventType::Warning, why, kAbandoned);
+  return 0;
+}
+
 bool answered_yes(const std::string& answer) { return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y'); }
 bool answered_return(const std::string& answer) {
   return answer.empty() || answer[0] == '\0' || answer[0] == '\n' || answer[0] == '\r';
@@ -106,15 +126,19 @@ bool answered_return(const std::string& answer) {
 
 int host_key_check_prompt(void*, const char* host, int port, const char* key_type, const char* key_text,
                           const char* fingerprint, PromptAnswerCallback, void*) {
-  int cached = host_key_cache_lookup(host, port, key_type, key_text);
-  if (cached == 0) return 1;
-  std::string question = format_text(cached == 2 ? kChangedKeyWarning : kUnknownKeyPrompt, key_type, fingerprint);
+  std::string reason;
+  int cached = host_key_cache_lookup(host, port, key_type, key_text, &reason);
+  if (cached == kHostKeySame) return 1;
+  // Without the cache no key is known to be the host's: going on could hand the password to
+  // whoever answers.
+  if (cached == kHostKeyCacheUnusable)
+    return refuse_key(format_text(kUnvouchedKey, key_type, reason.c_str(), fingerprint));
+  std::string question =
+      format_text(cached == kHostKeyChanged ? kChangedKeyWarning : kUnknownKeyPrompt, key_type, fingerprint);
   if (!interactive()) {
-    if (cached == 2) {
-      log_unattended(platform::EventType::Warning, question, kAbandoned);
-      return 0;
-    }
-    host_key_cache_store(host, port, key_type, key_text);
+    if (cached == kHostKeyChanged) return refuse_key(question);
+    if (!host_key_cache_store(host, port, key_type, key_text, &reason))
+      return refuse_key(format_text(kNotStored, key_type, reason.c_str(), fingerprint));
     log_unattended(platform::EventType::Information, question, "y");
     return 1;
   }
@@ -125,7 +149,8 @@ int host_key_check_prompt(void*, const char* host, int port, const char* key_typ
     std::fputs(kAbandoned, stderr);
     return 0;
   }
-  if (answered_yes(answer)) host_key_cache_store(host, port, key_type, key_text);
+  if (answered_yes(answer) && !host_key_cache_store(host, port, key_type, key_text, &reason))
+    return refuse_key(format_text(kNotStored, key_type, reason.c_str(), fingerprint));
   return 1;
 }
 

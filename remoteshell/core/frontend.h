@@ -10,7 +10,8 @@ struct SessionLog;
 // Callback for an answer that comes later (not used by this front end).
 using PromptAnswerCallback = void (*)(void* context, int answer);
 
-// 1 go on, 0 abandon. Unknown key: stored, go on. Changed key: abandon.
+// 1 go on, 0 abandon. Unknown key: stored, go on (abandon when it cannot be stored). Changed
+// key, or a cache that cannot be read: abandon.
 int host_key_check_prompt(void* frontend, const char* host, int port, const char* key_type, const char* key_text,
                           const char* fingerprint, PromptAnswerCallback callback, void* context);
 // 1 go on, 0 abandon (the unattended answer).

@@ -1,8 +1,12 @@
 #include "remoteshell/core/host_key_cache.h"
 
 #include <cctype>
+#include <map>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "base/client_registry_paths.h"
 #include "platform/registry.h"
@@ -45,6 +49,41 @@ std::optional<std::string> convert_old_rsa_value(const std::string& old) {
   return exponent + "," + modulus;
 }
 
+using CachedKeys = std::map<std::string, std::string, std::less<>>;
+
+std::optional<CachedKeys> read_cache(std::string* reason) {
+  std::string refusal;
+  auto keys = platform::ReadRegistryStrings(kHostKeysRegistryPath, refusal);
+  if (!keys && reason) *reason = refusal;
+  return keys;
+}
+
+// "<port>:<escaped host>" of a value's name; an older value is named by the host alone.
+std::string_view host_of(std::string_view name) {
+  size_t at = name.find('@');
+  return at == std::string_view::npos ? name : name.substr(at + 1);
+}
+
+// A value's line in the store's file: type mark, space, name, tab, text, newline.
+uint64_t entry_bytes(std::string_view name, std::string_view text) { return name.size() + text.size() + 4; }
+
+// Why the key may not be stored under the name, none when it may.
+std::optional<std::string> over_bound(const CachedKeys& keys, const std::string& name, const std::string& key_text) {
+  std::set<std::string_view> hosts;
+  uint64_t bytes = entry_bytes(name, key_text);
+  for (const auto& [cached, text] : keys) {
+    hosts.insert(host_of(cached));
+    if (cached != name) bytes += entry_bytes(cached, text);
+  }
+  if (hosts.count(host_of(name)) == 0 && hosts.size() >= kMaxCachedHosts)
+    return "the host-key cache is full: it holds the keys of " + std::to_string(hosts.size()) +
+           " hosts, the most it keeps";
+  if (bytes > kMaxCachedBytes)
+    return "the host-key cache is full: with this key it would hold more than " + std::to_string(kMaxCachedBytes) +
+           " bytes";
+  return std::nullopt;
+}
+
 }  // namespace
 
 // Shared by every conversation; a lookup may rewrite an older entry, so both take the lock.
@@ -53,29 +92,40 @@ static std::mutex& cache_lock() {
   return lock;
 }
 
-int host_key_cache_lookup(const char* host, int port, const char* key_type, const char* key_text) {
+int host_key_cache_lookup(const char* host, int port, const char* key_type, const char* key_text, std::string* reason) {
   std::lock_guard guard(cache_lock());
-  auto cache = platform::RegistryKey::Open(kHostKeysRegistryPath);
-  if (!cache) return 1;
+  auto keys = read_cache(reason);
+  if (!keys) return kHostKeyCacheUnusable;
   std::string offered(key_text);
   std::string name = value_name(host, port, key_type);
-  auto value = cache->GetString(name);
+  std::optional<std::string> value;
+  if (auto found = keys->find(name); found != keys->end()) value = found->second;
   if (!value && std::string(key_type) == "rsa") {
-    if (auto old = cache->GetString(escaped_host(host))) {
-      auto converted = convert_old_rsa_value(*old);
-      if (!converted) return 2;
-      if (*converted == offered) cache->SetString(name, *converted);
+    if (auto old = keys->find(escaped_host(host)); old != keys->end()) {
+      auto converted = convert_old_rsa_value(old->second);
+      if (!converted) return kHostKeyChanged;
+      if (*converted == offered)
+        if (auto cache = platform::RegistryKey::Open(kHostKeysRegistryPath)) cache->SetString(name, *converted);
       value = converted;
     }
   }
-  if (!value) return 1;
+  if (!value) return kHostKeyNotCached;
   // The value is read into a buffer one byte longer than the offered key.
-  if (value->size() > offered.size()) return 2;
-  return *value == offered ? 0 : 2;
+  if (value->size() > offered.size()) return kHostKeyChanged;
+  return *value == offered ? kHostKeySame : kHostKeyChanged;
 }
 
-void host_key_cache_store(const char* host, int port, const char* key_type, const char* key_text) {
+bool host_key_cache_store(const char* host, int port, const char* key_type, const char* key_text, std::string* reason) {
   std::lock_guard guard(cache_lock());
-  if (auto cache = platform::RegistryKey::Open(kHostKeysRegistryPath, true))
-    cache->SetString(value_name(host, port, key_type), key_text);
+  auto keys = read_cache(reason);
+  if (!keys) return false;
+  std::string name = value_name(host, port, key_type);
+  if (auto refusal = over_bound(*keys, name, key_text)) {
+    if (reason) *reason = *refusal;
+    return false;
+  }
+  auto cache = platform::RegistryKey::Open(kHostKeysRegistryPath, true);
+  if (cache && cache->SetString(name, key_text)) return true;
+  if (reason) *reason = "the host-key cache could not be written";
+  return false;
 }

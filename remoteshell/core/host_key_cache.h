@@ -1,7 +1,30 @@
 #pragma once
 // The SSH host-key cache in "Software\Hollerin\Mirsh\SshHostKeys": one text value per host key,
 // named "<key type>@<port>:<escaped host>".
+//
+// The cache vouches for a key only when it is read whole: one that the store refuses or cannot
+// read (another account's, a link, over the store's 16 MiB bound) vouches for nothing. It keeps
+// at most kMaxCachedHosts hosts: at 545 bytes for a 2048-bit RSA key that is about 5.5 MB, and
+// about 10.6 MB with 4096-bit keys, both well under the store's bound. As a server may offer a
+// key of up to 16384 bits (about 4 KB), the cache also keeps at most kMaxCachedBytes. Past
+// either bound a new key is refused, never stored over the bound nor dropped.
+#include <cstddef>
+#include <cstdint>
+#include <string>
 
-// 0 the same key is cached, 1 no key cached, 2 a different (or unreadable) key is cached.
-int host_key_cache_lookup(const char* host, int port, const char* key_type, const char* key_text);
-void host_key_cache_store(const char* host, int port, const char* key_type, const char* key_text);
+inline constexpr size_t kMaxCachedHosts = 10000;
+inline constexpr uint64_t kMaxCachedBytes = uint64_t{12} << 20;
+
+inline constexpr int kHostKeySame = 0;
+inline constexpr int kHostKeyNotCached = 1;
+inline constexpr int kHostKeyChanged = 2;
+inline constexpr int kHostKeyCacheUnusable = 3;
+
+// kHostKeySame, kHostKeyNotCached, kHostKeyChanged (a different or unreadable key is cached) or
+// kHostKeyCacheUnusable (the cache could not be read; reason tells why).
+int host_key_cache_lookup(const char* host, int port, const char* key_type, const char* key_text,
+                          std::string* reason = nullptr);
+// False, with the reason, when the cache could not be read or written, or the key would take it
+// past one of its bounds; the cache is then left as it is.
+bool host_key_cache_store(const char* host, int port, const char* key_type, const char* key_text,
+                          std::string* reason = nullptr);

@@ -32,7 +32,7 @@ AuditLogSettings AuditSettingsOf(const CMirvaleDoc& settings) {
 constexpr unsigned kStoredFileMode = 0640;
 
 // Temporary files of saves that a crash cut short are removed, and files an earlier version
-// left readable by every account are brought to the operators' group.
+// left wider lose the bits beyond their mode (never gaining any, nor the operators' group).
 void TidyStoredFiles(const std::string& programFolder) {
   const std::vector<std::string> names{kSettingsFileName, kDeviceDatabaseFileName, kScanDatabaseFileName};
   std::vector<std::string> saved = names;
@@ -88,6 +88,7 @@ void CMirvaleFrm::Load() {
     auto doc = std::make_shared<CMirvaleDoc>();
     doc->m_strDocName = kServiceVersionText;
     onDefaults_ = ServiceLoadSettings(*doc, m_strProgramFolder) != SettingsLoad::Read;
+    // The settings may name any file of the run account: its mode is only ever narrowed.
     if (!doc->m_strLogFile.empty()) platform::RestrictRunAccountFile(doc->m_strLogFile, kStoredFileMode);
     std::lock_guard lock(settingsMutex_);
     m_pDoc = std::move(doc);

@@ -1,7 +1,7 @@
 // Session settings and the host-key cache as the store's value files hold them, which a user
 // may edit: the same bytes stand for the default session and for the cache. Loading must give
-// a session within its bounds, and a lookup any answer, whatever the file says. The store is
-// a folder of this process, removed at its end.
+// a session within its bounds, a lookup any answer, and a cache that could not be read takes no
+// key, whatever the file says. The store is a folder of this process, removed at its end.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -50,5 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   if (config.port < 1 || config.port > 65535 || config.terminal_width < 1) __builtin_trap();
   host_key_cache_lookup("device.example", 22, "rsa2", "0x23,0xc0ffee");
   host_key_cache_lookup("device.example", 22, "rsa", "0x23,0xc0ffee");
+  // A cache that vouches for nothing takes nothing; a key it took, it vouches for.
+  bool usable = host_key_cache_lookup("device.example", 22, "dss", "0x5,0x7,0x3,0x9") != kHostKeyCacheUnusable;
+  bool stored = host_key_cache_store("device.example", 22, "ssh-ed25519", "0x1a2b");
+  if (stored && !usable) __builtin_trap();
+  if (stored && host_key_cache_lookup("device.example", 22, "ssh-ed25519", "0x1a2b") != kHostKeySame) __builtin_trap();
   return 0;
 }

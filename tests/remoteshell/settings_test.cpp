@@ -172,6 +172,22 @@ TEST_F(HostKeys, StoreAndLookUp) {
   EXPECT_EQ(host_key_cache_lookup("odd host/../x", 22, "dss", "k"), 0);
 }
 
+// Hosts with the largest RSA keys a server may offer fill the cache's bytes long before its
+// count of hosts: a new one is refused and the cache file stays as it was.
+TEST_F(HostKeys, LargeKeysFillTheCacheByItsBytes) {
+  ASSERT_TRUE(platform::RegistryKey::Open(kHostKeysRegistryPath, true));
+  const std::string key = "0x10001,0x" + std::string(4096, 'f');
+  std::string cache;
+  for (int host = 0; host < 3100; ++host) cache += "S rsa2@22:h" + std::to_string(host) + "\t" + key + "\n";
+  const std::string file = folder_ / "registry/Software/Hollerin/Mirsh/SshHostKeys/.values";
+  ASSERT_TRUE(platform::WriteFileAtomically(file, cache, 0600));
+  std::string reason;
+  EXPECT_FALSE(host_key_cache_store("h3100", 22, "rsa2", key.c_str(), &reason));
+  EXPECT_EQ(reason, "the host-key cache is full: with this key it would hold more than 12582912 bytes");
+  EXPECT_EQ(platform::ReadWholeFile(file), cache);
+  EXPECT_EQ(host_key_cache_lookup("h7", 22, "rsa2", key.c_str()), 0);
+}
+
 TEST_F(HostKeys, OlderFormIsConvertedAndRewritten) {
   auto cache = platform::RegistryKey::Open(kHostKeysRegistryPath, true);
   // Exponent 0x10001 and modulus 0x1234abcd5678, least significant word first.

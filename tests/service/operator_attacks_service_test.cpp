@@ -278,6 +278,25 @@ TEST_F(OperatorAttacksService, MembersTerminalAsAuditLogNeverBecomesTheServicesT
   close(master);
 }
 
+// The settings may name any file of the run account as the audit log: the start only clears
+// bits of its mode, so a private one stays private, in its own group.
+TEST_F(OperatorAttacksService, ARunAccountsPrivateFileNamedAsAuditLogStaysPrivate) {
+  const std::string secret = OpenFolder(service, "private") + "/secret";
+  ASSERT_TRUE(platform::WriteFileAtomically(secret, "the run account's own\n", 0600));
+  ASSERT_EQ(chown(secret.c_str(), accounts.RunAccount().Uid(), 0), 0);
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  doc.m_strLogFile = secret;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_TRUE(service.Start());  // the audit log is looked at while loading
+  ASSERT_TRUE(service.Stop());
+  struct stat after {};
+  ASSERT_EQ(lstat(secret.c_str(), &after), 0);
+  EXPECT_EQ(after.st_mode & 07777, 0600u);
+  EXPECT_EQ(after.st_gid, 0u);
+  EXPECT_NE(As(accounts.Member(), [&] { return open(secret.c_str(), O_RDONLY) >= 0 ? 0 : 1; }), 0);
+}
+
 TEST_F(OperatorAttacksService, RetentionOfAGibibyteSparseAuditLogKeepsMemorySmall) {
   const std::string audit = OpenFolder(service, "audit") + "/audit.log";
   constexpr long long kGibibyte = 1LL << 30;

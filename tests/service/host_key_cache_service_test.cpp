@@ -1,0 +1,99 @@
+// The host-key cache through the real MirvaleSrv and sshd on loopback. A cache that cannot be
+// read vouches for no key and a full one takes no new host: either way the conversation is
+// abandoned before the password is sent, the event log names the device and says why, and the
+// cache file stays as it was.
+#include <string>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform/atomic_file.h"
+#include "platform/registry.h"
+#include "tests/service/shell_scan_support.h"
+#include "tests/support/fake_device.h"
+#include "tests/support/service_process.h"
+#include "tests/support/ssh_device.h"
+
+namespace mirvale {
+namespace {
+
+using namespace shell_scan_testing;
+
+// Hosts 10.x.y.z on port 22, each with a 2048-bit RSA key (545 bytes a line, as in the field).
+std::string CachedHosts(size_t count) {
+  const std::string key = "0x10001,0x" + std::string(512, 'c');
+  std::string lines;
+  for (size_t i = 0; i < count; ++i)
+    lines += "S rsa2@22:10." + std::to_string(i >> 16) + "." + std::to_string(i >> 8 & 255) + "." +
+             std::to_string(i & 255) + "\t" + key + "\n";
+  return lines;
+}
+
+struct BadCache {
+  const char* name;
+  size_t hosts;        // other hosts in the cache
+  bool changedKey;     // the cache holds other keys for the server
+  uid_t owner;         // of the cache file
+  const char* reason;  // how the event line goes on after "<device>: The server's "; {file}: the cache file
+};
+
+void PrintTo(const BadCache& cache, std::ostream* out) { *out << cache.name; }
+
+class HostKeyCacheService : public ::testing::TestWithParam<BadCache> {};
+
+TEST_P(HostKeyCacheService, NoPasswordGoesToAServerTheCacheCannotVouchFor) {
+  const BadCache& bad = GetParam();
+  testing_support::FakeDevice device(testing_support::FakeDeviceOptions{.mode = "ssh", .page = 10});
+  testing_support::SshDeviceServer sshd(device.Command());
+  ASSERT_TRUE(sshd.ready());
+  ServiceProcess service;
+  const std::string file = service.Root() + "/registry/Software/Hollerin/Mirsh/SshHostKeys/.values";
+  {
+    testing_support::ScopedEnv store("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
+    ASSERT_TRUE(platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\SshHostKeys", true));
+  }
+  std::string cache = CachedHosts(bad.hosts);
+  if (bad.changedKey) {
+    const std::string port = std::to_string(sshd.port());
+    cache += "S dss@" + port + ":127.0.0.1\t0x5,0x7,0x3,0x9\nS rsa2@" + port + ":127.0.0.1\t0x10001,0xdead\n";
+  }
+  ASSERT_TRUE(platform::WriteFileAtomically(file, cache, 0600));
+  ASSERT_EQ(chown(file.c_str(), bad.owner, 0), 0);
+
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                            EncodeSettings(SshPoolDoc(sshd, testing_support::kSshPassword))));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  ASSERT_TRUE(WaitForFinishedScan(service, ""));
+  ASSERT_TRUE(service.Stop());
+
+  std::string expected = "127.0.0.1:" + std::to_string(sshd.port()) + ": The server's " + bad.reason;
+  if (size_t at = expected.find("{file}"); at != std::string::npos) expected.replace(at, 6, file);
+  std::string events;
+  bool found = false;
+  for (const auto& line : service.EventLines()) {
+    events += line + "\n";
+    found = found || line.starts_with(expected);
+  }
+  EXPECT_TRUE(found) << events;
+  EXPECT_NE(events.find("Connection abandoned."), std::string::npos) << events;
+  EXPECT_EQ(sshd.Log().find("method password"), std::string::npos) << sshd.Log();
+  EXPECT_EQ(platform::ReadWholeFile(file), cache) << "the cache file was rewritten";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Caches, HostKeyCacheService,
+    ::testing::Values(
+        BadCache{"OverItsByteBound", 31000, true, 0,
+                 "rsa2 host key cannot be checked: the host-key cache cannot be read (The settings store file "
+                 "{file} is not used: it is larger than 16777216 bytes)."},
+        BadCache{"OfAnotherAccount", 3, true, 65534,
+                 "rsa2 host key cannot be checked: the host-key cache cannot be read (The settings store file "
+                 "{file} is not used: it belongs to uid 65534)."},
+        BadCache{"FullOfOtherHosts", 10000, false, 0,
+                 "rsa2 host key is not cached and cannot be stored: the host-key cache is full: it holds the keys "
+                 "of 10000 hosts, the most it keeps."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace mirvale
