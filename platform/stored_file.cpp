@@ -86,7 +86,9 @@ bool RestrictOwnFile(const std::string& path, unsigned mode) {
   std::string reason;
   struct stat info {};
   UniqueFd fd(OpenRegular(path, O_RDONLY, reason, info));
-  return fd && info.st_uid == geteuid() && NarrowFileMode(fd.get(), info, mode);
+  if (!fd || info.st_uid != geteuid()) return false;
+  SetFileGroup(fd.get(), FileGroup::Operators);
+  return fchmod(fd.get(), mode) == 0;
 }
 
 bool NarrowFileMode(int fd, const struct stat& info, unsigned mode) {

@@ -22,9 +22,9 @@ struct StoredFileRead {
 // or that others may write.
 StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes, bool trustedOwnerOnly = false);
 
-// Clears the bits outside mode of a file that this process's account owns (one an earlier
-// version left wider), keeping its group. Anything else at the path (a link, a FIFO, someone
-// else's file) is left as it is; false then.
+// Brings a file that this process's account owns (the service's own stored files) to the given
+// mode in the operators' group. Anything else at the path (a link, a FIFO, someone else's file)
+// is left as it is; false then.
 bool RestrictOwnFile(const std::string& path, unsigned mode);
 
 // Clears the bits outside mode of the open file described by info; true when none is left.

@@ -32,7 +32,7 @@ AuditLogSettings AuditSettingsOf(const CMirvaleDoc& settings) {
 constexpr unsigned kStoredFileMode = 0640;
 
 // Temporary files of saves that a crash cut short are removed, and files an earlier version
-// left wider lose the bits beyond their mode (never gaining any, nor the operators' group).
+// left readable by every account are brought to the operators' group.
 void TidyStoredFiles(const std::string& programFolder) {
   const std::vector<std::string> names{kSettingsFileName, kDeviceDatabaseFileName, kScanDatabaseFileName};
   std::vector<std::string> saved = names;
