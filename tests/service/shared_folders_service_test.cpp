@@ -1,5 +1,5 @@
 // The folders operators share, as the real MirvaleSrv leaves them: registration and the service's
-// start, in either order, give the data folder (3770) and the run folder (1770) to the operators'
+// start, in either order, give the data folder (3770) and the run folder (0750) to the operators'
 // group and keep the level above reachable; the sticky bit keeps a member from renaming root's
 // files there; an account that is not root is told "Couldn't open service manager" by
 // registration and unregistration, never aborted. The group is a temporary account's own.
@@ -40,6 +40,9 @@ int As(const TemporaryAccount& account, Check check) {
   waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// The sticky data folder refuses with EPERM, the run folder, closed to members, with EACCES.
+bool Refused(int error) { return error == EPERM || error == EACCES; }
 
 struct Outcome {
   int status = 0;  // wait status
@@ -102,7 +105,7 @@ class SharedFolders : public ::testing::Test {
     const gid_t group = getgrnam(member_.Name().c_str())->gr_gid;
     ExpectFolder(service.Root() + "/common/Oskavel", 0755, 0);
     ExpectFolder(service.DataFolder(), 03770, group);
-    ExpectFolder(service.RunFolder(), 01770, group);
+    ExpectFolder(service.RunFolder(), 0750, group);
     const std::string data = service.DataFolder();
     EXPECT_EQ(As(member_, [&] { return access(data.c_str(), W_OK | X_OK) == 0 ? 1 : 0; }), 1);
     EXPECT_EQ(As(outsider_, [&] { return access(data.c_str(), X_OK) == 0 ? 1 : 0; }), 0);
@@ -144,7 +147,7 @@ TEST_F(SharedFolders, AFolderThatCannotBeSharedIsLogged) {
   EXPECT_NE(output.find("Couldn't share " + service->DataFolder() + reason + "3770): the group does not exist"),
             std::string::npos)
       << output;
-  EXPECT_NE(output.find("Couldn't share " + service->RunFolder() + reason + "1770): the group does not exist"),
+  EXPECT_NE(output.find("Couldn't share " + service->RunFolder() + reason + "0750): the group does not exist"),
             std::string::npos)
       << output;
 }
@@ -158,9 +161,9 @@ TEST_F(SharedFolders, MembersCannotRenameRootsFilesAndNonRootAccountsCannotRegis
   const std::string rootFile = service->DataFile("root-file");
   for (const std::string& path : {control, rootFile}) {
     EXPECT_EQ(
-        As(member_, [&] { return rename(path.c_str(), (path + ".moved").c_str()) != 0 && errno == EPERM ? 1 : 0; }), 1)
+        As(member_, [&] { return rename(path.c_str(), (path + ".moved").c_str()) != 0 && Refused(errno) ? 1 : 0; }), 1)
         << path;
-    EXPECT_EQ(As(member_, [&] { return unlink(path.c_str()) != 0 && errno == EPERM ? 1 : 0; }), 1) << path;
+    EXPECT_EQ(As(member_, [&] { return unlink(path.c_str()) != 0 && Refused(errno) ? 1 : 0; }), 1) << path;
   }
 
   for (const TemporaryAccount* account : {&outsider_, &member_}) {
