@@ -32,7 +32,7 @@ static auto* const qt = testing_support::UseQtApplication();
 
 constexpr const char* kWalkVariable = "MIRVALE_TEST_MEMBER_WALK";
 
-// The program in this process, once its start-up is done; the prompts it showed meanwhile.
+// The program in this process, once its start-up is done, and the prompts it showed.
 template <typename Then>
 void WithStartedProgram(Then then) {
   testing_support::RecordingPrompter prompter;
@@ -41,12 +41,12 @@ void WithStartedProgram(Then then) {
   ASSERT_TRUE(session.IsFirst());
   session.Frame().show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return session.Frame().StartupFinished(); }, 60000));
-  then(session, prompter.Texts().join('\n').toStdString());
+  then(session, prompter);
 }
 
 // The member's side: every pane in turn.
 void WalkEveryPane() {
-  WithStartedProgram([](DesktopSession& session, const std::string&) {
+  WithStartedProgram([](DesktopSession& session, const testing_support::RecordingPrompter&) {
     for (int command : {kCommandHome, kCommandScan, kCommandReports, kCommandTools, kCommandOptions, kCommandActions,
                         kCommandExport}) {
       session.Frame().dispatchCommand(command);
@@ -57,14 +57,19 @@ void WalkEveryPane() {
   });
 }
 
-// An account outside the operators' group: told so at start, not that a start failed.
+// An account outside the operators' group: told so at start, not that a start failed, and
+// again when a Save fails.
 void OpenAsOutsider() {
-  WithStartedProgram([](DesktopSession&, const std::string& prompts) {
+  WithStartedProgram([](DesktopSession& session, const testing_support::RecordingPrompter& prompter) {
     const std::string account = std::getenv("MIRVALE_TEST_ACCOUNT");
     const std::string group = std::getenv("MIRVALE_OPERATOR_GROUP");
-    EXPECT_EQ(prompts, "The account " + account + " is not in the operators' group " + group +
-                           ", so it cannot use the service. To add it: sudo usermod -a -G " + group + " " + account +
-                           ", then log in again.");
+    const std::string notMember = "The account " + account + " is not in the operators' group " + group +
+                                  ", so it cannot use the service. To add it: sudo usermod -a -G " + group + " " +
+                                  account + ", then log in again.";
+    EXPECT_EQ(prompter.Texts().join('\n').toStdString(), notMember);
+    EXPECT_FALSE(session.App().CommitSettings(&session.Frame()));
+    EXPECT_EQ(prompter.Texts().last().toStdString(),
+              "Settings failed, please check your access permissions. " + notMember);
   });
 }
 
