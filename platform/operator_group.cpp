@@ -134,8 +134,9 @@ std::string MakeReachable(const std::string& path) {
 std::vector<std::string> ShareOperatorFolders() {
   std::vector<std::string> problems;
   const std::string data = DataFolder();
-  for (std::string problem : {ShareFolder(data, kSharedDataFolderMode, false), MakeReachable(data.substr(0, data.rfind('/'))),
-                              ShareFolder(RunFolder(), kSharedRunFolderMode, true)})
+  for (std::string problem :
+       {ShareFolder(data, kSharedDataFolderMode, false), MakeReachable(data.substr(0, data.rfind('/'))),
+        ShareFolder(RunFolder(), kSharedRunFolderMode, true)})
     if (!problem.empty()) problems.push_back(std::move(problem));
   return problems;
 }

@@ -140,8 +140,7 @@ std::unique_ptr<ControlSocketServer> ControlSocketServer::Listen(const std::stri
       ReportEvent(kMirvaleServiceName, EventType::Warning,
                   "Removed " + path + ", which belonged to uid " + std::to_string(owner));
     if (!RemoveEntry(path)) {
-      ReportEvent(kMirvaleServiceName, EventType::Error,
-                  "Couldn't remove " + path + ": " + std::strerror(errno));
+      ReportEvent(kMirvaleServiceName, EventType::Error, "Couldn't remove " + path + ": " + std::strerror(errno));
       return nullptr;
     }
   }

@@ -353,13 +353,14 @@ TEST_F(OperatorAttacksService, AMembersFolderAtTheControlSocketsNameNeverKeepsTh
   // Left 1770 by an earlier version: the member's folder at the name, with a link to root's file.
   ASSERT_EQ(chown(run.c_str(), 0, accounts.GroupId()), 0);
   ASSERT_EQ(chmod(run.c_str(), 01770), 0);
-  ASSERT_EQ(As(accounts.Member(), [&] {
-              return mkdir(control.c_str(), 0777) == 0 && mkdir((control + "/inner").c_str(), 0777) == 0 &&
-                             symlink(rootFile.c_str(), (control + "/inner/link").c_str()) == 0 &&
-                             symlink(service.Root().c_str(), (control + "/root").c_str()) == 0
-                         ? 0
-                         : 1;
-            }),
+  ASSERT_EQ(As(accounts.Member(),
+               [&] {
+                 return mkdir(control.c_str(), 0777) == 0 && mkdir((control + "/inner").c_str(), 0777) == 0 &&
+                                symlink(rootFile.c_str(), (control + "/inner/link").c_str()) == 0 &&
+                                symlink(service.Root().c_str(), (control + "/root").c_str()) == 0
+                            ? 0
+                            : 1;
+               }),
             0);
   // The member makes the folder again and again while the service restarts.
   pid_t looper = fork();
@@ -386,7 +387,8 @@ TEST_F(OperatorAttacksService, AMembersFolderAtTheControlSocketsNameNeverKeepsTh
   }
   kill(looper, SIGKILL);
   waitpid(looper, nullptr, 0);
-  EXPECT_TRUE(Logged(service, "Removed " + control + ", which belonged to uid " + std::to_string(accounts.Member().Uid())));
+  EXPECT_TRUE(
+      Logged(service, "Removed " + control + ", which belonged to uid " + std::to_string(accounts.Member().Uid())));
   EXPECT_EQ(platform::ReadWholeFile(rootFile).value_or(""), "root's\n");
   EXPECT_EQ(access(service.Root().c_str(), F_OK), 0);
 }
