@@ -3,6 +3,7 @@
 // group and keep the level above reachable; the sticky bit keeps a member from renaming root's
 // files there; an account that is not root is told "Couldn't open service manager" by
 // registration and unregistration, never aborted. The group is a temporary account's own.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
+#include "platform/folders.h"
 #include "tests/support/service_process.h"
 #include "tests/support/temporary_account.h"
 
@@ -150,6 +152,29 @@ TEST_F(SharedFolders, AFolderThatCannotBeSharedIsLogged) {
   EXPECT_NE(output.find("Couldn't share " + service->RunFolder() + reason + "0750): the group does not exist"),
             std::string::npos)
       << output;
+}
+
+TEST_F(SharedFolders, ARunFolderAnotherAccountOwnsIsRefusedAndNotListenedIn) {
+  auto service = FreshService();
+  const std::string run = service->RunFolder();
+  ASSERT_TRUE(platform::CreateFolderLevels(run, 0700));
+  ASSERT_EQ(chown(run.c_str(), member_.Uid(), 0), 0);
+  EXPECT_FALSE(service->Start());
+  const std::string output = platform::ReadWholeFile(service->OutputPath()).value_or("");
+  const std::string uid = std::to_string(member_.Uid());
+  EXPECT_NE(output.find("Couldn't share " + run + " with the operators' group " + member_.Name() +
+                        " (0750): it belongs to uid " + uid),
+            std::string::npos)
+      << output;
+  const auto events = service->EventLines();
+  EXPECT_NE(std::find_if(events.begin(), events.end(),
+                         [&](const std::string& line) {
+                           return line.find("Couldn't listen at " + run + "/control: " + run + " belongs to uid " +
+                                            uid) != std::string::npos;
+                         }),
+            events.end())
+      << ::testing::PrintToString(events);
+  EXPECT_EQ(access((run + "/control").c_str(), F_OK), -1);
 }
 
 TEST_F(SharedFolders, MembersCannotRenameRootsFilesAndNonRootAccountsCannotRegister) {
