@@ -1,5 +1,6 @@
 #include "platform/operator_group.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include "platform/folders.h"
+#include "platform/trusted_path.h"
 #include "platform/unix_socket.h"
 
 namespace platform {
@@ -62,6 +64,18 @@ bool IsOperator(uid_t uid, gid_t gid) {
   return false;
 }
 
+bool ProcessIsOperator() {
+  if (geteuid() == 0) return true;
+  auto operators = OperatorGroupId();
+  if (!operators) return false;
+  if (getegid() == *operators) return true;
+  const int count = getgroups(0, nullptr);
+  if (count <= 0) return false;
+  std::vector<gid_t> groups(static_cast<size_t>(count));
+  groups.resize(static_cast<size_t>(std::max(getgroups(count, groups.data()), 0)));
+  return std::find(groups.begin(), groups.end(), *operators) != groups.end();
+}
+
 bool ShareWithOperators(const std::string& path, unsigned mode) {
   bool ok = true;
   if (auto operators = OperatorGroupId()) ok = chown(path.c_str(), static_cast<uid_t>(-1), *operators) == 0;
@@ -77,8 +91,9 @@ std::string OctalMode(unsigned mode) {
 
 namespace {
 
-// Shares one folder; empty when it has the group and mode afterwards, else what went wrong.
-std::string ShareFolder(const std::string& path, unsigned mode) {
+// Shares one folder; empty when it has the group and mode afterwards, else what went wrong. With
+// ownOnly, a folder another account owns is refused and left as it is.
+std::string ShareFolder(const std::string& path, unsigned mode, bool ownOnly) {
   const std::string failed =
       "Couldn't share " + path + " with the operators' group " + OperatorGroupName() + " (" + OctalMode(mode) + "): ";
   if (!CreateFolderLevels(path, 0700)) return failed + std::strerror(errno);
@@ -86,6 +101,7 @@ std::string ShareFolder(const std::string& path, unsigned mode) {
   UniqueFd folder(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
   struct stat info {};
   if (!folder || fstat(folder.get(), &info) != 0) return failed + std::strerror(errno);
+  if (ownOnly && !IsTrustedOwner(info.st_uid)) return failed + "it belongs to uid " + std::to_string(info.st_uid);
   auto group = OperatorGroupId();
   if (!group) return failed + "the group does not exist";
   if (info.st_gid != *group && fchown(folder.get(), static_cast<uid_t>(-1), *group) != 0)
@@ -118,8 +134,9 @@ std::string MakeReachable(const std::string& path) {
 std::vector<std::string> ShareOperatorFolders() {
   std::vector<std::string> problems;
   const std::string data = DataFolder();
-  for (std::string problem : {ShareFolder(data, kSharedDataFolderMode), MakeReachable(data.substr(0, data.rfind('/'))),
-                              ShareFolder(RunFolder(), kSharedRunFolderMode)})
+  for (std::string problem :
+       {ShareFolder(data, kSharedDataFolderMode, false), MakeReachable(data.substr(0, data.rfind('/'))),
+        ShareFolder(RunFolder(), kSharedRunFolderMode, true)})
     if (!problem.empty()) problems.push_back(std::move(problem));
   return problems;
 }

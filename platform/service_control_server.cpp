@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <exception>
+#include <optional>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -27,6 +31,9 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kCodeWait = std::chrono::seconds(5);
 // Clients whose codes are still awaited; beyond them the one waiting longest is dropped.
 constexpr size_t kMaxWaitingClients = 64;
+// A folder found at the socket's name is emptied this far; what is beyond stays, set aside.
+constexpr int kMaxRemovedEntries = 10000;
+constexpr int kMaxRemovedDepth = 16;
 
 // A client whose code is being read.
 struct WaitingClient {
@@ -57,16 +64,72 @@ bool ReadMore(WaitingClient& waiting) {
   }
 }
 
+// Removes what is in the open folder, never following a link; false when something stays
+// (more than entries allow, or nested deeper than depth).
+bool EmptyFolder(int folder, int depth, int& entries) {
+  UniqueFd copy(dup(folder));
+  std::unique_ptr<DIR, int (*)(DIR*)> listing(copy ? fdopendir(copy.get()) : nullptr, closedir);
+  if (!listing) return false;
+  copy.Release();  // the listing closes it
+  bool emptied = true;
+  while (dirent* entry = readdir(listing.get())) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (--entries < 0) return false;
+    if (unlinkat(folder, name.c_str(), 0) == 0) continue;
+    UniqueFd inner(openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!inner || depth == 0 || !EmptyFolder(inner.get(), depth - 1, entries) ||
+        unlinkat(folder, name.c_str(), AT_REMOVEDIR) != 0)
+      emptied = false;
+  }
+  return emptied;
+}
+
+// Takes whatever stands at path away. A folder is first renamed aside, in one step, so that the
+// name is free at once whatever its content; then what it holds is removed as far as bounds allow.
+bool RemoveEntry(const std::string& path) {
+  if (unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+  if (errno != EISDIR) return false;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string aside = path + ".removed-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    // RENAME_NOREPLACE: an empty folder a member made at the aside name is not taken for ours.
+    if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) != 0) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    UniqueFd moved(open(aside.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    int entries = kMaxRemovedEntries;
+    if (moved && EmptyFolder(moved.get(), kMaxRemovedDepth, entries)) rmdir(aside.c_str());
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::unique_ptr<ControlSocketServer> ControlSocketServer::Listen(const std::string& path, Handler handler) {
-  // The run folder is shared with the operators: what another account left at the socket's name
-  // is not a running service of ours and is never talked to.
-  // A socket that answers is a running service only when its listener is trusted too.
+  // In a folder others may write, what stands at the socket's name could come back after it is
+  // removed, and the socket itself could be renamed away.
+  struct stat folder {};
+  const size_t slash = path.rfind('/');
+  const std::string folderPath = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  std::optional<std::string> unsafe;
+  if (lstat(folderPath.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
+    unsafe = "is not a folder";
+  else
+    unsafe = UntrustedEntry(folder);
+  if (unsafe) {
+    ReportEvent(kMirvaleServiceName, EventType::Error,
+                "Couldn't listen at " + path + ": " + folderPath + " " + *unsafe);
+    return nullptr;
+  }
+  // What another account left at the socket's name is not a running service of ours and is
+  // never talked to. A socket that answers is a running service only when its listener is
+  // trusted too.
   struct stat found {};
   if (lstat(path.c_str(), &found) == 0) {
     uid_t owner = found.st_uid;
-    if (IsTrustedOwner(owner)) {
+    if (IsTrustedOwner(owner) && S_ISSOCK(found.st_mode)) {
       if (UniqueFd other = ConnectUnixStream(path, /*nonBlocking=*/true)) {
         auto listener = PeerAccount(other.get());
         if (listener && IsTrustedOwner(*listener)) return nullptr;
@@ -76,8 +139,11 @@ std::unique_ptr<ControlSocketServer> ControlSocketServer::Listen(const std::stri
     if (!IsTrustedOwner(owner))
       ReportEvent(kMirvaleServiceName, EventType::Warning,
                   "Removed " + path + ", which belonged to uid " + std::to_string(owner));
+    if (!RemoveEntry(path)) {
+      ReportEvent(kMirvaleServiceName, EventType::Error, "Couldn't remove " + path + ": " + std::strerror(errno));
+      return nullptr;
+    }
   }
-  unlink(path.c_str());
   // Only the service's operators may connect; the handler decides what each of them may ask.
   UniqueFd listener = ListenUnixStream(path, 0660, 16);
   if (!listener) return nullptr;

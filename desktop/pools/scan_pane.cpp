@@ -291,7 +291,7 @@ void CConfigurationScanPane::StartScan() {
   const bool started = committed && SendServiceRequest(app, platform::ControlStartScan, this);
   requesting_ = false;
   if (!committed) {
-    refused(QStringLiteral("Settings failed, please check your access permissions."));
+    refused(app.CommitFailure());
     return;
   }
   if (!started) {

@@ -10,8 +10,10 @@
 #include "desktop/shell/notice_listener.h"
 #include "desktop/shell/post_to_gui_thread.h"
 #include "desktop/shell/prompter.h"
+#include "desktop/shell/service_access.h"
 #include "platform/folders.h"
 #include "platform/notice_socket.h"
+#include "platform/operator_group.h"
 #include "platform/service_control.h"
 
 namespace mirvale {
@@ -54,9 +56,10 @@ bool CMirvaleApp::Commit(std::initializer_list<QWidget*> waiting) {
   const auto timeout = options_.controlTimeout;
   const std::string folder = m_strDataFolder;
   const platform::RetryPolicy retry = options_.fileRetry;
-  return AwaitWithoutFreezing(
-      [snapshot = std::move(snapshot), timeout, folder, retry] {
-        return DesktopSaveSettings(
+  const std::string account = m_strUserName;
+  std::string failure = AwaitWithoutFreezing(
+      [snapshot = std::move(snapshot), timeout, folder, retry, account] {
+        const bool saved = DesktopSaveSettings(
             snapshot, folder,
             [timeout] {
               auto status =
@@ -64,14 +67,23 @@ bool CMirvaleApp::Commit(std::initializer_list<QWidget*> waiting) {
               return status && *status == platform::kControlDone;
             },
             retry);
+        return saved ? std::string() : SettingsFailureText(folder, account);
       },
       waiting);
+  std::lock_guard lock(refusalLock_);
+  commitFailure_ = std::move(failure);
+  return commitFailure_.empty();
+}
+
+QString CMirvaleApp::CommitFailure() const {
+  std::lock_guard lock(refusalLock_);
+  return QString::fromStdString(commitFailure_);
 }
 
 bool CMirvaleApp::CommitSettings(QWidget* parent, std::initializer_list<QWidget*> waiting) {
   const bool committed = waiting.size() ? Commit(waiting) : Commit({parent ? parent->window() : nullptr});
   if (committed) return true;
-  ShowInformation(parent, QStringLiteral("Settings failed, please check your access permissions."));
+  ShowInformation(parent, CommitFailure());
   return false;
 }
 
@@ -120,7 +132,13 @@ void CMirvaleApp::StartDatabaseThread() {
 }
 
 void CMirvaleApp::RunStartupLoading() {
-  if (!IsServiceRunning()) LaunchService();
+  // An outsider cannot reach the service, running or not: told why, and nothing is started.
+  if (!platform::ProcessIsOperator()) {
+    std::lock_guard lock(refusalLock_);
+    launchRefusal_ = NotOperatorText(m_strUserName);
+  } else if (!IsServiceRunning()) {
+    LaunchService();
+  }
   StartDatabaseThread();
 }
 

@@ -68,9 +68,12 @@ class CMirvaleApp : public QObject {
   // answer is tried again, the file written anew each time (the file retry policy's attempts).
   // The waiting widgets drop input meanwhile (see AwaitWithoutFreezing).
   bool Commit(std::initializer_list<QWidget*> waiting = {});
-  // Commit, with any failure shown: "Settings failed, please check your access permissions."
-  // The waiting widgets are parent's window when none are given.
+  // Commit, with any failure shown (CommitFailure). The waiting widgets are parent's window when
+  // none are given.
   bool CommitSettings(QWidget* parent, std::initializer_list<QWidget*> waiting = {});
+  // What the last failed Commit says: "Settings failed, please check your access permissions."
+  // and what blocked it when that can be told; empty after one that succeeded.
+  QString CommitFailure() const;
 
   // The store of the device and scan databases (its own lock guards every use).
   DesktopDatabaseStore& Store() { return m_store; }
@@ -91,7 +94,8 @@ class CMirvaleApp : public QObject {
   std::string TakeLaunchRefusal();
   // Loads the scan database, then the device database, then starts listening for notices.
   void StartDatabaseThread();
-  // The start-up loading: starts the service when it does not run, then StartDatabaseThread.
+  // The start-up loading: starts the service when it does not run (an account outside the
+  // operators' group is told so instead, through TakeLaunchRefusal), then StartDatabaseThread.
   // Safe to run off the GUI thread; databaseReloaded follows on the GUI thread.
   void RunStartupLoading();
   bool Listening() const;
@@ -113,8 +117,9 @@ class CMirvaleApp : public QObject {
   DesktopDatabaseStore m_store;
   mutable std::mutex listenerLock_;
   std::unique_ptr<NoticeListener> listener_;
-  std::mutex refusalLock_;
+  mutable std::mutex refusalLock_;
   std::string launchRefusal_;
+  std::string commitFailure_;
   mutable std::atomic<bool> lastServiceRunning_{false};
   std::thread serviceQuestion_;
   std::vector<std::pair<QPointer<QObject>, std::function<void(bool)>>> waitingForState_;

@@ -9,8 +9,9 @@ namespace mirvale {
 
 bool ControlAllowed(uint32_t code, const platform::ControlCaller& caller) {
   // The service's own account owns it, as root does when it runs as root (the usual case).
-  if (code == platform::kControlInterrogate || caller.uid == 0 || caller.uid == geteuid()) return true;
-  if (code >= 128 && code <= 255) return platform::IsOperator(caller.uid, caller.gid);
+  if (caller.uid == 0 || caller.uid == geteuid()) return true;
+  if (code == platform::kControlInterrogate || (code >= 128 && code <= 255))
+    return platform::IsOperator(caller.uid, caller.gid);
   return false;
 }
 

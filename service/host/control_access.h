@@ -1,7 +1,8 @@
 #pragma once
-// Who may send which control code: anyone may ask the state (interrogate); root and the members
-// of the operators' group may send the service's own codes (128 to 255); everything else, the
-// stop above all, is root's (or the service's own account's, when it runs as another).
+// Who may send which control code: root and the members of the operators' group may ask the
+// state (interrogate) and send the service's own codes (128 to 255), as only they reach the
+// socket; everything else, the stop above all, is root's (or the service's own account's, when
+// it runs as another).
 #include <cstdint>
 
 #include "platform/service_control_server.h"

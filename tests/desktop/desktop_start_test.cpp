@@ -79,14 +79,16 @@ TEST(DesktopStart, WithoutServiceOrReadableSettingsOpensScanAndReportsFailedSave
   EXPECT_FALSE(desktop.App().Store().ScanLoaded());
 
   EXPECT_FALSE(desktop.App().CommitSettings(&desktop.Frame()));
-  ASSERT_EQ(prompter.Texts(), QStringList{"Settings failed, please check your access permissions."});
+  ASSERT_EQ(prompter.Texts(),
+            QStringList{"Settings failed, please check your access permissions. The service is not running."});
   EXPECT_EQ(prompter.Icons().front(), QMessageBox::Information);
   // Start Scan with no service: its commit fails once its attempts are spent.
   desktop.App().WithDocument([](CMirvaleDoc& doc) { doc = OnePoolSettings(); });
   auto& scan = *static_cast<CConfigurationScanPane*>(desktop.View().Pane(PaneSlot::Scan));
   scan.SelectPool("lab");
   scan.StartScan();
-  EXPECT_EQ(prompter.Texts().last(), "Settings failed, please check your access permissions.");
+  EXPECT_EQ(prompter.Texts().last(),
+            "Settings failed, please check your access permissions. The service is not running.");
   EXPECT_FALSE(scan.Busy());
   EXPECT_TRUE(desktop.App().Document().m_strScanPool.empty()) << "a scan request that never left still stands";
 

@@ -217,7 +217,8 @@ TEST(ServiceWait, CommitWithTheServiceDownIsWrittenFiveTimesASecondApartWhileThe
   EXPECT_FALSE(desktop.App().CommitSettings(&desktop.Frame()));
   watch.stop();
   look();  // the last attempt's write
-  EXPECT_EQ(prompter.Texts(), QStringList{"Settings failed, please check your access permissions."});
+  EXPECT_EQ(prompter.Texts(),
+            QStringList{"Settings failed, please check your access permissions. The service is not running."});
   ASSERT_EQ(writes.size(), 5u) << ::testing::PrintToString(writes);
   for (size_t i = 1; i < writes.size(); ++i) {
     EXPECT_GE(writes[i] - writes[i - 1], 900) << "attempt " << i + 1;

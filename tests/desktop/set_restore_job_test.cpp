@@ -102,7 +102,7 @@ TEST(SetRestoreJob, WaitsUntilTheServiceAnsweredEveryRequestAndRefusesToBeDismis
       [&] { return platform::QueryServiceState(service.ControlSocket()) == platform::ServiceState::Stopped; }, 20000));
   EXPECT_FALSE(SetRestoreJob(app, nullptr, {Request("127.0.0.1", "never")}));
   ASSERT_FALSE(prompter.Texts().isEmpty());
-  EXPECT_EQ(prompter.Texts().back(), "Settings failed, please check your access permissions.");
+  EXPECT_EQ(prompter.Texts().back(), "Settings failed, please check your access permissions. The service is not running.");
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ TEST(ControlAccess, OnlyTheOperatorsGroupDrivesTheServiceAndReadsItsFiles) {
   ASSERT_TRUE(service.Register());
   ASSERT_TRUE(service.Start());
   ExpectOperatorsOnly(service.DataFolder(), 03770);
-  ExpectOperatorsOnly(service.RunFolder(), 01770);
+  ExpectOperatorsOnly(service.RunFolder(), 0750);
   ExpectOperatorsOnly(service.ControlSocket(), 0660);
 
   // Outside the group: the socket is out of reach.
@@ -112,11 +112,11 @@ TEST(ControlAccess, OnlyTheOperatorsGroupDrivesTheServiceAndReadsItsFiles) {
   ASSERT_EQ(chmod(service.ControlSocket().c_str(), 0666), 0);
   EXPECT_EQ(ControlAs(account, service, 136), 5);
   EXPECT_EQ(ControlAs(account, service, 1), 5);
-  EXPECT_EQ(ControlAs(account, service, 4), 4) << "anyone may ask the state";
+  EXPECT_EQ(ControlAs(account, service, 4), 5) << "the state is the operators' too";
   const std::string uid = std::to_string(account.Uid());
   EXPECT_TRUE(service.WaitForEventLine("Refused service request 136 from uid " + uid));
   EXPECT_TRUE(service.WaitForEventLine("Refused service request 1 from uid " + uid));
-  ASSERT_EQ(chmod(service.RunFolder().c_str(), 01770), 0);
+  ASSERT_EQ(chmod(service.RunFolder().c_str(), 0750), 0);
   ASSERT_EQ(chmod(service.ControlSocket().c_str(), 0660), 0);
 
   ASSERT_EQ(service.Control(136), 0u);
@@ -130,6 +130,7 @@ TEST(ControlAccess, OnlyTheOperatorsGroupDrivesTheServiceAndReadsItsFiles) {
   ASSERT_TRUE(account.JoinGroup());
   EXPECT_EQ(ControlAs(account, service, 136), 0);
   EXPECT_EQ(ControlAs(account, service, 1), 5);
+  EXPECT_EQ(ControlAs(account, service, 4), 4);
   EXPECT_EQ(platform::QueryServiceState(service.ControlSocket()), platform::ServiceState::Running);
   EXPECT_TRUE(service.Stop());
 }

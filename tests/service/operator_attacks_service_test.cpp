@@ -325,7 +325,7 @@ TEST_F(OperatorAttacksService, RetentionOfAGibibyteSparseAuditLogKeepsMemorySmal
 }
 
 TEST_F(OperatorAttacksService, AControlSocketOfAMembersIsNeitherTalkedToNorKept) {
-  // The run folder as the service shares it.
+  // The run folder as an earlier version shared it, open to members.
   ASSERT_EQ(chown(service.RunFolder().c_str(), 0, accounts.GroupId()), 0);
   ASSERT_EQ(chmod(service.RunFolder().c_str(), 01770), 0);
   const std::string control = service.ControlSocket();
@@ -362,6 +362,54 @@ TEST_F(OperatorAttacksService, AControlSocketOfAMembersIsNeitherTalkedToNorKept)
   ASSERT_TRUE(service.Stop());
   kill(listener, SIGKILL);
   waitpid(listener, nullptr, 0);
+}
+
+TEST_F(OperatorAttacksService, AMembersFolderAtTheControlSocketsNameNeverKeepsTheServiceDown) {
+  const std::string run = service.RunFolder();
+  const std::string control = service.ControlSocket();
+  const std::string rootFile = service.Root() + "/root-file";
+  ASSERT_TRUE(platform::WriteFileAtomically(rootFile, "root's\n", 0600));
+  // Left 1770 by an earlier version: the member's folder at the name, with a link to root's file.
+  ASSERT_EQ(chown(run.c_str(), 0, accounts.GroupId()), 0);
+  ASSERT_EQ(chmod(run.c_str(), 01770), 0);
+  ASSERT_EQ(As(accounts.Member(),
+               [&] {
+                 return mkdir(control.c_str(), 0777) == 0 && mkdir((control + "/inner").c_str(), 0777) == 0 &&
+                                symlink(rootFile.c_str(), (control + "/inner/link").c_str()) == 0 &&
+                                symlink(service.Root().c_str(), (control + "/root").c_str()) == 0
+                            ? 0
+                            : 1;
+               }),
+            0);
+  // The member makes the folder again and again while the service restarts.
+  pid_t looper = fork();
+  if (looper == 0) {
+    const passwd* entry = getpwnam(accounts.Member().Name().c_str());
+    if (!entry || initgroups(entry->pw_name, entry->pw_gid) != 0 || setgid(entry->pw_gid) != 0 ||
+        setuid(entry->pw_uid) != 0)
+      _exit(1);
+    for (;;) mkdir(control.c_str(), 0777);
+  }
+  for (int start = 0; start < 3; ++start) {
+    SCOPED_TRACE("start " + std::to_string(start));
+    EXPECT_TRUE(service.Start());
+    struct stat info {};
+    ASSERT_EQ(lstat(run.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0750u);
+    EXPECT_EQ(info.st_uid, 0u);
+    ASSERT_EQ(lstat(control.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISSOCK(info.st_mode));
+    EXPECT_EQ(info.st_mode & 07777, 0660u);
+    EXPECT_TRUE(service.Stop());
+    // As an earlier version left it, for the next start.
+    ASSERT_EQ(chmod(run.c_str(), 01770), 0);
+  }
+  kill(looper, SIGKILL);
+  waitpid(looper, nullptr, 0);
+  EXPECT_TRUE(
+      Logged(service, "Removed " + control + ", which belonged to uid " + std::to_string(accounts.Member().Uid())));
+  EXPECT_EQ(platform::ReadWholeFile(rootFile).value_or(""), "root's\n");
+  EXPECT_EQ(access(service.Root().c_str(), F_OK), 0);
 }
 
 }  // namespace

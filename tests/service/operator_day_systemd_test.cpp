@@ -107,7 +107,7 @@ TEST_F(OperatorDay, AMemberStartsTheUnitHandsOverSettingsAndScansAndAnOutsiderCa
   for (int i = 0; i < 100 && !window; ++i, std::this_thread::sleep_for(200ms))
     window = Do("DISPLAY=:5 xwininfo -root -tree | grep -c '\"Oskavel Mirvale\"'", "alice").output != "0";
   EXPECT_TRUE(window) << Do("cat /tmp/desktop.log").output;
-  EXPECT_EQ(Mode("/run/mirvale"), "1770 root mirvale");
+  EXPECT_EQ(Mode("/run/mirvale"), "750 root mirvale");
   EXPECT_EQ(Mode("/var/lib/Oskavel/Mirvale"), "3770 root mirvale");
   EXPECT_NE(Do("systemctl stop oskavel-mirvale", "alice").status, 0);
   EXPECT_NE(Do("systemctl stop oskavel-mirvale", "bob").status, 0);

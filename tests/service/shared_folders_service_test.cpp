@@ -1,8 +1,9 @@
 // The folders operators share, as the real MirvaleSrv leaves them: registration and the service's
-// start, in either order, give the data folder (3770) and the run folder (1770) to the operators'
+// start, in either order, give the data folder (3770) and the run folder (0750) to the operators'
 // group and keep the level above reachable; the sticky bit keeps a member from renaming root's
 // files there; an account that is not root is told "Couldn't open service manager" by
 // registration and unregistration, never aborted. The group is a temporary account's own.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include "platform/atomic_file.h"
+#include "platform/folders.h"
 #include "tests/support/service_process.h"
 #include "tests/support/temporary_account.h"
 
@@ -40,6 +42,9 @@ int As(const TemporaryAccount& account, Check check) {
   waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// The sticky data folder refuses with EPERM, the run folder, closed to members, with EACCES.
+bool Refused(int error) { return error == EPERM || error == EACCES; }
 
 struct Outcome {
   int status = 0;  // wait status
@@ -102,7 +107,7 @@ class SharedFolders : public ::testing::Test {
     const gid_t group = getgrnam(member_.Name().c_str())->gr_gid;
     ExpectFolder(service.Root() + "/common/Oskavel", 0755, 0);
     ExpectFolder(service.DataFolder(), 03770, group);
-    ExpectFolder(service.RunFolder(), 01770, group);
+    ExpectFolder(service.RunFolder(), 0750, group);
     const std::string data = service.DataFolder();
     EXPECT_EQ(As(member_, [&] { return access(data.c_str(), W_OK | X_OK) == 0 ? 1 : 0; }), 1);
     EXPECT_EQ(As(outsider_, [&] { return access(data.c_str(), X_OK) == 0 ? 1 : 0; }), 0);
@@ -144,9 +149,32 @@ TEST_F(SharedFolders, AFolderThatCannotBeSharedIsLogged) {
   EXPECT_NE(output.find("Couldn't share " + service->DataFolder() + reason + "3770): the group does not exist"),
             std::string::npos)
       << output;
-  EXPECT_NE(output.find("Couldn't share " + service->RunFolder() + reason + "1770): the group does not exist"),
+  EXPECT_NE(output.find("Couldn't share " + service->RunFolder() + reason + "0750): the group does not exist"),
             std::string::npos)
       << output;
+}
+
+TEST_F(SharedFolders, ARunFolderAnotherAccountOwnsIsRefusedAndNotListenedIn) {
+  auto service = FreshService();
+  const std::string run = service->RunFolder();
+  ASSERT_TRUE(platform::CreateFolderLevels(run, 0700));
+  ASSERT_EQ(chown(run.c_str(), member_.Uid(), 0), 0);
+  EXPECT_FALSE(service->Start());
+  const std::string output = platform::ReadWholeFile(service->OutputPath()).value_or("");
+  const std::string uid = std::to_string(member_.Uid());
+  EXPECT_NE(output.find("Couldn't share " + run + " with the operators' group " + member_.Name() +
+                        " (0750): it belongs to uid " + uid),
+            std::string::npos)
+      << output;
+  const auto events = service->EventLines();
+  EXPECT_NE(std::find_if(events.begin(), events.end(),
+                         [&](const std::string& line) {
+                           return line.find("Couldn't listen at " + run + "/control: " + run + " belongs to uid " +
+                                            uid) != std::string::npos;
+                         }),
+            events.end())
+      << ::testing::PrintToString(events);
+  EXPECT_EQ(access((run + "/control").c_str(), F_OK), -1);
 }
 
 TEST_F(SharedFolders, MembersCannotRenameRootsFilesAndNonRootAccountsCannotRegister) {
@@ -158,9 +186,9 @@ TEST_F(SharedFolders, MembersCannotRenameRootsFilesAndNonRootAccountsCannotRegis
   const std::string rootFile = service->DataFile("root-file");
   for (const std::string& path : {control, rootFile}) {
     EXPECT_EQ(
-        As(member_, [&] { return rename(path.c_str(), (path + ".moved").c_str()) != 0 && errno == EPERM ? 1 : 0; }), 1)
+        As(member_, [&] { return rename(path.c_str(), (path + ".moved").c_str()) != 0 && Refused(errno) ? 1 : 0; }), 1)
         << path;
-    EXPECT_EQ(As(member_, [&] { return unlink(path.c_str()) != 0 && errno == EPERM ? 1 : 0; }), 1) << path;
+    EXPECT_EQ(As(member_, [&] { return unlink(path.c_str()) != 0 && Refused(errno) ? 1 : 0; }), 1) << path;
   }
 
   for (const TemporaryAccount* account : {&outsider_, &member_}) {
