@@ -19,6 +19,21 @@ constexpr unsigned kSettingsFileMode = 0640;
 // many times over.
 constexpr uint64_t kMaxSettingsFileBytes = uint64_t{64} << 20;
 
+// Records a settings file may hold in all, counted before any is built: in memory a record
+// costs its fields plus about 90 bytes of map entry (an empty restore request some 360 bytes,
+// against 14 in the file), so the caps, not the file's bound, keep a file's memory small (all
+// of them together under 300 MB). Each is far beyond what an organisation keeps: a pool for
+// every device of a /16, four /16s of single devices, four pending requests for every device
+// of a /16.
+struct SettingsRecordCap {
+  ClassId id;
+  uint32_t most;
+};
+constexpr SettingsRecordCap kSettingsRecordCaps[] = {
+    {ClassId::PoolItem, 65536},    {ClassId::DeviceItem, 262144},  {ClassId::QueryItem, 262144},
+    {ClassId::RestoreItem, 262144}, {ClassId::ActionItem, 65536},  {ClassId::AutoScanItem, 65536},
+};
+
 platform::StoredFileRead ReadSettingsFile(const std::string& path) {
   return platform::ReadStoredFile(path, kMaxSettingsFileBytes);
 }
@@ -33,6 +48,7 @@ std::string EncodeSettings(const CMirvaleDoc& doc) {
 
 CMirvaleDoc DecodeSettings(std::string_view bytes) {
   ArchiveReader reader(bytes);
+  for (const auto& cap : kSettingsRecordCaps) reader.CapRecords(cap.id, cap.most);
   CMirvaleDoc doc;
   CMirvaleDoc::VisitFields(reader, doc);
   return doc;
