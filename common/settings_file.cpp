@@ -1,6 +1,10 @@
 #include "common/settings_file.h"
 
 #include <cstdio>
+#include <optional>
+#include <utility>
+
+#include <sys/stat.h>
 
 #include "common/archive_reader.h"
 #include "common/archive_writer.h"
@@ -36,6 +40,13 @@ constexpr SettingsRecordCap kSettingsRecordCaps[] = {
 
 platform::StoredFileRead ReadSettingsFile(const std::string& path) {
   return platform::ReadStoredFile(path, kMaxSettingsFileBytes);
+}
+
+// What a name stands for, to tell whether it still names the file that was read.
+std::optional<std::pair<dev_t, ino_t>> FileIdentity(const std::string& path) {
+  struct stat found {};
+  if (lstat(path.c_str(), &found) != 0) return std::nullopt;
+  return std::pair{found.st_dev, found.st_ino};
 }
 
 }  // namespace
@@ -147,6 +158,7 @@ SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& progra
   const std::string source = platform::JoinPath(dataFolder, kSettingsFileName);
   const std::string target = platform::JoinPath(programFolder, kSettingsFileName);
 
+  const auto readIdentity = FileIdentity(source);
   auto read = ReadSettingsFile(source);
   if (!read.bytes) {
     // Anything but a plain file (a link, a FIFO, a device) is refused, and the service goes on.
@@ -163,7 +175,8 @@ SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& progra
     return result;
   }
   if (!platform::WriteFileAtomically(target, *bytes, kSettingsFileMode, platform::FileGroup::Operators)) return result;
-  std::remove(source.c_str());
+  // A file another member put in place meanwhile is left for its own request (or the next tick).
+  if (readIdentity && FileIdentity(source) == readIdentity) std::remove(source.c_str());
 
   doc = std::move(fresh);
   result.reloaded = true;
