@@ -79,6 +79,15 @@ void ArchiveReader::TakeIndex(uint8_t entry) {
   entries_.push_back(entry);
 }
 
+void ArchiveReader::TakeRecords(ClassId id, uint32_t count) {
+  const size_t slot = static_cast<size_t>(id);
+  recordsTaken_[slot] += count;
+  if (recordsTaken_[slot] > recordCaps_[slot]) {
+    throw ArchiveError("more than " + std::to_string(recordCaps_[slot]) + " records of class " +
+                       std::string(GetClassInfo(id).name));
+  }
+}
+
 ClassId ArchiveReader::ReadNewClass() {
   uint16_t schema = ReadWord();
   uint16_t length = ReadWord();

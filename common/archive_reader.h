@@ -2,7 +2,9 @@
 // Reads the archive format of the shared files from a byte buffer. Every length and count is
 // checked against the bytes left before anything is allocated; any fault throws ArchiveError.
 // Maps are read into a fresh map that replaces the target only once it is complete.
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -19,6 +21,10 @@ class ArchiveReader {
   // The reader keeps a view: the bytes must outlive it.
   explicit ArchiveReader(std::string_view bytes) : bytes_(bytes) {}
   explicit ArchiveReader(std::string&&) = delete;
+
+  // At most this many records of the class in the whole file (every map of them together);
+  // a map whose count would pass it is refused before any of its records is built.
+  void CapRecords(ClassId id, uint32_t most) { recordCaps_[static_cast<size_t>(id)] = most; }
 
   uint8_t ReadByte();
   uint16_t ReadWord();
@@ -49,6 +55,7 @@ class ArchiveReader {
     uint32_t count = ReadCount();
     // Each entry takes at least a one-byte key and a two-byte tag.
     if (count > Remaining() / 3) throw ArchiveError("map count beyond the end of the file");
+    TakeRecords(Record::kClassId, count);
     RecordMap<Record> fresh;
     for (uint32_t i = 0; i < count; ++i) {
       std::string key = ReadText();
@@ -80,11 +87,19 @@ class ArchiveReader {
   void BeginObject(ClassId expected);
   ClassId ReadNewClass();
   void TakeIndex(uint8_t entry);
+  void TakeRecords(ClassId id, uint32_t count);
 
   std::string_view bytes_;
   size_t position_ = 0;
   // What each index stands for: kObjectEntry, or the ClassId of a class.
   std::vector<uint8_t> entries_{0};
+  // Per class: the cap, and the records the maps read so far announced.
+  std::array<uint64_t, kClassCount + 1> recordCaps_ = [] {
+    std::array<uint64_t, kClassCount + 1> unbounded;
+    unbounded.fill(std::numeric_limits<uint64_t>::max());
+    return unbounded;
+  }();
+  std::array<uint64_t, kClassCount + 1> recordsTaken_{};
 };
 
 }  // namespace mirvale

@@ -1,6 +1,10 @@
 #include "common/settings_file.h"
 
 #include <cstdio>
+#include <optional>
+#include <utility>
+
+#include <sys/stat.h>
 
 #include "common/archive_reader.h"
 #include "common/archive_writer.h"
@@ -19,8 +23,30 @@ constexpr unsigned kSettingsFileMode = 0640;
 // many times over.
 constexpr uint64_t kMaxSettingsFileBytes = uint64_t{64} << 20;
 
+// Records a settings file may hold in all, counted before any is built: in memory a record
+// costs its fields plus about 90 bytes of map entry (an empty restore request some 360 bytes,
+// against 14 in the file), so the caps, not the file's bound, keep a file's memory small (all
+// of them together under 300 MB). Each is far beyond what an organisation keeps: a pool for
+// every device of a /16, four /16s of single devices, four pending requests for every device
+// of a /16.
+struct SettingsRecordCap {
+  ClassId id;
+  uint32_t most;
+};
+constexpr SettingsRecordCap kSettingsRecordCaps[] = {
+    {ClassId::PoolItem, 65536},    {ClassId::DeviceItem, 262144},  {ClassId::QueryItem, 262144},
+    {ClassId::RestoreItem, 262144}, {ClassId::ActionItem, 65536},  {ClassId::AutoScanItem, 65536},
+};
+
 platform::StoredFileRead ReadSettingsFile(const std::string& path) {
   return platform::ReadStoredFile(path, kMaxSettingsFileBytes);
+}
+
+// What a name stands for, to tell whether it still names the file that was read.
+std::optional<std::pair<dev_t, ino_t>> FileIdentity(const std::string& path) {
+  struct stat found {};
+  if (lstat(path.c_str(), &found) != 0) return std::nullopt;
+  return std::pair{found.st_dev, found.st_ino};
 }
 
 }  // namespace
@@ -33,6 +59,7 @@ std::string EncodeSettings(const CMirvaleDoc& doc) {
 
 CMirvaleDoc DecodeSettings(std::string_view bytes) {
   ArchiveReader reader(bytes);
+  for (const auto& cap : kSettingsRecordCaps) reader.CapRecords(cap.id, cap.most);
   CMirvaleDoc doc;
   CMirvaleDoc::VisitFields(reader, doc);
   return doc;
@@ -131,6 +158,7 @@ SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& progra
   const std::string source = platform::JoinPath(dataFolder, kSettingsFileName);
   const std::string target = platform::JoinPath(programFolder, kSettingsFileName);
 
+  const auto readIdentity = FileIdentity(source);
   auto read = ReadSettingsFile(source);
   if (!read.bytes) {
     // Anything but a plain file (a link, a FIFO, a device) is refused, and the service goes on.
@@ -147,7 +175,8 @@ SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& progra
     return result;
   }
   if (!platform::WriteFileAtomically(target, *bytes, kSettingsFileMode, platform::FileGroup::Operators)) return result;
-  std::remove(source.c_str());
+  // A file another member put in place meanwhile is left for its own request (or the next tick).
+  if (readIdentity && FileIdentity(source) == readIdentity) std::remove(source.c_str());
 
   doc = std::move(fresh);
   result.reloaded = true;

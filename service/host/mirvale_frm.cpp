@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "common/settings_file.h"
 #include "platform/folders.h"
 #include "platform/run_account.h"
@@ -96,6 +98,17 @@ void CMirvaleFrm::Load() {
   platform::RetryPolicy retry = timing_.loadRetry;
   retry.sleep = [this](std::chrono::milliseconds pause) { serviceStop_->WaitFor(pause); };
   data_.LoadDatabase(retry);
+  TakeWaitingSettings();
+}
+
+void CMirvaleFrm::TakeWaitingSettings() {
+  // A member's file that no control request took (the service was stopped, or the request was
+  // lost) would otherwise stay there, and the sticky data folder keeps every other member from
+  // replacing it. The desktop renames a whole file into place, so one found is complete.
+  const std::string waiting = platform::JoinPath(m_strDataFolder, kSettingsFileName);
+  struct stat found {};
+  if (lstat(waiting.c_str(), &found) != 0) return;
+  if (ReloadSettings()) LogServiceMessage("Took over the settings that waited in " + waiting);
 }
 
 bool CMirvaleFrm::WaitUntilLoaded() const {
@@ -125,6 +138,7 @@ void CMirvaleFrm::Tick(std::time_t now) {
   }
   for (const auto& pool : scheduler_.DuePools(*settings, now)) StartScan(true, pool, "System");
   data_.SaveFailedFilesAgain();
+  TakeWaitingSettings();
   if (settingsNotice_.Failing()) {
     std::lock_guard changing(settingsChangeMutex_);
     platform::RetryPolicy once;
@@ -178,18 +192,19 @@ void CMirvaleFrm::StartEnabledExports() {
   StartExports(TextExportOn(*settings), DatabaseExportOn(*settings));
 }
 
-void CMirvaleFrm::ReloadSettings() {
+bool CMirvaleFrm::ReloadSettings() {
   SettingsReload reload;
   {
     std::lock_guard change(settingsChangeMutex_);
     auto doc = std::make_shared<CMirvaleDoc>(*Settings());
     reload = ServiceReloadSettings(*doc, m_strProgramFolder, m_strDataFolder);
-    if (!reload.reloaded) return;
+    if (!reload.reloaded) return false;
     onDefaults_ = false;
     std::lock_guard lock(settingsMutex_);
     m_pDoc = std::move(doc);
   }
   StartExports(reload.startTextExport, reload.startDatabaseExport);
+  return true;
 }
 
 bool CMirvaleFrm::UpdateSettings(const std::function<void(CMirvaleDoc&)>& change) {

@@ -1,8 +1,8 @@
 #pragma once
 // The service's main worker and the owner of what the service's threads share: the settings,
 // the data store, the scan lock, the audit queue and the worker threads. Run ticks until the
-// service stops: it flushes the audit log every 60 seconds and starts the automatic scans that
-// fall due. The control handler calls the other operations.
+// service stops: it flushes the audit log every 60 seconds, starts the automatic scans that
+// fall due and takes over a settings file left waiting in the data folder. The control handler calls the other operations.
 #include <atomic>
 #include <chrono>
 #include <ctime>
@@ -51,7 +51,9 @@ class CMirvaleFrm {
   void StartScan(bool automatic, const std::string& pool, const std::string& user);
   void StopScan();
   void StartRestore();
-  void ReloadSettings();
+  // Code 134: takes the data folder's settings file over; false when there was none to take or
+  // it was refused. A file a tick took first is loaded already, so the request still succeeds.
+  bool ReloadSettings();
   void PruneDatabase();
   void SendTestMail();
   void FlushAuditLog(std::time_t now);
@@ -80,6 +82,9 @@ class CMirvaleFrm {
 
  private:
   void Load();
+  // At the start and on every tick: a settings file waiting in the data folder is taken over
+  // (or set aside when refused), as code 134 would.
+  void TakeWaitingSettings();
   ActionHooks MakeActionStarters();
   void ForgetScanStop(const std::shared_ptr<ManualEvent>& stop);
 

@@ -14,6 +14,7 @@
 #include "common/database_files.h"
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
+#include "tests/support/peak_memory.h"
 #include "tests/support/service_process.h"
 #include "tests/support/snmp_agent.h"
 
@@ -48,14 +49,6 @@ double ProcessorMs(pid_t pid) {
   for (int number = 3; number <= 15 && fields >> field; ++number)
     if (number >= 14) ticks += std::stod(field);
   return ticks * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// Kilobytes of the process's peak resident memory (VmHWM).
-long PeakMemoryKb(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
-  return 0;
 }
 
 void BM_ServiceScan(benchmark::State& state, const std::string& network, const std::string& mask, long devices) {
@@ -93,7 +86,7 @@ void BM_ServiceScan(benchmark::State& state, const std::string& network, const s
       state.SkipWithError("the scan did not finish with every device");
       return;
     }
-    peakKb = std::max(peakKb, PeakMemoryKb(service.Pid()));
+    peakKb = std::max(peakKb, testing_support::PeakMemoryKb(service.Pid()));
     service.Stop();
   }
   state.counters["devices_per_second"] =

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "common/archive_error.h"
 #include "platform/atomic_file.h"
 #include "tests/common/archive_test_support.h"
 #include "tests/common/counting_retry_policy.h"
+#include "tests/common/empty_restore_requests.h"
 #include "tests/common/record_samples.h"
 #include "tests/support/aside_copies.h"
 #include "tests/support/scoped_env.h"
@@ -146,6 +148,18 @@ TEST(ServiceSettings, ReloadOfABrokenDesktopFileKeepsTheWorkingSettings) {
   EXPECT_EQ(doc, SampleDocument());
   EXPECT_EQ(Slurp(program / "Mirvale.ini"), EncodeSettings(doc));
   EXPECT_EQ(AsideCopies(data.path(), "Mirvale.ini").size(), 1u);
+}
+
+// Records are counted before they are built: a file of more than a reader can keep is refused
+// whatever its size, one at the cap still reads.
+TEST(ServiceSettings, RestoreRequestsBeyondTheCapAreRefusedBeforeTheyAreBuilt) {
+  EXPECT_EQ(DecodeSettings(archive_test::SettingsWithEmptyRestoreRequests(262144)).m_mapRestore.size(), 262144u);
+  try {
+    DecodeSettings(archive_test::SettingsWithEmptyRestoreRequests(262145));
+    ADD_FAILURE() << "read";
+  } catch (const ArchiveError& error) {
+    EXPECT_STREQ(error.what(), "more than 262144 records of class CRestoreItem");
+  }
 }
 
 TEST(DesktopSettings, LoadReadsAtOnceWhenTheFileIsThere) {

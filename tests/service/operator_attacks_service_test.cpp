@@ -24,6 +24,7 @@
 #include "platform/service_control.h"
 #include "tests/support/fake_device.h"
 #include "tests/support/odbc_drivers.h"
+#include "tests/support/operators_group.h"
 #include "tests/support/service_process.h"
 #include "tests/support/ssh_device.h"
 #include "tests/support/temporary_account.h"
@@ -33,6 +34,7 @@ namespace mirvale {
 namespace {
 
 using namespace std::chrono_literals;
+using testing_support::As;
 using testing_support::NoticeListener;
 using testing_support::ServiceProcess;
 using testing_support::TemporaryAccount;
@@ -42,40 +44,7 @@ constexpr uint32_t kReload = 134;
 constexpr uint32_t kStartScan = 136;
 constexpr char kDefaultSession[] = "Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings";
 
-bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-// The operators' group with one member, an outsider and the run account, all made for the test.
-class Accounts {
- public:
-  Accounts() : group_("mvops" + std::to_string(getpid())), member_("mvmem"), outsider_("mvout"), run_("mvrun") {
-    madeGroup_ = Run("groupadd " + group_);
-    joined_ = madeGroup_ && member_.Made() && Run("usermod -a -G " + group_ + " " + member_.Name());
-  }
-  ~Accounts() {
-    if (madeGroup_) Run("groupdel " + group_);
-  }
-  bool Made() const { return joined_ && outsider_.Made() && run_.Made(); }
-  const std::string& Group() const { return group_; }
-  gid_t GroupId() const { return getgrnam(group_.c_str())->gr_gid; }
-  const TemporaryAccount& Member() const { return member_; }
-  const TemporaryAccount& Outsider() const { return outsider_; }
-  const TemporaryAccount& RunAccount() const { return run_; }
-
-  // The service as root with these accounts, its folders reachable by them as after an install.
-  void Prepare(ServiceProcess& service) const {
-    service.SetEnv("MIRVALE_OPERATOR_GROUP", group_);
-    service.SetEnv("MIRVALE_RUN_ACCOUNT", run_.Name());
-    chmod(service.Root().c_str(), 0755);
-  }
-
- private:
-  std::string group_;
-  bool madeGroup_ = false;
-  bool joined_ = false;
-  TemporaryAccount member_;
-  TemporaryAccount outsider_;
-  TemporaryAccount run_;
-};
+using Accounts = testing_support::OperatorsGroup;
 
 class OperatorAttacksService : public testing::Test {
  protected:
@@ -87,22 +56,6 @@ class OperatorAttacksService : public testing::Test {
   Accounts accounts;
   ServiceProcess service;
 };
-
-// Runs work in a child process as the account (with its groups); the child's exit code, or -1.
-template <typename Work>
-int As(const TemporaryAccount& account, Work work) {
-  pid_t child = fork();
-  if (child == 0) {
-    const passwd* entry = getpwnam(account.Name().c_str());
-    if (!entry || initgroups(entry->pw_name, entry->pw_gid) != 0 || setgid(entry->pw_gid) != 0 ||
-        setuid(entry->pw_uid) != 0)
-      _exit(255);
-    _exit(work());
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 bool Logged(const ServiceProcess& service, const std::string& text) {
   auto lines = service.EventLines();
