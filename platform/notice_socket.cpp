@@ -95,6 +95,22 @@ void ForEachNoticeName(int folderFd, std::string_view stem, size_t limit,
   closedir(folder);
 }
 
+size_t NotifyEveryNoticeSocket(const std::string& folder, std::string_view message,
+                               const std::function<void(const std::string&)>& skipped) {
+  // Each costs a connect that never waits; the bound keeps a folder full of a member's sockets
+  // from making a notice long.
+  constexpr size_t kMostSocketsNotified = 256;
+  UniqueFd folderFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folderFd) return 0;
+  size_t reached = 0;
+  ForEachNoticeName(folderFd.get(), kNoticeSocketName, kMostSocketsNotified, [&](const std::string& name) {
+    const NoticeDelivery delivery = DeliverNoticeAt(folderFd.get(), name, message);
+    if (delivery == NoticeDelivery::Sent) ++reached;
+    if (delivery == NoticeDelivery::NotASocket && skipped) skipped(JoinPath(folder, name));
+  });
+  return reached;
+}
+
 void RemoveOwnStaleNoticeSockets(const std::string& folder, uid_t owner) {
   UniqueFd folderFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folderFd) return;

@@ -45,6 +45,12 @@ inline constexpr std::string_view kNoticeSocketName = "OskavelMirvale";
 void ForEachNoticeName(int folderFd, std::string_view stem, size_t limit,
                        const std::function<void(const std::string&)>& visit);
 
+// Sends message to every notice socket in folder ("OskavelMirvale" and "OskavelMirvale.*"), at
+// most a bounded number of them, removing the stale ones; skipped is told the path of each
+// name that is not a socket. The number of sockets the message reached.
+size_t NotifyEveryNoticeSocket(const std::string& folder, std::string_view message,
+                               const std::function<void(const std::string&)>& skipped = {});
+
 // Removes this account's own sockets in folder that nobody listens on any more (left by a copy
 // that was killed).
 void RemoveOwnStaleNoticeSockets(const std::string& folder, uid_t owner);
