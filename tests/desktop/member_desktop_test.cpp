@@ -39,37 +39,41 @@ constexpr const char* kWalkVariable = "MIRVALE_TEST_MEMBER_WALK";
 constexpr const char* kHearVariable = "MIRVALE_TEST_MEMBER_HEARS";
 constexpr uint32_t kStartScan = 136;
 
-// The member's side: the program in this process, every pane in turn.
-void WalkEveryPane() {
+// The member's side: the program in this process, started up, then work (with the prompter).
+template <typename Work>
+void WithStartedDesktop(Work work) {
   testing_support::RecordingPrompter prompter;
   const PaneRegistry panes = testing_support::AllPanes();
   DesktopSession session(panes, testing_support::QuickAppOptions());
   ASSERT_TRUE(session.IsFirst());
   session.Frame().show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return session.Frame().StartupFinished(); }, 60000));
-  for (int command :
-       {kCommandHome, kCommandScan, kCommandReports, kCommandTools, kCommandOptions, kCommandActions, kCommandExport}) {
-    session.Frame().dispatchCommand(command);
-    QTest::qWait(50);
-  }
-  for (PaneSlot slot : {PaneSlot::Options, PaneSlot::Actions, PaneSlot::Export})
-    EXPECT_NE(session.Frame().View().Pane(slot), nullptr) << PaneSlotName(slot);
+  work(session, prompter);
 }
 
-// The member's side of a second member's session: started after the first member's desktop was
-// killed, its desktop still reloads when a scan ends.
+// Every pane in turn.
+void WalkEveryPane() {
+  WithStartedDesktop([](DesktopSession& session, testing_support::RecordingPrompter&) {
+    for (int command : {kCommandHome, kCommandScan, kCommandReports, kCommandTools, kCommandOptions, kCommandActions,
+                        kCommandExport}) {
+      session.Frame().dispatchCommand(command);
+      QTest::qWait(50);
+    }
+    for (PaneSlot slot : {PaneSlot::Options, PaneSlot::Actions, PaneSlot::Export})
+      EXPECT_NE(session.Frame().View().Pane(slot), nullptr) << PaneSlotName(slot);
+  });
+}
+
+// A second member's session, started after the first member's desktop was ended: its desktop
+// reloads when a scan ends.
 void HearAScan(const std::string& controlSocket) {
-  testing_support::RecordingPrompter prompter;
-  const PaneRegistry panes = testing_support::AllPanes();
-  DesktopSession session(panes, testing_support::QuickAppOptions());
-  ASSERT_TRUE(session.IsFirst());
-  session.Frame().show();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return session.Frame().StartupFinished(); }, 60000));
-  int reloads = 0;
-  QObject::connect(&session.App(), &CMirvaleApp::databaseReloaded, [&] { ++reloads; });
-  ASSERT_EQ(platform::SendServiceControl(kStartScan, controlSocket, std::chrono::seconds(60)), 0u);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return reloads > 0; }, 60000)) << "no notice reached the desktop";
-  EXPECT_TRUE(prompter.Texts().isEmpty()) << prompter.Texts().join('\n').toStdString();
+  WithStartedDesktop([&](DesktopSession& session, testing_support::RecordingPrompter& prompter) {
+    int reloads = 0;
+    QObject::connect(&session.App(), &CMirvaleApp::databaseReloaded, [&] { ++reloads; });
+    ASSERT_EQ(platform::SendServiceControl(kStartScan, controlSocket, std::chrono::seconds(60)), 0u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reloads > 0; }, 60000)) << "no notice reached the desktop";
+    EXPECT_TRUE(prompter.Texts().isEmpty()) << prompter.Texts().join('\n').toStdString();
+  });
 }
 
 // A home of the account's own under the test's folder.
