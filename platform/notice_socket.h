@@ -1,17 +1,58 @@
 #pragma once
-// Stand-in for the desktop program's named pipe "\\.\pipe\OskavelMirvale": a Unix stream
-// socket named OskavelMirvale in the data folder. The desktop program listens; the service
-// connects without waiting, writes one message in one write and closes.
+// Stand-in for the desktop program's named pipe "\\.\pipe\OskavelMirvale": Unix stream sockets
+// in the data folder. Each running desktop program listens on one of its own,
+// "OskavelMirvale.<uid>.<pid>"; an old-style listener uses "OskavelMirvale" itself. The service
+// connects to each without waiting, writes one message in one write and closes. The folder is
+// shared by every member of the operators' group, so a name there is never followed: only a
+// socket standing at the name itself is talked to.
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include <sys/types.h>
 
 namespace platform {
 
 // "<data folder>/OskavelMirvale".
 std::string NoticeSocketPath();
+// "<data folder>/OskavelMirvale.<uid>.<pid>": this process's own listening socket.
+std::string OwnNoticeSocketPath();
+
+enum class NoticeDelivery {
+  Sent,
+  Absent,      // nothing at the name, or no connection could be made
+  Busy,        // the listener's backlog or buffer is full: not waited for
+  Removed,     // a socket nobody listens on: it was removed
+  NotASocket,  // a link, a folder, a file...: never followed nor touched
+};
+
+// Sends one message (an empty one only connects) to the socket named name in the folder open
+// as folderFd. A socket whose connect is refused is stale and is removed.
+NoticeDelivery DeliverNoticeAt(int folderFd, const std::string& name, std::string_view message);
+
+// The same for a full path: its last component is never followed.
+NoticeDelivery DeliverNotice(const std::string& socketPath, std::string_view message);
 
 // Sends one message. False, and nothing sent, when no listener is there or it is busy; that
 // is not an error for the caller.
 bool SendNotice(std::string_view message, const std::string& socketPath = NoticeSocketPath());
+
+// The name every notice socket begins with.
+inline constexpr std::string_view kNoticeSocketName = "OskavelMirvale";
+
+// Calls visit with each name in the folder open as folderFd that is stem or begins with stem
+// and a dot, at most limit of them.
+void ForEachNoticeName(int folderFd, std::string_view stem, size_t limit,
+                       const std::function<void(const std::string&)>& visit);
+
+// Sends message to every notice socket in folder ("OskavelMirvale" and "OskavelMirvale.*"), at
+// most a bounded number of them, removing the stale ones; skipped is told the path of each
+// name that is not a socket. The number of sockets the message reached.
+size_t NotifyEveryNoticeSocket(const std::string& folder, std::string_view message,
+                               const std::function<void(const std::string&)>& skipped = {});
+
+// Removes this account's own sockets in folder that nobody listens on any more (left by a copy
+// that was killed).
+void RemoveOwnStaleNoticeSockets(const std::string& folder, uid_t owner);
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include "desktop/shell/main_frame.h"
+#include "desktop/shell/quit_on_signals.h"
 #include "desktop/shell/single_instance.h"
 #include "platform/folders.h"
 
@@ -27,6 +28,7 @@ DesktopSession::~DesktopSession() {
 int RunDesktop(QApplication& qt, const PaneRegistry& panes) {
   DesktopSession session(panes);
   if (!session.IsFirst()) return 0;
+  QuitOnEndingSignals(&qt);
   session.Frame().show();
   return qt.exec();
 }

@@ -116,6 +116,8 @@ void CMainFrame::FinishStartup() {
   activateWindow();
   const std::string refusal = app_.TakeLaunchRefusal();
   if (!refusal.empty()) ShowWarning(this, QString::fromStdString(refusal));
+  const std::string deaf = app_.TakeListenRefusal();
+  if (!deaf.empty()) ShowWarning(this, QString::fromStdString(deaf));
   const int first = app_.Document().m_mapPools.empty() ? kCommandScan : kCommandHome;
   dispatchCommand(first);
   startupFinished_ = true;

@@ -120,13 +120,30 @@ std::string CMirvaleApp::TakeLaunchRefusal() {
   return std::exchange(launchRefusal_, {});
 }
 
+std::string CMirvaleApp::TakeListenRefusal() {
+  std::lock_guard lock(refusalLock_);
+  return std::exchange(listenRefusal_, {});
+}
+
+void CMirvaleApp::Listen() {
+  // Sockets of this account's copies that were killed would only cost the service a connect.
+  platform::RemoveOwnStaleNoticeSockets(platform::DataFolder(), geteuid());
+  const std::string path = platform::OwnNoticeSocketPath();
+  listener_ = std::make_unique<NoticeListener>(path, [this] { ReloadOnNotice(); });
+  if (listener_->Listening()) return;
+  std::string refusal = "Mirvale cannot hear the service's notices, so it will not refresh when a scan ends: " +
+                        path + ": " + listener_->Failure();
+  qWarning("%s", refusal.c_str());
+  std::lock_guard lock(refusalLock_);
+  listenRefusal_ = std::move(refusal);
+}
+
 void CMirvaleApp::StartDatabaseThread() {
   m_store.LoadScanDatabase();
   m_store.LoadDatabase();
   {
     std::lock_guard lock(listenerLock_);
-    if (!listener_)
-      listener_ = std::make_unique<NoticeListener>(platform::NoticeSocketPath(), [this] { ReloadOnNotice(); });
+    if (!listener_) Listen();
   }
   PostDatabaseReloaded();
 }

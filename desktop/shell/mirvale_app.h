@@ -92,6 +92,8 @@ class CMirvaleApp : public QObject {
   bool LaunchService();
   // The service manager's words on the last refused start (empty when none), once.
   std::string TakeLaunchRefusal();
+  // Why this copy cannot hear the service's notices (empty when it listens), once.
+  std::string TakeListenRefusal();
   // Loads the scan database, then the device database, then starts listening for notices.
   void StartDatabaseThread();
   // The start-up loading: starts the service when it does not run (an account outside the
@@ -105,6 +107,7 @@ class CMirvaleApp : public QObject {
   void databaseReloaded();
 
  private:
+  void Listen();  // under listenerLock_
   void ReloadOnNotice();  // the listener's thread
   void PostDatabaseReloaded();
 
@@ -120,6 +123,7 @@ class CMirvaleApp : public QObject {
   mutable std::mutex refusalLock_;
   std::string launchRefusal_;
   std::string commitFailure_;
+  std::string listenRefusal_;
   mutable std::atomic<bool> lastServiceRunning_{false};
   std::thread serviceQuestion_;
   std::vector<std::pair<QPointer<QObject>, std::function<void(bool)>>> waitingForState_;

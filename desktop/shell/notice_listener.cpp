@@ -1,6 +1,8 @@
 #include "desktop/shell/notice_listener.h"
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -21,7 +23,8 @@ constexpr int kReadTimeoutMs = 2000;
 NoticeListener::NoticeListener(std::string socketPath, std::function<void()> onNotice)
     : socketPath_(std::move(socketPath)), onNotice_(std::move(onNotice)) {
   unlink(socketPath_.c_str());
-  listener_ = platform::ListenUnixStream(socketPath_, 0600, 8);
+  listener_ = platform::ListenUnixStream(socketPath_, 0660, 8);
+  if (!listener_) failure_ = std::strerror(errno);
   wake_ = platform::UniqueFd(eventfd(0, EFD_CLOEXEC));
   if (listener_ && wake_) thread_ = std::thread([this] { Run(); });
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The desktop end of the service's "Update Database" notice: a Unix stream socket in the data
-// folder, listened to for the life of the application object. Connections are served one after
+// The desktop end of the service's "Update Database" notice: this copy's own Unix stream socket
+// in the data folder (0660, in the folder's group, so the service reaches it), listened to for
+// the life of the application object. Connections are served one after
 // the other; a right notice calls onNotice on the listener's own thread (never the GUI thread),
 // which reloads the store under its lock and reaches widgets only through queued signals.
 #include <functional>
@@ -14,13 +15,16 @@ namespace mirvale {
 
 class NoticeListener {
  public:
-  // Listens at socketPath (a stale file there is removed: the caller is the single instance).
+  // Listens at socketPath (a stale file of this account's there is removed: the name is this
+  // copy's own).
   NoticeListener(std::string socketPath, std::function<void()> onNotice);
   ~NoticeListener();  // stops listening, waits for a notice being served, removes the socket
   NoticeListener(const NoticeListener&) = delete;
   NoticeListener& operator=(const NoticeListener&) = delete;
 
   bool Listening() const { return static_cast<bool>(listener_); }
+  // Why the socket could not be listened on (empty while listening).
+  const std::string& Failure() const { return failure_; }
 
   // The bytes begin with "Update Database" and its zero byte; what follows is ignored.
   static bool IsUpdateDatabaseNotice(std::string_view bytes);
@@ -32,6 +36,7 @@ class NoticeListener {
   const std::string socketPath_;
   const std::function<void()> onNotice_;
   platform::UniqueFd listener_;
+  std::string failure_;
   platform::UniqueFd wake_;  // eventfd: written once to end Run()
   std::thread thread_;
 };

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace mirvale {
@@ -19,10 +20,17 @@ constexpr char kRaiseMessage[] = "raise\n";
 
 SingleInstance::SingleInstance(const QString& folder, QObject* parent)
     : QObject(parent),
-      lockPath_(QDir(folder).filePath(QStringLiteral("Mirvale.lock"))),
-      serverPath_(QDir(folder).filePath(QStringLiteral("MirvaleDesktop"))) {
+      lockPath_(QDir(folder).filePath(QStringLiteral("Mirvale.%1.lock").arg(geteuid()))),
+      serverPath_(QDir(folder).filePath(QStringLiteral("MirvaleDesktop.%1").arg(geteuid()))) {
   QDir().mkpath(folder);
-  int fd = open(lockPath_.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  // Never through a link, and only a file of this account's: another member's file at the name
+  // counts as no lock at all.
+  int fd = open(lockPath_.toLocal8Bit().constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+  struct stat found {};
+  if (fd >= 0 && (fstat(fd, &found) != 0 || !S_ISREG(found.st_mode) || found.st_uid != geteuid())) {
+    close(fd);
+    fd = -1;
+  }
   if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
     first_ = false;

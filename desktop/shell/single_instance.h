@@ -1,7 +1,9 @@
 #pragma once
-// One desktop program per machine: the first holds an exclusive lock on "Mirvale.lock" in the
-// data folder and listens on the local socket "MirvaleDesktop" beside it; a later start finds
-// the lock taken, asks the first to come forward, and ends.
+// One desktop program per account: the first holds an exclusive lock on "Mirvale.<uid>.lock" in
+// the data folder and listens on the local socket "MirvaleDesktop.<uid>" beside it; a later
+// start of the same account finds the lock taken, asks the first to come forward, and ends.
+// Members of the operators' group share the folder, so each account's names are its own: one
+// member's copy, running or killed, never keeps another's out.
 #include <QObject>
 #include <QString>
 
@@ -13,7 +15,7 @@ class SingleInstance : public QObject {
   Q_OBJECT
  public:
   // Takes the lock in folder (created when missing); IsFirst is false only when another copy
-  // holds it.
+  // of this account holds it.
   explicit SingleInstance(const QString& folder, QObject* parent = nullptr);
   ~SingleInstance() override;
 

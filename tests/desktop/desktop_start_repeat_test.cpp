@@ -75,9 +75,9 @@ int ConfiguredStarts(const char* variable, int otherwise) {
 class BusyServiceNotices {
  public:
   explicit BusyServiceNotices(const ServiceProcess& service)
-      : thread_([this, socket = service.NoticeSocket()] {
+      : thread_([this, folder = service.DataFolder()] {
           while (!done_) {
-            platform::SendNotice(std::string(kUpdateDatabaseNotice), socket);
+            platform::NotifyEveryNoticeSocket(folder, kUpdateDatabaseNotice);
             std::this_thread::sleep_for(std::chrono::milliseconds(7));
           }
         }) {}
@@ -149,7 +149,7 @@ TEST_F(DesktopStartRepeat, ProgramClosedByItsWindowExitsCleanlyEveryTime) {
           mapped = windows.MappedTopWindows();
           return program.Ended(std::chrono::milliseconds(0)) ||
                  (mapped.size() == 1 && mapped.front().title == "Oskavel Mirvale" &&
-                  platform::ConnectUnixStream(service.NoticeSocket(), /*nonBlocking=*/false));
+                  platform::NotifyEveryNoticeSocket(service.DataFolder(), "") > 0);
         },
         std::chrono::seconds(60));
     ASSERT_TRUE(loaded && !program.Ended(std::chrono::milliseconds(0))) << report();

@@ -165,7 +165,7 @@ TEST(DesktopStart, StartsTheServiceReloadsOnItsNoticeAndRaisedByASecondCopy) {
   // While a manual scan is followed, notices are read and dropped.
   desktop.App().WithDocument([](CMirvaleDoc& doc) { doc.m_strScanPool = "lab"; });
   reloaded.clear();
-  ASSERT_TRUE(platform::SendNotice(std::string(kUpdateDatabaseNotice), service.NoticeSocket()));
+  ASSERT_EQ(platform::NotifyEveryNoticeSocket(service.DataFolder(), kUpdateDatabaseNotice), 1u);
   EXPECT_FALSE(reloaded.wait(1500));
 
   // A second copy asks this one to come forward and ends at once.

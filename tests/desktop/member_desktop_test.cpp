@@ -1,12 +1,16 @@
-// The whole desktop program run by accounts that are not root, against a real MirvaleSrv that
-// root registered and started: a member of the operators' group opens every pane, the Options
-// pane too, whose start mode lives in a store only root may read; an outsider is told at start
-// how to join; a member's failed Save names another member's settings file still waiting. The
-// test runs itself again as each temporary account to do its part.
+// The whole desktop program run by members of the operators' group who are not root, against a
+// real MirvaleSrv that root registered and started: every pane opens, the Options pane too,
+// whose start mode lives in a store only root may read; one member's desktop, ended with its
+// session, never keeps another's from hearing the service's notices; an outsider is told at
+// start how to join; a member's failed Save names another member's settings file still waiting.
+// The test runs itself again as each temporary account to do its part.
 #include <QTest>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
+#include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -17,7 +21,9 @@
 #include <unistd.h>
 
 #include "desktop/shell/command_ids.h"
+#include "desktop/shell/single_instance.h"
 #include "platform/atomic_file.h"
+#include "platform/service_control.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
@@ -31,22 +37,24 @@ namespace {
 static auto* const qt = testing_support::UseQtApplication();
 
 constexpr const char* kWalkVariable = "MIRVALE_TEST_MEMBER_WALK";
+constexpr const char* kHearVariable = "MIRVALE_TEST_MEMBER_HEARS";
+constexpr uint32_t kStartScan = 136;
 
-// The program in this process, once its start-up is done, and the prompts it showed.
-template <typename Then>
-void WithStartedProgram(Then then) {
+// The member's side: the program in this process, started up, then work (with the prompter).
+template <typename Work>
+void WithStartedDesktop(Work work) {
   testing_support::RecordingPrompter prompter;
   const PaneRegistry panes = testing_support::AllPanes();
   DesktopSession session(panes, testing_support::QuickAppOptions());
   ASSERT_TRUE(session.IsFirst());
   session.Frame().show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return session.Frame().StartupFinished(); }, 60000));
-  then(session, prompter);
+  work(session, prompter);
 }
 
-// The member's side: every pane in turn.
+// Every pane in turn.
 void WalkEveryPane() {
-  WithStartedProgram([](DesktopSession& session, const testing_support::RecordingPrompter&) {
+  WithStartedDesktop([](DesktopSession& session, testing_support::RecordingPrompter&) {
     for (int command : {kCommandHome, kCommandScan, kCommandReports, kCommandTools, kCommandOptions, kCommandActions,
                         kCommandExport}) {
       session.Frame().dispatchCommand(command);
@@ -60,7 +68,7 @@ void WalkEveryPane() {
 // An account outside the operators' group: told so at start, not that a start failed, and
 // again when a Save fails.
 void OpenAsOutsider() {
-  WithStartedProgram([](DesktopSession& session, const testing_support::RecordingPrompter& prompter) {
+  WithStartedDesktop([](DesktopSession& session, const testing_support::RecordingPrompter& prompter) {
     const std::string account = std::getenv("MIRVALE_TEST_ACCOUNT");
     const std::string group = std::getenv("MIRVALE_OPERATOR_GROUP");
     const std::string notMember = "The account " + account + " is not in the operators' group " + group +
@@ -84,36 +92,54 @@ void SaveOverAWaitingFile() {
                 " handed over, still waiting: the service takes it when it runs.");
 }
 
-// Runs the named test of this program again as the account (with its groups as login gives
-// them), in the service's folders and a home of its own; expects it to pass.
-void ExpectPassesAs(const testing_support::ServiceProcess& service, const std::string& account, const char* test,
-                    const std::map<std::string, std::string>& extra = {}) {
-  const passwd* entry = getpwnam(account.c_str());
-  ASSERT_TRUE(entry);
-  const uid_t uid = entry->pw_uid;
-  const gid_t gid = entry->pw_gid;
-  const std::string home = service.Root() + "/home-" + account;
+// A second member's session, started after the first member's desktop was ended: its desktop
+// reloads when a scan ends.
+void HearAScan(const std::string& controlSocket) {
+  WithStartedDesktop([&](DesktopSession& session, testing_support::RecordingPrompter& prompter) {
+    int reloads = 0;
+    QObject::connect(&session.App(), &CMirvaleApp::databaseReloaded, [&] { ++reloads; });
+    ASSERT_EQ(platform::SendServiceControl(kStartScan, controlSocket, std::chrono::seconds(60)), 0u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reloads > 0; }, 60000)) << "no notice reached the desktop";
+    EXPECT_TRUE(prompter.Texts().isEmpty()) << prompter.Texts().join('\n').toStdString();
+  });
+}
+
+// A home of the account's own under the test's folder.
+std::string MakeHome(const testing_support::ServiceProcess& service, const passwd& entry) {
+  const std::string home = service.Root() + "/home-" + entry.pw_name;
   platform::CreateFolderLevels(home, 0700);
-  ASSERT_EQ(chown(home.c_str(), uid, gid), 0);
-  const std::string outputPath = service.Root() + "/" + account + ".out";
+  return chown(home.c_str(), entry.pw_uid, entry.pw_gid) == 0 ? home : "";
+}
+
+// Starts program (argv) as the account, with the service's environment and variables, its
+// output to outputPath.
+pid_t StartAs(const testing_support::ServiceProcess& service, const std::string& account,
+              std::vector<std::string> argv, const std::map<std::string, std::string>& variables,
+              const std::string& outputPath) {
+  const passwd* entry = getpwnam(account.c_str());
+  if (!entry) return -1;
+  const std::string home = MakeHome(service, *entry);
   const pid_t child = fork();
   if (child == 0) {
     const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (out < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0) _exit(255);
     for (const auto& [name, value] : service.Environment()) setenv(name.c_str(), value.c_str(), 1);
-    for (const auto& [name, value] : extra) setenv(name.c_str(), value.c_str(), 1);
-    setenv(kWalkVariable, "1", 1);
-    setenv("MIRVALE_TEST_ACCOUNT", account.c_str(), 1);
+    for (const auto& [name, value] : variables) setenv(name.c_str(), value.c_str(), 1);
     setenv("HOME", home.c_str(), 1);
     unsetenv("XDG_RUNTIME_DIR");
-    if (initgroups(account.c_str(), gid) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(255);
-    std::string self = "/proc/self/exe";
-    std::string filter = std::string("--gtest_filter=MemberDesktop.") + test;
-    char* argv[] = {self.data(), filter.data(), nullptr};
-    execve(argv[0], argv, environ);
+    if (initgroups(entry->pw_name, entry->pw_gid) != 0 || setgid(entry->pw_gid) != 0 || setuid(entry->pw_uid) != 0)
+      _exit(255);
+    std::vector<char*> pointers;
+    for (std::string& word : argv) pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    execve(pointers[0], pointers.data(), environ);
     _exit(127);
   }
-  // Bounded: a walk stuck in a modal loop is killed, and the account still goes with the test.
+  return child;
+}
+
+// Waits (bounded: a walk stuck in a modal loop is killed) for the child; its wait status.
+int WaitForChild(pid_t child) {
   int status = 0;
   for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; ++waited) {
     if (waited == 1200) {
@@ -123,10 +149,32 @@ void ExpectPassesAs(const testing_support::ServiceProcess& service, const std::s
     }
     QTest::qWait(100);
   }
+  return status;
+}
+
+// Runs one test of this program again as the account; its output, which says it passed.
+void RunTestAs(const testing_support::ServiceProcess& service, const std::string& account, const std::string& test,
+               const std::map<std::string, std::string>& variables) {
+  const std::string outputPath = service.Root() + "/" + account + ".out";
+  const pid_t child = StartAs(service, account, {"/proc/self/exe", "--gtest_filter=MemberDesktop." + test},
+                              variables, outputPath);
+  ASSERT_GT(child, 0);
+  const int status = WaitForChild(child);
   const std::string output = platform::ReadWholeFile(outputPath).value_or("");
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << "\n" << output;
   EXPECT_EQ(WEXITSTATUS(status), 0) << output;
   EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
+// The names in the data folder that belong to the account.
+std::vector<std::string> OwnedIn(const std::string& folder, uid_t owner) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    struct stat found {};
+    if (lstat(entry.path().c_str(), &found) == 0 && found.st_uid == owner) names.push_back(entry.path().filename());
+  }
+  return names;
 }
 
 TEST(MemberDesktop, AMemberWhoIsNotRootOpensEveryPane) {
@@ -139,7 +187,61 @@ TEST(MemberDesktop, AMemberWhoIsNotRootOpensEveryPane) {
   ASSERT_EQ(chmod(service.Root().c_str(), 0755), 0);
   ASSERT_TRUE(service.Register());
   ASSERT_TRUE(service.Start());
-  ExpectPassesAs(service, member.Name(), "AMemberWhoIsNotRootOpensEveryPane");
+  RunTestAs(service, member.Name(), "AMemberWhoIsNotRootOpensEveryPane", {{kWalkVariable, "1"}});
+  EXPECT_TRUE(service.Stop());
+}
+
+TEST(MemberDesktop, AMembersDesktopEndedWithItsSessionLeavesNothingThatSilencesAnothers) {
+  if (const char* control = std::getenv(kHearVariable)) return HearAScan(control);
+  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
+  // Two members of one operators' group: the first account's own group.
+  testing_support::TemporaryAccount first("mvdka");
+  testing_support::TemporaryAccount second("mvdkb");
+  ASSERT_TRUE(first.Made() && second.Made());
+  ASSERT_EQ(std::system(("usermod -a -G " + first.Name() + " " + second.Name()).c_str()), 0);
+  testing_support::ServiceProcess service;
+  service.SetEnv("MIRVALE_OPERATOR_GROUP", first.Name());
+  ASSERT_EQ(chmod(service.Root().c_str(), 0755), 0);
+  ASSERT_TRUE(service.Register());
+  ASSERT_TRUE(service.Start());
+
+  // The first member's desktop program, once it listens.
+  const std::string program = std::string(MIRVALE_BINARY_DIR) + "/bin/Mirvale";
+  const auto listening = [&] {
+    for (const std::string& name : OwnedIn(service.DataFolder(), first.Uid()))
+      if (name.starts_with("OskavelMirvale")) return true;
+    return false;
+  };
+  const auto startFirst = [&] {
+    const pid_t desktop = StartAs(service, first.Name(), {program}, {{"QT_QPA_PLATFORM", "offscreen"}},
+                                  service.Root() + "/first.out");
+    EXPECT_TRUE(QTest::qWaitFor(listening, 60000));
+    return desktop;
+  };
+  // Ended as a session's end ends it: it closes and leaves no socket behind.
+  const auto endFirst = [&](pid_t desktop) {
+    kill(desktop, SIGTERM);
+    const int status = WaitForChild(desktop);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_FALSE(listening());
+  };
+  endFirst(startFirst());
+  // The second member's desktop hears while the first member's listens too.
+  const pid_t running = startFirst();
+  // Nor is its single-instance lock another account's (root's, here): that account's own first
+  // copy is the one a later copy brings forward.
+  const QString folder = QString::fromStdString(service.DataFolder());
+  SingleInstance mine(folder);
+  EXPECT_TRUE(mine.IsFirst());
+  int raised = 0;
+  QObject::connect(&mine, &SingleInstance::raiseRequested, [&] { ++raised; });
+  SingleInstance again(folder);
+  EXPECT_FALSE(again.IsFirst());
+  EXPECT_TRUE(again.AskFirstToRaise());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return raised == 1; }, 5000));
+  RunTestAs(service, second.Name(), "AMembersDesktopEndedWithItsSessionLeavesNothingThatSilencesAnothers",
+            {{kHearVariable, service.ControlSocket()}});
+  endFirst(running);
   EXPECT_TRUE(service.Stop());
 }
 
@@ -161,7 +263,8 @@ TEST(MemberDesktop, AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave) {
   ASSERT_TRUE(service.Start());
   {
     SCOPED_TRACE("the outsider, with the service running");
-    ExpectPassesAs(service, outsider.Name(), "AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave");
+    RunTestAs(service, outsider.Name(), "AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave",
+              {{kWalkVariable, "1"}, {"MIRVALE_TEST_ACCOUNT", outsider.Name()}});
   }
   ASSERT_TRUE(service.Stop());
   // The first member's Save while the service was stopped left her file waiting.
@@ -169,8 +272,8 @@ TEST(MemberDesktop, AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave) {
   ASSERT_TRUE(platform::WriteFileAtomically(waiting, "x\n", 0640));
   ASSERT_EQ(chown(waiting.c_str(), first.Uid(), static_cast<gid_t>(-1)), 0);
   SCOPED_TRACE("the second member, with the first's file waiting");
-  ExpectPassesAs(service, second.Name(), "AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave",
-                 {{"MIRVALE_TEST_WAITING_OWNER", first.Name()}});
+  RunTestAs(service, second.Name(), "AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave",
+            {{kWalkVariable, "1"}, {"MIRVALE_TEST_ACCOUNT", second.Name()}, {"MIRVALE_TEST_WAITING_OWNER", first.Name()}});
 }
 
 }  // namespace

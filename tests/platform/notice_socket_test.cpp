@@ -1,7 +1,12 @@
 #include "platform/notice_socket.h"
 
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "platform/folders.h"
 #include "platform/unix_socket.h"
@@ -36,4 +41,27 @@ TEST(NoticeSocket, MissingOrBusyListenerSendsNothingAndDoesNotWait) {
   int sent = 0;
   for (int i = 0; i < 64; ++i) sent += platform::SendNotice("x", temp / "busy") ? 1 : 0;
   EXPECT_LT(sent, 64);
+}
+
+TEST(NoticeSocket, ALinkIsNeverFollowedAndASocketNobodyListensOnGoes) {
+  TempFolder temp;
+  platform::UniqueFd listener = platform::ListenUnixStream(temp / "listening", 0600, 4);
+  ASSERT_TRUE(listener);
+  ASSERT_EQ(symlink((temp / "listening").c_str(), (temp / "OskavelMirvale.link").c_str()), 0);
+  { platform::UniqueFd stale = platform::ListenUnixStream(temp / "OskavelMirvale.0.1", 0600, 1); }
+  std::vector<std::string> skipped;
+  EXPECT_EQ(platform::NotifyEveryNoticeSocket(temp.path(), "x", [&](const std::string& path) { skipped.push_back(path); }),
+            0u);
+  EXPECT_EQ(skipped, std::vector<std::string>{temp / "OskavelMirvale.link"});
+  EXPECT_EQ(access((temp / "OskavelMirvale.0.1").c_str(), F_OK), -1);
+  pollfd waiting{listener.get(), POLLIN, 0};
+  EXPECT_EQ(poll(&waiting, 1, 0), 0);
+
+  // A desktop's sweep at its start: its own account's stale sockets only.
+  const std::string own = temp / ("OskavelMirvale." + std::to_string(geteuid()));
+  { platform::UniqueFd stale = platform::ListenUnixStream(own + ".2", 0600, 1); }
+  { platform::UniqueFd other = platform::ListenUnixStream(own + "1.3", 0600, 1); }  // another account's
+  platform::RemoveOwnStaleNoticeSockets(temp.path(), geteuid());
+  EXPECT_EQ(access((own + ".2").c_str(), F_OK), -1);
+  EXPECT_EQ(access((own + "1.3").c_str(), F_OK), 0);
 }

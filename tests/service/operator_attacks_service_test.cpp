@@ -365,5 +365,32 @@ TEST_F(OperatorAttacksService, AMembersFolderAtTheControlSocketsNameNeverKeepsTh
   EXPECT_EQ(access(service.Root().c_str(), F_OK), 0);
 }
 
+TEST_F(OperatorAttacksService, NoticesReachOnlySocketsAtTheirNamesNeverThroughAMembersLink) {
+  ASSERT_TRUE(service.Register());  // its messages go to the event log
+  CMirvaleDoc doc;
+  ApplyServiceDefaults(doc);
+  doc.m_mapPools.FindOrAdd("routers");  // real settings: defaults alone prune nothing
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+  ASSERT_TRUE(service.Start());
+  const std::string data = service.DataFolder();
+  const std::string hidden = service.Root() + "/root-only";
+  ASSERT_EQ(mkdir(hidden.c_str(), 0700), 0);
+  NoticeListener rootOnly(hidden + "/socket");
+  ASSERT_TRUE(rootOnly.Listening());
+  for (const char* name : {"/OskavelMirvale", "/OskavelMirvale.link"})
+    ASSERT_EQ(As(accounts.Member(), [&] { return symlink((hidden + "/socket").c_str(), (data + name).c_str()); }), 0);
+  // A desktop's socket, and one left by a desktop that was killed.
+  NoticeListener desktop(data + "/OskavelMirvale.1000.42");
+  ASSERT_TRUE(desktop.Listening());
+  { platform::UniqueFd stale = platform::ListenUnixStream(data + "/OskavelMirvale.1000.43", 0660, 1); }
+
+  ASSERT_EQ(service.Control(kPrune), 0u);
+  EXPECT_EQ(desktop.Receive(), std::string("Update Database\0", 16));
+  EXPECT_EQ(rootOnly.Receive(2s), std::nullopt);
+  EXPECT_FALSE(platform::FileExists(data + "/OskavelMirvale.1000.43"));
+  EXPECT_TRUE(Logged(service, "Notice not sent to " + data + "/OskavelMirvale.link: it is not a socket"));
+  ASSERT_TRUE(service.Stop());
+}
+
 }  // namespace
 }  // namespace mirvale
