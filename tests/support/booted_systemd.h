@@ -2,9 +2,10 @@
 // A real systemd as PID 1 of namespaces of its own on this machine, installing nothing: the test
 // moves a child into a cgroup of its own, unshares mount, PID, UTS, IPC, network and cgroup
 // namespaces and runs tests/support/systemd_boot.sh there (an overlay of / over a tmpfs, the
-// input folder mounted at its own path, then systemd). Commands run inside through nsenter, as root or as an account, each killed at its
-// time limit. The object kills the namespace's init (so every process in it), waits for its
-// cgroup to empty and removes it and the stage folder. Needs root.
+// input folder mounted at its own path, then systemd). Commands run inside through nsenter, as
+// root or as an account, each killed at its time limit. The object kills the namespace's init
+// (so every process in it), waits for its cgroup to empty and removes it and the stage folder.
+// Needs root.
 //   BootedSystemd machine;  // put what the machine needs into machine.InputFolder() first
 //   ASSERT_TRUE(machine.Boot()) << machine.Problem();
 #include <algorithm>
