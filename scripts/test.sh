@@ -12,6 +12,28 @@
 # lists the skipped tests, but the run still ends with a non-zero status ("INCOMPLETE").
 set -uo pipefail
 cd "$(dirname "$0")/.."
+# Tests hand programs and files to other accounts (sshd's session children, accounts they make)
+# and to a booted test machine through the temporary folder and a stage in /var/tmp, wherever the
+# checkout lies: each must be a folder every account may enter and run programs from.
+for folder in "${TMPDIR:-/tmp}" /var/tmp; do
+  why=""
+  if [ ! -d "$folder" ]; then
+    why="it is missing"
+  elif level=$(realpath "$folder") && findmnt -n -o OPTIONS -T "$level" | grep -qw noexec; then
+    why="it is mounted noexec"
+  else
+    while :; do
+      if (( (8#$(stat -c %a "$level") & 1) == 0 )); then why="other accounts may not enter $level"; break; fi
+      [ "$level" = / ] && break
+      level=$(dirname "$level")
+    done
+  fi
+  if [ -n "$why" ]; then
+    echo "TESTS CANNOT RUN: $folder must be a folder every account may enter and run programs from," \
+      "for the tests hand files to other accounts there, but $why"
+    exit 1
+  fi
+done
 set -e
 bash scripts/install-deps.sh
 # sshd's privilege-separation folder, which the SSH tests create when missing: removed after the

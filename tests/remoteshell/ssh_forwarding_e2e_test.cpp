@@ -8,12 +8,14 @@
 #include "remoteshell/core/prompt_set.h"
 #include "tests/remoteshell/ssh_test_support.h"
 #include "tests/support/command_output.h"
+#include "tests/support/shared_stage.h"
 
 namespace {
 
 using namespace ssh_testing;
 using testing_support::CommandOutput;
 using testing_support::ScopedEnv;
+using testing_support::SharedStage;
 
 std::string* output = nullptr;
 
@@ -64,7 +66,7 @@ TEST_F(SshForwarding, RemoteLocalAndDynamicForwardingsCarryData) {
   // The server's side uses the remote forwarding; our side uses the local and dynamic ones
   // while the command waits for our clients to be done (20 seconds at most).
   SessionConfig config =
-      Config(std::string("/usr/bin/python3 ") + MIRVALE_ECHO_PEER + " " + std::to_string(remote_port) +
+      Config("/usr/bin/python3 " + SharedStage::Get().Copy(MIRVALE_ECHO_PEER) + " " + std::to_string(remote_port) +
              " through-remote; for i in $(seq 100); do [ -e clients-done ] && break; sleep 0.2; "
              "done; echo done");
   AddEntry(config.port_forwardings, sizeof config.port_forwardings, "R" + std::to_string(remote_port),

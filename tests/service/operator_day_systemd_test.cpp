@@ -4,6 +4,7 @@
 // Xvfb, which starts the unit through systemd and polkit, then hands over settings (control code 134 after writing
 // Mirvale.ini) and starts a scan of snmpd (136) whose values reach Mirvale.db; an outsider can do none of it, and
 // neither may stop the service.
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -66,10 +67,11 @@ TEST_F(OperatorDay, AMemberStartsTheUnitHandsOverSettingsAndScansAndAnOutsiderCa
   ASSERT_TRUE(platform::WriteFileAtomically(input + "/Mirvale.ini", LabSettings(), 0644));
   ASSERT_TRUE(platform::WriteFileAtomically(
       input + "/snmpd.conf", "rocommunity public 127.0.0.1\nsysLocation Operators room\nsysName day-device\n", 0644));
+  for (const char* name : {"MirvaleSrv", "Mirvale"})
+    std::filesystem::copy_file(std::string(MIRVALE_BINARY_DIR) + "/bin/" + name, input + "/" + name);
   ASSERT_TRUE(machine_.Boot()) << machine_.Problem();
   const std::string program = std::string("'") + kProgramFolder + "'";
-  ASSERT_EQ(Do("mkdir -p " + program + " && cp " + std::string(MIRVALE_BINARY_DIR) + "/bin/MirvaleSrv " +
-               std::string(MIRVALE_BINARY_DIR) + "/bin/Mirvale " + program +
+  ASSERT_EQ(Do("mkdir -p " + program + " && cp " + input + "/MirvaleSrv " + input + "/Mirvale " + program +
                " && useradd -M -s /bin/sh alice && useradd -M -s /bin/sh bob")
                 .status,
             0);

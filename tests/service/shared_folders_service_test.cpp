@@ -20,6 +20,7 @@
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
 #include "tests/support/service_process.h"
+#include "tests/support/shared_stage.h"
 #include "tests/support/temporary_account.h"
 
 extern char** environ;
@@ -55,6 +56,7 @@ struct Outcome {
 Outcome RunServiceAs(const TemporaryAccount& account, const ServiceProcess& service,
                      const std::vector<std::string>& arguments) {
   const std::string outputPath = service.Root() + "/as-" + account.Name() + ".out";
+  const std::string program = testing_support::SharedStage::Get().Copy(ServiceProcess::Binary());
   const pid_t child = fork();
   if (child == 0) {
     const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
@@ -62,7 +64,7 @@ Outcome RunServiceAs(const TemporaryAccount& account, const ServiceProcess& serv
     for (const auto& [name, value] : service.Environment()) setenv(name.c_str(), value.c_str(), 1);
     const passwd* entry = getpwnam(account.Name().c_str());
     if (!entry || setgroups(0, nullptr) != 0 || setgid(entry->pw_gid) != 0 || setuid(entry->pw_uid) != 0) _exit(255);
-    std::vector<std::string> words{ServiceProcess::Binary()};
+    std::vector<std::string> words{program};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (auto& word : words) argv.push_back(word.data());

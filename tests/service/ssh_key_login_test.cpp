@@ -37,9 +37,8 @@ TEST(ServiceSshKeyLogin, AKeyAloneIsLoggedInAndAnEmptyPasswordIsNeverSent) {
     std::ofstream(account.home() / "authorized_keys") << keyfile_test::read_file(keys + "/openssh_rsa.pub");
     chmod((account.home() / "authorized_keys").c_str(), 0644);
   }
-  std::string device = "/usr/bin/python3 " + std::string(MIRVALE_SOURCE_DIR) +
-                       "/tests/support/fake_device.py --mode stdio --no-login --config " +
-                       account.home() / "config.txt";
+  std::string device = "/usr/bin/python3 " + testing_support::FakeDevice::Script() +
+                       " --mode stdio --no-login --config " + account.home() / "config.txt";
   Sshd sshd({"PasswordAuthentication yes", "KbdInteractiveAuthentication no", "PubkeyAcceptedAlgorithms +ssh-rsa",
              "AuthorizedKeysFile " + account.home() / "authorized_keys", "ForceCommand " + device},
             true, &account);

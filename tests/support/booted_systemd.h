@@ -1,10 +1,11 @@
 #pragma once
 // A real systemd as PID 1 of namespaces of its own on this machine, installing nothing: the test
 // moves a child into a cgroup of its own, unshares mount, PID, UTS, IPC, network and cgroup
-// namespaces and runs tests/support/systemd_boot.sh there (an overlay of / over a tmpfs, then
-// systemd). Commands run inside through nsenter, as root or as an account, each killed at its
-// time limit. The object kills the namespace's init (so every process in it), waits for its
-// cgroup to empty and removes it and the stage folder. Needs root.
+// namespaces and runs tests/support/systemd_boot.sh there (an overlay of / over a tmpfs, the
+// input folder mounted at its own path, then systemd). Commands run inside through nsenter, as
+// root or as an account, each killed at its time limit. The object kills the namespace's init
+// (so every process in it), waits for its cgroup to empty and removes it and the stage folder.
+// Needs root.
 //   BootedSystemd machine;  // put what the machine needs into machine.InputFolder() first
 //   ASSERT_TRUE(machine.Boot()) << machine.Problem();
 #include <algorithm>
@@ -28,6 +29,7 @@
 
 #include "platform/atomic_file.h"
 #include "tests/support/command_output.h"
+#include "tests/support/shared_stage.h"
 
 namespace testing_support {
 
@@ -47,10 +49,9 @@ class BootedSystemd {
 
   // Makes the stage and input folders; Boot starts the machine.
   BootedSystemd() {
-    folder_ = std::string(MIRVALE_BINARY_DIR) + "/booted-systemd-" + std::to_string(getpid());
+    folder_ = SharedStage::Get().NewFolder("booted-systemd");
     std::filesystem::create_directories(folder_ + "/stage");
     std::filesystem::create_directories(InputFolder());
-    chmod(folder_.c_str(), 0755);
     chmod(InputFolder().c_str(), 0755);
   }
 
@@ -76,7 +77,7 @@ class BootedSystemd {
       const std::string script = std::string(MIRVALE_SOURCE_DIR) + "/tests/support/systemd_boot.sh";
       const std::string stage = folder_ + "/stage";
       execlp("unshare", "unshare", "--mount", "--pid", "--fork", "--uts", "--ipc", "--net", "--cgroup", "--kill-child",
-             "/bin/bash", script.c_str(), stage.c_str(), static_cast<char*>(nullptr));
+             "/bin/bash", script.c_str(), stage.c_str(), InputFolder().c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -116,8 +117,8 @@ class BootedSystemd {
   const std::string& Problem() const { return problem_; }
   // What systemd wrote on its console.
   std::string ConsoleLog() const { return platform::ReadWholeFile(folder_ + "/console.log").value_or(""); }
-  // A folder of this machine that the booted one sees at the same path (readable by everyone);
-  // files must be there before the boot, as the overlay's lower layer.
+  // A folder of this machine that the booted one sees at the same path, mounted there, and
+  // that every account may read: copy in what the machine needs of the checkout.
   std::string InputFolder() const { return folder_ + "/input"; }
   // A folder of this machine for files copied out (Run's hostRedirect).
   std::string OutputFolder() const { return folder_; }

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "tests/support/scoped_env.h"
+#include "tests/support/shared_stage.h"
 
 namespace testing_support {
 
@@ -84,7 +85,7 @@ class FakeDevice {
     WriteConfig();
     // clang-format off
     std::vector<std::string> device = {
-        "/usr/bin/python3", std::string(MIRVALE_SOURCE_DIR) + "/tests/support/fake_device.py",
+        "/usr/bin/python3", Script(),
         "--user", options_.user, "--password", options_.password, "--enable-password", options_.enablePassword,
         "--config", ConfigPath(), "--page", std::to_string(options_.page), "--erase", options_.erase,
         "--log", LogPath(), "--session-marker", folder_ / "session", "--pause", std::to_string(options_.pause),
@@ -150,6 +151,11 @@ class FakeDevice {
   void ReplacePauses(std::vector<std::pair<int, int>> pauses) {
     options_.pauses = std::move(pauses);
     WriteConfig();
+  }
+
+  // The device's script, where the SSH server's test account may read it too.
+  static std::string Script() {
+    return SharedStage::Get().Copy(std::string(MIRVALE_SOURCE_DIR) + "/tests/support/fake_device.py");
   }
 
   static std::string ReadFile(const std::string& path) {

@@ -1,12 +1,14 @@
 #!/bin/bash
 # Becomes a machine's init inside fresh namespaces: run by `unshare --mount --pid --fork --uts
 # --ipc --net --cgroup` from a cgroup of its own, it lays an overlay over / whose changes live in
-# a tmpfs on the stage folder, gives it /proc, /sys, cgroup2, a small /dev, /run and /tmp,
-# pivots into it and executes systemd with the target that an operator's day needs (D-Bus,
-# logind; polkit comes on demand). Nothing reaches the real file systems.
-#   systemd_boot.sh <stage folder>
+# a tmpfs on the stage folder, gives it /proc, /sys, cgroup2, a small /dev, /run and /tmp, mounts
+# the input folder (read-only) at its own path, pivots into it and executes systemd with the
+# target that an operator's day needs (D-Bus, logind; polkit comes on demand). Nothing reaches
+# the real file systems.
+#   systemd_boot.sh <stage folder> <input folder>
 set -eu
 stage=$1
+input=$2
 mount --make-rprivate /
 mount -t tmpfs -o mode=0755 tmpfs "$stage"
 mkdir -p "$stage/upper" "$stage/work" "$stage/root"
@@ -28,6 +30,9 @@ ln -s pts/ptmx "$root/dev/ptmx"
 mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$root/dev/shm"
 mount -t tmpfs -o mode=0755,nosuid,nodev tmpfs "$root/run"
 mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$root/tmp"
+# The test's input at its own path, whichever file system (or /tmp) holds it.
+mkdir -p "$root$input"
+mount --bind -o ro "$input" "$root$input"
 # Only what the day needs starts: not the services the real machine has enabled.
 mkdir -p "$root/etc/systemd/system"
 cat > "$root/etc/systemd/system/operator-day.target" <<'UNIT'
