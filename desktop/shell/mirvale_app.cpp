@@ -142,8 +142,9 @@ void CMirvaleApp::StartDatabaseThread() {
   m_store.LoadScanDatabase();
   m_store.LoadDatabase();
   {
+    // An outsider is told that it cannot use the service at all; no notice could reach it.
     std::lock_guard lock(listenerLock_);
-    if (!listener_) Listen();
+    if (!listener_ && platform::ProcessIsOperator()) Listen();
   }
   PostDatabaseReloaded();
 }
