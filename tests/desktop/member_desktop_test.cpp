@@ -177,6 +177,23 @@ std::vector<std::string> OwnedIn(const std::string& folder, uid_t owner) {
   return names;
 }
 
+// Two members of one operators' group (the first account's own group) and the service they
+// share, registered and started.
+struct SharedService {
+  testing_support::TemporaryAccount first{"mvdka"};
+  testing_support::TemporaryAccount second{"mvdkb"};
+  testing_support::ServiceProcess service;
+
+  void Start() {
+    ASSERT_TRUE(first.Made() && second.Made());
+    ASSERT_EQ(std::system(("usermod -a -G " + first.Name() + " " + second.Name()).c_str()), 0);
+    service.SetEnv("MIRVALE_OPERATOR_GROUP", first.Name());
+    ASSERT_EQ(chmod(service.Root().c_str(), 0755), 0);
+    ASSERT_TRUE(service.Register());
+    ASSERT_TRUE(service.Start());
+  }
+};
+
 TEST(MemberDesktop, AMemberWhoIsNotRootOpensEveryPane) {
   if (std::getenv(kWalkVariable)) return WalkEveryPane();
   ASSERT_EQ(geteuid(), 0u) << "makes an account";
@@ -194,16 +211,9 @@ TEST(MemberDesktop, AMemberWhoIsNotRootOpensEveryPane) {
 TEST(MemberDesktop, AMembersDesktopEndedWithItsSessionLeavesNothingThatSilencesAnothers) {
   if (const char* control = std::getenv(kHearVariable)) return HearAScan(control);
   ASSERT_EQ(geteuid(), 0u) << "makes accounts";
-  // Two members of one operators' group: the first account's own group.
-  testing_support::TemporaryAccount first("mvdka");
-  testing_support::TemporaryAccount second("mvdkb");
-  ASSERT_TRUE(first.Made() && second.Made());
-  ASSERT_EQ(std::system(("usermod -a -G " + first.Name() + " " + second.Name()).c_str()), 0);
-  testing_support::ServiceProcess service;
-  service.SetEnv("MIRVALE_OPERATOR_GROUP", first.Name());
-  ASSERT_EQ(chmod(service.Root().c_str(), 0755), 0);
-  ASSERT_TRUE(service.Register());
-  ASSERT_TRUE(service.Start());
+  SharedService shared;
+  ASSERT_NO_FATAL_FAILURE(shared.Start());
+  auto& [first, second, service] = shared;
 
   // The first member's desktop program, once it listens.
   const std::string program = std::string(MIRVALE_BINARY_DIR) + "/bin/Mirvale";
@@ -251,16 +261,11 @@ TEST(MemberDesktop, AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave) {
     return OpenAsOutsider();
   }
   ASSERT_EQ(geteuid(), 0u) << "makes accounts";
-  testing_support::TemporaryAccount first("mvdka");
-  testing_support::TemporaryAccount second("mvdkb");
   testing_support::TemporaryAccount outsider("mvdko");
-  ASSERT_TRUE(first.Made() && second.Made() && outsider.Made());
-  ASSERT_EQ(std::system(("usermod -a -G " + first.Name() + " " + second.Name()).c_str()), 0);
-  testing_support::ServiceProcess service;
-  service.SetEnv("MIRVALE_OPERATOR_GROUP", first.Name());
-  ASSERT_EQ(chmod(service.Root().c_str(), 0755), 0);
-  ASSERT_TRUE(service.Register());
-  ASSERT_TRUE(service.Start());
+  ASSERT_TRUE(outsider.Made());
+  SharedService shared;
+  ASSERT_NO_FATAL_FAILURE(shared.Start());
+  auto& [first, second, service] = shared;
   {
     SCOPED_TRACE("the outsider, with the service running");
     RunTestAs(service, outsider.Name(), "AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave",
