@@ -1,8 +1,11 @@
 #include "platform/unix_socket.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
+#include <stdio.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -50,16 +53,34 @@ UniqueFd ConnectUnixStream(const std::string& path, bool nonBlocking) {
 }
 
 UniqueFd ListenUnixStream(const std::string& path, unsigned mode, int backlog) {
+  // The socket is made listening under a name of its own in the same folder and only then put
+  // at path: a client never finds path bound but refusing, which a notice sender would take for
+  // a stale socket and remove.
+  static std::atomic<unsigned> made{0};
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   sockaddr_un address;
   if (!FillAddress(path, address)) return {};
-  UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!fd) return {};
-  if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return {};
-  if (chmod(path.c_str(), mode) != 0 || listen(fd.get(), backlog) != 0) {
-    unlink(path.c_str());
-    return {};
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    const std::string staging = folder + ".listen-" + std::to_string(getpid()) + "-" + std::to_string(made++);
+    if (!FillAddress(staging, address)) return {};
+    UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd) return {};
+    if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+      if (errno == EADDRINUSE) continue;  // one a crashed process left
+      return {};
+    }
+    if (chmod(staging.c_str(), mode) != 0 || listen(fd.get(), backlog) != 0 ||
+        renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) != 0) {
+      const int error = errno == EEXIST ? EADDRINUSE : errno;
+      unlink(staging.c_str());
+      errno = error;
+      return {};
+    }
+    return fd;
   }
-  return fd;
+  errno = EADDRINUSE;
+  return {};
 }
 
 bool SendAll(int fd, const void* data, size_t size) {

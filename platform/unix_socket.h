@@ -45,7 +45,8 @@ UniqueFd ConnectUnixStream(const std::string& path, bool nonBlocking);
 // the one that listens); nullopt when the system does not say.
 std::optional<uid_t> PeerAccount(int fd);
 
-// Binds and listens at path (which must not exist), with the given permission bits.
+// Binds and listens at path (which must not exist), with the given permission bits. The name
+// appears only once the socket listens; the folder must let this process create a name in it.
 UniqueFd ListenUnixStream(const std::string& path, unsigned mode, int backlog);
 
 // Writes every byte (no SIGPIPE); false on any error.

@@ -27,6 +27,7 @@
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
+#include "tests/support/shared_stage.h"
 #include "tests/support/temporary_account.h"
 
 extern char** environ;
@@ -216,7 +217,9 @@ TEST(MemberDesktop, AMembersDesktopEndedWithItsSessionLeavesNothingThatSilencesA
   auto& [first, second, service] = shared;
 
   // The first member's desktop program, once it listens.
-  const std::string program = std::string(MIRVALE_BINARY_DIR) + "/bin/Mirvale";
+  // A copy the member may run wherever the checkout lies (root's 0700 home too).
+  const std::string program =
+      testing_support::SharedStage::Get().Copy(std::string(MIRVALE_BINARY_DIR) + "/bin/Mirvale");
   const auto listening = [&] {
     for (const std::string& name : OwnedIn(service.DataFolder(), first.Uid()))
       if (name.starts_with("OskavelMirvale")) return true;

@@ -1,6 +1,8 @@
 #include "platform/notice_socket.h"
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -64,4 +66,24 @@ TEST(NoticeSocket, ALinkIsNeverFollowedAndASocketNobodyListensOnGoes) {
   platform::RemoveOwnStaleNoticeSockets(temp.path(), geteuid());
   EXPECT_EQ(access((own + ".2").c_str(), F_OK), -1);
   EXPECT_EQ(access((own + "1.3").c_str(), F_OK), 0);
+}
+
+// A busy service sweeps the folder while a desktop starts listening: the desktop's socket is
+// never found bound but refusing, and so never taken for a stale one and removed.
+TEST(NoticeSocket, ASocketBeingSetUpIsNeverSweptAway) {
+  TempFolder temp;
+  std::atomic<bool> done{false};
+  std::thread sweeper([&] {
+    while (!done) platform::NotifyEveryNoticeSocket(temp.path(), "x");
+  });
+  int lost = 0;
+  for (int start = 0; start < 20000 && lost == 0; ++start) {
+    const std::string name = temp / ("OskavelMirvale.0." + std::to_string(start));
+    platform::UniqueFd listener = platform::ListenUnixStream(name, 0600, 4);
+    if (!listener || access(name.c_str(), F_OK) != 0) ++lost;
+    unlink(name.c_str());
+  }
+  done = true;
+  sweeper.join();
+  EXPECT_EQ(lost, 0);
 }
