@@ -83,9 +83,15 @@ void CConfigurationRestore::RestoreByCommands(const RecollectionList& devices) {
     const std::string address = device.substr(0, slash);
     const std::string name = slash == std::string::npos ? std::string() : device.substr(slash + 1);
 
-    const std::vector<std::string> lines = channels_.collectShellLines(address, *pool);
+    const StoredShellLines collected = channels_.collectShellLines(address, *pool);
+    if (const char* failure = ShellFailureStatus(collected)) {
+      LogServiceWarning("The configuration of " + address + " in pool " + poolName +
+                        " could not be read again after the restore (" + failure + "): what was stored is kept");
+      owner_.Data().UpdateDevice(poolName, address, "", failure);
+      continue;
+    }
     const ActionSubject subject{poolName, address, name, now};
-    owner_.Data().StoreConfigurationLines(poolName, address, time, lines,
+    owner_.Data().StoreConfigurationLines(poolName, address, time, collected.lines,
                                           [&](const std::string& line, const PreviousLines& previous) {
                                             CheckActions(settings, owner_.ActionStarters(), subject, line, previous);
                                           });

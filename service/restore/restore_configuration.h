@@ -14,6 +14,7 @@
 #include "service/restore/restore_requests.h"
 #include "service/scanning/snmp_settings.h"
 #include "service/scanning/snmp_value_slot.h"
+#include "service/shell_session/shell_session_channels.h"
 
 namespace mirvale {
 
@@ -28,9 +29,9 @@ struct RestoreChannels {
   // an answer.
   std::function<bool(const std::string& address, const CPoolItem& pool, const CRestoreItem& request)>
       sendShellRequest;
-  // The device's configuration through the shell, each line in its stored form; empty when
-  // nothing came.
-  std::function<std::vector<std::string>(const std::string& address, const CPoolItem& pool)> collectShellLines;
+  // The device's configuration through the shell, each line in its stored form, and whether it
+  // was read whole.
+  std::function<StoredShellLines(const std::string& address, const CPoolItem& pool)> collectShellLines;
 };
 
 // Devices that received shell lines: address "/" device name -> pool name.
@@ -46,7 +47,8 @@ class CConfigurationRestore {
   void Run();
 
   // Collects the configuration of each listed device again, storing and checking its lines as
-  // a scan does.
+  // a scan does; a device whose configuration was not read whole keeps what was stored, gets the
+  // failure status and is named in the event log.
   void RestoreByCommands(const RecollectionList& devices);
 
  private:

@@ -18,7 +18,7 @@ RestoreChannels ChannelsOf(CSnmpClient& snmp, ShellConversations& shell) {
     return SendShellRequestToDevice(shell, address, pool, request.m_strQuery, request.m_strValue);
   };
   channels.collectShellLines = [&shell](const std::string& address, const CPoolItem& pool) {
-    return CollectStoredShellLines(shell, address, pool).lines;
+    return CollectStoredShellLines(shell, address, pool);
   };
   return channels;
 }

@@ -137,11 +137,9 @@ bool CConfigurationDevice::CollectShellLines(const std::string& name, const Shel
                                              const char*& failure, bool& stopped) {
   StoredShellLines stored = CollectStoredShellLines(*services_.shell, job_.address, settings, job_.stopScan.get());
   stopped = stored.cut == ShellCut::ScanStop;
-  // Only a whole configuration is a success: a login that never completed is a logon failure, a
-  // conversation that ended after it before the prompt came back (or whose output was cut short)
-  // no response. The stored configuration stays as it was.
-  if (!stored.complete || stored.lines.empty()) {
-    failure = stored.logonFailed ? kStatusLogonFailed : kStatusNoResponse;
+  // Only a whole configuration is a success; otherwise the stored configuration stays as it was.
+  failure = ShellFailureStatus(stored);
+  if (failure != nullptr) {
     if (stored.cutShort)
       ReportDeviceEvent("Shell configuration of " + job_.address + " cut short: nothing of it was stored");
     return false;
@@ -204,8 +202,12 @@ void CConfigurationDevice::Run() {
     // ran its course, or ended at a walk bound, makes room by them.
     const bool stoppedWalk = walkBudget_.End() == WalkEnd::StopRequest || walkBudget_.End() == WalkEnd::ServiceStop;
     if (!collecting && shellFailure == nullptr && !stoppedWalk) KeepWithinBound();
+    // A shell device whose configuration was not read keeps the scan time of its last whole one:
+    // the lines kept from it stay its current configuration, on screen and for the next scan's
+    // comparison.
+    const bool configurationKept = shellAnswered && (shellFailure != nullptr || shellStopped);
     services_.data.SetScanRecord(job_.pool, job_.address, name, status);
-    services_.data.UpdateDevice(job_.pool, job_.address, job_.scanStart, status);
+    services_.data.UpdateDevice(job_.pool, job_.address, configurationKept ? "" : job_.scanStart, status);
     services_.data.NoteScanChange();
   }
   if (WalkCutShort()) ReportDeviceEvent("SNMP walk of " + job_.address + " stopped " + walkBudget_.EndText());

@@ -47,8 +47,10 @@ bool PromptCameBack(const OutputLines::Answer& answer, std::string_view prompt) 
 
 bool IsErrorAnswerOnly(const std::vector<std::string>& lines) {
   std::vector<std::string> words;
-  for (size_t i = 1; i < lines.size(); ++i) {
+  for (size_t i = 0; i < lines.size(); ++i) {
     std::string shown = ShownLine(lines[i]);
+    // The first line is the command's echo, or already the answer of a device that echoes nothing.
+    if (i == 0 && !IsDeviceErrorLine(shown)) continue;
     if (shown.find_first_not_of('^') != std::string::npos) words.push_back(shown);
   }
   return words.size() == 1 && IsDeviceErrorLine(words.front());

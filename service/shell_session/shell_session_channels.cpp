@@ -2,9 +2,15 @@
 
 #include <algorithm>
 
+#include "common/status_texts.h"
 #include "service/shell_session/shell_session_text.h"
 
 namespace mirvale {
+
+const char* ShellFailureStatus(const StoredShellLines& stored) {
+  if (stored.complete && !stored.lines.empty()) return nullptr;
+  return stored.logonFailed ? kStatusLogonFailed : kStatusNoResponse;
+}
 
 StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
                                          const CPoolItem& pool) {

@@ -18,6 +18,11 @@ struct StoredShellLines {
   std::vector<std::string> lines;
   ShellCut cut = ShellCut::None;  // what cut the collection short
 };
+// The status of a device whose configuration was not read whole (a login that never completed
+// is a logon failure, a conversation that ended after it before the prompt came back no
+// response); nullptr when the lines are a whole configuration.
+const char* ShellFailureStatus(const StoredShellLines& stored);
+
 StoredShellLines CollectStoredShellLines(ShellConversations& conversations, const std::string& address,
                                          const CPoolItem& pool);
 // The same with the pool's shell settings derived once by the caller; scanStop, when given, ends

@@ -127,7 +127,7 @@ void ServiceDataStore::UpdateDevice(const std::string& pool, const std::string& 
   std::lock_guard lock(m_csData);
   CDbItem* item = m_mapDatabase.Find(DeviceKey(pool, address));
   if (!item) return;
-  item->m_strScanTime = scanTime;
+  if (!scanTime.empty()) item->m_strScanTime = scanTime;
   if (!status.empty()) item->m_strStatus = status;
 }
 

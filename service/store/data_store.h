@@ -57,6 +57,7 @@ class ServiceDataStore {
                      const std::string& status);
   bool AddDevice(const std::string& pool, const std::string& address, const std::string& name,
                  const std::string& interfaces, const std::string& addresses);
+  // Sets the device's scan time and status; an empty one keeps what is there.
   void UpdateDevice(const std::string& pool, const std::string& address, const std::string& scanTime,
                     const std::string& status);
   // Keeps the device's stored bytes within their bound once its scan at scanTime has stored

@@ -225,6 +225,7 @@ TEST_F(RestoreRun, ShellRequestsCollectEachDeviceAgainAndCheckItsLines) {
   // The lines of the device's last scan.
   frm.Data().StoreSetValue("sw", "10.0.0.5", "1000", "1", "hostname sw1");
   frm.Data().StoreSetValue("sw", "10.0.0.5", "1000", "2", "interface x");
+  frm.Data().StoreSetValue("sw", "10.0.0.6", "1000", "1", "hostname sw2");
 
   std::vector<std::string> shellSent, collected;
   RestoreChannels channels = SnmpOnly();
@@ -235,8 +236,12 @@ TEST_F(RestoreRun, ShellRequestsCollectEachDeviceAgainAndCheckItsLines) {
   };
   channels.collectShellLines = [&](const std::string& address, const CPoolItem&) {
     collected.push_back(address);
-    return address == "10.0.0.5" ? std::vector<std::string>{"hostname sw1", "interface x", " shutdown"}
-                                 : std::vector<std::string>{};
+    // The second device's listing is cut before its prompt came back.
+    StoredShellLines stored;
+    stored.logonFailed = false;
+    stored.complete = address == "10.0.0.5";
+    if (stored.complete) stored.lines = {"hostname sw1", "interface x", " shutdown"};
+    return stored;
   };
   RunRestore(channels);
 
@@ -255,7 +260,10 @@ TEST_F(RestoreRun, ShellRequestsCollectEachDeviceAgainAndCheckItsLines) {
   ASSERT_EQ(sw1->m_pQueries.size(), 3u);
   EXPECT_EQ(sw1->m_pQueries.Find("3")->m_strValue, " shutdown");
   EXPECT_EQ(sw1->m_pQueries.Find("2")->m_strTime, "1700000000");
-  EXPECT_EQ(devices.Find("sw/10.0.0.6")->m_strScanTime, "1700000000") << "scan time moves on without lines";
+  const CDbItem* sw2 = devices.Find("sw/10.0.0.6");
+  EXPECT_EQ(sw2->m_strScanTime, "1000") << "a configuration not read whole keeps the one stored";
+  EXPECT_EQ(sw2->m_pQueries.Find("1")->m_strValue, "hostname sw2");
+  EXPECT_EQ(sw2->m_strStatus, "No response from device");
   EXPECT_EQ(ranPrograms, std::vector<std::string>{"/bin/true"}) << "only the line that was not there before";
 }
 

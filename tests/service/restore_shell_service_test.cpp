@@ -131,6 +131,34 @@ TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
   EXPECT_EQ(stored->m_pQueries.Find("1")->m_strPrevValue, "hostname Old");
 }
 
+// The configuration collected after the request is cut before the device's prompt came back:
+// what was stored stays the device's configuration and the device fails.
+TEST_P(RestoreShellService, ACollectionCutShortKeepsWhatWasStored) {
+  device_->Override({{"cut_after", "2"}});
+  ServiceProcess service;
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                            EncodeSettings(ShellSettingsFor(*device_, sshd_.get()))));
+  ASSERT_TRUE(
+      platform::WriteFileAtomically(service.ProgramFile("Mirvale.db"), EncodeDeviceDatabase(DeviceWithOldLines())));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartRestore), 0u);
+  std::optional<CMirvaleDoc> done = WaitForResults(service);
+  ASSERT_TRUE(done) << "the request received no result";
+  EXPECT_EQ(done->m_mapRestore.Find("s1")->m_strResult, "Successful");
+
+  auto devices = DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
+  const CDbItem* stored = devices.Find("sw/127.0.0.1");
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->m_strScanTime, "1000");
+  EXPECT_EQ(stored->m_strStatus, "No response from device");
+  ASSERT_EQ(stored->m_pQueries.size(), 2u);
+  EXPECT_EQ(stored->m_pQueries.Find("1")->m_strValue, "hostname Old");
+  const int port = sshd_ ? sshd_->port() : device_->port();
+  EXPECT_TRUE(service.WaitForEventLine(
+      "127.0.0.1:" + std::to_string(port) + ": The connection ended after 2 lines, before the prompt", 5s))
+      << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+}
+
 // Twenty lines restored over telnet are read at the prompt's pace, as over SSH: far below the
 // twenty one-second time-outs that waiting out each answer would take.
 TEST_P(RestoreShellService, ManyLinesAreSentAtThePromptsPace) {

@@ -98,7 +98,7 @@ TEST_P(ShellFaultyDevice, KeepsTheFirstConfigurationFailsAndSaysWhy) {
   ASSERT_TRUE(second);
   const std::string events = DeviceEvents(service, scanned.Port());
   EXPECT_EQ(second->map.Find("routers/127.0.0.1")->m_strStatus, fault.status) << events;
-  EXPECT_EQ(StoredLines(service), stored);
+  EXPECT_EQ(StoredLines(service, nullptr, "127.0.0.1", true), stored) << "still the configuration shown";
   EXPECT_NE(events.find("\n" + std::string(fault.event)), std::string::npos) << events;
 }
 
@@ -139,6 +139,16 @@ INSTANTIATE_TEST_SUITE_P(
               "Failed due to logon failure",
               "The device refused the privileged command: Invalid password"},
         Fault{"ErrorAnswerInUserMode", "telnet", {}, true, "No response from device",
+              "The device answered the backup command with an error: % Invalid input detected"},
+        Fault{"SshSilentAfterTheLogin", "ssh", {{"enabled_login", "1"}, {"mute_after_login", "1"}}, true,
+              "No response from device", "The device sent nothing for 1 s after 0 lines, before the prompt"},
+        Fault{"SshPauseAfterAPromptLikeLine",
+              "ssh",
+              {{"page", "0"}, {"pause", "1.5"}, {"pause_after", "Router>"}},
+              false,
+              "No response from device",
+              "The device sent nothing for 1 s after 156 lines, before the prompt"},
+        Fault{"ErrorAnswerWithoutEcho", "telnet", {{"no_echo", "1"}}, true, "No response from device",
               "The device answered the backup command with an error: % Invalid input detected"}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -203,11 +213,15 @@ INSTANTIATE_TEST_SUITE_P(
         Output{"NoEcho", "telnet", {{"no_echo", "1"}}, BannerConfiguration(), false},
         Output{"PromptPausedInsideItself", "telnet", {{"prompt_pause", "1.5"}}},
         Output{"PagerLikeLinesAsContent", "telnet", {{"page", "400"}}, PagerLikeLines()},
+        Output{"SshNoEcho", "ssh", {{"no_echo", "1"}}, BannerConfiguration(), false},
+        Output{"SshPromptPausedInsideItself", "ssh", {{"prompt_pause", "1.5"}}},
+        Output{"SshPagerLikeLinesAsContent", "ssh", {{"page", "400"}}, PagerLikeLines()},
         Output{"PagerErasedByCursorLeftAndBlanks", "telnet", {{"pager", "  ---- More ----"}, {"erase", "left"}}},
         Output{"PagerErasedByCursorLeftAlone", "ssh", {{"erase", "left-only"}}},
         Output{"LongPagerErasedByEraseLine",
                "telnet",
-               {{"pager", "-- MORE --, next page: Space, next line: Enter, quit: Control-C"}, {"erase", "erase-line"}}}),
+               {{"pager", "-- MORE --, next page: Space, next line: Enter, quit: Control-C"}, {"erase", "erase-line"}}},
+        Output{"PagerErasedByCarriageReturnAndBlanks", "telnet", {{"pager", " --More-- "}, {"erase", "cr"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

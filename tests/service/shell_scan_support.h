@@ -88,14 +88,16 @@ inline std::optional<ScanDatabase> ScanAgainWith(ServiceProcess& service, const 
   return WaitForFinishedScan(service, startedAfter);
 }
 
-// A device's stored lines in key order, with their previous values when asked.
+// A device's stored lines in key order, with their previous values when asked, and only those
+// of its last scan (what the desktop program shows as its configuration) when asked.
 inline std::vector<std::string> StoredLines(const ServiceProcess& service, std::vector<std::string>* previous = nullptr,
-                                            const std::string& address = "127.0.0.1") {
+                                            const std::string& address = "127.0.0.1", bool lastScanOnly = false) {
   auto devices = mirvale::DecodeDeviceDatabase(platform::ReadWholeFile(service.ProgramFile("Mirvale.db")).value_or(""));
   const CDbItem* device = devices.Find("routers/" + address);
   std::vector<std::string> lines;
   if (device == nullptr) return lines;
   for (size_t key = 1; const CDbQuery* query = device->m_pQueries.Find(std::to_string(key)); ++key) {
+    if (lastScanOnly && query->m_strTime != device->m_strScanTime) continue;
     lines.push_back(query->m_strValue);
     if (previous) previous->push_back(query->m_strPrevValue);
   }
