@@ -38,7 +38,14 @@ set -e
 bash scripts/install-deps.sh
 # sshd's privilege-separation folder, which the SSH tests create when missing: removed after the
 # run when the run made it.
-if [ ! -e /run/sshd ]; then trap 'rmdir /run/sshd 2>/dev/null' EXIT; fi
+made_sshd_folder=0
+[ -e /run/sshd ] || made_sshd_folder=1
+sanitizer_logs=""
+cleanup() {
+  [ $made_sshd_folder -eq 0 ] || rmdir /run/sshd 2>/dev/null || true
+  [ -z "$sanitizer_logs" ] || rm -rf "$sanitizer_logs"
+}
+trap cleanup EXIT
 rm -f build-tsan/Testing/junit-threads.xml
 bash scripts/test-layers-and-threads.sh
 bash scripts/build.sh build
@@ -99,9 +106,11 @@ check_stage desktop-asan build-desktop-asan/Testing/junit-desktop-asan.xml
 check_stage desktop-tsan build-desktop-tsan/Testing/junit-desktop-tsan.xml
 
 # Sanitizer findings of every process (the tests and the MirvaleSrv they start) go to files, so
-# that a fault in a child the test only talks to is not lost with its output.
-sanitizer_logs="$(pwd)/build-asan/Testing/sanitizer"
-rm -rf "$sanitizer_logs" && mkdir -p "$sanitizer_logs"
+# that a fault in a child the test only talks to is not lost with its output. The folder is one
+# every account reaches and may write in (sticky), wherever the checkout lies: the tests also run
+# the service as other accounts.
+sanitizer_logs=$(mktemp -d /var/tmp/mirvale-sanitizer-XXXXXX)
+chmod 1777 "$sanitizer_logs"
 export ASAN_OPTIONS="detect_leaks=1:log_path=$sanitizer_logs/asan"
 export UBSAN_OPTIONS="print_stacktrace=1:log_path=$sanitizer_logs/ubsan"
 run_stage sanitizers build-asan
@@ -111,6 +120,7 @@ if compgen -G "$sanitizer_logs/*" >/dev/null; then
     echo "-- $log"
     cat "$log"
   done
+  mkdir -p build-asan/Testing/sanitizer && cp "$sanitizer_logs"/* build-asan/Testing/sanitizer/
   failed=1
 fi
 # Fuzz targets: each target's kept inputs replayed, then each fuzzed for 10 seconds.
