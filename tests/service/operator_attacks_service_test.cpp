@@ -394,14 +394,14 @@ TEST_F(OperatorAttacksService, NoticesReachOnlySocketsAtTheirNamesNeverThroughAM
   for (const char* name : {"/OskavelMirvale", "/OskavelMirvale.link"})
     ASSERT_EQ(As(accounts.Member(), [&] { return symlink((hidden + "/socket").c_str(), (data + name).c_str()); }), 0);
   // A desktop's socket, and one left by a desktop that was killed.
-  NoticeListener desktop(data + "/OskavelMirvale.1000.42");
+  NoticeListener desktop(data + "/OskavelMirvale.0.42");
   ASSERT_TRUE(desktop.Listening());
-  { platform::UniqueFd stale = platform::ListenUnixStream(data + "/OskavelMirvale.1000.43", 0660, 1); }
+  { platform::UniqueFd stale = platform::ListenUnixStream(data + "/OskavelMirvale.0.43", 0660, 1); }
 
   ASSERT_EQ(service.Control(kPrune), 0u);
   EXPECT_EQ(desktop.Receive(), std::string("Update Database\0", 16));
   EXPECT_EQ(rootOnly.Receive(2s), std::nullopt);
-  EXPECT_FALSE(platform::FileExists(data + "/OskavelMirvale.1000.43"));
+  EXPECT_FALSE(platform::FileExists(data + "/OskavelMirvale.0.43"));
   EXPECT_TRUE(Logged(service, "Notice not sent to " + data + "/OskavelMirvale.link: it is not a socket"));
   ASSERT_TRUE(service.Stop());
 }
