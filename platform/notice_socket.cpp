@@ -1,10 +1,15 @@
 #include "platform/notice_socket.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
+#include <map>
+#include <optional>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -39,12 +44,76 @@ void RemoveIfSame(int folderFd, const std::string& name, const struct stat& foun
     unlinkat(folderFd, name.c_str(), 0);
 }
 
+// A name costs one entry read and, in the notice form, one fstatat, so the bound is high: a member
+// would need a million names in the folder before another account's socket went unseen.
+constexpr size_t kMostNamesLookedAt = size_t{1} << 20;
+// Each socket costs a connect that never waits. An account's desktop has one socket, and there
+// may be some left by copies that were killed and not yet swept.
+constexpr size_t kMostSocketsOfAnAccount = 16;
+
+// Whether name is "OskavelMirvale.<uid>", alone or followed by a dot.
+bool NamesAccount(std::string_view name, uid_t uid) {
+  const std::string stem = std::string(kNoticeSocketName) + "." + std::to_string(uid);
+  return name.substr(0, stem.size()) == stem && (name.size() == stem.size() || name[stem.size()] == '.');
+}
+
+// Calls onSocket with each notice socket in the folder open as folderFd, and onOther with each
+// other entry whose name has the notice form. "OskavelMirvale" counts whoever owns it; a name with
+// an account's number only when it is a socket of that account (by the name itself, never through
+// a link), at most kMostSocketsOfAnAccount of one account's.
+void ForEachNoticeSocket(int folderFd, const std::function<void(const std::string&, uid_t)>& onSocket,
+                         const std::function<void(const std::string&)>& onOther) {
+  int listing = openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (listing < 0) return;
+  DIR* folder = fdopendir(listing);
+  if (!folder) {
+    close(listing);
+    return;
+  }
+  const std::string_view stem = kNoticeSocketName;
+  std::map<uid_t, size_t> socketsOf;
+  for (size_t looked = 0; looked < kMostNamesLookedAt; ++looked) {
+    const dirent* entry = readdir(folder);
+    if (!entry) break;
+    const std::string name = entry->d_name;
+    if (name.substr(0, stem.size()) != stem || (name.size() != stem.size() && name[stem.size()] != '.')) continue;
+    struct stat found{};
+    if (fstatat(folderFd, name.c_str(), &found, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISSOCK(found.st_mode)) {
+      if (onOther) onOther(name);
+    } else if (name.size() == stem.size() ||
+               (NamesAccount(name, found.st_uid) && ++socketsOf[found.st_uid] <= kMostSocketsOfAnAccount)) {
+      onSocket(name, found.st_uid);
+    }
+  }
+  closedir(folder);
+}
+
+// A suffix nobody can foresee, so that no member can take every name this process might try.
+std::optional<std::string> UnforeseeableSuffix() {
+  uint64_t value = 0;
+  if (getrandom(&value, sizeof value, 0) != sizeof value) return std::nullopt;
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+  return text;
+}
+
 }  // namespace
 
 std::string NoticeSocketPath() { return JoinPath(DataFolder(), std::string(kNoticeSocketName)); }
 
-std::string OwnNoticeSocketPath() {
-  return NoticeSocketPath() + "." + std::to_string(geteuid()) + "." + std::to_string(getpid());
+UniqueFd ListenOwnNoticeSocket(const std::string& folder, unsigned mode, int backlog, std::string& path) {
+  constexpr int kNamesTried = 4;
+  const std::string own = JoinPath(folder, std::string(kNoticeSocketName)) + "." + std::to_string(geteuid()) + "." +
+                          std::to_string(getpid());
+  path = own;
+  for (int tried = 1;; ++tried) {
+    UniqueFd listener = ListenUnixStream(path, mode, backlog);
+    if (listener || errno != EADDRINUSE || tried == kNamesTried) return listener;
+    const std::optional<std::string> suffix = UnforeseeableSuffix();
+    if (!suffix) return listener;
+    path = own + "." + *suffix;
+  }
 }
 
 NoticeDelivery DeliverNoticeAt(int folderFd, const std::string& name, std::string_view message) {
@@ -73,53 +142,33 @@ bool SendNotice(std::string_view message, const std::string& socketPath) {
   return DeliverNotice(socketPath, message) == NoticeDelivery::Sent;
 }
 
-void ForEachNoticeName(int folderFd, std::string_view stem, size_t limit,
-                       const std::function<void(const std::string&)>& visit) {
-  int listing = openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (listing < 0) return;
-  DIR* folder = fdopendir(listing);
-  if (!folder) {
-    close(listing);
-    return;
-  }
-  size_t visited = 0;
-  while (visited < limit) {
-    const dirent* entry = readdir(folder);
-    if (!entry) break;
-    std::string_view name = entry->d_name;
-    if (name.substr(0, stem.size()) != stem) continue;
-    if (name.size() != stem.size() && name[stem.size()] != '.') continue;
-    ++visited;
-    visit(std::string(name));
-  }
-  closedir(folder);
-}
-
 size_t NotifyEveryNoticeSocket(const std::string& folder, std::string_view message,
                                const std::function<void(const std::string&)>& skipped) {
-  // Each costs a connect that never waits; the bound keeps a folder full of a member's sockets
-  // from making a notice long.
-  constexpr size_t kMostSocketsNotified = 256;
   UniqueFd folderFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folderFd) return 0;
   size_t reached = 0;
-  ForEachNoticeName(folderFd.get(), kNoticeSocketName, kMostSocketsNotified, [&](const std::string& name) {
-    const NoticeDelivery delivery = DeliverNoticeAt(folderFd.get(), name, message);
-    if (delivery == NoticeDelivery::Sent) ++reached;
-    if (delivery == NoticeDelivery::NotASocket && skipped) skipped(JoinPath(folder, name));
-  });
+  const auto skip = [&](const std::string& name) {
+    if (skipped) skipped(JoinPath(folder, name));
+  };
+  ForEachNoticeSocket(
+      folderFd.get(),
+      [&](const std::string& name, uid_t) {
+        const NoticeDelivery delivery = DeliverNoticeAt(folderFd.get(), name, message);
+        if (delivery == NoticeDelivery::Sent) ++reached;
+        if (delivery == NoticeDelivery::NotASocket) skip(name);
+      },
+      skip);
   return reached;
 }
 
 void RemoveOwnStaleNoticeSockets(const std::string& folder, uid_t owner) {
   UniqueFd folderFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folderFd) return;
-  const std::string stem = std::string(kNoticeSocketName) + "." + std::to_string(owner);
-  ForEachNoticeName(folderFd.get(), stem, 256, [&](const std::string& name) {
-    struct stat found{};
-    if (fstatat(folderFd.get(), name.c_str(), &found, AT_SYMLINK_NOFOLLOW) == 0 && found.st_uid == owner)
-      DeliverNoticeAt(folderFd.get(), name, {});
-  });
+  ForEachNoticeSocket(folderFd.get(),
+                      [&](const std::string& name, uid_t account) {
+                        if (account == owner && name != kNoticeSocketName) DeliverNoticeAt(folderFd.get(), name, {});
+                      },
+                      {});
 }
 
 }  // namespace platform

@@ -1,22 +1,23 @@
 #pragma once
 // Stand-in for the desktop program's named pipe "\\.\pipe\OskavelMirvale": Unix stream sockets
 // in the data folder. Each running desktop program listens on one of its own,
-// "OskavelMirvale.<uid>.<pid>"; an old-style listener uses "OskavelMirvale" itself. The service
-// connects to each without waiting, writes one message in one write and closes. The folder is
-// shared by every member of the operators' group, so a name there is never followed: only a
-// socket standing at the name itself is talked to.
+// "OskavelMirvale.<uid>.<pid>" (or that with a random suffix when the name is taken); an old-style
+// listener uses "OskavelMirvale" itself. The service connects to each without waiting, writes one
+// message in one write and closes. The folder is shared by every member of the operators' group,
+// so a name there is never followed: only a socket standing at the name itself is talked to, and
+// under an account's number only that account's sockets.
 #include <functional>
 #include <string>
 #include <string_view>
 
 #include <sys/types.h>
 
+#include "platform/unix_socket.h"
+
 namespace platform {
 
 // "<data folder>/OskavelMirvale".
 std::string NoticeSocketPath();
-// "<data folder>/OskavelMirvale.<uid>.<pid>": this process's own listening socket.
-std::string OwnNoticeSocketPath();
 
 enum class NoticeDelivery {
   Sent,
@@ -40,14 +41,16 @@ bool SendNotice(std::string_view message, const std::string& socketPath = Notice
 // The name every notice socket begins with.
 inline constexpr std::string_view kNoticeSocketName = "OskavelMirvale";
 
-// Calls visit with each name in the folder open as folderFd that is stem or begins with stem
-// and a dot, at most limit of them.
-void ForEachNoticeName(int folderFd, std::string_view stem, size_t limit,
-                       const std::function<void(const std::string&)>& visit);
+// Listens on a socket of this process's own in folder: "OskavelMirvale.<uid>.<pid>", or, when
+// that name is taken (any member may make names there), the same with a random suffix. path is
+// set to the name listened on (or, on failure, the last one tried).
+UniqueFd ListenOwnNoticeSocket(const std::string& folder, unsigned mode, int backlog, std::string& path);
 
-// Sends message to every notice socket in folder ("OskavelMirvale" and "OskavelMirvale.*"), at
-// most a bounded number of them, removing the stale ones; skipped is told the path of each
-// name that is not a socket. The number of sockets the message reached.
+// Sends message to every notice socket in folder: "OskavelMirvale", and each
+// "OskavelMirvale.<uid>" or "OskavelMirvale.<uid>.*" that is a socket of the account uid, a
+// bounded number of each account's, so that no account's names crowd out another's. Stale ones
+// are removed; skipped is told the path of each name that is not a socket. The number of
+// sockets the message reached.
 size_t NotifyEveryNoticeSocket(const std::string& folder, std::string_view message,
                                const std::function<void(const std::string&)>& skipped = {});
 

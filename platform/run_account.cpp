@@ -56,6 +56,15 @@ void ShareCreatedFile(int fd, unsigned mode) {
   fchmod(fd, mode);
 }
 
+// A replacement is no more open than the file it replaces, which may be any file of the run
+// account (a private one too): that file's group, and no bit of mode the file lacked.
+void MatchReplacedFile(int fd, const struct stat& replaced, unsigned mode) {
+  mode_t narrowed = NarrowedMode(replaced, mode);
+  // Short of that group, no group at all may read it, rather than the writer's.
+  if (fchown(fd, static_cast<uid_t>(-1), replaced.st_gid) != 0) narrowed &= ~070u;
+  fchmod(fd, narrowed);
+}
+
 }  // namespace
 
 ScopedRunAccountRights::ScopedRunAccountRights(std::string& reason) {
@@ -145,11 +154,12 @@ UniqueFd OpenForWritingAsRunAccount(const std::string& path, bool truncate, unsi
 }
 
 RunAccountReplacement::RunAccountReplacement(std::string path, unsigned mode, std::string& reason)
-    : path_(std::move(path)), temporary_(path_ + ".tmp-XXXXXX"), reason_(reason) {
+    : path_(std::move(path)), temporary_(path_ + ".tmp-XXXXXX"), mode_(mode), reason_(reason) {
   int fd = -1;
   {
     ScopedRunAccountRights rights(reason_);
     if (!rights.ok()) return;
+    // Private (0600) until Commit knows what it replaces.
     fd = mkostemp(temporary_.data(), O_CLOEXEC);
   }
   if (fd < 0) {
@@ -157,7 +167,6 @@ RunAccountReplacement::RunAccountReplacement(std::string path, unsigned mode, st
     return;
   }
   fd_ = fd;
-  ShareCreatedFile(fd, mode);
 }
 
 RunAccountReplacement::~RunAccountReplacement() {
@@ -166,7 +175,7 @@ RunAccountReplacement::~RunAccountReplacement() {
 
 void RunAccountReplacement::Discard() {
   int error = errno;
-  close(std::exchange(fd_, -1));
+  if (fd_ >= 0) close(std::exchange(fd_, -1));
   std::string ignored;
   ScopedRunAccountRights rights(ignored);
   unlink(temporary_.c_str());
@@ -184,28 +193,38 @@ bool RunAccountReplacement::Write(std::string_view data) {
 bool RunAccountReplacement::Commit() {
   if (fd_ < 0) return false;
   struct stat ours {};
-  bool ok = fstat(fd_, &ours) == 0 && fsync(fd_) == 0;
+  struct stat existing {};
+  bool replacing = false;
+  bool ok = fstat(fd_, &ours) == 0;
   int error = errno;
+  if (ok) {
+    ScopedRunAccountRights rights(reason_);
+    ok = rights.ok();
+    replacing = ok && lstat(path_.c_str(), &existing) == 0;
+  }
+  // A file of another account would become ours through the rename: it is left as it is.
+  if (replacing && existing.st_uid != ours.st_uid) {
+    reason_ = "it belongs to another account, and only files the service created are replaced";
+    ok = false;
+    error = EPERM;
+  }
+  if (ok) {
+    if (replacing) {
+      MatchReplacedFile(fd_, existing, mode_);
+    } else {
+      ShareCreatedFile(fd_, mode_);
+    }
+    ok = fsync(fd_) == 0;
+    error = errno;
+  }
   if (close(std::exchange(fd_, -1)) != 0 && ok) ok = false, error = errno;
   if (ok) {
     ScopedRunAccountRights rights(reason_);
-    // A file of another account would become ours through the rename: it is left as it is.
-    struct stat existing {};
-    if (rights.ok() && lstat(path_.c_str(), &existing) == 0 && existing.st_uid != ours.st_uid) {
-      reason_ = "it belongs to another account, and only files the service created are replaced";
-      ok = false;
-      error = EPERM;
-    } else {
-      ok = rights.ok() && rename(temporary_.c_str(), path_.c_str()) == 0;
-      error = errno;
-    }
-    if (!ok) unlink(temporary_.c_str());
-  } else {
-    std::string ignored;
-    ScopedRunAccountRights rights(ignored);
-    unlink(temporary_.c_str());
+    ok = rights.ok() && rename(temporary_.c_str(), path_.c_str()) == 0;
+    error = errno;
   }
   if (!ok) {
+    Discard();
     if (reason_.empty()) reason_ = std::strerror(error);
     errno = error;
   }

@@ -44,7 +44,8 @@ class ScopedRunAccountRights {
 // Files at paths that the settings choose, opened, read, created and replaced with the run
 // account's rights (the calling thread takes them for each step only): never through a symbolic
 // link at the last step, never anything but a regular file. A file that one of these creates
-// gets the mode and the operators' group; an existing file's owner and mode are never changed.
+// gets the mode and the operators' group; an existing file's owner and mode are never changed,
+// and its replacement takes its group and no bit of the mode that it lacked.
 // When the process does not run as root, its own rights apply, which are no more than the
 // operators have. On failure the reason is set (for the log) and errno tells the cause.
 
@@ -76,6 +77,7 @@ class RunAccountReplacement {
   void Discard();
   std::string path_;
   std::string temporary_;
+  unsigned mode_;
   int fd_ = -1;
   std::string& reason_;
 };

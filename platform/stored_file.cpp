@@ -91,10 +91,11 @@ bool RestrictOwnFile(const std::string& path, unsigned mode) {
   return fchmod(fd.get(), mode) == 0;
 }
 
+mode_t NarrowedMode(const struct stat& info, unsigned mode) { return info.st_mode & 07777 & mode; }
+
 bool NarrowFileMode(int fd, const struct stat& info, unsigned mode) {
-  const mode_t current = info.st_mode & 07777;
-  const mode_t narrowed = current & mode;
-  return narrowed == current || fchmod(fd, narrowed) == 0;
+  const mode_t narrowed = NarrowedMode(info, mode);
+  return narrowed == (info.st_mode & 07777) || fchmod(fd, narrowed) == 0;
 }
 
 int RemoveSaveLeftovers(const std::string& folder, const std::vector<std::string>& names) {

@@ -27,6 +27,10 @@ StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes, bool t
 // is left as it is; false then.
 bool RestrictOwnFile(const std::string& path, unsigned mode);
 
+// The mode of the file described by info without the bits outside mode: what a file the
+// service did not create may keep (it is only ever narrowed, never widened).
+mode_t NarrowedMode(const struct stat& info, unsigned mode);
+
 // Clears the bits outside mode of the open file described by info; true when none is left.
 bool NarrowFileMode(int fd, const struct stat& info, unsigned mode);
 

@@ -1,6 +1,8 @@
 #include "desktop/shell/mirvale_app.h"
 
 #include <QMetaObject>
+#include <cerrno>
+#include <cstring>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -128,11 +130,13 @@ std::string CMirvaleApp::TakeListenRefusal() {
 void CMirvaleApp::Listen() {
   // Sockets of this account's copies that were killed would only cost the service a connect.
   platform::RemoveOwnStaleNoticeSockets(platform::DataFolder(), geteuid());
-  const std::string path = platform::OwnNoticeSocketPath();
-  listener_ = std::make_unique<NoticeListener>(path, [this] { ReloadOnNotice(); });
+  std::string path;
+  platform::UniqueFd listening = platform::ListenOwnNoticeSocket(platform::DataFolder(), 0660, 8, path);
+  const std::string failure = listening ? "" : std::strerror(errno);
+  listener_ = std::make_unique<NoticeListener>(std::move(listening), path, [this] { ReloadOnNotice(); });
   if (listener_->Listening()) return;
-  std::string refusal = "Mirvale cannot hear the service's notices, so it will not refresh when a scan ends: " +
-                        path + ": " + listener_->Failure();
+  std::string refusal =
+      "Mirvale cannot hear the service's notices, so it will not refresh when a scan ends: " + path + ": " + failure;
   qWarning("%s", refusal.c_str());
   std::lock_guard lock(refusalLock_);
   listenRefusal_ = std::move(refusal);

@@ -18,13 +18,18 @@ constexpr size_t kReadLimit = 4096;
 // A sender writes its 16 bytes at once and closes; one that stalls is not waited for longer.
 constexpr int kReadTimeoutMs = 2000;
 
+platform::UniqueFd ListenAfresh(const std::string& socketPath) {
+  unlink(socketPath.c_str());
+  return platform::ListenUnixStream(socketPath, 0660, 8);
+}
+
 }  // namespace
 
 NoticeListener::NoticeListener(std::string socketPath, std::function<void()> onNotice)
-    : socketPath_(std::move(socketPath)), onNotice_(std::move(onNotice)) {
-  unlink(socketPath_.c_str());
-  listener_ = platform::ListenUnixStream(socketPath_, 0660, 8);
-  if (!listener_) failure_ = std::strerror(errno);
+    : NoticeListener(ListenAfresh(socketPath), socketPath, std::move(onNotice)) {}
+
+NoticeListener::NoticeListener(platform::UniqueFd listening, std::string socketPath, std::function<void()> onNotice)
+    : socketPath_(std::move(socketPath)), onNotice_(std::move(onNotice)), listener_(std::move(listening)) {
   wake_ = platform::UniqueFd(eventfd(0, EFD_CLOEXEC));
   if (listener_ && wake_) thread_ = std::thread([this] { Run(); });
 }

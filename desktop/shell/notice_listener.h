@@ -18,13 +18,13 @@ class NoticeListener {
   // Listens at socketPath (a stale file of this account's there is removed: the name is this
   // copy's own).
   NoticeListener(std::string socketPath, std::function<void()> onNotice);
+  // Serves listening, a socket that already listens at socketPath (none: Listening() is false).
+  NoticeListener(platform::UniqueFd listening, std::string socketPath, std::function<void()> onNotice);
   ~NoticeListener();  // stops listening, waits for a notice being served, removes the socket
   NoticeListener(const NoticeListener&) = delete;
   NoticeListener& operator=(const NoticeListener&) = delete;
 
   bool Listening() const { return static_cast<bool>(listener_); }
-  // Why the socket could not be listened on (empty while listening).
-  const std::string& Failure() const { return failure_; }
 
   // The bytes begin with "Update Database" and its zero byte; what follows is ignored.
   static bool IsUpdateDatabaseNotice(std::string_view bytes);
@@ -36,7 +36,6 @@ class NoticeListener {
   const std::string socketPath_;
   const std::function<void()> onNotice_;
   platform::UniqueFd listener_;
-  std::string failure_;
   platform::UniqueFd wake_;  // eventfd: written once to end Run()
   std::thread thread_;
 };

@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -86,4 +87,58 @@ TEST(NoticeSocket, ASocketBeingSetUpIsNeverSweptAway) {
   done = true;
   sweeper.join();
   EXPECT_EQ(lost, 0);
+}
+
+// Any member may make names in the folder: however many one makes (files, sockets under another
+// account's number, sockets of its own), another account's socket is still notified, and only
+// 16 of the member's own sockets are.
+TEST(NoticeSocket, AMembersFloodOfNamesNeverSilencesAnotherAccount) {
+  ASSERT_EQ(geteuid(), 0u) << "gives names to other accounts";
+  TempFolder temp;
+  constexpr uid_t kMember = 60001, kOther = 60002;
+  const auto name = [&](uid_t account, const std::string& rest) {
+    return temp / ("OskavelMirvale." + std::to_string(account) + "." + rest);
+  };
+  std::vector<platform::UniqueFd> members;
+  const auto flood = [&](const std::string& round) {
+    for (int i = 0; i < 150; ++i) {
+      const std::string file = name(kMember, round + "f" + std::to_string(i));
+      platform::UniqueFd made(open(file.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+      const std::string posing = name(kOther, round + "s" + std::to_string(i));
+      { platform::UniqueFd socket = platform::ListenUnixStream(posing, 0600, 1); }
+      ASSERT_EQ(lchown(file.c_str(), kMember, kMember) | lchown(posing.c_str(), kMember, kMember), 0);
+    }
+    for (int i = 0; i < 10; ++i) {
+      const std::string own = name(kMember, round + std::to_string(i));
+      members.push_back(platform::ListenUnixStream(own, 0600, 4));
+      ASSERT_EQ(lchown(own.c_str(), kMember, kMember), 0);
+    }
+  };
+  // Before and after the other account's socket, whichever order the folder lists them in.
+  flood("a");
+  platform::UniqueFd other = platform::ListenUnixStream(name(kOther, "1"), 0600, 4);
+  ASSERT_EQ(lchown(name(kOther, "1").c_str(), kOther, kOther), 0);
+  flood("b");
+  EXPECT_EQ(platform::NotifyEveryNoticeSocket(temp.path(), "x"), 17u);
+  pollfd waiting{other.get(), POLLIN, 0};
+  EXPECT_EQ(poll(&waiting, 1, 0), 1);
+}
+
+// A name taken at this process's own leads to another, which a notice reaches and which the
+// sweep at a later start removes once nobody listens on it.
+TEST(NoticeSocket, AnOwnNameTakenByAnotherAccountLeadsToAnother) {
+  ASSERT_EQ(geteuid(), 0u) << "gives a name to another account";
+  TempFolder temp;
+  const std::string taken = temp / ("OskavelMirvale.0." + std::to_string(getpid()));
+  platform::UniqueFd made(open(taken.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+  ASSERT_EQ(lchown(taken.c_str(), 60001, 60001), 0);
+  std::string path;
+  platform::UniqueFd listener = platform::ListenOwnNoticeSocket(temp.path(), 0600, 4, path);
+  ASSERT_TRUE(listener);
+  EXPECT_EQ(path.rfind(taken + ".", 0), 0u) << path;
+  EXPECT_EQ(platform::NotifyEveryNoticeSocket(temp.path(), "x"), 1u);
+  listener.Reset();
+  platform::RemoveOwnStaleNoticeSockets(temp.path(), 0);
+  EXPECT_EQ(access(path.c_str(), F_OK), -1);
+  EXPECT_EQ(access(taken.c_str(), F_OK), 0);
 }

@@ -231,23 +231,37 @@ TEST_F(OperatorAttacksService, MembersTerminalAsAuditLogNeverBecomesTheServicesT
   close(master);
 }
 
-// The settings may name any file of the run account as the audit log: the start only clears
-// bits of its mode, so a private one stays private, in its own group.
+// The settings may name any file of the run account as the audit log: neither the start nor a
+// retention pass that rewrites it makes it more open than it was, so a private one stays private,
+// in its own group, while a log the service created keeps its shared mode.
 TEST_F(OperatorAttacksService, ARunAccountsPrivateFileNamedAsAuditLogStaysPrivate) {
-  const std::string secret = OpenFolder(service, "private") + "/secret";
-  ASSERT_TRUE(platform::WriteFileAtomically(secret, "the run account's own\n", 0600));
-  ASSERT_EQ(chown(secret.c_str(), accounts.RunAccount().Uid(), 0), 0);
-  CMirvaleDoc doc;
-  ApplyServiceDefaults(doc);
-  doc.m_strLogFile = secret;
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
-  ASSERT_TRUE(service.Start());  // the audit log is looked at while loading
-  ASSERT_TRUE(service.Stop());
-  struct stat after {};
-  ASSERT_EQ(lstat(secret.c_str(), &after), 0);
-  EXPECT_EQ(after.st_mode & 07777, 0600u);
-  EXPECT_EQ(after.st_gid, 0u);
-  EXPECT_NE(As(accounts.Member(), [&] { return open(secret.c_str(), O_RDONLY) >= 0 ? 0 : 1; }), 0);
+  const std::string folder = OpenFolder(service, "private");
+  const struct {
+    std::string path;
+    unsigned mode;
+    gid_t group;
+  } logs[] = {{folder + "/secret", 0600, 0}, {folder + "/audit.log", 0640, accounts.GroupId()}};
+  for (const auto& log : logs) {
+    ASSERT_TRUE(platform::WriteFileAtomically(log.path, "2000-01-01 00:00:00\told\r\nthe run account's own\n", 0600));
+    ASSERT_EQ(chown(log.path.c_str(), accounts.RunAccount().Uid(), log.group), 0);
+    ASSERT_EQ(chmod(log.path.c_str(), log.mode), 0);
+    CMirvaleDoc doc;
+    ApplyServiceDefaults(doc);
+    doc.m_bScanLog = 1;
+    doc.m_bLogText = 1;
+    doc.m_strLogFile = log.path;
+    doc.m_nLogKeep = 1;
+    doc.m_nLogKeepUnit = 2;
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+    ASSERT_TRUE(service.Start());  // the audit log is looked at while loading
+    ASSERT_TRUE(service.Stop());   // the last flush drops the old line
+    EXPECT_EQ(platform::ReadWholeFile(log.path), "the run account's own\n");
+    struct stat after {};
+    ASSERT_EQ(lstat(log.path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & 07777, log.mode) << log.path;
+    EXPECT_EQ(after.st_gid, log.group) << log.path;
+  }
+  EXPECT_NE(As(accounts.Member(), [&] { return open(logs[0].path.c_str(), O_RDONLY) >= 0 ? 0 : 1; }), 0);
 }
 
 TEST_F(OperatorAttacksService, RetentionOfAGibibyteSparseAuditLogKeepsMemorySmall) {
@@ -380,14 +394,14 @@ TEST_F(OperatorAttacksService, NoticesReachOnlySocketsAtTheirNamesNeverThroughAM
   for (const char* name : {"/OskavelMirvale", "/OskavelMirvale.link"})
     ASSERT_EQ(As(accounts.Member(), [&] { return symlink((hidden + "/socket").c_str(), (data + name).c_str()); }), 0);
   // A desktop's socket, and one left by a desktop that was killed.
-  NoticeListener desktop(data + "/OskavelMirvale.1000.42");
+  NoticeListener desktop(data + "/OskavelMirvale.0.42");
   ASSERT_TRUE(desktop.Listening());
-  { platform::UniqueFd stale = platform::ListenUnixStream(data + "/OskavelMirvale.1000.43", 0660, 1); }
+  { platform::UniqueFd stale = platform::ListenUnixStream(data + "/OskavelMirvale.0.43", 0660, 1); }
 
   ASSERT_EQ(service.Control(kPrune), 0u);
   EXPECT_EQ(desktop.Receive(), std::string("Update Database\0", 16));
   EXPECT_EQ(rootOnly.Receive(2s), std::nullopt);
-  EXPECT_FALSE(platform::FileExists(data + "/OskavelMirvale.1000.43"));
+  EXPECT_FALSE(platform::FileExists(data + "/OskavelMirvale.0.43"));
   EXPECT_TRUE(Logged(service, "Notice not sent to " + data + "/OskavelMirvale.link: it is not a socket"));
   ASSERT_TRUE(service.Stop());
 }
