@@ -83,6 +83,16 @@ class RestoreShellService : public ::testing::TestWithParam<std::string> {
     sshd_ = std::make_unique<testing_support::SshDeviceServer>(device_->Command());
     ASSERT_TRUE(sshd_->ready());
   }
+  // The requests of ShellSettingsFor carried out on a device whose stored lines are old, through
+  // a started service; the settings once every request has its result.
+  std::optional<CMirvaleDoc> RestoreOnOldLines(ServiceProcess& service) {
+    if (!platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                       EncodeSettings(ShellSettingsFor(*device_, sshd_.get()))) ||
+        !platform::WriteFileAtomically(service.ProgramFile("Mirvale.db"), EncodeDeviceDatabase(DeviceWithOldLines())) ||
+        !service.Start() || service.Control(kStartRestore) != 0u)
+      return std::nullopt;
+    return WaitForResults(service);
+  }
   std::unique_ptr<FakeDevice> device_;
   std::unique_ptr<testing_support::SshDeviceServer> sshd_;
 };
@@ -91,14 +101,7 @@ TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
   const FakeDevice& device = *device_;
   const auto& sshd = sshd_;
   ServiceProcess service;
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
-                                            EncodeSettings(ShellSettingsFor(device, sshd.get()))));
-  ASSERT_TRUE(
-      platform::WriteFileAtomically(service.ProgramFile("Mirvale.db"), EncodeDeviceDatabase(DeviceWithOldLines())));
-  ASSERT_TRUE(service.Start());
-  ASSERT_EQ(service.Control(kStartRestore), 0u);
-
-  std::optional<CMirvaleDoc> done = WaitForResults(service);
+  std::optional<CMirvaleDoc> done = RestoreOnOldLines(service);
   ASSERT_TRUE(done) << "the request received no result";
   EXPECT_EQ(done->m_mapRestore.Find("s1")->m_strResult, "Successful") << "a console line is no error";
   EXPECT_EQ(done->m_mapRestore.Find("s2")->m_strResult, "Failed");
@@ -136,13 +139,7 @@ TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
 TEST_P(RestoreShellService, ACollectionCutShortKeepsWhatWasStored) {
   device_->Override({{"cut_after", "2"}});
   ServiceProcess service;
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
-                                            EncodeSettings(ShellSettingsFor(*device_, sshd_.get()))));
-  ASSERT_TRUE(
-      platform::WriteFileAtomically(service.ProgramFile("Mirvale.db"), EncodeDeviceDatabase(DeviceWithOldLines())));
-  ASSERT_TRUE(service.Start());
-  ASSERT_EQ(service.Control(kStartRestore), 0u);
-  std::optional<CMirvaleDoc> done = WaitForResults(service);
+  std::optional<CMirvaleDoc> done = RestoreOnOldLines(service);
   ASSERT_TRUE(done) << "the request received no result";
   EXPECT_EQ(done->m_mapRestore.Find("s1")->m_strResult, "Successful");
 
