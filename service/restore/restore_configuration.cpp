@@ -87,7 +87,9 @@ void CConfigurationRestore::RestoreByCommands(const RecollectionList& devices) {
     if (const char* failure = ShellFailureStatus(collected)) {
       LogServiceWarning("The configuration of " + address + " in pool " + poolName +
                         " could not be read again after the restore (" + failure + "): what was stored is kept");
-      owner_.Data().UpdateDevice(poolName, address, "", failure);
+      // A stopping service leaves the device's status as it was, as a scan does.
+      const bool stopping = collected.cut == ShellCut::ServiceStop;
+      owner_.Data().UpdateDevice(poolName, address, "", stopping ? "" : failure);
       continue;
     }
     const ActionSubject subject{poolName, address, name, now};

@@ -267,6 +267,28 @@ TEST_F(RestoreRun, ShellRequestsCollectEachDeviceAgainAndCheckItsLines) {
   EXPECT_EQ(ranPrograms, std::vector<std::string>{"/bin/true"}) << "only the line that was not there before";
 }
 
+TEST_F(RestoreRun, ACollectionCutByTheServicesStopLeavesTheDeviceAsItWas) {
+  UseSettings([](CMirvaleDoc& doc) {
+    doc.m_mapRestore.Set("1", CRestoreItem{"sw", "10.0.0.5", "sw1", "interface x", "", "shutdown", "", "admin"});
+  });
+  AddDevice("sw", "10.0.0.5");
+  frm.Data().UpdateDevice("sw", "10.0.0.5", "", "Finished without changes");
+  RestoreChannels channels = SnmpOnly();
+  channels.sendShellRequest = [](const std::string&, const CPoolItem&, const CRestoreItem&) { return true; };
+  channels.collectShellLines = [](const std::string&, const CPoolItem&) {
+    StoredShellLines stored;
+    stored.logonFailed = false;
+    stored.cut = ShellCut::ServiceStop;
+    return stored;
+  };
+  RunRestore(channels);
+  const DeviceDatabaseMap devices = SavedDevices();
+  const CDbItem* device = devices.Find("sw/10.0.0.5");
+  ASSERT_TRUE(device);
+  EXPECT_EQ(device->m_strStatus, "Finished without changes");
+  EXPECT_EQ(device->m_strScanTime, "1000");
+}
+
 TEST_F(RestoreRun, RepeatedControlRequestsCarryOutEachRequestOnce) {
   UseSettings([](CMirvaleDoc& doc) {
     doc.m_bChangesLog = 1;
