@@ -35,7 +35,7 @@ for folder in "${TMPDIR:-/tmp}" /var/tmp; do
   fi
 done
 set -e
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --tests
 # sshd's privilege-separation folder, which the SSH tests create when missing: removed after the
 # run when the run made it.
 made_sshd_folder=0
@@ -48,7 +48,7 @@ cleanup() {
 trap cleanup EXIT
 rm -f build-tsan/Testing/junit-threads.xml
 bash scripts/test-layers-and-threads.sh
-bash scripts/build.sh build
+bash scripts/build.sh build -DMIRVALE_BUILD_TESTS=ON
 bash scripts/build.sh build-asan -DMIRVALE_SANITIZE=ON -DMIRVALE_BUILD_DESKTOP=OFF
 set +e
 
