@@ -44,7 +44,7 @@ settle_new_units() {
   after=$(unit_files) || return 0
   known=$(awk '{print $1}' <<<"$units_before")
   while read -r unit state _; do
-    [ -n "$unit" ] && ! grep -qxF "$unit" <<<"$known" || continue
+    if [ -z "$unit" ] || grep -qxF "$unit" <<<"$known"; then continue; fi
     [ "$state" != enabled ] || $sudo systemctl disable --quiet "$unit" || true
     ! systemctl is-active --quiet "$unit" 2>/dev/null || $sudo systemctl stop "$unit" || true
   done <<<"$after"
@@ -61,6 +61,7 @@ trap finish EXIT
 trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
+# shellcheck disable=SC2016 # the inner shell expands its own arguments
 if [ -e "$policy" ] || [ -L "$policy" ]; then
   # One this script left when it was killed is removed at the end; any other stays and decides.
   if grep -qF "$mark" "$policy" 2>/dev/null; then own_policy=1; fi
