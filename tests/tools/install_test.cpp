@@ -2,9 +2,9 @@
 // with nothing pointing back into the build folder, nothing is left in the build folder (which
 // would be root's in another account's checkout), and the installed service takes that folder as
 // its program folder (its unit names it, its settings file is written there).
-#include <gtest/gtest.h>
-
 #include <sstream>
+
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "platform/atomic_file.h"
@@ -30,7 +30,8 @@ TEST(Install, PutsBothProgramsInAProgramFolderOfTheirOwnThatTheServiceRunsFrom) 
                               " " MIRVALE_BINARY_DIR " >/dev/null 2>&1; echo $?";
   ASSERT_EQ(CommandOutput(install), "0");
   struct stat manifest {};
-  EXPECT_NE(stat(MIRVALE_BINARY_DIR "/install_manifest.txt", &manifest), 0);
+  EXPECT_NE(stat(MIRVALE_BINARY_DIR "/install_manifest.txt", &manifest), 0)
+      << "the install left a file in the build folder";
   const std::string folder = prefix / "bin";
 
   for (const auto& name : InstalledPrograms()) {
