@@ -18,7 +18,7 @@ jobs=${MIRVALE_FUZZ_JOBS:-3}
 build=build-fuzz
 
 set -e
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --tests
 export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-$(command -v ccache || true)}
 export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-$(command -v ccache || true)}
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, starts the service MirvaleSrv in a local folder (./local:
+# Installs what building and running need when it is missing (not the tests' packages), builds the
+# programs (without the tests), starts the service MirvaleSrv in a local folder (./local:
 # program, data, run, registry, unit and polkit folders; never through systemd) and opens the
 # desktop program Mirvale against it. Closing the desktop program stops the service. Without a display the service runs alone in
 # the foreground, and the script says how to run the desktop program under Xvfb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-bash scripts/build.sh build
+bash scripts/build.sh build -DMIRVALE_BUILD_TESTS=OFF
 local_dir=$(pwd)/local
 mkdir -p "$local_dir"/{program,data,run,registry,units}
 cp build/bin/MirvaleSrv build/bin/Mirvale "$local_dir/program/"
@@ -19,7 +20,7 @@ if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
   cat <<TEXT
 No display here (DISPLAY and WAYLAND_DISPLAY are unset), so the desktop program Mirvale is not
 opened; the service runs in the foreground (Ctrl-C stops it). To open the desktop program on a
-virtual display instead, run:
+virtual display instead, install Xvfb (as root: apt-get install xvfb xauth), then run:
     xvfb-run -a -s "-screen 0 1280x800x24" bash scripts/setup-and-run.sh
 TEXT
   exec "$local_dir/program/MirvaleSrv" "$@"

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, checks the include order and runs the remote-shell
-# tests under ThreadSanitizer, builds, runs the unit and end-to-end tests, then them again with
-# everything (MirvaleSrv too) built under AddressSanitizer (leak detection on) and
-# UndefinedBehaviorSanitizer, and the desktop program's start-up and its tests under both
-# sanitizer builds and ThreadSanitizer (scripts/test-desktop-sanitizers.sh); at last every fuzz
-# target replays its kept inputs and is fuzzed briefly (scripts/test-fuzz.sh).
+# Runs every test: installs what is missing (the tests' packages too), checks the include order
+# and runs the remote-shell tests under ThreadSanitizer, builds with the tests, runs the unit and
+# end-to-end tests, then them again with everything (MirvaleSrv too) built under AddressSanitizer
+# (leak detection on) and UndefinedBehaviorSanitizer, and the desktop program's start-up and its
+# tests under both sanitizer builds and ThreadSanitizer (scripts/test-desktop-sanitizers.sh); at
+# last every fuzz target replays its kept inputs and is fuzzed briefly (scripts/test-fuzz.sh).
 # Benchmarks (label bench) are not run here: scripts/bench.sh runs them.
 #
 # The tests run as root (CI does). A test that skipped or did not run fails the run: a skipped
@@ -35,7 +35,7 @@ for folder in "${TMPDIR:-/tmp}" /var/tmp; do
   fi
 done
 set -e
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh --tests
 # sshd's privilege-separation folder, which the SSH tests create when missing: removed after the
 # run when the run made it.
 made_sshd_folder=0
@@ -48,7 +48,7 @@ cleanup() {
 trap cleanup EXIT
 rm -f build-tsan/Testing/junit-threads.xml
 bash scripts/test-layers-and-threads.sh
-bash scripts/build.sh build
+bash scripts/build.sh build -DMIRVALE_BUILD_TESTS=ON
 bash scripts/build.sh build-asan -DMIRVALE_SANITIZE=ON -DMIRVALE_BUILD_DESKTOP=OFF
 set +e
 

@@ -1,9 +1,10 @@
-// `cmake --install` into a temporary prefix: both programs land in <prefix>/bin with nothing
-// pointing back into the build folder, and the installed service takes that folder as its
-// program folder (its unit names it, its settings file is written there).
-#include <gtest/gtest.h>
-
+// The install step (scripts/install.sh) into a temporary prefix: both programs land in <prefix>/bin
+// with nothing pointing back into the build folder, nothing is left in the build folder (which
+// would be root's in another account's checkout), and the installed service takes that folder as
+// its program folder (its unit names it, its settings file is written there).
 #include <sstream>
+
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include "platform/atomic_file.h"
@@ -25,9 +26,12 @@ std::vector<std::string> InstalledPrograms() {
 
 TEST(Install, PutsBothProgramsInAProgramFolderOfTheirOwnThatTheServiceRunsFrom) {
   TempFolder prefix;
-  const std::string install = std::string(CMAKE_COMMAND) + " --install " + MIRVALE_BINARY_DIR + " --prefix " +
-                              prefix.path() + " >/dev/null 2>&1; echo $?";
+  const std::string install = "bash " MIRVALE_SOURCE_DIR "/scripts/install.sh " + prefix.path() +
+                              " " MIRVALE_BINARY_DIR " >/dev/null 2>&1; echo $?";
   ASSERT_EQ(CommandOutput(install), "0");
+  struct stat manifest {};
+  EXPECT_NE(stat(MIRVALE_BINARY_DIR "/install_manifest.txt", &manifest), 0)
+      << "the install left a file in the build folder";
   const std::string folder = prefix / "bin";
 
   for (const auto& name : InstalledPrograms()) {
