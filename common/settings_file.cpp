@@ -42,15 +42,6 @@ void CapSettingsRecords(ArchiveReader& reader) {
   for (const auto& cap : kSettingsRecordCaps) reader.CapRecords(cap.id, cap.most);
 }
 
-// Throws what DecodeSettings would, keeping none of the records.
-void CheckSettings(std::string_view bytes) {
-  ArchiveReader reader(bytes);
-  CapSettingsRecords(reader);
-  reader.CheckOnly();
-  CMirvaleDoc doc;
-  CMirvaleDoc::VisitFields(reader, doc);
-}
-
 platform::StoredFileRead ReadSettingsFile(const std::string& path) {
   return platform::ReadStoredFile(path, kMaxSettingsFileBytes);
 }
@@ -76,6 +67,14 @@ CMirvaleDoc DecodeSettings(std::string_view bytes) {
   CMirvaleDoc doc;
   CMirvaleDoc::VisitFields(reader, doc);
   return doc;
+}
+
+void CheckSettings(std::string_view bytes) {
+  ArchiveReader reader(bytes);
+  CapSettingsRecords(reader);
+  reader.CheckOnly();
+  CMirvaleDoc doc;
+  CMirvaleDoc::VisitFields(reader, doc);
 }
 
 void ApplyServiceDefaults(CMirvaleDoc& doc) {

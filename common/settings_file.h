@@ -19,6 +19,9 @@ inline constexpr char kServiceVersionText[] = "2.1";
 std::string EncodeSettings(const CMirvaleDoc& doc);
 // Throws ArchiveError when the bytes are not a settings document.
 CMirvaleDoc DecodeSettings(std::string_view bytes);
+// Throws what DecodeSettings would, keeping none of the records (at most one of each level is
+// built at a time).
+void CheckSettings(std::string_view bytes);
 
 // The service's defaults for a new file, applied over what the document holds.
 void ApplyServiceDefaults(CMirvaleDoc& doc);
