@@ -42,19 +42,35 @@ struct BadCache {
 
 void PrintTo(const BadCache& cache, std::ostream* out) { *out << cache.name; }
 
-class HostKeyCacheService : public ::testing::TestWithParam<BadCache> {};
+// An sshd device and the service with a pool of it, whose store's keys the test fills.
+class HostKeyCacheScan : public ::testing::Test {
+ protected:
+  // The values file of the store's key under Software\Hollerin\Mirsh, the key made.
+  std::string KeyFile(const std::string& key) {
+    testing_support::ScopedEnv store("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
+    EXPECT_TRUE(platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\" + key, true));
+    return service.Root() + "/registry/Software/Hollerin/Mirsh/" + key + "/.values";
+  }
+  // One scan of the pool, the service started and stopped around it.
+  void Scan() {
+    ASSERT_TRUE(sshd.ready());
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                              EncodeSettings(SshPoolDoc(sshd, testing_support::kSshPassword))));
+    ASSERT_TRUE(service.Start());
+    ASSERT_EQ(service.Control(kStartScan), 0u);
+    ASSERT_TRUE(WaitForFinishedScan(service, ""));
+    ASSERT_TRUE(service.Stop());
+  }
+  testing_support::FakeDevice device{testing_support::FakeDeviceOptions{.mode = "ssh", .page = 10}};
+  testing_support::SshDeviceServer sshd{device.Command()};
+  ServiceProcess service;
+};
+
+class HostKeyCacheService : public HostKeyCacheScan, public ::testing::WithParamInterface<BadCache> {};
 
 TEST_P(HostKeyCacheService, NoPasswordGoesToAServerTheCacheCannotVouchFor) {
   const BadCache& bad = GetParam();
-  testing_support::FakeDevice device(testing_support::FakeDeviceOptions{.mode = "ssh", .page = 10});
-  testing_support::SshDeviceServer sshd(device.Command());
-  ASSERT_TRUE(sshd.ready());
-  ServiceProcess service;
-  const std::string file = service.Root() + "/registry/Software/Hollerin/Mirsh/SshHostKeys/.values";
-  {
-    testing_support::ScopedEnv store("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
-    ASSERT_TRUE(platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\SshHostKeys", true));
-  }
+  const std::string file = KeyFile("SshHostKeys");
   std::string cache = CachedHosts(bad.hosts);
   if (bad.changedKey) {
     const std::string port = std::to_string(sshd.port());
@@ -62,13 +78,7 @@ TEST_P(HostKeyCacheService, NoPasswordGoesToAServerTheCacheCannotVouchFor) {
   }
   ASSERT_TRUE(platform::WriteFileAtomically(file, cache, 0600));
   ASSERT_EQ(chown(file.c_str(), bad.owner, 0), 0);
-
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
-                                            EncodeSettings(SshPoolDoc(sshd, testing_support::kSshPassword))));
-  ASSERT_TRUE(service.Start());
-  ASSERT_EQ(service.Control(kStartScan), 0u);
-  ASSERT_TRUE(WaitForFinishedScan(service, ""));
-  ASSERT_TRUE(service.Stop());
+  Scan();
 
   std::string expected = "127.0.0.1:" + std::to_string(sshd.port()) + ": " + bad.reason;
   if (size_t at = expected.find("{file}"); at != std::string::npos) expected.replace(at, 6, file);
@@ -96,17 +106,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadCache{"FullWithAChangedKey", 9999, true, 0, "WARNING - POTENTIAL SECURITY BREACH!"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(HostKeyCacheServiceFull, ANewDeviceIsScannedInTheLongestUnusedHostsPlace) {
-  testing_support::FakeDevice device(testing_support::FakeDeviceOptions{.mode = "ssh", .page = 10});
-  testing_support::SshDeviceServer sshd(device.Command());
-  ASSERT_TRUE(sshd.ready());
-  ServiceProcess service;
-  const std::string folder = service.Root() + "/registry/Software/Hollerin/Mirsh/";
-  {
-    testing_support::ScopedEnv store("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
-    ASSERT_TRUE(platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\SshHostKeys", true));
-    ASSERT_TRUE(platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\SshHostKeyUse", true));
-  }
+using HostKeyCacheServiceFull = HostKeyCacheScan;
+
+TEST_F(HostKeyCacheServiceFull, ANewDeviceIsScannedInTheLongestUnusedHostsPlace) {
+  const std::string file = KeyFile("SshHostKeys");
   // Every host was used yesterday, after the day it was stored, but 10.0.0.5, of no recorded use.
   const std::string cache = CachedHosts(10000);
   const uint32_t today = static_cast<uint32_t>(time(nullptr) / 86400);
@@ -115,22 +118,16 @@ TEST(HostKeyCacheServiceFull, ANewDeviceIsScannedInTheLongestUnusedHostsPlace) {
     if (i != 5)
       uses += "S 22:10." + std::to_string(i >> 16) + "." + std::to_string(i >> 8 & 255) + "." +
               std::to_string(i & 255) + "\t" + std::to_string(today - 10) + "," + std::to_string(today - 1) + "\n";
-  ASSERT_TRUE(platform::WriteFileAtomically(folder + "SshHostKeys/.values", cache, 0600));
-  ASSERT_TRUE(platform::WriteFileAtomically(folder + "SshHostKeyUse/.values", uses, 0600));
-
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
-                                            EncodeSettings(SshPoolDoc(sshd, testing_support::kSshPassword))));
-  ASSERT_TRUE(service.Start());
-  ASSERT_EQ(service.Control(kStartScan), 0u);
-  ASSERT_TRUE(WaitForFinishedScan(service, ""));
-  ASSERT_TRUE(service.Stop());
+  ASSERT_TRUE(platform::WriteFileAtomically(file, cache, 0600));
+  ASSERT_TRUE(platform::WriteFileAtomically(KeyFile("SshHostKeyUse"), uses, 0600));
+  Scan();
 
   const std::string device_name = "127.0.0.1:" + std::to_string(sshd.port());
   EXPECT_TRUE(service.WaitForEventLine(device_name + ": The host-key cache was full: the keys of 10.0.0.5 port 22 (no "
                                        "use recorded) gave way to the server's rsa2 key.", 0s))
       << ::testing::PrintToString(service.EventLines());
   EXPECT_NE(sshd.Log().find("method password"), std::string::npos) << sshd.Log();
-  const std::string after = platform::ReadWholeFile(folder + "SshHostKeys/.values").value_or("");
+  const std::string after = platform::ReadWholeFile(file).value_or("");
   EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 10000);
   EXPECT_EQ(after.find("S rsa2@22:10.0.0.5\t"), std::string::npos);
   EXPECT_NE(after.find("S rsa2@" + std::to_string(sshd.port()) + ":127.0.0.1\t"), std::string::npos);
