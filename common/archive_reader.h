@@ -25,6 +25,9 @@ class ArchiveReader {
   // At most this many records of the class in the whole file (every map of them together);
   // a map whose count would pass it is refused before any of its records is built.
   void CapRecords(ClassId id, uint32_t most) { recordCaps_[static_cast<size_t>(id)] = most; }
+  // Each record is dropped as soon as it is read and every map is left empty: the bytes are
+  // checked whole while at most one record of each level is in memory.
+  void CheckOnly() { checkOnly_ = true; }
 
   uint8_t ReadByte();
   uint16_t ReadWord();
@@ -59,7 +62,8 @@ class ArchiveReader {
     RecordMap<Record> fresh;
     for (uint32_t i = 0; i < count; ++i) {
       std::string key = ReadText();
-      fresh.Set(key, ReadObject<Record>());
+      auto record = ReadObject<Record>();
+      if (!checkOnly_) fresh.Set(key, std::move(record));
     }
     map.swap(fresh);
   }
@@ -91,6 +95,7 @@ class ArchiveReader {
 
   std::string_view bytes_;
   size_t position_ = 0;
+  bool checkOnly_ = false;
   // What each index stands for: kObjectEntry, or the ClassId of a class.
   std::vector<uint8_t> entries_{0};
   // Per class: the cap, and the records the maps read so far announced.

@@ -1,7 +1,9 @@
 #pragma once
 // A string-keyed map that owns its records. Copies are deep: every record (and every map inside
 // it) is duplicated, so a copy stays whole whatever happens to the original. A stored entry
-// never holds a null record.
+// never holds a null record. Each record lives in its map's node, which reads like the pointer
+// an owning map would hold: a settings file at every record cap holds over a million records,
+// and a node and a record apart would cost each another allocation.
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -12,19 +14,31 @@
 namespace mirvale {
 
 template <typename Record>
+class RecordSlot {
+ public:
+  explicit RecordSlot(Record record) : record_(std::move(record)) {}
+  Record& operator*() { return record_; }
+  const Record& operator*() const { return record_; }
+  Record* operator->() { return &record_; }
+  const Record* operator->() const { return &record_; }
+  Record* get() { return &record_; }
+  const Record* get() const { return &record_; }
+  bool operator==(const RecordSlot& other) const { return record_ == other.record_; }
+
+ private:
+  Record record_;
+};
+
+template <typename Record>
 class RecordMap {
  public:
-  using Storage = std::map<std::string, std::unique_ptr<Record>, std::less<>>;
+  using Storage = std::map<std::string, RecordSlot<Record>, std::less<>>;
   using iterator = typename Storage::iterator;
   using const_iterator = typename Storage::const_iterator;
   using record_type = Record;
 
   RecordMap() = default;
-  RecordMap(const RecordMap& other) {
-    for (const auto& [key, record] : other.items_) {
-      items_.emplace_hint(items_.end(), key, std::make_unique<Record>(*record));
-    }
-  }
+  RecordMap(const RecordMap&) = default;
   RecordMap& operator=(const RecordMap& other) {
     if (this != &other) {
       RecordMap copy(other);
@@ -36,24 +50,24 @@ class RecordMap {
   RecordMap& operator=(RecordMap&&) noexcept = default;
   ~RecordMap() = default;
 
-  // Stores a record under key; a record already there is deleted. Returns the stored record.
+  // Stores a record under key; a record already there is replaced. Returns the stored record.
   Record& Set(std::string_view key, std::unique_ptr<Record> record) {
-    if (!record) record = std::make_unique<Record>();
-    Record& stored = *record;
-    auto found = items_.find(key);
-    if (found != items_.end()) found->second = std::move(record);
-    else items_.emplace(std::string(key), std::move(record));
-    return stored;
+    return Set(key, record ? std::move(*record) : Record());
   }
   Record& Set(std::string_view key, Record record) {
-    return Set(key, std::make_unique<Record>(std::move(record)));
+    auto at = items_.lower_bound(key);
+    if (at != items_.end() && at->first == key) {
+      *at->second = std::move(record);
+      return *at->second;
+    }
+    return *items_.emplace_hint(at, std::string(key), RecordSlot<Record>(std::move(record)))->second;
   }
 
   // The record under key, made empty and stored when there is none.
   Record& FindOrAdd(std::string_view key) {
     auto found = items_.find(key);
     if (found != items_.end()) return *found->second;
-    return Set(key, std::make_unique<Record>());
+    return Set(key, Record());
   }
 
   Record* Find(std::string_view key) {
@@ -89,7 +103,7 @@ class RecordMap {
     if (items_.size() != other.items_.size()) return false;
     auto mine = items_.begin();
     for (auto theirs = other.items_.begin(); theirs != other.items_.end(); ++theirs, ++mine) {
-      if (mine->first != theirs->first || !(*mine->second == *theirs->second)) return false;
+      if (mine->first != theirs->first || !(mine->second == theirs->second)) return false;
     }
     return true;
   }

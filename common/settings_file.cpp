@@ -38,6 +38,10 @@ constexpr SettingsRecordCap kSettingsRecordCaps[] = {
     {ClassId::RestoreItem, 262144}, {ClassId::ActionItem, 65536},  {ClassId::AutoScanItem, 65536},
 };
 
+void CapSettingsRecords(ArchiveReader& reader) {
+  for (const auto& cap : kSettingsRecordCaps) reader.CapRecords(cap.id, cap.most);
+}
+
 platform::StoredFileRead ReadSettingsFile(const std::string& path) {
   return platform::ReadStoredFile(path, kMaxSettingsFileBytes);
 }
@@ -59,10 +63,18 @@ std::string EncodeSettings(const CMirvaleDoc& doc) {
 
 CMirvaleDoc DecodeSettings(std::string_view bytes) {
   ArchiveReader reader(bytes);
-  for (const auto& cap : kSettingsRecordCaps) reader.CapRecords(cap.id, cap.most);
+  CapSettingsRecords(reader);
   CMirvaleDoc doc;
   CMirvaleDoc::VisitFields(reader, doc);
   return doc;
+}
+
+void CheckSettings(std::string_view bytes) {
+  ArchiveReader reader(bytes);
+  CapSettingsRecords(reader);
+  reader.CheckOnly();
+  CMirvaleDoc doc;
+  CMirvaleDoc::VisitFields(reader, doc);
 }
 
 void ApplyServiceDefaults(CMirvaleDoc& doc) {
@@ -150,11 +162,7 @@ bool ServiceSaveSettings(const CMirvaleDoc& doc, const std::string& programFolde
       policy);
 }
 
-SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& programFolder,
-                                     const std::string& dataFolder) {
-  SettingsReload result;
-  const bool textBefore = TextExportOn(doc);
-  const bool databaseBefore = DatabaseExportOn(doc);
+std::optional<std::string> ServiceTakeOverSettings(const std::string& programFolder, const std::string& dataFolder) {
   const std::string source = platform::JoinPath(dataFolder, kSettingsFileName);
   const std::string target = platform::JoinPath(programFolder, kSettingsFileName);
 
@@ -163,26 +171,20 @@ SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& progra
   if (!read.bytes) {
     // Anything but a plain file (a link, a FIFO, a device) is refused, and the service goes on.
     if (!read.missing) MoveUnreadableFileAside(source, read.refusal);
-    return result;
+    return std::nullopt;
   }
-  const std::string* bytes = &*read.bytes;
-  CMirvaleDoc fresh;
   try {
-    fresh = DecodeSettings(*bytes);
+    CheckSettings(*read.bytes);
   } catch (const ArchiveError& error) {
     // A broken new file must not replace working settings; the service keeps its own.
     MoveUnreadableFileAside(source, error.what());
-    return result;
+    return std::nullopt;
   }
-  if (!platform::WriteFileAtomically(target, *bytes, kSettingsFileMode, platform::FileGroup::Operators)) return result;
+  if (!platform::WriteFileAtomically(target, *read.bytes, kSettingsFileMode, platform::FileGroup::Operators))
+    return std::nullopt;
   // A file another member put in place meanwhile is left for its own request (or the next tick).
   if (readIdentity && FileIdentity(source) == readIdentity) std::remove(source.c_str());
-
-  doc = std::move(fresh);
-  result.reloaded = true;
-  result.startTextExport = !textBefore && TextExportOn(doc);
-  result.startDatabaseExport = !databaseBefore && DatabaseExportOn(doc);
-  return result;
+  return std::move(read.bytes);
 }
 
 }  // namespace mirvale

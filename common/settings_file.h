@@ -3,6 +3,7 @@
 // saves it. A file is always replaced whole (temporary file, then rename), and a load reads into
 // a temporary document that replaces the caller's only when the whole file was read.
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,9 @@ inline constexpr char kServiceVersionText[] = "2.1";
 std::string EncodeSettings(const CMirvaleDoc& doc);
 // Throws ArchiveError when the bytes are not a settings document.
 CMirvaleDoc DecodeSettings(std::string_view bytes);
+// Throws what DecodeSettings would, keeping none of the records (at most one of each level is
+// built at a time).
+void CheckSettings(std::string_view bytes);
 
 // The service's defaults for a new file, applied over what the document holds.
 void ApplyServiceDefaults(CMirvaleDoc& doc);
@@ -46,14 +50,11 @@ SettingsLoad ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFol
 bool ServiceSaveSettings(const CMirvaleDoc& doc, const std::string& programFolder,
                          const platform::RetryPolicy& policy = {});
 
-// Service reload on control code 134: takes <dataFolder>/Mirvale.ini over as the program
-// folder's file, deletes it, loads the document, and tells which exports were switched on.
-struct SettingsReload {
-  bool reloaded = false;             // false: the copy failed and nothing changed
-  bool startTextExport = false;      // m_bExportText or m_bExportCsv went from 0 to 1
-  bool startDatabaseExport = false;  // m_bExportSql or m_bExportAccess went from 0 to 1
-};
-SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& programFolder,
-                                     const std::string& dataFolder);
+// Service take-over on control code 134: checks <dataFolder>/Mirvale.ini whole without keeping
+// any of its records, makes it the program folder's file and deletes it. Returns its bytes, which
+// DecodeSettings then reads (the caller may first drop the settings in use, so that the old and
+// the new ones are never in memory together); none when there is no file or it was refused (set
+// aside and logged), and the settings stay as they are.
+std::optional<std::string> ServiceTakeOverSettings(const std::string& programFolder, const std::string& dataFolder);
 
 }  // namespace mirvale

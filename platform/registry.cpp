@@ -329,6 +329,14 @@ bool RegistryKey::DeleteValue(std::string_view name) {
   return written && found;
 }
 
+bool RegistryKey::Change(const std::vector<std::string>& deleted,
+                         const std::map<std::string, std::string, std::less<>>& strings) {
+  return UpdateValues(path_, [&](ValueMap& values) {
+    for (const std::string& name : deleted) values.erase(name);
+    for (const auto& [name, text] : strings) values[name] = Value{'S', text};
+  });
+}
+
 std::vector<std::string> RegistryKey::SubKeyNames() const { return ListSubFolders(folder_); }
 
 std::vector<std::string> RegistryKey::ValueNames() const {

@@ -36,6 +36,8 @@ class RegistryKey {
   bool SetString(std::string_view name, std::string_view value);
   bool SetDword(std::string_view name, uint32_t value);
   bool DeleteValue(std::string_view name);
+  // Deletes the named values and sets the strings, in one rewrite of the key's file.
+  bool Change(const std::vector<std::string>& deleted, const std::map<std::string, std::string, std::less<>>& strings);
 
   std::vector<std::string> SubKeyNames() const;  // sorted
   std::vector<std::string> ValueNames() const;   // sorted

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <termios.h>
 #include <unistd.h>
@@ -60,6 +61,8 @@ constexpr const char* kNotStored =
     "The server's %s host key is not cached and cannot be stored: %s.\n"
     "The server's key fingerprint is:\n"
     "%s\n";
+
+constexpr const char* kGaveWay = "The host-key cache was full: the keys of %s gave way to the server's %s key.";
 
 constexpr const char* kWeakAlgorithmPrompt =
     "The first %s supported by the server is\n"
@@ -117,6 +120,20 @@ int refuse_key(const std::string& why) {
   return 0;
 }
 
+// The key is stored; the hosts that gave way for it are told like the conversation's questions.
+bool store_key(const char* host, int port, const char* key_type, const char* key_text, std::string* reason) {
+  std::vector<std::string> evicted;
+  if (!host_key_cache_store(host, port, key_type, key_text, reason, &evicted)) return false;
+  for (const std::string& gone : evicted) {
+    std::string line = format_text(kGaveWay, gone.c_str(), key_type);
+    if (interactive())
+      std::fputs((line + "\n").c_str(), stderr);
+    else
+      log_unattended(platform::EventType::Information, line, "");
+  }
+  return true;
+}
+
 bool answered_yes(const std::string& answer) { return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y'); }
 bool answered_return(const std::string& answer) {
   return answer.empty() || answer[0] == '\0' || answer[0] == '\n' || answer[0] == '\r';
@@ -137,7 +154,7 @@ int host_key_check_prompt(void*, const char* host, int port, const char* key_typ
       format_text(cached == kHostKeyChanged ? kChangedKeyWarning : kUnknownKeyPrompt, key_type, fingerprint);
   if (!interactive()) {
     if (cached == kHostKeyChanged) return refuse_key(question);
-    if (!host_key_cache_store(host, port, key_type, key_text, &reason))
+    if (!store_key(host, port, key_type, key_text, &reason))
       return refuse_key(format_text(kNotStored, key_type, reason.c_str(), fingerprint));
     log_unattended(platform::EventType::Information, question, "y");
     return 1;
@@ -149,7 +166,7 @@ int host_key_check_prompt(void*, const char* host, int port, const char* key_typ
     std::fputs(kAbandoned, stderr);
     return 0;
   }
-  if (answered_yes(answer) && !host_key_cache_store(host, port, key_type, key_text, &reason))
+  if (answered_yes(answer) && !store_key(host, port, key_type, key_text, &reason))
     return refuse_key(format_text(kNotStored, key_type, reason.c_str(), fingerprint));
   return 1;
 }

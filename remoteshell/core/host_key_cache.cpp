@@ -1,5 +1,6 @@
 #include "remoteshell/core/host_key_cache.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <mutex>
@@ -7,9 +8,12 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/client_registry_paths.h"
 #include "platform/registry.h"
+#include "remoteshell/core/host_key_use.h"
 #include "remoteshell/core/settings.h"
 
 namespace {
@@ -51,12 +55,14 @@ std::optional<std::string> convert_old_rsa_value(const std::string& old) {
 
 using CachedKeys = std::map<std::string, std::string, std::less<>>;
 
-std::optional<CachedKeys> read_cache(std::string* reason) {
+std::optional<CachedKeys> read_strings(const char* path, std::string* reason) {
   std::string refusal;
-  auto keys = platform::ReadRegistryStrings(kHostKeysRegistryPath, refusal);
-  if (!keys && reason) *reason = refusal;
-  return keys;
+  auto strings = platform::ReadRegistryStrings(path, refusal);
+  if (!strings && reason) *reason = refusal;
+  return strings;
 }
+
+std::optional<CachedKeys> read_cache(std::string* reason) { return read_strings(kHostKeysRegistryPath, reason); }
 
 // "<port>:<escaped host>" of a value's name; an older value is named by the host alone.
 std::string_view host_of(std::string_view name) {
@@ -67,21 +73,70 @@ std::string_view host_of(std::string_view name) {
 // A value's line in the store's file: type mark, space, name, tab, text, newline.
 uint64_t entry_bytes(std::string_view name, std::string_view text) { return name.size() + text.size() + 4; }
 
-// Why the key may not be stored under the name, none when it may.
-std::optional<std::string> over_bound(const CachedKeys& keys, const std::string& name, const std::string& key_text) {
-  std::set<std::string_view> hosts;
-  uint64_t bytes = entry_bytes(name, key_text);
+std::optional<HostKeyUse> use_of(const CachedKeys& uses, std::string_view host) {
+  auto found = uses.find(host);
+  return found == uses.end() ? std::nullopt : parse_host_key_use(found->second);
+}
+
+// "<host> port <port> (last used <date>)" of a cached host, for the log.
+std::string described_host(std::string_view host, const std::optional<HostKeyUse>& use) {
+  size_t colon = host.find(':');
+  std::string text = colon == std::string_view::npos
+                         ? platform::UnescapeNameComponent(host)
+                         : platform::UnescapeNameComponent(host.substr(colon + 1)) + " port " +
+                               std::string(host.substr(0, colon));
+  return text + " (" + host_key_use_text(use) + ")";
+}
+
+// Notes that the host's key matched today; at most one write a host a day.
+void note_use(std::string_view host) {
+  auto uses = read_strings(kHostKeyUseRegistryPath, nullptr);
+  if (!uses) return;
+  const uint32_t today = host_key_use_today();
+  // An older host without a record was stored before today: its use now proves it.
+  HostKeyUse use = use_of(*uses, host).value_or(HostKeyUse{0, 0});
+  if (use.used >= today) return;
+  use.used = today;
+  if (auto key = platform::RegistryKey::Open(kHostKeyUseRegistryPath, true))
+    key->SetString(host, format_host_key_use(use));
+}
+
+// The cache's hosts with the bytes of their values in the store's file, the one being stored
+// (name) counted with its new value.
+struct CacheSize {
+  std::map<std::string, uint64_t, std::less<>> hosts;
+  uint64_t bytes = 0;
+  bool over() const { return hosts.size() > kMaxCachedHosts || bytes > kMaxCachedBytes; }
+};
+
+CacheSize size_with(const CachedKeys& keys, const std::string& name, const std::string& key_text) {
+  CacheSize size;
+  size.hosts[std::string(host_of(name))] = entry_bytes(name, key_text);
+  size.bytes = entry_bytes(name, key_text);
   for (const auto& [cached, text] : keys) {
-    hosts.insert(host_of(cached));
-    if (cached != name) bytes += entry_bytes(cached, text);
+    if (cached == name) continue;
+    size.hosts[std::string(host_of(cached))] += entry_bytes(cached, text);
+    size.bytes += entry_bytes(cached, text);
   }
-  if (hosts.count(host_of(name)) == 0 && hosts.size() >= kMaxCachedHosts)
-    return "the host-key cache is full: it holds the keys of " + std::to_string(hosts.size()) +
-           " hosts, the most it keeps";
-  if (bytes > kMaxCachedBytes)
-    return "the host-key cache is full: with this key it would hold more than " + std::to_string(kMaxCachedBytes) +
-           " bytes";
-  return std::nullopt;
+  return size;
+}
+
+// The hosts to drop, lowest rank first (by name among equals), until the cache is within its
+// bounds; never the host being stored.
+std::vector<std::string> hosts_giving_way(CacheSize size, std::string_view keep, const CachedKeys& uses) {
+  std::vector<std::pair<uint64_t, std::string>> ranked;
+  for (const auto& [host, bytes] : size.hosts)
+    if (host != keep) ranked.emplace_back(host_key_keep_rank(use_of(uses, host)), host);
+  std::sort(ranked.begin(), ranked.end());
+  std::vector<std::string> dropped;
+  for (auto& [rank, host] : ranked) {
+    if (!size.over()) break;
+    auto found = size.hosts.find(host);
+    size.bytes -= found->second;
+    size.hosts.erase(found);
+    dropped.push_back(std::move(host));
+  }
+  return dropped;
 }
 
 }  // namespace
@@ -111,21 +166,54 @@ int host_key_cache_lookup(const char* host, int port, const char* key_type, cons
   }
   if (!value) return kHostKeyNotCached;
   // The value is read into a buffer one byte longer than the offered key.
-  if (value->size() > offered.size()) return kHostKeyChanged;
-  return *value == offered ? kHostKeySame : kHostKeyChanged;
+  if (value->size() > offered.size() || *value != offered) return kHostKeyChanged;
+  note_use(host_of(name));
+  return kHostKeySame;
 }
 
-bool host_key_cache_store(const char* host, int port, const char* key_type, const char* key_text, std::string* reason) {
+bool host_key_cache_store(const char* host, int port, const char* key_type, const char* key_text, std::string* reason,
+                          std::vector<std::string>* evicted) {
   std::lock_guard guard(cache_lock());
   auto keys = read_cache(reason);
   if (!keys) return false;
-  std::string name = value_name(host, port, key_type);
-  if (auto refusal = over_bound(*keys, name, key_text)) {
-    if (reason) *reason = *refusal;
+  const std::string name = value_name(host, port, key_type);
+  const std::string stored_host(host_of(name));
+  CacheSize size = size_with(*keys, name, key_text);
+  if (entry_bytes(name, key_text) > kMaxCachedBytes) {
+    if (reason) *reason = "the key is larger than the host-key cache's " + std::to_string(kMaxCachedBytes) + " bytes";
     return false;
   }
+  // Records of hosts no longer cached are dropped with every store, so they stay as few as the hosts.
+  std::string refusal;
+  auto uses = read_strings(kHostKeyUseRegistryPath, &refusal);
+  std::vector<std::string> dropped;
+  if (size.over()) {
+    // Without the hosts' use the cache cannot tell which may give way; none is dropped blindly.
+    if (!uses) {
+      if (reason) *reason = "the host-key cache is full and its hosts' use cannot be read (" + refusal + ")";
+      return false;
+    }
+    dropped = hosts_giving_way(size, stored_host, *uses);
+  }
+  const std::set<std::string, std::less<>> gone(dropped.begin(), dropped.end());
+  std::vector<std::string> deleted;
+  for (const auto& [cached, text] : *keys)
+    if (gone.count(host_of(cached)) != 0) deleted.push_back(cached);
   auto cache = platform::RegistryKey::Open(kHostKeysRegistryPath, true);
-  if (cache && cache->SetString(name, key_text)) return true;
-  if (reason) *reason = "the host-key cache could not be written";
-  return false;
+  if (!cache || !cache->Change(deleted, {{name, key_text}})) {
+    if (reason) *reason = "the host-key cache could not be written";
+    return false;
+  }
+  if (!uses) return true;
+  if (evicted)
+    for (const std::string& gave_way : dropped) evicted->push_back(described_host(gave_way, use_of(*uses, gave_way)));
+  std::vector<std::string> stale;
+  for (const auto& [record, text] : *uses)
+    if (gone.count(record) != 0 || size.hosts.count(record) == 0) stale.push_back(record);
+  const uint32_t today = host_key_use_today();
+  HostKeyUse use = use_of(*uses, stored_host).value_or(HostKeyUse{today, today});
+  use.used = today;
+  if (auto records = platform::RegistryKey::Open(kHostKeyUseRegistryPath, true))
+    records->Change(stale, {{stored_host, format_host_key_use(use)}});
+  return true;
 }

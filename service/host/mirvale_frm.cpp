@@ -7,6 +7,7 @@
 
 #include "common/settings_file.h"
 #include "platform/folders.h"
+#include "platform/freed_memory.h"
 #include "platform/run_account.h"
 #include "platform/stored_file.h"
 #include "service/actions/action_rules.h"
@@ -95,6 +96,7 @@ void CMirvaleFrm::Load() {
     std::lock_guard lock(settingsMutex_);
     m_pDoc = std::move(doc);
   }
+  platform::ReturnFreedMemory();
   platform::RetryPolicy retry = timing_.loadRetry;
   retry.sleep = [this](std::chrono::milliseconds pause) { serviceStop_->WaitFor(pause); };
   data_.LoadDatabase(retry);
@@ -193,17 +195,26 @@ void CMirvaleFrm::StartEnabledExports() {
 }
 
 bool CMirvaleFrm::ReloadSettings() {
-  SettingsReload reload;
+  bool startText = false;
+  bool startDatabase = false;
   {
     std::lock_guard change(settingsChangeMutex_);
-    auto doc = std::make_shared<CMirvaleDoc>(*Settings());
-    reload = ServiceReloadSettings(*doc, m_strProgramFolder, m_strDataFolder);
-    if (!reload.reloaded) return false;
-    onDefaults_ = false;
+    auto bytes = ServiceTakeOverSettings(m_strProgramFolder, m_strDataFolder);
+    if (!bytes) return false;
+    // The old settings are let go before the new ones are built, so that a file at every record
+    // cap never costs twice its memory; readers wait the moment it takes. A job that still holds
+    // the old settings keeps them until it ends.
     std::lock_guard lock(settingsMutex_);
-    m_pDoc = std::move(doc);
+    const bool textBefore = TextExportOn(*m_pDoc);
+    const bool databaseBefore = DatabaseExportOn(*m_pDoc);
+    m_pDoc.reset();
+    m_pDoc = std::make_shared<const CMirvaleDoc>(DecodeSettings(*bytes));
+    onDefaults_ = false;
+    startText = !textBefore && TextExportOn(*m_pDoc);
+    startDatabase = !databaseBefore && DatabaseExportOn(*m_pDoc);
   }
-  StartExports(reload.startTextExport, reload.startDatabaseExport);
+  platform::ReturnFreedMemory();
+  StartExports(startText, startDatabase);
   return true;
 }
 

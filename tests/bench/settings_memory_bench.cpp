@@ -2,11 +2,15 @@
 // a file at the 64 MiB bound of nothing but empty restore requests (refused by its record
 // count), and a large valid one, a pool of a /16 of single devices with a restore request for
 // each. The counters give the growth of the peak in MB and per byte of the file.
+// Then a file at every record cap, handed over twice and loaded at a start: the service's peak
+// and resident memory (VmHWM, VmRSS) after each, in MB; the target is about 300 MB at the peak
+// and near the settings' own size resident.
 #include <benchmark/benchmark.h>
 
 #include "common/settings_file.h"
 #include "platform/atomic_file.h"
 #include "tests/common/empty_restore_requests.h"
+#include "tests/common/settings_at_every_cap.h"
 #include "tests/support/peak_memory.h"
 #include "tests/support/service_process.h"
 
@@ -60,6 +64,41 @@ void BM_SettingsTakeOver(benchmark::State& state, bool hostile) {
 
 BENCHMARK_CAPTURE(BM_SettingsTakeOver, EmptyRestoreRequestsAtTheBound, true)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SettingsTakeOver, SlashSixteenPoolWithRequests, false)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_SettingsAtEveryCap(benchmark::State& state) {
+  const std::string bytes = archive_test::SettingsAtEveryCap();
+  for (auto _ : state) {
+    testing_support::ServiceProcess service;
+    auto measure = [&](const std::string& when) {
+      state.counters[when + "_peak_MB"] = static_cast<double>(testing_support::PeakMemoryKb(service.Pid())) / 1024.0;
+      state.counters[when + "_resident_MB"] =
+          static_cast<double>(testing_support::ResidentMemoryKb(service.Pid())) / 1024.0;
+    };
+    if (!service.Start()) {
+      state.SkipWithError("the service did not start");
+      return;
+    }
+    for (const std::string handOver : {"handover1", "handover2"}) {
+      if (!platform::WriteFileAtomically(service.DataFile("Mirvale.ini"), bytes) || service.Control(134) != 0u ||
+          platform::ReadWholeFile(service.ProgramFile("Mirvale.ini")) != bytes) {
+        state.SkipWithError("the file was not taken over");
+        return;
+      }
+      measure(handOver);
+    }
+    service.Stop();
+    if (!service.Start()) {
+      state.SkipWithError("the service did not start again");
+      return;
+    }
+    service.Control(134);  // answered once the settings are loaded
+    measure("start");
+    service.Stop();
+  }
+  state.counters["file_MB"] = static_cast<double>(bytes.size()) / (1 << 20);
+}
+
+BENCHMARK(BM_SettingsAtEveryCap)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace mirvale

@@ -98,56 +98,40 @@ TEST(ServiceSettings, SaveRetriesThenFails) {
   EXPECT_EQ(counting.pauses, 4);
 }
 
-TEST(ServiceSettings, ReloadTakesOverTheDesktopFile) {
+TEST(ServiceSettings, TakeOverOfTheDesktopFile) {
   TempFolder program, data;
-  CMirvaleDoc doc;
-  doc.m_bExportText = 1;
   CMirvaleDoc edited = SampleDocument();
-  edited.m_bExportText = 1;
   edited.m_bExportCsv = 1;
-  edited.m_bExportSql = 1;
   ASSERT_TRUE(platform::WriteFileAtomically(data / "Mirvale.ini", EncodeSettings(edited)));
 
-  SettingsReload reload = ServiceReloadSettings(doc, program.path(), data.path());
-  EXPECT_TRUE(reload.reloaded);
-  EXPECT_FALSE(reload.startTextExport);  // text export was already on
-  EXPECT_TRUE(reload.startDatabaseExport);
-  EXPECT_EQ(doc, edited);
+  auto bytes = ServiceTakeOverSettings(program.path(), data.path());
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(DecodeSettings(*bytes), edited);
   EXPECT_EQ(Slurp(program / "Mirvale.ini"), EncodeSettings(edited));
   EXPECT_FALSE(std::filesystem::exists(data / "Mirvale.ini"));
 }
 
-TEST(ServiceSettings, ReloadSwitchingCsvOnStartsTextExport) {
+TEST(ServiceSettings, TakeOverWithoutDesktopFileChangesNothing) {
   TempFolder program, data;
-  CMirvaleDoc doc;
-  CMirvaleDoc edited;
-  edited.m_bExportCsv = 1;
-  ASSERT_TRUE(platform::WriteFileAtomically(data / "Mirvale.ini", EncodeSettings(edited)));
-  SettingsReload reload = ServiceReloadSettings(doc, program.path(), data.path());
-  EXPECT_TRUE(reload.startTextExport);
-  EXPECT_FALSE(reload.startDatabaseExport);
+  ASSERT_TRUE(ServiceSaveSettings(SampleDocument(), program.path()));
+  EXPECT_FALSE(ServiceTakeOverSettings(program.path(), data.path()));
+  EXPECT_EQ(Slurp(program / "Mirvale.ini"), EncodeSettings(SampleDocument()));
 }
 
-TEST(ServiceSettings, ReloadWithoutDesktopFileChangesNothing) {
-  TempFolder program, data;
-  CMirvaleDoc doc = SampleDocument();
-  ASSERT_TRUE(ServiceSaveSettings(doc, program.path()));
-  SettingsReload reload = ServiceReloadSettings(doc, program.path(), data.path());
-  EXPECT_FALSE(reload.reloaded);
-  EXPECT_EQ(doc, SampleDocument());
-}
-
-TEST(ServiceSettings, ReloadOfABrokenDesktopFileKeepsTheWorkingSettings) {
-  TempFolder program, data;
-  ScopedEnv eventLog("MIRVALE_EVENTLOG", program / "events.log");
-  CMirvaleDoc doc = SampleDocument();
-  ASSERT_TRUE(ServiceSaveSettings(doc, program.path()));
-  ASSERT_TRUE(platform::WriteFileAtomically(data / "Mirvale.ini", "\x05" "ab"));
-  SettingsReload reload = ServiceReloadSettings(doc, program.path(), data.path());
-  EXPECT_FALSE(reload.reloaded);
-  EXPECT_EQ(doc, SampleDocument());
-  EXPECT_EQ(Slurp(program / "Mirvale.ini"), EncodeSettings(doc));
-  EXPECT_EQ(AsideCopies(data.path(), "Mirvale.ini").size(), 1u);
+// The file is checked whole before it replaces anything, also past the end of its first map and
+// inside a record's own maps.
+TEST(ServiceSettings, TakeOverOfABrokenDesktopFileKeepsTheWorkingSettings) {
+  const std::string whole = EncodeSettings(SampleDocument());
+  for (const std::string& broken : {std::string("\x05" "ab"), whole.substr(0, whole.size() - 1),
+                                    whole.substr(0, whole.size() / 2)}) {
+    TempFolder program, data;
+    ScopedEnv eventLog("MIRVALE_EVENTLOG", program / "events.log");
+    ASSERT_TRUE(ServiceSaveSettings(SampleDocument(), program.path()));
+    ASSERT_TRUE(platform::WriteFileAtomically(data / "Mirvale.ini", broken));
+    EXPECT_FALSE(ServiceTakeOverSettings(program.path(), data.path()));
+    EXPECT_EQ(Slurp(program / "Mirvale.ini"), whole);
+    EXPECT_EQ(AsideCopies(data.path(), "Mirvale.ini").size(), 1u);
+  }
 }
 
 // Records are counted before they are built: a file of more than a reader can keep is refused

@@ -1,7 +1,7 @@
-// Session settings and the host-key cache as the store's value files hold them, which a user
-// may edit: the same bytes stand for the default session and for the cache. Loading must give
-// a session within its bounds, a lookup any answer, and a cache that could not be read takes no
-// key, whatever the file says. The store is a folder of this process, removed at its end.
+// Session settings, the host-key cache and its hosts' use as the store's value files hold them,
+// which a user may edit: the same bytes stand for the default session, the cache and the use.
+// Loading must give a session within its bounds, a lookup any answer, and a cache that could not
+// be read takes no key, whatever the file says. The store is a folder of this process, removed at its end.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The value files of the two keys, made once.
+// The value files of the three keys, made once.
 std::vector<fs::path> ValueFiles() {
   static const std::vector<fs::path> files = [] {
     static const fs::path root = fs::temp_directory_path() / ("mirvale-fuzz-store-" + std::to_string(getpid()));
@@ -28,12 +28,13 @@ std::vector<fs::path> ValueFiles() {
       fs::remove_all(root, ignored);
     });
     for (const std::string& path :
-         {std::string(kSessionsRegistryPath) + "\\Default%20Settings", std::string(kHostKeysRegistryPath)})
+         {std::string(kSessionsRegistryPath) + "\\Default%20Settings", std::string(kHostKeysRegistryPath),
+          std::string(kHostKeyUseRegistryPath)})
       platform::RegistryKey::Open(path, true)->SetString("made", "1");
     std::vector<fs::path> found;
     for (const auto& entry : fs::recursive_directory_iterator(root))
       if (entry.path().filename() == ".values") found.push_back(entry.path());
-    if (found.size() != 2) __builtin_trap();
+    if (found.size() != 3) __builtin_trap();
     return found;
   }();
   return files;

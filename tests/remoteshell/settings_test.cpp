@@ -1,7 +1,11 @@
 #include "remoteshell/core/settings.h"
 
 #include <cstring>
+#include <ctime>
 #include <string>
+#include <vector>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -173,19 +177,88 @@ TEST_F(HostKeys, StoreAndLookUp) {
 }
 
 // Hosts with the largest RSA keys a server may offer fill the cache's bytes long before its
-// count of hosts: a new one is refused and the cache file stays as it was.
-TEST_F(HostKeys, LargeKeysFillTheCacheByItsBytes) {
+// count of hosts: a new one takes the place of as many as it needs, and the file stays within
+// the bound.
+TEST_F(HostKeys, LargeKeysMakeRoomByTheCachesBytes) {
   ASSERT_TRUE(platform::RegistryKey::Open(kHostKeysRegistryPath, true));
   const std::string key = "0x10001,0x" + std::string(4096, 'f');
   std::string cache;
-  for (int host = 0; host < 3100; ++host) cache += "S rsa2@22:h" + std::to_string(host) + "\t" + key + "\n";
+  for (int host = 0; host < 3052; ++host) cache += "S rsa2@22:h" + std::to_string(host) + "\t" + key + "\n";
   const std::string file = folder_ / "registry/Software/Hollerin/Mirsh/SshHostKeys/.values";
   ASSERT_TRUE(platform::WriteFileAtomically(file, cache, 0600));
-  std::string reason;
-  EXPECT_FALSE(host_key_cache_store("h3100", 22, "rsa2", key.c_str(), &reason));
-  EXPECT_EQ(reason, "the host-key cache is full: with this key it would hold more than 12582912 bytes");
-  EXPECT_EQ(platform::ReadWholeFile(file), cache);
+  std::vector<std::string> evicted;
+  EXPECT_TRUE(host_key_cache_store("h3052", 22, "rsa2", (key + "0").c_str(), nullptr, &evicted));
+  EXPECT_EQ(evicted, std::vector<std::string>{"h0 port 22 (no use recorded)"});
+  EXPECT_LE(platform::ReadWholeFile(file)->size(), 12582912u);
+  EXPECT_EQ(host_key_cache_lookup("h0", 22, "rsa2", key.c_str()), 1);
   EXPECT_EQ(host_key_cache_lookup("h7", 22, "rsa2", key.c_str()), 0);
+  EXPECT_EQ(host_key_cache_lookup("h3052", 22, "rsa2", (key + "0").c_str()), 0);
+}
+
+// A full cache of 10,000 hosts: each new host takes the place of the lowest-ranked one. A host
+// without a record goes first, then the longest unused, where a host used again after the day
+// it was stored counts 30 days younger; a new host seen once gives way before hosts in steady
+// use. A changed key stays refused, and without the hosts' use nothing is dropped.
+class FullHostKeyCache : public HostKeys {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(platform::RegistryKey::Open(kHostKeysRegistryPath, true));
+    ASSERT_TRUE(platform::RegistryKey::Open(kHostKeyUseRegistryPath, true));
+    std::string cache, uses;
+    const uint32_t today = static_cast<uint32_t>(time(nullptr) / 86400);
+    for (int host = 0; host < 10000; ++host) {
+      cache += "S rsa2@22:h" + std::to_string(host) + "\tk" + std::to_string(host) + "\n";
+      const std::string use = host == 5   ? std::to_string(today - 200) + "," + std::to_string(today - 100)
+                              : host == 6 ? std::to_string(today - 2) + "," + std::to_string(today - 2)
+                                          : std::to_string(today - 10) + "," + std::to_string(today - 1);
+      if (host != 7) uses += "S 22:h" + std::to_string(host) + "\t" + use + "\n";
+    }
+    ASSERT_TRUE(platform::WriteFileAtomically(cacheFile_, cache, 0600));
+    ASSERT_TRUE(platform::WriteFileAtomically(useFile_, uses, 0600));
+  }
+  // The hosts that gave way to the stored one.
+  std::vector<std::string> Store(const char* host) {
+    std::vector<std::string> evicted;
+    EXPECT_TRUE(host_key_cache_store(host, 22, "rsa2", "new", nullptr, &evicted)) << host;
+    return evicted;
+  }
+  const std::string cacheFile_ = folder_ / "registry/Software/Hollerin/Mirsh/SshHostKeys/.values";
+  const std::string useFile_ = folder_ / "registry/Software/Hollerin/Mirsh/SshHostKeyUse/.values";
+};
+
+TEST_F(FullHostKeyCache, NewHostsTakeTheLowestRankedPlaces) {
+  EXPECT_EQ(Store("n1"), std::vector<std::string>{"h7 port 22 (no use recorded)"});
+  const time_t hundredDaysAgo = (time(nullptr) / 86400 - 100) * 86400;
+  char date[16];
+  std::strftime(date, sizeof date, "%Y-%m-%d", std::gmtime(&hundredDaysAgo));
+  EXPECT_EQ(Store("n2"), std::vector<std::string>{"h5 port 22 (last used " + std::string(date) + ")"});
+  EXPECT_EQ(Store("n3").size(), 1u);
+  EXPECT_EQ(host_key_cache_lookup("h6", 22, "rsa2", "k6"), 1);
+  EXPECT_EQ(Store("n4").at(0).substr(0, 11), "n1 port 22 ");  // the flood gives way to itself
+  EXPECT_EQ(host_key_cache_lookup("h8", 22, "rsa2", "k8"), 0);
+  EXPECT_EQ(host_key_cache_lookup("h8", 22, "rsa2", "k9"), 2);
+  EXPECT_EQ(host_key_cache_lookup("n4", 22, "rsa2", "new"), 0);
+  EXPECT_EQ(platform::RegistryKey::Open(kHostKeysRegistryPath)->ValueNames().size(), 10000u);
+  // Records go with their hosts: none is kept for a host no longer cached.
+  auto uses = platform::RegistryKey::Open(kHostKeyUseRegistryPath);
+  EXPECT_FALSE(uses->GetString("22:h7"));
+  EXPECT_FALSE(uses->GetString("22:n1"));
+  EXPECT_TRUE(uses->GetString("22:n4"));
+  EXPECT_EQ(uses->ValueNames().size(), 10000u);
+}
+
+TEST_F(FullHostKeyCache, AUseRecordedTodayRaisesTheHostsRank) {
+  EXPECT_EQ(host_key_cache_lookup("h7", 22, "rsa2", "k7"), 0);
+  EXPECT_EQ(Store("n1").at(0).substr(0, 11), "h5 port 22 ");
+}
+
+TEST_F(FullHostKeyCache, WithoutTheHostsUseNothingIsDropped) {
+  ASSERT_EQ(chown(useFile_.c_str(), 65534, 0), 0);
+  const auto before = platform::ReadWholeFile(cacheFile_);
+  std::string reason;
+  EXPECT_FALSE(host_key_cache_store("n1", 22, "rsa2", "new", &reason));
+  EXPECT_TRUE(reason.starts_with("the host-key cache is full and its hosts' use cannot be read (")) << reason;
+  EXPECT_EQ(platform::ReadWholeFile(cacheFile_), before);
 }
 
 TEST_F(HostKeys, OlderFormIsConvertedAndRewritten) {
