@@ -391,10 +391,11 @@ bool CShellSession::Login() {
     std::vector<std::string> privilegedTexts = ScriptPieces(settings_.m_strPrivilegedCommand);
     if (!settings_.m_strPrivilegedPassword.empty()) privilegedTexts.push_back(settings_.m_strPrivilegedPassword);
     std::string refusal;
-    // A command like the scripts: "enable\r" and "enable" both send enable and one CR.
+    // A command like the scripts: "enable\r" and "enable" both send enable and one CR. The
+    // first line continues the question's: a hidden password's refusal may stand there.
     for (const std::string& text : privilegedTexts) {
       last = Answered(text);
-      for (size_t i = 1; i < last.lines.size() && refusal.empty(); ++i)
+      for (size_t i = 0; i < last.lines.size() && refusal.empty(); ++i)
         if (IsDeviceErrorLine(ShownLine(last.lines[i]))) refusal = ShownLine(last.lines[i]);
     }
     if (refusal.empty() && !privilegedTexts.empty()) refusal = LoginStepRefusal(last, alive_, true);

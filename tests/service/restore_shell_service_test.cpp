@@ -181,27 +181,30 @@ TEST_P(RestoreShellService, ManyLinesAreSentAtThePromptsPace) {
 }
 
 // A device that refuses the wrong enable password ("% Access denied") yet takes "configure
-// terminal" in its user mode: the login fails, so the restore is not done, and the event log
-// says why.
+// terminal" in its user mode, after a line break or on the password question's line: the login
+// fails, so the restore is not done, and the event log says why.
 TEST(RestoreShellServiceLogin, RefusedPrivilegedCommandFailsTheRestore) {
   ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
-  FakeDevice device(FakeDeviceOptions{.mode = "telnet", .page = 100, .config = kConfiguration, .lenient = true});
-  CMirvaleDoc doc;
-  ApplyServiceDefaults(doc);
-  testing_support::AddFakeDeviceTelnetPool(doc, "sw", device).m_strPrivilegedPassword = "wrong";
-  doc.m_mapRestore.Set("r", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
-                                         "description core", "", "admin"});
-  ServiceProcess service;
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
-  ASSERT_TRUE(service.Start());
-  ASSERT_EQ(service.Control(kStartRestore), 0u);
-  std::optional<CMirvaleDoc> done = WaitForResults(service);
-  ASSERT_TRUE(done);
-  EXPECT_EQ(done->m_mapRestore.Find("r")->m_strResult, "Failed");
-  EXPECT_EQ(device.Received().find("configure terminal"), std::string::npos) << device.Received();
-  const std::string expected =
-      "127.0.0.1:" + std::to_string(device.port()) + ": The device refused the privileged command: % Access denied";
-  EXPECT_TRUE(service.WaitForEventLine(expected, 5s)) << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+  for (bool sameLine : {false, true}) {
+    FakeDevice device(FakeDeviceOptions{
+        .mode = "telnet", .page = 100, .config = kConfiguration, .sameLinePassword = sameLine, .lenient = true});
+    CMirvaleDoc doc;
+    ApplyServiceDefaults(doc);
+    testing_support::AddFakeDeviceTelnetPool(doc, "sw", device).m_strPrivilegedPassword = "wrong";
+    doc.m_mapRestore.Set("r", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
+                                           "description core", "", "admin"});
+    ServiceProcess service;
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+    ASSERT_TRUE(service.Start());
+    ASSERT_EQ(service.Control(kStartRestore), 0u);
+    std::optional<CMirvaleDoc> done = WaitForResults(service);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->m_mapRestore.Find("r")->m_strResult, "Failed") << "same line: " << sameLine;
+    EXPECT_EQ(device.Received().find("configure terminal"), std::string::npos) << device.Received();
+    const std::string expected =
+        "127.0.0.1:" + std::to_string(device.port()) + ": The device refused the privileged command: % Access denied";
+    EXPECT_TRUE(service.WaitForEventLine(expected, 5s)) << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, RestoreShellService, ::testing::Values("telnet", "ssh"),
