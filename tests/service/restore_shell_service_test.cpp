@@ -156,6 +156,36 @@ TEST_P(RestoreShellService, ACollectionCutShortKeepsWhatWasStored) {
       << platform::ReadWholeFile(service.EventLogPath()).value_or("");
 }
 
+// The device drops the connection at the first or the second of three restored lines: the rest,
+// the end command and the save never reached it, so the request failed, and the event log says
+// where it ended.
+TEST_P(RestoreShellService, ARestoreCutOffPartWayFails) {
+  for (int cutAt : {1, 2}) {
+    // The command path is the first line typed in configuration mode.
+    device_->Override({{"cut_at_config_line", std::to_string(cutAt + 1)}});
+    CMirvaleDoc doc;
+    ApplyServiceDefaults(doc);
+    CPoolItem& pool = testing_support::AddFakeDeviceTelnetPool(doc, "sw", *device_);
+    if (sshd_) sshd_->Serve(pool);
+    doc.m_mapRestore.Set("r", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
+                                           "description one\r\ndescription two\r\ndescription three", "", "admin"});
+    ServiceProcess service;
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+    ASSERT_TRUE(service.Start());
+    ASSERT_EQ(service.Control(kStartRestore), 0u);
+    std::optional<CMirvaleDoc> done = WaitForResults(service);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->m_mapRestore.Find("r")->m_strResult, "Failed") << "cut at line " << cutAt;
+    const int port = sshd_ ? sshd_->port() : device_->port();
+    EXPECT_TRUE(service.WaitForEventLine("127.0.0.1:" + std::to_string(port) +
+                                             ": The restore did not reach its end: the connection ended after "
+                                             "restored line " +
+                                             std::to_string(cutAt) + " of 3",
+                                         5s))
+        << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+  }
+}
+
 // Twenty lines restored over telnet are read at the prompt's pace, as over SSH: far below the
 // twenty one-second time-outs that waiting out each answer would take.
 TEST_P(RestoreShellService, ManyLinesAreSentAtThePromptsPace) {
