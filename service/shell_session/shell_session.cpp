@@ -77,6 +77,7 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
   alive_ = false;
   stop_ = false;
   loginRefused_ = false;
+  userNameMissing_ = false;
   loggedIn_ = false;
   cutShort_ = false;
   cut_ = ShellCut::None;
@@ -209,6 +210,8 @@ void CShellSession::ThreadProc() {
     if (user.size() < kUserNameLimit) std::strcpy(config.user_name, user.c_str());
     host = host.substr(at + 1);
   }
+  // Without a user name the SSH client would ask for one, and only the password is there.
+  userNameMissing_ = config.protocol == kProtocolSsh && config.user_name[0] == '\0';
 
   {
     // Up to 16 conversations run at once: each event line names its device.
@@ -338,6 +341,9 @@ int CShellSession::AnswerPrompts(void* owner, PromptSet* prompts) {
     std::memset(prompts->items[i]->reply, 0, static_cast<size_t>(prompts->items[i]->reply_size));
   if (prompts->count == 0 || prompts->items[0]->reply_size <= 0) return 0;
   Prompt* first = prompts->items[0];
+  // A question whose answer is shown (the user name) never gets the password: that secret
+  // would stand in clear in the device's logs.
+  if (first->echo != 0) return 0;
   const std::string& password = session->settings_.m_strShellPassword;
   size_t length = std::min(password.size(), static_cast<size_t>(first->reply_size - 1));
   std::memcpy(first->reply, password.data(), length);
@@ -366,6 +372,10 @@ void CShellSession::Progress(void* owner, ConnectionProgress step) {
 bool CShellSession::Login() {
   std::vector<std::string> answer;
   loggedIn_ = false;
+  if (userNameMissing_) {
+    ReportFailure("The user name for the SSH login is missing: nothing was sent");
+    return false;
+  }
   if (settings_.m_bTelnet) {
     if (ReadLines(answer) == 0) {
       if (alive_)

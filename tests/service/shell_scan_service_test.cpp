@@ -149,6 +149,39 @@ TEST(ShellScanService, OverSshStoresTheSameLinesAndAWrongPasswordIsALogonFailure
                              device.options().config, [&] { return sshd.Log(); });
 }
 
+// An SSH login without a user name, from an SSH pool without one or from a telnet pool whose
+// default session chooses SSH, fails before anything is sent: the password is never the answer
+// to the server's user-name question, where it would stand in clear in the server's log.
+TEST(ShellScanService, SshLoginWithoutAUserNameSendsNoPassword) {
+  FakeDevice device(FakeDeviceOptions{.mode = "ssh", .page = 400});
+  testing_support::SshDeviceServer sshd(device.Command());
+  ASSERT_TRUE(sshd.ready());
+  for (bool telnetPool : {false, true}) {
+    ServiceProcess service;
+    CMirvaleDoc doc = SshPoolDoc(sshd, testing_support::kSshPassword);
+    CPoolItem& pool = *doc.m_mapPools.Find("routers");
+    if (telnetPool) {
+      pool.m_bSsh = 0;
+      pool.m_bTelnet = 1;
+      ASSERT_TRUE(UseProtocol(service, "ssh", sshd.port()));
+    } else {
+      pool.m_strShellUser = "";
+    }
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+    ASSERT_TRUE(service.Start());
+    ASSERT_EQ(service.Control(kStartScan), 0u);
+    auto scan = WaitForFinishedScan(service, "");
+    ASSERT_TRUE(scan);
+    EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure") << telnetPool;
+    EXPECT_TRUE(service.WaitForEventLine("127.0.0.1:" + std::to_string(sshd.port()) +
+                                             ": The user name for the SSH login is missing: nothing was sent",
+                                         5s))
+        << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+    EXPECT_TRUE(service.Stop());
+    EXPECT_EQ(sshd.Log().find(testing_support::kSshPassword), std::string::npos) << sshd.Log();
+  }
+}
+
 // The scripted SSH-1 server serves the fake device's command line to the user it logs in.
 TEST(ShellScanService, OverSsh1StoresTheSameLinesAndAWrongPasswordIsALogonFailure) {
   FakeDevice device(FakeDeviceOptions{.mode = "ssh", .page = 400});

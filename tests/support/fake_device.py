@@ -212,8 +212,8 @@ def conversation(channel, args):
     # Read for every connection, so that tests may change the configuration between scans.
     args = with_overrides(args)
     config = load_config(args.config)
-    if args.close_at_start:
-        if args.farewell:
+    if getattr(args, "close_at_start", False):
+        if getattr(args, "farewell", ""):
             channel.send(args.farewell + "\r\n")
         return
     if args.no_login:  # the SSH server logged in a user with privileges already
