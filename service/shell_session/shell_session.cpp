@@ -29,6 +29,7 @@ constexpr int kQuietTurnMs = 1;
 constexpr int kIdleWaitMs = 100;
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 constexpr size_t kUserNameLimit = 100;
+constexpr size_t kShownWordsLimit = 80;  // of a device's words in an event line
 
 std::string Seconds(std::chrono::seconds span) { return std::to_string(span.count()) + " s"; }
 
@@ -380,6 +381,8 @@ bool CShellSession::Login() {
     if (ReadLines(answer) == 0) {
       if (alive_)
         ReportFailure("The device sent nothing within " + Seconds(Timeout() * Attempts()) + " of the connection");
+      else if (cut_ == ShellCut::None)
+        ReportFailure("The device ended the connection before it sent anything");
       return false;
     }
     // The login ends at a prompt: a refusal in whatever words, a new question, silence or a close
@@ -449,8 +452,17 @@ bool CShellSession::Login() {
                            : "The device ended the connection right after the login");
       return false;
     }
+    if (!alive_) {
+      // Its last words tell why ("This account is currently not available.", "% Login invalid").
+      std::string words;
+      for (auto line = answer.rbegin(); line != answer.rend() && words.empty(); ++line) words = ShownLine(*line);
+      if (cut_ == ShellCut::None)
+        ReportFailure("The device ended the connection right after the login" +
+                      (words.empty() ? std::string() : ": " + words.substr(0, kShownWordsLimit)));
+      return false;
+    }
     LearnPrompt();
-    return alive_;
+    return true;
   }
   return false;
 }
