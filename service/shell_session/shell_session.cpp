@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -301,6 +302,8 @@ void CShellSession::EventLoop() {
         ReportFailureLocked("Device output exceeded the limit of " + std::to_string(limits_.heldTextLimit) +
                             " bytes; conversation ended");
       alive = false;
+      // Nothing of it is stored: what it held goes at once.
+      outputLines_ = OutputLines();
     }
     if (!alive) {
       alive_ = false;
@@ -589,9 +592,11 @@ int CShellSession::Read() {
 
 int CShellSession::ReadLines(std::vector<std::string>& lines) {
   int counted = Read();
+  // Output cut short is never stored: it is not copied either.
+  if (cutShort_) return counted;
   std::lock_guard lock(conversation_.lock);
   std::vector<std::string> fresh = outputLines_.Fresh();
-  lines.insert(lines.end(), fresh.begin(), fresh.end());
+  lines.insert(lines.end(), std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
   return counted;
 }
 
