@@ -450,17 +450,8 @@ TEST_P(UnreachableTelnetPeer, LeavesAnEventLineNamingTheDeviceAndTheReason) {
   ASSERT_TRUE(ssh_testing::WaitForTcpPort(proxyPort, 10s, "127.0.0.9"));
   ServiceProcess service;
   ASSERT_TRUE(UseProtocol(service, "telnet", port));
-  {
-    testing_support::ScopedEnv registryRoot("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
-    auto key = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings", true);
-    ASSERT_TRUE(key);
-    key->SetDword("ProxyMethod", static_cast<uint32_t>(peer.proxyMethod));
-    key->SetString("ProxyHost", "127.0.0.9");
-    // A dead proxy: nothing listens at its port.
-    key->SetDword("ProxyPort", static_cast<uint32_t>(peer.proxyListens ? proxyPort : port));
-    key->SetDword("ProxyLocalhost", 1);
-    key->SetString("ProxyExcludeList", "127.0.0.1");
-  }
+  // A dead proxy: nothing listens at its port.
+  ASSERT_TRUE(UseProxy(service, peer.proxyMethod, "127.0.0.9", peer.proxyListens ? proxyPort : port, "127.0.0.1"));
   CMirvaleDoc doc = ShellSettingsDoc(port, "secret");
   doc.m_mapPools.Find("routers")->m_nTimeout = 2;
   AddDevices(doc, {peer.address});
@@ -488,6 +479,49 @@ INSTANTIATE_TEST_SUITE_P(
                       UnreachablePeer{"VanishingPackets", 0, "10.9.9.2",
                                       "The connection to the device did not come up within 2 s"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// An SSH-2 device that says "% Login invalid" once the session opened and closes, reached through
+// each kind of proxy (SOCKS 4, SOCKS 5, HTTP CONNECT, telnet command; directly: ShellFaultyDevice):
+// the event line names the device and gives its words.
+struct ProxyKind {
+  const char* mode;  // of proxy_peer.py
+  int method;        // the client's "ProxyMethod"
+};
+
+void PrintTo(const ProxyKind& kind, std::ostream* out) { *out << kind.mode; }
+
+class SshLoginInvalidOnceTheSessionOpened : public ::testing::TestWithParam<ProxyKind> {};
+
+TEST_P(SshLoginInvalidOnceTheSessionOpened, LeavesAnEventLineWithTheDevicesWords) {
+  const ProxyKind& kind = GetParam();
+  FakeDevice device(FakeDeviceOptions{.mode = "ssh", .page = 400});
+  device.Override({{"close_at_start", "1"}, {"farewell", "% Login invalid"}});
+  testing_support::SshDeviceServer sshd(device.Command());
+  ASSERT_TRUE(sshd.ready());
+  testing_support::TempFolder folder;
+  ssh_testing::Server proxy({"/usr/bin/python3", MIRVALE_SOURCE_DIR "/tests/remoteshell/peers/proxy_peer.py", kind.mode,
+                             "{port}", folder / "proxy.log"});
+  ASSERT_TRUE(proxy.ready());
+  ServiceProcess service;
+  ASSERT_TRUE(UseProxy(service, kind.method, "127.0.0.1", proxy.port()));
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                            EncodeSettings(SshPoolDoc(sshd, testing_support::kSshPassword))));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto scan = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(scan);
+  EXPECT_EQ(StatusOf(*scan, "127.0.0.1"), "No response from device");
+  EXPECT_TRUE(service.WaitForEventLine("127.0.0.1:" + std::to_string(sshd.port()) +
+                                           ": The device ended the connection right after the login: % Login invalid",
+                                       5s))
+      << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+  EXPECT_NE(FakeDevice::ReadFile(folder / "proxy.log"), "") << "the proxy carried the connection";
+}
+
+INSTANTIATE_TEST_SUITE_P(Proxies, SshLoginInvalidOnceTheSessionOpened,
+                         ::testing::Values(ProxyKind{"socks4a", 1}, ProxyKind{"socks5", 2}, ProxyKind{"http", 3},
+                                           ProxyKind{"telnet", 4}),
+                         [](const auto& info) { return std::string(info.param.mode); });
 
 }  // namespace
 }  // namespace mirvale
