@@ -14,7 +14,6 @@ namespace mirvale {
 
 class OutputLines {
  public:
-
   void Append(std::string_view chunk);
   // A text was sent: the finished lines go; the line the output stands on stays first.
   void NextAnswer();
@@ -43,10 +42,12 @@ class OutputLines {
   bool EndedStandingOnly() const;
   size_t Count() const { return ends_.size() + 1; }
   std::string_view Line(size_t index) const;  // the finished ones, then the unfinished one
-  std::string finished_;           // the finished lines one after the other
-  std::vector<size_t> ends_;       // where each finished line ends in finished_
-  std::string unfinished_;         // the last line, never finished yet
-  size_t standingLength_ = 0;       // of the first line, when it is the line that stood at the send
+  // The finished lines one after the other, where each of them ends, and the last line, which is
+  // never finished yet.
+  std::string finished_;
+  std::vector<size_t> ends_;
+  std::string unfinished_;
+  size_t standingLength_ = 0;  // of the first line, when it is the line that stood at the send
   bool firstIsStanding_ = false;
   bool freshSeen_ = false;
   size_t cursorStart_ = std::string::npos;  // a "[" of the unfinished line that may start positioning

@@ -173,9 +173,9 @@ TEST(ShellScanService, SshLoginWithoutAUserNameSendsNoPassword) {
     auto scan = WaitForFinishedScan(service, "");
     ASSERT_TRUE(scan);
     EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure") << telnetPool;
-    EXPECT_TRUE(service.WaitForEventLine("127.0.0.1:" + std::to_string(sshd.port()) +
-                                             ": The user name for the SSH login is missing: nothing was sent",
-                                         5s))
+    EXPECT_TRUE(service.WaitForEventLine(
+        "127.0.0.1:" + std::to_string(sshd.port()) + ": The user name for the SSH login is missing: nothing was sent",
+        5s))
         << platform::ReadWholeFile(service.EventLogPath()).value_or("");
     EXPECT_TRUE(service.Stop());
     EXPECT_EQ(sshd.Log().find(testing_support::kSshPassword), std::string::npos) << sshd.Log();
@@ -465,9 +465,9 @@ TEST_P(UnreachableTelnetPeer, LeavesAnEventLineNamingTheDeviceAndTheReason) {
   // The device's line, or its connection's fatal error ("FATAL ERROR: " before the device).
   const std::string named = std::string(peer.address) + ":" + std::to_string(port) + ": " + peer.reason;
   const auto lines = service.EventLines();
-  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
-                          [&](const std::string& line) { return line.find(named) != std::string::npos; }))
-      << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+    return line.find(named) != std::string::npos;
+  })) << platform::ReadWholeFile(service.EventLogPath()).value_or("");
 }
 
 INSTANTIATE_TEST_SUITE_P(
