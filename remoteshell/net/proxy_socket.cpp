@@ -3,6 +3,7 @@
 #include "remoteshell/net/proxy_socket.h"
 
 #include <cstring>
+#include <string>
 
 #include "base/memory.h"
 #include "remoteshell/core/backend.h"
@@ -13,6 +14,15 @@ namespace {
 
 ProxySocket* of(Socket* socket) { return static_cast<ProxySocket*>(socket); }
 ProxySocket* of(void* context) { return static_cast<ProxySocket*>(context); }
+
+// The connection to the proxy failed before the proxy connected through: the failure is the
+// proxy's, named as such, not the destination's.
+const char* unreachable_proxy(ProxySocket* proxy, const char* error_text) {
+  proxy->error = std::string("Proxy error: The connection to the proxy ") + proxy->config.proxy_host + " port " +
+                 std::to_string(proxy->config.proxy_port) + " failed: " + error_text;
+  proxy->has_error = true;
+  return proxy->error.c_str();
+}
 
 void release(ProxySocket* proxy) {
   if (proxy->sub != nullptr) socket_close(proxy->sub);
@@ -107,7 +117,8 @@ void op_set_frozen(Socket* socket, int frozen) {
 const char* op_last_error(Socket* socket) {
   ProxySocket* proxy = of(socket);
   if (proxy->has_error) return proxy->error.c_str();
-  return proxy->sub != nullptr ? socket_last_error(proxy->sub) : nullptr;
+  const char* error = proxy->sub != nullptr ? socket_last_error(proxy->sub) : nullptr;
+  return error != nullptr && proxy->state != 0 ? unreachable_proxy(proxy, error) : error;
 }
 
 const NetSocketOps kProxyOps = {op_event_sink,  op_close,       op_write,      op_write_urgent, op_flush,
@@ -124,6 +135,9 @@ void sink_log(void* context, int type, NetAddress* address, int port, const char
 int sink_closing(void* context, const char* error_text, int error_code, int calling_back) {
   ProxySocket* proxy = of(context);
   EventScope scope(proxy);
+  // While the proxy negotiates, a socket error is the proxy's (refused, unreachable, reset).
+  if (error_text != nullptr && proxy->state != 0 && !proxy->has_error)
+    error_text = unreachable_proxy(proxy, error_text);
   return proxy->owner.sink->closing(proxy->owner.context, error_text, error_code, calling_back);
 }
 

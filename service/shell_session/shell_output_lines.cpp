@@ -20,10 +20,16 @@ void CutTrailingBlanks(std::string& line) {
 
 }  // namespace
 
+std::string_view OutputLines::Line(size_t index) const {
+  if (index == ends_.size()) return unfinished_;
+  const size_t start = index == 0 ? 0 : ends_[index - 1];
+  return std::string_view(finished_).substr(start, ends_[index] - start);
+}
+
 void OutputLines::Append(std::string_view chunk) {
   if (!chunk.empty()) freshSeen_ = true;
   for (char c : chunk) {
-    std::string& line = lines_.back();
+    std::string& line = unfinished_;
     if (c == kEscape) continue;  // ESC goes before positioning is looked for, so "[2" ESC "4H" is one
     if (c == '\r' || c == '\n') {
       cursorStart_ = std::string::npos;
@@ -47,19 +53,23 @@ void OutputLines::Append(std::string_view chunk) {
 // The unfinished line ends: kept with its trailing blanks cut, or, when nothing else is left of
 // it, reused as the next unfinished line.
 void OutputLines::Break() {
-  std::string& line = lines_.back();
+  std::string& line = unfinished_;
   CutTrailingBlanks(line);
   if (!line.empty()) {
-    lines_.emplace_back();
-  } else if (lines_.size() == 1) {
+    finished_ += line;
+    ends_.push_back(finished_.size());
+    line.clear();
+  } else if (ends_.empty()) {
     firstIsStanding_ = false;
   }
 }
 
 void OutputLines::NextAnswer() {
-  lines_.erase(lines_.begin(), lines_.end() - 1);
+  // What the lines held is given back, not kept for the next answer.
+  std::string().swap(finished_);
+  std::vector<size_t>().swap(ends_);
   firstIsStanding_ = true;
-  standingLength_ = lines_.front().size();
+  standingLength_ = unfinished_.size();
   freshSeen_ = false;
 }
 
@@ -68,17 +78,18 @@ void OutputLines::NextAnswer() {
 OutputLines::Answer OutputLines::SinceSend() const {
   Answer answer;
   answer.dropsStanding = !firstIsStanding_;
-  size_t kept = firstIsStanding_ ? std::min(standingLength_, lines_.front().size()) : 0;
+  const std::string_view first = Line(0);
+  size_t kept = firstIsStanding_ ? std::min(standingLength_, first.size()) : 0;
   if (firstIsStanding_) answer.cut = standingLength_ - kept;
-  answer.lines.reserve(lines_.size());
-  answer.lines.push_back(lines_.front().substr(kept));
-  answer.lines.insert(answer.lines.end(), lines_.begin() + 1, lines_.end());
+  answer.lines.reserve(Count());
+  answer.lines.emplace_back(first.substr(kept));
+  for (size_t index = 1; index < Count(); ++index) answer.lines.emplace_back(Line(index));
   return answer;
 }
 
 // A finished first line that brought nothing new only ended the line that stood at the send.
 bool OutputLines::EndedStandingOnly() const {
-  return firstIsStanding_ && lines_.size() > 1 && lines_.front().size() <= standingLength_;
+  return firstIsStanding_ && Count() > 1 && Line(0).size() <= standingLength_;
 }
 
 std::vector<std::string> OutputLines::Fresh() const {
@@ -90,12 +101,12 @@ std::vector<std::string> OutputLines::Fresh() const {
 
 size_t OutputLines::FreshCount() const {
   if (!freshSeen_) return 0;
-  return lines_.size() - (EndedStandingOnly() ? 1 : 0);
+  return Count() - (EndedStandingOnly() ? 1 : 0);
 }
 
 std::string_view OutputLines::StandingFresh() const {
-  std::string_view line = lines_.back();
-  if (lines_.size() == 1 && firstIsStanding_) line.remove_prefix(std::min(standingLength_, line.size()));
+  std::string_view line = unfinished_;
+  if (Count() == 1 && firstIsStanding_) line.remove_prefix(std::min(standingLength_, line.size()));
   return line;
 }
 

@@ -4,7 +4,8 @@
 // blanks cut, empty lines are dropped, and the last line is the unfinished one. The state runs on
 // across chunks and across the texts sent, so however the output is split into chunks and reads,
 // the lines are the same: a line the device had not finished when a read ended is continued by
-// the next read, never lost, cut or joined to another.
+// the next read, never lost, cut or joined to another. The finished lines are held as one text
+// with their ends, so what a conversation holds costs little more than the bytes it read.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,8 +14,6 @@ namespace mirvale {
 
 class OutputLines {
  public:
-  OutputLines() : lines_(1) {}
-
   void Append(std::string_view chunk);
   // A text was sent: the finished lines go; the line the output stands on stays first.
   void NextAnswer();
@@ -35,14 +34,20 @@ class OutputLines {
   size_t FreshCount() const;
   bool AnyFresh() const { return freshSeen_; }
   // The line the output stands on now, whole, and the part of it that arrived since the send.
-  const std::string& Standing() const { return lines_.back(); }
+  const std::string& Standing() const { return unfinished_; }
   std::string_view StandingFresh() const;
 
  private:
   void Break();
   bool EndedStandingOnly() const;
-  std::vector<std::string> lines_;  // never empty: the last is unfinished
-  size_t standingLength_ = 0;       // of the first line, when it is the line that stood at the send
+  size_t Count() const { return ends_.size() + 1; }
+  std::string_view Line(size_t index) const;  // the finished ones, then the unfinished one
+  // The finished lines one after the other, where each of them ends, and the last line, which is
+  // never finished yet.
+  std::string finished_;
+  std::vector<size_t> ends_;
+  std::string unfinished_;
+  size_t standingLength_ = 0;  // of the first line, when it is the line that stood at the send
   bool firstIsStanding_ = false;
   bool freshSeen_ = false;
   size_t cursorStart_ = std::string::npos;  // a "[" of the unfinished line that may start positioning

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -29,6 +30,7 @@ constexpr int kQuietTurnMs = 1;
 constexpr int kIdleWaitMs = 100;
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 constexpr size_t kUserNameLimit = 100;
+constexpr size_t kShownWordsLimit = 80;  // of a device's words in an event line
 
 std::string Seconds(std::chrono::seconds span) { return std::to_string(span.count()) + " s"; }
 
@@ -77,6 +79,7 @@ bool CShellSession::Open(const std::string& address, const ShellSettings& settin
   alive_ = false;
   stop_ = false;
   loginRefused_ = false;
+  userNameMissing_ = false;
   loggedIn_ = false;
   cutShort_ = false;
   cut_ = ShellCut::None;
@@ -209,6 +212,8 @@ void CShellSession::ThreadProc() {
     if (user.size() < kUserNameLimit) std::strcpy(config.user_name, user.c_str());
     host = host.substr(at + 1);
   }
+  // Without a user name the SSH client would ask for one, and only the password is there.
+  userNameMissing_ = config.protocol == kProtocolSsh && config.user_name[0] == '\0';
 
   {
     // Up to 16 conversations run at once: each event line names its device.
@@ -297,6 +302,8 @@ void CShellSession::EventLoop() {
         ReportFailureLocked("Device output exceeded the limit of " + std::to_string(limits_.heldTextLimit) +
                             " bytes; conversation ended");
       alive = false;
+      // Nothing of it is stored: what it held goes at once.
+      outputLines_ = OutputLines();
     }
     if (!alive) {
       alive_ = false;
@@ -338,6 +345,9 @@ int CShellSession::AnswerPrompts(void* owner, PromptSet* prompts) {
     std::memset(prompts->items[i]->reply, 0, static_cast<size_t>(prompts->items[i]->reply_size));
   if (prompts->count == 0 || prompts->items[0]->reply_size <= 0) return 0;
   Prompt* first = prompts->items[0];
+  // A question whose answer is shown (the user name) never gets the password: that secret
+  // would stand in clear in the device's logs.
+  if (first->echo != 0) return 0;
   const std::string& password = session->settings_.m_strShellPassword;
   size_t length = std::min(password.size(), static_cast<size_t>(first->reply_size - 1));
   std::memcpy(first->reply, password.data(), length);
@@ -366,10 +376,16 @@ void CShellSession::Progress(void* owner, ConnectionProgress step) {
 bool CShellSession::Login() {
   std::vector<std::string> answer;
   loggedIn_ = false;
+  if (userNameMissing_) {
+    ReportFailure("The user name for the SSH login is missing: nothing was sent");
+    return false;
+  }
   if (settings_.m_bTelnet) {
     if (ReadLines(answer) == 0) {
       if (alive_)
         ReportFailure("The device sent nothing within " + Seconds(Timeout() * Attempts()) + " of the connection");
+      else if (cut_ == ShellCut::None)
+        ReportFailure("The device ended the connection before it sent anything");
       return false;
     }
     // The login ends at a prompt: a refusal in whatever words, a new question, silence or a close
@@ -391,10 +407,11 @@ bool CShellSession::Login() {
     std::vector<std::string> privilegedTexts = ScriptPieces(settings_.m_strPrivilegedCommand);
     if (!settings_.m_strPrivilegedPassword.empty()) privilegedTexts.push_back(settings_.m_strPrivilegedPassword);
     std::string refusal;
-    // A command like the scripts: "enable\r" and "enable" both send enable and one CR.
+    // A command like the scripts: "enable\r" and "enable" both send enable and one CR. The
+    // first line continues the question's: a hidden password's refusal may stand there.
     for (const std::string& text : privilegedTexts) {
       last = Answered(text);
-      for (size_t i = 1; i < last.lines.size() && refusal.empty(); ++i)
+      for (size_t i = 0; i < last.lines.size() && refusal.empty(); ++i)
         if (IsDeviceErrorLine(ShownLine(last.lines[i]))) refusal = ShownLine(last.lines[i]);
     }
     if (refusal.empty() && !privilegedTexts.empty()) refusal = LoginStepRefusal(last, alive_, true);
@@ -438,8 +455,17 @@ bool CShellSession::Login() {
                            : "The device ended the connection right after the login");
       return false;
     }
+    if (!alive_) {
+      // Its last words tell why ("This account is currently not available.", "% Login invalid").
+      std::string words;
+      for (auto line = answer.rbegin(); line != answer.rend() && words.empty(); ++line) words = ShownLine(*line);
+      if (cut_ == ShellCut::None)
+        ReportFailure("The device ended the connection right after the login" +
+                      (words.empty() ? std::string() : ": " + words.substr(0, kShownWordsLimit)));
+      return false;
+    }
     LearnPrompt();
-    return alive_;
+    return true;
   }
   return false;
 }
@@ -566,9 +592,11 @@ int CShellSession::Read() {
 
 int CShellSession::ReadLines(std::vector<std::string>& lines) {
   int counted = Read();
+  // Output cut short is never stored: it is not copied either.
+  if (cutShort_) return counted;
   std::lock_guard lock(conversation_.lock);
   std::vector<std::string> fresh = outputLines_.Fresh();
-  lines.insert(lines.end(), fresh.begin(), fresh.end());
+  lines.insert(lines.end(), std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
   return counted;
 }
 

@@ -140,6 +140,7 @@ class CShellSession {
   std::atomic<bool> alive_{false};
   std::atomic<bool> stop_{false};
   std::atomic<bool> loginRefused_{false};
+  std::atomic<bool> userNameMissing_{false};  // an SSH conversation without a user name
   bool loggedIn_ = false;
   std::atomic<bool> cutShort_{false};
   std::atomic<ShellCut> cut_{ShellCut::None};

@@ -156,34 +156,54 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
 
 ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value) {
   const ShellSettings& settings = session.Settings();
-  bool answered = false;
-  bool rejected = false;
-  // Each text is sent alone and its answer read, so that an error line is seen whichever text
-  // the device refused: the mode change, the command path, a restored line, the end or the save.
-  // The last read also waits for the save's answer, which a device drops when the line hangs up.
-  auto send = [&](const std::string& text) {
-    if (!session.SendText(text + "\r")) return;
-    std::vector<std::string> answer;
-    if (session.ReadLines(answer) > 0) answered = true;
-    if (std::any_of(answer.begin(), answer.end(), [](const std::string& line) { return IsDeviceErrorLine(line); }))
-      rejected = true;
-  };
-  auto sendScript = [&send](std::string_view script) {
-    for (const std::string& piece : ScriptPieces(script)) send(piece);
-  };
-  sendScript(settings.m_strRestoreStart);
-  sendScript(OneLineScript(command));
-  size_t start = 0;
-  while (start <= value.size()) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start <= value.size();) {
     size_t end = value.find_first_of("\r\n", start);
     if (end == std::string::npos) end = value.size();
     std::string line = Trim(std::string_view(value).substr(start, end - start));
     start = end + 1;
-    if (!line.empty()) send(line);
+    if (!line.empty()) lines.push_back(std::move(line));
   }
-  sendScript(settings.m_strRestoreEnd);
-  sendScript(settings.m_strRestoreSave);
-  if (rejected) return ShellRequestOutcome::Rejected;
+  bool answered = false;
+  std::string rejection;
+  // The restore reached its end only when every text was sent and the conversation was still
+  // there for its answer; the last text answered names where it ended otherwise.
+  bool ended = false;
+  std::string lastAnswered = "the login";
+  // Each text is sent alone and its answer read, so that an error line is seen whichever text
+  // the device refused: the mode change, the command path, a restored line, the end or the save.
+  // The last read also waits for the save's answer, which a device drops when the line hangs up.
+  auto send = [&](const std::string& text, const std::string& what) {
+    if (ended) return;
+    std::vector<std::string> answer;
+    if (!session.SendText(text + "\r") || (session.ReadLines(answer) == 0 && !session.Alive())) {
+      ended = true;
+      return;
+    }
+    if (answer.empty()) return;
+    answered = true;
+    lastAnswered = what;
+    for (const std::string& line : answer)
+      if (rejection.empty() && IsDeviceErrorLine(line)) rejection = ShownLine(line);
+  };
+  auto sendScript = [&send](std::string_view script, const std::string& what) {
+    for (const std::string& piece : ScriptPieces(script)) send(piece, what);
+  };
+  sendScript(settings.m_strRestoreStart, "the restore start");
+  sendScript(OneLineScript(command), "the command path");
+  for (size_t i = 0; i < lines.size(); ++i)
+    send(lines[i], "restored line " + std::to_string(i + 1) + " of " + std::to_string(lines.size()));
+  sendScript(settings.m_strRestoreEnd, "the restore end");
+  sendScript(settings.m_strRestoreSave, "the restore save");
+  if (ended) {
+    const char* how = session.Cut() == ShellCut::None ? "the connection ended" : "the conversation was cut off";
+    session.ReportFailure("The restore did not reach its end: " + std::string(how) + " after " + lastAnswered);
+    return ShellRequestOutcome::Incomplete;
+  }
+  if (!rejection.empty()) {
+    session.ReportFailure("The device rejected the restore: " + rejection);
+    return ShellRequestOutcome::Rejected;
+  }
   return answered ? ShellRequestOutcome::Answered : ShellRequestOutcome::Unanswered;
 }
 

@@ -40,14 +40,16 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
                                           const ManualEvent* scanStop = nullptr);
 
 enum class ShellRequestOutcome {
-  Unanswered,  // no value line brought an answer
-  Answered,    // answered, and no answer held an error line
-  Rejected,    // the device answered a sent line with an error line
+  Unanswered,  // no text brought an answer
+  Answered,    // every text was sent on a live conversation, and no answer held an error line
+  Rejected,    // the device answered a sent text with an error line
+  Incomplete,  // the conversation ended before every text was sent and answered
 };
 
 // Sends a shell set or restore request inside an open, logged-in conversation: the pool's
 // restore start, the command path as one line, each non-empty line of the value (trimmed), the
-// restore end and, when set, the restore save.
+// restore end and, when set, the restore save. A rejection and an end before the last answer
+// are in the event log.
 ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value);
 
 }  // namespace mirvale

@@ -156,6 +156,36 @@ TEST_P(RestoreShellService, ACollectionCutShortKeepsWhatWasStored) {
       << platform::ReadWholeFile(service.EventLogPath()).value_or("");
 }
 
+// The device drops the connection at the first or the second of three restored lines: the rest,
+// the end command and the save never reached it, so the request failed, and the event log says
+// where it ended.
+TEST_P(RestoreShellService, ARestoreCutOffPartWayFails) {
+  for (int cutAt : {1, 2}) {
+    // The command path is the first line typed in configuration mode.
+    device_->Override({{"cut_at_config_line", std::to_string(cutAt + 1)}});
+    CMirvaleDoc doc;
+    ApplyServiceDefaults(doc);
+    CPoolItem& pool = testing_support::AddFakeDeviceTelnetPool(doc, "sw", *device_);
+    if (sshd_) sshd_->Serve(pool);
+    doc.m_mapRestore.Set("r", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
+                                           "description one\r\ndescription two\r\ndescription three", "", "admin"});
+    ServiceProcess service;
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+    ASSERT_TRUE(service.Start());
+    ASSERT_EQ(service.Control(kStartRestore), 0u);
+    std::optional<CMirvaleDoc> done = WaitForResults(service);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->m_mapRestore.Find("r")->m_strResult, "Failed") << "cut at line " << cutAt;
+    const int port = sshd_ ? sshd_->port() : device_->port();
+    EXPECT_TRUE(service.WaitForEventLine("127.0.0.1:" + std::to_string(port) +
+                                             ": The restore did not reach its end: the connection ended after "
+                                             "restored line " +
+                                             std::to_string(cutAt) + " of 3",
+                                         5s))
+        << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+  }
+}
+
 // Twenty lines restored over telnet are read at the prompt's pace, as over SSH: far below the
 // twenty one-second time-outs that waiting out each answer would take.
 TEST_P(RestoreShellService, ManyLinesAreSentAtThePromptsPace) {
@@ -181,27 +211,30 @@ TEST_P(RestoreShellService, ManyLinesAreSentAtThePromptsPace) {
 }
 
 // A device that refuses the wrong enable password ("% Access denied") yet takes "configure
-// terminal" in its user mode: the login fails, so the restore is not done, and the event log
-// says why.
+// terminal" in its user mode, after a line break or on the password question's line: the login
+// fails, so the restore is not done, and the event log says why.
 TEST(RestoreShellServiceLogin, RefusedPrivilegedCommandFailsTheRestore) {
   ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
-  FakeDevice device(FakeDeviceOptions{.mode = "telnet", .page = 100, .config = kConfiguration, .lenient = true});
-  CMirvaleDoc doc;
-  ApplyServiceDefaults(doc);
-  testing_support::AddFakeDeviceTelnetPool(doc, "sw", device).m_strPrivilegedPassword = "wrong";
-  doc.m_mapRestore.Set("r", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
-                                         "description core", "", "admin"});
-  ServiceProcess service;
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
-  ASSERT_TRUE(service.Start());
-  ASSERT_EQ(service.Control(kStartRestore), 0u);
-  std::optional<CMirvaleDoc> done = WaitForResults(service);
-  ASSERT_TRUE(done);
-  EXPECT_EQ(done->m_mapRestore.Find("r")->m_strResult, "Failed");
-  EXPECT_EQ(device.Received().find("configure terminal"), std::string::npos) << device.Received();
-  const std::string expected =
-      "127.0.0.1:" + std::to_string(device.port()) + ": The device refused the privileged command: % Access denied";
-  EXPECT_TRUE(service.WaitForEventLine(expected, 5s)) << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+  for (bool sameLine : {false, true}) {
+    FakeDevice device(FakeDeviceOptions{
+        .mode = "telnet", .page = 100, .config = kConfiguration, .sameLinePassword = sameLine, .lenient = true});
+    CMirvaleDoc doc;
+    ApplyServiceDefaults(doc);
+    testing_support::AddFakeDeviceTelnetPool(doc, "sw", device).m_strPrivilegedPassword = "wrong";
+    doc.m_mapRestore.Set("r", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
+                                           "description core", "", "admin"});
+    ServiceProcess service;
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+    ASSERT_TRUE(service.Start());
+    ASSERT_EQ(service.Control(kStartRestore), 0u);
+    std::optional<CMirvaleDoc> done = WaitForResults(service);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->m_mapRestore.Find("r")->m_strResult, "Failed") << "same line: " << sameLine;
+    EXPECT_EQ(device.Received().find("configure terminal"), std::string::npos) << device.Received();
+    const std::string expected =
+        "127.0.0.1:" + std::to_string(device.port()) + ": The device refused the privileged command: % Access denied";
+    EXPECT_TRUE(service.WaitForEventLine(expected, 5s)) << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Protocols, RestoreShellService, ::testing::Values("telnet", "ssh"),

@@ -84,6 +84,8 @@ TEST_P(ShellFaultyDevice, KeepsTheFirstConfigurationFailsAndSaysWhy) {
   FakeDevice& device = scanned.Device();
   CMirvaleDoc doc = scanned.Pool();
   ServiceProcess service;
+  // A raw device is reached through the client's default session, logging in as over telnet.
+  if (std::string(fault.mode) == "raw") ASSERT_TRUE(UseProtocol(service, "raw", scanned.Port()));
   ASSERT_TRUE(service.Start());
   auto first = ScanAgainWith(service, doc, "");
   ASSERT_TRUE(first);
@@ -149,7 +151,21 @@ INSTANTIATE_TEST_SUITE_P(
               "No response from device",
               "The device sent nothing for 1 s after 156 lines, before the prompt"},
         Fault{"ErrorAnswerWithoutEcho", "telnet", {{"no_echo", "1"}}, true, "No response from device",
-              "The device answered the backup command with an error: % Invalid input detected"}),
+              "The device answered the backup command with an error: % Invalid input detected"},
+        Fault{"ClosedAtOnceAfterTheProbe", "raw", {{"close_at_start", "1"}}, false, "Failed due to logon failure",
+              "The device ended the connection before it sent anything"},
+        Fault{"SshAccountNotAvailable",
+              "ssh",
+              {{"close_at_start", "1"}, {"farewell", "This account is currently not available."}},
+              false,
+              "No response from device",
+              "The device ended the connection right after the login: This account is currently not available."},
+        Fault{"SshLoginInvalidAfterTheSessionOpened",
+              "ssh",
+              {{"close_at_start", "1"}, {"farewell", "% Login invalid"}},
+              false,
+              "No response from device",
+              "The device ended the connection right after the login: % Login invalid"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Without privileges the device logs in to its privileged prompt: a pool without an enable step

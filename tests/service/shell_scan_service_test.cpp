@@ -149,6 +149,39 @@ TEST(ShellScanService, OverSshStoresTheSameLinesAndAWrongPasswordIsALogonFailure
                              device.options().config, [&] { return sshd.Log(); });
 }
 
+// An SSH login without a user name, from an SSH pool without one or from a telnet pool whose
+// default session chooses SSH, fails before anything is sent: the password is never the answer
+// to the server's user-name question, where it would stand in clear in the server's log.
+TEST(ShellScanService, SshLoginWithoutAUserNameSendsNoPassword) {
+  FakeDevice device(FakeDeviceOptions{.mode = "ssh", .page = 400});
+  testing_support::SshDeviceServer sshd(device.Command());
+  ASSERT_TRUE(sshd.ready());
+  for (bool telnetPool : {false, true}) {
+    ServiceProcess service;
+    CMirvaleDoc doc = SshPoolDoc(sshd, testing_support::kSshPassword);
+    CPoolItem& pool = *doc.m_mapPools.Find("routers");
+    if (telnetPool) {
+      pool.m_bSsh = 0;
+      pool.m_bTelnet = 1;
+      ASSERT_TRUE(UseProtocol(service, "ssh", sshd.port()));
+    } else {
+      pool.m_strShellUser = "";
+    }
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
+    ASSERT_TRUE(service.Start());
+    ASSERT_EQ(service.Control(kStartScan), 0u);
+    auto scan = WaitForFinishedScan(service, "");
+    ASSERT_TRUE(scan);
+    EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Failed due to logon failure") << telnetPool;
+    EXPECT_TRUE(service.WaitForEventLine(
+        "127.0.0.1:" + std::to_string(sshd.port()) + ": The user name for the SSH login is missing: nothing was sent",
+        5s))
+        << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+    EXPECT_TRUE(service.Stop());
+    EXPECT_EQ(sshd.Log().find(testing_support::kSshPassword), std::string::npos) << sshd.Log();
+  }
+}
+
 // The scripted SSH-1 server serves the fake device's command line to the user it logs in.
 TEST(ShellScanService, OverSsh1StoresTheSameLinesAndAWrongPasswordIsALogonFailure) {
   FakeDevice device(FakeDeviceOptions{.mode = "ssh", .page = 400});
@@ -390,7 +423,8 @@ struct UnreachablePeer {
   const char* name;
   int proxyMethod;  // 0 none, 3 HTTP CONNECT, 4 telnet command
   const char* address;
-  const char* reason;
+  const char* reason;  // the beginning of the device's event line
+  bool proxyListens = true;
 };
 
 void PrintTo(const UnreachablePeer& peer, std::ostream* out) { *out << peer.name; }
@@ -416,16 +450,8 @@ TEST_P(UnreachableTelnetPeer, LeavesAnEventLineNamingTheDeviceAndTheReason) {
   ASSERT_TRUE(ssh_testing::WaitForTcpPort(proxyPort, 10s, "127.0.0.9"));
   ServiceProcess service;
   ASSERT_TRUE(UseProtocol(service, "telnet", port));
-  {
-    testing_support::ScopedEnv registryRoot("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
-    auto key = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings", true);
-    ASSERT_TRUE(key);
-    key->SetDword("ProxyMethod", static_cast<uint32_t>(peer.proxyMethod));
-    key->SetString("ProxyHost", "127.0.0.9");
-    key->SetDword("ProxyPort", static_cast<uint32_t>(proxyPort));
-    key->SetDword("ProxyLocalhost", 1);
-    key->SetString("ProxyExcludeList", "127.0.0.1");
-  }
+  // A dead proxy: nothing listens at its port.
+  ASSERT_TRUE(UseProxy(service, peer.proxyMethod, "127.0.0.9", peer.proxyListens ? proxyPort : port, "127.0.0.1"));
   CMirvaleDoc doc = ShellSettingsDoc(port, "secret");
   doc.m_mapPools.Find("routers")->m_nTimeout = 2;
   AddDevices(doc, {peer.address});
@@ -436,16 +462,66 @@ TEST_P(UnreachableTelnetPeer, LeavesAnEventLineNamingTheDeviceAndTheReason) {
   ASSERT_TRUE(scan);
   EXPECT_EQ(StatusOf(*scan, "127.0.0.1"), "Finished without changes");
   EXPECT_EQ(StoredLines(service), Expected(good));
-  EXPECT_EQ(EventOf(service, peer.address + (":" + std::to_string(port)), "The "), peer.reason);
+  // The device's line, or its connection's fatal error ("FATAL ERROR: " before the device).
+  const std::string named = std::string(peer.address) + ":" + std::to_string(port) + ": " + peer.reason;
+  const auto lines = service.EventLines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+    return line.find(named) != std::string::npos;
+  })) << platform::ReadWholeFile(service.EventLogPath()).value_or("");
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Peers, UnreachableTelnetPeer,
     ::testing::Values(UnreachablePeer{"SilentHttpProxy", 3, "127.0.0.2", "The proxy sent no answer within 2 s"},
                       UnreachablePeer{"SilentTelnetProxy", 4, "127.0.0.2", "The proxy sent no answer within 2 s"},
+                      UnreachablePeer{"DeadHttpProxy", 3, "127.0.0.2",
+                                      "Proxy error: The connection to the proxy 127.0.0.9 port ", false},
                       UnreachablePeer{"VanishingPackets", 0, "10.9.9.2",
                                       "The connection to the device did not come up within 2 s"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// An SSH-2 device that says "% Login invalid" once the session opened and closes, reached through
+// each kind of proxy (SOCKS 4, SOCKS 5, HTTP CONNECT, telnet command; directly: ShellFaultyDevice):
+// the event line names the device and gives its words.
+struct ProxyKind {
+  const char* mode;  // of proxy_peer.py
+  int method;        // the client's "ProxyMethod"
+};
+
+void PrintTo(const ProxyKind& kind, std::ostream* out) { *out << kind.mode; }
+
+class SshLoginInvalidOnceTheSessionOpened : public ::testing::TestWithParam<ProxyKind> {};
+
+TEST_P(SshLoginInvalidOnceTheSessionOpened, LeavesAnEventLineWithTheDevicesWords) {
+  const ProxyKind& kind = GetParam();
+  FakeDevice device(FakeDeviceOptions{.mode = "ssh", .page = 400});
+  device.Override({{"close_at_start", "1"}, {"farewell", "% Login invalid"}});
+  testing_support::SshDeviceServer sshd(device.Command());
+  ASSERT_TRUE(sshd.ready());
+  testing_support::TempFolder folder;
+  ssh_testing::Server proxy({"/usr/bin/python3", MIRVALE_SOURCE_DIR "/tests/remoteshell/peers/proxy_peer.py", kind.mode,
+                             "{port}", folder / "proxy.log"});
+  ASSERT_TRUE(proxy.ready());
+  ServiceProcess service;
+  ASSERT_TRUE(UseProxy(service, kind.method, "127.0.0.1", proxy.port()));
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"),
+                                            EncodeSettings(SshPoolDoc(sshd, testing_support::kSshPassword))));
+  ASSERT_TRUE(service.Start());
+  ASSERT_EQ(service.Control(kStartScan), 0u);
+  auto scan = WaitForFinishedScan(service, "");
+  ASSERT_TRUE(scan);
+  EXPECT_EQ(StatusOf(*scan, "127.0.0.1"), "No response from device");
+  EXPECT_TRUE(service.WaitForEventLine("127.0.0.1:" + std::to_string(sshd.port()) +
+                                           ": The device ended the connection right after the login: % Login invalid",
+                                       5s))
+      << platform::ReadWholeFile(service.EventLogPath()).value_or("");
+  EXPECT_NE(FakeDevice::ReadFile(folder / "proxy.log"), "") << "the proxy carried the connection";
+}
+
+INSTANTIATE_TEST_SUITE_P(Proxies, SshLoginInvalidOnceTheSessionOpened,
+                         ::testing::Values(ProxyKind{"socks4a", 1}, ProxyKind{"socks5", 2}, ProxyKind{"http", 3},
+                                           ProxyKind{"telnet", 4}),
+                         [](const auto& info) { return std::string(info.param.mode); });
 
 }  // namespace
 }  // namespace mirvale

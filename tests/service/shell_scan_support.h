@@ -57,6 +57,21 @@ inline bool UseProtocol(const ServiceProcess& service, const char* name, int por
   return true;
 }
 
+// The client's default session reaches devices through a proxy (also on loopback), unless they
+// match excluded ("ProxyExcludeList").
+inline bool UseProxy(const ServiceProcess& service, int method, const std::string& host, int port,
+                     const std::string& excluded = "") {
+  testing_support::ScopedEnv registryRoot("MIRVALE_REGISTRY_ROOT", service.Root() + "/registry");
+  auto key = platform::RegistryKey::Open("Software\\Hollerin\\Mirsh\\Sessions\\Default%20Settings", true);
+  if (!key) return false;
+  key->SetDword("ProxyMethod", static_cast<uint32_t>(method));
+  key->SetString("ProxyHost", host);
+  key->SetDword("ProxyPort", static_cast<uint32_t>(port));
+  key->SetDword("ProxyLocalhost", 1);
+  if (!excluded.empty()) key->SetString("ProxyExcludeList", excluded);
+  return true;
+}
+
 // The same pool over SSH-2: the device logs its user in with privileges already.
 inline CMirvaleDoc SshPoolDoc(const testing_support::SshDeviceServer& sshd, const std::string& password) {
   CMirvaleDoc doc = ShellSettingsDoc(sshd.port(), password);

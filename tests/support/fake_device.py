@@ -9,7 +9,8 @@ begins with (--pause-after); an odd one numbers its prompt with the
 commands it ran and shows another pager text (--numbered-prompt, --pager); a busy one takes a
 while after each prompt before it echoes what was typed ahead (--typing-delay); a lenient one
 takes "configure terminal" without privileges (--lenient); a trickling one follows its
-configuration with numbered lines for ever, one each --trickle seconds. In configuration
+configuration with numbered lines for ever, one each --trickle seconds (--flood: as fast as the
+connection takes them). In configuration
 mode a line beginning with "bogus" is rejected ("% Invalid input ...") and "shutdown" brings a
 console message.
 
@@ -30,7 +31,9 @@ Faulty devices: --cut-after ends the connection after that many configuration li
 --login-refusal and --enable-refusal are the words of a refused password (--refusal-asks-again:
 the login question comes again instead of the close); --enabled-login logs in with privileges;
 --no-echo echoes nothing, not even the line break of a command; --prompt-pause pauses inside
-every prompt once a listing was shown. --overrides names a file of "option value" lines read for every
+every prompt once a listing was shown; --close-at-start sends --farewell (when given) and ends the
+connection before anything else; --cut-at-config-line ends it when that many lines were typed in
+configuration mode (the first is the line that enters a context). --overrides names a file of "option value" lines read for every
 connection, which replace the options given.
 """
 import argparse
@@ -169,6 +172,11 @@ def show_config(channel, config, page, args):
             erase_pager(channel, args.erase, pager)
             if key in (ord("q"), 3):
                 return
+    while getattr(args, "flood", False):
+        # As fast as the connection takes it: blocks of numbered lines.
+        block = "".join("! flooded line %d\r\n" % (shown + i + 1) for i in range(1000))
+        shown += 1000
+        channel.send(block)
     trickle = getattr(args, "trickle", 0.0)
     while trickle:
         shown += 1
@@ -204,6 +212,10 @@ def conversation(channel, args):
     # Read for every connection, so that tests may change the configuration between scans.
     args = with_overrides(args)
     config = load_config(args.config)
+    if getattr(args, "close_at_start", False):
+        if getattr(args, "farewell", ""):
+            channel.send(args.farewell + "\r\n")
+        return
     if args.no_login:  # the SSH server logged in a user with privileges already
         with logged_in_session(args.session_marker):
             if not getattr(args, "close_at_login", False):
@@ -257,6 +269,7 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
     commands = 0
     listed = False
     echo = not getattr(args, "no_echo", False)
+    config_lines = 0
     while True:
         if getattr(args, "prompt", ""):
             shown = args.prompt
@@ -275,6 +288,10 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
                 channel.byte()
         command = channel.read_line(echo=echo, newline=echo).strip()
         commands += 1 if command else 0
+        if command and prompt.startswith("Router(config"):
+            config_lines += 1
+            if config_lines == getattr(args, "cut_at_config_line", -1):
+                raise Closed()
         if command == "enable":
             channel.send("Password: ")
             secret = channel.read_line(echo=False, newline=not getattr(args, "same_line_password", False))
@@ -449,6 +466,10 @@ def main():
     parser.add_argument("--prompt-pause", type=float, default=0.0)
     parser.add_argument("--overrides", default="")
     parser.add_argument("--enabled-login", action="store_true")
+    parser.add_argument("--flood", action="store_true")
+    parser.add_argument("--close-at-start", action="store_true")
+    parser.add_argument("--farewell", default="")
+    parser.add_argument("--cut-at-config-line", type=int, default=-1)
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)

@@ -1,8 +1,9 @@
 """Small proxies the packaged ones do not cover: SOCKS 4A (the proxy resolves the name),
-SOCKS 5 with CHAP (HMAC-MD5) and a telnet-command proxy ("connect HOST PORT" line).
+SOCKS 5 with CHAP (HMAC-MD5) and a telnet-command proxy ("connect HOST PORT" line); and, for
+tests that want no packaged proxy, HTTP CONNECT and SOCKS 5 without authentication.
 
 usage: proxy_peer.py MODE PORT LOG [USER PASSWORD]
-MODE is socks4a, chap or telnet. Each connection is negotiated, connected to the destination
+MODE is socks4a, chap, telnet, http or socks5. Each connection is negotiated, connected to the destination
 and relayed both ways. What the client asked for is appended to the file LOG."""
 import hashlib
 import hmac
@@ -113,9 +114,36 @@ def telnet(conn, port, args):
     return target
 
 
+def http(conn, port, args):
+    request = read_until(conn, b"\r\n\r\n").decode()
+    destination = request.split()[1]
+    note(port, "http " + destination)
+    host, _, dport = destination.rpartition(":")
+    target = socket.create_connection((host.strip("[]"), int(dport)))
+    conn.sendall(b"HTTP/1.1 200 Connection established\r\n\r\n")
+    return target
+
+
+def socks5(conn, port, args):
+    greeting = read_exact(conn, 2)
+    read_exact(conn, greeting[1])
+    conn.sendall(b"\x05\x00")
+    request = read_exact(conn, 4)
+    if request[3] == 1:
+        host = socket.inet_ntoa(read_exact(conn, 4))
+    else:
+        host = read_exact(conn, read_exact(conn, 1)[0]).decode()
+    dport = int.from_bytes(read_exact(conn, 2), "big")
+    note(port, f"socks5 host={host} port={dport}")
+    target = socket.create_connection((host, dport))
+    conn.sendall(b"\x05\x00\x00\x01" + b"\0" * 6)
+    return target
+
+
 def serve(conn, mode, port, args):
     try:
-        target = {"socks4a": socks4a, "chap": chap, "telnet": telnet}[mode](conn, port, args)
+        modes = {"socks4a": socks4a, "chap": chap, "telnet": telnet, "http": http, "socks5": socks5}
+        target = modes[mode](conn, port, args)
         relay(conn, target)
     except (EOFError, OSError):
         pass
