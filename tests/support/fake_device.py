@@ -30,7 +30,11 @@ Faulty devices: --cut-after ends the connection after that many configuration li
 --login-refusal and --enable-refusal are the words of a refused password (--refusal-asks-again:
 the login question comes again instead of the close); --enabled-login logs in with privileges;
 --no-echo echoes nothing, not even the line break of a command; --prompt-pause pauses inside
-every prompt once a listing was shown. --overrides names a file of "option value" lines read for every
+every prompt once a listing was shown. --prompt may hold "{clock}" (the time of day) and
+"{count}" (the prompts shown so far), which change with each line break; --ignore-empty takes an
+empty line in silence (no echo, no new prompt); --enable-words are shown before the privileged
+prompt of a granted enable step; --empty-listing answers the backup command with the prompt
+alone. --overrides names a file of "option value" lines read for every
 connection, which replace the options given.
 """
 import argparse
@@ -255,11 +259,13 @@ class logged_in_session:
 def serve_commands(channel, args, config, prompt=PROMPT_USER):
     page = args.page
     commands = 0
+    prompts = 0
     listed = False
     echo = not getattr(args, "no_echo", False)
     while True:
+        prompts += 1
         if getattr(args, "prompt", ""):
-            shown = args.prompt
+            shown = args.prompt.replace("{clock}", time.strftime("%H:%M:%S")).replace("{count}", str(prompts))
         elif getattr(args, "numbered_prompt", False):
             shown = prompt.replace("Router", "Router%d" % commands)
         else:
@@ -273,13 +279,19 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
         if getattr(args, "mute_after_login", False):
             while True:
                 channel.byte()
-        command = channel.read_line(echo=echo, newline=echo).strip()
+        command = channel.read_line(echo=echo, newline=False).strip()
+        while not command and getattr(args, "ignore_empty", False):
+            command = channel.read_line(echo=echo, newline=False).strip()
+        if echo:
+            channel.send("\r\n")
         commands += 1 if command else 0
         if command == "enable":
             channel.send("Password: ")
             secret = channel.read_line(echo=False, newline=not getattr(args, "same_line_password", False))
             if secret == args.enable_password:
                 prompt = PROMPT_ENABLED
+                if getattr(args, "enable_words", ""):
+                    channel.send(args.enable_words + "\r\n")
             else:
                 channel.send(getattr(args, "enable_refusal", "% Access denied") + "\r\n\r\n")
         elif command == "terminal length 0":
@@ -288,7 +300,8 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
             if prompt != PROMPT_ENABLED:
                 channel.send("% Invalid input detected\r\n")
                 continue
-            show_config(channel, config, page, args)
+            if not getattr(args, "empty_listing", False):
+                show_config(channel, config, page, args)
             listed = True
         elif command == "configure terminal" and (prompt == PROMPT_ENABLED or getattr(args, "lenient", False)):
             prompt = "Router(config)#"
@@ -449,6 +462,9 @@ def main():
     parser.add_argument("--prompt-pause", type=float, default=0.0)
     parser.add_argument("--overrides", default="")
     parser.add_argument("--enabled-login", action="store_true")
+    parser.add_argument("--ignore-empty", action="store_true")
+    parser.add_argument("--enable-words", default="")
+    parser.add_argument("--empty-listing", action="store_true")
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)
