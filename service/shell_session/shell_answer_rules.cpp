@@ -72,9 +72,20 @@ bool PromptCameBack(const OutputLines::Answer& answer, std::string_view prompt) 
   // The echo of the line break leaves the prompt's line as it was.
   if (!same.empty() && PromptShape(same) != shape) return false;
   size_t prompts = same.empty() ? 0 : 1;
-  for (++line; line != answer.lines.end(); ++line, ++prompts)
-    if (PromptShape(ShownLine(*line)) != shape) return false;
+  for (++line; line != answer.lines.end(); ++line) {
+    const std::string shown = ShownLine(*line);
+    // A line the screen shows nothing of: mode switches around the line break (bash's
+    // bracketed paste ends with ESC[?2004l CR).
+    if (shown.empty()) continue;
+    if (PromptShape(shown) != shape) return false;
+    ++prompts;
+  }
   return prompts > 0;
+}
+
+size_t ShownLineCount(const OutputLines::Answer& answer) {
+  return static_cast<size_t>(std::count_if(answer.lines.begin(), answer.lines.end(),
+                                           [](const std::string& line) { return !ShownLine(line).empty(); }));
 }
 
 bool IsErrorAnswerOnly(const std::vector<std::string>& lines) {

@@ -27,9 +27,12 @@ bool IsRefusalLine(std::string_view shown);
 std::string LoginStepRefusal(const OutputLines::Answer& answer, std::string_view sent, bool alive, bool privileged);
 
 // The answer to a line break sent where `prompt` (a shown line) stood: nothing but a prompt of
-// the same shape again (after the echo of the line break, or on the same line from a device
+// the same shape again (lines the screen shows nothing of aside) (after the echo of the line break, or on the same line from a device
 // that echoes nothing), once or more: a clock or a counter in the prompt may change.
 bool PromptCameBack(const OutputLines::Answer& answer, std::string_view prompt);
+
+// The shown lines of an answer, lines the screen shows nothing of aside.
+size_t ShownLineCount(const OutputLines::Answer& answer);
 
 // The collected lines of a backup command are its echo and one error line of the device
 // ("% Invalid input detected at '^' marker.", with or without the marker line above it): the

@@ -124,7 +124,7 @@ ListingEnd ReadListing(CShellSession& session, std::vector<std::string>& collect
       return ListingEnd::AtPrompt;
     }
     // The answer to a line break at the end that brings no listing, only another prompt.
-    breaksAtTheEnd = atPrompt && answer.lines.size() <= 2 ? breaksAtTheEnd + 1 : 0;
+    breaksAtTheEnd = atPrompt && ShownLineCount(answer) <= 1 ? breaksAtTheEnd + 1 : 0;
     echoedKey = !atPrompt && answer.lines.size() == 1 && ShownLine(answer.lines.front()).empty();
     AddAnswer(collected, answer);
     // The line that stands at the end is not yet finished: a pager there waits its turn.

@@ -292,7 +292,7 @@ TEST(ShellDeviceLines, RealBashWithBracketedPasteOverSsh) {
   ServiceProcess service;
   ASSERT_TRUE(service.Start());
   auto scan = ScanAgainWith(service, doc, "");
-  ASSERT_TRUE(scan);
+  ASSERT_TRUE(scan) << DeviceEvents(service, sshd.port()) << sshd.Log();
   EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes")
       << DeviceEvents(service, sshd.port());
   std::vector<std::string> expected{"cat config.txt"};
