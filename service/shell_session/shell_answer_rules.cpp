@@ -13,8 +13,8 @@ constexpr size_t kShownLength = 80;
 // What a device may say while it closes after the prompt and the echo ("logout").
 constexpr size_t kLinesAfterTheLastPrompt = 3;
 constexpr std::array<std::string_view, 10> kRefusalStarts = {
-    "access denied", "invalid password", "bad secret",  "bad password", "authentication failed",
-    "permission denied", "password incorrect", "incorrect", "wrong password", "error"};
+    "access denied",     "invalid password",   "bad secret", "bad password",   "authentication failed",
+    "permission denied", "password incorrect", "incorrect",  "wrong password", "error"};
 
 std::string Shortened(const std::string& shown) {
   return shown.size() > kShownLength ? shown.substr(0, kShownLength) + "..." : shown;

@@ -27,8 +27,9 @@ bool IsRefusalLine(std::string_view shown);
 std::string LoginStepRefusal(const OutputLines::Answer& answer, std::string_view sent, bool alive, bool privileged);
 
 // The answer to a line break sent where `prompt` (a shown line) stood: nothing but a prompt of
-// the same shape again (lines the screen shows nothing of aside) (after the echo of the line break, or on the same line from a device
-// that echoes nothing), once or more: a clock or a counter in the prompt may change.
+// the same shape again (after the echo of the line break, or on the same line from a device that
+// echoes nothing), once or more, lines the screen shows nothing of aside: a clock or a counter in
+// the prompt may change.
 bool PromptCameBack(const OutputLines::Answer& answer, std::string_view prompt);
 
 // The shown lines of an answer, lines the screen shows nothing of aside.

@@ -45,8 +45,7 @@ void OutputLines::Append(std::string_view chunk) {
     if (c == '[') {
       cursorStart_ = line.size();
       while (cursorStart_ > 0 && line[cursorStart_ - 1] == kEscape) --cursorStart_;
-    }
-    else if (!IsPositionPart(c))
+    } else if (!IsPositionPart(c))
       cursorStart_ = std::string::npos;
     line += c;
   }

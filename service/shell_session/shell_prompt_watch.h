@@ -3,8 +3,9 @@
 // read need not sit out the whole time-out: the device's own prompt (learned once logged in) or
 // the same name in another mode, standing alone on the last line; a pager prompt; or, while
 // logging in, a question. Lines are taken as the device's screen shows them (ShownLine): control
-// sequences, colours, cursor moves and bracketed-paste marks make no prompt into words. Whatever ends a read early, the next read continues the line
-// (OutputLines), so a line that only looked like a prompt costs a stray key, never a byte.
+// sequences, colours, cursor moves and bracketed-paste marks make no prompt into words. Whatever
+// ends a read early, the next read continues the line (OutputLines), so a line that only looked
+// like a prompt costs a stray key, never a byte.
 #include <optional>
 #include <string>
 #include <string_view>

@@ -155,7 +155,8 @@ std::string IncompleteText(ListingEnd end, const std::vector<std::string>& lines
   const int silence = std::max(1, settings.m_nTimeout) * std::max(1, settings.m_nRetries);
   switch (end) {
     case ListingEnd::Ended:
-      return "The connection ended after " + read + (closedAtPrompt ? ", right after the prompt" : ", before the prompt");
+      return "The connection ended after " + read +
+             (closedAtPrompt ? ", right after the prompt" : ", before the prompt");
     case ListingEnd::Silent:
       return "The device sent nothing for " + std::to_string(silence) + " s after " + read + ", before the prompt";
     case ListingEnd::Bounds: return "The listing went on beyond the paging limits after " + read;
@@ -242,7 +243,8 @@ ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& 
     if (!session.SendText(text + "\r")) return;
     std::vector<std::string> answer;
     if (session.ReadLines(answer) > 0) answered = true;
-    if (std::any_of(answer.begin(), answer.end(), [](const std::string& line) { return IsDeviceErrorLine(line); }))
+    if (std::any_of(answer.begin(), answer.end(),
+                    [](const std::string& line) { return IsDeviceErrorLine(ShownLine(line)); }))
       rejected = true;
   };
   auto sendScript = [&send](std::string_view script) {

@@ -196,6 +196,9 @@ TEST(ShellRefusedLogin, WithoutAnEnableStepIsALogonFailure) {
   EXPECT_EQ(StoredLines(service), Expected(device.options().config));
 }
 
+// A backup command that ends the session after the listing.
+constexpr const char* kExitScript = "terminal length 0\\rshow running-config\\rexit";
+
 struct Output {
   const char* name;
   const char* mode;
@@ -260,9 +263,9 @@ INSTANTIATE_TEST_SUITE_P(
         Output{"HundredCharacterPrompt", "telnet", {{"prompt", "core-" + std::string(94, 'x') + "#"}}},
         // Devices that end the listing otherwise.
         Output{"IgnoresEmptyLines", "telnet", {{"ignore_empty", "1"}}},
-        Output{"ExitScript", "telnet", {}, BannerConfiguration(), true, "terminal length 0\\rshow running-config\\rexit",
+        Output{"ExitScript", "telnet", {}, BannerConfiguration(), true, kExitScript,
                {"terminal length 0", "Router#show running-config"}},
-        Output{"SshExitScript", "ssh", {}, BannerConfiguration(), true, "terminal length 0\\rshow running-config\\rexit",
+        Output{"SshExitScript", "ssh", {}, BannerConfiguration(), true, kExitScript,
                {"terminal length 0", "Router#show running-config"}},
         // An enable step answered with words before the privileged prompt.
         Output{"EnableAnsweredWithWords", "telnet", {{"enable_words", "Now user privilege is level 15, ..."}}},
