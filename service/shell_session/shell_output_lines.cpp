@@ -12,9 +12,10 @@ constexpr char kEscape = '\x1b';
 
 bool IsPositionPart(char c) { return std::isdigit(static_cast<unsigned char>(c)) || c == ';'; }
 
+// ESC characters count as nothing here: the line is cut as it is once they are gone.
 void CutTrailingBlanks(std::string& line) {
   size_t end = line.size();
-  while (end > 0 && IsBlank(line[end - 1])) --end;
+  while (end > 0 && (IsBlank(line[end - 1]) || line[end - 1] == kEscape)) --end;
   line.resize(end);
 }
 
@@ -30,7 +31,12 @@ void OutputLines::Append(std::string_view chunk) {
   if (!chunk.empty()) freshSeen_ = true;
   for (char c : chunk) {
     std::string& line = unfinished_;
-    if (c == kEscape) continue;  // ESC goes before positioning is looked for, so "[2" ESC "4H" is one
+    // ESC stays, so that the screen's view of a line (ScreenLine) sees whole control sequences;
+    // positioning is looked for as if it were gone, so "[2" ESC "4H" is one.
+    if (c == kEscape) {
+      line += c;
+      continue;
+    }
     if (c == '\r' || c == '\n') {
       cursorStart_ = std::string::npos;
       Break();
@@ -42,9 +48,10 @@ void OutputLines::Append(std::string_view chunk) {
       Break();
       continue;
     }
-    if (c == '[')
+    if (c == '[') {
       cursorStart_ = line.size();
-    else if (!IsPositionPart(c))
+      while (cursorStart_ > 0 && line[cursorStart_ - 1] == kEscape) --cursorStart_;
+    } else if (!IsPositionPart(c))
       cursorStart_ = std::string::npos;
     line += c;
   }

@@ -1,7 +1,9 @@
 #pragma once
-// Terminal output cut into lines as it arrives, in time linear in the bytes: ESC characters go,
-// cursor positioning ("[" row ";" column "H") becomes a line break, lines are kept with trailing
-// blanks cut, empty lines are dropped, and the last line is the unfinished one. The state runs on
+// Terminal output cut into lines as it arrives, in time linear in the bytes: cursor positioning
+// ("[" row ";" column "H", ESC characters not counted) becomes a line break, lines are kept with
+// trailing blanks cut, empty lines are dropped, and the last line is the unfinished one. ESC
+// characters stay in the lines, so that what the screen shows can be told (ScreenLine); the
+// stored form drops them (CleanShellLine). The state runs on
 // across chunks and across the texts sent, so however the output is split into chunks and reads,
 // the lines are the same: a line the device had not finished when a read ended is continued by
 // the next read, never lost, cut or joined to another. The finished lines are held as one text

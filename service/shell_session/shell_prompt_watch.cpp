@@ -10,8 +10,10 @@ namespace mirvale {
 namespace {
 
 // Prompts and pager prompts are short; a longer line is output in transfer, and only the end
-// of a long line is looked at, so that each look costs the same however long the line grows.
-constexpr size_t kLongestPrompt = 80;
+// of a long line is looked at, so that each look costs the same however long the line grows. A
+// prompt may hold a long path or host name.
+constexpr size_t kLongestPrompt = 512;
+constexpr size_t kLongestPager = 80;
 constexpr size_t kLookedAt = 4096;
 // The marks that end a prompt or a login question ("Router>", "Router#", "$", "Password:").
 constexpr std::string_view kPromptMarks = ">#$%";
@@ -36,10 +38,23 @@ std::string_view Stem(std::string_view prompt) {
 
 }  // namespace
 
-std::string ShownLine(std::string_view line) { return Trim(CleanShellLine(line)); }
+std::string ShownLine(std::string_view line) { return Trim(ScreenLine(line)); }
+
+std::string PromptShape(std::string_view shown) {
+  std::string shape;
+  shape.reserve(shown.size());
+  for (char c : shown) {
+    // Only digits give '0', so a '0' before means the run goes on.
+    if (!std::isdigit(static_cast<unsigned char>(c)))
+      shape += c;
+    else if (shape.empty() || shape.back() != '0')
+      shape += '0';
+  }
+  return shape;
+}
 
 bool IsPagerPrompt(std::string_view shown) {
-  if (shown.empty() || shown.size() > kLongestPrompt) return false;
+  if (shown.empty() || shown.size() > kLongestPager) return false;
   size_t first = shown.find_first_not_of(kPagerFrame);
   if (first == std::string_view::npos) return false;
   size_t last = shown.find_last_not_of(kPagerFrame);
@@ -72,6 +87,7 @@ std::string ErasePagerPrompt(std::string_view line, size_t pagerStart) {
   const std::string_view rest = line.substr(pagerStart);
   for (size_t i = 0; i < rest.size(); ++i) {
     const char c = rest[i];
+    if (c == '\x1b') continue;  // the sequences below are told by their "["
     // Moving back over the pager's text: what follows replaces it, however short.
     if (c == '\b') {
       if (cursor > pagerStart) screen.resize(--cursor);
@@ -106,13 +122,15 @@ std::string ErasePagerPrompt(std::string_view line, size_t pagerStart) {
   return screen;
 }
 
-void PromptWatch::Learn(std::string_view fresh) { prompt_ = ShownLine(Tail(fresh)); }
+void PromptWatch::Learn(std::string_view fresh) { prompt_ = PromptShape(ShownLine(Tail(fresh))); }
 
-// The prompt itself, or the same stem with another mark and maybe a mode: the prompt changes
-// with the privilege level and the configuration mode.
-bool PromptWatch::IsPrompt(const std::string& line) const {
+// The prompt itself (in its shape: a clock or a counter in it changes), or the same stem with
+// another mark and maybe a mode: the prompt changes with the privilege level and the
+// configuration mode.
+bool PromptWatch::IsPrompt(const std::string& shown) const {
   const std::string& prompt = *prompt_;
   if (prompt.empty()) return false;
+  const std::string line = PromptShape(shown);
   if (line == prompt) return true;
   if (!EndsWithOneOf(prompt, kPromptMarks) || !EndsWithOneOf(line, kPromptMarks)) return false;
   std::string_view stem = Stem(prompt);
@@ -132,7 +150,19 @@ bool PromptWatch::AtPager(std::string_view fresh) { return IsPagerPrompt(ShownLi
 bool PromptWatch::AtPrompt(std::string_view standing, bool exactly) const {
   if (!prompt_) return false;
   const std::string shown = ShownLine(Tail(standing));
-  return exactly ? !prompt_->empty() && shown == *prompt_ : IsPrompt(shown);
+  return exactly ? IsLearnedPrompt(shown) : IsPrompt(shown);
+}
+
+bool PromptWatch::IsDevicePrompt(std::string_view shown) const { return prompt_ && IsPrompt(std::string(shown)); }
+
+bool PromptWatch::IsLearnedPrompt(std::string_view shown) const {
+  return prompt_ && !prompt_->empty() && PromptShape(shown) == *prompt_;
+}
+
+bool PromptWatch::StartsLearnedPrompt(std::string_view shown) const {
+  if (!prompt_ || shown.empty()) return false;
+  const std::string shape = PromptShape(shown);
+  return shape.size() < prompt_->size() && prompt_->starts_with(shape);
 }
 
 bool PromptWatch::Waits(std::string_view standing, std::string_view fresh) const {

@@ -2,9 +2,10 @@
 // Whether a device's output has certainly stopped where the device waits for input, so that a
 // read need not sit out the whole time-out: the device's own prompt (learned once logged in) or
 // the same name in another mode, standing alone on the last line; a pager prompt; or, while
-// logging in, a question. Lines are taken as the terminal shows them: backspaces applied,
-// blanks trimmed on both sides. Whatever ends a read early, the next read continues the line
-// (OutputLines), so a line that only looked like a prompt costs a stray key, never a byte.
+// logging in, a question. Lines are taken as the device's screen shows them (ShownLine): control
+// sequences, colours, cursor moves and bracketed-paste marks make no prompt into words. Whatever
+// ends a read early, the next read continues the line (OutputLines), so a line that only looked
+// like a prompt costs a stray key, never a byte.
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,8 +13,12 @@
 
 namespace mirvale {
 
-// A line as the terminal shows it: backspaces applied, blanks trimmed on both sides.
+// A line as the device's screen shows it (ScreenLine), blanks trimmed on both sides.
 std::string ShownLine(std::string_view line);
+
+// A shown prompt with every run of digits as one "0": prompts of one device that differ only in
+// a clock or a counter ("[12:00:01] admin@router:~$", "[7]router#") have one shape.
+std::string PromptShape(std::string_view shown);
 
 // The pager prompts recognised: the word "more" in any case, alone or with a percentage,
 // between dashes, angle brackets, parentheses or blanks, with at least one dash, bracket or
@@ -50,11 +55,17 @@ class PromptWatch {
   // The output stands at the learned prompt or the same name in another mode; `exactly`: at the
   // learned prompt itself.
   bool AtPrompt(std::string_view standing, bool exactly = false) const;
+  // The same for a shown line: the learned prompt or the same name in another mode.
+  bool IsDevicePrompt(std::string_view shown) const;
+  // The learned prompt itself, in its shape.
+  bool IsLearnedPrompt(std::string_view shown) const;
+  // The beginning of the learned prompt, not yet all of it: a device pausing inside its prompt.
+  bool StartsLearnedPrompt(std::string_view shown) const;
 
  private:
-  bool IsPrompt(const std::string& line) const;
+  bool IsPrompt(const std::string& shown) const;
 
-  std::optional<std::string> prompt_;  // none while logging in
+  std::optional<std::string> prompt_;  // the learned prompt's shape; none while logging in
 };
 
 }  // namespace mirvale

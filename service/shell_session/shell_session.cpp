@@ -31,6 +31,8 @@ constexpr int kIdleWaitMs = 100;
 constexpr auto kWaitSlice = std::chrono::milliseconds(50);
 constexpr size_t kUserNameLimit = 100;
 constexpr size_t kShownWordsLimit = 80;  // of a device's words in an event line
+// A longer line is output in transfer, never the beginning of a prompt.
+constexpr size_t kLongestStartOfAPrompt = 4096;
 
 std::string Seconds(std::chrono::seconds span) { return std::to_string(span.count()) + " s"; }
 
@@ -396,25 +398,31 @@ bool CShellSession::Login() {
     OutputLines::Answer last;
     for (const std::string* text : loginTexts) last = Answered(*text);
     if (!loginTexts.empty()) {
-      std::string refusal = LoginStepRefusal(last, alive_, false);
+      std::string refusal = LoginStepRefusal(last, *loginTexts.back(), alive_, false);
       if (!refusal.empty()) {
         if (cut_ == ShellCut::None) ReportFailure("The device refused the login: " + refusal);
         return false;
       }
     }
     // The privileged step refused (a wrong password) leaves the device in its user mode, where a
-    // restore would be taken for done: its answer must be the prompt alone.
+    // restore would be taken for done: it must end at a prompt with no refusal before it, and
+    // after a refusal nothing more is sent.
     std::vector<std::string> privilegedTexts = ScriptPieces(settings_.m_strPrivilegedCommand);
     if (!settings_.m_strPrivilegedPassword.empty()) privilegedTexts.push_back(settings_.m_strPrivilegedPassword);
     std::string refusal;
     // A command like the scripts: "enable\r" and "enable" both send enable and one CR. The
     // first line continues the question's: a hidden password's refusal may stand there.
-    for (const std::string& text : privilegedTexts) {
+    for (size_t step = 0; step < privilegedTexts.size() && refusal.empty(); ++step) {
+      const std::string& text = privilegedTexts[step];
       last = Answered(text);
+      if (step + 1 == privilegedTexts.size()) {
+        refusal = LoginStepRefusal(last, text, alive_, true);
+        break;
+      }
       for (size_t i = 0; i < last.lines.size() && refusal.empty(); ++i)
-        if (IsDeviceErrorLine(ShownLine(last.lines[i]))) refusal = ShownLine(last.lines[i]);
+        if (IsRefusalLine(ShownLine(last.lines[i]))) refusal = ShownLine(last.lines[i]);
+      if (refusal.empty() && !alive_) refusal = "the connection ended";
     }
-    if (refusal.empty() && !privilegedTexts.empty()) refusal = LoginStepRefusal(last, alive_, true);
     if (!refusal.empty()) {
       if (cut_ == ShellCut::None) ReportFailure("The device refused the privileged command: " + refusal);
       return false;
@@ -481,7 +489,14 @@ CShellSession::Standing CShellSession::Stands() {
   return Standing{.pager = PromptWatch::AtPager(fresh),
                   .prompt = promptWatch_.AtPrompt(outputLines_.Standing()),
                   .learnedPrompt = promptWatch_.AtPrompt(outputLines_.Standing(), true),
+                  .promptStart = outputLines_.Standing().size() <= kLongestStartOfAPrompt &&
+                                 promptWatch_.StartsLearnedPrompt(ShownLine(outputLines_.Standing())),
                   .freshLength = fresh.size()};
+}
+
+PromptWatch CShellSession::LearnedPrompt() {
+  std::lock_guard lock(conversation_.lock);
+  return promptWatch_;
 }
 
 void CShellSession::LearnPrompt() {

@@ -67,9 +67,12 @@ class CShellSession {
     bool pager = false;
     bool prompt = false;
     bool learnedPrompt = false;
+    bool promptStart = false;  // the beginning of the learned prompt, not yet all of it
     size_t freshLength = 0;
   };
   Standing Stands();
+  // The prompt learned at the login, to judge lines by.
+  PromptWatch LearnedPrompt();
 
   // A failure: an event line of this conversation, also in the service's event log, where an
   // administrator looks.

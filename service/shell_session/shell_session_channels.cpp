@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/status_texts.h"
+#include "service/shell_session/shell_prompt_watch.h"
 #include "service/shell_session/shell_session_text.h"
 
 namespace mirvale {
@@ -26,7 +27,12 @@ StoredShellLines CollectStoredShellLines(ShellConversations& conversations, cons
   stored.cutShort = collected.cutShort;
   stored.cut = collected.cut;
   stored.lines.reserve(collected.lines.size());
-  for (const auto& line : collected.lines) stored.lines.push_back(CleanShellLine(line));
+  for (const auto& line : collected.lines) {
+    // A line of nothing but control sequences (a terminal mode switched before the listing) shows
+    // nothing on the device's screen: it is no configuration line.
+    if (line.find('\x1b') != std::string::npos && ShownLine(line).empty()) continue;
+    stored.lines.push_back(CleanShellLine(line));
+  }
   return stored;
 }
 

@@ -11,11 +11,14 @@ namespace {
 
 constexpr const char* kPagerKey = " ";
 constexpr const char* kEnterKey = "\r";
+// Line breaks in a row at the end of a listing whose answers bring no listing and no prompt
+// alike: a device whose prompt never comes back as it was ends within a handful.
+constexpr int kMostLineBreaksAtTheEnd = 5;
 
 // The configuration lines read, without the command's echo, for the event log.
-std::string LinesRead(const std::vector<std::string>& lines) {
+std::string LinesRead(const std::vector<std::string>& lines, size_t end) {
   size_t count = 0;
-  for (size_t i = 1; i < lines.size(); ++i)
+  for (size_t i = 1; i < end; ++i)
     if (!ShownLine(lines[i]).empty()) ++count;
   return std::to_string(count) + (count == 1 ? " line" : " lines");
 }
@@ -40,11 +43,30 @@ void ReadSplitPrompt(CShellSession& session, OutputLines::Answer& answer, const 
   }
 }
 
+// The standing line shows the beginning of the device's prompt: the rest comes without a key, so
+// the output is read on once while it grows. `reread` reads all since the last send again.
+template <typename Reread>
+void ReadInsidePrompt(CShellSession& session, Reread reread) {
+  for (int more = 0; more < kMostLineBreaksAtTheEnd && session.Alive(); ++more) {
+    const CShellSession::Standing standing = session.Stands();
+    if (standing.pager || !standing.promptStart) return;
+    if (!reread()) return;
+  }
+}
+
+// Drops the device's prompt lines from the end of the collected lines: keys typed ahead while
+// the device paused may have shown the prompt more than once.
+void DropFinalPrompts(std::vector<std::string>& collected, const std::string& shown) {
+  const std::string shape = PromptShape(shown);
+  while (!collected.empty() && PromptShape(ShownLine(collected.back())) == shape) collected.pop_back();
+}
+
 // How the device's listing ended.
-enum class ListingEnd { AtPrompt, Ended, Silent, Cut, Bounds };
+enum class ListingEnd { AtPrompt, Ended, Silent, Cut, Bounds, Unsteady };
 
 // Reads the listing of the backup command to its end: the device's prompt standing alone at the
-// end of the output and shown again in answer to a line break. Until then a pager prompt the
+// end of the output and shown again, alike, in answer to a line break (or, from a device that
+// takes a line break in silence, the learned prompt standing alone at the end). Until then a pager prompt the
 // device waits at gets a space and its text goes from the line that follows; the learned prompt,
 // or a line ending as prompts do, gets a line break, whose answer either shows the prompt again
 // (the end) or continues the listing (a device that only paused there); output that stopped
@@ -55,12 +77,21 @@ enum class ListingEnd { AtPrompt, Ended, Silent, Cut, Bounds };
 // pager is typed ahead: a pager prompt further on takes it, and goes from its line as well.
 ListingEnd ReadListing(CShellSession& session, std::vector<std::string>& collected, const ShellPagingLimits& limits) {
   session.ReadLines(collected);
+  ReadInsidePrompt(session, [&] {
+    const size_t before = collected.size();
+    const std::string last = collected.empty() ? std::string() : collected.back();
+    collected.clear();
+    session.ReadLines(collected);
+    return collected.size() != before || (!collected.empty() && collected.back() != last);
+  });
   bool echoedKey = false;
   int keysAhead = 0;
+  int breaksAtTheEnd = 0;
   for (int turn = 0;; ++turn) {
     if (session.Cut() != ShellCut::None || session.Interrupted()) return ListingEnd::Cut;
     if (collected.empty()) return session.Alive() ? ListingEnd::Silent : ListingEnd::Ended;
     if (turn == limits.pages || collected.size() > limits.lines) return ListingEnd::Bounds;
+    if (breaksAtTheEnd == kMostLineBreaksAtTheEnd) return ListingEnd::Unsteady;
     const CShellSession::Standing standing = session.Stands();
     if (!session.Alive()) return ListingEnd::Ended;
     const std::string shown = ShownLine(collected.back());
@@ -70,13 +101,30 @@ ListingEnd ReadListing(CShellSession& session, std::vector<std::string>& collect
     if (!session.SendText(atPrompt ? kEnterKey : kPagerKey)) return ListingEnd::Ended;
     keysAhead = standing.pager ? 0 : keysAhead + 1;
     OutputLines::Answer answer = session.ReadAnswer();
-    if (answer.lines.empty()) return session.Alive() ? ListingEnd::Silent : ListingEnd::Ended;
-    if (atPrompt) ReadSplitPrompt(session, answer, shown);
+    if (answer.lines.empty()) {
+      // A device that takes a line break in silence waited at its prompt.
+      if (atPrompt && standing.learnedPrompt && session.Alive() && session.Cut() == ShellCut::None &&
+          !session.Interrupted()) {
+        DropFinalPrompts(collected, shown);
+        return ListingEnd::AtPrompt;
+      }
+      return session.Alive() ? ListingEnd::Silent : ListingEnd::Ended;
+    }
+    if (atPrompt) {
+      ReadSplitPrompt(session, answer, shown);
+      ReadInsidePrompt(session, [&] {
+        OutputLines::Answer more = session.ReadAnswer();
+        const bool grew = more.lines.size() != answer.lines.size() || more.lines.back() != answer.lines.back();
+        if (grew) answer = std::move(more);
+        return grew;
+      });
+    }
     if (atPrompt && PromptCameBack(answer, shown)) {
-      // Keys typed ahead while the device paused may have shown the prompt more than once.
-      while (!collected.empty() && ShownLine(collected.back()) == shown) collected.pop_back();
+      DropFinalPrompts(collected, shown);
       return ListingEnd::AtPrompt;
     }
+    // The answer to a line break at the end that brings no listing, only another prompt.
+    breaksAtTheEnd = atPrompt && ShownLineCount(answer) <= 1 ? breaksAtTheEnd + 1 : 0;
     echoedKey = !atPrompt && answer.lines.size() == 1 && ShownLine(answer.lines.front()).empty();
     AddAnswer(collected, answer);
     // The line that stands at the end is not yet finished: a pager there waits its turn.
@@ -90,15 +138,31 @@ ListingEnd ReadListing(CShellSession& session, std::vector<std::string>& collect
   }
 }
 
+// The script's lines that say something, whose echo may stand in the listing.
+std::vector<std::string> SentPieces(const std::vector<std::string>& pieces) {
+  std::vector<std::string> sent;
+  for (const std::string& piece : pieces)
+    if (!piece.empty()) sent.push_back(piece);
+  return sent;
+}
+
 // Why a listing that did not end at the prompt is not stored, for the event log.
-std::string IncompleteText(ListingEnd end, const std::vector<std::string>& lines, const ShellSettings& settings) {
-  const std::string read = LinesRead(lines);
+std::string IncompleteText(ListingEnd end, const std::vector<std::string>& lines, const ShellSettings& settings,
+                           const PromptWatch& prompt) {
+  const bool closedAtPrompt =
+      end == ListingEnd::Ended && !lines.empty() && prompt.IsDevicePrompt(ShownLine(lines.back()));
+  const std::string read = LinesRead(lines, lines.size() - (closedAtPrompt ? 1 : 0));
   const int silence = std::max(1, settings.m_nTimeout) * std::max(1, settings.m_nRetries);
   switch (end) {
-    case ListingEnd::Ended: return "The connection ended after " + read + ", before the prompt";
+    case ListingEnd::Ended:
+      return "The connection ended after " + read +
+             (closedAtPrompt ? ", right after the prompt" : ", before the prompt");
     case ListingEnd::Silent:
       return "The device sent nothing for " + std::to_string(silence) + " s after " + read + ", before the prompt";
     case ListingEnd::Bounds: return "The listing went on beyond the paging limits after " + read;
+    case ListingEnd::Unsteady:
+      return "The device's prompt did not come back alike after " + std::to_string(kMostLineBreaksAtTheEnd) +
+             " line breaks, after " + read;
     default: return {};
   }
 }
@@ -134,13 +198,27 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
       continue;
     }
     session.SendScript(settings.m_strBackupCommand);
-    const ListingEnd end = ReadListing(session, result.lines, limits);
+    ListingEnd end = ReadListing(session, result.lines, limits);
+    const PromptWatch prompt = session.LearnedPrompt();
+    const std::vector<std::string> pieces = ScriptPieces(settings.m_strBackupCommand);
+    const std::vector<std::string> sent = SentPieces(pieces);
+    // A script with a line after the backup command ("exit") may end the session: the prompt stood
+    // after the listing, and the lines before it are the configuration.
+    if (end == ListingEnd::Ended && sent.size() >= 2) {
+      const size_t at = PromptBeforeClose(result.lines, sent.back(), prompt);
+      if (at > 0 && at < result.lines.size()) {
+        result.lines.resize(at);
+        end = ListingEnd::AtPrompt;
+      }
+    }
     if (end == ListingEnd::AtPrompt && IsErrorAnswerOnly(result.lines)) {
       session.ReportFailure("The device answered the backup command with an error: " + ShownLine(result.lines.back()));
+    } else if (end == ListingEnd::AtPrompt && IsEmptyListing(result.lines, sent, prompt)) {
+      session.ReportFailure("The device answered the backup command with its prompt alone");
     } else if (end == ListingEnd::AtPrompt) {
       result.complete = true;
     } else if (end != ListingEnd::Cut) {
-      session.ReportFailure(IncompleteText(end, result.lines, settings));
+      session.ReportFailure(IncompleteText(end, result.lines, settings, prompt));
     }
     result.cutShort = end == ListingEnd::Bounds || session.CutShort();
     session.Close();
@@ -184,7 +262,7 @@ ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& 
     answered = true;
     lastAnswered = what;
     for (const std::string& line : answer)
-      if (rejection.empty() && IsDeviceErrorLine(line)) rejection = ShownLine(line);
+      if (rejection.empty() && IsDeviceErrorLine(ShownLine(line))) rejection = ShownLine(line);
   };
   auto sendScript = [&send](std::string_view script, const std::string& what) {
     for (const std::string& piece : ScriptPieces(script)) send(piece, what);

@@ -1,6 +1,7 @@
 #pragma once
 // The text rules of the shell conversation: command scripts cut into the texts sent, and
-// collected lines cleaned for storing (terminal output is cut into lines by OutputLines).
+// collected lines cleaned for storing or shown as the screen shows them (terminal output is cut
+// into lines by OutputLines).
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +23,15 @@ std::string OneLineScript(std::string_view command);
 // "% Invalid input") or with "Error". Console messages such as "%SYS-5-CONFIG_I: ..." are not.
 bool IsDeviceErrorLine(std::string_view line);
 
-// A collected line as stored: backspaces applied, trailing white space removed.
+// A collected line as stored: ESC characters removed, backspaces applied, trailing white space
+// removed.
 std::string CleanShellLine(std::string_view line);
+
+// A line as the device's screen shows it, for judging where the device waits: whole control
+// sequences gone (CSI, private modes such as bracketed paste and cursor display, OSC and other
+// strings, charset and mode switches), cursor-left, cursor-right, column and erase-line ("[K",
+// "[2K") applied, other control characters gone; a backspace removes the character before it at
+// the line's end and moves back elsewhere. Linear in the line's length.
+std::string ScreenLine(std::string_view line);
 
 }  // namespace mirvale

@@ -1,11 +1,13 @@
 // The service's shell text rules: a device's output cut into lines as it arrives, split into
 // chunks and into the answers of several reads anywhere, gives the lines of the rule as written
 // applied to the whole output at once (ESC removed, cursor positioning a line break, trailing
-// blanks cut, empty lines dropped, the unfinished line last); the prompt watch, the pager
-// prompts and the stored form run on the same lines. The output ends at the device's prompt, and
-// the answer to the line break sent there, split as well, tells whether the listing is whole: the
-// prompt again (with or without the echo of the line break) says it is, the start of the prompt
-// or more output says it is not; whole, the listing loses its prompt lines and nothing else. A
+// blanks cut, empty lines dropped, the unfinished line last) once their ESC characters go; the
+// prompt watch, the screen's view of a line, the pager prompts and the stored form run on the
+// same lines. The output ends at the device's prompt, and the answer to the line break sent
+// there, split as well, tells whether the listing is whole: the prompt again (with or without
+// the echo of the line break, or wrapped in bracketed-paste marks) says it is, the start of the
+// prompt or more output says it is not; whole, the listing loses its prompt lines and nothing
+// else. A
 // pager's erasing of any line keeps what stood before the pager and never lengthens the line.
 // Input: a seed byte pair for the splits (the second's top bits also choose the answer), the
 // largest piece, a repeat count, then the output, repeated up to 384 KiB so that a cost that
@@ -33,10 +35,11 @@ struct Ending {
   bool whole;
 };
 Ending ChosenEnding(unsigned choice, size_t cut) {
-  switch (choice % 4) {
+  switch (choice % 5) {
     case 0: return {"\r\n" + std::string(kPrompt), true};
     case 1: return {std::string(kPrompt), true};  // a device that echoes nothing
     case 2: return {"\r\n" + std::string(kPrompt.substr(0, cut % (kPrompt.size() - 1) + 1)), false};
+    case 3: return {"\x1b[?2004l\r\r\n\x1b[?2004h" + std::string(kPrompt) + " ", true};  // bash
     default: return {"\r\n! more of the listing\r\n" + std::string(kPrompt), false};
   }
 }
@@ -70,6 +73,17 @@ std::vector<std::string> RuleLines(std::string_view output) {
   return lines;
 }
 
+std::vector<std::string> WithoutEscapes(const std::vector<std::string>& lines) {
+  std::vector<std::string> without;
+  for (const std::string& line : lines) {
+    std::string text;
+    for (char c : line)
+      if (c != '\x1b') text += c;
+    without.push_back(text);
+  }
+  return without;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
@@ -82,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   std::string output;
   for (size_t i = 0; i < repeat && output.size() + pattern.size() <= kLargestOutput; ++i) output += pattern;
   output += "\r\n" + std::string(kPrompt);
-  const Ending ending = ChosenEnding(data[1] >> 6, data[2]);
+  const Ending ending = ChosenEnding(data[1] >> 5, data[2]);
 
   OutputLines lines;
   PromptWatch watch;
@@ -108,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   read();
 
   std::vector<std::string> rule = RuleLines(output);
-  if (collected != rule) __builtin_trap();
+  if (WithoutEscapes(collected) != rule) __builtin_trap();
 
   const std::string prompt = ShownLine(collected.back());
   for (size_t at = 0; at < ending.answer.size();) {
@@ -117,12 +131,16 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     at += piece;
   }
   if (PromptCameBack(lines.SinceSend(), prompt) != ending.whole) __builtin_trap();
-  while (!collected.empty() && ShownLine(collected.back()) == prompt) collected.pop_back();
-  while (!rule.empty() && ShownLine(rule.back()) == kPrompt) rule.pop_back();
-  if (collected != rule) __builtin_trap();
+  while (!collected.empty() && ShownLine(collected.back()) == prompt) {
+    collected.pop_back();
+    rule.pop_back();
+  }
+  if (WithoutEscapes(collected) != rule) __builtin_trap();
   // A pager's erasing keeps what stood before the pager and never adds to the line.
   for (const std::string& line : collected) {
     (void)CleanShellLine(line);
+    // The screen never shows more than the line holds.
+    if (ScreenLine(line).size() > line.size()) __builtin_trap();
     (void)StartsWithPagerPrompt(line);
     const size_t pagerStart = line.size() / 2;
     const std::string erased = ErasePagerPrompt(line, pagerStart);

@@ -4,6 +4,10 @@
 // its first configuration, fails, and is named in the event log with the reason. And what is
 // stored is what the device sent: no prompt of its own, no pager text, every line that only
 // looks like a pager prompt.
+#include <fstream>
+
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "common/status_texts.h"
@@ -165,7 +169,23 @@ INSTANTIATE_TEST_SUITE_P(
               {{"close_at_start", "1"}, {"farewell", "% Login invalid"}},
               false,
               "No response from device",
-              "The device ended the connection right after the login: % Login invalid"}),
+              "The device ended the connection right after the login: % Login invalid"},
+        Fault{"RefusalOnThePasswordLine",
+              "telnet",
+              {{"password", "other"}, {"refusal_asks_again", "1"}, {"same_line_password", "1"}},
+              false,
+              "Failed due to logon failure",
+              "The device refused the login: % Login invalid"},
+        Fault{"EnableRefusedInOtherWords",
+              "telnet",
+              {{"enable_password", "other"}, {"enable_refusal", "Bad secrets"}},
+              false,
+              "Failed due to logon failure",
+              "The device refused the privileged command: Bad secrets"},
+        Fault{"EmptyListing", "telnet", {{"empty_listing", "1"}}, false, "No response from device",
+              "The device answered the backup command with its prompt alone"},
+        Fault{"SshEmptyListing", "ssh", {{"empty_listing", "1"}}, false, "No response from device",
+              "The device answered the backup command with its prompt alone"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Without privileges the device logs in to its privileged prompt: a pool without an enable step
@@ -192,12 +212,17 @@ TEST(ShellRefusedLogin, WithoutAnEnableStepIsALogonFailure) {
   EXPECT_EQ(StoredLines(service), Expected(device.options().config));
 }
 
+// A backup command that ends the session after the listing.
+constexpr const char* kExitScript = "terminal length 0\\rshow running-config\\rexit";
+
 struct Output {
   const char* name;
   const char* mode;
   Overrides overrides;
   std::vector<std::string> config = BannerConfiguration();
   bool echo = true;
+  const char* script = nullptr;  // the pool's backup command, when not the default
+  std::vector<std::string> leading{};  // the echoes the script leaves before the listing
 };
 
 void PrintTo(const Output& output, std::ostream* out) { *out << output.name; }
@@ -208,12 +233,18 @@ TEST_P(ShellDeviceLines, AreStoredAsTheDeviceSentThem) {
   const Output& output = GetParam();
   ScannedDevice scanned(output.mode, FakeDeviceOptions{.config = output.config});
   scanned.Device().Override(output.overrides);
+  CMirvaleDoc doc = scanned.Pool();
+  if (output.script) doc.m_mapPools.Find("routers")->m_strBackupCommand = output.script;
   ServiceProcess service;
   ASSERT_TRUE(service.Start());
-  auto scan = ScanAgainWith(service, scanned.Pool(), "");
+  auto scan = ScanAgainWith(service, doc, "");
   ASSERT_TRUE(scan);
-  EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes");
-  EXPECT_EQ(StoredLines(service), Expected(output.config, output.echo));
+  EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes")
+      << DeviceEvents(service, scanned.Port());
+  std::vector<std::string> expected = output.leading;
+  if (expected.empty()) expected = Expected(output.config, output.echo);
+  else expected.insert(expected.end(), output.config.begin(), output.config.end());
+  EXPECT_EQ(StoredLines(service), expected);
 }
 
 // Lines that read as pager prompts, followed at once by more of the listing.
@@ -237,8 +268,56 @@ INSTANTIATE_TEST_SUITE_P(
         Output{"LongPagerErasedByEraseLine",
                "telnet",
                {{"pager", "-- MORE --, next page: Space, next line: Enter, quit: Control-C"}, {"erase", "erase-line"}}},
-        Output{"PagerErasedByCarriageReturnAndBlanks", "telnet", {{"pager", " --More-- "}, {"erase", "cr"}}}),
+        Output{"PagerErasedByCarriageReturnAndBlanks", "telnet", {{"pager", " --More-- "}, {"erase", "cr"}}},
+        // Prompts that change with each line break, or wrapped in control sequences, or long.
+        Output{"ClockPrompt", "telnet", {{"prompt", "[{clock}] admin@router:~$ "}}},
+        Output{"SshClockPrompt", "ssh", {{"prompt", "[{clock}] admin@router:~$ "}}},
+        Output{"CounterPrompt", "telnet", {{"prompt", "[{count}]router# "}}},
+        Output{"ColouredPrompt", "telnet", {{"prompt", "\x1b[1;32mrouter>\x1b[0m"}}},
+        Output{"PromptShowingTheCursor", "telnet", {{"prompt", "router> \x1b[?25h"}}},
+        Output{"PromptInCursorMovesAndLineErase", "telnet", {{"prompt", "\x1b[2K\x1b[1Grouter#\x1b[K \x1b[1D\x1b[1C"}}},
+        Output{"HundredCharacterPrompt", "telnet", {{"prompt", "core-" + std::string(94, 'x') + "#"}}},
+        // Devices that end the listing otherwise.
+        Output{"IgnoresEmptyLines", "telnet", {{"ignore_empty", "1"}}},
+        Output{"ExitScript", "telnet", {}, BannerConfiguration(), true, kExitScript,
+               {"terminal length 0", "Router#show running-config"}},
+        Output{"SshExitScript", "ssh", {}, BannerConfiguration(), true, kExitScript,
+               {"terminal length 0", "Router#show running-config"}},
+        // An enable step answered with words before the privileged prompt.
+        Output{"EnableAnsweredWithWords", "telnet", {{"enable_words", "Now user privilege is level 15, ..."}}},
+        Output{"EnableAnsweredWithASyslogLine",
+               "telnet",
+               {{"enable_words", "*Dec 10 15:00:00.123: %SYS-5-PRIV_AUTH_PASS: Privilege level set to 15 by admin"}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A stock Linux host: bash 5 over SSH-2 with bracketed paste on, which wraps every prompt in
+// mode switches (ESC[?2004h before it, ESC[?2004l CR after each line break), and a clock in the
+// prompt that changes with each line break.
+TEST(ShellDeviceLines, RealBashWithBracketedPasteOverSsh) {
+  FakeDevice files(FakeDeviceOptions{.mode = "ssh"});
+  const std::string folder = files.ConfigPath().substr(0, files.ConfigPath().rfind('/'));
+  {
+    std::ofstream rc(folder + "/bashrc");
+    rc << "unset HISTFILE\nbind 'set enable-bracketed-paste on'\nPS1='[\\t] admin@router:~$ '\n";
+    std::ofstream shell(folder + "/bash.sh");
+    shell << "#!/bin/sh\ncd '" << folder << "' && exec /bin/bash --noprofile --rcfile bashrc -i\n";
+  }
+  chmod((folder + "/bash.sh").c_str(), 0755);
+  chmod((folder + "/bashrc").c_str(), 0644);
+  testing_support::SshDeviceServer sshd(folder + "/bash.sh");
+  ASSERT_TRUE(sshd.ready());
+  CMirvaleDoc doc = SshPoolDoc(sshd, testing_support::kSshPassword);
+  doc.m_mapPools.Find("routers")->m_strBackupCommand = "cat config.txt";
+  ServiceProcess service;
+  ASSERT_TRUE(service.Start());
+  auto scan = ScanAgainWith(service, doc, "");
+  ASSERT_TRUE(scan) << DeviceEvents(service, sshd.port()) << sshd.Log();
+  EXPECT_EQ(scan->map.Find("routers/127.0.0.1")->m_strStatus, "Finished without changes")
+      << DeviceEvents(service, sshd.port());
+  std::vector<std::string> expected{"cat config.txt"};
+  expected.insert(expected.end(), files.options().config.begin(), files.options().config.end());
+  EXPECT_EQ(StoredLines(service), expected);
+}
 
 }  // namespace
 }  // namespace mirvale

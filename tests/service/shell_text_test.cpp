@@ -133,5 +133,28 @@ TEST(ShellPromptWatch, PromptWithoutMarkIsRecognisedOnlyAsItStands) {
   EXPECT_FALSE(watch.Waits("", ""));
 }
 
+// Lines are judged as the device's screen shows them: colours, cursor display, bracketed-paste
+// marks, titles and cursor moves make no prompt into words; a clock or a counter in the prompt
+// leaves it the device's prompt, also when it is long.
+TEST(ShellPromptWatch, PromptsAsTheScreenShowsThem) {
+  EXPECT_EQ(ShownLine("\x1b[1;32mrouter>\x1b[0m"), "router>");
+  EXPECT_EQ(ShownLine("router> \x1b[?25h"), "router>");
+  EXPECT_EQ(ShownLine("\x1b[?2004hadmin@host:~$ "), "admin@host:~$");
+  EXPECT_EQ(ShownLine("\x1b]0;admin@host\x07\x1b(B\x1b=router#"), "router#");
+  EXPECT_EQ(ShownLine("old text\x1b[2Krouter#\x1b[K"), "router#");
+  EXPECT_EQ(ShownLine("abc\x1b[2Dx\x1b[5C!"), "axc!");
+  EXPECT_EQ(CleanShellLine("\x1b[1mbold\x1b[0m "), "[1mbold[0m");
+
+  PromptWatch watch;
+  EXPECT_TRUE(watch.Waits("\x1b[1;32mrouter>\x1b[0m", "\x1b[1;32mrouter>\x1b[0m"));
+  const std::string longPrompt = "core-" + std::string(294, 'x') + "#";
+  EXPECT_TRUE(watch.Waits(longPrompt, longPrompt));
+  watch.Learn("[12:00:00] admin@router:~$ ");
+  EXPECT_TRUE(watch.Waits("\x1b[?2004h[12:00:07] admin@router:~$ ", "\x1b[?2004h[12:00:07] admin@router:~$ "));
+  EXPECT_FALSE(watch.Waits("[12:00:07] other@router:~$ ", "[12:00:07] other@router:~$ "));
+  watch.Learn("[9]router# ");
+  EXPECT_TRUE(watch.Waits("[10]router# ", "[10]router# "));
+}
+
 }  // namespace
 }  // namespace mirvale

@@ -33,7 +33,11 @@ the login question comes again instead of the close); --enabled-login logs in wi
 --no-echo echoes nothing, not even the line break of a command; --prompt-pause pauses inside
 every prompt once a listing was shown; --close-at-start sends --farewell (when given) and ends the
 connection before anything else; --cut-at-config-line ends it when that many lines were typed in
-configuration mode (the first is the line that enters a context). --overrides names a file of "option value" lines read for every
+configuration mode (the first is the line that enters a context). --prompt may hold "{clock}"
+(the time of day) and "{count}" (the prompts shown so far), which change with each line break;
+--ignore-empty takes an empty line in silence (no echo, no new prompt); --enable-words are shown
+before the privileged prompt of a granted enable step; --empty-listing answers the backup command
+with the prompt alone. --overrides names a file of "option value" lines read for every
 connection, which replace the options given.
 """
 import argparse
@@ -267,12 +271,14 @@ class logged_in_session:
 def serve_commands(channel, args, config, prompt=PROMPT_USER):
     page = args.page
     commands = 0
+    prompts = 0
     listed = False
     echo = not getattr(args, "no_echo", False)
     config_lines = 0
     while True:
+        prompts += 1
         if getattr(args, "prompt", ""):
-            shown = args.prompt
+            shown = args.prompt.replace("{clock}", time.strftime("%H:%M:%S")).replace("{count}", str(prompts))
         elif getattr(args, "numbered_prompt", False):
             shown = prompt.replace("Router", "Router%d" % commands)
         else:
@@ -286,7 +292,11 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
         if getattr(args, "mute_after_login", False):
             while True:
                 channel.byte()
-        command = channel.read_line(echo=echo, newline=echo).strip()
+        command = channel.read_line(echo=echo, newline=False).strip()
+        while not command and getattr(args, "ignore_empty", False):
+            command = channel.read_line(echo=echo, newline=False).strip()
+        if echo:
+            channel.send("\r\n")
         commands += 1 if command else 0
         if command and prompt.startswith("Router(config"):
             config_lines += 1
@@ -297,6 +307,8 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
             secret = channel.read_line(echo=False, newline=not getattr(args, "same_line_password", False))
             if secret == args.enable_password:
                 prompt = PROMPT_ENABLED
+                if getattr(args, "enable_words", ""):
+                    channel.send(args.enable_words + "\r\n")
             else:
                 channel.send(getattr(args, "enable_refusal", "% Access denied") + "\r\n\r\n")
         elif command == "terminal length 0":
@@ -305,7 +317,8 @@ def serve_commands(channel, args, config, prompt=PROMPT_USER):
             if prompt != PROMPT_ENABLED:
                 channel.send("% Invalid input detected\r\n")
                 continue
-            show_config(channel, config, page, args)
+            if not getattr(args, "empty_listing", False):
+                show_config(channel, config, page, args)
             listed = True
         elif command == "configure terminal" and (prompt == PROMPT_ENABLED or getattr(args, "lenient", False)):
             prompt = "Router(config)#"
@@ -470,6 +483,9 @@ def main():
     parser.add_argument("--close-at-start", action="store_true")
     parser.add_argument("--farewell", default="")
     parser.add_argument("--cut-at-config-line", type=int, default=-1)
+    parser.add_argument("--ignore-empty", action="store_true")
+    parser.add_argument("--enable-words", default="")
+    parser.add_argument("--empty-listing", action="store_true")
     args = parser.parse_args()
     if args.mode == "stdio":
         serve_stdio(args)
