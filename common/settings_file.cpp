@@ -11,6 +11,7 @@
 #include "common/database_files.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
+#include "platform/handover_file.h"
 #include "platform/stored_file.h"
 
 namespace mirvale {
@@ -38,8 +39,8 @@ constexpr SettingsRecordCap kSettingsRecordCaps[] = {
     {ClassId::RestoreItem, 262144}, {ClassId::ActionItem, 65536},  {ClassId::AutoScanItem, 65536},
 };
 
-platform::StoredFileRead ReadSettingsFile(const std::string& path) {
-  return platform::ReadStoredFile(path, kMaxSettingsFileBytes);
+platform::StoredFileRead ReadSettingsFile(const std::string& path, std::optional<uid_t> owner = std::nullopt) {
+  return platform::ReadStoredFile(path, kMaxSettingsFileBytes, false, owner);
 }
 
 // What a name stands for, to tell whether it still names the file that was read.
@@ -104,16 +105,20 @@ bool DesktopLoadSettings(CMirvaleDoc& doc, const std::string& programFolder,
 bool DesktopSaveSettings(const CMirvaleDoc& doc, const std::string& dataFolder,
                          const std::function<bool()>& signalService,
                          const platform::RetryPolicy& policy) {
-  const std::string path = platform::JoinPath(dataFolder, kSettingsFileName);
   const std::string bytes = EncodeSettings(doc);
-  return platform::Retry(
+  std::optional<platform::HandedOverFile> handedOver;
+  const bool saved = platform::Retry(
       [&] {
         platform::CreateFolderLevels(dataFolder);
-        if (!platform::WriteFileAtomically(path, bytes, kSettingsFileMode, platform::FileGroup::Operators))
-          return false;
-        return signalService && signalService();
+        handedOver = platform::HandOverFile(dataFolder, kSettingsFileName, bytes, kSettingsFileMode,
+                                            platform::FileGroup::Operators);
+        return handedOver && signalService && signalService();
       },
       policy);
+  // A save reported as failed must not be carried out later behind the user's back: the file
+  // the service did not take goes.
+  if (!saved && handedOver) platform::WithdrawHandedOverFile(*handedOver);
+  return saved;
 }
 
 SettingsLoad ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFolder) {
@@ -150,21 +155,21 @@ bool ServiceSaveSettings(const CMirvaleDoc& doc, const std::string& programFolde
       policy);
 }
 
-SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& programFolder,
-                                     const std::string& dataFolder) {
+SettingsReload ServiceTakeSettings(CMirvaleDoc& doc, const std::string& programFolder, const std::string& source,
+                                   std::optional<uid_t> account) {
   SettingsReload result;
   const bool textBefore = TextExportOn(doc);
   const bool databaseBefore = DatabaseExportOn(doc);
-  const std::string source = platform::JoinPath(dataFolder, kSettingsFileName);
   const std::string target = platform::JoinPath(programFolder, kSettingsFileName);
 
-  const auto readIdentity = FileIdentity(source);
-  auto read = ReadSettingsFile(source);
+  // Only the account a name says may hand over under it.
+  auto read = ReadSettingsFile(source, account);
   if (!read.bytes) {
     // Anything but a plain file (a link, a FIFO, a device) is refused, and the service goes on.
     if (!read.missing) MoveUnreadableFileAside(source, read.refusal);
     return result;
   }
+  const std::pair readIdentity{read.device, read.inode};
   const std::string* bytes = &*read.bytes;
   CMirvaleDoc fresh;
   try {
@@ -174,9 +179,11 @@ SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& progra
     MoveUnreadableFileAside(source, error.what());
     return result;
   }
+  // A file its desktop withdrew meanwhile (it gave up and said so) is not carried out.
+  if (FileIdentity(source) != readIdentity) return result;
   if (!platform::WriteFileAtomically(target, *bytes, kSettingsFileMode, platform::FileGroup::Operators)) return result;
-  // A file another member put in place meanwhile is left for its own request (or the next tick).
-  if (readIdentity && FileIdentity(source) == readIdentity) std::remove(source.c_str());
+  // A file put in place meanwhile is left for its own request (or the next tick).
+  if (FileIdentity(source) == readIdentity) std::remove(source.c_str());
 
   doc = std::move(fresh);
   result.reloaded = true;

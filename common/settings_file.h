@@ -3,8 +3,11 @@
 // saves it. A file is always replaced whole (temporary file, then rename), and a load reads into
 // a temporary document that replaces the caller's only when the whole file was read.
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include <sys/types.h>
 
 #include "common/mirvale_doc.h"
 #include "platform/retry.h"
@@ -27,9 +30,10 @@ void ApplyServiceDefaults(CMirvaleDoc& doc);
 bool DesktopLoadSettings(CMirvaleDoc& doc, const std::string& programFolder,
                          const platform::RetryPolicy& policy = {});
 
-// Desktop commit: writes <dataFolder>/Mirvale.ini (creating the folder) and calls
-// signalService (control code 134); each failed attempt writes the file again. True once the
-// service accepted the signal.
+// Desktop commit: hands the document over in dataFolder (creating it) under the account's own
+// name, Mirvale.ini.<uid> (see platform/handover_file.h), and calls signalService (control code
+// 134); each failed attempt writes the file again. True once the service accepted the signal;
+// when every attempt failed, the file the service did not take is removed.
 bool DesktopSaveSettings(const CMirvaleDoc& doc, const std::string& dataFolder,
                          const std::function<bool()>& signalService,
                          const platform::RetryPolicy& policy = {});
@@ -46,14 +50,17 @@ SettingsLoad ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFol
 bool ServiceSaveSettings(const CMirvaleDoc& doc, const std::string& programFolder,
                          const platform::RetryPolicy& policy = {});
 
-// Service reload on control code 134: takes <dataFolder>/Mirvale.ini over as the program
-// folder's file, deletes it, loads the document, and tells which exports were switched on.
+// Service take (control code 134, the start and every tick): takes a file handed over at source
+// (Mirvale.ini or an account's Mirvale.ini.<uid>...) over as the program folder's file, deletes
+// it, loads the document, and tells which exports were switched on. A file that is not the
+// account's its name says (account), or cannot be read or parsed, is moved aside; one that no
+// longer stands at source once it was read (withdrawn) changes nothing.
 struct SettingsReload {
   bool reloaded = false;             // false: the copy failed and nothing changed
   bool startTextExport = false;      // m_bExportText or m_bExportCsv went from 0 to 1
   bool startDatabaseExport = false;  // m_bExportSql or m_bExportAccess went from 0 to 1
 };
-SettingsReload ServiceReloadSettings(CMirvaleDoc& doc, const std::string& programFolder,
-                                     const std::string& dataFolder);
+SettingsReload ServiceTakeSettings(CMirvaleDoc& doc, const std::string& programFolder, const std::string& source,
+                                   std::optional<uid_t> account);
 
 }  // namespace mirvale

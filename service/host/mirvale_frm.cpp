@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "common/settings_file.h"
 #include "platform/folders.h"
+#include "platform/handover_file.h"
 #include "platform/run_account.h"
 #include "platform/stored_file.h"
 #include "service/actions/action_rules.h"
@@ -103,12 +105,18 @@ void CMirvaleFrm::Load() {
 
 void CMirvaleFrm::TakeWaitingSettings() {
   // A member's file that no control request took (the service was stopped, or the request was
-  // lost) would otherwise stay there, and the sticky data folder keeps every other member from
-  // replacing it. The desktop renames a whole file into place, so one found is complete.
-  const std::string waiting = platform::JoinPath(m_strDataFolder, kSettingsFileName);
-  struct stat found {};
-  if (lstat(waiting.c_str(), &found) != 0) return;
-  if (ReloadSettings()) LogServiceMessage("Took over the settings that waited in " + waiting);
+  // lost) is taken here, every account's in turn, oldest first.
+  for (const std::string& path : TakeHandedOverSettings(std::nullopt))
+    LogServiceMessage("Took over the settings that waited in " + path);
+}
+
+std::vector<std::string> CMirvaleFrm::TakeHandedOverSettings(std::optional<uid_t> only) {
+  std::vector<std::string> taken;
+  for (const platform::WaitingFile& file : platform::WaitingHandedOverFiles(m_strDataFolder, kSettingsFileName, only)) {
+    const std::string path = platform::JoinPath(m_strDataFolder, file.name);
+    if (TakeSettingsFile(path, file.account)) taken.push_back(path);
+  }
+  return taken;
 }
 
 bool CMirvaleFrm::WaitUntilLoaded() const {
@@ -192,12 +200,17 @@ void CMirvaleFrm::StartEnabledExports() {
   StartExports(TextExportOn(*settings), DatabaseExportOn(*settings));
 }
 
-bool CMirvaleFrm::ReloadSettings() {
+bool CMirvaleFrm::ReloadSettings(uid_t caller) {
+  // Only the caller's own files: another member's, however many, never delay its answer.
+  return !TakeHandedOverSettings(caller).empty();
+}
+
+bool CMirvaleFrm::TakeSettingsFile(const std::string& path, std::optional<uid_t> account) {
   SettingsReload reload;
   {
     std::lock_guard change(settingsChangeMutex_);
     auto doc = std::make_shared<CMirvaleDoc>(*Settings());
-    reload = ServiceReloadSettings(*doc, m_strProgramFolder, m_strDataFolder);
+    reload = ServiceTakeSettings(*doc, m_strProgramFolder, path, account);
     if (!reload.reloaded) return false;
     onDefaults_ = false;
     std::lock_guard lock(settingsMutex_);

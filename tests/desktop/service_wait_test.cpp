@@ -199,7 +199,7 @@ TEST(ServiceWait, CommitWithTheServiceDownIsWrittenFiveTimesASecondApartWhileThe
   int paints = 0;
   auto look = [&] {
     struct stat info {};
-    if (stat(service.DataFile("Mirvale.ini").c_str(), &info) == 0 &&
+    if (stat(service.DataFile("Mirvale.ini." + std::to_string(geteuid())).c_str(), &info) == 0 &&
         (info.st_ino != lastInode || info.st_ctim.tv_nsec != lastChange)) {
       lastInode = info.st_ino;
       lastChange = info.st_ctim.tv_nsec;
