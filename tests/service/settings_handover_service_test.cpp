@@ -1,8 +1,8 @@
 // The real MirvaleSrv as root with two members of a temporary operators' group handing settings
 // over in the shared, sticky data folder: a file one member left waiting, one member keeping
 // files at the hand-over names while the other saves, a save given up on while the service
-// hung, a file replaced while the service takes it, and a file of more records than the service
-// keeps. The group and the accounts are removed after each test.
+// hung, a file replaced or withdrawn while the service takes it, and a file of more records than
+// the service keeps. The group and the accounts are removed after each test.
 #include <algorithm>
 #include <csignal>
 #include <thread>
@@ -165,6 +165,25 @@ TEST_F(SettingsHandoverService, ASaveGivenUpOnIsNotCarriedOutOnceTheServiceGoesO
   ASSERT_TRUE(service.Stop());
 }
 
+// Reads the events of watch until one names a file that passes named, then does act once;
+// false when the watch ended first.
+template <typename Named, typename Act>
+bool OnEvent(int watch, Named named, Act act) {
+  alignas(inotify_event) char events[4096];
+  for (;;) {
+    const ssize_t got = read(watch, events, sizeof events);
+    if (got <= 0) return false;
+    for (ssize_t at = 0; at < got;) {
+      const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+      if (named(event->len ? std::string(event->name) : std::string())) {
+        act();
+        return true;
+      }
+      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+    }
+  }
+}
+
 // A Save that puts a new file at the name while the service takes the one before: the new one is
 // not deleted unseen, and the next request takes it.
 TEST_F(SettingsHandoverService, AFileReplacedWhileTheServiceTakesTheOneBeforeIsTakenNext) {
@@ -183,24 +202,44 @@ TEST_F(SettingsHandoverService, AFileReplacedWhileTheServiceTakesTheOneBeforeIsT
   platform::UniqueFd watch(inotify_init1(IN_CLOEXEC));
   ASSERT_TRUE(watch);
   ASSERT_GE(inotify_add_watch(watch.get(), service.ProgramFolder().c_str(), IN_CREATE), 0);
-  std::thread saving([&] { EXPECT_EQ(As(member, [&] { return Save(service, first) ? 0 : 1; }), 0); });
+  int saved = -1;
+  std::thread saving([&] { saved = As(member, [&] { return Save(service, first) ? 0 : 1; }); });
   // The moment the service starts writing its copy, the member's next file takes the name.
   bool replaced = false;
-  alignas(inotify_event) char events[4096];
-  while (!replaced) {
-    const ssize_t got = read(watch.get(), events, sizeof events);
-    ASSERT_GT(got, 0);
-    for (ssize_t at = 0; at < got;) {
-      const auto* event = reinterpret_cast<const inotify_event*>(events + at);
-      if (event->len && std::string(event->name).starts_with("Mirvale.ini.tmp-") && !replaced)
-        replaced = rename(next.c_str(), name.c_str()) == 0;
-      at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-    }
-  }
+  OnEvent(
+      watch.get(), [](const std::string& made) { return made.starts_with("Mirvale.ini.tmp-"); },
+      [&] { replaced = rename(next.c_str(), name.c_str()) == 0; });
   saving.join();
+  ASSERT_TRUE(replaced);
+  EXPECT_EQ(saved, 0);
   EXPECT_EQ(RunningServer(service), "first.example");
   EXPECT_EQ(Reload(member, service), 0);
   EXPECT_EQ(RunningServer(service), "second.example") << "the file put in place meanwhile was deleted unseen";
+  ASSERT_TRUE(service.Stop());
+}
+
+// A desktop that gives up on its Save removes its file while the service is reading it: the
+// service carries out nothing of it.
+TEST_F(SettingsHandoverService, AFileWithdrawnWhileTheServiceReadsItIsNotCarriedOut) {
+  ASSERT_TRUE(service.Start());
+  const auto& member = members.Member(1);
+  ASSERT_EQ(As(member, [&] { return Save(service, SettingsNaming("b.example")) ? 0 : 1; }), 0);
+  // Many records, so that reading them takes a while once the file is closed.
+  const std::string name = HandOverName(service, member);
+  ASSERT_TRUE(platform::WriteFileAtomically(name, archive_test::SettingsWithEmptyRestoreRequests(262144), 0640));
+  ASSERT_EQ(chown(name.c_str(), member.Uid(), static_cast<gid_t>(-1)), 0);
+  platform::UniqueFd watch(inotify_init1(IN_CLOEXEC));
+  ASSERT_TRUE(watch);
+  ASSERT_GE(inotify_add_watch(watch.get(), name.c_str(), IN_CLOSE_NOWRITE), 0);
+  int reloaded = -1;
+  std::thread reloading([&] { reloaded = Reload(member, service); });
+  bool withdrawn = false;
+  OnEvent(
+      watch.get(), [](const std::string&) { return true; }, [&] { withdrawn = unlink(name.c_str()) == 0; });
+  reloading.join();
+  ASSERT_TRUE(withdrawn);
+  EXPECT_EQ(reloaded, 0);
+  EXPECT_EQ(RunningServer(service), "b.example") << "a withdrawn file was carried out";
   ASSERT_TRUE(service.Stop());
 }
 
