@@ -3,9 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "common/settings_file.h"
 #include "platform/folders.h"
 #include "platform/handover_file.h"
