@@ -11,6 +11,7 @@
 #include "common/database_files.h"
 #include "platform/atomic_file.h"
 #include "platform/folders.h"
+#include "platform/handover_file.h"
 #include "platform/stored_file.h"
 
 namespace mirvale {
@@ -42,8 +43,8 @@ void CapSettingsRecords(ArchiveReader& reader) {
   for (const auto& cap : kSettingsRecordCaps) reader.CapRecords(cap.id, cap.most);
 }
 
-platform::StoredFileRead ReadSettingsFile(const std::string& path) {
-  return platform::ReadStoredFile(path, kMaxSettingsFileBytes);
+platform::StoredFileRead ReadSettingsFile(const std::string& path, std::optional<uid_t> owner = std::nullopt) {
+  return platform::ReadStoredFile(path, kMaxSettingsFileBytes, false, owner);
 }
 
 // What a name stands for, to tell whether it still names the file that was read.
@@ -116,16 +117,20 @@ bool DesktopLoadSettings(CMirvaleDoc& doc, const std::string& programFolder,
 bool DesktopSaveSettings(const CMirvaleDoc& doc, const std::string& dataFolder,
                          const std::function<bool()>& signalService,
                          const platform::RetryPolicy& policy) {
-  const std::string path = platform::JoinPath(dataFolder, kSettingsFileName);
   const std::string bytes = EncodeSettings(doc);
-  return platform::Retry(
+  std::optional<platform::HandedOverFile> handedOver;
+  const bool saved = platform::Retry(
       [&] {
         platform::CreateFolderLevels(dataFolder);
-        if (!platform::WriteFileAtomically(path, bytes, kSettingsFileMode, platform::FileGroup::Operators))
-          return false;
-        return signalService && signalService();
+        handedOver = platform::HandOverFile(dataFolder, kSettingsFileName, bytes, kSettingsFileMode,
+                                            platform::FileGroup::Operators);
+        return handedOver && signalService && signalService();
       },
       policy);
+  // A save reported as failed must not be carried out later behind the user's back: the file
+  // the service did not take goes.
+  if (!saved && handedOver) platform::WithdrawHandedOverFile(*handedOver);
+  return saved;
 }
 
 SettingsLoad ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFolder) {
@@ -162,17 +167,18 @@ bool ServiceSaveSettings(const CMirvaleDoc& doc, const std::string& programFolde
       policy);
 }
 
-std::optional<std::string> ServiceTakeOverSettings(const std::string& programFolder, const std::string& dataFolder) {
-  const std::string source = platform::JoinPath(dataFolder, kSettingsFileName);
+std::optional<std::string> ServiceTakeOverSettings(const std::string& programFolder, const std::string& source,
+                                                   std::optional<uid_t> account) {
   const std::string target = platform::JoinPath(programFolder, kSettingsFileName);
 
-  const auto readIdentity = FileIdentity(source);
-  auto read = ReadSettingsFile(source);
+  // Only the account a name says may hand over under it.
+  auto read = ReadSettingsFile(source, account);
   if (!read.bytes) {
     // Anything but a plain file (a link, a FIFO, a device) is refused, and the service goes on.
     if (!read.missing) MoveUnreadableFileAside(source, read.refusal);
     return std::nullopt;
   }
+  const std::pair readIdentity{read.device, read.inode};
   try {
     CheckSettings(*read.bytes);
   } catch (const ArchiveError& error) {
@@ -180,10 +186,12 @@ std::optional<std::string> ServiceTakeOverSettings(const std::string& programFol
     MoveUnreadableFileAside(source, error.what());
     return std::nullopt;
   }
+  // A file its desktop withdrew meanwhile (it gave up and said so) is not carried out.
+  if (FileIdentity(source) != readIdentity) return std::nullopt;
   if (!platform::WriteFileAtomically(target, *read.bytes, kSettingsFileMode, platform::FileGroup::Operators))
     return std::nullopt;
-  // A file another member put in place meanwhile is left for its own request (or the next tick).
-  if (readIdentity && FileIdentity(source) == readIdentity) std::remove(source.c_str());
+  // A file put in place meanwhile is left for its own request (or the next tick).
+  if (FileIdentity(source) == readIdentity) std::remove(source.c_str());
   return std::move(read.bytes);
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include <sys/types.h>
+
 #include "common/mirvale_doc.h"
 #include "platform/retry.h"
 
@@ -31,9 +33,10 @@ void ApplyServiceDefaults(CMirvaleDoc& doc);
 bool DesktopLoadSettings(CMirvaleDoc& doc, const std::string& programFolder,
                          const platform::RetryPolicy& policy = {});
 
-// Desktop commit: writes <dataFolder>/Mirvale.ini (creating the folder) and calls
-// signalService (control code 134); each failed attempt writes the file again. True once the
-// service accepted the signal.
+// Desktop commit: hands the document over in dataFolder (creating it) under the account's own
+// name, Mirvale.ini.<uid> (see platform/handover_file.h), and calls signalService (control code
+// 134); each failed attempt writes the file again. True once the service accepted the signal;
+// when every attempt failed, the file the service did not take is removed.
 bool DesktopSaveSettings(const CMirvaleDoc& doc, const std::string& dataFolder,
                          const std::function<bool()>& signalService,
                          const platform::RetryPolicy& policy = {});
@@ -50,11 +53,15 @@ SettingsLoad ServiceLoadSettings(CMirvaleDoc& doc, const std::string& programFol
 bool ServiceSaveSettings(const CMirvaleDoc& doc, const std::string& programFolder,
                          const platform::RetryPolicy& policy = {});
 
-// Service take-over on control code 134: checks <dataFolder>/Mirvale.ini whole without keeping
-// any of its records, makes it the program folder's file and deletes it. Returns its bytes, which
+// Service take-over (control code 134, the start and every tick): checks a file handed over at
+// source (Mirvale.ini or an account's Mirvale.ini.<uid>...) whole without keeping any of its
+// records, makes it the program folder's file and deletes it. Returns its bytes, which
 // DecodeSettings then reads (the caller may first drop the settings in use, so that the old and
-// the new ones are never in memory together); none when there is no file or it was refused (set
-// aside and logged), and the settings stay as they are.
-std::optional<std::string> ServiceTakeOverSettings(const std::string& programFolder, const std::string& dataFolder);
+// the new ones are never in memory together). None when there is no file, or it was refused: not
+// the account's its name says (account), unreadable or unparsable (set aside and logged), or no
+// longer standing at source once it was read (withdrawn by its desktop); the settings stay as
+// they are.
+std::optional<std::string> ServiceTakeOverSettings(const std::string& programFolder, const std::string& source,
+                                                   std::optional<uid_t> account);
 
 }  // namespace mirvale

@@ -28,18 +28,28 @@ void SetFileGroup(int fd, FileGroup group) {
   if (auto operators = OperatorGroupId()) (void)!fchown(fd, static_cast<uid_t>(-1), *operators);
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view content, unsigned mode, FileGroup group) {
+std::optional<std::string> WriteTemporaryBeside(const std::string& path, std::string_view content, unsigned mode,
+                                                FileGroup group, struct stat* written) {
   std::string temporary = path + ".tmp-XXXXXX";
   int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
+  if (fd < 0) return std::nullopt;
   SetFileGroup(fd, group);
-  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0;
+  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, content) && fsync(fd) == 0 && (!written || fstat(fd, written) == 0);
   int error = errno;
   if (close(fd) != 0 && ok) ok = false, error = errno;
-  if (ok && rename(temporary.c_str(), path.c_str()) == 0) return true;
-  if (ok) error = errno;
+  if (ok) return temporary;
   unlink(temporary.c_str());
   // The caller may tell why (a full disk).
+  errno = error;
+  return std::nullopt;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view content, unsigned mode, FileGroup group) {
+  const std::optional<std::string> temporary = WriteTemporaryBeside(path, content, mode, group);
+  if (!temporary) return false;
+  if (rename(temporary->c_str(), path.c_str()) == 0) return true;
+  const int error = errno;
+  unlink(temporary->c_str());
   errno = error;
   return false;
 }

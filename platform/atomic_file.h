@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include <sys/stat.h>
+
 namespace platform {
 
 // Whose group a new file gets: the writer's, or the service's operators' (when that group
@@ -15,6 +17,12 @@ enum class FileGroup { Owner, Operators };
 // untouched) on any failure, with errno telling why.
 bool WriteFileAtomically(const std::string& path, std::string_view content, unsigned mode = 0644,
                          FileGroup group = FileGroup::Owner);
+
+// The first step of WriteFileAtomically: content flushed to a new temporary file beside path
+// ("<path>.tmp-" and six characters), whose name is returned for the caller to rename; written
+// (when given) describes it. nullopt, with errno, on failure (nothing is left then).
+std::optional<std::string> WriteTemporaryBeside(const std::string& path, std::string_view content, unsigned mode,
+                                                FileGroup group, struct stat* written = nullptr);
 
 // Reads a whole file; nullopt when it cannot be opened or read.
 std::optional<std::string> ReadWholeFile(const std::string& path);

@@ -4,18 +4,21 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <chrono>
 #include <map>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/random.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include "platform/folders.h"
+#include "platform/unforeseeable_name.h"
 #include "platform/unix_socket.h"
 
 namespace platform {
@@ -50,6 +53,9 @@ constexpr size_t kMostNamesLookedAt = size_t{1} << 20;
 // Each socket costs a connect that never waits. An account's desktop has one socket, and there
 // may be some left by copies that were killed and not yet swept.
 constexpr size_t kMostSocketsOfAnAccount = 16;
+// How long the busy listeners of one notice are tried again, and how often.
+constexpr std::chrono::milliseconds kBusyWait{1000};
+constexpr std::chrono::milliseconds kBusyPause{10};
 
 // Whether name is "OskavelMirvale.<uid>", alone or followed by a dot.
 bool NamesAccount(std::string_view name, uid_t uid) {
@@ -87,15 +93,6 @@ void ForEachNoticeSocket(int folderFd, const std::function<void(const std::strin
     }
   }
   closedir(folder);
-}
-
-// A suffix nobody can foresee, so that no member can take every name this process might try.
-std::optional<std::string> UnforeseeableSuffix() {
-  uint64_t value = 0;
-  if (getrandom(&value, sizeof value, 0) != sizeof value) return std::nullopt;
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-  return text;
 }
 
 }  // namespace
@@ -147,17 +144,29 @@ size_t NotifyEveryNoticeSocket(const std::string& folder, std::string_view messa
   UniqueFd folderFd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!folderFd) return 0;
   size_t reached = 0;
+  std::vector<std::string> busy;
   const auto skip = [&](const std::string& name) {
     if (skipped) skipped(JoinPath(folder, name));
+  };
+  const auto deliver = [&](const std::string& name) {
+    const NoticeDelivery delivery = DeliverNoticeAt(folderFd.get(), name, message);
+    if (delivery == NoticeDelivery::Sent) ++reached;
+    if (delivery == NoticeDelivery::NotASocket) skip(name);
+    return delivery == NoticeDelivery::Busy;
   };
   ForEachNoticeSocket(
       folderFd.get(),
       [&](const std::string& name, uid_t) {
-        const NoticeDelivery delivery = DeliverNoticeAt(folderFd.get(), name, message);
-        if (delivery == NoticeDelivery::Sent) ++reached;
-        if (delivery == NoticeDelivery::NotASocket) skip(name);
+        if (deliver(name)) busy.push_back(name);
       },
       skip);
+  // A listener whose backlog is full (another account may be crowding it) gets its notice a
+  // little later rather than never; all of them together are waited for a bounded time.
+  const auto giveUp = std::chrono::steady_clock::now() + kBusyWait;
+  while (!busy.empty() && std::chrono::steady_clock::now() < giveUp) {
+    std::this_thread::sleep_for(kBusyPause);
+    std::erase_if(busy, [&](const std::string& name) { return !deliver(name); });
+  }
   return reached;
 }
 

@@ -2,8 +2,8 @@
 // Stand-in for the desktop program's named pipe "\\.\pipe\OskavelMirvale": Unix stream sockets
 // in the data folder. Each running desktop program listens on one of its own,
 // "OskavelMirvale.<uid>.<pid>" (or that with a random suffix when the name is taken); an old-style
-// listener uses "OskavelMirvale" itself. The service connects to each without waiting, writes one
-// message in one write and closes. The folder is shared by every member of the operators' group,
+// listener uses "OskavelMirvale" itself. The service connects to each without waiting on it (a
+// full backlog is tried again briefly), writes one message in one write and closes. The folder is shared by every member of the operators' group,
 // so a name there is never followed: only a socket standing at the name itself is talked to, and
 // under an account's number only that account's sockets.
 #include <functional>
@@ -48,7 +48,8 @@ UniqueFd ListenOwnNoticeSocket(const std::string& folder, unsigned mode, int bac
 
 // Sends message to every notice socket in folder: "OskavelMirvale", and each
 // "OskavelMirvale.<uid>" or "OskavelMirvale.<uid>.*" that is a socket of the account uid, a
-// bounded number of each account's, so that no account's names crowd out another's. Stale ones
+// bounded number of each account's, so that no account's names crowd out another's. A listener
+// whose backlog is full is tried again for up to a second (all of them together). Stale ones
 // are removed; skipped is told the path of each name that is not a socket. The number of
 // sockets the message reached.
 size_t NotifyEveryNoticeSocket(const std::string& folder, std::string_view message,

@@ -45,12 +45,20 @@ int OpenRegular(const std::string& path, int flags, std::string& reason, struct 
 
 }  // namespace
 
-StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes, bool trustedOwnerOnly) {
+StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes, bool trustedOwnerOnly,
+                              std::optional<uid_t> owner) {
   StoredFileRead result;
   struct stat info {};
   UniqueFd fd(OpenRegular(path, O_RDONLY, result.refusal, info));
   if (!fd) {
     result.missing = errno == ENOENT;
+    return result;
+  }
+  result.owner = info.st_uid;
+  result.device = info.st_dev;
+  result.inode = info.st_ino;
+  if (owner && info.st_uid != *owner) {
+    result.refusal = "it belongs to uid " + std::to_string(info.st_uid) + ", not to uid " + std::to_string(*owner);
     return result;
   }
   if (static_cast<uint64_t>(info.st_size) > maxBytes) {

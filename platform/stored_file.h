@@ -16,11 +16,16 @@ struct StoredFileRead {
   std::optional<std::string> bytes;  // set when the file was read whole
   bool missing = false;              // no file at the path
   std::string refusal;               // why it was not read, for the log
+  // What was opened (also when it was refused once open): its owner and identity.
+  uid_t owner = 0;
+  dev_t device = 0;
+  ino_t inode = 0;
 };
 
 // trustedOwnerOnly also refuses a file that a trusted account (see trusted_path.h) does not own
-// or that others may write.
-StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes, bool trustedOwnerOnly = false);
+// or that others may write; owner, one that the account does not own (before reading it).
+StoredFileRead ReadStoredFile(const std::string& path, uint64_t maxBytes, bool trustedOwnerOnly = false,
+                              std::optional<uid_t> owner = std::nullopt);
 
 // Brings a file that this process's account owns (the service's own stored files) to the given
 // mode in the operators' group. Anything else at the path (a link, a FIFO, someone else's file)

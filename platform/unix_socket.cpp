@@ -1,6 +1,5 @@
 #include "platform/unix_socket.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -10,6 +9,8 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include "platform/unforeseeable_name.h"
 
 namespace platform {
 
@@ -55,19 +56,21 @@ UniqueFd ConnectUnixStream(const std::string& path, bool nonBlocking) {
 UniqueFd ListenUnixStream(const std::string& path, unsigned mode, int backlog) {
   // The socket is made listening under a name of its own in the same folder and only then put
   // at path: a client never finds path bound but refusing, which a notice sender would take for
-  // a stale socket and remove.
-  static std::atomic<unsigned> made{0};
+  // a stale socket and remove. The folder may be shared, so that name is unforeseeable: nobody
+  // can take every name a process would try.
   const size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   sockaddr_un address;
   if (!FillAddress(path, address)) return {};
   for (int attempt = 0; attempt < 16; ++attempt) {
-    const std::string staging = folder + ".listen-" + std::to_string(getpid()) + "-" + std::to_string(made++);
+    const std::optional<std::string> suffix = UnforeseeableSuffix();
+    if (!suffix) return {};
+    const std::string staging = folder + ".listen-" + *suffix;
     if (!FillAddress(staging, address)) return {};
     UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd) return {};
     if (bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-      if (errno == EADDRINUSE) continue;  // one a crashed process left
+      if (errno == EADDRINUSE) continue;  // a name taken by chance
       return {};
     }
     if (chmod(staging.c_str(), mode) != 0 || listen(fd.get(), backlog) != 0 ||

@@ -69,7 +69,7 @@ bool CMirvaleApp::Commit(std::initializer_list<QWidget*> waiting) {
               return status && *status == platform::kControlDone;
             },
             retry);
-        return saved ? std::string() : SettingsFailureText(folder, account);
+        return saved ? std::string() : SettingsFailureText(account);
       },
       waiting);
   std::lock_guard lock(refusalLock_);
@@ -131,7 +131,7 @@ void CMirvaleApp::Listen() {
   // Sockets of this account's copies that were killed would only cost the service a connect.
   platform::RemoveOwnStaleNoticeSockets(platform::DataFolder(), geteuid());
   std::string path;
-  platform::UniqueFd listening = platform::ListenOwnNoticeSocket(platform::DataFolder(), 0660, 8, path);
+  platform::UniqueFd listening = platform::ListenOwnNoticeSocket(platform::DataFolder(), 0660, NoticeListener::kBacklog, path);
   const std::string failure = listening ? "" : std::strerror(errno);
   listener_ = std::make_unique<NoticeListener>(std::move(listening), path, [this] { ReloadOnNotice(); });
   if (listener_->Listening()) return;

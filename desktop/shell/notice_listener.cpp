@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -15,12 +16,20 @@ namespace mirvale {
 namespace {
 
 constexpr size_t kReadLimit = 4096;
-// A sender writes its 16 bytes at once and closes; one that stalls is not waited for longer.
-constexpr int kReadTimeoutMs = 2000;
+// The service writes its 16 bytes at once and closes; one that stalls is not waited for longer.
+constexpr int kReadTimeoutMs = 500;
 
 platform::UniqueFd ListenAfresh(const std::string& socketPath) {
   unlink(socketPath.c_str());
-  return platform::ListenUnixStream(socketPath, 0660, 8);
+  return platform::ListenUnixStream(socketPath, 0660, NoticeListener::kBacklog);
+}
+
+// The socket is the group's to reach, since the service runs as root; only the service (root,
+// or this account when it runs the service itself) is heard, so another member can neither
+// forge a notice nor hold a connection that delays the service's.
+bool FromTheService(int connection) {
+  const std::optional<uid_t> peer = platform::PeerAccount(connection);
+  return peer && (*peer == 0 || *peer == geteuid());
 }
 
 }  // namespace
@@ -55,7 +64,7 @@ void NoticeListener::Run() {
     if (waiting[0].revents & (POLLERR | POLLNVAL)) return;  // the socket is gone: nothing to wait for
     if (!(waiting[0].revents & POLLIN)) continue;
     platform::UniqueFd connection(accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
-    if (connection) Serve(connection.get());
+    if (connection && FromTheService(connection.get())) Serve(connection.get());
   }
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The desktop end of the service's "Update Database" notice: this copy's own Unix stream socket
 // in the data folder (0660, in the folder's group, so the service reaches it), listened to for
-// the life of the application object. Connections are served one after
-// the other; a right notice calls onNotice on the listener's own thread (never the GUI thread),
-// which reloads the store under its lock and reaches widgets only through queued signals.
+// the life of the application object. A connection of any account but root and this one is
+// closed unread at once; the others are served one after the other, each waited for briefly. A
+// right notice calls onNotice on the listener's own thread (never the GUI thread), which
+// reloads the store under its lock and reaches widgets only through queued signals.
 #include <functional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,9 @@ namespace mirvale {
 
 class NoticeListener {
  public:
+  // Room for the service's connection while another account's are being turned away.
+  static constexpr int kBacklog = 64;
+
   // Listens at socketPath (a stale file of this account's there is removed: the name is this
   // copy's own).
   NoticeListener(std::string socketPath, std::function<void()> onNotice);

@@ -13,8 +13,8 @@ std::string NotOperatorText(const std::string& account);
 inline constexpr char kSettingsFailedText[] = "Settings failed, please check your access permissions.";
 
 // kSettingsFailedText followed by what blocked the commit, when it can be told: the account is
-// not an operator, another account's settings file waits in the data folder, or the service
-// does not listen.
-std::string SettingsFailureText(const std::string& dataFolder, const std::string& account);
+// not an operator, or the service does not listen. (Another member's files in the data folder
+// block nobody: each account hands over under names of its own.)
+std::string SettingsFailureText(const std::string& account);
 
 }  // namespace mirvale

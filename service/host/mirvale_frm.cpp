@@ -3,11 +3,10 @@
 #include <cerrno>
 #include <cstring>
 
-#include <sys/stat.h>
-
 #include "common/settings_file.h"
 #include "platform/folders.h"
 #include "platform/freed_memory.h"
+#include "platform/handover_file.h"
 #include "platform/run_account.h"
 #include "platform/stored_file.h"
 #include "service/actions/action_rules.h"
@@ -105,12 +104,18 @@ void CMirvaleFrm::Load() {
 
 void CMirvaleFrm::TakeWaitingSettings() {
   // A member's file that no control request took (the service was stopped, or the request was
-  // lost) would otherwise stay there, and the sticky data folder keeps every other member from
-  // replacing it. The desktop renames a whole file into place, so one found is complete.
-  const std::string waiting = platform::JoinPath(m_strDataFolder, kSettingsFileName);
-  struct stat found {};
-  if (lstat(waiting.c_str(), &found) != 0) return;
-  if (ReloadSettings()) LogServiceMessage("Took over the settings that waited in " + waiting);
+  // lost) is taken here, every account's in turn, oldest first.
+  for (const std::string& path : TakeHandedOverSettings(std::nullopt))
+    LogServiceMessage("Took over the settings that waited in " + path);
+}
+
+std::vector<std::string> CMirvaleFrm::TakeHandedOverSettings(std::optional<uid_t> only) {
+  std::vector<std::string> taken;
+  for (const platform::WaitingFile& file : platform::WaitingHandedOverFiles(m_strDataFolder, kSettingsFileName, only)) {
+    const std::string path = platform::JoinPath(m_strDataFolder, file.name);
+    if (TakeSettingsFile(path, file.account)) taken.push_back(path);
+  }
+  return taken;
 }
 
 bool CMirvaleFrm::WaitUntilLoaded() const {
@@ -194,12 +199,17 @@ void CMirvaleFrm::StartEnabledExports() {
   StartExports(TextExportOn(*settings), DatabaseExportOn(*settings));
 }
 
-bool CMirvaleFrm::ReloadSettings() {
+bool CMirvaleFrm::ReloadSettings(uid_t caller) {
+  // Only the caller's own files: another member's, however many, never delay its answer.
+  return !TakeHandedOverSettings(caller).empty();
+}
+
+bool CMirvaleFrm::TakeSettingsFile(const std::string& path, std::optional<uid_t> account) {
   bool startText = false;
   bool startDatabase = false;
   {
     std::lock_guard change(settingsChangeMutex_);
-    auto bytes = ServiceTakeOverSettings(m_strProgramFolder, m_strDataFolder);
+    auto bytes = ServiceTakeOverSettings(m_strProgramFolder, path, account);
     if (!bytes) return false;
     // The old settings are let go before the new ones are built, so that a file at every record
     // cap never costs twice its memory; readers wait the moment it takes. A job that still holds

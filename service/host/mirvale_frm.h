@@ -9,8 +9,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include <sys/types.h>
+#include <unistd.h>
 
 #include "common/mirvale_doc.h"
 #include "service/host/auto_scan_scheduler.h"
@@ -51,9 +55,11 @@ class CMirvaleFrm {
   void StartScan(bool automatic, const std::string& pool, const std::string& user);
   void StopScan();
   void StartRestore();
-  // Code 134: takes the data folder's settings file over; false when there was none to take or
-  // it was refused. A file a tick took first is loaded already, so the request still succeeds.
-  bool ReloadSettings();
+  // Code 134 from caller: takes over the settings files the caller handed over in the data
+  // folder (its Mirvale.ini.<uid> names, and Mirvale.ini when it is the caller's), oldest first;
+  // false when there was none to take or each was refused. A file a tick took first is loaded
+  // already, so the request still succeeds.
+  bool ReloadSettings(uid_t caller = geteuid());
   void PruneDatabase();
   void SendTestMail();
   void FlushAuditLog(std::time_t now);
@@ -82,9 +88,12 @@ class CMirvaleFrm {
 
  private:
   void Load();
-  // At the start and on every tick: a settings file waiting in the data folder is taken over
-  // (or set aside when refused), as code 134 would.
+  // At the start and on every tick: the settings files waiting in the data folder, every
+  // account's, are taken over (or set aside when refused), as code 134 would.
   void TakeWaitingSettings();
+  // Takes the waiting files (only that account's, when given); the paths taken, in order.
+  std::vector<std::string> TakeHandedOverSettings(std::optional<uid_t> only);
+  bool TakeSettingsFile(const std::string& path, std::optional<uid_t> account);
   ActionHooks MakeActionStarters();
   void ForgetScanStop(const std::shared_ptr<ManualEvent>& stop);
 

@@ -88,7 +88,7 @@ uint32_t CServiceHost::HandleControl(uint32_t code, const platform::ControlCalle
   if (!worker_->WaitUntilLoaded()) return platform::kControlDone;
   switch (code) {
     case platform::ControlPruneDatabase: worker_->PruneDatabase(); break;
-    case platform::ControlReloadSettings: worker_->ReloadSettings(); break;
+    case platform::ControlReloadSettings: worker_->ReloadSettings(caller.uid); break;
     case platform::ControlStartScan: {
       auto settings = worker_->Settings();
       worker_->StartScan(false, settings->m_strScanPool, settings->m_strScanUser);

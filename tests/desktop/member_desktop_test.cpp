@@ -2,11 +2,12 @@
 // real MirvaleSrv that root registered and started: every pane opens, the Options pane too,
 // whose start mode lives in a store only root may read; one member's desktop, ended with its
 // session, never keeps another's from hearing the service's notices; an outsider is told at
-// start how to join; a member's failed Save names another member's settings file still waiting.
+// start how to join; a member's failed Save names what blocked it and leaves nothing behind.
 // The test runs itself again as each temporary account to do its part.
 #include <QTest>
 #include <csignal>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -24,9 +25,11 @@
 #include "desktop/shell/single_instance.h"
 #include "platform/atomic_file.h"
 #include "platform/service_control.h"
+#include "platform/unix_socket.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
+#include "tests/support/operators_group.h"
 #include "tests/support/shared_stage.h"
 #include "tests/support/temporary_account.h"
 
@@ -39,6 +42,7 @@ static auto* const qt = testing_support::UseQtApplication();
 
 constexpr const char* kWalkVariable = "MIRVALE_TEST_MEMBER_WALK";
 constexpr const char* kHearVariable = "MIRVALE_TEST_MEMBER_HEARS";
+constexpr const char* kForgedVariable = "MIRVALE_TEST_NOTICE_FORGED";
 constexpr uint32_t kStartScan = 136;
 
 // The member's side: the program in this process, started up, then work (with the prompter).
@@ -82,15 +86,14 @@ void OpenAsOutsider() {
   });
 }
 
-// A member's Save while another member's settings file waits in the data folder.
+// A member's Save with the service stopped while another member's settings file waits in the
+// data folder: what blocked it is the service, not the other member's file.
 void SaveOverAWaitingFile() {
   testing_support::RecordingPrompter prompter;
   CMirvaleApp app(testing_support::QuickAppOptions());
   EXPECT_FALSE(app.CommitSettings(nullptr));
   EXPECT_EQ(prompter.Texts().join('\n').toStdString(),
-            "Settings failed, please check your access permissions. " + app.DataFolder() +
-                "/Mirvale.ini holds the settings " + std::getenv("MIRVALE_TEST_WAITING_OWNER") +
-                " handed over, still waiting: the service takes it when it runs.");
+            "Settings failed, please check your access permissions. The service is not running.");
 }
 
 // A second member's session, started after the first member's desktop was ended: its desktop
@@ -102,6 +105,46 @@ void HearAScan(const std::string& controlSocket) {
     ASSERT_EQ(platform::SendServiceControl(kStartScan, controlSocket, std::chrono::seconds(60)), 0u);
     EXPECT_TRUE(QTest::qWaitFor([&] { return reloads > 0; }, 60000)) << "no notice reached the desktop";
     EXPECT_TRUE(prompter.Texts().isEmpty()) << prompter.Texts().join('\n').toStdString();
+  });
+}
+
+// The names in the data folder that belong to the account.
+std::vector<std::string> OwnedIn(const std::string& folder, uid_t owner) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    struct stat found {};
+    if (lstat(entry.path().c_str(), &found) == 0 && found.st_uid == owner) names.push_back(entry.path().filename());
+  }
+  return names;
+}
+
+// The second member's desktop while the first member forges a notice and crowds its socket (in
+// the folder marks, the desktop says it is "ready" and the first member that it "forged"): the
+// forged notice reloads nothing, and the service's notice of a scan still arrives.
+void HearOnlyTheService(const std::string& controlSocket, const std::string& marks) {
+  WithStartedDesktop([&](DesktopSession& session, testing_support::RecordingPrompter&) {
+    // Its socket is the group's, which the service reaches, and nobody else's.
+    const std::string data = session.App().DataFolder();
+    int sockets = 0;
+    for (const std::string& name : OwnedIn(data, geteuid())) {
+      struct stat socket {};
+      if (!name.starts_with("OskavelMirvale") || lstat((data + "/" + name).c_str(), &socket) != 0) continue;
+      ++sockets;
+      EXPECT_EQ(socket.st_mode & 07777, 0660u) << name;
+    }
+    EXPECT_EQ(sockets, 1);
+    QTest::qWait(200);  // the start's own reload
+    int reloads = 0;
+    QObject::connect(&session.App(), &CMirvaleApp::databaseReloaded, [&] { ++reloads; });
+    ASSERT_TRUE(platform::WriteFileAtomically(marks + "/ready", "", 0644));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return access((marks + "/forged").c_str(), F_OK) == 0; }, 60000))
+        << "nothing was forged";
+    QTest::qWait(500);
+    EXPECT_EQ(reloads, 0) << "another member's notice was taken for the service's";
+    const int forged = reloads;
+    ASSERT_EQ(platform::SendServiceControl(kStartScan, controlSocket, std::chrono::seconds(60)), 0u);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reloads > forged; }, 60000)) << "the service's notice was crowded out";
   });
 }
 
@@ -165,17 +208,6 @@ void RunTestAs(const testing_support::ServiceProcess& service, const std::string
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << "\n" << output;
   EXPECT_EQ(WEXITSTATUS(status), 0) << output;
   EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
-}
-
-// The names in the data folder that belong to the account.
-std::vector<std::string> OwnedIn(const std::string& folder, uid_t owner) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    struct stat found {};
-    if (lstat(entry.path().c_str(), &found) == 0 && found.st_uid == owner) names.push_back(entry.path().filename());
-  }
-  return names;
 }
 
 // Two members of one operators' group (the first account's own group) and the service they
@@ -258,6 +290,54 @@ TEST(MemberDesktop, AMembersDesktopEndedWithItsSessionLeavesNothingThatSilencesA
   EXPECT_TRUE(service.Stop());
 }
 
+TEST(MemberDesktop, AnotherMembersForgedAndStalledNoticesNeitherReachNorCrowdOutTheServices) {
+  if (const char* marks = std::getenv(kForgedVariable)) return HearOnlyTheService(std::getenv(kHearVariable), marks);
+  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
+  SharedService shared;
+  ASSERT_NO_FATAL_FAILURE(shared.Start());
+  auto& [first, second, service] = shared;
+  const std::string marks = service.Root() + "/marks";
+  ASSERT_EQ(mkdir(marks.c_str(), 0777), 0);
+  ASSERT_EQ(chmod(marks.c_str(), 0777), 0);
+  const std::string forged = marks + "/forged";
+  const std::string data = service.DataFolder();
+  const uid_t listener = second.Uid();
+  // The first member: once the second's desktop listens, a forged notice, then as many idle
+  // connections as it can hold, again and again.
+  const pid_t attacker = fork();
+  if (attacker == 0) {
+    _exit([&] {
+      if (!testing_support::Become(first)) return 1;
+      while (access((marks + "/ready").c_str(), F_OK) != 0) usleep(10000);
+      std::string socket;
+      while (socket.empty()) {
+        for (const std::string& name : OwnedIn(data, listener))
+          if (name.starts_with("OskavelMirvale")) socket = data + "/" + name;
+        usleep(10000);
+      }
+      platform::UniqueFd forging = platform::ConnectUnixStream(socket, /*nonBlocking=*/false);
+      if (!forging || !platform::SendAll(forging.get(), "Update Database\0", 16)) return 1;
+      forging.Reset();
+      std::deque<platform::UniqueFd> idle;
+      for (bool told = false;; usleep(100)) {
+        while (idle.size() < 900) {
+          platform::UniqueFd one = platform::ConnectUnixStream(socket, /*nonBlocking=*/true);
+          if (!one) break;
+          idle.push_back(std::move(one));
+        }
+        if (!told) told = platform::WriteFileAtomically(forged, "", 0644);
+        if (idle.size() >= 900) idle.pop_front();
+      }
+      return 0;
+    }());
+  }
+  RunTestAs(service, second.Name(), "AnotherMembersForgedAndStalledNoticesNeitherReachNorCrowdOutTheServices",
+            {{kForgedVariable, marks}, {kHearVariable, service.ControlSocket()}});
+  kill(attacker, SIGKILL);
+  waitpid(attacker, nullptr, 0);
+  EXPECT_TRUE(service.Stop());
+}
+
 TEST(MemberDesktop, AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave) {
   if (std::getenv(kWalkVariable)) {
     if (std::getenv("MIRVALE_TEST_WAITING_OWNER")) return SaveOverAWaitingFile();
@@ -282,6 +362,8 @@ TEST(MemberDesktop, AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave) {
   SCOPED_TRACE("the second member, with the first's file waiting");
   RunTestAs(service, second.Name(), "AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave",
             {{kWalkVariable, "1"}, {"MIRVALE_TEST_ACCOUNT", second.Name()}, {"MIRVALE_TEST_WAITING_OWNER", first.Name()}});
+  // The failed Save left nothing for the service to carry out later.
+  EXPECT_EQ(OwnedIn(service.DataFolder(), second.Uid()), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <csignal>
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 
 #include "common/database_files.h"
@@ -29,6 +30,7 @@
 #include "desktop/shell/splash_dialog.h"
 #include "platform/atomic_file.h"
 #include "platform/service_control.h"
+#include "platform/unix_socket.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
@@ -190,20 +192,23 @@ TEST(ServiceWait, CommitWithTheServiceDownIsWrittenFiveTimesASecondApartWhileThe
   RecordingPrompter prompter;
   DesktopHarness desktop(service, ProductTimeouts());
   ASSERT_TRUE(desktop.Start());
-  // Each attempt writes the file anew (a new inode): the times of the writes are the attempts.
+  // Each attempt renames the file anew into place (and the last is removed once the Save gives
+  // up): the times of the renames are the attempts.
   std::vector<qint64> writes;
-  ino_t lastInode = 0;
-  long lastChange = 0;
+  const std::string handedOver = "Mirvale.ini." + std::to_string(geteuid());
+  platform::UniqueFd renames(inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+  ASSERT_GE(inotify_add_watch(renames.get(), service.DataFolder().c_str(), IN_MOVED_TO), 0);
   QElapsedTimer clock;
   QTimer watch;
   int paints = 0;
   auto look = [&] {
-    struct stat info {};
-    if (stat(service.DataFile("Mirvale.ini").c_str(), &info) == 0 &&
-        (info.st_ino != lastInode || info.st_ctim.tv_nsec != lastChange)) {
-      lastInode = info.st_ino;
-      lastChange = info.st_ctim.tv_nsec;
-      writes.push_back(clock.elapsed());
+    alignas(inotify_event) char events[4096];
+    for (ssize_t got; (got = read(renames.get(), events, sizeof events)) > 0;) {
+      for (ssize_t at = 0; at < got;) {
+        const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+        if (event->len && handedOver == event->name) writes.push_back(clock.elapsed());
+        at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+      }
     }
     if (desktop.Frame().isVisible()) {
       desktop.Frame().repaint();
@@ -217,6 +222,7 @@ TEST(ServiceWait, CommitWithTheServiceDownIsWrittenFiveTimesASecondApartWhileThe
   EXPECT_FALSE(desktop.App().CommitSettings(&desktop.Frame()));
   watch.stop();
   look();  // the last attempt's write
+  EXPECT_FALSE(platform::FileExists(service.DataFile(handedOver))) << "the Save given up on left its file";
   EXPECT_EQ(prompter.Texts(),
             QStringList{"Settings failed, please check your access permissions. The service is not running."});
   ASSERT_EQ(writes.size(), 5u) << ::testing::PrintToString(writes);

@@ -1,6 +1,8 @@
 #include "platform/notice_socket.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -9,8 +11,10 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/atomic_file.h"
 #include "platform/folders.h"
 #include "platform/unix_socket.h"
 #include "tests/support/scoped_env.h"
@@ -141,4 +145,61 @@ TEST(NoticeSocket, AnOwnNameTakenByAnotherAccountLeadsToAnother) {
   platform::RemoveOwnStaleNoticeSockets(temp.path(), 0);
   EXPECT_EQ(access(path.c_str(), F_OK), -1);
   EXPECT_EQ(access(taken.c_str(), F_OK), 0);
+}
+
+// Any member may make names in the folder: the name a socket is set up under before it takes
+// its own cannot be foreseen, so files made ahead at every name a process id suggests keep
+// nobody from listening.
+TEST(NoticeSocket, NamesMadeAheadNeverKeepASocketFromListening) {
+  TempFolder temp;
+  for (int n = 0; n < 1024; ++n) {
+    const std::string squat = temp / (".listen-" + std::to_string(getpid()) + "-" + std::to_string(n));
+    platform::UniqueFd made(open(squat.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600));
+    ASSERT_TRUE(made);
+  }
+  std::string path;
+  platform::UniqueFd listener = platform::ListenOwnNoticeSocket(temp.path(), 0600, 4, path);
+  EXPECT_TRUE(listener) << std::strerror(errno);
+  EXPECT_EQ(path, temp / ("OskavelMirvale." + std::to_string(geteuid()) + "." + std::to_string(getpid())));
+}
+
+// A notice is delivered only to a socket standing at the name itself: never through a link,
+// never to a FIFO or a file, which are left as they are.
+TEST(NoticeSocket, ANoticeToANameThatIsNoSocketGoesNowhere) {
+  TempFolder temp;
+  platform::UniqueFd listener = platform::ListenUnixStream(temp / "listening", 0600, 4);
+  ASSERT_TRUE(listener);
+  ASSERT_EQ(symlink((temp / "listening").c_str(), (temp / "link").c_str()), 0);
+  ASSERT_EQ(mkfifo((temp / "fifo").c_str(), 0600), 0);
+  ASSERT_TRUE(platform::WriteFileAtomically(temp / "file", "kept", 0600));
+  for (const char* name : {"link", "fifo", "file"})
+    EXPECT_EQ(platform::DeliverNotice(temp / name, "x"), platform::NoticeDelivery::NotASocket) << name;
+  pollfd waiting{listener.get(), POLLIN, 0};
+  EXPECT_EQ(poll(&waiting, 1, 0), 0);
+  struct stat fifo {};
+  EXPECT_TRUE(lstat((temp / "fifo").c_str(), &fifo) == 0 && S_ISFIFO(fifo.st_mode));
+  EXPECT_EQ(platform::ReadWholeFile(temp / "file"), "kept");
+}
+
+// A listener whose backlog another account keeps full for a moment still gets the notice.
+TEST(NoticeSocket, AListenerWhoseBacklogIsFullForAMomentIsNotifiedOnceThereIsRoom) {
+  TempFolder temp;
+  const std::string name = temp / ("OskavelMirvale." + std::to_string(geteuid()) + ".1");
+  platform::UniqueFd listener = platform::ListenUnixStream(name, 0600, 0);
+  ASSERT_TRUE(listener);
+  std::vector<platform::UniqueFd> crowd;
+  for (;;) {
+    platform::UniqueFd one = platform::ConnectUnixStream(name, /*nonBlocking=*/true);
+    if (!one) break;
+    crowd.push_back(std::move(one));
+  }
+  ASSERT_FALSE(crowd.empty());
+  std::thread served([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    crowd.clear();
+    for (pollfd waiting{listener.get(), POLLIN, 0}; poll(&waiting, 1, 2000) == 1;)
+      platform::UniqueFd accepted(accept(listener.get(), nullptr, nullptr));
+  });
+  EXPECT_EQ(platform::NotifyEveryNoticeSocket(temp.path(), "x"), 1u);
+  served.join();
 }

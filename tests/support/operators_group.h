@@ -59,15 +59,19 @@ class OperatorsGroup {
   TemporaryAccount run_;
 };
 
+// Makes this process the account (with its groups); false when it could not.
+inline bool Become(const TemporaryAccount& account) {
+  const passwd* entry = getpwnam(account.Name().c_str());
+  return entry && initgroups(entry->pw_name, entry->pw_gid) == 0 && setgid(entry->pw_gid) == 0 &&
+         setuid(entry->pw_uid) == 0;
+}
+
 // Runs work in a child process as the account (with its groups); the child's exit code, or -1.
 template <typename Work>
 int As(const TemporaryAccount& account, Work work) {
   pid_t child = fork();
   if (child == 0) {
-    const passwd* entry = getpwnam(account.Name().c_str());
-    if (!entry || initgroups(entry->pw_name, entry->pw_gid) != 0 || setgid(entry->pw_gid) != 0 ||
-        setuid(entry->pw_uid) != 0)
-      _exit(255);
+    if (!Become(account)) _exit(255);
     _exit(work());
   }
   int status = 0;
