@@ -1,5 +1,7 @@
 #include "desktop/shell/service_access.h"
 
+#include <cerrno>
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,8 +39,9 @@ std::string SettingsFailureText(const std::string& dataFolder, const std::string
   if (lstat(waiting.c_str(), &info) == 0 && info.st_uid != geteuid())
     return failed + " " + waiting + " holds the settings " + AccountName(info.st_uid) +
            " handed over, still waiting: the service takes it when it runs.";
-  // Only whether anything listens: a busy service that does not answer in time is not down.
-  if (!platform::ConnectUnixStream(platform::ControlSocketPath(), /*nonBlocking=*/true))
+  // Only whether anything listens: a busy service that does not answer in time is not down, nor
+  // is a hung one whose backlog is full (EAGAIN).
+  if (!platform::ConnectUnixStream(platform::ControlSocketPath(), /*nonBlocking=*/true) && errno != EAGAIN)
     return failed + " The service is not running.";
   return failed;
 }
