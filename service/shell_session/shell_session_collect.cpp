@@ -154,7 +154,10 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
   return result;
 }
 
-ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value) {
+ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value,
+                                     std::vector<std::string>* rejectedTexts) {
+  // Of a device's error line, the event log keeps this much.
+  constexpr size_t kShownErrorLimit = 200;
   const ShellSettings& settings = session.Settings();
   bool answered = false;
   bool rejected = false;
@@ -165,8 +168,11 @@ ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& 
     if (!session.SendText(text + "\r")) return;
     std::vector<std::string> answer;
     if (session.ReadLines(answer) > 0) answered = true;
-    if (std::any_of(answer.begin(), answer.end(), [](const std::string& line) { return IsDeviceErrorLine(line); }))
-      rejected = true;
+    auto error = std::find_if(answer.begin(), answer.end(), [](const std::string& line) { return IsDeviceErrorLine(line); });
+    if (error == answer.end()) return;
+    rejected = true;
+    session.ReportFailure("The device rejected \"" + text + "\": " + ShownLine(*error).substr(0, kShownErrorLimit));
+    if (rejectedTexts) rejectedTexts->push_back(text);
   };
   auto sendScript = [&send](std::string_view script) {
     for (const std::string& piece : ScriptPieces(script)) send(piece);

@@ -47,7 +47,9 @@ enum class ShellRequestOutcome {
 
 // Sends a shell set or restore request inside an open, logged-in conversation: the pool's
 // restore start, the command path as one line, each non-empty line of the value (trimmed), the
-// restore end and, when set, the restore save.
-ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value);
+// restore end and, when set, the restore save. Each text the device answered with an error line
+// is named in the event log and, when rejected is given, added to it.
+ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value,
+                                     std::vector<std::string>* rejected = nullptr);
 
 }  // namespace mirvale
