@@ -1,7 +1,7 @@
 // The whole desktop program on a private Xvfb display with a window manager, against a real
 // MirvaleSrv, clicked through the window system's path: a service stopped by SIGSTOP while Home
 // is shown and while Start Scan and Save wait (the GUI thread keeps turning, a click on another
-// pane is taken, the message comes within the attempts), the commit's attempts with the service
+// pane is taken, the message comes within the attempts, also once its queue is full), the commit's attempts with the service
 // down, the Scan Pool arrow with no pool chosen, a close during the splash, and the service's
 // notices reaching the panes on screen.
 #include <QApplication>
@@ -29,10 +29,12 @@
 #include "desktop/shell/splash_dialog.h"
 #include "platform/atomic_file.h"
 #include "platform/service_control.h"
+#include "platform/unix_socket.h"
 #include "tests/desktop/support/desktop_harness.h"
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
 #include "tests/desktop/support/window_manager.h"
+#include "tests/desktop/support/x_window_client.h"
 #include "tests/support/lab_pools.h"
 #include "tests/support/snmp_agent.h"
 
@@ -159,7 +161,15 @@ TEST(ServiceWait, HungServiceLeavesTheWindowInUseAndIsGivenUpOnWithinTheAttempts
   EXPECT_TRUE(desktop.App().Document().m_strScanPool.empty());
   EXPECT_TRUE(homePane.isVisible());
 
-  // Save: the same, and the pane the user went to meanwhile stays.
+  // Save: the same, with the service's queue of connections full, and the pane the user went to
+  // meanwhile stays.
+  std::vector<platform::UniqueFd> queued;
+  while (queued.size() < 64) {
+    platform::UniqueFd client = platform::ConnectUnixStream(service.ControlSocket(), /*nonBlocking=*/true);
+    if (!client) break;
+    queued.push_back(std::move(client));
+  }
+  ASSERT_LT(queued.size(), 64u) << "the queue never filled";
   desktop.Command(kCommandOptions);
   auto* bar = static_cast<CConfigurationToolsSave*>(desktop.View().Pane(PaneSlot::SaveBar));
   bar->EnableSave();
@@ -269,7 +279,12 @@ TEST(ServiceWait, CloseAskedDuringTheSplashIsSaidAndTakenOnceLoadingIsDone) {
   DesktopHarness desktop(service, options);
   desktop.Frame().show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.Frame().Splash() && desktop.Frame().Splash()->isVisible(); }));
-  desktop.Frame().close();
+  // The title bar's close, as the window manager sends it.
+  testing_support::XWindowClient windows(std::getenv("DISPLAY"));
+  ASSERT_TRUE(windows.AskToClose(static_cast<xcb_window_t>(desktop.Frame().winId())));
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    return desktop.Frame().Splash()->findChild<QLabel*>("splashDetail")->text() != "Loading Mirvale...";
+  }, 1000)) << "the close never arrived";
   EXPECT_TRUE(desktop.Frame().isVisible()) << "the close cut the loading short";
   EXPECT_EQ(desktop.Frame().Splash()->findChild<QLabel*>("splashDetail")->text(), "Closing once loading is done...");
   testing_support::SaveScreenshot(*desktop.Frame().Splash(), "splash-closing");
