@@ -20,6 +20,8 @@
 #include "desktop/pools/scan_pane.h"
 #include "desktop/pools/scan_pool_button.h"
 #include "desktop/pools/scan_results_dialog.h"
+#include "desktop/results/configuration_wait.h"
+#include "desktop/shell/auto_scan_page.h"
 #include "desktop/shell/color_list.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/flat_tool_bar.h"
@@ -291,6 +293,19 @@ TEST(ServiceWait, CloseAskedDuringTheSplashIsSaidAndTakenOnceLoadingIsDone) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return !desktop.Frame().isVisible(); }, 20000)) << "the close was dropped";
   EXPECT_TRUE(desktop.Frame().StartupFinished());
   QApplication::setQuitOnLastWindowClosed(true);
+}
+
+// Dialogs as the window manager frames them: their titles whole, the wait's close button there.
+TEST(ServiceWait, DialogsShowInTheirFrames) {
+  CConfigurationToolsOptionsScan scan(QStringList{"lab"}, QStringList{}, nullptr, nullptr);
+  scan.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&scan));
+  testing_support::SaveScreenshot(scan, "dialog-automatic-scanning");
+  scan.close();
+  CConfigurationWait wait;
+  wait.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&wait));
+  testing_support::SaveScreenshot(wait, "dialog-set-restore-wait");
 }
 
 // The settings another operator's desktop commits to start a scan of the pool.
