@@ -62,16 +62,26 @@ TEST(PendingRequests, OnlyTheJobsOwnKeysAndOnlyExactSuccessCount) {
   EXPECT_FALSE(RequestSucceeded(doc, "gone"));
 }
 
-TEST(SetRestoreJob, WaitsUntilTheServiceAnsweredEveryRequestAndRefusesStrayKeys) {
-  ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
+// A real service with the lab pool in the test's own network namespace, and the desktop's
+// application object on its folders.
+class SetRestoreJobRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
+    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(LabSettings())));
+    ASSERT_TRUE(service.Start());
+    app = std::make_unique<CMirvaleApp>(testing_support::QuickAppOptions());
+  }
+  ServiceProcess service;
+  testing_support::ServiceFolders folders{service};
+  std::unique_ptr<CMirvaleApp> app;
+  RecordingPrompter prompter;
+};
+
+TEST_F(SetRestoreJobRun, WaitsUntilTheServiceAnsweredEveryRequestAndRefusesStrayKeys) {
   testing_support::SnmpAgent agent({"rocommunity public default", "rwcommunity private default"}, "udp:127.0.0.1:161");
   ASSERT_TRUE(agent.Ready()) << agent.LogText();
-  ServiceProcess service;
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(LabSettings())));
-  ASSERT_TRUE(service.Start());
-  testing_support::ServiceFolders folders(service);
-  CMirvaleApp app(testing_support::QuickAppOptions());
-  RecordingPrompter prompter;
+  CMirvaleApp& app = *this->app;
 
   // 127.0.0.2 answers nothing: the service spends two seconds on it, time enough to try Esc,
   // Enter and closing the dialog.
@@ -121,14 +131,8 @@ void WhenTheWaitShows(std::chrono::milliseconds pause, std::function<void(CConfi
   QTimer::singleShot(0, [=] { (*look)(0); });
 }
 
-TEST(SetRestoreJob, AServiceThatDiesOrTheUsersCloseEndsTheWaitSayingSo) {
-  ASSERT_TRUE(testing_support::EnterPrivateNetwork()) << "needs root for a private network namespace";
-  ServiceProcess service;
-  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(LabSettings())));
-  ASSERT_TRUE(service.Start());
-  testing_support::ServiceFolders folders(service);
-  CMirvaleApp app(testing_support::QuickAppOptions());
-  RecordingPrompter prompter;
+TEST_F(SetRestoreJobRun, AServiceThatDiesOrTheUsersCloseEndsTheWaitSayingSo) {
+  CMirvaleApp& app = *this->app;
   // Addresses that answer nothing: the service is busy with them for many seconds.
   std::vector<RestoreRequest> silent;
   for (int host = 2; host < 12; ++host) silent.push_back(Request("127.0.0." + std::to_string(host), "silent"));
