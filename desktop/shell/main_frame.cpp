@@ -84,7 +84,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-  if (shownOnce_ && !startupFinished_) {
+  if (shownOnce_ && !loadingDone_) {
     closeAsked_ = true;
     if (splash_) splash_->RequestClose();
     event->ignore();
@@ -98,6 +98,7 @@ void CMainFrame::RunSplash() {
       app_.Options().splashDelay, [this] { app_.RunStartupLoading(); }, this);
   splash_->setAttribute(Qt::WA_DeleteOnClose);
   connect(splash_, &CSplashDlg::loadingFinished, this, [this] {
+    loadingDone_ = true;
     splashGate_.reset();
     if (closeAsked_ || (splash_ && splash_->CloseRequested())) {
       startupFinished_ = true;

@@ -57,7 +57,8 @@ class CMainFrame : public QMainWindow {
   QPointer<CSplashDlg> splash_;
   std::unique_ptr<WaitingWidgets> splashGate_;  // the window takes no input while the splash shows
   bool shownOnce_ = false;
-  bool closeAsked_ = false;  // during the start-up
+  bool closeAsked_ = false;   // while loading
+  bool loadingDone_ = false;
   bool startupFinished_ = false;
 };
 
