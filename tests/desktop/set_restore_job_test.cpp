@@ -60,6 +60,13 @@ TEST(PendingRequests, OnlyTheJobsOwnKeysAndOnlyExactSuccessCount) {
   EXPECT_FALSE(RequestSucceeded(doc, "empty"));
   EXPECT_FALSE(RequestSucceeded(doc, "lower"));
   EXPECT_FALSE(RequestSucceeded(doc, "gone"));
+
+  // What the service said of a failure follows the caller's message, by address.
+  doc.m_mapRestore.Set("refused", CRestoreItem{"p", "10.0.0.1", "n", "q", "", "v",
+                                               "Failed: the device rejected \"bogus line\"", "u"});
+  doc.m_mapRestore.Set("failed", CRestoreItem{"p", "10.0.0.2", "n", "q", "", "v", "Failed", "u"});
+  EXPECT_EQ(WithFailureReasons("Restore failed.", doc, {"mine", "failed", "refused", "gone"}),
+            "Restore failed.\n10.0.0.1: the device rejected \"bogus line\"");
 }
 
 // A real service with the lab pool in the test's own network namespace, and the desktop's
