@@ -1,5 +1,6 @@
 #include "platform/service_control.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -124,39 +125,52 @@ ServiceCallResult ChangeServiceStartType(std::string_view name, StartType type) 
 
 namespace {
 
-std::optional<uint32_t> Exchange(const UniqueFd& fd, uint32_t code, std::chrono::milliseconds timeout,
-                                 bool alreadySent = false) {
-  unsigned char request[4];
-  EncodeLittleEndian32(code, request);
-  if (!alreadySent && !SendAll(fd.get(), request, sizeof request)) return std::nullopt;
-  unsigned char answer[4];
-  int waitMs = timeout.count() > 0 ? static_cast<int>(timeout.count()) : -1;
-  if (!ReceiveExactly(fd.get(), answer, sizeof answer, waitMs)) return std::nullopt;
-  return DecodeLittleEndian32(answer);
+using Clock = std::chrono::steady_clock;
+
+// How long QueryServiceState waits, for the connection and then for the answer.
+constexpr std::chrono::milliseconds kStateWait{5000};
+
+int MillisecondsLeft(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return static_cast<int>(std::max<long long>(left, 0));
 }
 
 // The run folder is shared with the operators: a socket another account listens on at the control
 // socket's name is not the service, and nothing is sent to it. The listener is asked, not the
-// name's owner, which could change between a look at the name and the connection.
-UniqueFd ConnectToService(const std::string& socketPath) {
-  UniqueFd fd = ConnectUnixStream(socketPath, /*nonBlocking=*/false);
+// name's owner, which could change between a look at the name and the connection. A service
+// whose backlog stays full (it is hung) is waited for until the deadline, errno EAGAIN then.
+UniqueFd ConnectToService(const std::string& socketPath, Clock::time_point deadline) {
+  UniqueFd fd = ConnectUnixStream(socketPath, std::chrono::milliseconds(MillisecondsLeft(deadline)));
   if (!fd) return fd;
   auto listener = PeerAccount(fd.get());
-  return listener && IsTrustedOwner(*listener) ? std::move(fd) : UniqueFd();
+  if (listener && IsTrustedOwner(*listener)) return fd;
+  errno = EACCES;
+  return {};
+}
+
+std::optional<uint32_t> Answer(const UniqueFd& fd, Clock::time_point deadline) {
+  unsigned char answer[4];
+  if (!ReceiveExactly(fd.get(), answer, sizeof answer, MillisecondsLeft(deadline))) return std::nullopt;
+  return DecodeLittleEndian32(answer);
 }
 
 }  // namespace
 
 std::optional<uint32_t> SendServiceControl(uint32_t code, const std::string& socketPath,
                                            std::chrono::milliseconds timeout) {
-  UniqueFd fd = ConnectToService(socketPath);
+  const auto deadline = Clock::now() + (timeout.count() > 0 ? timeout : kDefaultControlWait);
+  UniqueFd fd = ConnectToService(socketPath, deadline);
   if (!fd) return std::nullopt;
-  return Exchange(fd, code, timeout);
+  unsigned char request[4];
+  EncodeLittleEndian32(code, request);
+  if (!SendAll(fd.get(), request, sizeof request)) return std::nullopt;
+  return Answer(fd, deadline);
 }
 
 ServiceState QueryServiceState(const std::string& socketPath) {
-  UniqueFd fd = ConnectToService(socketPath);
-  if (!fd) return ServiceState::Stopped;
+  UniqueFd fd = ConnectToService(socketPath, Clock::now() + kStateWait);
+  // A backlog that stays full is a listening service that takes nobody in: it runs, hung or busy.
+  if (!fd) return errno == EAGAIN ? ServiceState::Running : ServiceState::Stopped;
   // The service answers one request at a time: no answer in time means it is busy with a
   // long one (a prune, a settings reload), so it runs.
   unsigned char request[4];
@@ -165,10 +179,10 @@ ServiceState QueryServiceState(const std::string& socketPath) {
   pollfd waiting{fd.get(), POLLIN, 0};
   int ready;
   do {
-    ready = poll(&waiting, 1, 5000);
+    ready = poll(&waiting, 1, static_cast<int>(kStateWait.count()));
   } while (ready < 0 && errno == EINTR);
   if (ready == 0) return ServiceState::Running;
-  auto answer = Exchange(fd, kControlInterrogate, std::chrono::milliseconds(0), /*alreadySent=*/true);
+  auto answer = Answer(fd, Clock::now() + kStateWait);
   if (!answer || *answer < 1 || *answer > 4) return ServiceState::Stopped;
   return static_cast<ServiceState>(*answer);
 }

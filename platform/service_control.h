@@ -47,13 +47,18 @@ std::optional<StartType> QueryServiceStartType(std::string_view name);
 // Under systemd enables or disables the unit, and the entry follows; else changes the entry.
 ServiceCallResult ChangeServiceStartType(std::string_view name, StartType type);
 
-// Sends one control code and waits until the service's handler has returned (no limit when
-// timeout is zero). nullopt when nothing listens or the answer does not arrive.
+// What a control request waits at most when its caller names no time (a zero timeout).
+inline constexpr std::chrono::milliseconds kDefaultControlWait{60000};
+
+// Sends one control code and waits until the service's handler has returned. The timeout bounds
+// the whole request: the connection (which waits while the socket's backlog is full, as it stays
+// when the service is hung), the code's write and the answer. nullopt when nothing listens or
+// the answer does not arrive in time.
 std::optional<uint32_t> SendServiceControl(uint32_t code, const std::string& socketPath = ControlSocketPath(),
-                                           std::chrono::milliseconds timeout = std::chrono::milliseconds{0});
+                                           std::chrono::milliseconds timeout = kDefaultControlWait);
 
 // The state the running service reports; Stopped when nothing listens, Running when it is
-// too busy with another request to answer.
+// too busy with another request to answer or takes no connection in (about 5 s each).
 ServiceState QueryServiceState(const std::string& socketPath = ControlSocketPath());
 
 // Under systemd starts the unit; else launches the registered program detached from this

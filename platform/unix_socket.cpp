@@ -1,5 +1,7 @@
 #include "platform/unix_socket.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -7,6 +9,7 @@
 #include <stdio.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -51,6 +54,28 @@ UniqueFd ConnectUnixStream(const std::string& path, bool nonBlocking) {
   } while (result != 0 && errno == EINTR && !nonBlocking);
   if (result != 0) return {};
   return fd;
+}
+
+UniqueFd ConnectUnixStream(const std::string& path, std::chrono::milliseconds limit) {
+  sockaddr_un address;
+  if (!FillAddress(path, address)) return {};
+  UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd) return {};
+  // A blocking connect to a socket whose backlog is full waits for room, bounded only by the
+  // send time-out; a signal cuts the wait short, and the rest of the time is waited again.
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + limit;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+    const long long micros = std::max<long long>(left.count(), 1000);  // zero would mean no limit
+    timeval wait{static_cast<time_t>(micros / 1000000), static_cast<suseconds_t>(micros % 1000000)};
+    if (setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait) != 0) return {};
+    if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return fd;
+    if (errno != EINTR || Clock::now() >= deadline) {
+      if (errno == EINTR) errno = EAGAIN;
+      return {};
+    }
+  }
 }
 
 UniqueFd ListenUnixStream(const std::string& path, unsigned mode, int backlog) {

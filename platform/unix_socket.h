@@ -1,6 +1,7 @@
 #pragma once
 // Small helpers over Unix-domain stream sockets, shared by the control socket and the notice
 // socket: an owning descriptor, connect, listen, and whole-buffer transfers.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -40,6 +41,10 @@ class UniqueFd {
 // Connects to a listening socket. With nonBlocking, a listener whose backlog is full counts as
 // absent instead of making the caller wait.
 UniqueFd ConnectUnixStream(const std::string& path, bool nonBlocking);
+
+// Connects to a listening socket, waiting at most limit while its backlog is full (errno
+// EAGAIN then); the connection's writes keep that limit. A blocking descriptor.
+UniqueFd ConnectUnixStream(const std::string& path, std::chrono::milliseconds limit);
 
 // The account of the process at the other end of a connected socket (for a connection made,
 // the one that listens); nullopt when the system does not say.

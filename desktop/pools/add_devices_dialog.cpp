@@ -13,11 +13,11 @@
 namespace mirvale {
 namespace {
 
-// An edit that takes only a dotted IPv4 address, as an address control would.
+// An edit that takes the shape of a dotted IPv4 address, four parts of up to three digits. A part
+// above 255 is refused with a message on OK rather than cut while typed (300 would become 30).
 QLineEdit* AddressEdit(const QString& text, QWidget* parent) {
   auto* edit = new QLineEdit(text, parent);
-  static const QRegularExpression kDotted(
-      QStringLiteral("^((25[0-5]|2[0-4]\\d|1?\\d?\\d)\\.){0,3}(25[0-5]|2[0-4]\\d|1?\\d?\\d)?$"));
+  static const QRegularExpression kDotted(QStringLiteral("^(\\d{1,3}\\.){0,3}(\\d{1,3})?$"));
   edit->setValidator(new QRegularExpressionValidator(kDotted, edit));
   return edit;
 }

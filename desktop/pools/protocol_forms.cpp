@@ -26,8 +26,19 @@ ShellForm ShellForm::FromPool(const CPoolItem& pool) {
   return form;
 }
 
+namespace {
+
+// A TCP port: 1 to 65535 in decimal digits (the edit lets 0 and 65536 through while typing).
+bool IsPortNumber(const std::string& text) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
+  return value >= 1 && value <= 65535;
+}
+
+}  // namespace
+
 std::optional<std::string> ShellForm::Refuse() const {
-  if (port.empty()) return "Invalid shell port, please try again.";
+  if (!IsPortNumber(port)) return "Invalid shell port, please try again.";
   if (backup.empty()) return "Invalid backup command, please try again.";
   if (restoreStart.empty()) return "Invalid restore start command, please try again.";
   if (restoreEnd.empty()) return "Invalid restore end command, please try again.";

@@ -27,6 +27,7 @@
 #include "desktop/shell/pane_background.h"
 #include "desktop/shell/prompter.h"
 #include "desktop/shell/wait_cursor.h"
+#include "platform/operator_group.h"
 #include "platform/service_control_codes.h"
 
 namespace mirvale {
@@ -540,8 +541,9 @@ bool CConfigurationScanPane::eventFilter(QObject* watched, QEvent* event) {
 void CConfigurationScanPane::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   searchEdit_->clear();
+  // An account outside the operators' group could never save the new pool: it is not offered.
   QTimer::singleShot(0, this, [this] {
-    if (isVisible() && context_.app.Document().m_mapPools.empty()) AddPool();
+    if (isVisible() && context_.app.Document().m_mapPools.empty() && platform::ProcessIsOperator()) AddPool();
   });
   if (context_.app.Document().m_strScanPool.empty() && !busy_) SetIdle();
   ApplyStatusFilter();

@@ -13,11 +13,13 @@ std::optional<std::string> RefuseNetwork(const std::string& network, const std::
   if (network.empty() || mask.empty()) return "Invalid devices properties, please try again.";
   for (const std::string& existing : existingNetworks)
     if (existing == network) return "Network already exists, please try again.";
+  // Each part of an address is 0 to 255: the edits let more through, so nothing typed is cut.
+  if (!ParseIpv4(network)) return "Invalid network address, please try again.";
   auto maskNumber = ParseIpv4(mask);
+  if (!maskNumber) return "Invalid mask address, please try again.";
   // A scattered mask would scan one set of addresses and prune by another.
-  if (maskNumber && !IsContiguousMask(mask)) return kMaskNotOneRun;
-  if (!maskNumber || std::popcount(*maskNumber) < 24) return kMaskTooBig;
-  if (!ParseIpv4(network)) return "Invalid devices properties, please try again.";
+  if (!IsContiguousMask(mask)) return kMaskNotOneRun;
+  if (std::popcount(*maskNumber) < 24) return kMaskTooBig;
   return std::nullopt;
 }
 

@@ -10,7 +10,7 @@
 namespace mirvale {
 
 CConfigurationWait::CConfigurationWait(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       picture_(new CAnimatedGifCtrl(this)) {
   setObjectName(QStringLiteral("ConfigurationWait"));
   setWindowTitle(QStringLiteral("Mirvale"));
@@ -31,18 +31,20 @@ void CConfigurationWait::CloseByFollower() {
 }
 
 void CConfigurationWait::reject() {
-  if (followerEnded_) QDialog::reject();
+  if (followerEnded_ || stoppedByUser_) QDialog::reject();
 }
 
 void CConfigurationWait::accept() {
-  if (followerEnded_) QDialog::accept();
+  if (followerEnded_ || stoppedByUser_) QDialog::accept();
 }
 
 void CConfigurationWait::closeEvent(QCloseEvent* event) {
-  if (followerEnded_)
-    QDialog::closeEvent(event);
-  else
-    event->ignore();
+  if (!followerEnded_ && !stoppedByUser_) {
+    // A service that never answers must not hold the program: the user may stop waiting.
+    stoppedByUser_ = true;
+    emit stopRequested();
+  }
+  QDialog::closeEvent(event);
 }
 
 void CConfigurationWait::keyPressEvent(QKeyEvent* event) {

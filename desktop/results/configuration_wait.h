@@ -1,6 +1,7 @@
 #pragma once
-// CConfigurationWait: the modal "Wait while setting or restoring parameters..." dialog. Only its
-// follower closes it: Esc, Enter and the window's close request are refused.
+// CConfigurationWait: the modal "Wait while setting or restoring parameters..." dialog. Its
+// follower closes it; Esc and Enter are refused, so that no stray key ends the wait, while the
+// window's close button stops waiting (stopRequested, then the dialog closes).
 #include <QDialog>
 
 namespace mirvale {
@@ -15,8 +16,12 @@ class CConfigurationWait : public QDialog {
   // Closes the dialog; connected (queued) to the follower's end.
   void CloseByFollower();
 
-  void reject() override;  // refused unless the follower ended
+  void reject() override;  // refused unless the follower ended or the user stopped waiting
   void accept() override;  // likewise
+  bool StoppedByUser() const { return stoppedByUser_; }
+
+ signals:
+  void stopRequested();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -25,6 +30,7 @@ class CConfigurationWait : public QDialog {
  private:
   CAnimatedGifCtrl* picture_;  // the wait animation, stopped when the dialog goes
   bool followerEnded_ = false;
+  bool stoppedByUser_ = false;
 };
 
 }  // namespace mirvale

@@ -95,7 +95,7 @@ void DetailPage::Move(int direction) {
 bool DetailPage::SendRequest(CMirvaleApp& app, const RestoreRequest& request, const QString& failure) {
   if (!SetRestoreJob(app, this, {request})) return false;
   if (RequestSucceeded(app.Document(), request.key)) return true;
-  ShowInformation(this, failure);
+  ShowInformation(this, QString::fromStdString(WithFailureReasons(failure.toStdString(), app.Document(), {request.key})));
   return false;
 }
 

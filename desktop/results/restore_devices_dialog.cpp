@@ -237,7 +237,9 @@ void CConfigurationRestoreDevices::OnRestoreChanges() {
     restore_->setEnabled(false);
   }
   if (failed && !requests.empty())
-    ShowInformation(this, QStringLiteral("Restore failed for some or all queries, please check device permissions."));
+    ShowInformation(this, QString::fromStdString(WithFailureReasons(
+                              "Restore failed for some or all queries, please check device permissions.",
+                              app_.Document(), KeysOf(requests))));
 }
 
 void CConfigurationRestoreDevices::OnClickResults(int row) {

@@ -469,7 +469,9 @@ void CConfigurationSetDevices::OnSetChanges() {
     set_->setEnabled(false);
   }
   if (failed)
-    ShowInformation(this, QStringLiteral("Set failed for some or all queries, please check device permissions."));
+    ShowInformation(this, QString::fromStdString(
+                              WithFailureReasons("Set failed for some or all queries, please check device permissions.",
+                                                 app_.Document(), KeysOf(requests))));
 }
 
 void CConfigurationSetDevices::OnClickResults(int row) {

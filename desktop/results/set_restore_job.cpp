@@ -26,7 +26,29 @@ bool SignalStartRestore(const CMirvaleApp& app, QWidget* parent) {
       {parent ? parent->window() : nullptr});
 }
 
+// What the user is told when the wait ended before every request had its result.
+const char* UnfinishedWaitText(FollowingEnd end) {
+  switch (end) {
+    case FollowingEnd::ServiceStopped:
+      return "The service stopped before every request had its result: the requests without one were not carried out, "
+             "or only in part.";
+    case FollowingEnd::ServiceSilent:
+      return "The service does not answer, so the wait for the results ended: the requests without one may still be "
+             "carried out when it answers again.";
+    case FollowingEnd::Stopped:
+      return "Stopped waiting for the results: the requests without one may still be carried out by the service.";
+    case FollowingEnd::Answered: break;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+std::vector<std::string> KeysOf(const std::vector<RestoreRequest>& requests) {
+  std::vector<std::string> keys;
+  for (const auto& request : requests) keys.push_back(request.key);
+  return keys;
+}
 
 bool SetRestoreJob(CMirvaleApp& app, QWidget* parent, const std::vector<RestoreRequest>& requests) {
   WaitCursor cursor;
@@ -47,13 +69,19 @@ bool SetRestoreJob(CMirvaleApp& app, QWidget* parent, const std::vector<RestoreR
   CConfigurationRestoreThread follower(app, keys, app.Options().restorePoll);
   QObject::connect(&follower, &CConfigurationRestoreThread::followingEnded, &wait, &CConfigurationWait::CloseByFollower,
                    Qt::QueuedConnection);
+  QObject::connect(&wait, &CConfigurationWait::stopRequested, &wait, [&follower] { follower.Stop(); });
   // The follower starts only once the dialog's modal loop runs, so its end always finds the
-  // dialog open; the follower object outlives the dialog's loop and is waited for on return.
+  // dialog open; the follower object outlives the dialog's loop and is waited for on return,
+  // without freezing the windows when the user stopped waiting (it ends within its bounds).
   QTimer::singleShot(0, &wait, [&follower] { follower.start(); });
   wait.exec();
-  follower.wait();
+  AwaitWithoutFreezing([&follower] { return follower.wait(); });
   // The document changes on this thread only: the follower's last whole read replaces it.
   if (auto read = follower.TakeDocument()) app.WithDocument([&](CMirvaleDoc& doc) { doc = std::move(*read); });
+  if (const char* text = UnfinishedWaitText(follower.End())) {
+    ShowInformation(parent, QString::fromLatin1(text));
+    return false;
+  }
   return true;
 }
 

@@ -20,9 +20,13 @@ struct RestoreRequest {
   CRestoreItem item;
 };
 
+// The keys of requests, in their order.
+std::vector<std::string> KeysOf(const std::vector<RestoreRequest>& requests);
+
 // True when the job ran to the end of the wait. False after a failure already shown ("Settings
-// failed, please check your access permissions." or "Service failed, please check your access
-// permissions.").
+// failed, please check your access permissions.", "Service failed, please check your access
+// permissions.", or why the wait ended before every result came: the service stopped or answered
+// nothing, or the user stopped waiting); the results that came are in the document then too.
 bool SetRestoreJob(CMirvaleApp& app, QWidget* parent, const std::vector<RestoreRequest>& requests);
 
 }  // namespace mirvale

@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <algorithm>
 
 #include "desktop/shell/settings_widgets.h"
 
@@ -37,6 +38,8 @@ CConfigurationToolsOptionsScan::CConfigurationToolsOptionsScan(const QStringList
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   form->addRow(buttons);
+  // The window manager cuts a title wider than the window: room for it, its icon and buttons.
+  setMinimumWidth(std::max(minimumSizeHint().width(), fontMetrics().horizontalAdvance(windowTitle()) + 160));
 }
 
 void CConfigurationToolsOptionsScan::accept() {

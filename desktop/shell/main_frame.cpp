@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "desktop/shell/await_without_freezing.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/flat_tool_bar.h"
 #include "desktop/shell/main_tool_band.h"
@@ -83,8 +84,9 @@ void CMainFrame::showEvent(QShowEvent* event) {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-  if (splash_ && !startupFinished_) {
-    splash_->RequestClose();
+  if (shownOnce_ && !loadingDone_) {
+    closeAsked_ = true;
+    if (splash_) splash_->RequestClose();
     event->ignore();
     return;
   }
@@ -96,14 +98,20 @@ void CMainFrame::RunSplash() {
       app_.Options().splashDelay, [this] { app_.RunStartupLoading(); }, this);
   splash_->setAttribute(Qt::WA_DeleteOnClose);
   connect(splash_, &CSplashDlg::loadingFinished, this, [this] {
-    if (splash_ && splash_->CloseRequested()) {
+    loadingDone_ = true;
+    splashGate_.reset();
+    if (closeAsked_ || (splash_ && splash_->CloseRequested())) {
       startupFinished_ = true;
       QTimer::singleShot(0, this, [this] { close(); });
       return;
     }
     FinishStartup();
   });
-  splash_->open();
+  // Not modal: the toolkit drops a close of a window that a modal one blocks, so the window's
+  // input is held back here instead, and its close still arrives.
+  splashGate_ = std::make_unique<WaitingWidgets>(std::initializer_list<QWidget*>{this});
+  splash_->show();
+  if (closeAsked_) splash_->RequestClose();
 }
 
 void CMainFrame::FinishStartup() {

@@ -4,6 +4,7 @@
 // pane: Home when the settings hold a pool, else Scan.
 #include <QMainWindow>
 #include <QPointer>
+#include <memory>
 
 class QMenu;
 
@@ -14,6 +15,7 @@ class CMirvaleView;
 class CMainToolBand;
 class CSplashDlg;
 class PaneRegistry;
+class WaitingWidgets;
 
 class CMainFrame : public QMainWindow {
   Q_OBJECT
@@ -39,6 +41,7 @@ class CMainFrame : public QMainWindow {
  protected:
   void showEvent(QShowEvent* event) override;
   // During the splash a close waits for the loading (the splash says so), then ends the program.
+  // The splash blocks no window: a modal one would make the toolkit drop the window's close.
   void closeEvent(QCloseEvent* event) override;
 
  private:
@@ -52,7 +55,10 @@ class CMainFrame : public QMainWindow {
   CMirvaleView* view_;
   QMenu* helpMenu_;
   QPointer<CSplashDlg> splash_;
+  std::unique_ptr<WaitingWidgets> splashGate_;  // the window takes no input while the splash shows
   bool shownOnce_ = false;
+  bool closeAsked_ = false;   // while loading
+  bool loadingDone_ = false;
   bool startupFinished_ = false;
 };
 

@@ -26,6 +26,14 @@ std::string CurrentUserName() {
   return platform::GetEnv("USER").value_or("");
 }
 
+// The service's files are the operators' alone: an outsider's tries would only delay its message.
+platform::RetryPolicy FileRetryOf(const AppOptions& options) {
+  if (platform::ProcessIsOperator()) return options.fileRetry;
+  platform::RetryPolicy once = options.fileRetry;
+  once.attempts = 1;
+  return once;
+}
+
 }  // namespace
 
 CMirvaleApp::CMirvaleApp(AppOptions options, QObject* parent)
@@ -48,7 +56,7 @@ CMirvaleApp::~CMirvaleApp() {
 
 bool CMirvaleApp::LoadSettings() {
   CMirvaleDoc loaded;
-  bool read = DesktopLoadSettings(loaded, m_strProgramFolder, options_.fileRetry);
+  bool read = DesktopLoadSettings(loaded, m_strProgramFolder, FileRetryOf(options_));
   if (read) WithDocument([&](CMirvaleDoc& doc) { doc = std::move(loaded); });
   return read;
 }
@@ -154,13 +162,14 @@ void CMirvaleApp::StartDatabaseThread() {
 }
 
 void CMirvaleApp::RunStartupLoading() {
-  // An outsider cannot reach the service, running or not: told why, and nothing is started.
+  // An outsider cannot reach the service, running or not, nor read its databases: told why at
+  // once, and nothing is started or read.
   if (!platform::ProcessIsOperator()) {
     std::lock_guard lock(refusalLock_);
     launchRefusal_ = NotOperatorText(m_strUserName);
-  } else if (!IsServiceRunning()) {
-    LaunchService();
+    return;
   }
+  if (!IsServiceRunning()) LaunchService();
   StartDatabaseThread();
 }
 

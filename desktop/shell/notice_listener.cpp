@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "common/status_texts.h"
+#include "desktop/shell/remove_at_exit.h"
 
 namespace mirvale {
 namespace {
@@ -40,6 +41,7 @@ NoticeListener::NoticeListener(std::string socketPath, std::function<void()> onN
 NoticeListener::NoticeListener(platform::UniqueFd listening, std::string socketPath, std::function<void()> onNotice)
     : socketPath_(std::move(socketPath)), onNotice_(std::move(onNotice)), listener_(std::move(listening)) {
   wake_ = platform::UniqueFd(eventfd(0, EFD_CLOEXEC));
+  if (listener_) RemoveAtExit(socketPath_);
   if (listener_ && wake_) thread_ = std::thread([this] { Run(); });
 }
 
@@ -49,7 +51,9 @@ NoticeListener::~NoticeListener() {
     [[maybe_unused]] ssize_t written = write(wake_.get(), &one, sizeof one);
     thread_.join();
   }
-  if (listener_) unlink(socketPath_.c_str());
+  if (!listener_) return;
+  unlink(socketPath_.c_str());
+  ForgetAtExit(socketPath_);
 }
 
 bool NoticeListener::IsUpdateDatabaseNotice(std::string_view bytes) {

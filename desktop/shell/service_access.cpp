@@ -1,5 +1,7 @@
 #include "desktop/shell/service_access.h"
 
+#include <cerrno>
+
 #include "platform/operator_group.h"
 #include "platform/service_control.h"
 #include "platform/unix_socket.h"
@@ -16,8 +18,9 @@ std::string NotOperatorText(const std::string& account) {
 std::string SettingsFailureText(const std::string& account) {
   const std::string failed = kSettingsFailedText;
   if (!platform::ProcessIsOperator()) return failed + " " + NotOperatorText(account);
-  // Only whether anything listens: a busy service that does not answer in time is not down.
-  if (!platform::ConnectUnixStream(platform::ControlSocketPath(), /*nonBlocking=*/true))
+  // Only whether anything listens: a busy service that does not answer in time is not down, nor
+  // is a hung one whose backlog is full (EAGAIN).
+  if (!platform::ConnectUnixStream(platform::ControlSocketPath(), /*nonBlocking=*/true) && errno != EAGAIN)
     return failed + " The service is not running.";
   return failed;
 }

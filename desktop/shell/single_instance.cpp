@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "desktop/shell/remove_at_exit.h"
+
 namespace mirvale {
 namespace {
 
@@ -43,7 +45,7 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent)
   QLocalServer::removeServer(serverPath_);
   server_ = new QLocalServer(this);
   server_->setSocketOptions(QLocalServer::UserAccessOption);
-  server_->listen(serverPath_);
+  if (server_->listen(serverPath_)) RemoveAtExit(server_->fullServerName().toStdString());
   connect(server_, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* client = server_->nextPendingConnection()) {
       connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
@@ -55,7 +57,10 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent)
 }
 
 SingleInstance::~SingleInstance() {
-  if (server_) server_->close();
+  if (server_) {
+    ForgetAtExit(server_->fullServerName().toStdString());
+    server_->close();
+  }
   if (lockFd_ >= 0) close(lockFd_);  // releases the lock; the file stays for the next start
 }
 

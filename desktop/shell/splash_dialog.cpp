@@ -29,7 +29,6 @@ CSplashDlg::CSplashDlg(std::chrono::milliseconds delay, std::function<void()> lo
       loading_(std::move(loading)),
       title_(new QLabel(this)) {
   setObjectName(QStringLiteral("splash"));
-  setModal(true);
   setFixedSize(460, 220);
   QPalette palette;
   palette.setColor(QPalette::Window, SplashBrushColour());

@@ -1,5 +1,6 @@
 #include "service/restore/restore_configuration.h"
 
+#include "common/request_result.h"
 #include "common/status_texts.h"
 #include "service/actions/action_rules.h"
 #include "service/host/local_time_text.h"
@@ -20,7 +21,13 @@ void CConfigurationRestore::Run() {
 
   std::vector<RestoreRequest> done;
   for (auto& request : requests) {
-    if (owner_.ServiceStop().IsSet()) break;
+    // A request the stop kept from being carried out fails now: left pending, its desktop would
+    // wait for ever, and a later run would carry it out behind its user's back.
+    if (owner_.ServiceStop().IsSet()) {
+      request.item.m_strResult = StoppedRequestResult();
+      done.push_back(std::move(request));
+      continue;
+    }
     const std::time_t now = owner_.Now();
     request.item.m_strResult = CarryOut(*settings, request.item, now);
     QueueSetAudit(owner_.Audit(), *owner_.Settings(), now, request.item);
@@ -41,20 +48,23 @@ std::string CConfigurationRestore::CarryOut(const CMirvaleDoc& settings, const C
   const CPoolItem* pool = settings.m_mapPools.Find(request.m_strPool);
   if (!pool) return kRequestFailed;
   bool successful = false;
-  if (pool->IsShellPool()) successful = SetByShell(*pool, request);
+  std::vector<std::string> rejected;
+  if (pool->IsShellPool()) successful = SetByShell(*pool, request, rejected);
   // A request already carried out through the shell is not sent a second time by SNMP.
   if (!successful && pool->IsSnmpPool()) successful = SetBySnmp(*pool, request, now);
-  return successful ? kRequestSuccessful : kRequestFailed;
+  if (successful) return kRequestSuccessful;
+  return rejected.empty() ? std::string(kRequestFailed) : RejectedRequestResult(rejected);
 }
 
-bool CConfigurationRestore::SetByShell(const CPoolItem& pool, const CRestoreItem& request) {
+bool CConfigurationRestore::SetByShell(const CPoolItem& pool, const CRestoreItem& request,
+                                       std::vector<std::string>& rejected) {
   if (!channels_.sendShellRequest) {
     LogServiceWarning("The shell request for " + request.m_strAddress + " in pool " + request.m_strPool +
                       " failed: this service has no shell session");
     return false;
   }
   recollection_[request.m_strAddress + "/" + request.m_strName] = request.m_strPool;
-  return channels_.sendShellRequest(request.m_strAddress, pool, request);
+  return channels_.sendShellRequest(request.m_strAddress, pool, request, rejected);
 }
 
 bool CConfigurationRestore::SetBySnmp(const CPoolItem& pool, const CRestoreItem& request, std::time_t now) {

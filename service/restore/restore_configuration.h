@@ -3,7 +3,8 @@
 // SNMP set of one object, or configuration lines sent through the shell. Each request receives
 // "Successful" or "Failed"; values that were set are stored in the device database, devices
 // that received shell lines have their configuration collected again, and the results are
-// written back into the settings document, which the desktop program polls.
+// written back into the settings document, which the desktop program polls. A shell request the
+// device refused fails naming the refused texts ("Failed: the device rejected ...").
 #include <ctime>
 #include <functional>
 #include <map>
@@ -26,8 +27,9 @@ struct RestoreChannels {
   std::function<bool(const std::string& address, const SnmpSettings& settings, const SnmpValueSlot& slot)>
       setSnmpValue;
   // One shell request, up to the pool's retries conversations; true when a sent line brought
-  // an answer.
-  std::function<bool(const std::string& address, const CPoolItem& pool, const CRestoreItem& request)>
+  // an answer and none was rejected. rejected receives the texts the device refused.
+  std::function<bool(const std::string& address, const CPoolItem& pool, const CRestoreItem& request,
+                     std::vector<std::string>& rejected)>
       sendShellRequest;
   // The device's configuration through the shell, each line in its stored form, and whether it
   // was read whole.
@@ -43,7 +45,7 @@ class CConfigurationRestore {
 
   // Carries out every pending request once, then saves the device database, starts the
   // switched-on exports and merges the results into the current settings, which are saved.
-  // Requests not yet reached when the service stops stay pending.
+  // Requests not yet reached when the service stops fail, saying so.
   void Run();
 
   // Collects the configuration of each listed device again, storing and checking its lines as
@@ -53,7 +55,7 @@ class CConfigurationRestore {
 
  private:
   std::string CarryOut(const CMirvaleDoc& settings, const CRestoreItem& request, std::time_t now);
-  bool SetByShell(const CPoolItem& pool, const CRestoreItem& request);
+  bool SetByShell(const CPoolItem& pool, const CRestoreItem& request, std::vector<std::string>& rejected);
   bool SetBySnmp(const CPoolItem& pool, const CRestoreItem& request, std::time_t now);
 
   CMirvaleFrm& owner_;

@@ -14,8 +14,8 @@ RestoreChannels ChannelsOf(CSnmpClient& snmp, ShellConversations& shell) {
   channels.setSnmpValue = [&snmp](const std::string& address, const SnmpSettings& settings,
                                   const SnmpValueSlot& slot) { return snmp.SetValue(address, settings, slot); };
   channels.sendShellRequest = [&shell](const std::string& address, const CPoolItem& pool,
-                                       const CRestoreItem& request) {
-    return SendShellRequestToDevice(shell, address, pool, request.m_strQuery, request.m_strValue);
+                                       const CRestoreItem& request, std::vector<std::string>& rejected) {
+    return SendShellRequestToDevice(shell, address, pool, request.m_strQuery, request.m_strValue, &rejected);
   };
   channels.collectShellLines = [&shell](const std::string& address, const CPoolItem& pool) {
     return CollectStoredShellLines(shell, address, pool);

@@ -37,7 +37,8 @@ StoredShellLines CollectStoredShellLines(ShellConversations& conversations, cons
 }
 
 bool SendShellRequestToDevice(ShellConversations& conversations, const std::string& address, const CPoolItem& pool,
-                              const std::string& command, const std::string& value) {
+                              const std::string& command, const std::string& value,
+                              std::vector<std::string>* rejected) {
   ShellSettings settings = ShellSettingsFromPool(pool);
   // Lines that brought no answer are sent again; lines the device rejected are not.
   auto outcome = ShellRequestOutcome::Unanswered;
@@ -45,7 +46,9 @@ bool SendShellRequestToDevice(ShellConversations& conversations, const std::stri
        ++attempt) {
     CShellSession session(conversations);
     if (session.Stopping()) break;
-    if (session.Open(address, settings) && session.Login()) outcome = SendShellRequest(session, command, value);
+    if (rejected) rejected->clear();
+    if (session.Open(address, settings) && session.Login())
+      outcome = SendShellRequest(session, command, value, rejected);
     session.Close();
   }
   return outcome == ShellRequestOutcome::Answered;

@@ -32,8 +32,10 @@ StoredShellLines CollectStoredShellLines(ShellConversations& conversations, cons
 
 // One set or restore request: up to the pool's retries conversations of open, log in and
 // SendShellRequest, until a sent line brought an answer; true when it was answered and no
-// answer held an error line.
+// answer held an error line. The texts the device rejected, when given, receive those of the last
+// conversation.
 bool SendShellRequestToDevice(ShellConversations& conversations, const std::string& address, const CPoolItem& pool,
-                              const std::string& command, const std::string& value);
+                              const std::string& command, const std::string& value,
+                              std::vector<std::string>* rejected = nullptr);
 
 }  // namespace mirvale

@@ -232,7 +232,10 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
   return result;
 }
 
-ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value) {
+ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value,
+                                     std::vector<std::string>* rejectedTexts) {
+  // Of a device's error line, the event log keeps this much.
+  constexpr size_t kShownErrorLimit = 200;
   const ShellSettings& settings = session.Settings();
   std::vector<std::string> lines;
   for (size_t start = 0; start <= value.size();) {
@@ -243,7 +246,7 @@ ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& 
     if (!line.empty()) lines.push_back(std::move(line));
   }
   bool answered = false;
-  std::string rejection;
+  bool rejected = false;
   // The restore reached its end only when every text was sent and the conversation was still
   // there for its answer; the last text answered names where it ended otherwise.
   bool ended = false;
@@ -261,8 +264,12 @@ ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& 
     if (answer.empty()) return;
     answered = true;
     lastAnswered = what;
-    for (const std::string& line : answer)
-      if (rejection.empty() && IsDeviceErrorLine(ShownLine(line))) rejection = ShownLine(line);
+    auto error = std::find_if(answer.begin(), answer.end(),
+                              [](const std::string& line) { return IsDeviceErrorLine(ShownLine(line)); });
+    if (error == answer.end()) return;
+    rejected = true;
+    session.ReportFailure("The device rejected \"" + text + "\": " + ShownLine(*error).substr(0, kShownErrorLimit));
+    if (rejectedTexts) rejectedTexts->push_back(text);
   };
   auto sendScript = [&send](std::string_view script, const std::string& what) {
     for (const std::string& piece : ScriptPieces(script)) send(piece, what);
@@ -278,10 +285,7 @@ ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& 
     session.ReportFailure("The restore did not reach its end: " + std::string(how) + " after " + lastAnswered);
     return ShellRequestOutcome::Incomplete;
   }
-  if (!rejection.empty()) {
-    session.ReportFailure("The device rejected the restore: " + rejection);
-    return ShellRequestOutcome::Rejected;
-  }
+  if (rejected) return ShellRequestOutcome::Rejected;
   return answered ? ShellRequestOutcome::Answered : ShellRequestOutcome::Unanswered;
 }
 

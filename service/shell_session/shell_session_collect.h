@@ -48,8 +48,10 @@ enum class ShellRequestOutcome {
 
 // Sends a shell set or restore request inside an open, logged-in conversation: the pool's
 // restore start, the command path as one line, each non-empty line of the value (trimmed), the
-// restore end and, when set, the restore save. A rejection and an end before the last answer
-// are in the event log.
-ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value);
+// restore end and, when set, the restore save. Each text the device answered with an error line
+// is named in the event log and, when rejected is given, added to it; an end before the last
+// answer is in the event log too.
+ShellRequestOutcome SendShellRequest(CShellSession& session, const std::string& command, const std::string& value,
+                                     std::vector<std::string>* rejected = nullptr);
 
 }  // namespace mirvale

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <numeric>
 #include <thread>
@@ -157,6 +158,40 @@ TEST_F(DesktopStartRepeat, ProgramClosedByItsWindowExitsCleanlyEveryTime) {
     ASSERT_TRUE(program.Ended(std::chrono::seconds(20))) << "not ended after its window was closed; " << report();
     ASSERT_EQ(program.Outcome(), "exit code 0") << report();
   }
+}
+
+}  // namespace
+}  // namespace mirvale
+
+namespace mirvale {
+namespace {
+
+// The names in the data folder that one desktop copy of this account makes for itself.
+std::vector<std::string> OwnSocketsIn(const std::string& folder) {
+  const std::string notice = "OskavelMirvale." + std::to_string(geteuid()) + ".";
+  const std::string raise = "MirvaleDesktop." + std::to_string(geteuid());
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename();
+    if (name.rfind(notice, 0) == 0 || name == raise) names.push_back(name);
+  }
+  return names;
+}
+
+// A logout takes the display away: the toolkit ends the program at once, without unwinding, and
+// still its sockets go.
+TEST_F(DesktopStartRepeat, ProgramWhoseDisplayGoesAwayLeavesNoSocketBehind) {
+  auto display = std::make_unique<XvfbServer>();
+  ASSERT_TRUE(display->Running());
+  DesktopProcess program(service, display->DisplayName(), service.Root() + "/desktop.out");
+  ASSERT_TRUE(program.Started());
+  ASSERT_TRUE(testing_support::WaitFor(
+      [&] { return program.Ended(std::chrono::milliseconds(0)) || OwnSocketsIn(service.DataFolder()).size() == 2; },
+      std::chrono::seconds(60)))
+      << ::testing::PrintToString(OwnSocketsIn(service.DataFolder())) << program.Output();
+  display.reset();
+  ASSERT_TRUE(program.Ended(std::chrono::seconds(20))) << program.Output();
+  EXPECT_EQ(OwnSocketsIn(service.DataFolder()), std::vector<std::string>{}) << program.Output();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // session, never keeps another's from hearing the service's notices; an outsider is told at
 // start how to join; a member's failed Save names what blocked it and leaves nothing behind.
 // The test runs itself again as each temporary account to do its part.
+#include <QDialog>
 #include <QTest>
 #include <csignal>
 #include <cstdlib>
@@ -80,6 +81,8 @@ void OpenAsOutsider() {
                                   ", so it cannot use the service. To add it: sudo usermod -a -G " + group + " " +
                                   account + ", then log in again.";
     EXPECT_EQ(prompter.Texts().join('\n').toStdString(), notMember);
+    QTest::qWait(300);
+    EXPECT_EQ(session.Frame().findChild<QDialog*>("poolProperties"), nullptr) << "offered a pool it can never save";
     EXPECT_FALSE(session.App().CommitSettings(&session.Frame()));
     EXPECT_EQ(prompter.Texts().last().toStdString(),
               "Settings failed, please check your access permissions. " + notMember);

@@ -159,6 +159,8 @@ TEST(PoolRules, SmallDialogRefusals) {
   EXPECT_EQ(RefuseNetwork("10.1.0.0", "255.255.0.0", networks), "Mask too big, please set multiple class c networks.");
   EXPECT_EQ(RefuseNetwork("10.1.0.0", "0.0.0.0", networks), "Mask too big, please set multiple class c networks.");
   EXPECT_EQ(RefuseNetwork("10.1.0.7", "255.255.255.255", networks), std::nullopt);
+  EXPECT_EQ(RefuseNetwork("300.1.1.1", "255.255.255.255", networks), "Invalid network address, please try again.");
+  EXPECT_EQ(RefuseNetwork("10.1.0.0", "255.255.256.0", networks), "Invalid mask address, please try again.");
   EXPECT_EQ(RefuseNetwork("10.5.7.0", "255.0.255.0", networks),
             "Invalid mask, its bits must be one run from the left (such as 255.255.255.0), please try again.");
   EXPECT_EQ(RefuseNetwork("10.5.7.0", "255.255.0.255", networks),
@@ -200,8 +202,12 @@ TEST(ProtocolForms, DefaultsFlagsAndSecurityLevels) {
   EXPECT_TRUE(reopened.ssh);
   EXPECT_EQ(reopened.port, "22");
   EXPECT_FALSE(reopened.restoreSaveOn);
-  reopened.port.clear();
-  EXPECT_EQ(reopened.Refuse(), "Invalid shell port, please try again.");
+  for (const char* port : {"", "0", "65536", "99999"}) {
+    reopened.port = port;
+    EXPECT_EQ(reopened.Refuse(), "Invalid shell port, please try again.") << "port " << port;
+  }
+  reopened.port = "65535";
+  EXPECT_EQ(reopened.Refuse(), std::nullopt);
   reopened.port = "22";
   reopened.restoreEnd.clear();
   EXPECT_EQ(reopened.Refuse(), "Invalid restore end command, please try again.");

@@ -142,6 +142,10 @@ TEST_F(PoolsScan, PoolMadeThroughTheDialogsIsScannedAndItsDeviceResultsOpen) {
   pool->accept();
   {
     CConfigurationAddDevices devices(*pool);
+    // Typed as the user types it: a part above 255 stays as typed and is refused on OK.
+    QTest::keyClicks(devices.network, "300.1.1.1");
+    EXPECT_EQ(devices.network->text(), "300.1.1.1");
+    devices.accept();
     devices.network->setText("10.1.0.0");
     devices.mask->setText("255.255.0.0");
     devices.accept();
@@ -192,7 +196,7 @@ TEST_F(PoolsScan, PoolMadeThroughTheDialogsIsScannedAndItsDeviceResultsOpen) {
       prompter.Texts(),
       (QStringList{"Invalid pool name, please try again.", "Invalid protocol parameters, please try again.",
                    "Invalid write community, please try again.", "Invalid devices list, please try again.",
-                   "Mask too big, please set multiple class c networks.", "Network already exists, please try again.",
+                   "Invalid network address, please try again.", "Mask too big, please set multiple class c networks.", "Network already exists, please try again.",
                    "1 device was added.", "Invalid queries list, please try again.",
                    "Invalid query properties, please try again.", "8 queries were added.", "No new queries were added.",
                    "Would you like to start Pool scan? By clicking 'Yes' you will start scanning your pool "

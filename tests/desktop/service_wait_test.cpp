@@ -1,7 +1,7 @@
 // The whole desktop program on a private Xvfb display with a window manager, against a real
 // MirvaleSrv, clicked through the window system's path: a service stopped by SIGSTOP while Home
 // is shown and while Start Scan and Save wait (the GUI thread keeps turning, a click on another
-// pane is taken, the message comes within the attempts), the commit's attempts with the service
+// pane is taken, the message comes within the attempts, also once its queue is full), the commit's attempts with the service
 // down, the Scan Pool arrow with no pool chosen, a close during the splash, and the service's
 // notices reaching the panes on screen.
 #include <QApplication>
@@ -21,6 +21,8 @@
 #include "desktop/pools/scan_pane.h"
 #include "desktop/pools/scan_pool_button.h"
 #include "desktop/pools/scan_results_dialog.h"
+#include "desktop/results/configuration_wait.h"
+#include "desktop/shell/auto_scan_page.h"
 #include "desktop/shell/color_list.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/flat_tool_bar.h"
@@ -35,6 +37,7 @@
 #include "tests/desktop/support/qt_environment.h"
 #include "tests/desktop/support/recording_prompter.h"
 #include "tests/desktop/support/window_manager.h"
+#include "tests/desktop/support/x_window_client.h"
 #include "tests/support/lab_pools.h"
 #include "tests/support/snmp_agent.h"
 
@@ -161,7 +164,15 @@ TEST(ServiceWait, HungServiceLeavesTheWindowInUseAndIsGivenUpOnWithinTheAttempts
   EXPECT_TRUE(desktop.App().Document().m_strScanPool.empty());
   EXPECT_TRUE(homePane.isVisible());
 
-  // Save: the same, and the pane the user went to meanwhile stays.
+  // Save: the same, with the service's queue of connections full, and the pane the user went to
+  // meanwhile stays.
+  std::vector<platform::UniqueFd> queued;
+  while (queued.size() < 64) {
+    platform::UniqueFd client = platform::ConnectUnixStream(service.ControlSocket(), /*nonBlocking=*/true);
+    if (!client) break;
+    queued.push_back(std::move(client));
+  }
+  ASSERT_LT(queued.size(), 64u) << "the queue never filled";
   desktop.Command(kCommandOptions);
   auto* bar = static_cast<CConfigurationToolsSave*>(desktop.View().Pane(PaneSlot::SaveBar));
   bar->EnableSave();
@@ -275,13 +286,31 @@ TEST(ServiceWait, CloseAskedDuringTheSplashIsSaidAndTakenOnceLoadingIsDone) {
   DesktopHarness desktop(service, options);
   desktop.Frame().show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return desktop.Frame().Splash() && desktop.Frame().Splash()->isVisible(); }));
-  desktop.Frame().close();
+  // The title bar's close, as the window manager sends it.
+  testing_support::XWindowClient windows(std::getenv("DISPLAY"));
+  ASSERT_TRUE(windows.AskToClose(static_cast<xcb_window_t>(desktop.Frame().winId())));
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    return desktop.Frame().Splash()->findChild<QLabel*>("splashDetail")->text() != "Loading Mirvale...";
+  }, 1000)) << "the close never arrived";
   EXPECT_TRUE(desktop.Frame().isVisible()) << "the close cut the loading short";
   EXPECT_EQ(desktop.Frame().Splash()->findChild<QLabel*>("splashDetail")->text(), "Closing once loading is done...");
   testing_support::SaveScreenshot(*desktop.Frame().Splash(), "splash-closing");
   EXPECT_TRUE(QTest::qWaitFor([&] { return !desktop.Frame().isVisible(); }, 20000)) << "the close was dropped";
   EXPECT_TRUE(desktop.Frame().StartupFinished());
   QApplication::setQuitOnLastWindowClosed(true);
+}
+
+// Dialogs as the window manager frames them: their titles whole, the wait's close button there.
+TEST(ServiceWait, DialogsShowInTheirFrames) {
+  CConfigurationToolsOptionsScan scan(QStringList{"lab"}, QStringList{}, nullptr, nullptr);
+  scan.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&scan));
+  testing_support::SaveScreenshot(scan, "dialog-automatic-scanning");
+  scan.close();
+  CConfigurationWait wait;
+  wait.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&wait));
+  testing_support::SaveScreenshot(wait, "dialog-set-restore-wait");
 }
 
 // The settings another operator's desktop commits to start a scan of the pool.

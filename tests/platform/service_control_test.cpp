@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -184,4 +185,34 @@ TEST_F(ServiceControl, AHandlerThatThrowsIsAnsweredAsFailedAndTheServerGoesOn) {
   ASSERT_TRUE(server);
   EXPECT_EQ(platform::SendServiceControl(133), 1u);
   EXPECT_EQ(platform::SendServiceControl(134), 0u);
+}
+
+// A hung service takes nobody in: once its backlog is full, a request and a state question still
+// end within their time (a generous bound here: without one they would wait for ever).
+TEST_F(ServiceControl, RequestToAServiceWhoseQueueIsFullEndsInItsTime) {
+  using namespace std::chrono_literals;
+  platform::UniqueFd hung = platform::ListenUnixStream(platform::ControlSocketPath(), 0660, 16);
+  ASSERT_TRUE(hung);
+  std::vector<platform::UniqueFd> queued;
+  for (int i = 0; i < 64; ++i) {
+    platform::UniqueFd client = platform::ConnectUnixStream(platform::ControlSocketPath(), /*nonBlocking=*/true);
+    if (!client) break;
+    queued.push_back(std::move(client));
+  }
+  ASSERT_GE(queued.size(), 16u);
+  ASSERT_LT(queued.size(), 64u) << "the backlog never filled";
+  // Without its bound a waiting connect ends only when the listener goes.
+  auto endsInTime = [&hung](auto& pending) {
+    const bool ended = pending.wait_for(30s) == std::future_status::ready;
+    if (!ended) hung.Reset();
+    return ended;
+  };
+  auto request = std::async(std::launch::async, [] {
+    return platform::SendServiceControl(134, platform::ControlSocketPath(), 1s);
+  });
+  EXPECT_TRUE(endsInTime(request)) << "the request waited past its time";
+  EXPECT_EQ(request.get(), std::nullopt);
+  auto state = std::async(std::launch::async, [] { return platform::QueryServiceState(); });
+  EXPECT_TRUE(endsInTime(state)) << "the state question waited for ever";
+  EXPECT_EQ(state.get(), platform::ServiceState::Running) << "something listens";
 }

@@ -104,8 +104,14 @@ TEST_P(RestoreShellService, SendsTheLinesOnceAndCollectsTheDeviceAgain) {
   std::optional<CMirvaleDoc> done = RestoreOnOldLines(service);
   ASSERT_TRUE(done) << "the request received no result";
   EXPECT_EQ(done->m_mapRestore.Find("s1")->m_strResult, "Successful") << "a console line is no error";
-  EXPECT_EQ(done->m_mapRestore.Find("s2")->m_strResult, "Failed");
-  EXPECT_EQ(done->m_mapRestore.Find("s3")->m_strResult, "Failed") << "the command path was refused";
+  // A refused text is named, in the result the desktop shows and in the event log.
+  EXPECT_EQ(done->m_mapRestore.Find("s2")->m_strResult, "Failed: the device rejected \"bogus line\"");
+  EXPECT_EQ(done->m_mapRestore.Find("s3")->m_strResult.rfind("Failed: the device rejected \"bogus context\"", 0), 0u)
+      << "the command path was refused: " << done->m_mapRestore.Find("s3")->m_strResult;
+  const std::string events = platform::ReadWholeFile(service.EventLogPath()).value_or("");
+  EXPECT_NE(events.find("127.0.0.1:"), std::string::npos);
+  EXPECT_NE(events.find(": The device rejected \"bogus line\": "), std::string::npos)
+      << events;
 
   std::string received = device.Received();
   EXPECT_NE(received.find("configure terminal\rinterface GigabitEthernet0/1\rdescription core\rshutdown\rend\r"
