@@ -203,6 +203,9 @@ bool CMirvaleFrm::ReloadSettings() {
     std::lock_guard lock(settingsMutex_);
     m_pDoc = std::move(doc);
   }
+  // Every desktop learns that the settings changed: one with nothing unsaved loads them, and
+  // none commits its older copy over them unmerged.
+  SendUpdateNotice();
   StartExports(reload.startTextExport, reload.startDatabaseExport);
   return true;
 }
@@ -213,8 +216,12 @@ bool CMirvaleFrm::UpdateSettings(const std::function<void(CMirvaleDoc&)>& change
   change(*doc);
   bool saved = ServiceSaveSettings(*doc, m_strProgramFolder);
   settingsNotice_.Note(saved, std::strerror(errno));
-  std::lock_guard lock(settingsMutex_);
-  m_pDoc = std::move(doc);
+  {
+    std::lock_guard lock(settingsMutex_);
+    m_pDoc = std::move(doc);
+  }
+  // The desktops load what the service wrote (restore results) as they load a member's save.
+  if (saved) SendUpdateNotice();
   return saved;
 }
 

@@ -51,8 +51,9 @@ class CMirvaleFrm {
   void StartScan(bool automatic, const std::string& pool, const std::string& user);
   void StopScan();
   void StartRestore();
-  // Code 134: takes the data folder's settings file over; false when there was none to take or
-  // it was refused. A file a tick took first is loaded already, so the request still succeeds.
+  // Code 134: takes the data folder's settings file over and tells every desktop (the
+  // "Update Database" notice); false when there was none to take or it was refused. A file a
+  // tick took first is loaded already, so the request still succeeds.
   bool ReloadSettings();
   void PruneDatabase();
   void SendTestMail();
@@ -62,7 +63,8 @@ class CMirvaleFrm {
 
   // For the worker threads.
   std::shared_ptr<const CMirvaleDoc> Settings() const;
-  // Changes the settings (copy, change, save Mirvale.ini, publish); serialised with reloads.
+  // Changes the settings (copy, change, save Mirvale.ini, publish, notice to the desktops);
+  // serialised with reloads.
   bool UpdateSettings(const std::function<void(CMirvaleDoc&)>& change);
   ServiceDataStore& Data() { return data_; }
   AuditQueue& Audit() { return audit_; }
