@@ -426,7 +426,7 @@ TEST_F(PoolsScan, ScansBackToBackAreEachFollowedAndAChangeAfterARestartIsCounted
   // Home, opened while the user's own scan runs, shows its end without being opened again.
   desktop.Command(kCommandHome);
   auto& home = *static_cast<CConfigurationHome*>(desktop.View().Pane(PaneSlot::Home));
-  ASSERT_TRUE(ended.wait(60000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ended.count() > 0; }, 60000));
   EXPECT_EQ(Cells(pane.List().topLevelItem(0)).last(), "Finished with changes");
   EXPECT_EQ(home.Summary().Count(DeviceGroup::Changed), 1);
   EXPECT_TRUE(home.Summary().LinkLive(DeviceGroup::Changed));
