@@ -70,6 +70,8 @@ bool CMirvaleApp::Commit(std::initializer_list<QWidget*> waiting, OnConflict onC
   const platform::RetryPolicy retry = options_.fileRetry;
   std::optional<CMirvaleDoc> current = AwaitWithoutFreezing(
       [programFolder, retry]() -> std::optional<CMirvaleDoc> {
+        // An outsider reads nothing of the service's, and is told so without waiting.
+        if (!platform::ProcessIsOperator()) return std::nullopt;
         CMirvaleDoc read;
         if (!DesktopLoadSettings(read, programFolder, retry)) return std::nullopt;
         return read;
