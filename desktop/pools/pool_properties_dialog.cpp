@@ -436,8 +436,14 @@ void CConfigurationPoolProperties::accept() {
     StorePoolImage(image_, pool);
     stored = pool;
   });
-  // A commit that failed is shown, and the service is then not asked to prune.
-  if (!app_.CommitSettings(this)) return;
+  // A commit that failed is shown, and the service is then not asked to prune; an edit the user
+  // dropped ends the dialog.
+  if (!app_.CommitSettings(this)) {
+    if (app_.CommitFailure().isEmpty()) reject();
+    return;
+  }
+  // What another member added to the pool meanwhile was merged in, and stays stored.
+  if (const CPoolItem* committed = app_.Document().m_mapPools.Find(name)) stored = *committed;
   if (PrunePool(app_.Store(), name, stored)) SendServiceRequest(app_, platform::ControlPruneDatabase, this);
   QDialog::accept();
 }

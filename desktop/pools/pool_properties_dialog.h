@@ -1,11 +1,12 @@
 #pragma once
 // CConfigurationPoolProperties: creates a pool or edits one (name, protocol and its settings,
 // networks and devices, queries) on a private image; only OK stores the image in the settings,
-// commits them, and removes from the device database what the pool no longer covers (then the
-// service is told to prune, control code 133). The small dialogs and imports work on its lists.
+// commits them on top of the current settings, and removes from the device database what the
+// pool as committed no longer covers (then the service is told to prune, control code 133). The small dialogs and imports work on its lists.
 #include <QDialog>
 
 #include "desktop/pools/pool_image.h"
+#include "desktop/shell/mirvale_app.h"
 
 class QGroupBox;
 class QLineEdit;
@@ -14,8 +15,6 @@ class QRadioButton;
 class QTreeWidget;
 
 namespace mirvale {
-
-class CMirvaleApp;
 
 class CConfigurationPoolProperties : public QDialog {
   Q_OBJECT
@@ -72,6 +71,8 @@ class CConfigurationPoolProperties : public QDialog {
   void SortList(QTreeWidget& list, int column);
 
   CMirvaleApp& app_;
+  // The image is an edit of the settings as the dialog opened: OK merges it with the current.
+  CMirvaleApp::EditHold editing_{app_};
   QString presetName_;
   PoolImage image_;
   bool ascending_ = true;

@@ -284,11 +284,14 @@ void CConfigurationScanPane::StartScan() {
   // the service's notices for the followed scan's own and leaves the databases unreloaded.
   auto refused = [&](const QString& text) {
     app.WithDocument([](CMirvaleDoc& doc) { doc.m_strScanPool.clear(); });
+    app.SetFollowingScan(false);
     ShowInformation(this, text);
   };
   // The pane waits for the service's answers; the rest of the program stays in use meanwhile.
+  // The request goes on top of the current settings, whatever another member changed.
   requesting_ = true;
-  const bool committed = app.Commit({this});
+  app.SetFollowingScan(true);
+  const bool committed = app.Commit({this}, CMirvaleApp::OnConflict::KeepMine);
   const bool started = committed && SendServiceRequest(app, platform::ControlStartScan, this);
   requesting_ = false;
   if (!committed) {
@@ -368,10 +371,13 @@ void CConfigurationScanPane::ScanEnded() {
   stopLabel_->hide();
   CMirvaleApp& app = context_.app;
   app.WithDocument([](CMirvaleDoc& doc) { doc.m_strScanPool.clear(); });
+  // The follower reloaded both databases: every pane (Home too) shows the scan's end now.
+  app.SetFollowingScan(false);
+  app.AnnounceDatabaseReloaded();
   // Its result is not shown: the next commit carries the cleared request anyway. The pane takes
   // no start meanwhile, so this commit never overtakes a new request's.
   requesting_ = true;
-  app.Commit({this});
+  app.Commit({this}, CMirvaleApp::OnConflict::KeepMine);
   requesting_ = false;
   emit followingEnded();
 }

@@ -60,7 +60,11 @@ bool SetRestoreJob(CMirvaleApp& app, QWidget* parent, const std::vector<RestoreR
       keys.insert(request.key);
     }
   });
-  if (!app.CommitSettings(parent)) return false;
+  // The requests go on top of the current settings, whatever another member changed.
+  if (!app.Commit({parent ? parent->window() : nullptr}, CMirvaleApp::OnConflict::KeepMine)) {
+    ShowInformation(parent, app.CommitFailure());
+    return false;
+  }
   if (!SignalStartRestore(app, parent)) {
     ShowInformation(parent, QStringLiteral("Service failed, please check your access permissions."));
     return false;
@@ -77,7 +81,7 @@ bool SetRestoreJob(CMirvaleApp& app, QWidget* parent, const std::vector<RestoreR
   wait.exec();
   AwaitWithoutFreezing([&follower] { return follower.wait(); });
   // The document changes on this thread only: the follower's last whole read replaces it.
-  if (auto read = follower.TakeDocument()) app.WithDocument([&](CMirvaleDoc& doc) { doc = std::move(*read); });
+  if (auto read = follower.TakeDocument()) app.TakeReadSettings(std::move(*read));
   if (const char* text = UnfinishedWaitText(follower.End())) {
     ShowInformation(parent, QString::fromLatin1(text));
     return false;

@@ -61,6 +61,10 @@ CConfigurationToolsActions::CConfigurationToolsActions(const PaneContext& contex
 
 void CConfigurationToolsActions::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  Reload();
+}
+
+void CConfigurationToolsActions::Reload() {
   reloading_ = true;
   list->clear();
   editButton->setEnabled(false);

@@ -36,6 +36,8 @@ class CConfigurationToolsActions : public QWidget, public SettingsPane {
   QPushButton* editButton;
   QPushButton* removeButton;
 
+  void Reload() override;
+
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;

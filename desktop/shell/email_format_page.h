@@ -8,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/pane_registry.h"
 
 namespace mirvale {
@@ -28,6 +29,8 @@ class CConfigurationToolsActionsFormat : public QDialog {
 
  private:
   PaneContext context_;
+  // The page edits the settings as it opened: its OK merges with the current (see Commit).
+  CMirvaleApp::EditHold editing_{context_.app};
 };
 
 }  // namespace mirvale

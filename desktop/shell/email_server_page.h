@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QSlider>
 
+#include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/pane_registry.h"
 
 namespace mirvale {
@@ -31,6 +32,8 @@ class CConfigurationToolsActionsServer : public QDialog {
   bool Refused();
 
   PaneContext context_;
+  // The page edits the settings as it opened: its OK merges with the current (see Commit).
+  CMirvaleApp::EditHold editing_{context_.app};
 };
 
 }  // namespace mirvale

@@ -113,6 +113,10 @@ void CConfigurationToolsExport::DatabaseGroupRule() {
 
 void CConfigurationToolsExport::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
+  Reload();
+}
+
+void CConfigurationToolsExport::Reload() {
   reloading_ = true;
   textCheck->setChecked(false);
   databaseCheck->setChecked(false);

@@ -37,6 +37,8 @@ class CConfigurationToolsExport : public QWidget, public SettingsPane {
   QLineEdit* databaseEdit;
   QPushButton* databaseButton;
 
+  void Reload() override;
+
  protected:
   void showEvent(QShowEvent* event) override;
 

@@ -13,6 +13,8 @@
 #include "desktop/shell/post_to_gui_thread.h"
 #include "desktop/shell/prompter.h"
 #include "desktop/shell/service_access.h"
+#include "desktop/shell/settings_conflict_question.h"
+#include "desktop/shell/settings_merge.h"
 #include "platform/folders.h"
 #include "platform/notice_socket.h"
 #include "platform/operator_group.h"
@@ -57,18 +59,57 @@ CMirvaleApp::~CMirvaleApp() {
 bool CMirvaleApp::LoadSettings() {
   CMirvaleDoc loaded;
   bool read = DesktopLoadSettings(loaded, m_strProgramFolder, FileRetryOf(options_));
-  if (read) WithDocument([&](CMirvaleDoc& doc) { doc = std::move(loaded); });
+  if (read) {
+    base_ = loaded;
+    WithDocument([&](CMirvaleDoc& doc) { doc = std::move(loaded); });
+  }
   return read;
 }
 
-bool CMirvaleApp::Commit(std::initializer_list<QWidget*> waiting) {
-  CMirvaleDoc snapshot = WithDocument([](CMirvaleDoc& doc) { return doc; });
+bool CMirvaleApp::Commit(std::initializer_list<QWidget*> waiting, OnConflict onConflict) {
+  // Nothing read meanwhile is loaded under this commit (see OfferServiceSettings).
+  struct Committing {
+    int& count;
+    explicit Committing(int& c) : count(c) { ++count; }
+    ~Committing() { --count; }
+  } committing(committing_);
+  const CMirvaleDoc mine = m_doc;
+  const std::string programFolder = m_strProgramFolder;
+  const platform::RetryPolicy retry = options_.fileRetry;
+  std::optional<CMirvaleDoc> current = AwaitWithoutFreezing(
+      [programFolder, retry]() -> std::optional<CMirvaleDoc> {
+        // An outsider reads nothing of the service's, and is told so without waiting.
+        if (!platform::ProcessIsOperator()) return std::nullopt;
+        CMirvaleDoc read;
+        if (!DesktopLoadSettings(read, programFolder, retry)) return std::nullopt;
+        return read;
+      },
+      waiting);
+  // Settings that cannot be read leave nothing to merge with: the edit is written as it is,
+  // and the service's own checks decide.
+  CMirvaleDoc snapshot = mine;
+  if (current && !(*current == base_)) {
+    SettingsMerge merge = MergeSettings(base_, mine, *current);
+    QWidget* parent = waiting.size() ? *waiting.begin() : nullptr;
+    if (!merge.conflicts.empty() && onConflict == OnConflict::Ask && !AskKeepMineOnTop(parent, merge.conflicts)) {
+      {
+        std::lock_guard lock(refusalLock_);
+        commitFailure_.clear();
+      }
+      base_ = *current;
+      WithDocument([&](CMirvaleDoc& doc) { doc = std::move(*current); });
+      skippedSettings_.reset();
+      emit settingsReloaded();
+      return false;
+    }
+    snapshot = std::move(merge.merged);
+  }
+  if (current) base_ = *current;
   const auto timeout = options_.controlTimeout;
   const std::string folder = m_strDataFolder;
-  const platform::RetryPolicy retry = options_.fileRetry;
   const std::string account = m_strUserName;
   std::string failure = AwaitWithoutFreezing(
-      [snapshot = std::move(snapshot), timeout, folder, retry, account] {
+      [&snapshot, timeout, folder, retry, account] {
         const bool saved = DesktopSaveSettings(
             snapshot, folder,
             [timeout] {
@@ -80,9 +121,46 @@ bool CMirvaleApp::Commit(std::initializer_list<QWidget*> waiting) {
         return saved ? std::string() : SettingsFailureText(account);
       },
       waiting);
+  const bool committed = failure.empty();
+  if (committed) {
+    base_ = snapshot;
+    skippedSettings_.reset();
+  }
+  // The document becomes what was written (or would have been), with whatever changed in it
+  // while the service was waited for kept on top.
+  WithDocument([&](CMirvaleDoc& doc) { doc = MergeSettings(mine, doc, snapshot).merged; });
   std::lock_guard lock(refusalLock_);
   commitFailure_ = std::move(failure);
-  return commitFailure_.empty();
+  return committed;
+}
+
+CMirvaleApp::EditHold::EditHold(CMirvaleApp& app) : app_(app) { ++app_.editHolds_; }
+
+CMirvaleApp::EditHold::~EditHold() {
+  if (--app_.editHolds_ == 0 && app_.skippedSettings_) {
+    CMirvaleDoc skipped = std::move(*app_.skippedSettings_);
+    app_.skippedSettings_.reset();
+    app_.OfferServiceSettings(std::move(skipped));
+  }
+}
+
+bool CMirvaleApp::SettingsUnedited() const { return editHolds_ == 0 && committing_ == 0 && m_doc == base_; }
+
+void CMirvaleApp::TakeReadSettings(CMirvaleDoc read) {
+  WithDocument([&](CMirvaleDoc& doc) { doc = MergeSettings(base_, doc, read).merged; });
+  base_ = std::move(read);
+  emit settingsReloaded();
+}
+
+void CMirvaleApp::OfferServiceSettings(CMirvaleDoc current) {
+  if (current == base_) return;
+  if (!SettingsUnedited()) {
+    skippedSettings_ = std::move(current);
+    return;
+  }
+  base_ = current;
+  WithDocument([&](CMirvaleDoc& doc) { doc = std::move(current); });
+  emit settingsReloaded();
 }
 
 QString CMirvaleApp::CommitFailure() const {
@@ -93,7 +171,7 @@ QString CMirvaleApp::CommitFailure() const {
 bool CMirvaleApp::CommitSettings(QWidget* parent, std::initializer_list<QWidget*> waiting) {
   const bool committed = waiting.size() ? Commit(waiting) : Commit({parent ? parent->window() : nullptr});
   if (committed) return true;
-  ShowInformation(parent, CommitFailure());
+  if (const QString failure = CommitFailure(); !failure.isEmpty()) ShowInformation(parent, failure);
   return false;
 }
 
@@ -179,12 +257,17 @@ bool CMirvaleApp::Listening() const {
 }
 
 void CMirvaleApp::ReloadOnNotice() {
-  // While the Scan pane follows a manual scan it reloads at the scan's end itself.
-  bool manualScan = WithDocument([](CMirvaleDoc& doc) { return !doc.m_strScanPool.empty(); });
-  if (manualScan) return;
-  m_store.LoadDatabase();
-  m_store.LoadScanDatabase();
-  PostDatabaseReloaded();
+  // While the Scan pane follows this desktop's own manual scan it reloads at the scan's end
+  // itself. A scan request in the settings (anyone's, read at any time) never silences this.
+  if (!followingScan_.load()) {
+    m_store.LoadDatabase();
+    m_store.LoadScanDatabase();
+    PostDatabaseReloaded();
+  }
+  // Every notice may follow a change of the settings: another member's, or the service's own.
+  CMirvaleDoc current;
+  if (!DesktopLoadSettings(current, m_strProgramFolder, options_.fileRetry)) return;
+  PostToGuiThread(this, [this, current = std::move(current)]() mutable { OfferServiceSettings(std::move(current)); });
 }
 
 void CMirvaleApp::PostDatabaseReloaded() {

@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -61,19 +62,55 @@ class CMirvaleApp : public QObject {
   }
 
   // Reads Mirvale.ini from the program folder; a file that cannot be read whole leaves the
-  // document as it was.
+  // document as it was. What was read is also the base of the next commit.
   bool LoadSettings();
-  // Writes the document to the data folder and tells the service (control code 134), off the
-  // GUI thread while the windows keep painting; a service that cannot be reached or does not
-  // answer is tried again, the file written anew each time (the file retry policy's attempts).
-  // The waiting widgets drop input meanwhile (see AwaitWithoutFreezing).
-  bool Commit(std::initializer_list<QWidget*> waiting = {});
+
+  // How a commit decides what both this user and another member (or the service) changed
+  // since this desktop loaded the settings (see MergeSettings): Ask the user whether to keep
+  // this edit on top of the current settings or to drop it (Save, a pool's OK), or KeepMine
+  // for a request the user just made (Start Scan and its end, a set or restore job).
+  enum class OnConflict { Ask, KeepMine };
+  // Reads the service's current settings first: when another member or the service changed
+  // them since this desktop's base, this user's edit (the document against the base) is merged
+  // on top of them, so no stale copy undoes anyone's work. Then writes the result to the data
+  // folder and tells the service (control code 134), off the GUI thread while the windows keep
+  // painting; a service that cannot be reached or does not answer is tried again, the file
+  // written anew each time (the file retry policy's attempts). The waiting widgets drop input
+  // meanwhile (see AwaitWithoutFreezing); the first of them is the question's parent. False
+  // with an empty CommitFailure when the user dropped the edit: the document then holds the
+  // current settings.
+  bool Commit(std::initializer_list<QWidget*> waiting = {}, OnConflict onConflict = OnConflict::Ask);
   // Commit, with any failure shown (CommitFailure). The waiting widgets are parent's window when
   // none are given.
   bool CommitSettings(QWidget* parent, std::initializer_list<QWidget*> waiting = {});
   // What the last failed Commit says: "Settings failed, please check your access permissions."
-  // and what blocked it when that can be told; empty after one that succeeded.
+  // and what blocked it when that can be told; empty after one that succeeded or was dropped.
   QString CommitFailure() const;
+
+  // While an editor holds settings the user has not saved yet (a settings pane whose Save is
+  // on, a pool dialog), a change of the service's settings is not loaded under it: its commit
+  // merges instead. The last hold to end loads what was skipped. GUI thread only.
+  class EditHold {
+   public:
+    explicit EditHold(CMirvaleApp& app);
+    ~EditHold();
+    EditHold(const EditHold&) = delete;
+    EditHold& operator=(const EditHold&) = delete;
+
+   private:
+    CMirvaleApp& app_;
+  };
+  // True while the document holds nothing this user has not committed, and no editor holds any.
+  bool SettingsUnedited() const;
+  // The service's settings read whole by another part (the set/restore follower): the new
+  // base, with whatever the document holds uncommitted kept on top. GUI thread.
+  void TakeReadSettings(CMirvaleDoc read);
+
+  // Set while this desktop's Scan pane follows its own manual scan: the service's notices then
+  // leave the databases to the follower, which reloads them at the scan's end.
+  void SetFollowingScan(bool following) { followingScan_.store(following); }
+  // Tells every pane that the store was reloaded (databaseReloaded), as a notice does.
+  void AnnounceDatabaseReloaded() { emit databaseReloaded(); }
 
   // The store of the device and scan databases (its own lock guards every use).
   DesktopDatabaseStore& Store() { return m_store; }
@@ -105,10 +142,16 @@ class CMirvaleApp : public QObject {
  signals:
   // Emitted on the GUI thread after the store was reloaded (start-up and each notice).
   void databaseReloaded();
+  // Emitted on the GUI thread after the document was replaced by the service's current
+  // settings (another member's save, the service's own writes, an edit dropped).
+  void settingsReloaded();
 
  private:
   void Listen();  // under listenerLock_
   void ReloadOnNotice();  // the listener's thread
+  // GUI thread: the service's current settings, read after a notice or a dropped edit; taken
+  // as document and base when nothing is unsaved, else kept for when the last hold ends.
+  void OfferServiceSettings(CMirvaleDoc current);
   void PostDatabaseReloaded();
 
   const AppOptions options_;
@@ -117,6 +160,13 @@ class CMirvaleApp : public QObject {
   std::string m_strUserName;
   mutable std::mutex m_csDoc;
   CMirvaleDoc m_doc;
+  // The service's settings as this desktop last loaded or committed them: what the document's
+  // edit is measured against. GUI thread only.
+  CMirvaleDoc base_;
+  int editHolds_ = 0;
+  int committing_ = 0;
+  std::optional<CMirvaleDoc> skippedSettings_;  // newer settings not loaded under an edit
+  std::atomic<bool> followingScan_{false};
   DesktopDatabaseStore m_store;
   mutable std::mutex listenerLock_;
   std::unique_ptr<NoticeListener> listener_;

@@ -51,11 +51,12 @@ class CConfigurationToolsOptions : public QWidget, public SettingsPane {
   QSpinBox* keepSpin;
   QComboBox* unitCombo;
 
+  void Reload() override;
+
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
-  void Reload();
   void ReloadStartMode();
   void AddRow(const AutoScanRow& row);
   void SetLogControlsEnabled(bool enabled);

@@ -25,29 +25,51 @@ CConfigurationToolsSave::CConfigurationToolsSave(const PaneContext& context, QWi
   cancel_->setObjectName(QStringLiteral("cancelButton"));
   connect(save_, &QPushButton::clicked, this, &CConfigurationToolsSave::Save);
   connect(cancel_, &QPushButton::clicked, this, &CConfigurationToolsSave::Cancel);
+  connect(&context_.app, &CMirvaleApp::settingsReloaded, this, [this] {
+    if (!isVisible() || editing_) return;
+    for (SettingsPane* pane : ShownPanes()) pane->Reload();
+  });
 }
 
-void CConfigurationToolsSave::showEvent(QShowEvent* event) {
-  save_->setEnabled(false);
-  QWidget::showEvent(event);
+void CConfigurationToolsSave::EnableSave() {
+  save_->setEnabled(true);
+  if (!editing_) editing_.emplace(context_.app);
 }
 
-void CConfigurationToolsSave::Save() {
-  if (saving_) return;
+std::vector<SettingsPane*> CConfigurationToolsSave::ShownPanes(QWidget** last) const {
   std::vector<SettingsPane*> shown;
-  QWidget* shownPane = nullptr;
   for (PaneSlot slot : {PaneSlot::Options, PaneSlot::Actions, PaneSlot::Export}) {
     QWidget* pane = context_.paneInSlot ? context_.paneInSlot(slot) : nullptr;
     if (pane && pane->isVisible())
       if (auto* settings = dynamic_cast<SettingsPane*>(pane)) {
         shown.push_back(settings);
-        shownPane = pane;
+        if (last) *last = pane;
       }
   }
+  return shown;
+}
+
+void CConfigurationToolsSave::showEvent(QShowEvent* event) {
+  save_->setEnabled(false);
+  editing_.reset();
+  QWidget::showEvent(event);
+}
+
+void CConfigurationToolsSave::hideEvent(QHideEvent* event) {
+  editing_.reset();  // what the pane held is gone with it
+  QWidget::hideEvent(event);
+}
+
+void CConfigurationToolsSave::Save() {
+  if (saving_) return;
+  QWidget* shownPane = nullptr;
+  const std::vector<SettingsPane*> shown = ShownPanes(&shownPane);
   for (SettingsPane* pane : shown) pane->BeforeCommit();
   context_.app.WithDocument([&](CMirvaleDoc& doc) {
     for (SettingsPane* pane : shown) pane->CollectInto(doc);
   });
+  // The edit is in the document now; an edit the user drops shows the current settings.
+  editing_.reset();
   // While the service is waited for, this bar and the pane drop input; the tool band and the
   // other panes stay in use, and a pane the user went to meanwhile is not taken away.
   const int returnTo = context_.lastMainCommand();

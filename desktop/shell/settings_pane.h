@@ -14,6 +14,9 @@ class SettingsPane {
   virtual void CollectInto(CMirvaleDoc& doc) = 0;
   // Work Save does before the document is written (the Options pane's start mode).
   virtual void BeforeCommit() {}
+  // Shows the document's settings anew (when shown, and when the service's settings were
+  // loaded while nothing was edited).
+  virtual void Reload() = 0;
 };
 
 // Enables the Save button of the bar, when the bar is there.

@@ -224,6 +224,9 @@ bool CMirvaleFrm::TakeSettingsFile(const std::string& path, std::optional<uid_t>
     startDatabase = !databaseBefore && DatabaseExportOn(*m_pDoc);
   }
   platform::ReturnFreedMemory();
+  // Every desktop learns that the settings changed: one with nothing unsaved loads them, and
+  // none commits its older copy over them unmerged.
+  SendUpdateNotice();
   StartExports(startText, startDatabase);
   return true;
 }
@@ -234,8 +237,12 @@ bool CMirvaleFrm::UpdateSettings(const std::function<void(CMirvaleDoc&)>& change
   change(*doc);
   bool saved = ServiceSaveSettings(*doc, m_strProgramFolder);
   settingsNotice_.Note(saved, std::strerror(errno));
-  std::lock_guard lock(settingsMutex_);
-  m_pDoc = std::move(doc);
+  {
+    std::lock_guard lock(settingsMutex_);
+    m_pDoc = std::move(doc);
+  }
+  // The desktops load what the service wrote (restore results) as they load a member's save.
+  if (saved) SendUpdateNotice();
   return saved;
 }
 

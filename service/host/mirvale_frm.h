@@ -56,9 +56,9 @@ class CMirvaleFrm {
   void StopScan();
   void StartRestore();
   // Code 134 from caller: takes over the settings files the caller handed over in the data
-  // folder (its Mirvale.ini.<uid> names, and Mirvale.ini when it is the caller's), oldest first;
-  // false when there was none to take or each was refused. A file a tick took first is loaded
-  // already, so the request still succeeds.
+  // folder (its Mirvale.ini.<uid> names, and Mirvale.ini when it is the caller's), oldest first,
+  // and tells every desktop (the "Update Database" notice); false when there was none to take or
+  // each was refused. A file a tick took first is loaded already, so the request still succeeds.
   bool ReloadSettings(uid_t caller = geteuid());
   void PruneDatabase();
   void SendTestMail();
@@ -68,7 +68,8 @@ class CMirvaleFrm {
 
   // For the worker threads.
   std::shared_ptr<const CMirvaleDoc> Settings() const;
-  // Changes the settings (copy, change, save Mirvale.ini, publish); serialised with reloads.
+  // Changes the settings (copy, change, save Mirvale.ini, publish, notice to the desktops);
+  // serialised with reloads.
   bool UpdateSettings(const std::function<void(CMirvaleDoc&)>& change);
   ServiceDataStore& Data() { return data_; }
   AuditQueue& Audit() { return audit_; }

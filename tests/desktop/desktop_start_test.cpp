@@ -148,7 +148,6 @@ TEST(DesktopStart, StartsTheServiceReloadsOnItsNoticeAndRaisedByASecondCopy) {
 
   // A scan the desktop program does not follow: its notice reloads the store, and widgets hear
   // of it on the GUI thread.
-  desktop.App().WithDocument([](CMirvaleDoc& doc) { doc.m_strScanPool.clear(); });
   QSignalSpy reloaded(&desktop.App(), &CMirvaleApp::databaseReloaded);
   bool onGuiThread = false;
   QObject::connect(&desktop.App(), &CMirvaleApp::databaseReloaded, &desktop.Frame(),
@@ -162,11 +161,12 @@ TEST(DesktopStart, StartsTheServiceReloadsOnItsNoticeAndRaisedByASecondCopy) {
   desktop.App().Store().CopyScanMap(scan);
   EXPECT_TRUE(scan.Contains("lab/127.0.0.1"));
 
-  // While a manual scan is followed, notices are read and dropped.
-  desktop.App().WithDocument([](CMirvaleDoc& doc) { doc.m_strScanPool = "lab"; });
+  // While this desktop follows its own manual scan, notices leave the databases to the follower.
+  desktop.App().SetFollowingScan(true);
   reloaded.clear();
   ASSERT_EQ(platform::NotifyEveryNoticeSocket(service.DataFolder(), kUpdateDatabaseNotice), 1u);
   EXPECT_FALSE(reloaded.wait(1500));
+  desktop.App().SetFollowingScan(false);
 
   // A second copy asks this one to come forward and ends at once.
   desktop.Frame().showMinimized();

@@ -2,7 +2,8 @@
 // real MirvaleSrv that root registered and started: every pane opens, the Options pane too,
 // whose start mode lives in a store only root may read; one member's desktop, ended with its
 // session, never keeps another's from hearing the service's notices; an outsider is told at
-// start how to join; a member's failed Save names what blocked it and leaves nothing behind.
+// start how to join; a member's failed Save names what blocked it and leaves nothing behind;
+// two members' desktops, each loaded before the other's change, keep each other's work.
 // The test runs itself again as each temporary account to do its part.
 #include <QDialog>
 #include <QTest>
@@ -22,6 +23,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "common/database_files.h"
+#include "common/settings_file.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/single_instance.h"
 #include "platform/atomic_file.h"
@@ -44,6 +47,8 @@ static auto* const qt = testing_support::UseQtApplication();
 constexpr const char* kWalkVariable = "MIRVALE_TEST_MEMBER_WALK";
 constexpr const char* kHearVariable = "MIRVALE_TEST_MEMBER_HEARS";
 constexpr const char* kForgedVariable = "MIRVALE_TEST_NOTICE_FORGED";
+constexpr const char* kRoleVariable = "MIRVALE_TEST_MEMBER_ROLE";
+constexpr const char* kStepsVariable = "MIRVALE_TEST_MEMBER_STEPS";
 constexpr uint32_t kStartScan = 136;
 
 // The member's side: the program in this process, started up, then work (with the prompter).
@@ -99,8 +104,8 @@ void SaveOverAWaitingFile() {
             "Settings failed, please check your access permissions. The service is not running.");
 }
 
-// A second member's session, started after the first member's desktop was ended: its desktop
-// reloads when a scan ends.
+// A second member's session, started after the first member's desktop was ended and while the
+// settings say a manual scan is pending: its desktop reloads when a scan ends.
 void HearAScan(const std::string& controlSocket) {
   WithStartedDesktop([&](DesktopSession& session, testing_support::RecordingPrompter& prompter) {
     int reloads = 0;
@@ -149,6 +154,63 @@ void HearOnlyTheService(const std::string& controlSocket, const std::string& mar
     ASSERT_EQ(platform::SendServiceControl(kStartScan, controlSocket, std::chrono::seconds(60)), 0u);
     EXPECT_TRUE(QTest::qWaitFor([&] { return reloads > forged; }, 60000)) << "the service's notice was crowded out";
   });
+
+// The two members' turns, each in its own process: a step is done once its file exists.
+void MarkStep(const std::string& step) {
+  ASSERT_TRUE(platform::WriteFileAtomically(std::string(std::getenv(kStepsVariable)) + "/" + step, "", 0666));
+}
+void AwaitStep(const std::string& step) {
+  const std::string path = std::string(std::getenv(kStepsVariable)) + "/" + step;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return platform::FileExists(path); }, 60000)) << "no " << step;
+}
+
+// Member A: adds pool labsnmp and its automatic scan while B's desktop has the settings open,
+// then, her own copy older than B's save, starts a scan of it.
+void AddAPoolThenScanIt() {
+  testing_support::RecordingPrompter prompter;
+  CMirvaleApp app(testing_support::QuickAppOptions());
+  app.StartDatabaseThread();
+  ASSERT_NO_FATAL_FAILURE(AwaitStep("b-loaded"));
+  app.WithDocument([](CMirvaleDoc& doc) {
+    CPoolItem& pool = doc.m_mapPools.FindOrAdd("labsnmp");
+    pool.m_bSnmpV1 = 1;
+    pool.m_strReadCommunity = "public";
+    pool.m_pDevices.Set("127.0.0.1", CDeviceItem{"127.0.0.1", "255.255.255.255"});
+    doc.m_mapAutoScan.Set("labsnmp", CAutoScanItem{1, "labsnmp", 6, 0});
+  });
+  ASSERT_TRUE(app.Commit());
+  // A pool dialog stays open: what B saves meanwhile is not loaded under it.
+  CMirvaleApp::EditHold poolDialog(app);
+  ASSERT_NO_FATAL_FAILURE(MarkStep("a-pooled"));
+  ASSERT_NO_FATAL_FAILURE(AwaitStep("b-saved"));
+  EXPECT_EQ(app.Document().m_bScanLog, 0u) << "loaded under an open edit";
+  // Start Scan, as the Scan pane asks for it.
+  app.WithDocument([&](CMirvaleDoc& doc) {
+    doc.m_strScanPool = "labsnmp";
+    doc.m_strScanUser = app.UserName();
+  });
+  EXPECT_TRUE(app.Commit({}, CMirvaleApp::OnConflict::KeepMine));
+  EXPECT_TRUE(prompter.Texts().isEmpty()) << prompter.Texts().join('\n').toStdString();
+}
+
+// Member B: his desktop opened before A's pool; with an edit open all along he switches scan
+// logging on, removes a device of his own pool and has the service prune.
+void SaveAndPruneOverAnOlderCopy(const std::string& controlSocket) {
+  testing_support::RecordingPrompter prompter;
+  CMirvaleApp app(testing_support::QuickAppOptions());
+  app.StartDatabaseThread();
+  ASSERT_TRUE(app.Document().m_mapPools.Contains("bpool"));
+  CMirvaleApp::EditHold optionsPane(app);
+  ASSERT_NO_FATAL_FAILURE(MarkStep("b-loaded"));
+  ASSERT_NO_FATAL_FAILURE(AwaitStep("a-pooled"));
+  EXPECT_FALSE(app.Document().m_mapPools.Contains("labsnmp")) << "loaded under an open edit";
+  app.WithDocument([](CMirvaleDoc& doc) { doc.m_bScanLog = 1; });
+  EXPECT_TRUE(app.Commit());
+  app.WithDocument([](CMirvaleDoc& doc) { doc.m_mapPools.Find("bpool")->m_pDevices.Remove("127.0.0.3"); });
+  EXPECT_TRUE(app.Commit());
+  EXPECT_EQ(platform::SendServiceControl(133, controlSocket, std::chrono::seconds(60)), 0u);
+  EXPECT_TRUE(prompter.Texts().isEmpty()) << prompter.Texts().join('\n').toStdString();
+  ASSERT_NO_FATAL_FAILURE(MarkStep("b-saved"));
 }
 
 // A home of the account's own under the test's folder.
@@ -199,12 +261,16 @@ int WaitForChild(pid_t child) {
   return status;
 }
 
-// Runs one test of this program again as the account; its output, which says it passed.
-void RunTestAs(const testing_support::ServiceProcess& service, const std::string& account, const std::string& test,
-               const std::map<std::string, std::string>& variables) {
+// Starts one test of this program again as the account.
+pid_t StartTestAs(const testing_support::ServiceProcess& service, const std::string& account, const std::string& test,
+                  const std::map<std::string, std::string>& variables) {
+  return StartAs(service, account, {"/proc/self/exe", "--gtest_filter=MemberDesktop." + test}, variables,
+                 service.Root() + "/" + account + ".out");
+}
+
+// Waits for a test started as the account; its output says it passed.
+void FinishTestAs(const testing_support::ServiceProcess& service, const std::string& account, pid_t child) {
   const std::string outputPath = service.Root() + "/" + account + ".out";
-  const pid_t child = StartAs(service, account, {"/proc/self/exe", "--gtest_filter=MemberDesktop." + test},
-                              variables, outputPath);
   ASSERT_GT(child, 0);
   const int status = WaitForChild(child);
   const std::string output = platform::ReadWholeFile(outputPath).value_or("");
@@ -248,6 +314,12 @@ TEST(MemberDesktop, AMembersDesktopEndedWithItsSessionLeavesNothingThatSilencesA
   if (const char* control = std::getenv(kHearVariable)) return HearAScan(control);
   ASSERT_EQ(geteuid(), 0u) << "makes accounts";
   SharedService shared;
+  // The settings name a manual scan as pending (a desktop that started one wrote them): no
+  // desktop that reads them at its start is deaf to the notices for that.
+  CMirvaleDoc pending;
+  ApplyServiceDefaults(pending);
+  pending.m_strScanPool = "absent";
+  ASSERT_TRUE(platform::WriteFileAtomically(shared.service.ProgramFile("Mirvale.ini"), EncodeSettings(pending), 0644));
   ASSERT_NO_FATAL_FAILURE(shared.Start());
   auto& [first, second, service] = shared;
 
@@ -367,6 +439,55 @@ TEST(MemberDesktop, AnOutsiderIsToldHowToJoinAndAMemberWhatBlockedTheSave) {
             {{kWalkVariable, "1"}, {"MIRVALE_TEST_ACCOUNT", second.Name()}, {"MIRVALE_TEST_WAITING_OWNER", first.Name()}});
   // The failed Save left nothing for the service to carry out later.
   EXPECT_EQ(OwnedIn(service.DataFolder(), second.Uid()), std::vector<std::string>{});
+}
+
+TEST(MemberDesktop, TwoMembersEditingFromOlderCopiesKeepEachOthersPoolsOptionsAndStoredData) {
+  if (const char* role = std::getenv(kRoleVariable)) {
+    if (std::string(role) == "a") return AddAPoolThenScanIt();
+    return SaveAndPruneOverAnOlderCopy(std::getenv(kHearVariable));
+  }
+  ASSERT_EQ(geteuid(), 0u) << "makes accounts";
+  SharedService shared;
+  auto& [first, second, service] = shared;
+  // B's pool of two devices, and what scans stored for it and for A's pool-to-be.
+  CMirvaleDoc settings;
+  ApplyServiceDefaults(settings);
+  CPoolItem& own = settings.m_mapPools.FindOrAdd("bpool");
+  own.m_bSnmpV1 = 1;
+  for (const char* address : {"127.0.0.2", "127.0.0.3"})
+    own.m_pDevices.Set(address, CDeviceItem{address, "255.255.255.255"});
+  ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(settings), 0644));
+  DeviceDatabaseMap stored;
+  for (const auto& [pool, address] : {std::pair{"labsnmp", "127.0.0.1"}, {"bpool", "127.0.0.2"}, {"bpool", "127.0.0.3"}}) {
+    CDbItem& device = stored.FindOrAdd(DeviceKey(pool, address));
+    device.m_strPool = pool;
+    device.m_strAddress = address;
+  }
+  ASSERT_TRUE(SaveDeviceDatabaseFile(service.ProgramFile("Mirvale.db"), stored));
+  ASSERT_NO_FATAL_FAILURE(shared.Start());
+  const std::string steps = service.Root() + "/steps";
+  platform::CreateFolderLevels(steps, 0700);
+  ASSERT_EQ(chmod(steps.c_str(), 0777), 0);
+  const pid_t b = StartTestAs(service, second.Name(), "TwoMembersEditingFromOlderCopiesKeepEachOthersPoolsOptionsAndStoredData",
+                              {{kRoleVariable, "b"}, {kHearVariable, service.ControlSocket()}, {kStepsVariable, steps}});
+  const pid_t a = StartTestAs(service, first.Name(), "TwoMembersEditingFromOlderCopiesKeepEachOthersPoolsOptionsAndStoredData",
+                              {{kRoleVariable, "a"}, {kStepsVariable, steps}});
+  FinishTestAs(service, second.Name(), b);
+  FinishTestAs(service, first.Name(), a);
+
+  const CMirvaleDoc kept = DecodeSettings(platform::ReadWholeFile(service.ProgramFile("Mirvale.ini")).value_or(""));
+  ASSERT_TRUE(kept.m_mapPools.Contains("labsnmp"));
+  EXPECT_TRUE(kept.m_mapAutoScan.Contains("labsnmp"));
+  EXPECT_EQ(kept.m_bScanLog, 1u);
+  EXPECT_EQ(kept.m_strScanPool, "labsnmp");
+  ASSERT_TRUE(kept.m_mapPools.Contains("bpool"));
+  EXPECT_EQ(kept.m_mapPools.Find("bpool")->m_pDevices.size(), 1u);
+  const auto after = ReadDeviceDatabaseFile(service.ProgramFile("Mirvale.db"));
+  ASSERT_TRUE(after);
+  EXPECT_TRUE(after->Contains("labsnmp/127.0.0.1")) << "B's prune removed A's stored data";
+  EXPECT_TRUE(after->Contains("bpool/127.0.0.2"));
+  EXPECT_FALSE(after->Contains("bpool/127.0.0.3"));
+  EXPECT_TRUE(service.Stop());
 }
 
 }  // namespace

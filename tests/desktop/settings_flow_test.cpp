@@ -184,6 +184,45 @@ TEST_F(SettingsFlow, OptionsSaveCommitsScheduleLoggingAndStartModeAndCancelKeeps
   EXPECT_EQ(options.keepSpin->text().trimmed(), "");
 }
 
+// Another member's saves: the Options pane on screen shows them while it holds no edit; with an
+// edit open they are not loaded under it, and Save asks where both changed. Dropping the edit
+// leaves the other member's settings whole.
+TEST_F(SettingsFlow, AnotherMembersSaveIsShownUnlessAnEditIsOpenAndSaveAsksWhereBothChanged) {
+  DesktopHarness& desktop = Open();
+  desktop.Command(kCommandTools);
+  desktop.Command(kCommandOptions);
+  auto& options = PaneIn<CConfigurationToolsOptions>(PaneSlot::Options);
+  const auto otherMemberSaves = [&](const std::string& logFile, const std::string& pool) {
+    CMirvaleDoc theirs = DecodeSettings(ServiceIni());
+    theirs.m_bScanLog = 1;
+    theirs.m_bLogText = 1;
+    theirs.m_strLogFile = logFile;
+    theirs.m_mapPools.FindOrAdd(pool).m_bSnmpV1 = 1;
+    ASSERT_TRUE(platform::WriteFileAtomically(service_.DataFile("Mirvale.ini"), EncodeSettings(theirs)));
+    ASSERT_EQ(service_.Control(platform::ControlReloadSettings), platform::kControlDone);
+  };
+  ASSERT_NO_FATAL_FAILURE(otherMemberSaves("/tmp/theirs.log", "core"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return options.fileEdit->text() == "/tmp/theirs.log"; }, 20000));
+  EXPECT_TRUE(desktop.App().Document().m_mapPools.Contains("core"));
+
+  options.fileEdit->clear();
+  QTest::keyClicks(options.fileEdit, "/tmp/mine.log");
+  ASSERT_TRUE(Bar().SaveEnabled());
+  ASSERT_NO_FATAL_FAILURE(otherMemberSaves("/tmp/other.log", "edge"));
+  QTest::qWait(1500);  // the notice came and went: the edit stays on screen
+  EXPECT_EQ(options.fileEdit->text(), "/tmp/mine.log");
+  prompter_.Answer(QMessageBox::No);
+  QTest::mouseClick(Bar().findChild<QPushButton*>("saveButton"), Qt::LeftButton);
+  EXPECT_EQ(prompter_.Texts(),
+            QStringList{"Another member changed the settings since you opened them, also where you made changes: the "
+                        "audit log settings.\n\nYes: keep your changes on top of the current settings (theirs are "
+                        "replaced where both changed).\nNo: drop your changes and show the current settings."});
+  const CMirvaleDoc kept = DecodeSettings(ServiceIni());
+  EXPECT_EQ(kept.m_strLogFile, "/tmp/other.log");
+  EXPECT_TRUE(kept.m_mapPools.Contains("edge"));
+  EXPECT_TRUE(ServiceHasTheDocument());
+}
+
 TEST_F(SettingsFlow, UnderSystemdStartAndStartModeGoThroughItWithoutFreezingAndItsRefusalsAreShown) {
   ASSERT_TRUE(service_.Register());  // the stored start type says automatic
   desktop_ = std::make_unique<DesktopHarness>(service_);

@@ -1,6 +1,6 @@
 // The settings panes' widget-free rules: the Home summary of a stored scan, what Save collects
 // from the Options, Actions and Export forms, the action texts, the schedule texts and the data
-// source's connection text.
+// source's connection text; how one member's edit joins what others saved meanwhile.
 #include <QLocale>
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include "desktop/shell/home_summary.h"
 #include "desktop/shell/odbc_data_source.h"
 #include "desktop/shell/settings_collect.h"
+#include "desktop/shell/settings_merge.h"
 
 namespace mirvale {
 namespace {
@@ -145,6 +146,88 @@ TEST(SettingsCollect, ActionsTakeTheListsCheckStateAndDropRowlessEntries) {
   EXPECT_EQ(doc.m_bExportText, 0u);
   EXPECT_EQ(doc.m_bExportSql, 1u);
   EXPECT_EQ(doc.m_strExportDatabase, "DSN=MirvaleDB;SERVER=db");
+}
+
+CPoolItem TelnetPool(std::initializer_list<const char*> addresses) {
+  CPoolItem pool;
+  pool.m_bTelnet = 1;
+  pool.m_nShellPort = 23;
+  for (const char* address : addresses) pool.m_pDevices.Set(address, CDeviceItem{address, "255.255.255.255"});
+  return pool;
+}
+
+// A member who loaded before another added a pool saves one option: both stay; what the
+// other removed meanwhile and this user left alone stays removed.
+TEST(SettingsMerge, WhatOnlyOneSideChangedIsTakenFromThatSide) {
+  CMirvaleDoc base;
+  base.m_mapPools.Set("old", TelnetPool({"10.0.0.9"}));
+  base.m_mapActions.FindOrAdd("alert").m_strPool = "old";
+  CMirvaleDoc theirs = base;
+  theirs.m_mapPools.Set("labsnmp", TelnetPool({"10.0.0.1"}));
+  theirs.m_mapAutoScan.Set("labsnmp", CAutoScanItem{1, "labsnmp", 6, 0});
+  theirs.m_mapActions.Remove("alert");
+  theirs.m_strSmtpServer = "mail.example";
+  CMirvaleDoc mine = base;
+  mine.m_bScanLog = 1;
+  mine.m_mapPools.Find("old")->m_pDevices.Remove("10.0.0.9");
+  const SettingsMerge merge = MergeSettings(base, mine, theirs);
+  EXPECT_TRUE(merge.conflicts.empty());
+  CMirvaleDoc expected = theirs;
+  expected.m_bScanLog = 1;
+  expected.m_mapPools.Find("old")->m_pDevices.clear();
+  EXPECT_TRUE(merge.merged == expected);
+}
+
+// Inside one pool, devices and queries merge one by one; the pool's own settings change as
+// one part, so a pool is never half one member's protocol and half another's.
+TEST(SettingsMerge, APoolsDevicesMergeByAddressAndItsOwnSettingsAsOnePart) {
+  CMirvaleDoc base;
+  base.m_mapPools.Set("lab", TelnetPool({"10.0.0.1"}));
+  CMirvaleDoc theirs = base;
+  CPoolItem& theirPool = *theirs.m_mapPools.Find("lab");
+  theirPool.m_pDevices.Set("10.0.0.2", CDeviceItem{"10.0.0.2", "255.255.255.255"});
+  theirPool.m_nTimeout = 9;
+  CMirvaleDoc mine = base;
+  mine.m_mapPools.Find("lab")->m_pDevices.Set("10.0.0.3", CDeviceItem{"10.0.0.3", "255.255.255.255"});
+  SettingsMerge merge = MergeSettings(base, mine, theirs);
+  EXPECT_TRUE(merge.conflicts.empty());
+  const CPoolItem& merged = *merge.merged.m_mapPools.Find("lab");
+  EXPECT_EQ(merged.m_nTimeout, 9u);
+  EXPECT_EQ(merged.m_pDevices.size(), 3u);
+
+  // Both switched the protocol, differently: a conflict, and the pool is wholly mine.
+  theirPool.m_bTelnet = 0;
+  theirPool.m_bSnmpV1 = 1;
+  CPoolItem& myPool = *mine.m_mapPools.Find("lab");
+  myPool.m_bTelnet = 0;
+  myPool.m_bSsh = 1;
+  merge = MergeSettings(base, mine, theirs);
+  EXPECT_EQ(merge.conflicts, std::vector<std::string>{"pool lab"});
+  const CPoolItem& mineWins = *merge.merged.m_mapPools.Find("lab");
+  EXPECT_EQ(mineWins.m_bSsh, 1u);
+  EXPECT_EQ(mineWins.m_bSnmpV1, 0u);
+  EXPECT_EQ(mineWins.m_nTimeout, 0u);
+  EXPECT_EQ(mineWins.m_pDevices.size(), 3u);
+}
+
+// What both changed differently is named, and decided for this user's edit.
+TEST(SettingsMerge, WhatBothChangedDifferentlyIsAConflictWonByMine) {
+  CMirvaleDoc base;
+  base.m_mapPools.Set("lab", TelnetPool({"10.0.0.1"}));
+  CMirvaleDoc theirs = base;
+  theirs.m_strLogFile = "/var/log/theirs.log";
+  theirs.m_strSmtpPort = "2525";
+  theirs.m_mapPools.Find("lab")->m_pDevices.Find("10.0.0.1")->m_strMask = "255.255.255.0";
+  CMirvaleDoc mine = base;
+  mine.m_strLogFile = "/var/log/mine.log";
+  mine.m_strSmtpPort = "2525";  // alike: no conflict
+  mine.m_mapPools.Find("lab")->m_pDevices.Remove("10.0.0.1");
+  const SettingsMerge merge = MergeSettings(base, mine, theirs);
+  EXPECT_EQ(merge.conflicts,
+            (std::vector<std::string>{"the audit log settings", "device 10.0.0.1 of pool lab"}));
+  EXPECT_EQ(merge.merged.m_strLogFile, "/var/log/mine.log");
+  EXPECT_EQ(merge.merged.m_strSmtpPort, "2525");
+  EXPECT_TRUE(merge.merged.m_mapPools.Find("lab")->m_pDevices.empty());
 }
 
 TEST(ActionTexts, ListsRunCommandAndCommandPath) {

@@ -152,13 +152,18 @@ TEST_F(ServiceHost, RegisteringTwiceLeavesOneRegistration) {
   EXPECT_FALSE(platform::RegistryKey::Open("HKEY_CLASSES_ROOT\\AppID\\MirvaleSrv.EXE"));
 }
 
-TEST_F(ServiceHost, ReloadMovesTheNewSettingsAndIgnoresAFileThatDoesNotParse) {
+TEST_F(ServiceHost, ReloadMovesTheNewSettingsNotifiesAndIgnoresAFileThatDoesNotParse) {
   StartRegistered();
   mirvale::CMirvaleDoc doc = PoolSettings();
   doc.m_strSmtpServer = "mail.example.test";
   const std::string bytes = mirvale::EncodeSettings(doc);
   ASSERT_TRUE(platform::WriteFileAtomically(service.DataFile("Mirvale.ini"), bytes));
-  EXPECT_EQ(service.Control(134), 0u);
+  {
+    // Every desktop learns that the settings changed.
+    NoticeListener listener(service.NoticeSocket());
+    EXPECT_EQ(service.Control(134), 0u);
+    EXPECT_EQ(listener.Receive(), std::string("Update Database\0", 16));
+  }
   EXPECT_EQ(platform::ReadWholeFile(service.ProgramFile("Mirvale.ini")), bytes);
   EXPECT_FALSE(platform::FileExists(service.DataFile("Mirvale.ini")));
 
