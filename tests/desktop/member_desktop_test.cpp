@@ -154,6 +154,7 @@ void HearOnlyTheService(const std::string& controlSocket, const std::string& mar
     ASSERT_EQ(platform::SendServiceControl(kStartScan, controlSocket, std::chrono::seconds(60)), 0u);
     EXPECT_TRUE(QTest::qWaitFor([&] { return reloads > forged; }, 60000)) << "the service's notice was crowded out";
   });
+}
 
 // The two members' turns, each in its own process: a step is done once its file exists.
 void MarkStep(const std::string& step) {
@@ -277,6 +278,12 @@ void FinishTestAs(const testing_support::ServiceProcess& service, const std::str
   ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status) << "\n" << output;
   EXPECT_EQ(WEXITSTATUS(status), 0) << output;
   EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+}
+
+// Runs one test of this program again as the account; its output, which says it passed.
+void RunTestAs(const testing_support::ServiceProcess& service, const std::string& account, const std::string& test,
+               const std::map<std::string, std::string>& variables) {
+  FinishTestAs(service, account, StartTestAs(service, account, test, variables));
 }
 
 // Two members of one operators' group (the first account's own group) and the service they

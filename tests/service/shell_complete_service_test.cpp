@@ -89,7 +89,9 @@ TEST_P(ShellFaultyDevice, KeepsTheFirstConfigurationFailsAndSaysWhy) {
   CMirvaleDoc doc = scanned.Pool();
   ServiceProcess service;
   // A raw device is reached through the client's default session, logging in as over telnet.
-  if (std::string(fault.mode) == "raw") ASSERT_TRUE(UseProtocol(service, "raw", scanned.Port()));
+  if (std::string(fault.mode) == "raw") {
+    ASSERT_TRUE(UseProtocol(service, "raw", scanned.Port()));
+  }
   ASSERT_TRUE(service.Start());
   auto first = ScanAgainWith(service, doc, "");
   ASSERT_TRUE(first);
