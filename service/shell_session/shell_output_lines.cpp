@@ -9,6 +9,8 @@ namespace mirvale {
 namespace {
 
 constexpr char kEscape = '\x1b';
+// Blanks over a pager prompt are as long as it is: longer ones are output.
+constexpr size_t kLongestErase = 256;
 
 bool IsPositionPart(char c) { return std::isdigit(static_cast<unsigned char>(c)) || c == ';'; }
 
@@ -27,13 +29,13 @@ void OutputLines::Append(std::string_view chunk) {
     if (c == kEscape) continue;  // ESC goes before positioning is looked for, so "[2" ESC "4H" is one
     if (c == '\r' || c == '\n') {
       cursorStart_ = std::string::npos;
-      Break();
+      LineEnd(c == '\r');
       continue;
     }
     if (c == 'H' && cursorStart_ != std::string::npos) {
       line.resize(cursorStart_);
       cursorStart_ = std::string::npos;
-      Break();
+      LineEnd(true);
       continue;
     }
     if (c == '[')
@@ -41,7 +43,42 @@ void OutputLines::Append(std::string_view chunk) {
     else if (!IsPositionPart(c))
       cursorStart_ = std::string::npos;
     line += c;
+    if (returnedLine_ != std::string::npos) AfterReturn();
   }
+}
+
+void OutputLines::LineEnd(bool returns) {
+  const std::string& line = lines_.back();
+  if (returnedLine_ != std::string::npos) {
+    // Blanks over the returned line erased it; a line feed right after the return kept it.
+    if (!line.empty() && line.find_first_not_of(" \t") == std::string::npos) {
+      erased_.push_back(returnedLine_);
+      returnedLine_ = std::string::npos;
+    } else if (!line.empty() || !returns) {
+      returnedLine_ = std::string::npos;
+    }
+  }
+  const bool finishes = line.find_first_not_of(" \t") != std::string::npos;
+  Break();
+  if (finishes) returnedLine_ = returns ? lines_.size() - 2 : std::string::npos;
+}
+
+// The unfinished line holds only what came since the return: blanks, an erase to the end of
+// the line, or a cursor positioning back to it; anything else (text written over it) ends the wait.
+void OutputLines::AfterReturn() {
+  const std::string& line = lines_.back();
+  if (line == "[K" || line == "[0K" || line == "[2K") {
+    erased_.push_back(returnedLine_);
+    returnedLine_ = std::string::npos;
+    return;
+  }
+  const size_t text = line.find_first_not_of(" \t");
+  if (line.size() <= kLongestErase) {
+    if (text == std::string::npos || line == "[" || line == "[0" || line == "[2") return;
+    if (text == cursorStart_ && std::all_of(line.begin() + static_cast<long>(text) + 1, line.end(), IsPositionPart))
+      return;
+  }
+  returnedLine_ = std::string::npos;
 }
 
 // The unfinished line ends: kept with its trailing blanks cut, or, when nothing else is left of
@@ -58,6 +95,8 @@ void OutputLines::Break() {
 
 void OutputLines::NextAnswer() {
   lines_.erase(lines_.begin(), lines_.end() - 1);
+  erased_.clear();
+  returnedLine_ = std::string::npos;
   firstIsStanding_ = true;
   standingLength_ = lines_.front().size();
   freshSeen_ = false;
@@ -73,6 +112,7 @@ OutputLines::Answer OutputLines::SinceSend() const {
   answer.lines.reserve(lines_.size());
   answer.lines.push_back(lines_.front().substr(kept));
   answer.lines.insert(answer.lines.end(), lines_.begin() + 1, lines_.end());
+  answer.erased = erased_;
   return answer;
 }
 

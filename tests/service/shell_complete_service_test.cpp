@@ -207,6 +207,13 @@ std::vector<std::string> PagerLikeLines() {
   return lines;
 }
 
+// A line like a pager prompt on the second page after the line the pausing device stops in.
+std::vector<std::string> MoreLineAfterThePause() {
+  std::vector<std::string> lines = BannerConfiguration();
+  lines.insert(lines.begin() + 38, "<more>");
+  return lines;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Outputs, ShellDeviceLines,
     ::testing::Values(
@@ -221,7 +228,31 @@ INSTANTIATE_TEST_SUITE_P(
         Output{"LongPagerErasedByEraseLine",
                "telnet",
                {{"pager", "-- MORE --, next page: Space, next line: Enter, quit: Control-C"}, {"erase", "erase-line"}}},
-        Output{"PagerErasedByCarriageReturnAndBlanks", "telnet", {{"pager", " --More-- "}, {"erase", "cr"}}}),
+        Output{"PagerErasedByCarriageReturnAndBlanks", "telnet", {{"pager", " --More-- "}, {"erase", "cr"}}},
+        Output{"UnknownPagerErasedByCarriageReturnAndBlanks",
+               "telnet",
+               {{"pager", "Press any key to continue (Q to quit)"}, {"erase", "cr"}}},
+        Output{"SshUnknownPagerErasedByEraseLine",
+               "ssh",
+               {{"pager", "Press <SPACE> to continue or <Q> to quit:"}, {"erase", "erase-line"}}},
+        Output{"UnknownPagerErasedByEraseLineAlone",
+               "telnet",
+               {{"pager", "-- [Q quit|D dump|down]"}, {"erase", "erase-line-only"}}},
+        Output{"PagerLikeLinesOpeningPages", "telnet", {{"page", "3"}}, PagerLikeLines()},
+        Output{"SshPagerLikeLinesOpeningPagesErasedByCursorLeft",
+               "ssh",
+               {{"page", "3"}, {"erase", "left-only"}},
+               PagerLikeLines()},
+        Output{"PauseBeforeThePager", "telnet", {{"pager_pause", "1.5"}, {"erase", "left-clear"}}},
+        Output{"SshPauseBeforeThePager", "ssh", {{"pager_pause", "1.5"}, {"erase", "cr"}}},
+        Output{"PauseMidPageBeforeAMoreLine", "telnet", {{"pause", "1.5"}, {"erase", "left"}}, MoreLineAfterThePause()},
+        Output{"SshPauseMidPageBeforeAMoreLine", "ssh", {{"pause", "1.5"}}, MoreLineAfterThePause()},
+        Output{"PauseAfterThePagersErase",
+               "telnet",
+               {{"pager_pause", "1.5"}, {"pager_pause_at", "after"}, {"erase", "left"}}},
+        Output{"SshPauseAfterThePagersErase",
+               "ssh",
+               {{"pager_pause", "1.5"}, {"pager_pause_at", "after"}, {"erase", "erase-line"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
