@@ -250,9 +250,7 @@ INSTANTIATE_TEST_SUITE_P(
         Output{"PauseAfterThePagersErase",
                "telnet",
                {{"pager_pause", "1.5"}, {"pager_pause_at", "after"}, {"erase", "left"}}},
-        Output{"SshPauseAfterThePagersErase",
-               "ssh",
-               {{"pager_pause", "1.5"}, {"pager_pause_at", "after"}, {"erase", "erase-line"}}}),
+        Output{"SshPauseAfterThePagersErase", "ssh", {{"pager_pause", "1.5"}, {"pager_pause_at", "after"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
