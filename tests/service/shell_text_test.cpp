@@ -67,7 +67,7 @@ TEST(ShellOutputLines, LinesTheDeviceWentBackOverAndBlankedAreMarked) {
   output.Append("Kthird\r\nover\rwritten\r\npos\x1b[24;1H    \x1b[24;1Hlast\r\nx\r\r\ny");
   const OutputLines::Answer answer = output.SinceSend();
   EXPECT_EQ(answer.lines,
-            (Lines{"kept", " --More--", "next", "Press any key", "[Kthird", "over", "written", "pos", "last", "x", "y"}));
+            (Lines{"kept", " --More--", "next", "Press any key", "\x1b[Kthird", "over", "written", "pos", "last", "x", "y"}));
   EXPECT_EQ(answer.erased, (std::vector<size_t>{1, 3, 7}));
 }
 
