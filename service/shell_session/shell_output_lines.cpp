@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
 #include "common/text_trim.h"
 
@@ -9,6 +10,8 @@ namespace mirvale {
 namespace {
 
 constexpr char kEscape = '\x1b';
+// Blanks over a pager prompt are as long as it is: longer ones are output.
+constexpr size_t kLongestErase = 256;
 
 bool IsPositionPart(char c) { return std::isdigit(static_cast<unsigned char>(c)) || c == ';'; }
 
@@ -39,13 +42,13 @@ void OutputLines::Append(std::string_view chunk) {
     }
     if (c == '\r' || c == '\n') {
       cursorStart_ = std::string::npos;
-      Break();
+      LineEnd(c == '\r');
       continue;
     }
     if (c == 'H' && cursorStart_ != std::string::npos) {
       line.resize(cursorStart_);
       cursorStart_ = std::string::npos;
-      Break();
+      LineEnd(true);
       continue;
     }
     if (c == '[') {
@@ -54,7 +57,48 @@ void OutputLines::Append(std::string_view chunk) {
     } else if (!IsPositionPart(c))
       cursorStart_ = std::string::npos;
     line += c;
+    if (returnedLine_ != std::string::npos) AfterReturn();
   }
+}
+
+void OutputLines::LineEnd(bool returns) {
+  const std::string& line = unfinished_;
+  if (returnedLine_ != std::string::npos) {
+    // Blanks over the returned line erased it; a line feed right after the return kept it.
+    if (!line.empty() && line.find_first_not_of(" \t") == std::string::npos) {
+      erased_.push_back(returnedLine_);
+      returnedLine_ = std::string::npos;
+    } else if (!line.empty() || !returns) {
+      returnedLine_ = std::string::npos;
+    }
+  }
+  const bool finishes = line.find_first_not_of(" \t\x1b") != std::string::npos;
+  Break();
+  if (finishes) returnedLine_ = returns ? ends_.size() - 1 : std::string::npos;
+}
+
+// The unfinished line holds only what came since the return: blanks, an erase to the end of
+// the line, or a cursor positioning back to it; anything else (text written over it) ends the
+// wait. ESC characters count as nothing here, as in the positioning.
+void OutputLines::AfterReturn() {
+  const std::string& line = unfinished_;
+  if (line.size() > kLongestErase) {
+    returnedLine_ = std::string::npos;
+    return;
+  }
+  std::string shown;
+  std::copy_if(line.begin(), line.end(), std::back_inserter(shown), [](char c) { return c != kEscape; });
+  if (shown == "[K" || shown == "[0K" || shown == "[2K") {
+    erased_.push_back(returnedLine_);
+    returnedLine_ = std::string::npos;
+    return;
+  }
+  const size_t text = shown.find_first_not_of(" \t");
+  if (text == std::string::npos || shown == "[" || shown == "[0" || shown == "[2") return;
+  if (cursorStart_ != std::string::npos && shown[text] == '[' &&
+      std::all_of(shown.begin() + static_cast<long>(text) + 1, shown.end(), IsPositionPart))
+    return;
+  returnedLine_ = std::string::npos;
 }
 
 // The unfinished line ends: kept with its trailing blanks cut, or, when nothing else is left of
@@ -75,6 +119,8 @@ void OutputLines::NextAnswer() {
   // What the lines held is given back, not kept for the next answer.
   std::string().swap(finished_);
   std::vector<size_t>().swap(ends_);
+  erased_.clear();
+  returnedLine_ = std::string::npos;
   firstIsStanding_ = true;
   standingLength_ = unfinished_.size();
   freshSeen_ = false;
@@ -91,6 +137,7 @@ OutputLines::Answer OutputLines::SinceSend() const {
   answer.lines.reserve(Count());
   answer.lines.emplace_back(first.substr(kept));
   for (size_t index = 1; index < Count(); ++index) answer.lines.emplace_back(Line(index));
+  answer.erased = erased_;
   return answer;
 }
 

@@ -28,6 +28,11 @@ class OutputLines {
     bool dropsStanding = false;
     size_t cut = 0;
     std::vector<std::string> lines;
+    // The finished lines (indices into lines) the device went back to the start of and blanked:
+    // a carriage return or cursor positioning not followed by a line feed, then blanks or an
+    // erase to the end of the line ("[K", "[2K"). A pager erases itself so; a listing's lines
+    // stay on the screen.
+    std::vector<size_t> erased;
   };
   Answer SinceSend() const;
   // The same as they arrived since the text was sent: the first without what stood before it,
@@ -41,6 +46,10 @@ class OutputLines {
 
  private:
   void Break();
+  // The unfinished line ends; `returns`: the cursor went back to its start, without a line feed.
+  void LineEnd(bool returns);
+  // What came since a line was finished by a return: blanks, or the start of an erase.
+  void AfterReturn();
   bool EndedStandingOnly() const;
   size_t Count() const { return ends_.size() + 1; }
   std::string_view Line(size_t index) const;  // the finished ones, then the unfinished one
@@ -53,6 +62,8 @@ class OutputLines {
   bool firstIsStanding_ = false;
   bool freshSeen_ = false;
   size_t cursorStart_ = std::string::npos;  // a "[" of the unfinished line that may start positioning
+  size_t returnedLine_ = std::string::npos;  // the line a return went back to, until what follows tells
+  std::vector<size_t> erased_;               // finished lines the device blanked after a return
 };
 
 // Adds an answer to the lines collected before, whose last one is the line the output stood on

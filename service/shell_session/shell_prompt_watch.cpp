@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "common/text_trim.h"
 #include "service/shell_session/shell_session_text.h"
@@ -80,17 +81,28 @@ bool IsPagerPrompt(std::string_view shown) {
 
 bool LooksLikePrompt(std::string_view shown) { return EndsWithOneOf(std::string(shown), kPromptMarks); }
 
-std::string ErasePagerPrompt(std::string_view line, size_t pagerStart) {
-  pagerStart = std::min(pagerStart, line.size());
-  std::string screen(line.substr(0, pagerStart));
+std::optional<ErasedLine> EraseOnScreen(std::string_view line, size_t start) {
+  start = std::min(start, line.size());
+  std::string screen(line.substr(0, start));
+  std::string erased;
   size_t cursor = screen.size();
-  const std::string_view rest = line.substr(pagerStart);
+  bool goesFromCursor = false;  // moved back: what stands from the cursor on goes, unless written over
+  // Going back to the text's first visible character, or clearing the line, erases the text.
+  bool judged = false;  // once: a line of many moves back costs what its bytes do
+  auto erases = [&](size_t to) {
+    if (judged) return;
+    const size_t visible = screen.find_first_not_of(' ', start);
+    if (visible != std::string::npos && to > visible) return;
+    judged = true;
+    erased = ShownLine(std::string_view(screen).substr(start));
+  };
+  const std::string_view rest = line.substr(start);
   for (size_t i = 0; i < rest.size(); ++i) {
     const char c = rest[i];
     if (c == '\x1b') continue;  // the sequences below are told by their "["
-    // Moving back over the pager's text: what follows replaces it, however short.
     if (c == '\b') {
-      if (cursor > pagerStart) screen.resize(--cursor);
+      if (cursor > start) erases(--cursor);
+      goesFromCursor = true;
       continue;
     }
     if (c == '[') {
@@ -100,26 +112,34 @@ std::string ErasePagerPrompt(std::string_view line, size_t pagerStart) {
       const char command = end < rest.size() ? rest[end] : '\0';
       if (command == 'D') {
         size_t back = count.empty() ? 1 : std::stoul(std::string(count));
-        cursor = std::max(pagerStart, cursor - std::min(cursor, back));
-        screen.resize(cursor);
+        cursor = std::max(start, cursor - std::min(cursor, back));
+        erases(cursor);
+        goesFromCursor = true;
         i = end;
         continue;
       }
       if (command == 'K' && (count.empty() || count == "0" || count == "2")) {
-        screen.resize(count == "2" ? pagerStart : cursor);
-        if (count == "2") screen.append(cursor - pagerStart, ' ');
+        // The whole line cleared: what follows starts where the text did, as the listing's
+        // own lines do, not indented by the text's length.
+        if (count == "2") {
+          erases(start);
+          cursor = start;
+        }
+        screen.resize(std::max(start, std::min(cursor, screen.size())));
         i = end;
         continue;
       }
     }
+    if (std::exchange(goesFromCursor, false)) screen.resize(std::min(cursor, screen.size()));
     if (cursor < screen.size())
       screen[cursor] = c;
     else
       screen += c;
     ++cursor;
   }
-  if (IsPagerPrompt(ShownLine(std::string_view(screen).substr(pagerStart)))) screen.resize(pagerStart);
-  return screen;
+  if (goesFromCursor) screen.resize(std::min(cursor, screen.size()));
+  if (erased.empty()) return std::nullopt;
+  return ErasedLine{std::move(erased), std::move(screen)};
 }
 
 void PromptWatch::Learn(std::string_view fresh) { prompt_ = PromptShape(ShownLine(Tail(fresh))); }
@@ -140,12 +160,16 @@ bool PromptWatch::IsPrompt(const std::string& shown) const {
          (mode.front() == '(' && mode.back() == ')' && mode.find(')') == mode.size() - 1 && mode.size() > 2);
 }
 
-bool StartsWithPagerPrompt(std::string_view line) {
-  const std::string_view text = line.substr(0, std::min(line.find_first_of("\b["), line.size()));
-  return IsPagerPrompt(ShownLine(text));
+bool PromptWatch::IsLearnedPager(const std::string& shown) const { return !pager_.empty() && shown == pager_; }
+
+bool PromptWatch::AtPager(std::string_view fresh) const {
+  const std::string shown = ShownLine(Tail(fresh));
+  return IsPagerPrompt(shown) || IsLearnedPager(shown);
 }
 
-bool PromptWatch::AtPager(std::string_view fresh) { return IsPagerPrompt(ShownLine(Tail(fresh))); }
+void PromptWatch::LearnPager(std::string_view shown) {
+  if (shown.size() <= kLongestPrompt && !(prompt_ && IsPrompt(std::string(shown)))) pager_ = shown;
+}
 
 bool PromptWatch::AtPrompt(std::string_view standing, bool exactly) const {
   if (!prompt_) return false;
@@ -167,7 +191,7 @@ bool PromptWatch::StartsLearnedPrompt(std::string_view shown) const {
 
 bool PromptWatch::Waits(std::string_view standing, std::string_view fresh) const {
   std::string freshShown = ShownLine(Tail(fresh));
-  if (IsPagerPrompt(freshShown)) return true;
+  if (IsPagerPrompt(freshShown) || IsLearnedPager(freshShown)) return true;
   if (!prompt_) return EndsWithOneOf(freshShown, kQuestionMarks);
   return AtPrompt(standing);
 }

@@ -30,15 +30,16 @@ bool IsPagerPrompt(std::string_view shown);
 // A shown line that ends as prompts do ("Router>", "Router#", "$", "%"), short as they are.
 bool LooksLikePrompt(std::string_view shown);
 
-// The line a pager prompt stood on, from `pagerStart` on, as the device's screen shows it once
-// the key that answered it brought the next page: the pager's own erasing applied (backspaces
-// and cursor-left "[nD" move back over it, and what follows replaces it; "[K" erases to the
-// end, "[2K" the whole line). When the pager text is still all that shows there (a
-// device that erases it with a line break), it goes. Escape characters are gone already.
-std::string ErasePagerPrompt(std::string_view line, size_t pagerStart);
-
-// The line begins with a pager prompt: its text up to the first backspace or "[" shows one.
-bool StartsWithPagerPrompt(std::string_view line);
+// A line whose text from `start` on the device erased on the screen: it moved the cursor back to
+// that text's beginning (backspaces, cursor-left "[nD") or cleared the line ("[2K", also
+// without a carriage return after it); what followed replaces it ("[K" erasing to the end). The
+// text erased and the line as the screen shows it then; none when the text still stands.
+// Escape characters are gone already.
+struct ErasedLine {
+  std::string erased;  // as ShownLine gives it
+  std::string screen;
+};
+std::optional<ErasedLine> EraseOnScreen(std::string_view line, size_t start);
 
 class PromptWatch {
  public:
@@ -50,8 +51,11 @@ class PromptWatch {
   // arrived since the send. A pager prompt or a question must be fresh, so that an echo of what
   // answered the previous one is not taken for it.
   bool Waits(std::string_view standing, std::string_view fresh) const;
-  // The output stands at a pager prompt that arrived since the send.
-  static bool AtPager(std::string_view fresh);
+  // The output stands at a pager prompt that arrived since the send: a known one, or the one this
+  // device showed before.
+  bool AtPager(std::string_view fresh) const;
+  // A line the device stopped at, which it erased once it got a key, was its pager prompt.
+  void LearnPager(std::string_view shown);
   // The output stands at the learned prompt or the same name in another mode; `exactly`: at the
   // learned prompt itself.
   bool AtPrompt(std::string_view standing, bool exactly = false) const;
@@ -65,7 +69,10 @@ class PromptWatch {
  private:
   bool IsPrompt(const std::string& shown) const;
 
+  bool IsLearnedPager(const std::string& shown) const;
+
   std::optional<std::string> prompt_;  // the learned prompt's shape; none while logging in
+  std::string pager_;                  // none learned while empty
 };
 
 }  // namespace mirvale

@@ -486,7 +486,7 @@ OutputLines::Answer CShellSession::Answered(const std::string& text) {
 CShellSession::Standing CShellSession::Stands() {
   std::lock_guard lock(conversation_.lock);
   const std::string_view fresh = outputLines_.StandingFresh();
-  return Standing{.pager = PromptWatch::AtPager(fresh),
+  return Standing{.pager = promptWatch_.AtPager(fresh),
                   .prompt = promptWatch_.AtPrompt(outputLines_.Standing()),
                   .learnedPrompt = promptWatch_.AtPrompt(outputLines_.Standing(), true),
                   .promptStart = outputLines_.Standing().size() <= kLongestStartOfAPrompt &&
@@ -497,6 +497,11 @@ CShellSession::Standing CShellSession::Stands() {
 PromptWatch CShellSession::LearnedPrompt() {
   std::lock_guard lock(conversation_.lock);
   return promptWatch_;
+}
+
+void CShellSession::LearnPager(const std::string& shown) {
+  std::lock_guard lock(conversation_.lock);
+  promptWatch_.LearnPager(shown);
 }
 
 void CShellSession::LearnPrompt() {

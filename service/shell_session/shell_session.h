@@ -73,6 +73,9 @@ class CShellSession {
   Standing Stands();
   // The prompt learned at the login, to judge lines by.
   PromptWatch LearnedPrompt();
+  // The device erased the line it stopped at once it got a key: its pager prompt, so that a read
+  // ends as soon as it shows it again.
+  void LearnPager(const std::string& shown);
 
   // A failure: an event line of this conversation, also in the service's event log, where an
   // administrator looks.

@@ -23,12 +23,55 @@ std::string LinesRead(const std::vector<std::string>& lines, size_t end) {
   return std::to_string(count) + (count == 1 ? " line" : " lines");
 }
 
-// The pager prompt on a collected line, from pagerStart on, erased as the screen shows it; a
-// line left blank goes (and the index then names the line before it, which may wrap).
-void EraseAt(std::vector<std::string>& collected, size_t& index, size_t pagerStart) {
-  std::string& line = collected[index];
-  line = ErasePagerPrompt(line, pagerStart);
-  if (ShownLine(line).empty()) collected.erase(collected.begin() + static_cast<long>(index--));
+// A pager prompt on a collected line, from `start` on: the device erased it once a key came (it
+// went back over the line and blanked it, or erased it within the line), or it stood at known
+// pager words. It goes once the listing is read, when no answer can continue the line any more.
+struct PagerOnLine {
+  enum Kind { Overwritten, ErasedInLine, Known };
+  size_t line;
+  size_t start;
+  Kind kind;
+};
+
+// A pager's erasing comes right after its short text: only the start of a long line is looked at.
+constexpr size_t kErasureLookahead = 4096;
+
+void EraseFrom(std::string& line, const PagerOnLine& pager) {
+  const size_t start = std::min(pager.start, line.size());
+  if (pager.kind == PagerOnLine::Overwritten) {
+    line.resize(start);
+  } else if (auto erased = EraseOnScreen(line, start)) {
+    line = std::move(erased->screen);
+  } else if (pager.kind == PagerOnLine::Known && IsPagerPrompt(ShownLine(std::string_view(line).substr(start)))) {
+    line.resize(start);  // a device that ends its pager with a line break
+  }
+}
+
+// The line the output stands on as the screen shows it, its pager prompts erased.
+std::string LastOnScreen(const std::vector<std::string>& collected, const std::vector<PagerOnLine>& pagers) {
+  std::string line = collected.back();
+  for (auto pager = pagers.rbegin(); pager != pagers.rend() && pager->line + 1 == collected.size(); ++pager)
+    EraseFrom(line, *pager);
+  return line;
+}
+
+void ErasePagers(std::vector<std::string>& collected, const std::vector<PagerOnLine>& pagers) {
+  // The erase to the end of the line that followed a return over a pager is not the next line's.
+  for (const PagerOnLine& pager : pagers) {
+    if (pager.kind != PagerOnLine::Overwritten || pager.line + 1 >= collected.size()) continue;
+    std::string& next = collected[pager.line + 1];
+    for (std::string_view erase : {"\x1b[K", "\x1b[0K", "\x1b[2K", "[K", "[0K", "[2K"})
+      if (next.starts_with(erase)) {
+        next.erase(0, erase.size());
+        break;
+      }
+  }
+  for (auto pager = pagers.rbegin(); pager != pagers.rend(); ++pager) {
+    if (pager->line >= collected.size()) continue;  // a prompt line, gone already
+    std::string& line = collected[pager->line];
+    EraseFrom(line, *pager);
+    if (ShownLine(line).empty()) collected.erase(collected.begin() + static_cast<long>(pager->line));
+  }
 }
 
 // The answer to a line break stops at the start of the prompt (a device pausing inside it): the
@@ -66,16 +109,21 @@ enum class ListingEnd { AtPrompt, Ended, Silent, Cut, Bounds, Unsteady };
 
 // Reads the listing of the backup command to its end: the device's prompt standing alone at the
 // end of the output and shown again, alike, in answer to a line break (or, from a device that
-// takes a line break in silence, the learned prompt standing alone at the end). Until then a pager prompt the
-// device waits at gets a space and its text goes from the line that follows; the learned prompt,
-// or a line ending as prompts do, gets a line break, whose answer either shows the prompt again
-// (the end) or continues the listing (a device that only paused there); output that stopped
-// anywhere else gets a space (a pager prompt not known as one; answered by its echo alone, it
-// was where the device takes commands, and a line break follows). An answer that brings nothing
-// within the time-out and its retries, a connection that ends and a cut are no end: the listing
-// is not whole. On the end the prompt lines go. A key sent where the device did not wait at a
-// pager is typed ahead: a pager prompt further on takes it, and goes from its line as well.
-ListingEnd ReadListing(CShellSession& session, std::vector<std::string>& collected, const ShellPagingLimits& limits) {
+// takes a line break in silence, the learned prompt standing alone at the end). Until then a
+// pager prompt the device waits at gets a space; the learned prompt, or a line ending as prompts
+// do, gets a line break, whose answer either shows the prompt again (the end) or continues the
+// listing (a device that only paused there); output that stopped anywhere else gets a space (a
+// pager prompt not known as one; answered by its echo alone, it was where the device takes
+// commands, and a line break follows). An answer that brings nothing within the time-out and its
+// retries, a connection that ends and a cut are no end: the listing is not whole. On the end the
+// prompt lines go.
+// Each key sent is taken by the first pager prompt from where the output stood on: a line the
+// device erased after it (so a line the device stopped at and erased is a pager prompt, whatever
+// its words, and one whose words are known), and a key typed ahead where the device only paused
+// by a pager further on that the device erased. A line that stays on the screen is the
+// listing's, whatever it reads like; the pager prompts found go once the listing is read.
+ListingEnd ReadListing(CShellSession& session, std::vector<std::string>& collected, const ShellPagingLimits& limits,
+                       std::vector<PagerOnLine>& pagers) {
   session.ReadLines(collected);
   ReadInsidePrompt(session, [&] {
     const size_t before = collected.size();
@@ -94,12 +142,12 @@ ListingEnd ReadListing(CShellSession& session, std::vector<std::string>& collect
     if (breaksAtTheEnd == kMostLineBreaksAtTheEnd) return ListingEnd::Unsteady;
     const CShellSession::Standing standing = session.Stands();
     if (!session.Alive()) return ListingEnd::Ended;
-    const std::string shown = ShownLine(collected.back());
+    const std::string shown = ShownLine(LastOnScreen(collected, pagers));
     const bool atPrompt = !standing.pager && (standing.prompt || echoedKey || LooksLikePrompt(shown));
     const size_t standingLine = collected.size() - 1;
-    const size_t pagerStart = collected.back().size() - std::min(standing.freshLength, collected.back().size());
+    size_t pagerStart = collected.back().size() - std::min(standing.freshLength, collected.back().size());
     if (!session.SendText(atPrompt ? kEnterKey : kPagerKey)) return ListingEnd::Ended;
-    keysAhead = standing.pager ? 0 : keysAhead + 1;
+    ++keysAhead;
     OutputLines::Answer answer = session.ReadAnswer();
     if (answer.lines.empty()) {
       // A device that takes a line break in silence waited at its prompt.
@@ -125,16 +173,38 @@ ListingEnd ReadListing(CShellSession& session, std::vector<std::string>& collect
     }
     // The answer to a line break at the end that brings no listing, only another prompt.
     breaksAtTheEnd = atPrompt && ShownLineCount(answer) <= 1 ? breaksAtTheEnd + 1 : 0;
-    echoedKey = !atPrompt && answer.lines.size() == 1 && ShownLine(answer.lines.front()).empty();
     AddAnswer(collected, answer);
-    // The line that stands at the end is not yet finished: a pager there waits its turn.
-    size_t line = standingLine;
-    if (standing.pager && line < collected.size()) EraseAt(collected, line, pagerStart);
-    for (++line; keysAhead > 0 && line + 1 < collected.size(); ++line)
-      if (StartsWithPagerPrompt(collected[line])) {
-        EraseAt(collected, line, 0);
-        --keysAhead;
+    if (answer.dropsStanding) pagerStart = 0;  // the line that stood went; the answer's first is there
+    bool standingWasPager = false;
+    for (size_t i = 0; i < answer.lines.size() && keysAhead > 0; ++i) {
+      const size_t line = standingLine + i;
+      if (line >= collected.size()) break;
+      if (!pagers.empty() && pagers.back().line == line) continue;  // its pager was found already
+      const size_t start = i == 0 ? pagerStart : 0;
+      PagerOnLine::Kind kind;
+      std::string text;
+      if (std::find(answer.erased.begin(), answer.erased.end(), i) != answer.erased.end()) {
+        kind = PagerOnLine::Overwritten;
+        text = ShownLine(std::string_view(collected[line]).substr(std::min(start, collected[line].size())));
+      } else if (auto erased = EraseOnScreen(std::string_view(collected[line]).substr(0, start + kErasureLookahead),
+                                             start)) {
+        kind = PagerOnLine::ErasedInLine;
+        text = std::move(erased->erased);
+      } else if (i == 0 && standing.pager) {
+        kind = PagerOnLine::Known;
+      } else {
+        continue;
       }
+      pagers.push_back({line, start, kind});
+      --keysAhead;
+      if (i == 0) {
+        // The device waited there for the key: keys typed ahead before went elsewhere.
+        standingWasPager = true;
+        keysAhead = 0;
+        if (kind != PagerOnLine::Known && !text.empty()) session.LearnPager(text);
+      }
+    }
+    echoedKey = !atPrompt && !standingWasPager && answer.lines.size() == 1 && ShownLine(answer.lines.front()).empty();
   }
 }
 
@@ -198,7 +268,9 @@ ShellCollection CollectShellConfiguration(ShellConversations& conversations, con
       continue;
     }
     session.SendScript(settings.m_strBackupCommand);
-    ListingEnd end = ReadListing(session, result.lines, limits);
+    std::vector<PagerOnLine> pagers;
+    ListingEnd end = ReadListing(session, result.lines, limits, pagers);
+    ErasePagers(result.lines, pagers);
     const PromptWatch prompt = session.LearnedPrompt();
     const std::vector<std::string> pieces = ScriptPieces(settings.m_strBackupCommand);
     const std::vector<std::string> sent = SentPieces(pieces);

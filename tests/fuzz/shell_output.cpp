@@ -141,10 +141,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     (void)CleanShellLine(line);
     // The screen never shows more than the line holds.
     if (ScreenLine(line).size() > line.size()) __builtin_trap();
-    (void)StartsWithPagerPrompt(line);
     const size_t pagerStart = line.size() / 2;
-    const std::string erased = ErasePagerPrompt(line, pagerStart);
-    if (erased.size() > line.size() || erased.compare(0, pagerStart, line, 0, pagerStart) != 0) __builtin_trap();
+    if (const auto erased = EraseOnScreen(line, pagerStart)) {
+      const std::string& screen = erased->screen;
+      if (screen.size() > line.size() || screen.compare(0, pagerStart, line, 0, pagerStart) != 0) __builtin_trap();
+    }
   }
   return 0;
 }

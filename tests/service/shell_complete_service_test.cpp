@@ -256,6 +256,13 @@ std::vector<std::string> PagerLikeLines() {
   return lines;
 }
 
+// A line like a pager prompt on the second page after the line the pausing device stops in.
+std::vector<std::string> MoreLineAfterThePause() {
+  std::vector<std::string> lines = BannerConfiguration();
+  lines.insert(lines.begin() + 38, "<more>");
+  return lines;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Outputs, ShellDeviceLines,
     ::testing::Values(
@@ -289,7 +296,29 @@ INSTANTIATE_TEST_SUITE_P(
         Output{"EnableAnsweredWithWords", "telnet", {{"enable_words", "Now user privilege is level 15, ..."}}},
         Output{"EnableAnsweredWithASyslogLine",
                "telnet",
-               {{"enable_words", "*Dec 10 15:00:00.123: %SYS-5-PRIV_AUTH_PASS: Privilege level set to 15 by admin"}}}),
+               {{"enable_words", "*Dec 10 15:00:00.123: %SYS-5-PRIV_AUTH_PASS: Privilege level set to 15 by admin"}}},
+        Output{"UnknownPagerErasedByCarriageReturnAndBlanks",
+               "telnet",
+               {{"pager", "Press any key to continue (Q to quit)"}, {"erase", "cr"}}},
+        Output{"SshUnknownPagerErasedByEraseLine",
+               "ssh",
+               {{"pager", "Press <SPACE> to continue or <Q> to quit:"}, {"erase", "erase-line"}}},
+        Output{"UnknownPagerErasedByEraseLineAlone",
+               "telnet",
+               {{"pager", "-- [Q quit|D dump|down]"}, {"erase", "erase-line-only"}}},
+        Output{"PagerLikeLinesOpeningPages", "telnet", {{"page", "3"}}, PagerLikeLines()},
+        Output{"SshPagerLikeLinesOpeningPagesErasedByCursorLeft",
+               "ssh",
+               {{"page", "3"}, {"erase", "left-only"}},
+               PagerLikeLines()},
+        Output{"PauseBeforeThePager", "telnet", {{"pager_pause", "1.5"}, {"erase", "left-clear"}}},
+        Output{"SshPauseBeforeThePager", "ssh", {{"pager_pause", "1.5"}, {"erase", "cr"}}},
+        Output{"PauseMidPageBeforeAMoreLine", "telnet", {{"pause", "1.5"}, {"erase", "left"}}, MoreLineAfterThePause()},
+        Output{"SshPauseMidPageBeforeAMoreLine", "ssh", {{"pause", "1.5"}}, MoreLineAfterThePause()},
+        Output{"PauseAfterThePagersErase",
+               "telnet",
+               {{"pager_pause", "1.5"}, {"pager_pause_at", "after"}, {"erase", "left"}}},
+        Output{"SshPauseAfterThePagersErase", "ssh", {{"pager_pause", "1.5"}, {"pager_pause_at", "after"}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A stock Linux host: bash 5 over SSH-2 with bracketed paste on, which wraps every prompt in

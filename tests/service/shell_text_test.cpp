@@ -59,6 +59,18 @@ TEST(ShellOutputLines, AnswersContinueTheStandingLine) {
   EXPECT_EQ(collected, (Lines{"a", "x"}));
 }
 
+// A pager erases itself by going back to its line's start and blanking it; a listing's line ends
+// with a line feed, and one written over (a bare carriage return, then text) is no erasing.
+TEST(ShellOutputLines, LinesTheDeviceWentBackOverAndBlankedAreMarked) {
+  OutputLines output;
+  output.Append("kept\r\n --More--\r          \rnext\r\nPress any key\r\x1b[");
+  output.Append("Kthird\r\nover\rwritten\r\npos\x1b[24;1H    \x1b[24;1Hlast\r\nx\r\r\ny");
+  const OutputLines::Answer answer = output.SinceSend();
+  EXPECT_EQ(answer.lines,
+            (Lines{"kept", " --More--", "next", "Press any key", "\x1b[Kthird", "over", "written", "pos", "last", "x", "y"}));
+  EXPECT_EQ(answer.erased, (std::vector<size_t>{1, 3, 7}));
+}
+
 TEST(ShellScript, PiecesSplitAtTheTwoCharacterSeparator) {
   EXPECT_EQ(ScriptPieces("show run\\r"), (Lines{"show run"}));
   EXPECT_EQ(ScriptPieces("terminal length 0\\r show run "), (Lines{"terminal length 0", "show run"}));
@@ -119,6 +131,39 @@ TEST(ShellPromptWatch, LoginQuestionsThenTheLearnedPromptAndItsModesAndPagers) {
   EXPECT_FALSE(watch.Waits(" --More--  ", " "));  // the echo of the key that answered it
   EXPECT_FALSE(watch.Waits(" --More-- \b\b\b\b\b\b\b\b\b\b", "\b\b\b\b\b\b\b\b\b\b"));
   EXPECT_FALSE(watch.Waits(" description more uplinks", " description more uplinks"));
+}
+
+// Text on a line that the device went back over or cleared, and what shows there after.
+TEST(ShellPromptWatch, TextTheDeviceErasedOnItsLine) {
+  auto erased = EraseOnScreen(" --More-- \b\b\b\b\b\b\b\b\b\b          \b\b\b\b\b\b\b\b\b\b--More--", 0);
+  ASSERT_TRUE(erased);
+  EXPECT_EQ(erased->erased, "--More--");
+  EXPECT_EQ(erased->screen, "--More--");
+  erased = EraseOnScreen("x Press any key[15D[Kdescription", 2);
+  ASSERT_TRUE(erased);
+  EXPECT_EQ(erased->erased, "Press any key");
+  EXPECT_EQ(erased->screen, "x description");
+  // The whole line cleared, no carriage return after it: the next line is not indented.
+  erased = EraseOnScreen("-- [Q quit|D dump|down][2K interface Gi0/1", 0);
+  ASSERT_TRUE(erased);
+  EXPECT_EQ(erased->erased, "-- [Q quit|D dump|down]");
+  EXPECT_EQ(erased->screen, " interface Gi0/1");
+  EXPECT_FALSE(EraseOnScreen(" description port 4", 0));
+  EXPECT_FALSE(EraseOnScreen("abc\bd", 0));
+  EXPECT_FALSE(EraseOnScreen("Press any key[5Dxx", 0));
+}
+
+// A pager prompt the device showed once ends reads as a known one does, when it arrives fresh.
+TEST(ShellPromptWatch, LearnedPagerPrompt) {
+  PromptWatch watch;
+  watch.Learn("Router#");
+  EXPECT_FALSE(watch.Waits("Press any key", "Press any key"));
+  watch.LearnPager("Press any key");
+  EXPECT_TRUE(watch.Waits("Press any key", "Press any key"));
+  EXPECT_FALSE(watch.Waits("Press any key", ""));
+  EXPECT_TRUE(watch.AtPager("Press any key"));
+  watch.LearnPager("Router#");
+  EXPECT_FALSE(watch.AtPager("Router#"));
 }
 
 TEST(ShellPromptWatch, PromptWithoutMarkIsRecognisedOnlyAsItStands) {

@@ -57,7 +57,8 @@ struct FakeDeviceOptions {
   std::string password = "secret";
   std::string enablePassword = "enablepw";
   int page = 23;
-  std::string erase = "backspace";  // or "ansi", "left", "left-only", "erase-line", "cr"
+  std::string erase = "backspace";  // or "ansi", "left", "left-only", "left-clear", "erase-line",
+                                    // "erase-line-only", "cr"
   std::vector<std::string> config = SampleConfiguration();
   double interval = 0;                // stream: seconds between lines
   std::string address = "127.0.0.1";  // where the server listens

@@ -5,7 +5,8 @@ Login and password prompts, an "enable" step, a "--More--" pager that erases its
 backspaces or with cursor positioning (ESC [24;1H), and "show running-config" printing the
 configuration file given. Every byte received is appended to the byte log. A slow device pauses
 once in the middle of a line of its second page (--pause), or right after the text that line
-begins with (--pause-after); an odd one numbers its prompt with the
+begins with (--pause-after), or --pager-pause seconds before its second pager prompt or right
+after that prompt's erasing (--pager-pause-at); an odd one numbers its prompt with the
 commands it ran and shows another pager text (--numbered-prompt, --pager); a busy one takes a
 while after each prompt before it echoes what was typed ahead (--typing-delay); a lenient one
 takes "configure terminal" without privileges (--lenient); a trickling one follows its
@@ -125,6 +126,10 @@ def erase_pager(channel, style, pager):
         channel.send(back)
     elif style == "erase-line":
         channel.send("\x1b[2K\r")
+    elif style == "erase-line-only":
+        channel.send("\x1b[2K")
+    elif style == "left-clear":
+        channel.send(back + "\x1b[K")
     elif style == "cr":
         channel.send("\r" + " " * len(pager) + "\r")
     else:
@@ -171,9 +176,16 @@ def show_config(channel, config, page, args):
         if shown == getattr(args, "cut_after", -1):
             raise Closed()
         if page and shown % page == 0 and shown < len(config):
+            second = shown == 2 * page
+            pager_pause = getattr(args, "pager_pause", 0.0) if second else 0.0
+            where = getattr(args, "pager_pause_at", "before")
+            if where == "before":
+                time.sleep(pager_pause)
             channel.send(pager)
             key = channel.byte()
             erase_pager(channel, args.erase, pager)
+            if where == "after":
+                time.sleep(pager_pause)
             if key in (ord("q"), 3):
                 return
     while getattr(args, "flood", False):
@@ -446,7 +458,8 @@ def main():
     parser.add_argument("--enable-password", default="enablepw")
     parser.add_argument("--config", required=True)
     parser.add_argument("--page", type=int, default=23)
-    parser.add_argument("--erase", choices=["backspace", "ansi", "left", "left-only", "erase-line", "cr"],
+    parser.add_argument("--erase", choices=["backspace", "ansi", "left", "left-only", "left-clear", "erase-line",
+                                            "erase-line-only", "cr"],
                         default="backspace")
     parser.add_argument("--log", default="")
     parser.add_argument("--port", type=int, default=0)
@@ -457,6 +470,8 @@ def main():
     parser.add_argument("--no-login", action="store_true")
     parser.add_argument("--pause", type=float, default=0.0)
     parser.add_argument("--pause-after", default="")
+    parser.add_argument("--pager-pause", type=float, default=0.0)
+    parser.add_argument("--pager-pause-at", choices=["before", "after"], default="before")
     parser.add_argument("--numbered-prompt", action="store_true")
     parser.add_argument("--pager", default=PAGER)
     parser.add_argument("--typing-delay", type=float, default=0.0)
