@@ -72,6 +72,15 @@ std::optional<CMirvaleDoc> WaitForResults(const ServiceProcess& service) {
   return std::nullopt;
 }
 
+// The requests of doc carried out through a started service; the settings once every request
+// has its result.
+std::optional<CMirvaleDoc> RestoreThrough(ServiceProcess& service, const CMirvaleDoc& doc) {
+  if (!platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)) || !service.Start() ||
+      service.Control(kStartRestore) != 0u)
+    return std::nullopt;
+  return WaitForResults(service);
+}
+
 // The fake device behind busybox's telnet server or sshd, in the test's own network namespace.
 class RestoreShellService : public ::testing::TestWithParam<std::string> {
  protected:
@@ -176,10 +185,7 @@ TEST_P(RestoreShellService, ARestoreCutOffPartWayFails) {
     doc.m_mapRestore.Set("r", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
                                            "description one\r\ndescription two\r\ndescription three", "", "admin"});
     ServiceProcess service;
-    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
-    ASSERT_TRUE(service.Start());
-    ASSERT_EQ(service.Control(kStartRestore), 0u);
-    std::optional<CMirvaleDoc> done = WaitForResults(service);
+    std::optional<CMirvaleDoc> done = RestoreThrough(service, doc);
     ASSERT_TRUE(done);
     EXPECT_EQ(done->m_mapRestore.Find("r")->m_strResult, "Failed") << "cut at line " << cutAt;
     const int port = sshd_ ? sshd_->port() : device_->port();
@@ -230,10 +236,7 @@ TEST(RestoreShellServiceLogin, RefusedPrivilegedCommandFailsTheRestore) {
     doc.m_mapRestore.Set("r", CRestoreItem{"sw", "127.0.0.1", "Router", "interface GigabitEthernet0/1", "",
                                            "description core", "", "admin"});
     ServiceProcess service;
-    ASSERT_TRUE(platform::WriteFileAtomically(service.ProgramFile("Mirvale.ini"), EncodeSettings(doc)));
-    ASSERT_TRUE(service.Start());
-    ASSERT_EQ(service.Control(kStartRestore), 0u);
-    std::optional<CMirvaleDoc> done = WaitForResults(service);
+    std::optional<CMirvaleDoc> done = RestoreThrough(service, doc);
     ASSERT_TRUE(done);
     EXPECT_EQ(done->m_mapRestore.Find("r")->m_strResult, "Failed") << "same line: " << sameLine;
     EXPECT_EQ(device.Received().find("configure terminal"), std::string::npos) << device.Received();

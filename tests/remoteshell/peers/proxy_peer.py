@@ -70,6 +70,16 @@ def socks4a(conn, port, args):
     return target
 
 
+def socks5_destination(conn):
+    """The address and port that a SOCKS 5 request asks for."""
+    request = read_exact(conn, 4)
+    if request[3] == 1:
+        host = socket.inet_ntoa(read_exact(conn, 4))
+    else:
+        host = read_exact(conn, read_exact(conn, 1)[0]).decode()
+    return host, int.from_bytes(read_exact(conn, 2), "big")
+
+
 def chap(conn, port, args):
     user, password = args
     greeting = read_exact(conn, 2)
@@ -94,12 +104,7 @@ def chap(conn, port, args):
     note(port, f"chap user={attributes.get(0x02, b'').decode()} ok={ok}")
     if not ok:
         raise EOFError
-    request = read_exact(conn, 4)
-    if request[3] == 1:
-        host = socket.inet_ntoa(read_exact(conn, 4))
-    else:
-        host = read_exact(conn, read_exact(conn, 1)[0]).decode()
-    dport = int.from_bytes(read_exact(conn, 2), "big")
+    host, dport = socks5_destination(conn)
     target = socket.create_connection((host, dport))
     # A domain-name answer (length 9) makes the client read the whole variable-length reply.
     conn.sendall(b"\x05\x00\x00\x03\x09" + b"proxyname" + b"\0\0")
@@ -128,12 +133,7 @@ def socks5(conn, port, args):
     greeting = read_exact(conn, 2)
     read_exact(conn, greeting[1])
     conn.sendall(b"\x05\x00")
-    request = read_exact(conn, 4)
-    if request[3] == 1:
-        host = socket.inet_ntoa(read_exact(conn, 4))
-    else:
-        host = read_exact(conn, read_exact(conn, 1)[0]).decode()
-    dport = int.from_bytes(read_exact(conn, 2), "big")
+    host, dport = socks5_destination(conn)
     note(port, f"socks5 host={host} port={dport}")
     target = socket.create_connection((host, dport))
     conn.sendall(b"\x05\x00\x00\x01" + b"\0" * 6)
