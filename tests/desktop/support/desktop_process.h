@@ -27,9 +27,12 @@ class DesktopProcess {
  public:
   using Clock = std::chrono::steady_clock;
 
-  DesktopProcess(const ServiceProcess& service, const std::string& display, std::string outputPath)
+  // extra: variables of the program's own on top of the service's and the test's.
+  DesktopProcess(const ServiceProcess& service, const std::string& display, std::string outputPath,
+                 const std::map<std::string, std::string>& extra = {})
       : outputPath_(std::move(outputPath)) {
     std::map<std::string, std::string> env = service.Environment();
+    for (const auto& [name, value] : extra) env[name] = value;
     env["DISPLAY"] = display;
     env["QT_QPA_PLATFORM"] = "xcb";  // the test program itself runs offscreen
     pid_ = Spawn(env);
