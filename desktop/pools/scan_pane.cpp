@@ -23,6 +23,7 @@
 #include "desktop/shell/color_list.h"
 #include "desktop/shell/command_ids.h"
 #include "desktop/shell/list_export.h"
+#include "desktop/shell/manual_scan_state.h"
 #include "desktop/shell/mirvale_app.h"
 #include "desktop/shell/pane_background.h"
 #include "desktop/shell/prompter.h"
@@ -551,7 +552,9 @@ void CConfigurationScanPane::showEvent(QShowEvent* event) {
   QTimer::singleShot(0, this, [this] {
     if (isVisible() && context_.app.Document().m_mapPools.empty() && platform::ProcessIsOperator()) AddPool();
   });
-  if (context_.app.Document().m_strScanPool.empty() && !busy_) SetIdle();
+  if (!busy_ && !ManualScanUnderWay(context_.app.Document(), context_.app.Store().ScanHeader(),
+                                    context_.app.FollowingScan()))
+    SetIdle();
   ApplyStatusFilter();
 }
 

@@ -124,7 +124,8 @@ void CConfigurationHome::Refresh() {
   // The service's state shows as last known, and is asked again off the GUI thread: a busy or
   // hung service may take seconds to answer.
   summary_ = SummariseHome(context_.app.Store().ScanLoaded(), context_.app.Store().ScanHeader(), scan,
-                           context_.app.Document(), context_.app.LastKnownServiceRunning());
+                           context_.app.Document(), context_.app.LastKnownServiceRunning(),
+                           context_.app.FollowingScan());
   context_.app.AskServiceRunning(this, [this](bool running) {
     summary_.service = ServiceStateText(running);
     statusValues_[3]->setText(summary_.service);

@@ -4,6 +4,7 @@
 #include <QLocale>
 
 #include "common/status_texts.h"
+#include "desktop/shell/manual_scan_state.h"
 
 namespace mirvale {
 
@@ -26,7 +27,7 @@ QString ScanStartText(const std::string& secondsSince1970) {
 }
 
 HomeSummary SummariseHome(bool scanLoaded, const ScanDatabaseHeader& header, const ScanDatabaseMap& scan,
-                          const CMirvaleDoc& doc, bool serviceRunning) {
+                          const CMirvaleDoc& doc, bool serviceRunning, bool followingOwnScan) {
   HomeSummary summary;
   if (scanLoaded && !scan.empty()) {
     summary.hasScan = true;
@@ -38,7 +39,7 @@ HomeSummary SummariseHome(bool scanLoaded, const ScanDatabaseHeader& header, con
                        QStringLiteral(" on ") + ScanStartText(header.m_strScanStart);
     // Links lead to the Scan pane's filter, which only makes sense for an existing pool and
     // while no manual scan is replacing the results.
-    const bool idle = doc.m_strScanPool.empty();
+    const bool idle = !ManualScanUnderWay(doc, header, followingOwnScan);
     const bool poolExists = doc.m_mapPools.Contains(header.m_strScanPool);
     for (int group = 0; group < 4; ++group) summary.linkLive[group] = idle && poolExists && summary.counts[group] > 0;
     summary.state = summary.Count(DeviceGroup::Changed) > 0 ? HomeState::Changed : HomeState::NothingChanged;

@@ -29,9 +29,10 @@ struct HomeSummary {
 // failed; -1 for a status in none of them (for example a scan still collecting).
 int GroupOfStatus(const std::string& status);
 
-// scanLoaded: the store's last scan-database load succeeded.
+// scanLoaded: the store's last scan-database load succeeded; followingOwnScan: this desktop
+// follows the manual scan it asked for (see ManualScanUnderWay).
 HomeSummary SummariseHome(bool scanLoaded, const ScanDatabaseHeader& header, const ScanDatabaseMap& scan,
-                          const CMirvaleDoc& doc, bool serviceRunning);
+                          const CMirvaleDoc& doc, bool serviceRunning, bool followingOwnScan);
 
 // The service's state as the status block shows it.
 QString ServiceStateText(bool running);

@@ -109,6 +109,7 @@ class CMirvaleApp : public QObject {
   // Set while this desktop's Scan pane follows its own manual scan: the service's notices then
   // leave the databases to the follower, which reloads them at the scan's end.
   void SetFollowingScan(bool following) { followingScan_.store(following); }
+  bool FollowingScan() const { return followingScan_.load(); }
   // Tells every pane that the store was reloaded (databaseReloaded), as a notice does.
   void AnnounceDatabaseReloaded() { emit databaseReloaded(); }
 

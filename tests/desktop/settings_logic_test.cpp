@@ -34,7 +34,7 @@ TEST(HomeSummary, CountsGroupsSetsTheStateAndOnlyLinksLiveGroupsOfAnExistingIdle
                                 ScanOf({"Finished with changes (3 values)", "Finished without changes",
                                         "Finished without changes", "Device unreachable", "No response from device",
                                         "Failed due to logon failure", "Collecting Information..."}),
-                                doc, true);
+                                doc, true, false);
   EXPECT_TRUE(s.hasScan);
   EXPECT_EQ(s.Count(DeviceGroup::Changed), 1);
   EXPECT_EQ(s.Count(DeviceGroup::Unchanged), 2);
@@ -49,24 +49,32 @@ TEST(HomeSummary, CountsGroupsSetsTheStateAndOnlyLinksLiveGroupsOfAnExistingIdle
   EXPECT_EQ(s.exportState, "Do not use export");
 
   // Nothing changed: green, only the unchanged link.
-  s = SummariseHome(true, header, ScanOf({"Finished without changes"}), doc, false);
+  s = SummariseHome(true, header, ScanOf({"Finished without changes"}), doc, false, false);
   EXPECT_EQ(s.state, HomeState::NothingChanged);
   EXPECT_FALSE(s.LinkLive(DeviceGroup::Changed));
   EXPECT_TRUE(s.LinkLive(DeviceGroup::Unchanged));
   EXPECT_EQ(s.service, "Stopped");
 
-  // All lost: red, unless a manual scan is pending.
+  // All lost: red, unless a manual scan is pending: this desktop's own request at once, another
+  // member's while its scan runs. A request left behind by a desktop that went away waits for no
+  // scan.
   const ScanDatabaseMap lost = ScanOf({"Device unreachable", "No response from device"});
-  EXPECT_EQ(SummariseHome(true, header, lost, doc, true).state, HomeState::AllFailed);
+  EXPECT_EQ(SummariseHome(true, header, lost, doc, true, false).state, HomeState::AllFailed);
   doc.m_strScanPool = "office";
-  s = SummariseHome(true, header, lost, doc, true);
-  EXPECT_EQ(s.state, HomeState::NothingChanged);
-  EXPECT_FALSE(s.LinkLive(DeviceGroup::Unreachable));
+  const ScanDatabaseHeader running{"0", "office", "Running", "6"};
+  for (const auto& [scanHeader, following] : {std::pair{header, true}, std::pair{running, false}}) {
+    s = SummariseHome(true, scanHeader, lost, doc, true, following);
+    EXPECT_EQ(s.state, HomeState::NothingChanged);
+    EXPECT_FALSE(s.LinkLive(DeviceGroup::Unreachable));
+  }
+  s = SummariseHome(true, header, lost, doc, true, false);
+  EXPECT_EQ(s.state, HomeState::AllFailed);
+  EXPECT_TRUE(s.LinkLive(DeviceGroup::Unreachable));
 
   // A pool deleted after its scan: counts, but no live link.
   doc.m_strScanPool.clear();
   doc.m_mapPools.clear();
-  s = SummariseHome(true, header, lost, doc, true);
+  s = SummariseHome(true, header, lost, doc, true, false);
   EXPECT_EQ(s.Count(DeviceGroup::Unreachable), 1);
   EXPECT_FALSE(s.LinkLive(DeviceGroup::Unreachable));
 
@@ -75,7 +83,7 @@ TEST(HomeSummary, CountsGroupsSetsTheStateAndOnlyLinksLiveGroupsOfAnExistingIdle
   doc.m_mapActions.FindOrAdd("a");
   doc.m_strExportDatabase = "DSN=x";
   for (bool loaded : {false, true}) {
-    s = SummariseHome(loaded, header, loaded ? ScanDatabaseMap() : lost, doc, true);
+    s = SummariseHome(loaded, header, loaded ? ScanDatabaseMap() : lost, doc, true, false);
     EXPECT_FALSE(s.hasScan);
     EXPECT_EQ(s.state, HomeState::NoScan);
     EXPECT_EQ(s.headline, "No scanning information available.");
