@@ -304,12 +304,12 @@ TEST(ServiceWait, CloseAskedDuringTheSplashIsSaidAndTakenOnceLoadingIsDone) {
 TEST(ServiceWait, DialogsShowInTheirFrames) {
   CConfigurationToolsOptionsScan scan(QStringList{"lab"}, QStringList{}, nullptr, nullptr);
   scan.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&scan));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&scan, 30000));
   testing_support::SaveScreenshot(scan, "dialog-automatic-scanning");
   scan.close();
   CConfigurationWait wait;
   wait.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&wait));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&wait, 30000));
   testing_support::SaveScreenshot(wait, "dialog-set-restore-wait");
 }
 
