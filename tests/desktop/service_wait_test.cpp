@@ -373,6 +373,9 @@ TEST(ServiceWait, NoticesReloadHomeTheScanListAndAnOpenScanResults) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return home.Summary().hasScan; }, 5000));
   EXPECT_LT(MillisecondsSince(finished), 1000) << "Home did not take the notice";
   EXPECT_EQ(home.Summary().Count(DeviceGroup::Changed) + home.Summary().Count(DeviceGroup::Unchanged), 1);
+  // The other operator's request stays in the settings, but its scan has ended: the links lead on.
+  EXPECT_EQ(desktop.App().Document().m_strScanPool, "lab");
+  EXPECT_TRUE(home.Summary().LinkLive(DeviceGroup::Changed) || home.Summary().LinkLive(DeviceGroup::Unchanged));
   desktop.Frame().resize(790, 560);
   testing_support::SaveScreenshot(desktop.Frame(), "pane-home-after-notice-minimum");
 
